@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Installs the Debian packages needed to build, test and run Velto318.
+set -euo pipefail
+PACKAGES=(build-essential cmake qt6-base-dev qt6-serialport-dev libgl-dev
+          xvfb xauth x11-apps imagemagick fonts-dejavu-core fonts-liberation2)
+missing=()
+for p in "${PACKAGES[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  SUDO=""
+  [ "$(id -u)" -eq 0 ] || SUDO="sudo"
+  export DEBIAN_FRONTEND=noninteractive
+  $SUDO apt-get update -qq
+  $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi

@@ -1,0 +1,31 @@
+#pragma once
+// The link configuration file Seriale318.con, read once at start-up.
+//
+// Only its first line carries data, read by position: 1-2 "rs" (validity
+// mark), 3-5 the link kind as a number (485 = RS485, anything else RS232),
+// 10 the COM port number, 12-14 the panel identifier. A file whose content is
+// not valid (missing, unreadable, empty, first line empty or not starting with
+// "rs", or nothing after the first line) is replaced by the default file.
+
+#include <QString>
+
+inline const QString NomeFileConfigurazione = QStringLiteral("Seriale318.con");
+inline const QByteArray ContenutoPredefinito = QByteArrayLiteral("rs232;COM1;&45;\r\nEND\r\n");
+
+struct Configurazione {
+    bool Modo485 = false;
+    QString NumeroPorta;
+    QString Identificativo;
+    bool predefinitaScritta = false; // the default file was written
+    QString avviso;                  // Italian note when the default could not be written
+};
+
+// The values of a valid first line.
+Configurazione ValoriDaRiga(const QString &primaRiga);
+
+// Reads the file at percorso, writing the default file where its content is not valid.
+Configurazione LeggiConfigurazione(const QString &percorso);
+
+// Reads the file named by NomeFile and sets Modo485, NumeroPorta and
+// Identificativo. Returns the Italian note of Configurazione::avviso.
+QString CaricaConfigurazione();

@@ -1,0 +1,47 @@
+#pragma once
+// The panel's command set: every command text built from the panel
+// identifier, the reply length to wait for, and how each reply is read.
+// Plain functions, used by test mode, sending and reading back.
+
+#include <QChar>
+#include <QString>
+#include <optional>
+
+namespace Comandi {
+
+constexpr qint16 LunghezzaStato = 6;
+constexpr qint16 LunghezzaLeggiTesto = 24;
+constexpr qint16 LunghezzaScriviTesto = 7;
+constexpr qint16 LunghezzaIngressi = 23;
+constexpr qint16 LunghezzaTasto = 10;
+
+constexpr int TestaStato = 5;   // header characters before the status character
+constexpr int TestaRisposta = 7; // header characters of the other replies
+constexpr int LunghezzaVoce = 19; // a message-file entry: number and 16 characters
+
+QString Stato(const QString &id);                              // Id "SA" CR
+QString LeggiTesto(const QString &id, const QString &numeroTre); // Id "0R" NNN CR
+// Id "0W018" entry "0W" CR; the entry is padded (or cut) to 19 characters.
+QString ScriviTesto(const QString &id, const QString &voce);
+QString Ingressi(const QString &id, int gruppo); // Id "01" / "02" / "03" CR
+QString Tasto(const QString &id);                // Id "09" CR
+
+// The reply without its first k characters (empty when it is shorter).
+inline QString SenzaTesta(const QString &risposta, int k) { return risposta.mid(k); }
+
+// The panel took the text: the sixth reply character is "R".
+bool ScritturaAccettata(const QString &risposta);
+
+// The caption shown for a key code, or nothing for a code outside the table
+// (two keys at once, a failed exchange), which leaves the caption as it was.
+std::optional<QString> EtichettaTasto(QChar codice);
+
+enum class StatoIngresso { Attivo, Inattivo, Invariato };
+// "C" active, "-" at rest, anything else leaves the window unchanged.
+StatoIngresso LeggiStatoIngresso(QChar c);
+
+// How many inputs a group reports, and the alarm window of its position p (1-based).
+int IngressiNelGruppo(int gruppo);
+int FinestraDiIngresso(int gruppo, int posizione);
+
+} // namespace Comandi

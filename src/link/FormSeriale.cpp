@@ -1,0 +1,146 @@
+#include "FormSeriale.h"
+
+#include "Attendi.h"
+#include "Variabili.h"
+
+using namespace Variabili;
+
+namespace {
+FormSeriale *istanza = nullptr;
+constexpr int TempoRispostaMs = 800;
+constexpr char ImpostazioniLinea[] = "9600,E,7,1";
+} // namespace
+
+FormSeriale::FormSeriale(QObject *parent) : QObject(parent) {
+    connect(&MSComm1, &MSComm::OnComm, this, &FormSeriale::MSComm1_OnComm);
+}
+
+FormSeriale &FormSeriale::Istanza() {
+    if (!istanza)
+        istanza = new FormSeriale();
+    return *istanza;
+}
+
+void FormSeriale::Scarica() {
+    if (istanza)
+        istanza->ChiudiSeriale();
+    delete istanza;
+    istanza = nullptr;
+}
+
+void FormSeriale::ApriSeriale() {
+    MSComm1.setCommPort(NumeroPorta.size() == 1 && NumeroPorta[0].isDigit()
+                            ? NumeroPorta.toInt()
+                            : 0);
+    MSComm1.setSettings(QString::fromLatin1(ImpostazioniLinea));
+    MSComm1.setPortOpen(true);
+    SerialeOccupata = false;
+    voluta_ = true;
+}
+
+void FormSeriale::ChiudiSeriale() {
+    voluta_ = false;
+    if (MSComm1.PortOpen())
+        MSComm1.setPortOpen(false);
+}
+
+QString FormSeriale::ErroreApertura() const {
+    if (MSComm1.PortOpen())
+        return QString();
+    QString testo = QStringLiteral("Impossibile aprire la porta seriale COM%1").arg(NumeroPorta);
+    if (!MSComm1.Dispositivo().isEmpty())
+        testo += QStringLiteral(" (%1)").arg(MSComm1.Dispositivo());
+    testo += QStringLiteral(": ") +
+             (MSComm1.ErroreApertura().isEmpty() ? QStringLiteral("porta chiusa")
+                                                 : MSComm1.ErroreApertura()) +
+             QStringLiteral(".");
+#ifdef Q_OS_LINUX
+    testo += QStringLiteral("\nSu Linux l'utente deve poter usare la porta (gruppo \"dialout\"); "
+                            "COM1...COM9 possono essere collegamenti nella cartella di avvio.");
+#endif
+    return testo;
+}
+
+// A port lost while open (adapter unplugged), or never opened, is tried once
+// more at each exchange, so re-plugging the adapter brings the link back.
+bool FormSeriale::linkDisponibile() {
+    if (!MSComm1.PortOpen() && voluta_ && !ChiusuraRichiesta)
+        MSComm1.setPortOpen(true);
+    return MSComm1.PortOpen();
+}
+
+void FormSeriale::nessunaRisposta() {
+    SerialeOccupata = false;
+    Risposta = MarcatoreNessunaRisposta;
+    ErroreSeriale = true;
+}
+
+void FormSeriale::InviaAllaSeriale() {
+    if (!linkDisponibile()) {
+        nessunaRisposta();
+        return;
+    }
+    int eco = 0;
+    if (Modo485) {
+        eco = Comando.size();
+        LunghezzaRisposta = qint16(LunghezzaRisposta + eco);
+    }
+    tentativo(eco);
+    if (ErroreSeriale && !ChiusuraRichiesta) {
+        if (!linkDisponibile()) {
+            nessunaRisposta();
+            return;
+        }
+        tentativo(eco);
+    }
+}
+
+void FormSeriale::tentativo(int lunghezzaEco) {
+    AspettaSerialeLibera();
+    MSComm1.setOutput(Comando);
+    MSComm1.setRThreshold(LunghezzaRisposta);
+    AspettaRisposta();
+    if (Modo485 && Risposta != MarcatoreNessunaRisposta)
+        Risposta = Risposta.mid(lunghezzaEco);
+}
+
+void FormSeriale::AspettaSerialeLibera() {
+    do {
+        if (SerialeOccupata)
+            PompaEventiInAttesa();
+        else
+            PompaEventi();
+    } while (SerialeOccupata && !ChiusuraRichiesta);
+    SerialeOccupata = true;
+    while (!MSComm1.Input().isEmpty()) {
+    }
+}
+
+void FormSeriale::AspettaRisposta() {
+    const QDeadlineTimer scadenza(TempoRispostaMs, Qt::PreciseTimer);
+    ScadenzaRisposta = float(SecondiOrologio() + TempoRispostaMs / 1000.0);
+    // The deadline is tested before each pump and the busy flag after it, so a
+    // reply completed during the last pump is still taken. A port that fails
+    // meanwhile, or an application that is closing, gets no reply either.
+    while (!scadenza.hasExpired()) {
+        PompaEventiFino(scadenza);
+        if (!SerialeOccupata || !MSComm1.PortOpen() || ChiusuraRichiesta)
+            break;
+    }
+    ErroreSeriale = false;
+    if (SerialeOccupata) {
+        MSComm1.setRThreshold(0);
+        nessunaRisposta();
+        return;
+    }
+    if (Risposta.endsWith(QLatin1Char('\r')))
+        Risposta.chop(1);
+    Attendi(10);
+}
+
+void FormSeriale::MSComm1_OnComm() {
+    if (MSComm1.CommEvent() == MSComm::comEvReceive) {
+        Risposta = MSComm1.Input();
+        SerialeOccupata = false;
+    }
+}

@@ -1,0 +1,174 @@
+#include "MSComm.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+MSComm::MSComm(QObject *parent) : QObject(parent), cartella_(QDir::currentPath()) {
+    connect(&porta_aperta_, &QSerialPort::readyRead, this, [this] {
+        riceviDati();
+        forseSegnala();
+    });
+    connect(&porta_aperta_, &QSerialPort::errorOccurred, this, &MSComm::erroreSeriale);
+}
+
+MSComm::~MSComm() { porta_aperta_.close(); }
+
+bool MSComm::setSettings(const QString &impostazioni) {
+    const QStringList parti = impostazioni.split(QLatin1Char(','));
+    if (parti.size() != 4)
+        return false;
+    bool ok = false;
+    const int velocita = parti[0].trimmed().toInt(&ok);
+    if (!ok || velocita <= 0)
+        return false;
+    QSerialPort::Parity parita;
+    switch (parti[1].trimmed().toUpper().at(0).toLatin1()) {
+    case 'N': parita = QSerialPort::NoParity; break;
+    case 'E': parita = QSerialPort::EvenParity; break;
+    case 'O': parita = QSerialPort::OddParity; break;
+    case 'M': parita = QSerialPort::MarkParity; break;
+    case 'S': parita = QSerialPort::SpaceParity; break;
+    default: return false;
+    }
+    const int dati = parti[2].trimmed().toInt(&ok);
+    if (!ok || dati < 5 || dati > 8)
+        return false;
+    const QString stop = parti[3].trimmed();
+    QSerialPort::StopBits bitStop;
+    if (stop == QLatin1String("1"))
+        bitStop = QSerialPort::OneStop;
+    else if (stop == QLatin1String("1.5"))
+        bitStop = QSerialPort::OneAndHalfStop;
+    else if (stop == QLatin1String("2"))
+        bitStop = QSerialPort::TwoStop;
+    else
+        return false;
+    velocita_ = velocita;
+    parita_ = parita;
+    bit_dati_ = QSerialPort::DataBits(dati);
+    bit_stop_ = bitStop;
+    impostazioni_ = impostazioni;
+    return true;
+}
+
+QString MSComm::PercorsoDispositivo(int porta, const QString &cartella) {
+    if (porta < 1 || porta > 9)
+        return QString();
+    const QString nome = QStringLiteral("COM%1").arg(porta);
+#ifdef Q_OS_WIN
+    Q_UNUSED(cartella);
+    return nome;
+#else
+    const QFileInfo voce(QDir(cartella).filePath(nome));
+    if (voce.isSymLink()) {
+        // Resolve the link, so that two tools in two folders never share a lock.
+        const QString reale = voce.canonicalFilePath();
+        return reale.isEmpty() ? voce.symLinkTarget() : reale;
+    }
+    if (voce.exists())
+        return voce.absoluteFilePath();
+    return QStringLiteral("/dev/ttyS%1").arg(porta - 1);
+#endif
+}
+
+static QString SpiegaErrore(QSerialPort::SerialPortError e, const QString &testoSistema) {
+    QString motivo;
+    switch (e) {
+    case QSerialPort::DeviceNotFoundError: motivo = QStringLiteral("la porta non esiste"); break;
+    case QSerialPort::PermissionError:
+        motivo = QStringLiteral("accesso negato o porta già in uso");
+        break;
+    case QSerialPort::OpenError: motivo = QStringLiteral("porta già aperta"); break;
+    case QSerialPort::ResourceError:
+        motivo = QStringLiteral("la porta non è più disponibile (adattatore scollegato?)");
+        break;
+    case QSerialPort::UnsupportedOperationError:
+        motivo = QStringLiteral("impostazioni della linea non supportate");
+        break;
+    default: motivo = QStringLiteral("errore della porta"); break;
+    }
+    if (!testoSistema.isEmpty())
+        motivo += QStringLiteral(" (%1)").arg(testoSistema);
+    return motivo;
+}
+
+void MSComm::setPortOpen(bool aperta) {
+    if (!aperta) {
+        porta_aperta_.close();
+        buffer_.clear();
+        return;
+    }
+    if (porta_aperta_.isOpen())
+        return;
+    errore_.clear();
+    persa_ = false;
+    dispositivo_ = PercorsoDispositivo(porta_, cartella_);
+    if (dispositivo_.isEmpty()) {
+        errore_ = QStringLiteral("numero di porta non valido");
+        return;
+    }
+    porta_aperta_.setPortName(dispositivo_);
+    // All four line settings before open(): on a pseudo-terminal they cannot
+    // be changed once the port is open.
+    porta_aperta_.setBaudRate(velocita_);
+    porta_aperta_.setParity(parita_);
+    porta_aperta_.setDataBits(bit_dati_);
+    porta_aperta_.setStopBits(bit_stop_);
+    porta_aperta_.setFlowControl(QSerialPort::NoFlowControl);
+    if (!porta_aperta_.open(QIODevice::ReadWrite)) {
+        errore_ = SpiegaErrore(porta_aperta_.error(), porta_aperta_.errorString());
+        porta_aperta_.clearError();
+        return;
+    }
+    buffer_.clear();
+}
+
+void MSComm::setRThreshold(int soglia) {
+    soglia_ = soglia;
+    // Characters already waiting raise the event too, but only from a pump.
+    if (soglia_ > 0 && buffer_.size() >= soglia_)
+        QMetaObject::invokeMethod(this, &MSComm::forseSegnala, Qt::QueuedConnection);
+}
+
+void MSComm::setOutput(const QString &testo) {
+    if (!porta_aperta_.isOpen())
+        return;
+    QByteArray dati = testo.toLatin1();
+    for (char &c : dati)
+        c = char(c & 0x7F);
+    porta_aperta_.write(dati);
+}
+
+QString MSComm::Input() {
+    if (porta_aperta_.isOpen())
+        riceviDati();
+    const QString testo = QString::fromLatin1(buffer_);
+    buffer_.clear();
+    return testo;
+}
+
+void MSComm::riceviDati() {
+    QByteArray arrivati = porta_aperta_.readAll();
+    for (char &c : arrivati)
+        c = char(c & 0x7F);
+    buffer_.append(arrivati);
+}
+
+void MSComm::forseSegnala() {
+    if (soglia_ > 0 && buffer_.size() >= soglia_) {
+        evento_ = comEvReceive;
+        emit OnComm();
+    }
+}
+
+void MSComm::erroreSeriale(QSerialPort::SerialPortError errore) {
+    if (errore == QSerialPort::ResourceError || errore == QSerialPort::ReadError ||
+        errore == QSerialPort::WriteError) {
+        // Left open, the port would raise errors without end at full CPU.
+        errore_ = SpiegaErrore(errore, porta_aperta_.errorString());
+        persa_ = true;
+        porta_aperta_.clearError();
+        porta_aperta_.close();
+        buffer_.clear();
+    }
+}

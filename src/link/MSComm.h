@@ -1,0 +1,83 @@
+#pragma once
+// The serial control the link is built on: the few properties and the one
+// event the transport uses, on top of QSerialPort.
+//
+// Characters travel as 7-bit text both ways (the line runs 7 data bits; a
+// pseudo-terminal would carry the eighth bit, a real line would not).
+// Every received byte is kept in our own buffer: the event with code 2 is
+// raised on the user-interface thread, while events are pumped, as soon as
+// the buffer holds at least RThreshold characters, and never while the
+// threshold is 0.
+
+#include <QByteArray>
+#include <QObject>
+#include <QSerialPort>
+#include <QString>
+
+class MSComm : public QObject {
+    Q_OBJECT
+  public:
+    static constexpr int comEvReceive = 2;
+
+    explicit MSComm(QObject *parent = nullptr);
+    ~MSComm() override;
+
+    void setCommPort(int porta) { porta_ = porta; }
+    int CommPort() const { return porta_; }
+
+    // "9600,E,7,1": speed, parity (N, E, O, M, S), data bits, stop bits.
+    // Returns false (and keeps the old settings) when the text is not of that form.
+    bool setSettings(const QString &impostazioni);
+    QString Settings() const { return impostazioni_; }
+
+    // Opening resolves the device of CommPort (see PercorsoDispositivo) and sets
+    // every line setting before the port is opened. On failure PortOpen stays
+    // false and ErroreApertura() says why.
+    void setPortOpen(bool aperta);
+    bool PortOpen() const { return porta_aperta_.isOpen(); }
+
+    void setRThreshold(int soglia);
+    int RThreshold() const { return soglia_; }
+
+    void setOutput(const QString &testo);
+    QString Input();
+    int CommEvent() const { return evento_; }
+
+    // The folder where COM1 ... COM9 entries are looked up (the start-up folder).
+    void setCartellaPorte(const QString &cartella) { cartella_ = cartella; }
+
+    // Device that COMn names: an entry COMn in the start-up folder (a link to
+    // /dev/ttyUSB0, a pseudo-terminal, ...), else /dev/ttyS(n-1) on Linux;
+    // COMn on Windows. Empty when n is not 1 to 9.
+    static QString PercorsoDispositivo(int porta, const QString &cartella);
+
+    // Why the last opening failed (Italian, for the operator), or why an open
+    // port was lost; empty when nothing went wrong.
+    QString ErroreApertura() const { return errore_; }
+    QString Dispositivo() const { return dispositivo_; }
+    // True once an open port failed (adapter unplugged): it has been closed.
+    bool PortaPersa() const { return persa_; }
+
+  signals:
+    void OnComm();
+
+  private:
+    void riceviDati();
+    void erroreSeriale(QSerialPort::SerialPortError errore);
+    void forseSegnala();
+
+    QSerialPort porta_aperta_;
+    QByteArray buffer_;
+    int porta_ = 0;
+    QString impostazioni_ = QStringLiteral("9600,N,8,1");
+    qint32 velocita_ = 9600;
+    QSerialPort::Parity parita_ = QSerialPort::NoParity;
+    QSerialPort::DataBits bit_dati_ = QSerialPort::Data8;
+    QSerialPort::StopBits bit_stop_ = QSerialPort::OneStop;
+    int soglia_ = 0;
+    int evento_ = 0;
+    QString cartella_;
+    QString errore_;
+    QString dispositivo_;
+    bool persa_ = false;
+};

@@ -1,0 +1,70 @@
+#include "Attendi.h"
+#include "Variabili.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTimer>
+#include <cmath>
+
+using namespace Variabili;
+
+double SecondiOrologio() {
+    static QElapsedTimer orologio = [] {
+        QElapsedTimer t;
+        t.start();
+        return t;
+    }();
+    return double(orologio.nsecsElapsed()) / 1e9;
+}
+
+void PompaEventi() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
+
+void PompaEventiInAttesa() {
+    QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+}
+
+void PompaEventiFino(const QDeadlineTimer &scadenza) {
+    // A blocking pump needs a timer armed for the deadline, or it could sleep
+    // for ever. Coarse timers may fire a few percent late: use a precise one.
+    // A timer that fires early is simply armed again by the next call.
+    static QTimer *sveglia = [] {
+        auto *t = new QTimer(QCoreApplication::instance());
+        t->setSingleShot(true);
+        t->setTimerType(Qt::PreciseTimer);
+        return t;
+    }();
+    const qint64 restoNs = scadenza.remainingTimeNSecs();
+    if (restoNs <= 0) {
+        PompaEventi();
+        return;
+    }
+    sveglia->start(int(std::min<qint64>((restoNs + 999999) / 1000000, 24 * 3600 * 1000)));
+    PompaEventiInAttesa();
+}
+
+void Attendi(double millisecondi) {
+    const auto ns = std::chrono::nanoseconds(qint64(std::llround(millisecondi * 1e6)));
+    const QDeadlineTimer scadenza(ns, Qt::PreciseTimer);
+    FineAttesa = float(SecondiOrologio() + millisecondi / 1000.0);
+    while (!scadenza.hasExpired() && !ChiusuraRichiesta)
+        PompaEventiFino(scadenza);
+}
+
+void TreCifre() {
+    int n = NumeroTesto;
+    QString centinaia = QStringLiteral("0");
+    if (n >= 100) {
+        centinaia = QStringLiteral("1");
+        n -= 100;
+    }
+    QString decine = QStringLiteral("0");
+    for (int limite = 10; limite <= 100; limite += 10) {
+        if (n < limite) {
+            decine = QString::number(limite / 10 - 1);
+            n -= limite - 10;
+            break;
+        }
+    }
+    NumeroTre = centinaia + decine + QString::number(n);
+}

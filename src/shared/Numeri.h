@@ -1,0 +1,8 @@
+#pragma once
+#include <QString>
+
+// Reads a number from the start of a text the way a leading-number conversion
+// does: blanks are skipped, a sign and a decimal point are allowed, reading
+// stops at the first character that cannot continue the number, and a text
+// without a number gives 0.
+double ValoreIniziale(const QString &testo);

@@ -1,0 +1,31 @@
+#include "Variabili.h"
+
+namespace Variabili {
+
+QString Comando;
+qint16 LunghezzaRisposta = 0;
+QString Risposta;
+bool ErroreSeriale = false;
+bool SerialeOccupata = false;
+float ScadenzaRisposta = 0.0f;
+QString DatiRisposta;
+
+QString NumeroPorta;
+QString Identificativo;
+bool Modo485 = false;
+
+QString Scelta;
+QString NomeFile;
+bool Interrompi = false;
+QString MessaggioErrore;
+QString CommentoProposto;
+QString CorpoFile;
+
+std::array<QString, NumeroTesti> Testi;
+qint16 NumeroTesto = 0;
+QString NumeroTre;
+
+float FineAttesa = 0.0f;
+bool ChiusuraRichiesta = false;
+
+} // namespace Variabili

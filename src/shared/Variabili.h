@@ -1,0 +1,51 @@
+#pragma once
+// The application's shared state. The windows and the serial link hand
+// requests, replies and choices to one another through these globals: a
+// caller fills some of them, calls an operation without arguments and reads
+// the outcome from others.
+
+#include <QString>
+#include <QtGlobal>
+#include <array>
+
+namespace Variabili {
+
+// Exchange with the panel.
+extern QString Comando;           // command of the next exchange, ends in CR
+extern qint16 LunghezzaRisposta;  // characters awaited before the reply is taken
+extern QString Risposta;          // last reply, or the no-reply marker
+extern bool ErroreSeriale;        // last exchange got no complete reply
+extern bool SerialeOccupata;      // the link's busy flag
+extern float ScadenzaRisposta;    // deadline of the reply wait (seconds, see SecondiOrologio)
+extern QString DatiRisposta;      // data part of the last text read in test mode
+
+// Link configuration.
+extern QString NumeroPorta;    // one character, "1" to "9"
+extern QString Identificativo; // panel identifier, first part of every command
+extern bool Modo485;           // RS485 bus: every command comes back as an echo
+
+// Hand-over between windows.
+extern QString Scelta; // "aspetta", "Testa" or "Finisci"
+extern QString NomeFile;
+extern bool Interrompi;
+extern QString MessaggioErrore;
+extern QString CommentoProposto;
+extern QString CorpoFile;
+
+// Message texts.
+constexpr int NumeroTesti = 301;
+extern std::array<QString, NumeroTesti> Testi;
+extern qint16 NumeroTesto;
+extern QString NumeroTre;
+
+// Timing.
+extern float FineAttesa; // deadline of the Attendi pause in progress (seconds)
+
+// Set once the operator closed the test window: every wait returns at once
+// and every loop leaves, so the application ends without blocking anywhere.
+extern bool ChiusuraRichiesta;
+
+// The no-reply marker: seven filler digits where a reply's header stands.
+inline const QString MarcatoreNessunaRisposta = QStringLiteral("1234567errore seriale ");
+
+} // namespace Variabili

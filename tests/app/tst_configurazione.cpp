@@ -1,0 +1,111 @@
+#include "Configurazione.h"
+#include "Variabili.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+class TestConfigurazione : public QObject {
+    Q_OBJECT
+    QTemporaryDir dir;
+    QString percorso() const { return dir.filePath("Seriale318.con"); }
+    void scrivi(const QByteArray &dati) {
+        QFile f(percorso());
+        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(dati);
+    }
+    QByteArray contenuto() {
+        QFile f(percorso());
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<assente>");
+    }
+
+  private slots:
+    void init() { QFile::remove(percorso()); }
+
+    void fileValido_data() {
+        QTest::addColumn<QByteArray>("dati");
+        QTest::addColumn<bool>("rs485");
+        QTest::addColumn<QString>("porta");
+        QTest::addColumn<QString>("id");
+        QTest::newRow("predefinito") << ContenutoPredefinito << false << "1" << "&45";
+        QTest::newRow("rs485") << QByteArray("rs485;COM2;&12;\r\nEND\r\n") << true << "2" << "&12";
+        QTest::newRow("separatori ignorati")
+            << QByteArray("rs232xCOM3x&07\r\nqualcosa\r\n") << false << "3" << "&07";
+        QTest::newRow("porta a due cifre")
+            << QByteArray("rs232;COM10;&45;\r\nEND\r\n") << false << "1" << ";&4";
+        QTest::newRow("422 vale rs232") << QByteArray("rs422;COM4;&45;\r\nEND\r\n") << false << "4"
+                                        << "&45";
+        QTest::newRow("blank davanti") << QByteArray("rs 48;COM1;&45;\r\nX\r\n") << false << "1"
+                                       << "&45";
+        QTest::newRow("non numerico") << QByteArray("rsABC;COM5;&45;\r\nX") << false << "5"
+                                      << "&45";
+        QTest::newRow("riga corta") << QByteArray("rs485;COM\r\nEND\r\n") << true << "" << "";
+        QTest::newRow("solo rs") << QByteArray("rs\r\nEND\r\n") << false << "" << "";
+        QTest::newRow("righe in piu e coda")
+            << QByteArray("rs485;COM9;&99;xxxxxxxx\r\nEND\r\nrs232\r\n") << true << "9" << "&99";
+        QTest::newRow("secondo riga senza fine") << QByteArray("rs232;COM1;&45;\r\nE") << false
+                                                 << "1" << "&45";
+        QTest::newRow("righe LF") << QByteArray("rs485;COM2;&12;\nEND\n") << true << "2" << "&12";
+    }
+    void fileValido() {
+        QFETCH(QByteArray, dati);
+        QFETCH(bool, rs485);
+        QFETCH(QString, porta);
+        QFETCH(QString, id);
+        scrivi(dati);
+        const Configurazione c = LeggiConfigurazione(percorso());
+        QCOMPARE(c.Modo485, rs485);
+        QCOMPARE(c.NumeroPorta, porta);
+        QCOMPARE(c.Identificativo, id);
+        QVERIFY(!c.predefinitaScritta);
+        QCOMPARE(contenuto(), dati); // a valid file is left untouched
+    }
+
+    void contenutoNonValidoRiscritto_data() {
+        QTest::addColumn<QByteArray>("dati");
+        QTest::newRow("maiuscolo") << QByteArray("RS232;COM1;&45;\r\nEND\r\n");
+        QTest::newRow("una sola riga") << QByteArray("rs485;COM2;&12;\r\n");
+        QTest::newRow("una sola riga senza fine") << QByteArray("rs485;COM2;&12;");
+        QTest::newRow("prima riga vuota") << QByteArray("\r\nrs485;COM2;&12;\r\n");
+        QTest::newRow("vuoto") << QByteArray("");
+        QTest::newRow("spazzatura") << QByteArray("\x01\x02\xff\xfe");
+    }
+    void contenutoNonValidoRiscritto() {
+        QFETCH(QByteArray, dati);
+        scrivi(dati);
+        const Configurazione c = LeggiConfigurazione(percorso());
+        QVERIFY(c.predefinitaScritta);
+        QCOMPARE(contenuto(), QByteArray("rs232;COM1;&45;\r\nEND\r\n"));
+        QCOMPARE(c.Modo485, false);
+        QCOMPARE(c.NumeroPorta, QString("1"));
+        QCOMPARE(c.Identificativo, QString("&45"));
+    }
+
+    void fileMancanteCreato() {
+        const Configurazione c = LeggiConfigurazione(percorso());
+        QVERIFY(c.predefinitaScritta);
+        QCOMPARE(contenuto(), ContenutoPredefinito);
+        QCOMPARE(c.NumeroPorta, QString("1"));
+    }
+
+    void cartellaNonScrivibileUsaIPredefiniti() {
+        const Configurazione c = LeggiConfigurazione("/proc/nessuna/cartella/Seriale318.con");
+        QVERIFY(!c.predefinitaScritta);
+        QVERIFY(c.avviso.contains("Impossibile scrivere"));
+        QCOMPARE(c.Modo485, false);
+        QCOMPARE(c.NumeroPorta, QString("1"));
+        QCOMPARE(c.Identificativo, QString("&45"));
+    }
+
+    void caricaImpostaLeVariabili() {
+        scrivi("rs485;COM3;&07;\r\nEND\r\n");
+        Variabili::NomeFile = percorso();
+        QVERIFY(CaricaConfigurazione().isEmpty());
+        QCOMPARE(Variabili::Modo485, true);
+        QCOMPARE(Variabili::NumeroPorta, QString("3"));
+        QCOMPARE(Variabili::Identificativo, QString("&07"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestConfigurazione)
+#include "tst_configurazione.moc"

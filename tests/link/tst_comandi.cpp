@@ -1,0 +1,74 @@
+#include "Comandi.h"
+
+#include <QTest>
+
+using namespace Comandi;
+
+class TestComandi : public QObject {
+    Q_OBJECT
+  private slots:
+    void testiDeiComandi() {
+        QCOMPARE(Stato("&45"), QString("&45SA\r"));
+        QCOMPARE(LeggiTesto("&45", "007"), QString("&450R007\r"));
+        QCOMPARE(LeggiTesto("&45", "000").size(), 9);
+        QCOMPARE(Ingressi("&45", 1), QString("&4501\r"));
+        QCOMPARE(Ingressi("&45", 2), QString("&4502\r"));
+        QCOMPARE(Ingressi("&12", 3), QString("&1203\r"));
+        QCOMPARE(Tasto("&45"), QString("&4509\r"));
+    }
+
+    void scritturaTestoSempreDiTrentaCaratteri() {
+        const QString blank = ScriviTesto("&45", "197" + QString(16, ' '));
+        QCOMPARE(blank, "&450W018197" + QString(16, ' ') + "0W\r");
+        QCOMPARE(blank.size(), 30);
+        // A short entry is padded, a long one cut: the number travels only inside it.
+        QCOMPARE(ScriviTesto("&45", "007CIAO"), "&450W018007CIAO" + QString(12, ' ') + "0W\r");
+        QCOMPARE(ScriviTesto("&45", "0071234567890123456XYZ"),
+                 QString("&450W0180071234567890123456") + "0W\r");
+    }
+
+    void letturaRisposteAncheSulMarcatore() {
+        const QString marcatore = "1234567errore seriale ";
+        QCOMPARE(SenzaTesta("&45SAR", TestaStato), QString("R"));
+        QCOMPARE(SenzaTesta("&45SARX", TestaStato), QString("RX")); // not "R": not at rest
+        QCOMPARE(SenzaTesta(marcatore, TestaStato), QString("67errore seriale "));
+        QCOMPARE(SenzaTesta(marcatore, TestaRisposta), QString("errore seriale "));
+        QCOMPARE(SenzaTesta("abc", TestaRisposta), QString());
+        QVERIFY(ScritturaAccettata("&450WR"));
+        QVERIFY(ScritturaAccettata("&450WRx"));
+        QVERIFY(!ScritturaAccettata("&450WN"));
+        QVERIFY(!ScritturaAccettata(marcatore)); // sixth character "6"
+        QVERIFY(!ScritturaAccettata("&450W"));
+    }
+
+    void codiciTasto() {
+        QCOMPARE(EtichettaTasto('@').value(), QString("..."));
+        QCOMPARE(EtichettaTasto('A').value(), QString(" #"));
+        QCOMPARE(EtichettaTasto('B').value(), QString(" +"));
+        QCOMPARE(EtichettaTasto('D').value(), QString(" - "));
+        QCOMPARE(EtichettaTasto('H').value(), QString(" < "));
+        QCOMPARE(EtichettaTasto('P').value(), QString(" > "));
+        QCOMPARE(EtichettaTasto('`').value(), QString("ack"));
+        QVERIFY(!EtichettaTasto('C').has_value()); // two keys at once
+        QVERIFY(!EtichettaTasto('e').has_value()); // the marker's first data character
+        QVERIFY(!EtichettaTasto('a').has_value());
+    }
+
+    void ingressi() {
+        QCOMPARE(LeggiStatoIngresso('C'), StatoIngresso::Attivo);
+        QCOMPARE(LeggiStatoIngresso('-'), StatoIngresso::Inattivo);
+        QCOMPARE(LeggiStatoIngresso('c'), StatoIngresso::Invariato);
+        QCOMPARE(LeggiStatoIngresso('e'), StatoIngresso::Invariato);
+        // Position 5 of each group: windows 4, 20, 36; group 3 ends at the two tiles.
+        QCOMPARE(FinestraDiIngresso(1, 5), 4);
+        QCOMPARE(FinestraDiIngresso(2, 5), 20);
+        QCOMPARE(FinestraDiIngresso(3, 5), 36);
+        QCOMPARE(FinestraDiIngresso(3, 13), 44);
+        QCOMPARE(FinestraDiIngresso(3, 14), 45);
+        QCOMPARE(IngressiNelGruppo(3), 14);
+        QCOMPARE(IngressiNelGruppo(1), 16);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestComandi)
+#include "tst_comandi.moc"

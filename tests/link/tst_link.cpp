@@ -1,0 +1,249 @@
+// The serial transport against the panel simulator over a real pseudo-terminal.
+#include "Attendi.h"
+#include "Comandi.h"
+#include "FormSeriale.h"
+#include "Simulatore.h"
+#include "Variabili.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+#include <ctime>
+#include <memory>
+
+using namespace Variabili;
+
+static double TempoCpu() {
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return t.tv_sec + t.tv_nsec / 1e9;
+}
+
+class TestLink : public QObject {
+    Q_OBJECT
+    std::unique_ptr<QTemporaryDir> dir;
+    std::unique_ptr<Simulatore> sim;
+    FormSeriale &seriale() { return FormSeriale::Istanza(); }
+
+    void avvia(const QStringList &argomenti = {"--fast"}) {
+        sim = std::make_unique<Simulatore>(dir->path(), argomenti);
+        QVERIFY(sim->avvia());
+        seriale().ApriSeriale();
+        QVERIFY2(seriale().MSComm1.PortOpen(), qPrintable(seriale().ErroreApertura()));
+    }
+    qint64 scambia(const QString &comando, int lunghezza) {
+        Comando = comando;
+        LunghezzaRisposta = qint16(lunghezza);
+        QElapsedTimer t;
+        t.start();
+        seriale().InviaAllaSeriale();
+        return t.elapsed();
+    }
+
+  private slots:
+    void init() {
+        dir = std::make_unique<QTemporaryDir>();
+        Identificativo = "&45";
+        NumeroPorta = "1";
+        Modo485 = false;
+        seriale().MSComm1.setCartellaPorte(dir->path());
+    }
+    void cleanup() {
+        FormSeriale::Scarica();
+        sim.reset();
+    }
+
+    void impostazioniDellaLinea() {
+        MSComm c;
+        QVERIFY(c.setSettings("9600,E,7,1"));
+        QCOMPARE(c.Settings(), QString("9600,E,7,1"));
+        QVERIFY(!c.setSettings("9600,X,7,1"));
+        QVERIFY(!c.setSettings("9600,E,9,1"));
+        QVERIFY(!c.setSettings("abc"));
+        QCOMPARE(c.Settings(), QString("9600,E,7,1"));
+    }
+
+    void scambioNormale() {
+        avvia();
+        sim->ordina("text 7 Zona Nord 07");
+        scambia(Comandi::Stato("&45"), 6);
+        QVERIFY(!ErroreSeriale);
+        QVERIFY(!SerialeOccupata);
+        QCOMPARE(Comandi::SenzaTesta(Risposta, 5), QString("R"));
+        scambia(Comandi::LeggiTesto("&45", "007"), 24);
+        QVERIFY(!ErroreSeriale);
+        QCOMPARE(Risposta, QString("&450R00Zona Nord 07    "));
+        QCOMPARE(sim->comandi(), QStringList({"&45SA", "&450R007"}));
+    }
+
+    // At the real wire speed the status reply is taken at 6 characters and its
+    // CR comes afterwards: the next exchange discards it.
+    void crInRitardoScartato() {
+        avvia({});
+        for (int i = 0; i < 3; ++i) {
+            scambia(Comandi::Stato("&45"), 6);
+            QVERIFY(!ErroreSeriale);
+            QCOMPARE(Risposta, QString("&45SAR"));
+        }
+        scambia(Comandi::Tasto("&45"), 10);
+        QCOMPARE(Risposta.left(8), QString("&450900@"));
+    }
+
+    void rumoreDopoLaRispostaScartato() {
+        avvia({"--fast", "--noise"});
+        for (int i = 0; i < 3; ++i) {
+            scambia(Comandi::LeggiTesto("&45", "001"), 24);
+            QVERIFY(!ErroreSeriale);
+            QCOMPARE(Risposta.left(7), QString("&450R00"));
+        }
+    }
+
+    void pannelloMuto() {
+        avvia({"--fast", "--silent"});
+        const double cpu = TempoCpu();
+        const qint64 ms = scambia(Comandi::Stato("&45"), 6);
+        QVERIFY(ErroreSeriale);
+        QCOMPARE(Risposta, QString("1234567errore seriale "));
+        QCOMPARE(Risposta.size(), 22);
+        QVERIFY(!SerialeOccupata);
+        QCOMPARE(seriale().MSComm1.RThreshold(), 0);
+        QVERIFY2(ms >= 1600 && ms < 1900, qPrintable(QString::number(ms)));
+        QVERIFY2(TempoCpu() - cpu < 0.15, "the reply wait must not spin");
+        QCOMPARE(sim->comandi(), QStringList({"&45SA", "&45SA"}));
+    }
+
+    void primoTentativoPersoRipetizioneRisposta() {
+        avvia({"--fast", "--drop-every", "2"});
+        scambia(Comandi::Stato("&45"), 6); // reply 1 answered
+        const qint64 ms = scambia(Comandi::Stato("&45"), 6); // reply 2 dropped, 3 answered
+        QVERIFY(!ErroreSeriale);
+        QCOMPARE(Risposta, QString("&45SAR"));
+        QVERIFY(ms >= 800 && ms < 1200);
+        QCOMPARE(sim->comandi().size(), 3);
+    }
+
+    void rispostaTroncataNonAccettata() {
+        avvia({"--fast", "--truncate"});
+        scambia(Comandi::LeggiTesto("&45", "000"), 24);
+        QVERIFY(ErroreSeriale);
+        QCOMPARE(Risposta, QString("1234567errore seriale "));
+    }
+
+    void altroIdentificativoNonRisponde() {
+        avvia({"--fast", "--id", "&12"});
+        scambia(Comandi::Stato("&45"), 6);
+        QVERIFY(ErroreSeriale);
+        scambia(Comandi::Stato("&12"), 6);
+        QVERIFY(!ErroreSeriale);
+        QCOMPARE(Risposta, QString("&12SAR"));
+    }
+
+    void rs485TogliEco() {
+        Modo485 = true;
+        avvia({"--rs485"});
+        scambia(Comandi::Stato("&45"), 6);
+        QVERIFY(!ErroreSeriale);
+        QCOMPARE(LunghezzaRisposta, qint16(12));
+        QCOMPARE(Risposta, QString("&45SAR"));
+        scambia(Comandi::LeggiTesto("&45", "000"), 24);
+        QCOMPARE(LunghezzaRisposta, qint16(33));
+        QCOMPARE(Risposta, "&450R00" + QString(16, ' '));
+    }
+
+    void rs485RipetizioneNonRaddoppiaLEco() {
+        Modo485 = true;
+        avvia({"--fast", "--rs485", "--drop-every", "2"});
+        scambia(Comandi::Stato("&45"), 6);
+        scambia(Comandi::Stato("&45"), 6); // first attempt gets only the echo
+        QVERIFY(!ErroreSeriale);
+        QCOMPARE(LunghezzaRisposta, qint16(12));
+        QCOMPARE(Risposta, QString("&45SAR"));
+        QCOMPARE(sim->comandi().size(), 3);
+    }
+
+    void rs485MarcatoreIntatto() {
+        Modo485 = true;
+        avvia({"--fast", "--rs485", "--silent"});
+        scambia(Comandi::Stato("&45"), 6);
+        QVERIFY(ErroreSeriale);
+        QCOMPARE(Risposta, QString("1234567errore seriale "));
+        QCOMPARE(LunghezzaRisposta, qint16(12));
+    }
+
+    // Replies that come after their time-out raise no event and never reach
+    // a caller: the next exchange discards them.
+    void rispostaTardivaScartata() {
+        avvia({"--fast", "--delay", "1700"});
+        scambia(Comandi::LeggiTesto("&45", "003"), 24);
+        QVERIFY(ErroreSeriale);
+        sim->ordina("delay 0");
+        sim->ordina("text 4 quattro");
+        Attendi(1300); // both late replies arrive meanwhile
+        QCOMPARE(Risposta, QString("1234567errore seriale "));
+        scambia(Comandi::LeggiTesto("&45", "004"), 24);
+        QVERIFY(!ErroreSeriale);
+        QCOMPARE(Risposta, "&450R00quattro" + QString(9, ' '));
+    }
+
+    void chiudiDueVolte() {
+        avvia();
+        seriale().ChiudiSeriale();
+        QVERIFY(!seriale().MSComm1.PortOpen());
+        seriale().ChiudiSeriale();
+        QVERIFY(!seriale().MSComm1.PortOpen());
+        // A deliberately closed link is not reopened by an exchange.
+        const qint64 ms = scambia(Comandi::Stato("&45"), 6);
+        QVERIFY(ErroreSeriale);
+        QVERIFY(ms < 100);
+        QVERIFY(sim->comandi().isEmpty());
+    }
+
+    void portaCheNonSiApre_data() {
+        QTest::addColumn<QString>("porta");
+        QTest::addColumn<QString>("motivo");
+        QTest::newRow("collegamento rotto") << "2" << "non esiste";
+        QTest::newRow("numero non valido") << "x" << "numero di porta non valido";
+    }
+    void portaCheNonSiApre() {
+        QFETCH(QString, porta);
+        QFETCH(QString, motivo);
+        QVERIFY(QFile::link(dir->filePath("assente"), dir->filePath("COM2")));
+        NumeroPorta = porta;
+        seriale().ApriSeriale();
+        QVERIFY(!seriale().MSComm1.PortOpen());
+        const QString errore = seriale().ErroreApertura();
+        QVERIFY2(errore.contains(motivo), qPrintable(errore));
+        QVERIFY(errore.contains("COM" + porta));
+        const qint64 ms = scambia(Comandi::Stato("&45"), 6);
+        QVERIFY(ErroreSeriale);
+        QCOMPARE(Risposta, QString("1234567errore seriale "));
+        QVERIFY(ms < 200);
+        QVERIFY(!SerialeOccupata);
+    }
+
+    void scollegaERicollega() {
+        avvia();
+        scambia(Comandi::Stato("&45"), 6);
+        QVERIFY(!ErroreSeriale);
+        sim->termina();
+        const double cpu = TempoCpu();
+        const qint64 ms = scambia(Comandi::Stato("&45"), 6);
+        QVERIFY(ErroreSeriale);
+        QVERIFY(ms < 2000);
+        Attendi(300); // a lost port must not raise errors at full speed
+        QVERIFY2(TempoCpu() - cpu < 0.3, qPrintable(QString::number(TempoCpu() - cpu)));
+        QVERIFY(!seriale().MSComm1.PortOpen());
+        QVERIFY(!seriale().ErroreApertura().isEmpty());
+
+        sim = std::make_unique<Simulatore>(dir->path(), QStringList{"--fast"});
+        QVERIFY(sim->avvia());
+        scambia(Comandi::Stato("&45"), 6);
+        QVERIFY(!ErroreSeriale);
+        QCOMPARE(Risposta, QString("&45SAR"));
+        QVERIFY(seriale().MSComm1.PortOpen());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestLink)
+#include "tst_link.moc"

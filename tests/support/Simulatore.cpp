@@ -1,0 +1,74 @@
+#include "Simulatore.h"
+
+#include <QFile>
+#include <QTest>
+
+Simulatore::Simulatore(const QString &cartella, const QStringList &argomenti)
+    : cartella_(cartella), argomenti_(argomenti) {}
+
+Simulatore::~Simulatore() { termina(); }
+
+bool Simulatore::avvia() {
+    QStringList arg = {"--link", cartella_ + "/COM1", "--log", registroPercorso()};
+    arg += argomenti_;
+    processo_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    processo_.start(QStringLiteral(VELTO_SIM), arg);
+    if (!processo_.waitForStarted(5000))
+        return false;
+    if (!processo_.waitForReadyRead(5000))
+        return false;
+    return processo_.readLine().startsWith("READY");
+}
+
+void Simulatore::termina() {
+    if (processo_.state() == QProcess::NotRunning)
+        return;
+    processo_.kill();
+    processo_.waitForFinished(5000);
+}
+
+QString Simulatore::ordina(const QString &ordine) {
+    processo_.write((ordine + "\n").toLatin1());
+    processo_.waitForBytesWritten(2000);
+    QElapsedTimer t;
+    t.start();
+    while (!processo_.canReadLine() && t.elapsed() < 5000)
+        processo_.waitForReadyRead(100);
+    return QString::fromLatin1(processo_.readLine()).trimmed();
+}
+
+QStringList Simulatore::comandi() const {
+    QFile f(registroPercorso());
+    QStringList righe;
+    if (!f.open(QIODevice::ReadOnly))
+        return righe;
+    for (const QByteArray &r : f.readAll().split('\n'))
+        if (!r.isEmpty())
+            righe << QString::fromLatin1(r.mid(r.indexOf('\t') + 1));
+    return righe;
+}
+
+QList<double> Simulatore::tempi() const {
+    QFile f(registroPercorso());
+    QList<double> t;
+    if (!f.open(QIODevice::ReadOnly))
+        return t;
+    for (const QByteArray &r : f.readAll().split('\n'))
+        if (!r.isEmpty())
+            t << r.left(r.indexOf('\t')).toDouble();
+    return t;
+}
+
+void Simulatore::azzeraRegistro() const { QFile(registroPercorso()).resize(0); }
+
+QStringList Simulatore::testi() {
+    const QString percorso = cartella_ + "/dump.txt";
+    ordina("dump " + percorso);
+    QFile f(percorso);
+    QStringList righe;
+    if (f.open(QIODevice::ReadOnly))
+        for (const QByteArray &r : f.readAll().split('\n'))
+            if (!r.isEmpty())
+                righe << QString::fromLatin1(r);
+    return righe;
+}
