@@ -9,7 +9,7 @@ QColor ColoreFacciaPulsante() { return QApplication::palette().color(QPalette::B
 
 void ImpostaSostituzioniFont() {
     QFont::insertSubstitutions(QStringLiteral("MS Sans Serif"),
-                               {QStringLiteral("DejaVu Sans"), QStringLiteral("Liberation Sans")});
+                               {QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans")});
     QFont::insertSubstitutions(QStringLiteral("Arial"),
                                {QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans")});
     const QStringList fisso = {QStringLiteral("DejaVu Sans Mono"),

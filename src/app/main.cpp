@@ -1,0 +1,13 @@
+#include "Aspetto.h"
+#include "CicloPrincipale.h"
+#include "FormPrincipaleTest.h"
+
+#include <QApplication>
+
+int main(int argc, char *argv[]) {
+    QApplication app(argc, argv);
+    ImpostaSostituzioniFont();
+    FormPrincipaleTest finestra;
+    Form_Load(finestra);
+    return 0;
+}

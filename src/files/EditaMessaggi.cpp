@@ -1,0 +1,93 @@
+#include "EditaMessaggi.h"
+
+#include "Aspetto.h"
+#include "FormSalvaFile.h"
+#include "FormatoMessaggi.h"
+#include "Variabili.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTextDocument>
+
+using namespace Variabili;
+
+namespace {
+const Twips Finestra = {0, 0, 9810, 7515};
+const Twips PosLabel1 = {315, 315, 6735, 225};
+const Twips PosLabel20 = {315, 840, 2295, 300};
+const Twips PosText2 = {210, 1155, 5685, 300};
+const Twips PosCommand1 = {6150, 675, 1260, 615};
+const Twips PosCommand2 = {7575, 675, 1260, 615};
+const Twips PosText1 = {210, 1575, 9165, 5745};
+} // namespace
+
+EditaMessaggi::EditaMessaggi(QWidget *parent) : QDialog(parent) {
+    setObjectName(QStringLiteral("EditaMessaggi"));
+    setWindowTitle(QStringLiteral(
+        "Edita Messaggi (max.32 caratteri. Attenzione: lo spazio è un carattere)"));
+    setFixedSize(DaTwips(Finestra).size());
+
+    Label1 = new QLabel(QStringLiteral("Label1"), this);
+    Posiziona(Label1, "Label1", PosLabel1);
+    Label20 = new QLabel(QStringLiteral("Commento memorizzato nel file "), this);
+    Posiziona(Label20, "Label20", PosLabel20);
+    Text2 = new QLineEdit(QStringLiteral("Commento del file"), this);
+    Posiziona(Text2, "Text2", PosText2);
+    QPalette p = Text2->palette();
+    p.setColor(QPalette::Base, p.color(QPalette::ToolTipBase));
+    Text2->setPalette(p);
+    Command1 = new QPushButton(QStringLiteral("Salva "), this);
+    Posiziona(Command1, "Command1", PosCommand1);
+    Command1->setFont(Carattere("MS Sans Serif", 12, true, true));
+    Command2 = new QPushButton(QStringLiteral("End"), this);
+    Posiziona(Command2, "Command2", PosCommand2);
+    Command2->setFont(Carattere("MS Sans Serif", 13.5, true, true));
+    Command1->setAutoDefault(false);
+    Command2->setAutoDefault(false);
+    Text1 = new QPlainTextEdit(this);
+    Posiziona(Text1, "Text1", PosText1);
+    Text1->setFont(Carattere("Courier", 9.75));
+    Text1->setLineWrapMode(QPlainTextEdit::NoWrap);
+    Text1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+
+    QWidget::setTabOrder(Command1, Text2);
+    QWidget::setTabOrder(Text2, Command2);
+    QWidget::setTabOrder(Command2, Text1);
+
+    connect(Command1, &QPushButton::clicked, this, &EditaMessaggi::Command1_Click);
+    connect(Command2, &QPushButton::clicked, this, &EditaMessaggi::Command2_Click);
+}
+
+bool EditaMessaggi::Form_Load() {
+    Text1->clear();
+    Label1->setText(NomeFile);
+    const auto dati = FormatoMessaggi::LeggiFile(NomeFile, &errore_);
+    if (!dati)
+        return false;
+    const auto scansione = FormatoMessaggi::ScansioneComune(FormatoMessaggi::Righe(*dati));
+    if (scansione.haCorpo)
+        Text2->setText(scansione.commento);
+    QString testo = FormatoMessaggi::TestoEditor(scansione);
+    testo.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    Text1->setPlainText(testo);
+    CorpoFile = TestoCorpo();
+    return true;
+}
+
+QString EditaMessaggi::TestoCorpo() const {
+    // The raw text keeps every character as typed (a no-break space stays one).
+    QString testo = Text1->document()->toRawText();
+    testo.replace(QChar::ParagraphSeparator, QStringLiteral("\r\n"));
+    testo.replace(QChar::LineSeparator, QStringLiteral("\r\n"));
+    return testo;
+}
+
+void EditaMessaggi::Command1_Click() {
+    CorpoFile = TestoCorpo();
+    FormSalvaFile salva(this);
+    salva.exec();
+}
+
+void EditaMessaggi::Command2_Click() { reject(); }

@@ -1,0 +1,35 @@
+#pragma once
+// The message editor: one panel text per line in a fixed-pitch font; "Salva "
+// hands the text to the save window through CorpoFile.
+
+#include <QDialog>
+
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+
+class EditaMessaggi : public QDialog {
+    Q_OBJECT
+  public:
+    explicit EditaMessaggi(QWidget *parent = nullptr);
+
+    QLabel *Label1, *Label20;
+    QLineEdit *Text2;
+    QPushButton *Command1, *Command2;
+    QPlainTextEdit *Text1;
+
+    // Loads NomeFile. Returns false, with the reason in Errore(), when the
+    // file cannot be read; the window is then not to be shown.
+    bool Form_Load();
+    QString Errore() const { return errore_; }
+
+    // The editor's text with every line end as CR LF, exactly as typed.
+    QString TestoCorpo() const;
+
+    void Command1_Click(); // "Salva "
+    void Command2_Click(); // "End"
+
+  private:
+    QString errore_;
+};

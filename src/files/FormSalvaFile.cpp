@@ -1,0 +1,127 @@
+#include "FormSalvaFile.h"
+
+#include "Aspetto.h"
+#include "FormatoMessaggi.h"
+#include "ListeFile.h"
+#include "Variabili.h"
+
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+using namespace Variabili;
+
+namespace {
+const Twips Finestra = {0, 0, 7710, 6540};
+const Twips PosDrive1 = {360, 480, 1455, 315};
+const Twips PosDir1 = {1920, 480, 2655, 2565};
+const Twips PosFile1 = {4680, 480, 2295, 2625};
+const Twips PosLabel3 = {960, 3240, 1215, 375};
+const Twips PosLabel2 = {2400, 3240, 5055, 375};
+const Twips PosText1 = {4200, 3840, 2415, 375};
+const Twips PosLabel1 = {1080, 3840, 3015, 255};
+const Twips PosText2 = {840, 4680, 6015, 495};
+const Twips PosCommand2 = {840, 5400, 3015, 855};
+const Twips PosCommand1 = {5160, 5400, 1935, 855};
+// Below the window's own controls: the reason of a failed save.
+const Twips PosLabelErrore = {360, 6420, 7000, 600};
+const int AltezzaInPiu = 45; // pixels the window grows for that line
+} // namespace
+
+FormSalvaFile::FormSalvaFile(QWidget *parent) : QDialog(parent) {
+    setObjectName(QStringLiteral("FormSalvaFile"));
+    setWindowTitle(QStringLiteral("FormSalvaFile"));
+    setFixedSize(DaTwips(Finestra).size() + QSize(0, AltezzaInPiu));
+
+    Drive1 = new ListaUnita(this);
+    Posiziona(Drive1, "Drive1", PosDrive1);
+    Dir1 = new ListaCartelle(this);
+    Posiziona(Dir1, "Dir1", PosDir1);
+    File1 = new ListaFile(this);
+    Posiziona(File1, "File1", PosFile1);
+    File1->setPattern(QStringLiteral("*.vlt"));
+
+    Label3 = new QLabel(QStringLiteral("Path :"), this);
+    Posiziona(Label3, "Label3", PosLabel3);
+    Label2 = new QLabel(QStringLiteral("Label2"), this);
+    Posiziona(Label2, "Label2", PosLabel2);
+    Text1 = new QLineEdit(QStringLiteral("File name"), this);
+    Posiziona(Text1, "Text1", PosText1);
+    Label1 = new QLabel(QStringLiteral("Deve avere estensione .vlt"), this);
+    Posiziona(Label1, "Label1", PosLabel1);
+    Label1->setFont(Carattere("MS Sans Serif", 9.75, true));
+    ImpostaSfondo(Label1, ColoreFacciaPulsante());
+    Text2 = new QLineEdit(QStringLiteral("Commento da memorizzare"), this);
+    Posiziona(Text2, "Text2", PosText2);
+    QPalette p = Text2->palette();
+    p.setColor(QPalette::Base, p.color(QPalette::ToolTipBase));
+    Text2->setPalette(p);
+    Command2 = new QPushButton(QStringLiteral("Esci senza salvare"), this);
+    Posiziona(Command2, "Command2", PosCommand2);
+    Command2->setFont(Carattere("MS Sans Serif", 18, true));
+    Command1 = new QPushButton(QStringLiteral("Salva"), this);
+    Posiziona(Command1, "Command1", PosCommand1);
+    Command1->setFont(Carattere("MS Sans Serif", 18, true));
+    Command1->setAutoDefault(false);
+    Command2->setAutoDefault(false);
+    LabelErrore = new QLabel(this);
+    Posiziona(LabelErrore, "LabelErrore", PosLabelErrore);
+    LabelErrore->setWordWrap(true);
+    LabelErrore->setStyleSheet(QStringLiteral("color: #C00000;"));
+
+    QWidget::setTabOrder(Drive1, File1);
+    QWidget::setTabOrder(File1, Dir1);
+    QWidget::setTabOrder(Dir1, Text1);
+    QWidget::setTabOrder(Text1, Command1);
+    QWidget::setTabOrder(Command1, Text2);
+    QWidget::setTabOrder(Text2, Command2);
+
+    connect(Drive1, &ListaUnita::cambiata, this, &FormSalvaFile::Drive1_Change);
+    connect(Dir1, &ListaCartelle::cambiata, this, &FormSalvaFile::Dir1_Change);
+    connect(File1, &ListaFile::clic, this, [this] { Text1->setText(File1->FileName()); });
+    connect(Command1, &QPushButton::clicked, this, &FormSalvaFile::Command1_Click);
+    connect(Command2, &QPushButton::clicked, this, &FormSalvaFile::Command2_Click);
+    Form_Load();
+}
+
+void FormSalvaFile::Form_Load() {
+    File1->setPath(Dir1->Path());
+    Text2->setText(CommentoProposto);
+    aggiornaPercorso();
+}
+
+void FormSalvaFile::aggiornaPercorso() {
+    Label2->setText(QDir::toNativeSeparators(File1->Path() + QLatin1Char('/')));
+}
+
+void FormSalvaFile::Drive1_Change() {
+    if (Dir1->setPath(Drive1->Drive()))
+        Dir1_Change();
+}
+
+void FormSalvaFile::Dir1_Change() {
+    File1->setPath(Dir1->Path());
+    aggiornaPercorso();
+}
+
+void FormSalvaFile::Command1_Click() {
+    const QString nome = Text1->text();
+    if (nome.right(4).toLower() != QLatin1String(".vlt")) {
+        ImpostaSfondo(Label1, ColoreRossoChiaro());
+        return;
+    }
+    QString errore;
+    const QString percorso = QDir(File1->Path()).filePath(nome);
+    if (nome.contains(QLatin1Char('/')) || nome.contains(QLatin1Char('\\'))) {
+        errore = QStringLiteral("il nome non può contenere cartelle");
+    } else if (FormatoMessaggi::SalvaFile(
+                   percorso, FormatoMessaggi::ContenutoFile(Text2->text(), CorpoFile), &errore)) {
+        NomeFile = percorso;
+        accept();
+        return;
+    }
+    LabelErrore->setText(QStringLiteral("File non salvato: %1.").arg(errore));
+}
+
+void FormSalvaFile::Command2_Click() { reject(); }

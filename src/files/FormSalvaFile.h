@@ -1,0 +1,36 @@
+#pragma once
+// The save window: writes CorpoFile as a message file under a name ending in
+// ".vlt", with the comment typed in Text2. After a completed save NomeFile
+// holds the new file's path; otherwise NomeFile is unchanged.
+
+#include <QDialog>
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class ListaUnita;
+class ListaCartelle;
+class ListaFile;
+
+class FormSalvaFile : public QDialog {
+    Q_OBJECT
+  public:
+    explicit FormSalvaFile(QWidget *parent = nullptr);
+
+    ListaUnita *Drive1;
+    ListaCartelle *Dir1;
+    ListaFile *File1;
+    QLabel *Label3, *Label2, *Label1;
+    QLineEdit *Text1, *Text2;
+    QPushButton *Command2, *Command1;
+    QLabel *LabelErrore; // why the last save failed
+
+    void Command1_Click(); // "Salva"
+    void Command2_Click(); // "Esci senza salvare"
+
+  private:
+    void Form_Load();
+    void Drive1_Change();
+    void Dir1_Change();
+    void aggiornaPercorso();
+};

@@ -1,0 +1,123 @@
+#include "ListeFile.h"
+
+#include <QDir>
+#include <QMessageBox>
+#include <QStorageInfo>
+
+ListaUnita::ListaUnita(QWidget *parent) : QComboBox(parent) {
+    QStringList radici;
+    for (const QStorageInfo &v : QStorageInfo::mountedVolumes())
+        if (v.isValid() && !radici.contains(v.rootPath()))
+            radici << v.rootPath();
+    radici.removeAll(QDir::rootPath());
+    radici.sort();
+    radici.prepend(QDir::rootPath());
+    for (const QString &r : radici)
+        addItem(QDir::toNativeSeparators(r), r);
+    setDriveDi(QDir::currentPath());
+    connect(this, qOverload<int>(&QComboBox::activated), this, &ListaUnita::scelta);
+}
+
+QString ListaUnita::Drive() const { return currentData().toString(); }
+
+void ListaUnita::setDriveDi(const QString &percorso) {
+    const QString radice = QStorageInfo(percorso).rootPath();
+    const int i = findData(radice);
+    setCurrentIndex(i >= 0 ? i : 0);
+    precedente_ = currentIndex();
+}
+
+void ListaUnita::scelta(int indice) {
+    const QDir radice(itemData(indice).toString());
+    if (!radice.isReadable()) {
+        QMessageBox::warning(this, QStringLiteral("Velto318"),
+                             QStringLiteral("L'unità %1 non è leggibile.").arg(itemText(indice)));
+        setCurrentIndex(precedente_);
+        return;
+    }
+    precedente_ = indice;
+    emit cambiata();
+}
+
+ListaCartelle::ListaCartelle(QWidget *parent) : QListWidget(parent) {
+    setPath(QDir::currentPath());
+    connect(this, &QListWidget::itemActivated, this, &ListaCartelle::apri);
+}
+
+bool ListaCartelle::setPath(const QString &percorso) {
+    QDir dir(percorso);
+    if (!dir.exists() || !dir.isReadable())
+        return false;
+    percorso_ = QDir::cleanPath(dir.absolutePath());
+    clear();
+    // The folder's parents, from the root down, then the folder itself.
+    QStringList catena;
+    for (QDir d(percorso_);; ) {
+        catena.prepend(d.absolutePath());
+        if (d.isRoot() || !d.cdUp())
+            break;
+    }
+    int rientro = 0;
+    for (const QString &c : catena) {
+        const QString nome = QDir(c).isRoot() ? QDir::toNativeSeparators(c) : QDir(c).dirName();
+        auto *voce = new QListWidgetItem(QString(rientro * 2, QLatin1Char(' ')) + nome, this);
+        voce->setData(Qt::UserRole, c);
+        ++rientro;
+    }
+    setCurrentRow(count() - 1);
+    for (const QString &sotto : dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name)) {
+        auto *voce = new QListWidgetItem(QString(rientro * 2, QLatin1Char(' ')) + sotto, this);
+        voce->setData(Qt::UserRole, dir.filePath(sotto));
+    }
+    return true;
+}
+
+void ListaCartelle::apri(QListWidgetItem *voce) {
+    const QString destinazione = voce->data(Qt::UserRole).toString();
+    if (!setPath(destinazione)) {
+        QMessageBox::warning(this, QStringLiteral("Velto318"),
+                             QStringLiteral("La cartella %1 non è leggibile.")
+                                 .arg(QDir::toNativeSeparators(destinazione)));
+        return;
+    }
+    emit cambiata();
+}
+
+ListaFile::ListaFile(QWidget *parent) : QListWidget(parent) {
+    percorso_ = QDir::currentPath();
+    Refresh();
+    connect(this, &QListWidget::itemClicked, this, [this] { emit clic(); });
+}
+
+void ListaFile::setPath(const QString &percorso) {
+    percorso_ = QDir::cleanPath(QDir(percorso).absolutePath());
+    Refresh();
+}
+
+void ListaFile::setPattern(const QString &modello) {
+    modello_ = modello;
+    Refresh();
+}
+
+QString ListaFile::FileName() const {
+    const QListWidgetItem *voce = currentItem();
+    return voce ? voce->text() : QString();
+}
+
+void ListaFile::Refresh() {
+    clear();
+    QDir dir(percorso_);
+    dir.setNameFilters({modello_});
+    dir.setFilter(QDir::Files | QDir::Hidden);
+    dir.setSorting(QDir::Name | QDir::IgnoreCase);
+    addItems(dir.entryList()); // name filters match without regard to case
+}
+
+bool ListaFile::scegli(const QString &nome) {
+    const auto trovati = findItems(nome, Qt::MatchExactly);
+    if (trovati.isEmpty())
+        return false;
+    setCurrentItem(trovati.first());
+    emit clic();
+    return true;
+}

@@ -1,0 +1,60 @@
+#pragma once
+// The three chained lists of the file windows: drives, folders, files.
+// On Linux a "drive" is a mounted file system, "/" first.
+
+#include <QComboBox>
+#include <QListWidget>
+#include <QString>
+
+// Drive list: choosing a drive emits cambiata(); a drive that cannot be read
+// is reported and the previous choice kept.
+class ListaUnita : public QComboBox {
+    Q_OBJECT
+  public:
+    explicit ListaUnita(QWidget *parent = nullptr);
+    QString Drive() const; // root path of the chosen drive
+    // Chooses the drive that holds the given path.
+    void setDriveDi(const QString &percorso);
+  signals:
+    void cambiata();
+  private:
+    void scelta(int indice);
+    int precedente_ = 0;
+};
+
+// Folder list: the current folder with its parents first, then its subfolders.
+// Double-click (or Enter) on an entry opens it and emits cambiata().
+class ListaCartelle : public QListWidget {
+    Q_OBJECT
+  public:
+    explicit ListaCartelle(QWidget *parent = nullptr);
+    QString Path() const { return percorso_; }
+    // Returns false (and keeps the folder shown) when the folder cannot be read.
+    bool setPath(const QString &percorso);
+  signals:
+    void cambiata();
+  private:
+    void apri(QListWidgetItem *voce);
+    QString percorso_;
+};
+
+// File list of one folder, filtered by a pattern matched without regard to
+// case (files named X.VLT are common). A click emits clic().
+class ListaFile : public QListWidget {
+    Q_OBJECT
+  public:
+    explicit ListaFile(QWidget *parent = nullptr);
+    QString Path() const { return percorso_; }
+    void setPath(const QString &percorso);
+    void setPattern(const QString &modello);
+    QString Pattern() const { return modello_; }
+    QString FileName() const; // name of the selected file, without folder
+    void Refresh();
+    // Selects the named file (as a click would) and emits clic().
+    bool scegli(const QString &nome);
+  signals:
+    void clic();
+  private:
+    QString percorso_;
+    QString modello_ = QStringLiteral("*.*");
+};

@@ -1,0 +1,180 @@
+#include "FormScriveMessaggi.h"
+
+#include "Aspetto.h"
+#include "Attendi.h"
+#include "ListeFile.h"
+#include "Variabili.h"
+
+#include <QCloseEvent>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+
+using namespace Variabili;
+
+namespace {
+const Twips Finestra = {0, 0, 9510, 6495};
+const Twips PosDrive1 = {240, 240, 1455, 480};
+const Twips PosDir1 = {1800, 240, 3615, 2250};
+const Twips PosFile1 = {5760, 240, 2775, 2190};
+const Twips PosText1 = {480, 2760, 5640, 495};
+const Twips PosCommand5 = {6600, 2775, 1920, 975};
+const Twips PosText2 = {480, 3360, 5640, 615};
+const Twips PosCommand4 = {3975, 4200, 4950, 735};
+const Twips PosLabel1 = {525, 4275, 2040, 315};
+const Twips PosIdStart = {1275, 4650, 690, 405};
+const Twips PosCommand3 = {480, 5160, 2295, 975};
+const Twips PosCommand1 = {3120, 5160, 1935, 975};
+const Twips PosLeggiTesti = {5550, 5175, 1890, 915};
+const Twips PosCommand2 = {8100, 5625, 1035, 750};
+// Below the window's own controls, which keep their places.
+const Twips PosBarra = {240, 6495, 9030, 330};
+const int AltezzaBarra = 28; // pixels the window grows for the progress bar
+
+QPushButton *NuovoPulsante(QWidget *padre, const char *nome, const Twips &pos,
+                           const QString &testo) {
+    auto *b = new QPushButton(testo, padre);
+    Posiziona(b, nome, pos);
+    b->setFont(Carattere("MS Sans Serif", 13.5));
+    b->setAutoDefault(false);
+    return b;
+}
+
+QLineEdit *NuovaRiga(QWidget *padre, const char *nome, const Twips &pos) {
+    auto *t = new QLineEdit(padre);
+    Posiziona(t, nome, pos);
+    t->setFont(Carattere("MS Sans Serif", 13.5));
+    return t;
+}
+} // namespace
+
+FormScriveMessaggi::FormScriveMessaggi(QWidget *parent) : QDialog(parent) {
+    setObjectName(QStringLiteral("FormScriveMessaggi"));
+    setWindowTitle(QStringLiteral("Velto             Velto318"));
+    setFixedSize(DaTwips(Finestra).size() + QSize(0, AltezzaBarra));
+    setModal(true);
+
+    Drive1 = new ListaUnita(this);
+    Posiziona(Drive1, "Drive1", PosDrive1);
+    Drive1->setFont(Carattere("MS Sans Serif", 13.5));
+    Dir1 = new ListaCartelle(this);
+    Posiziona(Dir1, "Dir1", PosDir1);
+    Dir1->setFont(Carattere("MS Sans Serif", 9.75, true));
+    File1 = new ListaFile(this);
+    Posiziona(File1, "File1", PosFile1);
+    File1->setFont(Carattere("MS Sans Serif", 12, true));
+    File1->setPattern(QStringLiteral("*.vlt"));
+
+    Text1 = NuovaRiga(this, "Text1", PosText1);
+    Command5 = NuovoPulsante(this, "Command5", PosCommand5, QStringLiteral("Modifica Testi"));
+    Text2 = NuovaRiga(this, "Text2", PosText2);
+    Command4 = NuovoPulsante(this, "Command4", PosCommand4, QString());
+    Command4->hide();
+    Label1 = new QLabel(QStringLiteral("Identificativo Velto"), this);
+    Posiziona(Label1, "Label1", PosLabel1);
+    Label1->setFont(Carattere("MS Sans Serif", 12));
+    IdStart = NuovaRiga(this, "IdStart", PosIdStart);
+    IdStart->setReadOnly(true); // every command uses the configured identifier
+    Command3 = NuovoPulsante(this, "Command3", PosCommand3, QStringLiteral("Test Funzionamento"));
+    Command1 = NuovoPulsante(this, "Command1", PosCommand1, QStringLiteral("Invia file al VELTO"));
+    LeggiTesti =
+        NuovoPulsante(this, "LeggiTesti", PosLeggiTesti, QStringLiteral("Leggi Testi dal VELTO"));
+    Command2 = NuovoPulsante(this, "Command2", PosCommand2, QStringLiteral("Exit"));
+    BarraAvanzamento = new QProgressBar(this);
+    Posiziona(BarraAvanzamento, "BarraAvanzamento", PosBarra);
+    BarraAvanzamento->setTextVisible(true);
+    BarraAvanzamento->setValue(0);
+    BarraAvanzamento->setFormat(QString());
+
+    const QList<QWidget *> tab = {Command1, Text1,    Text2,    File1,   Dir1,      Command2,
+                                  Drive1,   Command3, Command4, Command5, IdStart, LeggiTesti};
+    for (int i = 0; i + 1 < tab.size(); ++i)
+        QWidget::setTabOrder(tab[i], tab[i + 1]);
+
+    connect(Drive1, &ListaUnita::cambiata, this, &FormScriveMessaggi::Drive1_Change);
+    connect(Dir1, &ListaCartelle::cambiata, this, &FormScriveMessaggi::Dir1_Change);
+    connect(File1, &ListaFile::clic, this, &FormScriveMessaggi::File1_Click);
+    connect(Command1, &QPushButton::clicked, this, &FormScriveMessaggi::Command1_Click);
+    connect(LeggiTesti, &QPushButton::clicked, this, &FormScriveMessaggi::LeggiTesti_Click);
+    connect(Command5, &QPushButton::clicked, this, &FormScriveMessaggi::Command5_Click);
+    connect(Command3, &QPushButton::clicked, this, &FormScriveMessaggi::Command3_Click);
+    connect(Command2, &QPushButton::clicked, this, &FormScriveMessaggi::Command2_Click);
+    connect(Command4, &QPushButton::clicked, this, &FormScriveMessaggi::Command4_Click);
+}
+
+void FormScriveMessaggi::Form_Load() {
+    NomeFile.clear();
+    Text1->setText(QStringLiteral("Seleziona un file xxx.VLT per programmare"));
+    Text2->setText(QStringLiteral("o Clicca Pulsante Test funzionamento"));
+    Scelta = QStringLiteral("aspetta");
+    IdStart->setText(Identificativo);
+}
+
+void FormScriveMessaggi::Drive1_Change() {
+    if (Dir1->setPath(Drive1->Drive()))
+        Dir1_Change();
+}
+
+void FormScriveMessaggi::Dir1_Change() { File1->setPath(Dir1->Path()); }
+
+void FormScriveMessaggi::File1_Click() {
+    NomeFile = QDir(File1->Path()).filePath(File1->FileName());
+}
+
+void FormScriveMessaggi::Command3_Click() {
+    Scelta = QStringLiteral("Testa");
+    hide();
+}
+
+void FormScriveMessaggi::Command2_Click() {
+    // No message file stays open between operations: there is nothing to close.
+    Scelta = QStringLiteral("Finisci");
+    hide();
+}
+
+void FormScriveMessaggi::Command4_Click() { Interrompi = true; }
+
+void FormScriveMessaggi::closeEvent(QCloseEvent *evento) {
+    // While an operation runs or waits for the acknowledgement, closing would
+    // leave it waiting for a click that can no longer come: refuse it.
+    if (OperazioneInCorso()) {
+        evento->ignore();
+        return;
+    }
+    Command2_Click();
+    evento->accept();
+}
+
+void FormScriveMessaggi::reject() {}
+
+void FormScriveMessaggi::DisabilitaComandi() {
+    ++operazioni_;
+    for (QWidget *w : std::initializer_list<QWidget *>{Command1, Command2, Command3, Command5,
+                                                       LeggiTesti, Drive1, Dir1, File1})
+        w->setEnabled(false);
+}
+
+void FormScriveMessaggi::AbilitaComandi() {
+    for (QWidget *w : std::initializer_list<QWidget *>{Command1, Command2, Command3, Command5,
+                                                       LeggiTesti, Drive1, Dir1, File1})
+        w->setEnabled(true);
+    --operazioni_;
+}
+
+void FormScriveMessaggi::AspettaConferma() {
+    Command4->show();
+    Interrompi = false;
+    Command4->setText(MessaggioErrore + QStringLiteral(" Clicca Qui"));
+    while (!Interrompi && !ChiusuraRichiesta)
+        PompaEventiInAttesa();
+    Command4->hide();
+    Interrompi = false;
+}
+
+void FormScriveMessaggi::avanzamento(const QString &fase, int fatti, int totale) {
+    BarraAvanzamento->setMaximum(qMax(totale, 1));
+    BarraAvanzamento->setValue(fatti);
+    BarraAvanzamento->setFormat(fase + QStringLiteral(" %v di %m"));
+}

@@ -1,0 +1,146 @@
+#include "FormPrincipaleTest.h"
+
+#include "Aspetto.h"
+#include "ListeFile.h"
+
+#include <QCloseEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+namespace {
+
+// Positions in twips: left, top, width, height.
+const Twips Finestra = {0, 0, 11250, 7320};
+const Twips PosLabelIngresso1 = {150, 150, 1650, 360};
+const Twips PosNomeVelto = {2400, 0, 2265, 615};
+const Twips PosMessaggioRiposo = {5025, 0, 2265, 615};
+const Twips PosFineCiclata = {7650, 0, 2265, 615};
+const Twips PosTile[3] = {{1500, 5550, 1965, 465}, {3675, 5550, 1965, 465}, {5850, 5550, 1965, 465}};
+const Twips PosLabel2 = {450, 6525, 1860, 345};
+const Twips PosLabelTastoPremuto = {2325, 6450, 570, 360};
+const Twips PosText3 = {3300, 6450, 2460, 330};
+const Twips PosTastoErroreSeriale = {5925, 6150, 2475, 825};
+const Twips PosCommand1 = {9150, 6225, 1155, 480};
+const Twips PosFile1 = {8625, 5250, 1515, 420};
+
+// The alarm grid: row tops, and the lefts and width of the first two rows
+// and of the others. All windows are 465 high.
+const int AltezzaAllarme = 465;
+const int CimeRighe[9] = {750, 1275, 1800, 2325, 2850, 3375, 3900, 4425, 4950};
+const int SinistreStrette[5] = {375, 2400, 4425, 6450, 8475};
+const int SinistreLarghe[5] = {300, 2325, 4350, 6375, 8400};
+
+Twips PosAllarme(int i) {
+    const int riga = i / 5, colonna = i % 5;
+    const bool strette = riga < 2;
+    return {strette ? SinistreStrette[colonna] : SinistreLarghe[colonna], CimeRighe[riga],
+            strette ? 1890 : 1965, AltezzaAllarme};
+}
+
+QLabel *NuovaEtichetta(QWidget *padre, const QString &nome, const Twips &pos,
+                       const QString &testo, const QFont &font, bool bordo) {
+    auto *l = new QLabel(testo, padre);
+    l->setObjectName(nome);
+    l->setGeometry(DaTwips(pos));
+    l->setFont(font);
+    l->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    if (bordo)
+        l->setFrameStyle(QFrame::Box | QFrame::Plain);
+    ImpostaSfondo(l, ColoreFacciaPulsante());
+    return l;
+}
+
+const QString Blank17(17, QLatin1Char(' '));
+
+} // namespace
+
+FormPrincipaleTest::FormPrincipaleTest(QWidget *parent) : QWidget(parent) {
+    setObjectName(QStringLiteral("FormPrincipaleTest"));
+    setWindowTitle(QStringLiteral("Test Velto   (Velto318)  "));
+    setFixedSize(DaTwips(Finestra).size());
+
+    auto *ingresso = NuovaEtichetta(this, "LabelIngresso1(0)", PosLabelIngresso1, "VELTO318",
+                                    Carattere("MS Sans Serif", 12, true, true), false);
+    QPalette p = ingresso->palette();
+    p.setColor(QPalette::Window, p.color(QPalette::ToolTipBase));
+    p.setColor(QPalette::WindowText, p.color(QPalette::Text));
+    ingresso->setPalette(p);
+    LabelIngresso1 << ingresso;
+
+    const QFont riga = Carattere("Monospac821 BT", 9.75, true);
+    NomeVelto << NuovaEtichetta(this, "NomeVelto(0)", PosNomeVelto,
+                                "1234567890123456 NomeVelto sup", riga, true);
+    MessaggioRiposo << NuovaEtichetta(this, "MessaggioRiposo(0)", PosMessaggioRiposo,
+                                      "1234567890123456 Messaggio Riposo", riga, true);
+    FineCiclata << NuovaEtichetta(this, "FineCiclata(0)", PosFineCiclata,
+                                  "1234567890123456 Fine Ciclata", riga, true);
+    for (QLabel *l : {NomeVelto[0], MessaggioRiposo[0], FineCiclata[0]})
+        l->setWordWrap(true);
+
+    const QFont allarme = Carattere("Monospac821 BT", 8.25);
+    for (int i = 0; i < 44; ++i) {
+        auto *l = NuovaEtichetta(this, QStringLiteral("Allarmi(%1)").arg(i), PosAllarme(i),
+                                 QString::number(i + 1), allarme, true);
+        l->setWordWrap(true);
+        Allarmi << l;
+    }
+    const char *tile[3] = {"P L", "ACK", "       Reset"};
+    for (int i = 0; i < 3; ++i) {
+        auto *l = NuovaEtichetta(this, QStringLiteral("Allarmi(%1)").arg(44 + i), PosTile[i],
+                                 QString::fromLatin1(tile[i]), Carattere("Arial", 12, true),
+                                 false);
+        l->setAlignment(Qt::AlignCenter);
+        Allarmi << l;
+    }
+
+    Label2 = NuovaEtichetta(this, "Label2", PosLabel2, "Tasto Premuto:",
+                            Carattere("MS Sans Serif", 12, true), false);
+    LabelTastoPremuto = NuovaEtichetta(this, "LabelTastoPremuto", PosLabelTastoPremuto, ".....",
+                                       Carattere("MS Sans Serif", 18), false);
+
+    Text3 = new QLineEdit(QStringLiteral("Text3"), this);
+    Posiziona(Text3, "Text3", PosText3);
+    Text3->setFont(Carattere("MS Sans Serif", 8.25));
+
+    const QColor bordoAttivo = palette().color(QPalette::Mid);
+    TastoErroreSeriale = new QPushButton(this);
+    Posiziona(TastoErroreSeriale, "TastoErroreSeriale", PosTastoErroreSeriale);
+    TastoErroreSeriale->setFont(Carattere("MS Sans Serif", 13.5));
+    ImpostaSfondo(TastoErroreSeriale, bordoAttivo);
+    TastoErroreSeriale->hide();
+    connect(TastoErroreSeriale, &QPushButton::clicked, this,
+            &FormPrincipaleTest::TastoErroreSeriale_Click);
+
+    Command1 = new QPushButton(QStringLiteral("Progr"), this);
+    Posiziona(Command1, "Command1", PosCommand1);
+    Command1->setFont(Carattere("MS Sans Serif", 18));
+    ImpostaSfondo(Command1, bordoAttivo);
+    connect(Command1, &QPushButton::clicked, this, &FormPrincipaleTest::Command1_Click);
+
+    File1 = new ListaFile(this);
+    Posiziona(File1, "File1", PosFile1);
+    File1->setFont(Carattere("MS Sans Serif", 8.25));
+    File1->hide();
+}
+
+void FormPrincipaleTest::Command1_Click() { StatoProgramma = QStringLiteral("Stoppato"); }
+
+void FormPrincipaleTest::TastoErroreSeriale_Click() { TastoErroreSerialeFlag = true; }
+
+void FormPrincipaleTest::AzzeraDisplay() {
+    for (QLabel *l : {NomeVelto[0], MessaggioRiposo[0]}) {
+        ImpostaSfondo(l, ColoreFacciaPulsante());
+        l->setText(Blank17);
+    }
+    for (int i = 0; i <= 46; ++i) {
+        ImpostaSfondo(Allarmi[i], ColoreFacciaPulsante());
+        if (i <= 43)
+            Allarmi[i]->setText(Blank17);
+    }
+}
+
+void FormPrincipaleTest::closeEvent(QCloseEvent *evento) {
+    Form_QueryUnload();
+    evento->accept();
+}
