@@ -98,7 +98,9 @@ std::optional<QByteArray> LeggiFile(const QString &percorso, QString *errore) {
 
 bool SalvaFile(const QString &percorso, const QByteArray &dati, QString *errore) {
     const QFileInfo info(percorso);
-    if (info.exists() && (!info.isFile() || !info.isWritable())) {
+    // A file marked read-only stays untouched, whoever runs the tool.
+    const bool solaLettura = !info.isWritable() || !(info.permissions() & QFile::WriteOwner);
+    if (info.exists() && (!info.isFile() || solaLettura)) {
         *errore = info.isFile() ? QStringLiteral("il file %1 è in sola lettura").arg(percorso)
                                 : QStringLiteral("%1 non è un file").arg(percorso);
         return false;

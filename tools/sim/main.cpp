@@ -16,7 +16,7 @@
 //
 // Standard input takes one order a line and answers "ok" (or "error ...") on
 // standard output: status C | input N C | inputs S46 | key C | text NNN TEXT |
-// silent on|off | drop N | delay MS | truncate on|off | noise on|off |
+// silent on|off | silentafter N | drop N | delay MS | truncate on|off | noise on|off |
 // refuse on|off | change NNN|off | dump PATH | quit.
 
 #include <algorithm>
@@ -60,6 +60,7 @@ struct Pannello {
     bool rumore = false;
     bool rifiuta = false;
     int cambiato = -1;
+    long tacciDopo = 0; // stop answering after this many replies (0: never)
     long risposte = 0;
 };
 
@@ -187,6 +188,8 @@ void Comando(const std::string &c) {
     if (r.empty() || P.muto)
         return;
     ++P.risposte;
+    if (P.tacciDopo > 0 && P.risposte > P.tacciDopo)
+        return;
     if (P.saltaOgni > 0 && P.risposte % P.saltaOgni == 0)
         return;
     std::string fuori = r + "\r";
@@ -223,6 +226,8 @@ std::string Ordine(const std::string &riga) {
         P.testi[n] = Sedici(t.empty() ? t : t.substr(1));
     } else if (cmd == "silent" && in >> a) {
         P.muto = Acceso(a);
+    } else if (cmd == "silentafter" && in >> P.tacciDopo) {
+        P.risposte = 0;
     } else if (cmd == "drop" && in >> P.saltaOgni) {
         P.risposte = 0;
     } else if (cmd == "delay" && in >> P.ritardoMs) {
@@ -265,7 +270,8 @@ void Linea7E1(int fd) {
 void Uso() {
     std::cerr << "usage: velto318-sim (--link PATH | --device DEV) [--id &45] [--file F.vlt]\n"
                  "  [--rs485] [--fast] [--log FILE] [--status C] [--silent] [--drop-every N]\n"
-                 "  [--delay MS] [--truncate] [--noise] [--refuse-writes] [--change NNN]\n";
+                 "  [--delay MS] [--truncate] [--noise] [--refuse-writes] [--change NNN]\n"
+                 "  [--silent-after N]\n";
     std::exit(2);
 }
 
@@ -295,6 +301,7 @@ int main(int argc, char **argv) {
         else if (a == "--noise") P.rumore = true;
         else if (a == "--refuse-writes") P.rifiuta = true;
         else if (a == "--change") P.cambiato = std::atoi(valore().c_str());
+        else if (a == "--silent-after") P.tacciDopo = std::atol(valore().c_str());
         else Uso();
     }
     if (link.empty() == dispositivo.empty())
