@@ -55,6 +55,7 @@ class TestCiclo : public QObject {
         QDir::setCurrent(dir->path()); // the start-up folder
     }
     void cleanup() {
+        AnnullaAzioni();
         QDir::setCurrent(cartellaIniziale);
         sim.reset();
     }

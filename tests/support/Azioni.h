@@ -8,6 +8,7 @@
 
 inline void Quando(std::function<bool()> condizione, std::function<void()> azione) {
     auto *timer = new QTimer(QCoreApplication::instance());
+    timer->setObjectName(QStringLiteral("Quando"));
     timer->setInterval(10);
     QObject::connect(timer, &QTimer::timeout, timer, [=] {
         if (!condizione())
@@ -17,4 +18,13 @@ inline void Quando(std::function<bool()> condizione, std::function<void()> azion
         azione();
     });
     timer->start();
+}
+
+// Drops the actions still waiting: call it when a test ends, so that no action
+// outlives the test that set it.
+inline void AnnullaAzioni() {
+    const auto timers = QCoreApplication::instance()->findChildren<QTimer *>(
+        QStringLiteral("Quando"), Qt::FindDirectChildrenOnly);
+    for (QTimer *t : timers)
+        delete t;
 }

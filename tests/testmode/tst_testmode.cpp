@@ -42,6 +42,7 @@ class TestModoTest : public QObject {
         f->show();
     }
     void cleanup() {
+        AnnullaAzioni();
         FormSeriale::Scarica();
         sim.reset();
         f.reset();
