@@ -16,6 +16,8 @@ DEMO=$ROOT/build/demo
 mkdir -p "$DEMO"
 printf 'rs232;COM1;&45;\r\nEND\r\n' > "$DEMO/Seriale318.con"
 cp scripts/demo/esempio.vlt "$DEMO/"
+: > "$DEMO/sim.log"
+export XDG_RUNTIME_DIR=${XDG_RUNTIME_DIR:-$(mktemp -d)}
 FIFO=$DEMO/sim.in
 rm -f "$FIFO" && mkfifo "$FIFO"
 

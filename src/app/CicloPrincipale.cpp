@@ -38,8 +38,7 @@ bool PollIngresso(FormPrincipaleTest &f) {
             continue;
         }
         Risposta = Comandi::SenzaTesta(Risposta, Comandi::TestaStato);
-        if (Risposta != QLatin1String("I"))
-            return true;
+        if (Risposta != QLatin1String("I")) return true;
         f.Text3->setText(QStringLiteral("Velto in programmazione"));
     }
     return false;
@@ -59,13 +58,11 @@ void AvvisaSeNecessario(FormPrincipaleTest &f, const QString &avvisoConfigurazio
     QString testo = avvisoConfigurazione;
     const QString porta = FormSeriale::Istanza().ErroreApertura();
     if (!porta.isEmpty()) {
-        if (!testo.isEmpty())
-            testo += QStringLiteral("\n\n");
+        if (!testo.isEmpty()) testo += QStringLiteral("\n\n");
         testo += porta + QStringLiteral("\n\nIl programma prosegue senza collegamento: "
                                         "i file dei messaggi si possono comunque modificare.");
     }
-    if (!testo.isEmpty())
-        QMessageBox::warning(&f, QStringLiteral("Velto318"), testo);
+    if (!testo.isEmpty()) QMessageBox::warning(&f, QStringLiteral("Velto318"), testo);
 }
 
 } // namespace
@@ -85,21 +82,17 @@ void Form_Load(FormPrincipaleTest &f) {
     while (!ChiusuraRichiesta) {
         f.show();
         f.AzzeraDisplay();
-        if (PollIngresso(f))
-            ModoTest(f);
-        if (ChiusuraRichiesta)
-            break;
+        if (PollIngresso(f)) ModoTest(f);
+        if (ChiusuraRichiesta) break;
         if (!programmazione) {
             programmazione = std::make_unique<FormScriveMessaggi>(&f);
             programmazione->Form_Load();
         }
         programmazione->exec();
-        if (Scelta == QLatin1String("Finisci"))
-            break;
+        if (Scelta == QLatin1String("Finisci")) break;
     }
     seriale.ChiudiSeriale();
     programmazione.reset();
-    if (f.isVisible())
-        f.close(); // runs the close handler: port closed a second time, harmless
+    if (f.isVisible()) f.close(); // runs the close handler: port closed a second time, harmless
     FormSeriale::Scarica();
 }

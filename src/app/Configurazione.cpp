@@ -22,10 +22,8 @@ static bool PrimaRiga(const QByteArray &dati, QString *riga) {
         ++fine;
     *riga = QString::fromLatin1(dati.left(fine));
     int dopo = fine;
-    if (dopo < dati.size() && dati[dopo] == '\r')
-        ++dopo;
-    if (dopo < dati.size() && dati[dopo] == '\n')
-        ++dopo;
+    if (dopo < dati.size() && dati[dopo] == '\r') ++dopo;
+    if (dopo < dati.size() && dati[dopo] == '\n') ++dopo;
     return dopo < dati.size();
 }
 
@@ -39,14 +37,12 @@ Configurazione LeggiConfigurazione(const QString &percorso) {
         const bool seguito = PrimaRiga(dati, &riga);
         valida = seguito && !riga.isEmpty() && riga.startsWith(QLatin1String("rs"));
     }
-    if (valida)
-        return ValoriDaRiga(riga);
+    if (valida) return ValoriDaRiga(riga);
 
     Configurazione c = ValoriDaRiga(QString::fromLatin1(ContenutoPredefinito.left(15)));
     QSaveFile nuovo(percorso);
     nuovo.setDirectWriteFallback(true);
-    if (nuovo.open(QIODevice::WriteOnly) && nuovo.write(ContenutoPredefinito) &&
-        nuovo.commit()) {
+    if (nuovo.open(QIODevice::WriteOnly) && nuovo.write(ContenutoPredefinito) && nuovo.commit()) {
         c.predefinitaScritta = true;
     } else {
         c.avviso = QStringLiteral("Impossibile scrivere il file di configurazione %1 (%2): "

@@ -1,6 +1,7 @@
 #include "Aspetto.h"
 #include "CicloPrincipale.h"
 #include "FormPrincipaleTest.h"
+#include "Segnali.h"
 
 #include <QApplication>
 
@@ -8,6 +9,7 @@ int main(int argc, char *argv[]) {
     QApplication app(argc, argv);
     ImpostaSostituzioniFont();
     FormPrincipaleTest finestra;
+    ChiudiSuSegnale(&finestra);
     Form_Load(finestra);
     return 0;
 }

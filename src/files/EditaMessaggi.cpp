@@ -25,8 +25,8 @@ const Twips PosText1 = {210, 1575, 9165, 5745};
 
 EditaMessaggi::EditaMessaggi(QWidget *parent) : QDialog(parent) {
     setObjectName(QStringLiteral("EditaMessaggi"));
-    setWindowTitle(QStringLiteral(
-        "Edita Messaggi (max.32 caratteri. Attenzione: lo spazio è un carattere)"));
+    setWindowTitle(
+        QStringLiteral("Edita Messaggi (max.32 caratteri. Attenzione: lo spazio è un carattere)"));
     setFixedSize(DaTwips(Finestra).size());
 
     Label1 = new QLabel(QStringLiteral("Label1"), this);
@@ -64,11 +64,9 @@ bool EditaMessaggi::Form_Load() {
     Text1->clear();
     Label1->setText(NomeFile);
     const auto dati = FormatoMessaggi::LeggiFile(NomeFile, &errore_);
-    if (!dati)
-        return false;
+    if (!dati) return false;
     const auto scansione = FormatoMessaggi::ScansioneComune(FormatoMessaggi::Righe(*dati));
-    if (scansione.haCorpo)
-        Text2->setText(scansione.commento);
+    if (scansione.haCorpo) Text2->setText(scansione.commento);
     QString testo = FormatoMessaggi::TestoEditor(scansione);
     testo.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     Text1->setPlainText(testo);
@@ -90,4 +88,6 @@ void EditaMessaggi::Command1_Click() {
     salva.exec();
 }
 
-void EditaMessaggi::Command2_Click() { reject(); }
+void EditaMessaggi::Command2_Click() {
+    reject();
+}

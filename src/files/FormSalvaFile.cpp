@@ -96,8 +96,7 @@ void FormSalvaFile::aggiornaPercorso() {
 }
 
 void FormSalvaFile::Drive1_Change() {
-    if (Dir1->setPath(Drive1->Drive()))
-        Dir1_Change();
+    if (Dir1->setPath(Drive1->Drive())) Dir1_Change();
 }
 
 void FormSalvaFile::Dir1_Change() {
@@ -124,4 +123,6 @@ void FormSalvaFile::Command1_Click() {
     LabelErrore->setText(QStringLiteral("File non salvato: %1.").arg(errore));
 }
 
-void FormSalvaFile::Command2_Click() { reject(); }
+void FormSalvaFile::Command2_Click() {
+    reject();
+}

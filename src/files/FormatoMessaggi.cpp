@@ -12,15 +12,12 @@ QStringList Righe(const QByteArray &dati) {
     QStringList righe;
     qsizetype inizio = 0;
     for (qsizetype i = 0; i < dati.size(); ++i) {
-        if (dati[i] != '\r')
-            continue;
+        if (dati[i] != '\r') continue;
         righe << QString::fromLatin1(dati.mid(inizio, i - inizio));
-        if (i + 1 < dati.size() && dati[i + 1] == '\n')
-            ++i;
+        if (i + 1 < dati.size() && dati[i + 1] == '\n') ++i;
         inizio = i + 1;
     }
-    if (inizio < dati.size())
-        righe << QString::fromLatin1(dati.mid(inizio));
+    if (inizio < dati.size()) righe << QString::fromLatin1(dati.mid(inizio));
     return righe;
 }
 
@@ -30,49 +27,42 @@ static bool Fine(const QString &riga) {
 
 Scansione ScansioneComune(const QStringList &righe) {
     Scansione s;
-    if (righe.isEmpty())
-        return s;
+    if (righe.isEmpty()) return s;
     s.commento = righe.first();
     s.haCorpo = righe.size() > 1;
     for (qsizetype i = 1; i < righe.size(); ++i) {
         const QString &riga = righe[i];
-        if (riga.isEmpty())
-            continue;
-        if (Fine(riga))
-            break;
+        if (riga.isEmpty()) continue;
+        if (Fine(riga)) break;
         s.righe << riga;
     }
     return s;
 }
 
 std::optional<QString> FiltroInvio(const QString &riga) {
-    if (riga.size() < 3)
-        return std::nullopt;
+    if (riga.size() < 3) return std::nullopt;
     for (int i = 0; i < 3; ++i)
-        if (riga[i] < QLatin1Char('0') || riga[i] > QLatin1Char('9'))
-            return std::nullopt;
-    if (riga.left(3).toInt() > NumeroMassimoInvio)
-        return std::nullopt;
+        if (riga[i] < QLatin1Char('0') || riga[i] > QLatin1Char('9')) return std::nullopt;
+    if (riga.left(3).toInt() > NumeroMassimoInvio) return std::nullopt;
     return riga.left(LunghezzaVoce).leftJustified(LunghezzaVoce);
 }
 
 std::optional<QString> FiltroEditor(const QString &riga) {
-    if (riga.startsWith(QLatin1String("---")))
-        return std::nullopt;
-    if (ValoreIniziale(riga.left(3)) > NumeroMassimoEditor)
-        return std::nullopt;
+    if (riga.startsWith(QLatin1String("---"))) return std::nullopt;
+    if (ValoreIniziale(riga.left(3)) > NumeroMassimoEditor) return std::nullopt;
     return riga.left(LunghezzaMassimaEditor).leftJustified(LunghezzaVoce);
 }
 
 QString TestoEditor(const Scansione &s) {
     QString testo;
     for (const QString &riga : s.righe)
-        if (const auto tenuta = FiltroEditor(riga))
-            testo += *tenuta + QStringLiteral("\r\n");
+        if (const auto tenuta = FiltroEditor(riga)) testo += *tenuta + QStringLiteral("\r\n");
     return testo;
 }
 
-bool NumeroNelCorpo(int n) { return (n >= 0 && n < 182) || (n >= 190 && n <= 192); }
+bool NumeroNelCorpo(int n) {
+    return (n >= 0 && n < 182) || (n >= 190 && n <= 192);
+}
 
 QString RigaLettura(const QString &numeroTre, const QString &testo) {
     return numeroTre + testo + QStringLiteral("*\r\n");

@@ -14,7 +14,7 @@
 
 namespace FormatoMessaggi {
 
-constexpr int LunghezzaVoce = 19;     // number and text
+constexpr int LunghezzaVoce = 19; // number and text
 constexpr int LunghezzaMassimaEditor = 69;
 constexpr int NumeroMassimoInvio = 197;
 constexpr int NumeroMassimoEditor = 254;
@@ -23,9 +23,9 @@ constexpr int NumeroMassimoEditor = 254;
 QStringList Righe(const QByteArray &dati);
 
 struct Scansione {
-    QString commento;       // line 1
-    bool haCorpo = false;   // something follows the comment line
-    QStringList righe;      // body lines handed to a filter, in file order
+    QString commento;     // line 1
+    bool haCorpo = false; // something follows the comment line
+    QStringList righe;    // body lines handed to a filter, in file order
 };
 
 // The scan both readers share: line 1 is the comment whatever it holds;

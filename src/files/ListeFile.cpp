@@ -7,8 +7,7 @@
 ListaUnita::ListaUnita(QWidget *parent) : QComboBox(parent) {
     QStringList radici;
     for (const QStorageInfo &v : QStorageInfo::mountedVolumes())
-        if (v.isValid() && !radici.contains(v.rootPath()))
-            radici << v.rootPath();
+        if (v.isValid() && !radici.contains(v.rootPath())) radici << v.rootPath();
     radici.removeAll(QDir::rootPath());
     radici.sort();
     radici.prepend(QDir::rootPath());
@@ -18,7 +17,9 @@ ListaUnita::ListaUnita(QWidget *parent) : QComboBox(parent) {
     connect(this, qOverload<int>(&QComboBox::activated), this, &ListaUnita::scelta);
 }
 
-QString ListaUnita::Drive() const { return currentData().toString(); }
+QString ListaUnita::Drive() const {
+    return currentData().toString();
+}
 
 void ListaUnita::setDriveDi(const QString &percorso) {
     const QString radice = QStorageInfo(percorso).rootPath();
@@ -46,16 +47,14 @@ ListaCartelle::ListaCartelle(QWidget *parent) : QListWidget(parent) {
 
 bool ListaCartelle::setPath(const QString &percorso) {
     QDir dir(percorso);
-    if (!dir.exists() || !dir.isReadable())
-        return false;
+    if (!dir.exists() || !dir.isReadable()) return false;
     percorso_ = QDir::cleanPath(dir.absolutePath());
     clear();
     // The folder's parents, from the root down, then the folder itself.
     QStringList catena;
-    for (QDir d(percorso_);; ) {
+    for (QDir d(percorso_);;) {
         catena.prepend(d.absolutePath());
-        if (d.isRoot() || !d.cdUp())
-            break;
+        if (d.isRoot() || !d.cdUp()) break;
     }
     int rientro = 0;
     for (const QString &c : catena) {
@@ -115,8 +114,7 @@ void ListaFile::Refresh() {
 
 bool ListaFile::scegli(const QString &nome) {
     const auto trovati = findItems(nome, Qt::MatchExactly);
-    if (trovati.isEmpty())
-        return false;
+    if (trovati.isEmpty()) return false;
     setCurrentItem(trovati.first());
     emit clic();
     return true;

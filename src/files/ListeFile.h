@@ -17,6 +17,7 @@ class ListaUnita : public QComboBox {
     void setDriveDi(const QString &percorso);
   signals:
     void cambiata();
+
   private:
     void scelta(int indice);
     int precedente_ = 0;
@@ -33,6 +34,7 @@ class ListaCartelle : public QListWidget {
     bool setPath(const QString &percorso);
   signals:
     void cambiata();
+
   private:
     void apri(QListWidgetItem *voce);
     QString percorso_;
@@ -54,6 +56,7 @@ class ListaFile : public QListWidget {
     bool scegli(const QString &nome);
   signals:
     void clic();
+
   private:
     QString percorso_;
     QString modello_ = QStringLiteral("*.*");

@@ -6,7 +6,9 @@ namespace {
 const QChar CR(13);
 }
 
-QString Stato(const QString &id) { return id + QStringLiteral("SA") + CR; }
+QString Stato(const QString &id) {
+    return id + QStringLiteral("SA") + CR;
+}
 
 QString LeggiTesto(const QString &id, const QString &numeroTre) {
     return id + QStringLiteral("0R") + numeroTre + CR;
@@ -21,7 +23,9 @@ QString Ingressi(const QString &id, int gruppo) {
     return id + QStringLiteral("0%1").arg(gruppo) + CR;
 }
 
-QString Tasto(const QString &id) { return id + QStringLiteral("09") + CR; }
+QString Tasto(const QString &id) {
+    return id + QStringLiteral("09") + CR;
+}
 
 bool ScritturaAccettata(const QString &risposta) {
     return risposta.size() >= 6 && risposta.at(5) == QLatin1Char('R');
@@ -29,27 +33,37 @@ bool ScritturaAccettata(const QString &risposta) {
 
 std::optional<QString> EtichettaTasto(QChar codice) {
     switch (codice.unicode()) {
-    case '@': return QStringLiteral("...");
-    case 'A': return QStringLiteral(" #");
-    case 'B': return QStringLiteral(" +");
-    case 'D': return QStringLiteral(" - ");
-    case 'H': return QStringLiteral(" < ");
-    case 'P': return QStringLiteral(" > ");
-    case '`': return QStringLiteral("ack");
-    default: return std::nullopt;
+    case '@':
+        return QStringLiteral("...");
+    case 'A':
+        return QStringLiteral(" #");
+    case 'B':
+        return QStringLiteral(" +");
+    case 'D':
+        return QStringLiteral(" - ");
+    case 'H':
+        return QStringLiteral(" < ");
+    case 'P':
+        return QStringLiteral(" > ");
+    case '`':
+        return QStringLiteral("ack");
+    default:
+        return std::nullopt;
     }
 }
 
 StatoIngresso LeggiStatoIngresso(QChar c) {
-    if (c == QLatin1Char('C'))
-        return StatoIngresso::Attivo;
-    if (c == QLatin1Char('-'))
-        return StatoIngresso::Inattivo;
+    if (c == QLatin1Char('C')) return StatoIngresso::Attivo;
+    if (c == QLatin1Char('-')) return StatoIngresso::Inattivo;
     return StatoIngresso::Invariato;
 }
 
-int IngressiNelGruppo(int gruppo) { return gruppo == 3 ? 14 : 16; }
+int IngressiNelGruppo(int gruppo) {
+    return gruppo == 3 ? 14 : 16;
+}
 
-int FinestraDiIngresso(int gruppo, int posizione) { return (gruppo - 1) * 16 + posizione - 1; }
+int FinestraDiIngresso(int gruppo, int posizione) {
+    return (gruppo - 1) * 16 + posizione - 1;
+}
 
 } // namespace Comandi

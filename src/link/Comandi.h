@@ -15,11 +15,11 @@ constexpr qint16 LunghezzaScriviTesto = 7;
 constexpr qint16 LunghezzaIngressi = 23;
 constexpr qint16 LunghezzaTasto = 10;
 
-constexpr int TestaStato = 5;   // header characters before the status character
-constexpr int TestaRisposta = 7; // header characters of the other replies
+constexpr int TestaStato = 5;     // header characters before the status character
+constexpr int TestaRisposta = 7;  // header characters of the other replies
 constexpr int LunghezzaVoce = 19; // a message-file entry: number and 16 characters
 
-QString Stato(const QString &id);                              // Id "SA" CR
+QString Stato(const QString &id);                                // Id "SA" CR
 QString LeggiTesto(const QString &id, const QString &numeroTre); // Id "0R" NNN CR
 // Id "0W018" entry "0W" CR; the entry is padded (or cut) to 19 characters.
 QString ScriviTesto(const QString &id, const QString &voce);
@@ -27,7 +27,9 @@ QString Ingressi(const QString &id, int gruppo); // Id "01" / "02" / "03" CR
 QString Tasto(const QString &id);                // Id "09" CR
 
 // The reply without its first k characters (empty when it is shorter).
-inline QString SenzaTesta(const QString &risposta, int k) { return risposta.mid(k); }
+inline QString SenzaTesta(const QString &risposta, int k) {
+    return risposta.mid(k);
+}
 
 // The panel took the text: the sixth reply character is "R".
 bool ScritturaAccettata(const QString &risposta);

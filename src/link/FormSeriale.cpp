@@ -16,22 +16,19 @@ FormSeriale::FormSeriale(QObject *parent) : QObject(parent) {
 }
 
 FormSeriale &FormSeriale::Istanza() {
-    if (!istanza)
-        istanza = new FormSeriale();
+    if (!istanza) istanza = new FormSeriale();
     return *istanza;
 }
 
 void FormSeriale::Scarica() {
-    if (istanza)
-        istanza->ChiudiSeriale();
+    if (istanza) istanza->ChiudiSeriale();
     delete istanza;
     istanza = nullptr;
 }
 
 void FormSeriale::ApriSeriale() {
-    MSComm1.setCommPort(NumeroPorta.size() == 1 && NumeroPorta[0].isDigit()
-                            ? NumeroPorta.toInt()
-                            : 0);
+    MSComm1.setCommPort(NumeroPorta.size() == 1 && NumeroPorta[0].isDigit() ? NumeroPorta.toInt()
+                                                                            : 0);
     MSComm1.setSettings(QString::fromLatin1(ImpostazioniLinea));
     MSComm1.setPortOpen(true);
     SerialeOccupata = false;
@@ -40,13 +37,11 @@ void FormSeriale::ApriSeriale() {
 
 void FormSeriale::ChiudiSeriale() {
     voluta_ = false;
-    if (MSComm1.PortOpen())
-        MSComm1.setPortOpen(false);
+    if (MSComm1.PortOpen()) MSComm1.setPortOpen(false);
 }
 
 QString FormSeriale::ErroreApertura() const {
-    if (MSComm1.PortOpen())
-        return QString();
+    if (MSComm1.PortOpen()) return QString();
     QString testo = QStringLiteral("Impossibile aprire la porta seriale COM%1").arg(NumeroPorta);
     if (!MSComm1.Dispositivo().isEmpty())
         testo += QStringLiteral(" (%1)").arg(MSComm1.Dispositivo());
@@ -64,8 +59,7 @@ QString FormSeriale::ErroreApertura() const {
 // A port lost while open (adapter unplugged), or never opened, is tried once
 // more at each exchange, so re-plugging the adapter brings the link back.
 bool FormSeriale::linkDisponibile() {
-    if (!MSComm1.PortOpen() && voluta_ && !ChiusuraRichiesta)
-        MSComm1.setPortOpen(true);
+    if (!MSComm1.PortOpen() && voluta_ && !ChiusuraRichiesta) MSComm1.setPortOpen(true);
     return MSComm1.PortOpen();
 }
 
@@ -100,8 +94,7 @@ void FormSeriale::tentativo(int lunghezzaEco) {
     MSComm1.setOutput(Comando);
     MSComm1.setRThreshold(LunghezzaRisposta);
     AspettaRisposta();
-    if (Modo485 && Risposta != MarcatoreNessunaRisposta)
-        Risposta = Risposta.mid(lunghezzaEco);
+    if (Modo485 && Risposta != MarcatoreNessunaRisposta) Risposta = Risposta.mid(lunghezzaEco);
 }
 
 void FormSeriale::AspettaSerialeLibera() {
@@ -124,8 +117,7 @@ void FormSeriale::AspettaRisposta() {
     // meanwhile, or an application that is closing, gets no reply either.
     while (!scadenza.hasExpired()) {
         PompaEventiFino(scadenza);
-        if (!SerialeOccupata || !MSComm1.PortOpen() || ChiusuraRichiesta)
-            break;
+        if (!SerialeOccupata || !MSComm1.PortOpen() || ChiusuraRichiesta) break;
     }
     ErroreSeriale = false;
     if (SerialeOccupata) {
@@ -133,8 +125,7 @@ void FormSeriale::AspettaRisposta() {
         nessunaRisposta();
         return;
     }
-    if (Risposta.endsWith(QLatin1Char('\r')))
-        Risposta.chop(1);
+    if (Risposta.endsWith(QLatin1Char('\r'))) Risposta.chop(1);
     Attendi(10);
 }
 

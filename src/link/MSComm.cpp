@@ -11,28 +11,38 @@ MSComm::MSComm(QObject *parent) : QObject(parent), cartella_(QDir::currentPath()
     connect(&porta_aperta_, &QSerialPort::errorOccurred, this, &MSComm::erroreSeriale);
 }
 
-MSComm::~MSComm() { porta_aperta_.close(); }
+MSComm::~MSComm() {
+    porta_aperta_.close();
+}
 
 bool MSComm::setSettings(const QString &impostazioni) {
     const QStringList parti = impostazioni.split(QLatin1Char(','));
-    if (parti.size() != 4)
-        return false;
+    if (parti.size() != 4) return false;
     bool ok = false;
     const int velocita = parti[0].trimmed().toInt(&ok);
-    if (!ok || velocita <= 0)
-        return false;
+    if (!ok || velocita <= 0) return false;
     QSerialPort::Parity parita;
     switch (parti[1].trimmed().toUpper().at(0).toLatin1()) {
-    case 'N': parita = QSerialPort::NoParity; break;
-    case 'E': parita = QSerialPort::EvenParity; break;
-    case 'O': parita = QSerialPort::OddParity; break;
-    case 'M': parita = QSerialPort::MarkParity; break;
-    case 'S': parita = QSerialPort::SpaceParity; break;
-    default: return false;
+    case 'N':
+        parita = QSerialPort::NoParity;
+        break;
+    case 'E':
+        parita = QSerialPort::EvenParity;
+        break;
+    case 'O':
+        parita = QSerialPort::OddParity;
+        break;
+    case 'M':
+        parita = QSerialPort::MarkParity;
+        break;
+    case 'S':
+        parita = QSerialPort::SpaceParity;
+        break;
+    default:
+        return false;
     }
     const int dati = parti[2].trimmed().toInt(&ok);
-    if (!ok || dati < 5 || dati > 8)
-        return false;
+    if (!ok || dati < 5 || dati > 8) return false;
     const QString stop = parti[3].trimmed();
     QSerialPort::StopBits bitStop;
     if (stop == QLatin1String("1"))
@@ -52,8 +62,7 @@ bool MSComm::setSettings(const QString &impostazioni) {
 }
 
 QString MSComm::PercorsoDispositivo(int porta, const QString &cartella) {
-    if (porta < 1 || porta > 9)
-        return QString();
+    if (porta < 1 || porta > 9) return QString();
     const QString nome = QStringLiteral("COM%1").arg(porta);
 #ifdef Q_OS_WIN
     Q_UNUSED(cartella);
@@ -65,8 +74,7 @@ QString MSComm::PercorsoDispositivo(int porta, const QString &cartella) {
         const QString reale = voce.canonicalFilePath();
         return reale.isEmpty() ? voce.symLinkTarget() : reale;
     }
-    if (voce.exists())
-        return voce.absoluteFilePath();
+    if (voce.exists()) return voce.absoluteFilePath();
     return QStringLiteral("/dev/ttyS%1").arg(porta - 1);
 #endif
 }
@@ -74,21 +82,26 @@ QString MSComm::PercorsoDispositivo(int porta, const QString &cartella) {
 static QString SpiegaErrore(QSerialPort::SerialPortError e, const QString &testoSistema) {
     QString motivo;
     switch (e) {
-    case QSerialPort::DeviceNotFoundError: motivo = QStringLiteral("la porta non esiste"); break;
+    case QSerialPort::DeviceNotFoundError:
+        motivo = QStringLiteral("la porta non esiste");
+        break;
     case QSerialPort::PermissionError:
         motivo = QStringLiteral("accesso negato o porta già in uso");
         break;
-    case QSerialPort::OpenError: motivo = QStringLiteral("porta già aperta"); break;
+    case QSerialPort::OpenError:
+        motivo = QStringLiteral("porta già aperta");
+        break;
     case QSerialPort::ResourceError:
         motivo = QStringLiteral("la porta non è più disponibile (adattatore scollegato?)");
         break;
     case QSerialPort::UnsupportedOperationError:
         motivo = QStringLiteral("impostazioni della linea non supportate");
         break;
-    default: motivo = QStringLiteral("errore della porta"); break;
+    default:
+        motivo = QStringLiteral("errore della porta");
+        break;
     }
-    if (!testoSistema.isEmpty())
-        motivo += QStringLiteral(" (%1)").arg(testoSistema);
+    if (!testoSistema.isEmpty()) motivo += QStringLiteral(" (%1)").arg(testoSistema);
     return motivo;
 }
 
@@ -98,8 +111,7 @@ void MSComm::setPortOpen(bool aperta) {
         buffer_.clear();
         return;
     }
-    if (porta_aperta_.isOpen())
-        return;
+    if (porta_aperta_.isOpen()) return;
     errore_.clear();
     persa_ = false;
     dispositivo_ = PercorsoDispositivo(porta_, cartella_);
@@ -131,8 +143,7 @@ void MSComm::setRThreshold(int soglia) {
 }
 
 void MSComm::setOutput(const QString &testo) {
-    if (!porta_aperta_.isOpen())
-        return;
+    if (!porta_aperta_.isOpen()) return;
     QByteArray dati = testo.toLatin1();
     for (char &c : dati)
         c = char(c & 0x7F);
@@ -140,8 +151,7 @@ void MSComm::setOutput(const QString &testo) {
 }
 
 QString MSComm::Input() {
-    if (porta_aperta_.isOpen())
-        riceviDati();
+    if (porta_aperta_.isOpen()) riceviDati();
     const QString testo = QString::fromLatin1(buffer_);
     buffer_.clear();
     return testo;

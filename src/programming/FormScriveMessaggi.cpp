@@ -88,7 +88,7 @@ FormScriveMessaggi::FormScriveMessaggi(QWidget *parent) : QDialog(parent) {
     BarraAvanzamento->setValue(0);
     BarraAvanzamento->setFormat(QString());
 
-    const QList<QWidget *> tab = {Command1, Text1,    Text2,    File1,   Dir1,      Command2,
+    const QList<QWidget *> tab = {Command1, Text1,    Text2,    File1,    Dir1,    Command2,
                                   Drive1,   Command3, Command4, Command5, IdStart, LeggiTesti};
     for (int i = 0; i + 1 < tab.size(); ++i)
         QWidget::setTabOrder(tab[i], tab[i + 1]);
@@ -113,11 +113,12 @@ void FormScriveMessaggi::Form_Load() {
 }
 
 void FormScriveMessaggi::Drive1_Change() {
-    if (Dir1->setPath(Drive1->Drive()))
-        Dir1_Change();
+    if (Dir1->setPath(Drive1->Drive())) Dir1_Change();
 }
 
-void FormScriveMessaggi::Dir1_Change() { File1->setPath(Dir1->Path()); }
+void FormScriveMessaggi::Dir1_Change() {
+    File1->setPath(Dir1->Path());
+}
 
 void FormScriveMessaggi::File1_Click() {
     NomeFile = QDir(File1->Path()).filePath(File1->FileName());
@@ -134,7 +135,9 @@ void FormScriveMessaggi::Command2_Click() {
     hide();
 }
 
-void FormScriveMessaggi::Command4_Click() { Interrompi = true; }
+void FormScriveMessaggi::Command4_Click() {
+    Interrompi = true;
+}
 
 void FormScriveMessaggi::closeEvent(QCloseEvent *evento) {
     // While an operation runs or waits for the acknowledgement, closing would

@@ -33,8 +33,7 @@ void FormScriveMessaggi::ProgrammaTesti() {
     const auto scansione = FormatoMessaggi::ScansioneComune(FormatoMessaggi::Righe(*dati));
     QStringList voci;
     for (const QString &riga : scansione.righe)
-        if (const auto voce = FormatoMessaggi::FiltroInvio(riga))
-            voci << *voce;
+        if (const auto voce = FormatoMessaggi::FiltroInvio(riga)) voci << *voce;
 
     // Phase 1: every accepted line is written as it comes.
     int conteggio = 0;

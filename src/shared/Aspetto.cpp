@@ -5,7 +5,9 @@
 #include <QPalette>
 #include <QWidget>
 
-QColor ColoreFacciaPulsante() { return QApplication::palette().color(QPalette::Button); }
+QColor ColoreFacciaPulsante() {
+    return QApplication::palette().color(QPalette::Button);
+}
 
 void ImpostaSostituzioniFont() {
     QFont::insertSubstitutions(QStringLiteral("MS Sans Serif"),
@@ -39,7 +41,9 @@ void ImpostaSfondo(QWidget *w, const QColor &colore) {
     w->setAutoFillBackground(true);
 }
 
-QColor Sfondo(const QWidget *w) { return w->palette().color(QPalette::Window); }
+QColor Sfondo(const QWidget *w) {
+    return w->palette().color(QPalette::Window);
+}
 
 void Posiziona(QWidget *w, const char *nome, const Twips &t) {
     w->setObjectName(QString::fromLatin1(nome));

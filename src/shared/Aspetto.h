@@ -19,12 +19,20 @@ inline QRect DaTwips(const Twips &t) {
     return QRect(t.sinistra / TwipsPerPixel, t.alto / TwipsPerPixel, t.larghezza / TwipsPerPixel,
                  t.altezza / TwipsPerPixel);
 }
-inline int PixelDaTwips(int twips) { return twips / TwipsPerPixel; }
+inline int PixelDaTwips(int twips) {
+    return twips / TwipsPerPixel;
+}
 
-QColor ColoreFacciaPulsante();                  // the platform's button face
-inline QColor ColoreRosso() { return QColor(0xFF, 0x00, 0x00); }
-inline QColor ColoreVerde() { return QColor(0x00, 0xFF, 0x00); }
-inline QColor ColoreRossoChiaro() { return QColor(255, 192, 192); }
+QColor ColoreFacciaPulsante(); // the platform's button face
+inline QColor ColoreRosso() {
+    return QColor(0xFF, 0x00, 0x00);
+}
+inline QColor ColoreVerde() {
+    return QColor(0x00, 0xFF, 0x00);
+}
+inline QColor ColoreRossoChiaro() {
+    return QColor(255, 192, 192);
+}
 
 // Maps the families the windows name ("MS Sans Serif", "Arial", "Courier",
 // "Monospac821 BT") to installed faces of the same kind. Call once, after the

@@ -18,7 +18,9 @@ double SecondiOrologio() {
     return double(orologio.nsecsElapsed()) / 1e9;
 }
 
-void PompaEventi() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
+void PompaEventi() {
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
 
 void PompaEventiInAttesa() {
     QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);

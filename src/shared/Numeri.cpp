@@ -4,8 +4,7 @@ double ValoreIniziale(const QString &testo) {
     QString numero;
     bool segno = false, cifre = false, punto = false;
     for (const QChar c : testo) {
-        if (c == QLatin1Char(' ') || c == QLatin1Char('\t'))
-            continue;
+        if (c == QLatin1Char(' ') || c == QLatin1Char('\t')) continue;
         if ((c == QLatin1Char('+') || c == QLatin1Char('-')) && !segno && !cifre && !punto) {
             segno = true;
             numero += c;
@@ -19,9 +18,7 @@ double ValoreIniziale(const QString &testo) {
             break;
         }
     }
-    if (!cifre)
-        return 0.0;
-    if (numero.endsWith(QLatin1Char('.')))
-        numero.chop(1);
+    if (!cifre) return 0.0;
+    if (numero.endsWith(QLatin1Char('.'))) numero.chop(1);
     return numero.toDouble();
 }

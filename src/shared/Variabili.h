@@ -11,13 +11,13 @@
 namespace Variabili {
 
 // Exchange with the panel.
-extern QString Comando;           // command of the next exchange, ends in CR
-extern qint16 LunghezzaRisposta;  // characters awaited before the reply is taken
-extern QString Risposta;          // last reply, or the no-reply marker
-extern bool ErroreSeriale;        // last exchange got no complete reply
-extern bool SerialeOccupata;      // the link's busy flag
-extern float ScadenzaRisposta;    // deadline of the reply wait (seconds, see SecondiOrologio)
-extern QString DatiRisposta;      // data part of the last text read in test mode
+extern QString Comando;          // command of the next exchange, ends in CR
+extern qint16 LunghezzaRisposta; // characters awaited before the reply is taken
+extern QString Risposta;         // last reply, or the no-reply marker
+extern bool ErroreSeriale;       // last exchange got no complete reply
+extern bool SerialeOccupata;     // the link's busy flag
+extern float ScadenzaRisposta;   // deadline of the reply wait (seconds, see SecondiOrologio)
+extern QString DatiRisposta;     // data part of the last text read in test mode
 
 // Link configuration.
 extern QString NumeroPorta;    // one character, "1" to "9"

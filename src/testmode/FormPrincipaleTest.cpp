@@ -16,7 +16,8 @@ const Twips PosLabelIngresso1 = {150, 150, 1650, 360};
 const Twips PosNomeVelto = {2400, 0, 2265, 615};
 const Twips PosMessaggioRiposo = {5025, 0, 2265, 615};
 const Twips PosFineCiclata = {7650, 0, 2265, 615};
-const Twips PosTile[3] = {{1500, 5550, 1965, 465}, {3675, 5550, 1965, 465}, {5850, 5550, 1965, 465}};
+const Twips PosTile[3] = {
+    {1500, 5550, 1965, 465}, {3675, 5550, 1965, 465}, {5850, 5550, 1965, 465}};
 const Twips PosLabel2 = {450, 6525, 1860, 345};
 const Twips PosLabelTastoPremuto = {2325, 6450, 570, 360};
 const Twips PosText3 = {3300, 6450, 2460, 330};
@@ -38,15 +39,14 @@ Twips PosAllarme(int i) {
             strette ? 1890 : 1965, AltezzaAllarme};
 }
 
-QLabel *NuovaEtichetta(QWidget *padre, const QString &nome, const Twips &pos,
-                       const QString &testo, const QFont &font, bool bordo) {
+QLabel *NuovaEtichetta(QWidget *padre, const QString &nome, const Twips &pos, const QString &testo,
+                       const QFont &font, bool bordo) {
     auto *l = new QLabel(testo, padre);
     l->setObjectName(nome);
     l->setGeometry(DaTwips(pos));
     l->setFont(font);
     l->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    if (bordo)
-        l->setFrameStyle(QFrame::Box | QFrame::Plain);
+    if (bordo) l->setFrameStyle(QFrame::Box | QFrame::Plain);
     ImpostaSfondo(l, ColoreFacciaPulsante());
     return l;
 }
@@ -88,14 +88,13 @@ FormPrincipaleTest::FormPrincipaleTest(QWidget *parent) : QWidget(parent) {
     const char *tile[3] = {"P L", "ACK", "       Reset"};
     for (int i = 0; i < 3; ++i) {
         auto *l = NuovaEtichetta(this, QStringLiteral("Allarmi(%1)").arg(44 + i), PosTile[i],
-                                 QString::fromLatin1(tile[i]), Carattere("Arial", 12, true),
-                                 false);
+                                 QString::fromLatin1(tile[i]), Carattere("Arial", 12, true), false);
         l->setAlignment(Qt::AlignCenter);
         Allarmi << l;
     }
 
-    Label2 = NuovaEtichetta(this, "Label2", PosLabel2, "Tasto Premuto:",
-                            Carattere("MS Sans Serif", 12, true), false);
+    Label2 = NuovaEtichetta(this, "Label2", PosLabel2,
+                            "Tasto Premuto:", Carattere("MS Sans Serif", 12, true), false);
     LabelTastoPremuto = NuovaEtichetta(this, "LabelTastoPremuto", PosLabelTastoPremuto, ".....",
                                        Carattere("MS Sans Serif", 18), false);
 
@@ -124,9 +123,13 @@ FormPrincipaleTest::FormPrincipaleTest(QWidget *parent) : QWidget(parent) {
     File1->hide();
 }
 
-void FormPrincipaleTest::Command1_Click() { StatoProgramma = QStringLiteral("Stoppato"); }
+void FormPrincipaleTest::Command1_Click() {
+    StatoProgramma = QStringLiteral("Stoppato");
+}
 
-void FormPrincipaleTest::TastoErroreSeriale_Click() { TastoErroreSerialeFlag = true; }
+void FormPrincipaleTest::TastoErroreSeriale_Click() {
+    TastoErroreSerialeFlag = true;
+}
 
 void FormPrincipaleTest::AzzeraDisplay() {
     for (QLabel *l : {NomeVelto[0], MessaggioRiposo[0]}) {
@@ -135,8 +138,7 @@ void FormPrincipaleTest::AzzeraDisplay() {
     }
     for (int i = 0; i <= 46; ++i) {
         ImpostaSfondo(Allarmi[i], ColoreFacciaPulsante());
-        if (i <= 43)
-            Allarmi[i]->setText(Blank17);
+        if (i <= 43) Allarmi[i]->setText(Blank17);
     }
 }
 

@@ -17,11 +17,11 @@ class FormPrincipaleTest : public QWidget {
     explicit FormPrincipaleTest(QWidget *parent = nullptr);
 
     // Controls. The arrays are addressed by index like the window's control arrays.
-    QVector<QLabel *> LabelIngresso1; // one element
-    QVector<QLabel *> NomeVelto;      // one element: panel name (texts 180, 181)
+    QVector<QLabel *> LabelIngresso1;  // one element
+    QVector<QLabel *> NomeVelto;       // one element: panel name (texts 180, 181)
     QVector<QLabel *> MessaggioRiposo; // one element: rest message (176, 177)
-    QVector<QLabel *> FineCiclata;    // one element: end of cycle (178, 179)
-    QVector<QLabel *> Allarmi;        // 0-43 alarm windows, 44 "P L", 45 "ACK", 46 Reset
+    QVector<QLabel *> FineCiclata;     // one element: end of cycle (178, 179)
+    QVector<QLabel *> Allarmi;         // 0-43 alarm windows, 44 "P L", 45 "ACK", 46 Reset
     QLabel *Label2 = nullptr;
     QLabel *LabelTastoPremuto = nullptr;
     QLineEdit *Text3 = nullptr;

@@ -74,8 +74,7 @@ void FormPrincipaleTest::CaricaTesti() {
     const QPair<int, QLabel *> righe[3] = {
         {176, MessaggioRiposo[0]}, {178, FineCiclata[0]}, {180, NomeVelto[0]}};
     for (const auto &r : righe)
-        if (!ChiusuraRichiesta)
-            r.second->setText(leggiCoppia(r.first));
+        if (!ChiusuraRichiesta) r.second->setText(leggiCoppia(r.first));
 }
 
 void FormPrincipaleTest::LeggiStato() {
@@ -108,11 +107,14 @@ void FormPrincipaleTest::LeggiIngressi() {
             ComeIngressi = Risposta.at(p - 1);
             QLabel *finestra = Allarmi[Comandi::FinestraDiIngresso(g, p)];
             switch (Comandi::LeggiStatoIngresso(ComeIngressi.at(0))) {
-            case Comandi::StatoIngresso::Attivo: ImpostaSfondo(finestra, ColoreRosso()); break;
+            case Comandi::StatoIngresso::Attivo:
+                ImpostaSfondo(finestra, ColoreRosso());
+                break;
             case Comandi::StatoIngresso::Inattivo:
                 ImpostaSfondo(finestra, ColoreFacciaPulsante());
                 break;
-            case Comandi::StatoIngresso::Invariato: break;
+            case Comandi::StatoIngresso::Invariato:
+                break;
             }
         }
     }
@@ -123,8 +125,7 @@ void FormPrincipaleTest::LeggiTasto() {
     LunghezzaRisposta = Comandi::LunghezzaTasto;
     InviaComando();
     Risposta = Comandi::SenzaTesta(Risposta, Comandi::TestaRisposta);
-    if (Risposta.isEmpty())
-        return;
+    if (Risposta.isEmpty()) return;
     if (const auto etichetta = Comandi::EtichettaTasto(Risposta.at(0)))
         LabelTastoPremuto->setText(*etichetta);
 }

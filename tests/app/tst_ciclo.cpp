@@ -14,6 +14,7 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -76,11 +77,15 @@ class TestCiclo : public QObject {
         QCOMPARE(QFile(dir->filePath("Seriale318.con")).size(), 22); // default written
         QCOMPARE(allApertura.first(), QString("&45SA"));
         QCOMPARE(Conta(allApertura, "&450R"), 94);
-        QCOMPARE(allApertura.mid(95),
-                 QStringList({"&45SA", "&4501", "&4502", "&4503", "&4509"}));
+        QCOMPARE(allApertura.mid(95), QStringList({"&45SA", "&4501", "&4502", "&4503", "&4509"}));
         QCOMPARE(Scelta, QString("Finisci"));
         QVERIFY(!f.isVisible());
         QCOMPARE(sim->comandi().size(), allApertura.size()); // nothing after the end
+        // The port was closed: it can be opened again.
+        FormSeriale::Istanza().MSComm1.setCartellaPorte(dir->path());
+        FormSeriale::Istanza().ApriSeriale();
+        QVERIFY(FormSeriale::Istanza().MSComm1.PortOpen());
+        FormSeriale::Scarica();
     }
 
     // A panel that is programming itself keeps the entry poll going.
@@ -152,6 +157,30 @@ class TestCiclo : public QObject {
         Form_Load(f);
         QVERIFY(t.elapsed() < 4000);
         QCOMPARE(sim->comandi().size(), 2);
+    }
+
+    // The executable itself: started in a folder with the simulator on COM1,
+    // it follows the panel and ends cleanly, port closed, on SIGTERM.
+    void eseguibileFinisceSuSegnale() {
+        avviaSimulatore();
+        QProcess app;
+        app.setWorkingDirectory(dir->path());
+        app.start(QStringLiteral(VELTO_APP), {"-platform", "offscreen"});
+        QVERIFY(app.waitForStarted());
+        QTRY_VERIFY_WITH_TIMEOUT(Conta(sim->comandi(), "&4509") >= 2, 15000);
+        app.terminate();
+        QVERIFY(app.waitForFinished(3000));
+        QCOMPARE(app.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(app.exitCode(), 0);
+        const int dopo = sim->comandi().size();
+        QTest::qWait(300);
+        QCOMPARE(sim->comandi().size(), dopo);
+        // The port is free again: another tool can open it.
+        NumeroPorta = "1";
+        FormSeriale::Istanza().MSComm1.setCartellaPorte(dir->path());
+        FormSeriale::Istanza().ApriSeriale();
+        QVERIFY(FormSeriale::Istanza().MSComm1.PortOpen());
+        FormSeriale::Scarica();
     }
 
     // No port: the operator is told why, and can still reach the programming window.

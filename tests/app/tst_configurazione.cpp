@@ -27,25 +27,34 @@ class TestConfigurazione : public QObject {
         QTest::addColumn<bool>("rs485");
         QTest::addColumn<QString>("porta");
         QTest::addColumn<QString>("id");
-        QTest::newRow("predefinito") << ContenutoPredefinito << false << "1" << "&45";
-        QTest::newRow("rs485") << QByteArray("rs485;COM2;&12;\r\nEND\r\n") << true << "2" << "&12";
+        QTest::newRow("predefinito") << ContenutoPredefinito << false << "1"
+                                     << "&45";
+        QTest::newRow("rs485") << QByteArray("rs485;COM2;&12;\r\nEND\r\n") << true << "2"
+                               << "&12";
         QTest::newRow("separatori ignorati")
-            << QByteArray("rs232xCOM3x&07\r\nqualcosa\r\n") << false << "3" << "&07";
+            << QByteArray("rs232xCOM3x&07\r\nqualcosa\r\n") << false << "3"
+            << "&07";
         QTest::newRow("porta a due cifre")
-            << QByteArray("rs232;COM10;&45;\r\nEND\r\n") << false << "1" << ";&4";
+            << QByteArray("rs232;COM10;&45;\r\nEND\r\n") << false << "1"
+            << ";&4";
         QTest::newRow("422 vale rs232") << QByteArray("rs422;COM4;&45;\r\nEND\r\n") << false << "4"
                                         << "&45";
         QTest::newRow("blank davanti") << QByteArray("rs 48;COM1;&45;\r\nX\r\n") << false << "1"
                                        << "&45";
         QTest::newRow("non numerico") << QByteArray("rsABC;COM5;&45;\r\nX") << false << "5"
                                       << "&45";
-        QTest::newRow("riga corta") << QByteArray("rs485;COM\r\nEND\r\n") << true << "" << "";
-        QTest::newRow("solo rs") << QByteArray("rs\r\nEND\r\n") << false << "" << "";
+        QTest::newRow("riga corta") << QByteArray("rs485;COM\r\nEND\r\n") << true << ""
+                                    << "";
+        QTest::newRow("solo rs") << QByteArray("rs\r\nEND\r\n") << false << ""
+                                 << "";
         QTest::newRow("righe in piu e coda")
-            << QByteArray("rs485;COM9;&99;xxxxxxxx\r\nEND\r\nrs232\r\n") << true << "9" << "&99";
-        QTest::newRow("secondo riga senza fine") << QByteArray("rs232;COM1;&45;\r\nE") << false
-                                                 << "1" << "&45";
-        QTest::newRow("righe LF") << QByteArray("rs485;COM2;&12;\nEND\n") << true << "2" << "&12";
+            << QByteArray("rs485;COM9;&99;xxxxxxxx\r\nEND\r\nrs232\r\n") << true << "9"
+            << "&99";
+        QTest::newRow("secondo riga senza fine")
+            << QByteArray("rs232;COM1;&45;\r\nE") << false << "1"
+            << "&45";
+        QTest::newRow("righe LF") << QByteArray("rs485;COM2;&12;\nEND\n") << true << "2"
+                                  << "&12";
     }
     void fileValido() {
         QFETCH(QByteArray, dati);

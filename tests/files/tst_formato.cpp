@@ -10,12 +10,15 @@ namespace {
 QStringList Invio(const QByteArray &file) {
     QStringList voci;
     for (const QString &r : ScansioneComune(Righe(file)).righe)
-        if (const auto v = FiltroInvio(r))
-            voci << *v;
+        if (const auto v = FiltroInvio(r)) voci << *v;
     return voci;
 }
-QString Editor(const QByteArray &file) { return TestoEditor(ScansioneComune(Righe(file))); }
-QString Pad(const QString &s) { return s.leftJustified(19); }
+QString Editor(const QByteArray &file) {
+    return TestoEditor(ScansioneComune(Righe(file)));
+}
+QString Pad(const QString &s) {
+    return s.leftJustified(19);
+}
 } // namespace
 
 class TestFormato : public QObject {
@@ -47,7 +50,9 @@ class TestFormato : public QObject {
                                 "999Novecento\r\n"
                                 "End non e' fine\r\n"
                                 "nota libera\r\n"
-                                "012" + QByteArray(77, 'x') + "\r\n"
+                                "012" +
+                                QByteArray(77, 'x') +
+                                "\r\n"
                                 "ENDE\r\n"
                                 "100dopo la fine\r\n";
         QCOMPARE(ScansioneComune(Righe(file)).commento, QString("END commento che inizia con END"));
@@ -80,13 +85,13 @@ class TestFormato : public QObject {
     }
 
     void filtroEditorNumeri() {
-        QVERIFY(FiltroEditor("-12abc").has_value());   // sign: a negative number is kept
+        QVERIFY(FiltroEditor("-12abc").has_value()); // sign: a negative number is kept
         QVERIFY(FiltroEditor("2.5x").has_value());
-        QVERIFY(FiltroEditor("2 6 9").has_value());     // "2 6": blanks ignored, 26
-        QVERIFY(!FiltroEditor("2553").has_value());     // "255"
-        QVERIFY(FiltroEditor("25 4").has_value());      // "25 ": 25
+        QVERIFY(FiltroEditor("2 6 9").has_value()); // "2 6": blanks ignored, 26
+        QVERIFY(!FiltroEditor("2553").has_value()); // "255"
+        QVERIFY(FiltroEditor("25 4").has_value());  // "25 ": 25
         QVERIFY(!FiltroEditor("---").has_value());
-        QVERIFY(FiltroEditor("--5").has_value());        // not a separator; "--" is no number
+        QVERIFY(FiltroEditor("--5").has_value()); // not a separator; "--" is no number
     }
 
     void corpoDaLettura() {
@@ -105,8 +110,7 @@ class TestFormato : public QObject {
     void andataERitornoBytePerByte() {
         QString corpo;
         for (int n = 0; n <= 192; ++n) {
-            if (!NumeroNelCorpo(n))
-                continue;
+            if (!NumeroNelCorpo(n)) continue;
             QString testo;
             for (int i = 0; i < 16; ++i)
                 testo += QChar((n * 16 + i) % 224 + 32); // 32..255

@@ -115,7 +115,7 @@ class TestLink : public QObject {
 
     void primoTentativoPersoRipetizioneRisposta() {
         avvia({"--fast", "--drop-every", "2"});
-        scambia(Comandi::Stato("&45"), 6); // reply 1 answered
+        scambia(Comandi::Stato("&45"), 6);                   // reply 1 answered
         const qint64 ms = scambia(Comandi::Stato("&45"), 6); // reply 2 dropped, 3 answered
         QVERIFY(!ErroreSeriale);
         QCOMPARE(Risposta, QString("&45SAR"));
@@ -202,8 +202,10 @@ class TestLink : public QObject {
     void portaCheNonSiApre_data() {
         QTest::addColumn<QString>("porta");
         QTest::addColumn<QString>("motivo");
-        QTest::newRow("collegamento rotto") << "2" << "non esiste";
-        QTest::newRow("numero non valido") << "x" << "numero di porta non valido";
+        QTest::newRow("collegamento rotto") << "2"
+                                            << "non esiste";
+        QTest::newRow("numero non valido") << "x"
+                                           << "numero di porta non valido";
     }
     void portaCheNonSiApre() {
         QFETCH(QString, porta);

@@ -27,8 +27,7 @@ using namespace Variabili;
 namespace {
 template <class T> T *Aperta() {
     for (QWidget *w : QApplication::topLevelWidgets())
-        if (auto *t = qobject_cast<T *>(w); t && t->isVisible())
-            return t;
+        if (auto *t = qobject_cast<T *>(w); t && t->isVisible()) return t;
     return nullptr;
 }
 QByteArray Leggi(const QString &percorso) {
@@ -47,7 +46,9 @@ int Conta(const QStringList &comandi, const QString &inizio) {
     return n;
 }
 // A text of 16 characters for number n, different for every n.
-QString TestoDi(int n) { return QString("Testo %1 ab").arg(n, 3, 10, QChar('0')).leftJustified(16); }
+QString TestoDi(int n) {
+    return QString("Testo %1 ab").arg(n, 3, 10, QChar('0')).leftJustified(16);
+}
 // The file a read-back of texts TestoDi(n) must produce, built independently.
 QByteArray FileLetto(const QString &commento) {
     QByteArray f = commento.toLatin1() + "\r\n";
@@ -76,19 +77,16 @@ class TestProgrammazione : public QObject {
         Quando([this] { return p->Command4->isVisible(); },
                [=] {
                    *didascalia = p->Command4->text();
-                   if (t1)
-                       *t1 = p->Text1->text();
-                   if (t2)
-                       *t2 = p->Text2->text();
+                   if (t1) *t1 = p->Text1->text();
+                   if (t2) *t2 = p->Text2->text();
                    p->Command4->click();
                });
     }
     bool comandiAbilitati() {
-        for (QWidget *w : std::initializer_list<QWidget *>{p->Command1, p->Command2, p->Command3,
-                                                           p->Command5, p->LeggiTesti, p->Drive1,
-                                                           p->Dir1, p->File1})
-            if (!w->isEnabled())
-                return false;
+        for (QWidget *w :
+             std::initializer_list<QWidget *>{p->Command1, p->Command2, p->Command3, p->Command5,
+                                              p->LeggiTesti, p->Drive1, p->Dir1, p->File1})
+            if (!w->isEnabled()) return false;
         return true;
     }
 
@@ -359,11 +357,13 @@ class TestProgrammazione : public QObject {
             NomeFile = "prima";
             s.Command1->click();
             QCOMPARE(s.result() == QDialog::Accepted, atteso);
-            QCOMPARE(Sfondo(s.Label1) == ColoreRossoChiaro(), !atteso && nome.right(4).toLower() != ".vlt");
+            QCOMPARE(Sfondo(s.Label1) == ColoreRossoChiaro(),
+                     !atteso && nome.right(4).toLower() != ".vlt");
             QCOMPARE(NomeFile, atteso ? dir->filePath(nome) : QString("prima"));
         };
         salva("MAIUSCOLO.VLT", true);
-        QCOMPARE(Leggi(dir->filePath("MAIUSCOLO.VLT")), QByteArray("commento\r\n001uno*\r\n\r\nend\r\n"));
+        QCOMPARE(Leggi(dir->filePath("MAIUSCOLO.VLT")),
+                 QByteArray("commento\r\n001uno*\r\n\r\nend\r\n"));
         salva(".vlt", true);
         salva("File name", false);
         salva("", false);
@@ -387,7 +387,8 @@ class TestProgrammazione : public QObject {
             s.Command1->click();
             QVERIFY(s.result() != QDialog::Accepted);
             QVERIFY(s.isVisible());
-            QVERIFY2(s.LabelErrore->text().contains("sola lettura"), qPrintable(s.LabelErrore->text()));
+            QVERIFY2(s.LabelErrore->text().contains("sola lettura"),
+                     qPrintable(s.LabelErrore->text()));
         }
         QCOMPARE(Leggi(vecchio), QByteArray("contenuto originale\r\n"));
         QCOMPARE(NomeFile, QString("prima"));
@@ -410,8 +411,7 @@ class TestProgrammazione : public QObject {
     void editorAndataERitorno() {
         QByteArray file = "Commento originale\r\n";
         for (int n = 0; n <= 192; ++n) {
-            if (n >= 182 && n < 190)
-                continue;
+            if (n >= 182 && n < 190) continue;
             QByteArray testo;
             for (int i = 0; i < 16; ++i)
                 testo += char((n * 16 + i) % 224 + 32);
@@ -455,9 +455,10 @@ class TestProgrammazione : public QObject {
         NomeFile = dir->filePath("m.vlt");
         EditaMessaggi e;
         QVERIFY(e.Form_Load());
-        QCOMPARE(e.Text1->toPlainText(),
-                 QString("001uno").leftJustified(19) + "\n" + QString("12").leftJustified(19) +
-                     "\n" + "012" + QString(66, '7') + "\n" + QString("End").leftJustified(19) + "\n");
+        QCOMPARE(e.Text1->toPlainText(), QString("001uno").leftJustified(19) + "\n" +
+                                             QString("12").leftJustified(19) + "\n" + "012" +
+                                             QString(66, '7') + "\n" +
+                                             QString("End").leftJustified(19) + "\n");
         QCOMPARE(CorpoFile, e.TestoCorpo());
         QVERIFY(CorpoFile.endsWith("\r\n"));
 

@@ -21,10 +21,9 @@ class TestShared : public QObject {
     void treCifre_data() {
         QTest::addColumn<int>("n");
         QTest::addColumn<QString>("atteso");
-        const QList<QPair<int, QString>> casi = {{0, "000"},   {7, "007"},   {9, "009"},
-                                                 {10, "010"},  {45, "045"},  {99, "099"},
-                                                 {100, "100"}, {109, "109"}, {110, "110"},
-                                                 {181, "181"}, {192, "192"}, {199, "199"}};
+        const QList<QPair<int, QString>> casi = {
+            {0, "000"},   {7, "007"},   {9, "009"},   {10, "010"},  {45, "045"},  {99, "099"},
+            {100, "100"}, {109, "109"}, {110, "110"}, {181, "181"}, {192, "192"}, {199, "199"}};
         for (const auto &c : casi)
             QTest::newRow(qPrintable(c.second)) << c.first << c.second;
     }

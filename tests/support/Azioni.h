@@ -11,8 +11,7 @@ inline void Quando(std::function<bool()> condizione, std::function<void()> azion
     timer->setObjectName(QStringLiteral("Quando"));
     timer->setInterval(10);
     QObject::connect(timer, &QTimer::timeout, timer, [=] {
-        if (!condizione())
-            return;
+        if (!condizione()) return;
         timer->stop();
         timer->deleteLater();
         azione();

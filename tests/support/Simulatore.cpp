@@ -6,23 +6,22 @@
 Simulatore::Simulatore(const QString &cartella, const QStringList &argomenti)
     : cartella_(cartella), argomenti_(argomenti) {}
 
-Simulatore::~Simulatore() { termina(); }
+Simulatore::~Simulatore() {
+    termina();
+}
 
 bool Simulatore::avvia() {
     QStringList arg = {"--link", cartella_ + "/COM1", "--log", registroPercorso()};
     arg += argomenti_;
     processo_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     processo_.start(QStringLiteral(VELTO_SIM), arg);
-    if (!processo_.waitForStarted(5000))
-        return false;
-    if (!processo_.waitForReadyRead(5000))
-        return false;
+    if (!processo_.waitForStarted(5000)) return false;
+    if (!processo_.waitForReadyRead(5000)) return false;
     return processo_.readLine().startsWith("READY");
 }
 
 void Simulatore::termina() {
-    if (processo_.state() == QProcess::NotRunning)
-        return;
+    if (processo_.state() == QProcess::NotRunning) return;
     processo_.kill();
     processo_.waitForFinished(5000);
 }
@@ -40,26 +39,24 @@ QString Simulatore::ordina(const QString &ordine) {
 QStringList Simulatore::comandi() const {
     QFile f(registroPercorso());
     QStringList righe;
-    if (!f.open(QIODevice::ReadOnly))
-        return righe;
+    if (!f.open(QIODevice::ReadOnly)) return righe;
     for (const QByteArray &r : f.readAll().split('\n'))
-        if (!r.isEmpty())
-            righe << QString::fromLatin1(r.mid(r.indexOf('\t') + 1));
+        if (!r.isEmpty()) righe << QString::fromLatin1(r.mid(r.indexOf('\t') + 1));
     return righe;
 }
 
 QList<double> Simulatore::tempi() const {
     QFile f(registroPercorso());
     QList<double> t;
-    if (!f.open(QIODevice::ReadOnly))
-        return t;
+    if (!f.open(QIODevice::ReadOnly)) return t;
     for (const QByteArray &r : f.readAll().split('\n'))
-        if (!r.isEmpty())
-            t << r.left(r.indexOf('\t')).toDouble();
+        if (!r.isEmpty()) t << r.left(r.indexOf('\t')).toDouble();
     return t;
 }
 
-void Simulatore::azzeraRegistro() const { QFile(registroPercorso()).resize(0); }
+void Simulatore::azzeraRegistro() const {
+    QFile(registroPercorso()).resize(0);
+}
 
 QStringList Simulatore::testi() {
     const QString percorso = cartella_ + "/dump.txt";
@@ -68,7 +65,6 @@ QStringList Simulatore::testi() {
     QStringList righe;
     if (f.open(QIODevice::ReadOnly))
         for (const QByteArray &r : f.readAll().split('\n'))
-            if (!r.isEmpty())
-                righe << QString::fromLatin1(r);
+            if (!r.isEmpty()) righe << QString::fromLatin1(r);
     return righe;
 }

@@ -13,7 +13,7 @@ class Simulatore {
     ~Simulatore();
 
     bool avvia();
-    void termina(); // kills it, as an unplugged adapter
+    void termina();                        // kills it, as an unplugged adapter
     QString ordina(const QString &ordine); // one order, returns the simulator's answer
 
     QString registroPercorso() const { return cartella_ + "/sim.log"; }

@@ -42,7 +42,9 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 volatile std::sig_atomic_t fine = 0;
-void SuSegnale(int) { fine = 1; }
+void SuSegnale(int) {
+    fine = 1;
+}
 
 struct Pannello {
     std::string id = "&45";
@@ -81,11 +83,9 @@ std::string Sedici(std::string s) {
 }
 
 bool TreCifre(const std::string &s, size_t da, int *n) {
-    if (s.size() < da + 3)
-        return false;
+    if (s.size() < da + 3) return false;
     for (size_t i = da; i < da + 3; ++i)
-        if (s[i] < '0' || s[i] > '9')
-            return false;
+        if (s[i] < '0' || s[i] > '9') return false;
     *n = std::stoi(s.substr(da, 3));
     return true;
 }
@@ -103,27 +103,22 @@ void CaricaVlt(const std::string &percorso) {
         if (tutto[i] == '\r' || tutto[i] == '\n') {
             righe.push_back(riga);
             riga.clear();
-            if (tutto[i] == '\r' && i + 1 < tutto.size() && tutto[i + 1] == '\n')
-                ++i;
+            if (tutto[i] == '\r' && i + 1 < tutto.size() && tutto[i + 1] == '\n') ++i;
         } else {
             riga += tutto[i];
         }
     }
-    if (!riga.empty())
-        righe.push_back(riga);
+    if (!riga.empty()) righe.push_back(riga);
     for (size_t i = 1; i < righe.size(); ++i) {
         const std::string &r = righe[i];
-        if (r.compare(0, 3, "END") == 0 || r.compare(0, 3, "end") == 0)
-            break;
+        if (r.compare(0, 3, "END") == 0 || r.compare(0, 3, "end") == 0) break;
         int n;
-        if (TreCifre(r, 0, &n) && n < 200)
-            P.testi[n] = Sedici(r.size() > 3 ? r.substr(3, 16) : "");
+        if (TreCifre(r, 0, &n) && n < 200) P.testi[n] = Sedici(r.size() > 3 ? r.substr(3, 16) : "");
     }
 }
 
 void Registra(const std::string &comando) {
-    if (!registro)
-        return;
+    if (!registro) return;
     const double s = std::chrono::duration<double>(Clock::now() - inizio).count();
     std::fprintf(registro, "%.3f\t%s\n", s, comando.c_str());
     std::fflush(registro);
@@ -135,8 +130,7 @@ void ScriviPiano(const std::string &dati) {
         while (::write(fdLinea, &b, 1) < 0 && (errno == EINTR || errno == EAGAIN))
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         // 9600 bit/s, 10 bits a character
-        if (!P.veloce)
-            std::this_thread::sleep_for(std::chrono::nanoseconds(1041667));
+        if (!P.veloce) std::this_thread::sleep_for(std::chrono::nanoseconds(1041667));
     }
 }
 
@@ -147,22 +141,18 @@ void Accoda(const std::string &dati, int ritardoMs) {
 std::string Risposta(const std::string &c) {
     const std::string id = P.id;
     const std::string resto = c.substr(id.size());
-    if (resto == "SA")
-        return id + "SA" + std::string(1, P.stato);
+    if (resto == "SA") return id + "SA" + std::string(1, P.stato);
     if (resto == "01" || resto == "02" || resto == "03") {
         const int g = resto[1] - '0';
         std::string stati = P.ingressi.substr((g - 1) * 16, g == 3 ? 14 : 16);
-        if (g == 3)
-            stati += "--";
+        if (g == 3) stati += "--";
         return id + resto + "00" + stati;
     }
-    if (resto == "09")
-        return id + "0900" + std::string(1, P.tasto) + "00";
+    if (resto == "09") return id + "0900" + std::string(1, P.tasto) + "00";
     int n;
     if (resto.size() == 5 && resto.compare(0, 2, "0R") == 0 && TreCifre(resto, 2, &n) && n < 200) {
         std::string t = P.testi[n];
-        if (n == P.cambiato)
-            t[15] = t[15] == '#' ? '!' : '#';
+        if (n == P.cambiato) t[15] = t[15] == '#' ? '!' : '#';
         return id + "0R00" + t;
     }
     if (resto.size() == 26 && resto.compare(0, 5, "0W018") == 0 &&
@@ -180,27 +170,22 @@ std::string Risposta(const std::string &c) {
 void Comando(const std::string &c) {
     Registra(c);
     // On an RS485 bus every command comes back from the line itself.
-    if (P.rs485)
-        Accoda(c + "\r", 0);
-    if (c.compare(0, P.id.size(), P.id) != 0)
-        return;
+    if (P.rs485) Accoda(c + "\r", 0);
+    if (c.compare(0, P.id.size(), P.id) != 0) return;
     const std::string r = Risposta(c);
-    if (r.empty() || P.muto)
-        return;
+    if (r.empty() || P.muto) return;
     ++P.risposte;
-    if (P.tacciDopo > 0 && P.risposte > P.tacciDopo)
-        return;
-    if (P.saltaOgni > 0 && P.risposte % P.saltaOgni == 0)
-        return;
+    if (P.tacciDopo > 0 && P.risposte > P.tacciDopo) return;
+    if (P.saltaOgni > 0 && P.risposte % P.saltaOgni == 0) return;
     std::string fuori = r + "\r";
-    if (P.tronca)
-        fuori = r.substr(0, r.size() / 2);
-    if (P.rumore)
-        fuori += "%?#";
+    if (P.tronca) fuori = r.substr(0, r.size() / 2);
+    if (P.rumore) fuori += "%?#";
     Accoda(fuori, P.ritardoMs);
 }
 
-bool Acceso(const std::string &v) { return v == "on" || v == "1"; }
+bool Acceso(const std::string &v) {
+    return v == "on" || v == "1";
+}
 
 std::string Ordine(const std::string &riga) {
     std::istringstream in(riga);
@@ -210,8 +195,7 @@ std::string Ordine(const std::string &riga) {
         P.stato = a[0];
     } else if (cmd == "input") {
         int n;
-        if (!(in >> n >> a) || n < 1 || n > 46 || a.size() != 1)
-            return "error input N C (N 1-46)";
+        if (!(in >> n >> a) || n < 1 || n > 46 || a.size() != 1) return "error input N C (N 1-46)";
         P.ingressi[n - 1] = a[0];
     } else if (cmd == "inputs" && in >> a && a.size() == 46) {
         P.ingressi = a;
@@ -219,8 +203,7 @@ std::string Ordine(const std::string &riga) {
         P.tasto = a[0];
     } else if (cmd == "text") {
         int n;
-        if (!(in >> n) || n < 0 || n > 199)
-            return "error text NNN TEXT";
+        if (!(in >> n) || n < 0 || n > 199) return "error text NNN TEXT";
         std::string t;
         std::getline(in, t);
         P.testi[n] = Sedici(t.empty() ? t : t.substr(1));
@@ -246,8 +229,7 @@ std::string Ordine(const std::string &riga) {
             std::snprintf(n, sizeof n, "%03d", i);
             f << n << P.testi[i] << "\n";
         }
-        if (!f)
-            return "error cannot write " + a;
+        if (!f) return "error cannot write " + a;
     } else if (cmd == "quit") {
         fine = 1;
     } else {
@@ -282,32 +264,46 @@ int main(int argc, char **argv) {
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         auto valore = [&]() -> std::string {
-            if (i + 1 >= argc)
-                Uso();
+            if (i + 1 >= argc) Uso();
             return argv[++i];
         };
-        if (a == "--link") link = valore();
-        else if (a == "--device") dispositivo = valore();
-        else if (a == "--id") P.id = valore();
-        else if (a == "--file") vlt = valore();
-        else if (a == "--log") logFile = valore();
-        else if (a == "--rs485") P.rs485 = true;
-        else if (a == "--fast") P.veloce = true;
-        else if (a == "--status") P.stato = valore().at(0);
-        else if (a == "--silent") P.muto = true;
-        else if (a == "--drop-every") P.saltaOgni = std::atoi(valore().c_str());
-        else if (a == "--delay") P.ritardoMs = std::atoi(valore().c_str());
-        else if (a == "--truncate") P.tronca = true;
-        else if (a == "--noise") P.rumore = true;
-        else if (a == "--refuse-writes") P.rifiuta = true;
-        else if (a == "--change") P.cambiato = std::atoi(valore().c_str());
-        else if (a == "--silent-after") P.tacciDopo = std::atol(valore().c_str());
-        else Uso();
+        if (a == "--link")
+            link = valore();
+        else if (a == "--device")
+            dispositivo = valore();
+        else if (a == "--id")
+            P.id = valore();
+        else if (a == "--file")
+            vlt = valore();
+        else if (a == "--log")
+            logFile = valore();
+        else if (a == "--rs485")
+            P.rs485 = true;
+        else if (a == "--fast")
+            P.veloce = true;
+        else if (a == "--status")
+            P.stato = valore().at(0);
+        else if (a == "--silent")
+            P.muto = true;
+        else if (a == "--drop-every")
+            P.saltaOgni = std::atoi(valore().c_str());
+        else if (a == "--delay")
+            P.ritardoMs = std::atoi(valore().c_str());
+        else if (a == "--truncate")
+            P.tronca = true;
+        else if (a == "--noise")
+            P.rumore = true;
+        else if (a == "--refuse-writes")
+            P.rifiuta = true;
+        else if (a == "--change")
+            P.cambiato = std::atoi(valore().c_str());
+        else if (a == "--silent-after")
+            P.tacciDopo = std::atol(valore().c_str());
+        else
+            Uso();
     }
-    if (link.empty() == dispositivo.empty())
-        Uso();
-    if (!vlt.empty())
-        CaricaVlt(vlt);
+    if (link.empty() == dispositivo.empty()) Uso();
+    if (!vlt.empty()) CaricaVlt(vlt);
     if (!logFile.empty() && !(registro = std::fopen(logFile.c_str(), "a"))) {
         std::perror(logFile.c_str());
         return 2;
@@ -356,14 +352,12 @@ int main(int argc, char **argv) {
         }
         pollfd fds[2] = {{fdLinea, POLLIN, 0}, {STDIN_FILENO, POLLIN, 0}};
         const int n = ::poll(fds, stdinAperto ? 2 : 1, attesa);
-        if (n < 0 && errno != EINTR)
-            break;
+        if (n < 0 && errno != EINTR) break;
         while (!coda.empty() && coda.front().quando <= Clock::now()) {
             ScriviPiano(coda.front().dati);
             coda.pop_front();
         }
-        if (n <= 0)
-            continue;
+        if (n <= 0) continue;
         if (fds[0].revents & POLLIN) {
             char buf[256];
             const ssize_t letti = ::read(fdLinea, buf, sizeof buf);
@@ -380,8 +374,7 @@ int main(int argc, char **argv) {
         if (stdinAperto && (fds[1].revents & (POLLIN | POLLHUP))) {
             char buf[256];
             const ssize_t letti = ::read(STDIN_FILENO, buf, sizeof buf);
-            if (letti <= 0)
-                stdinAperto = false;
+            if (letti <= 0) stdinAperto = false;
             for (ssize_t i = 0; i < letti; ++i) {
                 if (buf[i] == '\n') {
                     std::cout << Ordine(ordine) << std::endl;
@@ -397,8 +390,7 @@ int main(int argc, char **argv) {
         if (::readlink(link.c_str(), dove, sizeof dove - 1) > 0 && nomeLinea == dove)
             ::unlink(link.c_str());
     }
-    if (tieniAperto >= 0)
-        ::close(tieniAperto);
+    if (tieniAperto >= 0) ::close(tieniAperto);
     ::close(fdLinea);
     return 0;
 }
