@@ -28,6 +28,7 @@ EditaMessaggi::EditaMessaggi(QWidget *parent) : QDialog(parent) {
     setWindowTitle(
         QStringLiteral("Edita Messaggi (max.32 caratteri. Attenzione: lo spazio è un carattere)"));
     setFixedSize(DaTwips(Finestra).size());
+    setFont(Carattere("MS Sans Serif", 8.25)); // the windows' default font
 
     Label1 = new QLabel(QStringLiteral("Label1"), this);
     Posiziona(Label1, "Label1", PosLabel1);
@@ -38,10 +39,10 @@ EditaMessaggi::EditaMessaggi(QWidget *parent) : QDialog(parent) {
     QPalette p = Text2->palette();
     p.setColor(QPalette::Base, p.color(QPalette::ToolTipBase));
     Text2->setPalette(p);
-    Command1 = new QPushButton(QStringLiteral("Salva "), this);
+    Command1 = new Pulsante(QStringLiteral("Salva "), this);
     Posiziona(Command1, "Command1", PosCommand1);
     Command1->setFont(Carattere("MS Sans Serif", 12, true, true));
-    Command2 = new QPushButton(QStringLiteral("End"), this);
+    Command2 = new Pulsante(QStringLiteral("End"), this);
     Posiziona(Command2, "Command2", PosCommand2);
     Command2->setFont(Carattere("MS Sans Serif", 13.5, true, true));
     Command1->setAutoDefault(false);

@@ -33,6 +33,7 @@ FormSalvaFile::FormSalvaFile(QWidget *parent) : QDialog(parent) {
     setObjectName(QStringLiteral("FormSalvaFile"));
     setWindowTitle(QStringLiteral("FormSalvaFile"));
     setFixedSize(DaTwips(Finestra).size() + QSize(0, AltezzaInPiu));
+    setFont(Carattere("MS Sans Serif", 8.25)); // the windows' default font
 
     Drive1 = new ListaUnita(this);
     Posiziona(Drive1, "Drive1", PosDrive1);
@@ -57,10 +58,10 @@ FormSalvaFile::FormSalvaFile(QWidget *parent) : QDialog(parent) {
     QPalette p = Text2->palette();
     p.setColor(QPalette::Base, p.color(QPalette::ToolTipBase));
     Text2->setPalette(p);
-    Command2 = new QPushButton(QStringLiteral("Esci senza salvare"), this);
+    Command2 = new Pulsante(QStringLiteral("Esci senza salvare"), this);
     Posiziona(Command2, "Command2", PosCommand2);
     Command2->setFont(Carattere("MS Sans Serif", 18, true));
-    Command1 = new QPushButton(QStringLiteral("Salva"), this);
+    Command1 = new Pulsante(QStringLiteral("Salva"), this);
     Posiziona(Command1, "Command1", PosCommand1);
     Command1->setFont(Carattere("MS Sans Serif", 18, true));
     Command1->setAutoDefault(false);

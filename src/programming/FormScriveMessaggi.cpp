@@ -35,7 +35,7 @@ const int AltezzaBarra = 28; // pixels the window grows for the progress bar
 
 QPushButton *NuovoPulsante(QWidget *padre, const char *nome, const Twips &pos,
                            const QString &testo) {
-    auto *b = new QPushButton(testo, padre);
+    auto *b = new Pulsante(testo, padre);
     Posiziona(b, nome, pos);
     b->setFont(Carattere("MS Sans Serif", 13.5));
     b->setAutoDefault(false);
@@ -54,6 +54,7 @@ FormScriveMessaggi::FormScriveMessaggi(QWidget *parent) : QDialog(parent) {
     setObjectName(QStringLiteral("FormScriveMessaggi"));
     setWindowTitle(QStringLiteral("Velto             Velto318"));
     setFixedSize(DaTwips(Finestra).size() + QSize(0, AltezzaBarra));
+    setFont(Carattere("MS Sans Serif", 8.25)); // the windows' default font
     setModal(true);
 
     Drive1 = new ListaUnita(this);

@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <QFont>
 #include <QPalette>
+#include <QStyleOptionButton>
+#include <QStylePainter>
 #include <QWidget>
 
 QColor ColoreFacciaPulsante() {
@@ -48,4 +50,16 @@ QColor Sfondo(const QWidget *w) {
 void Posiziona(QWidget *w, const char *nome, const Twips &t) {
     w->setObjectName(QString::fromLatin1(nome));
     w->setGeometry(DaTwips(t));
+}
+
+void Pulsante::paintEvent(QPaintEvent *) {
+    QStylePainter pittore(this);
+    QStyleOptionButton opzione;
+    initStyleOption(&opzione);
+    const QString testo = opzione.text;
+    opzione.text.clear();
+    pittore.drawControl(QStyle::CE_PushButton, opzione);
+    const QRect area = style()->subElementRect(QStyle::SE_PushButtonContents, &opzione, this);
+    style()->drawItemText(&pittore, area, Qt::AlignCenter | Qt::TextWordWrap, palette(),
+                          isEnabled(), testo, QPalette::ButtonText);
 }

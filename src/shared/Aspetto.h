@@ -3,6 +3,7 @@
 // pixel), the colours of the display and the fonts the windows were drawn for.
 
 #include <QColor>
+#include <QPushButton>
 #include <QRect>
 
 class QWidget;
@@ -48,3 +49,14 @@ QColor Sfondo(const QWidget *w);
 
 // Places a widget at its twips position and gives it its name.
 void Posiziona(QWidget *w, const char *nome, const Twips &t);
+
+// A command button whose caption wraps onto more lines when it is wider than
+// the button, as the windows' long captions expect.
+class Pulsante : public QPushButton {
+    Q_OBJECT
+  public:
+    using QPushButton::QPushButton;
+
+  protected:
+    void paintEvent(QPaintEvent *evento) override;
+};

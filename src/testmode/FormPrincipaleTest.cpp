@@ -59,6 +59,7 @@ FormPrincipaleTest::FormPrincipaleTest(QWidget *parent) : QWidget(parent) {
     setObjectName(QStringLiteral("FormPrincipaleTest"));
     setWindowTitle(QStringLiteral("Test Velto   (Velto318)  "));
     setFixedSize(DaTwips(Finestra).size());
+    setFont(Carattere("MS Sans Serif", 8.25)); // the windows' default font
 
     auto *ingresso = NuovaEtichetta(this, "LabelIngresso1(0)", PosLabelIngresso1, "VELTO318",
                                     Carattere("MS Sans Serif", 12, true, true), false);
@@ -103,7 +104,7 @@ FormPrincipaleTest::FormPrincipaleTest(QWidget *parent) : QWidget(parent) {
     Text3->setFont(Carattere("MS Sans Serif", 8.25));
 
     const QColor bordoAttivo = palette().color(QPalette::Mid);
-    TastoErroreSeriale = new QPushButton(this);
+    TastoErroreSeriale = new Pulsante(this);
     Posiziona(TastoErroreSeriale, "TastoErroreSeriale", PosTastoErroreSeriale);
     TastoErroreSeriale->setFont(Carattere("MS Sans Serif", 13.5));
     ImpostaSfondo(TastoErroreSeriale, bordoAttivo);
@@ -111,7 +112,7 @@ FormPrincipaleTest::FormPrincipaleTest(QWidget *parent) : QWidget(parent) {
     connect(TastoErroreSeriale, &QPushButton::clicked, this,
             &FormPrincipaleTest::TastoErroreSeriale_Click);
 
-    Command1 = new QPushButton(QStringLiteral("Progr"), this);
+    Command1 = new Pulsante(QStringLiteral("Progr"), this);
     Posiziona(Command1, "Command1", PosCommand1);
     Command1->setFont(Carattere("MS Sans Serif", 18));
     ImpostaSfondo(Command1, bordoAttivo);
