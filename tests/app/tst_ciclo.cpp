@@ -6,7 +6,7 @@
 #include "FormPrincipaleTest.h"
 #include "FormScriveMessaggi.h"
 #include "FormSeriale.h"
-#include "Simulatore.h"
+#include "Collegamento.h"
 #include "Variabili.h"
 
 #include <QApplication>
@@ -26,12 +26,6 @@ namespace {
 FormScriveMessaggi *Programmazione(FormPrincipaleTest &f) {
     auto *p = f.findChild<FormScriveMessaggi *>();
     return p && p->isVisible() ? p : nullptr;
-}
-int Conta(const QStringList &comandi, const QString &inizio) {
-    int n = 0;
-    for (const QString &c : comandi)
-        n += c.startsWith(inizio);
-    return n;
 }
 } // namespace
 

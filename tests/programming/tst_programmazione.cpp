@@ -7,7 +7,7 @@
 #include "FormScriveMessaggi.h"
 #include "FormSeriale.h"
 #include "ListeFile.h"
-#include "Simulatore.h"
+#include "Collegamento.h"
 #include "Variabili.h"
 
 #include <QApplication>
@@ -39,12 +39,6 @@ void Scrivi(const QString &percorso, const QByteArray &dati) {
     QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
     f.write(dati);
 }
-int Conta(const QStringList &comandi, const QString &inizio) {
-    int n = 0;
-    for (const QString &c : comandi)
-        n += c.startsWith(inizio);
-    return n;
-}
 // A text of 16 characters for number n, different for every n.
 QString TestoDi(int n) {
     return QString("Testo %1 ab").arg(n, 3, 10, QChar('0')).leftJustified(16);
@@ -66,11 +60,8 @@ class TestProgrammazione : public QObject {
     std::unique_ptr<FormScriveMessaggi> p;
 
     void avvia(const QStringList &argomenti = {"--fast"}) {
-        sim = std::make_unique<Simulatore>(dir->path(), argomenti);
-        QVERIFY(sim->avvia());
-        FormSeriale::Istanza().MSComm1.setCartellaPorte(dir->path());
-        FormSeriale::Istanza().ApriSeriale();
-        QVERIFY(FormSeriale::Istanza().MSComm1.PortOpen());
+        sim = AvviaECollega(dir->path(), argomenti);
+        QVERIFY(sim);
     }
     // Acknowledges the next failure, remembering what the window showed.
     void conferma(QString *didascalia, QString *t1 = nullptr, QString *t2 = nullptr) {

@@ -3,7 +3,7 @@
 #include "Azioni.h"
 #include "FormPrincipaleTest.h"
 #include "FormSeriale.h"
-#include "Simulatore.h"
+#include "Collegamento.h"
 #include "Variabili.h"
 
 #include <QLabel>
@@ -22,11 +22,8 @@ class TestModoTest : public QObject {
     std::unique_ptr<FormPrincipaleTest> f;
 
     void avvia(const QStringList &argomenti = {"--fast"}) {
-        sim = std::make_unique<Simulatore>(dir->path(), argomenti);
-        QVERIFY(sim->avvia());
-        FormSeriale::Istanza().MSComm1.setCartellaPorte(dir->path());
-        FormSeriale::Istanza().ApriSeriale();
-        QVERIFY(FormSeriale::Istanza().MSComm1.PortOpen());
+        sim = AvviaECollega(dir->path(), argomenti);
+        QVERIFY(sim);
     }
     bool rosso(QWidget *w) { return Sfondo(w) == ColoreRosso(); }
     bool neutro(QWidget *w) { return Sfondo(w) == ColoreFacciaPulsante(); }
