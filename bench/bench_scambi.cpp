@@ -3,22 +3,16 @@
 #include "Comandi.h"
 #include "FormSeriale.h"
 #include "Simulatore.h"
+#include "TempoCpu.h"
 #include "Variabili.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <cstdio>
-#include <ctime>
 #include <functional>
 
 using namespace Variabili;
-
-static double TempoCpu() {
-    timespec t{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-    return t.tv_sec + t.tv_nsec / 1e9;
-}
 
 static void Misura(const char *nome, int volte, const std::function<void()> &passo) {
     QElapsedTimer t;

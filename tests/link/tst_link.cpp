@@ -3,22 +3,16 @@
 #include "Comandi.h"
 #include "FormSeriale.h"
 #include "Simulatore.h"
+#include "TempoCpu.h"
 #include "Variabili.h"
 
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
-#include <ctime>
 #include <memory>
 
 using namespace Variabili;
-
-static double TempoCpu() {
-    timespec t{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-    return t.tv_sec + t.tv_nsec / 1e9;
-}
 
 class TestLink : public QObject {
     Q_OBJECT

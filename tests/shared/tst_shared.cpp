@@ -1,19 +1,13 @@
 #include "Attendi.h"
 #include "Numeri.h"
+#include "TempoCpu.h"
 #include "Variabili.h"
 
 #include <QElapsedTimer>
 #include <QTest>
 #include <QTimer>
-#include <ctime>
 
 using namespace Variabili;
-
-static double TempoCpu() {
-    timespec t{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-    return t.tv_sec + t.tv_nsec / 1e9;
-}
 
 class TestShared : public QObject {
     Q_OBJECT
