@@ -4,11 +4,14 @@
 #include "FormPrincipaleTest.h"
 #include "FormSeriale.h"
 #include "Collegamento.h"
+#include "Attendi.h"
+#include "TempoCpu.h"
 #include "Variabili.h"
 
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <QTest>
 #include <memory>
@@ -155,6 +158,30 @@ class TestModoTest : public QObject {
         sim->ordina("key `");
         f->LeggiTasto();
         QCOMPARE(f->LabelTastoPremuto->text(), QString("ack"));
+    }
+
+    // Adapter unplugged while the texts load, after "Progr" (so no error wait
+    // holds the repeats): the read is repeated, without spinning a core, until
+    // the adapter is back, and then it succeeds.
+    void adattatoreScollegatoDuranteIlCaricamento() {
+        avvia();
+        sim->termina();
+        f->StatoProgramma = "Stoppato";
+        NumeroTesto = 5;
+        TreCifre();
+        const double cpu = TempoCpu();
+        QElapsedTimer t;
+        t.start();
+        Quando([&] { return t.elapsed() > 2500; },
+               [&] {
+                   sim = std::make_unique<Simulatore>(dir->path(), QStringList{"--fast"});
+                   sim->avvia();
+                   sim->ordina("text 5 di nuovo qui");
+               });
+        f->LeggiTesto();
+        QVERIFY2(TempoCpu() - cpu < 0.3, qPrintable(QString::number(TempoCpu() - cpu)));
+        QVERIFY(!ErroreSeriale);
+        QCOMPARE(DatiRisposta, QString("di nuovo qui").leftJustified(16));
     }
 
     // A silent panel stops test mode at the failed exchange until the operator
