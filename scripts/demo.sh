@@ -48,7 +48,7 @@ else
   xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
     "$1" & APP=$!
     sleep 14
-    import -window root "$2"
+    import -window root -crop 750x488+0+0 +repage "$2"
     kill -TERM $APP; wait $APP 2>/dev/null || true
   ' _ "$ROOT/build/src/app/velto318" "$SHOT"
   echo "Screenshot of test mode: $SHOT"
