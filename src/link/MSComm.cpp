@@ -21,26 +21,14 @@ bool MSComm::setSettings(const QString &impostazioni) {
     bool ok = false;
     const int velocita = parti[0].trimmed().toInt(&ok);
     if (!ok || velocita <= 0) return false;
-    QSerialPort::Parity parita;
-    switch (parti[1].trimmed().toUpper().at(0).toLatin1()) {
-    case 'N':
-        parita = QSerialPort::NoParity;
-        break;
-    case 'E':
-        parita = QSerialPort::EvenParity;
-        break;
-    case 'O':
-        parita = QSerialPort::OddParity;
-        break;
-    case 'M':
-        parita = QSerialPort::MarkParity;
-        break;
-    case 'S':
-        parita = QSerialPort::SpaceParity;
-        break;
-    default:
-        return false;
-    }
+    // Parity letter: None, Even, Odd, Mark, Space.
+    static const QSerialPort::Parity parita_per_lettera[] = {
+        QSerialPort::NoParity, QSerialPort::EvenParity, QSerialPort::OddParity,
+        QSerialPort::MarkParity, QSerialPort::SpaceParity};
+    const QString lettera = parti[1].trimmed().toUpper();
+    const int indice = lettera.size() == 1 ? QStringLiteral("NEOMS").indexOf(lettera) : -1;
+    if (indice < 0) return false;
+    const QSerialPort::Parity parita = parita_per_lettera[indice];
     const int dati = parti[2].trimmed().toInt(&ok);
     if (!ok || dati < 5 || dati > 8) return false;
     const QString stop = parti[3].trimmed();

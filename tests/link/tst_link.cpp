@@ -55,6 +55,10 @@ class TestLink : public QObject {
         QVERIFY(!c.setSettings("9600,X,7,1"));
         QVERIFY(!c.setSettings("9600,E,9,1"));
         QVERIFY(!c.setSettings("abc"));
+        QVERIFY(!c.setSettings("9600,,7,1"));
+        QVERIFY(!c.setSettings("9600,EE,7,1"));
+        QVERIFY(c.setSettings("19200,n,8,2"));
+        QVERIFY(c.setSettings("9600,E,7,1"));
         QCOMPARE(c.Settings(), QString("9600,E,7,1"));
     }
 
