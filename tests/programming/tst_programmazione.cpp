@@ -17,10 +17,12 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QProgressBar>
+#include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <memory>
+#include <unistd.h>
 
 using namespace Variabili;
 
@@ -361,6 +363,49 @@ class TestProgrammazione : public QObject {
         salva("testo.txt", false);
         salva("sotto/x.vlt", false);
         QVERIFY(!QFile::exists(dir->filePath("testo.txt")));
+    }
+
+    // A folder the tool may not write: the old file stays as it was, and
+    // nothing new appears. Root writes anywhere, so for root the folder is a
+    // read-only bind mount.
+    void salvataggioInCartellaDiSolaLettura() {
+        const QString cartella = dir->filePath("protetta");
+        QDir(dir->path()).mkdir("protetta");
+        Scrivi(cartella + "/vecchio.vlt", "contenuto originale\r\n");
+        const bool root = ::geteuid() == 0;
+        if (root) {
+            if (QProcess::execute("mount", {"--bind", cartella, cartella}) != 0)
+                QSKIP("a read-only folder needs a bind mount, which is not allowed here");
+            if (QProcess::execute("mount", {"-o", "remount,bind,ro", cartella, cartella}) != 0) {
+                QProcess::execute("umount", {cartella});
+                QSKIP("a read-only folder needs a bind mount, which is not allowed here");
+            }
+        } else {
+            QFile::setPermissions(cartella, QFile::ReadOwner | QFile::ExeOwner);
+        }
+        QDir::setCurrent(cartella);
+        CorpoFile = "001nuovo*\r\n";
+        NomeFile = "prima";
+        QStringList errori;
+        for (const char *nome : {"vecchio.vlt", "nuovo.vlt"}) {
+            FormSalvaFile s;
+            s.show();
+            s.Text1->setText(nome);
+            s.Command1->click();
+            QVERIFY(s.isVisible());
+            errori << s.LabelErrore->text();
+        }
+        QDir::setCurrent(dir->path());
+        if (root)
+            QProcess::execute("umount", {cartella});
+        else
+            QFile::setPermissions(cartella, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        for (const QString &e : errori)
+            QVERIFY2(e.startsWith("File non salvato"), qPrintable(e));
+        QCOMPARE(Leggi(cartella + "/vecchio.vlt"), QByteArray("contenuto originale\r\n"));
+        QVERIFY(!QFile::exists(cartella + "/nuovo.vlt"));
+        QCOMPARE(QDir(cartella).entryList(QDir::Files), QStringList({"vecchio.vlt"}));
+        QCOMPARE(NomeFile, QString("prima"));
     }
 
     // A failed save says why, keeps the window open and the old file intact.
