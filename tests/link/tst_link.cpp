@@ -106,7 +106,7 @@ class TestLink : public QObject {
         QCOMPARE(Risposta.size(), 22);
         QVERIFY(!SerialeOccupata);
         QCOMPARE(seriale().MSComm1.RThreshold(), 0);
-        QVERIFY2(ms >= 1600 && ms < 1900, qPrintable(QString::number(ms)));
+        QVERIFY2(ms >= 1600 && ms < 2100, qPrintable(QString::number(ms)));
         QVERIFY2(TempoCpu() - cpu < 0.15, "the reply wait must not spin");
         QCOMPARE(sim->comandi(), QStringList({"&45SA", "&45SA"}));
     }
