@@ -36,9 +36,7 @@ EditaMessaggi::EditaMessaggi(QWidget *parent) : QDialog(parent) {
     Posiziona(Label20, "Label20", PosLabel20);
     Text2 = new QLineEdit(QStringLiteral("Commento del file"), this);
     Posiziona(Text2, "Text2", PosText2);
-    QPalette p = Text2->palette();
-    p.setColor(QPalette::Base, p.color(QPalette::ToolTipBase));
-    Text2->setPalette(p);
+    SfondoSuggerimento(Text2);
     Command1 = new Pulsante(QStringLiteral("Salva "), this);
     Posiziona(Command1, "Command1", PosCommand1);
     Command1->setFont(Carattere("MS Sans Serif", 12, true, true));

@@ -55,9 +55,7 @@ FormSalvaFile::FormSalvaFile(QWidget *parent) : QDialog(parent) {
     ImpostaSfondo(Label1, ColoreFacciaPulsante());
     Text2 = new QLineEdit(QStringLiteral("Commento da memorizzare"), this);
     Posiziona(Text2, "Text2", PosText2);
-    QPalette p = Text2->palette();
-    p.setColor(QPalette::Base, p.color(QPalette::ToolTipBase));
-    Text2->setPalette(p);
+    SfondoSuggerimento(Text2);
     Command2 = new Pulsante(QStringLiteral("Esci senza salvare"), this);
     Posiziona(Command2, "Command2", PosCommand2);
     Command2->setFont(Carattere("MS Sans Serif", 18, true));

@@ -153,16 +153,19 @@ void FormScriveMessaggi::closeEvent(QCloseEvent *evento) {
 
 void FormScriveMessaggi::reject() {}
 
+// The eight operator controls, in the order they are disabled and enabled.
+QList<QWidget *> FormScriveMessaggi::comandiOperatore() const {
+    return {Command1, Command2, Command3, Command5, LeggiTesti, Drive1, Dir1, File1};
+}
+
 void FormScriveMessaggi::DisabilitaComandi() {
     ++operazioni_;
-    for (QWidget *w : std::initializer_list<QWidget *>{Command1, Command2, Command3, Command5,
-                                                       LeggiTesti, Drive1, Dir1, File1})
+    for (QWidget *w : comandiOperatore())
         w->setEnabled(false);
 }
 
 void FormScriveMessaggi::AbilitaComandi() {
-    for (QWidget *w : std::initializer_list<QWidget *>{Command1, Command2, Command3, Command5,
-                                                       LeggiTesti, Drive1, Dir1, File1})
+    for (QWidget *w : comandiOperatore())
         w->setEnabled(true);
     --operazioni_;
 }

@@ -51,6 +51,7 @@ class FormScriveMessaggi : public QDialog {
 
   private:
     void ProgrammaTesti();
+    QList<QWidget *> comandiOperatore() const;
     void avanzamento(const QString &fase, int fatti, int totale);
     int operazioni_ = 0;
 };

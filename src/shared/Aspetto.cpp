@@ -43,6 +43,12 @@ void ImpostaSfondo(QWidget *w, const QColor &colore) {
     w->setAutoFillBackground(true);
 }
 
+void SfondoSuggerimento(QWidget *casella) {
+    QPalette p = casella->palette();
+    p.setColor(QPalette::Base, p.color(QPalette::ToolTipBase));
+    casella->setPalette(p);
+}
+
 QColor Sfondo(const QWidget *w) {
     return w->palette().color(QPalette::Window);
 }

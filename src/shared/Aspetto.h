@@ -46,6 +46,8 @@ QFont Carattere(const char *famiglia, double punti, bool grassetto = false, bool
 // Gives the widget its own background colour (labels and buttons alike).
 void ImpostaSfondo(QWidget *w, const QColor &colore);
 QColor Sfondo(const QWidget *w);
+// Gives a text box the system's tooltip colour as its background.
+void SfondoSuggerimento(QWidget *casella);
 
 // Places a widget at its twips position and gives it its name.
 void Posiziona(QWidget *w, const char *nome, const Twips &t);
