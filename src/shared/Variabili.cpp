@@ -28,4 +28,29 @@ QString NumeroTre;
 float FineAttesa = 0.0f;
 bool ChiusuraRichiesta = false;
 
+void Azzera() {
+    Comando.clear();
+    LunghezzaRisposta = 0;
+    Risposta.clear();
+    ErroreSeriale = false;
+    SerialeOccupata = false;
+    ScadenzaRisposta = 0.0f;
+    DatiRisposta.clear();
+    NumeroPorta.clear();
+    Identificativo.clear();
+    Modo485 = false;
+    Scelta.clear();
+    NomeFile.clear();
+    Interrompi = false;
+    MessaggioErrore.clear();
+    CommentoProposto.clear();
+    CorpoFile.clear();
+    for (QString &t : Testi)
+        t.clear();
+    NumeroTesto = 0;
+    NumeroTre.clear();
+    FineAttesa = 0.0f;
+    ChiusuraRichiesta = false;
+}
+
 } // namespace Variabili

@@ -45,6 +45,9 @@ extern float FineAttesa; // deadline of the Attendi pause in progress (seconds)
 // and every loop leaves, so the application ends without blocking anywhere.
 extern bool ChiusuraRichiesta;
 
+// Puts every global back to the value it has when the program starts.
+void Azzera();
+
 // The no-reply marker: seven filler digits where a reply's header stands.
 inline const QString MarcatoreNessunaRisposta = QStringLiteral("1234567errore seriale ");
 

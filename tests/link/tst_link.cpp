@@ -1,5 +1,6 @@
 // The serial transport against the panel simulator over a real pseudo-terminal.
 #include "Attendi.h"
+#include "Banco.h"
 #include "Comandi.h"
 #include "FormSeriale.h"
 #include "Simulatore.h"
@@ -16,16 +17,9 @@ using namespace Variabili;
 
 class TestLink : public QObject {
     Q_OBJECT
-    std::unique_ptr<QTemporaryDir> dir;
-    std::unique_ptr<Simulatore> sim;
+    Banco banco;
     FormSeriale &seriale() { return FormSeriale::Istanza(); }
 
-    void avvia(const QStringList &argomenti = {"--fast"}) {
-        sim = std::make_unique<Simulatore>(dir->path(), argomenti);
-        QVERIFY(sim->avvia());
-        seriale().ApriSeriale();
-        QVERIFY2(seriale().MSComm1.PortOpen(), qPrintable(seriale().ErroreApertura()));
-    }
     qint64 scambia(const QString &comando, int lunghezza) {
         Comando = comando;
         LunghezzaRisposta = qint16(lunghezza);
@@ -36,17 +30,8 @@ class TestLink : public QObject {
     }
 
   private slots:
-    void init() {
-        dir = std::make_unique<QTemporaryDir>();
-        Identificativo = "&45";
-        NumeroPorta = "1";
-        Modo485 = false;
-        seriale().MSComm1.setCartellaPorte(dir->path());
-    }
-    void cleanup() {
-        FormSeriale::Scarica();
-        sim.reset();
-    }
+    void init() { banco.inizio(); }
+    void cleanup() { banco.fine(); }
 
     void impostazioniDellaLinea() {
         MSComm c;
@@ -63,8 +48,8 @@ class TestLink : public QObject {
     }
 
     void scambioNormale() {
-        avvia();
-        sim->ordina("text 7 Zona Nord 07");
+        AVVIA(banco);
+        banco->ordina("text 7 Zona Nord 07");
         scambia(Comandi::Stato("&45"), 6);
         QVERIFY(!ErroreSeriale);
         QVERIFY(!SerialeOccupata);
@@ -72,13 +57,13 @@ class TestLink : public QObject {
         scambia(Comandi::LeggiTesto("&45", "007"), 24);
         QVERIFY(!ErroreSeriale);
         QCOMPARE(Risposta, QString("&450R00Zona Nord 07    "));
-        QCOMPARE(sim->comandi(), QStringList({"&45SA", "&450R007"}));
+        QCOMPARE(banco->comandi(), QStringList({"&45SA", "&450R007"}));
     }
 
     // At the real wire speed the status reply is taken at 6 characters and its
     // CR comes afterwards: the next exchange discards it.
     void crInRitardoScartato() {
-        avvia({});
+        AVVIA(banco, {});
         for (int i = 0; i < 3; ++i) {
             scambia(Comandi::Stato("&45"), 6);
             QVERIFY(!ErroreSeriale);
@@ -89,7 +74,7 @@ class TestLink : public QObject {
     }
 
     void rumoreDopoLaRispostaScartato() {
-        avvia({"--fast", "--noise"});
+        AVVIA(banco, {"--fast", "--noise"});
         for (int i = 0; i < 3; ++i) {
             scambia(Comandi::LeggiTesto("&45", "001"), 24);
             QVERIFY(!ErroreSeriale);
@@ -98,7 +83,7 @@ class TestLink : public QObject {
     }
 
     void pannelloMuto() {
-        avvia({"--fast", "--silent"});
+        AVVIA(banco, {"--fast", "--silent"});
         const double cpu = TempoCpu();
         const qint64 ms = scambia(Comandi::Stato("&45"), 6);
         QVERIFY(ErroreSeriale);
@@ -108,28 +93,28 @@ class TestLink : public QObject {
         QCOMPARE(seriale().MSComm1.RThreshold(), 0);
         QVERIFY2(ms >= 1600 && ms < 2100, qPrintable(QString::number(ms)));
         QVERIFY2(TempoCpu() - cpu < 0.15, "the reply wait must not spin");
-        QCOMPARE(sim->comandi(), QStringList({"&45SA", "&45SA"}));
+        QCOMPARE(banco->comandi(), QStringList({"&45SA", "&45SA"}));
     }
 
     void primoTentativoPersoRipetizioneRisposta() {
-        avvia({"--fast", "--drop-every", "2"});
+        AVVIA(banco, {"--fast", "--drop-every", "2"});
         scambia(Comandi::Stato("&45"), 6);                   // reply 1 answered
         const qint64 ms = scambia(Comandi::Stato("&45"), 6); // reply 2 dropped, 3 answered
         QVERIFY(!ErroreSeriale);
         QCOMPARE(Risposta, QString("&45SAR"));
         QVERIFY(ms >= 800 && ms < 1200);
-        QCOMPARE(sim->comandi().size(), 3);
+        QCOMPARE(banco->comandi().size(), 3);
     }
 
     void rispostaTroncataNonAccettata() {
-        avvia({"--fast", "--truncate"});
+        AVVIA(banco, {"--fast", "--truncate"});
         scambia(Comandi::LeggiTesto("&45", "000"), 24);
         QVERIFY(ErroreSeriale);
         QCOMPARE(Risposta, QString("1234567errore seriale "));
     }
 
     void altroIdentificativoNonRisponde() {
-        avvia({"--fast", "--id", "&12"});
+        AVVIA(banco, {"--fast", "--id", "&12"});
         scambia(Comandi::Stato("&45"), 6);
         QVERIFY(ErroreSeriale);
         scambia(Comandi::Stato("&12"), 6);
@@ -139,7 +124,7 @@ class TestLink : public QObject {
 
     void rs485TogliEco() {
         Modo485 = true;
-        avvia({"--rs485"});
+        AVVIA(banco, {"--rs485"});
         scambia(Comandi::Stato("&45"), 6);
         QVERIFY(!ErroreSeriale);
         QCOMPARE(LunghezzaRisposta, qint16(12));
@@ -151,18 +136,18 @@ class TestLink : public QObject {
 
     void rs485RipetizioneNonRaddoppiaLEco() {
         Modo485 = true;
-        avvia({"--fast", "--rs485", "--drop-every", "2"});
+        AVVIA(banco, {"--fast", "--rs485", "--drop-every", "2"});
         scambia(Comandi::Stato("&45"), 6);
         scambia(Comandi::Stato("&45"), 6); // first attempt gets only the echo
         QVERIFY(!ErroreSeriale);
         QCOMPARE(LunghezzaRisposta, qint16(12));
         QCOMPARE(Risposta, QString("&45SAR"));
-        QCOMPARE(sim->comandi().size(), 3);
+        QCOMPARE(banco->comandi().size(), 3);
     }
 
     void rs485MarcatoreIntatto() {
         Modo485 = true;
-        avvia({"--fast", "--rs485", "--silent"});
+        AVVIA(banco, {"--fast", "--rs485", "--silent"});
         scambia(Comandi::Stato("&45"), 6);
         QVERIFY(ErroreSeriale);
         QCOMPARE(Risposta, QString("1234567errore seriale "));
@@ -172,11 +157,11 @@ class TestLink : public QObject {
     // Replies that come after their time-out raise no event and never reach
     // a caller: the next exchange discards them.
     void rispostaTardivaScartata() {
-        avvia({"--fast", "--delay", "1700"});
+        AVVIA(banco, {"--fast", "--delay", "1700"});
         scambia(Comandi::LeggiTesto("&45", "003"), 24);
         QVERIFY(ErroreSeriale);
-        sim->ordina("delay 0");
-        sim->ordina("text 4 quattro");
+        banco->ordina("delay 0");
+        banco->ordina("text 4 quattro");
         Attendi(1300); // both late replies arrive meanwhile
         QCOMPARE(Risposta, QString("1234567errore seriale "));
         scambia(Comandi::LeggiTesto("&45", "004"), 24);
@@ -185,7 +170,7 @@ class TestLink : public QObject {
     }
 
     void chiudiDueVolte() {
-        avvia();
+        AVVIA(banco);
         seriale().ChiudiSeriale();
         QVERIFY(!seriale().MSComm1.PortOpen());
         seriale().ChiudiSeriale();
@@ -194,7 +179,7 @@ class TestLink : public QObject {
         const qint64 ms = scambia(Comandi::Stato("&45"), 6);
         QVERIFY(ErroreSeriale);
         QVERIFY(ms < 100);
-        QVERIFY(sim->comandi().isEmpty());
+        QVERIFY(banco->comandi().isEmpty());
     }
 
     void portaCheNonSiApre_data() {
@@ -208,7 +193,7 @@ class TestLink : public QObject {
     void portaCheNonSiApre() {
         QFETCH(QString, porta);
         QFETCH(QString, motivo);
-        QVERIFY(QFile::link(dir->filePath("assente"), dir->filePath("COM2")));
+        QVERIFY(QFile::link(banco.percorso("assente"), banco.percorso("COM2")));
         NumeroPorta = porta;
         seriale().ApriSeriale();
         QVERIFY(!seriale().MSComm1.PortOpen());
@@ -223,10 +208,10 @@ class TestLink : public QObject {
     }
 
     void scollegaERicollega() {
-        avvia();
+        AVVIA(banco);
         scambia(Comandi::Stato("&45"), 6);
         QVERIFY(!ErroreSeriale);
-        sim->termina();
+        banco.scollega();
         const double cpu = TempoCpu();
         const qint64 ms = scambia(Comandi::Stato("&45"), 6);
         QVERIFY(ErroreSeriale);
@@ -236,8 +221,7 @@ class TestLink : public QObject {
         QVERIFY(!seriale().MSComm1.PortOpen());
         QVERIFY(!seriale().ErroreApertura().isEmpty());
 
-        sim = std::make_unique<Simulatore>(dir->path(), QStringList{"--fast"});
-        QVERIFY(sim->avvia());
+        AVVIA(banco, {"--fast"}, false);
         scambia(Comandi::Stato("&45"), 6);
         QVERIFY(!ErroreSeriale);
         QCOMPARE(Risposta, QString("&45SAR"));

@@ -7,7 +7,7 @@
 #include "FormScriveMessaggi.h"
 #include "FormSeriale.h"
 #include "ListeFile.h"
-#include "Collegamento.h"
+#include "Banco.h"
 #include "Variabili.h"
 
 #include <QApplication>
@@ -57,14 +57,9 @@ QByteArray FileLetto(const QString &commento) {
 
 class TestProgrammazione : public QObject {
     Q_OBJECT
-    std::unique_ptr<QTemporaryDir> dir;
-    std::unique_ptr<Simulatore> sim;
+    Banco banco;
     std::unique_ptr<FormScriveMessaggi> p;
 
-    void avvia(const QStringList &argomenti = {"--fast"}) {
-        sim = AvviaECollega(dir->path(), argomenti);
-        QVERIFY(sim);
-    }
     // Acknowledges the next failure, remembering what the window showed.
     void conferma(QString *didascalia, QString *t1 = nullptr, QString *t2 = nullptr) {
         Quando([this] { return p->Command4->isVisible(); },
@@ -86,12 +81,7 @@ class TestProgrammazione : public QObject {
   private slots:
     void initTestCase() { ImpostaSostituzioniFont(); }
     void init() {
-        dir = std::make_unique<QTemporaryDir>();
-        Identificativo = "&45";
-        NumeroPorta = "1";
-        Modo485 = false;
-        CommentoProposto.clear();
-        MessaggioErrore.clear();
+        banco.inizio();
         p = std::make_unique<FormScriveMessaggi>();
         p->Form_Load();
         p->show();
@@ -99,8 +89,7 @@ class TestProgrammazione : public QObject {
     void cleanup() {
         AnnullaAzioni();
         p.reset();
-        FormSeriale::Scarica();
-        sim.reset();
+        banco.fine();
     }
 
     void primaVisualizzazione() {
@@ -120,7 +109,7 @@ class TestProgrammazione : public QObject {
     }
 
     void nessunFileScelto() {
-        avvia();
+        AVVIA(banco);
         p->Command1->click();
         QCOMPARE(p->Text1->text(), QString("Devi selezionare un file"));
         QCOMPARE(p->Text2->text(), QString("Cliccane uno dalla lista in alto a destra"));
@@ -130,23 +119,23 @@ class TestProgrammazione : public QObject {
         QCOMPARE(p->Text2->text(), QString("Cliccane uno dalla lista "));
         QVERIFY(comandiAbilitati());
         QVERIFY(!Aperta<EditaMessaggi>());
-        QVERIFY(sim->comandi().isEmpty());
+        QVERIFY(banco->comandi().isEmpty());
     }
 
     void sceltaDelFile() {
-        Scrivi(dir->filePath("a.vlt"), "c\r\n");
-        Scrivi(dir->filePath("B.VLT"), "c\r\n");
-        Scrivi(dir->filePath("c.txt"), "c\r\n");
-        QDir(dir->path()).mkdir("sotto");
-        QVERIFY(p->Dir1->setPath(dir->path()));
+        Scrivi(banco.percorso("a.vlt"), "c\r\n");
+        Scrivi(banco.percorso("B.VLT"), "c\r\n");
+        Scrivi(banco.percorso("c.txt"), "c\r\n");
+        QDir(banco.cartella()).mkdir("sotto");
+        QVERIFY(p->Dir1->setPath(banco.cartella()));
         p->Dir1_Change();
         QCOMPARE(p->File1->count(), 2);
         QVERIFY(p->File1->scegli("B.VLT"));
-        QCOMPARE(NomeFile, dir->filePath("B.VLT"));
-        QVERIFY(p->Dir1->setPath(dir->filePath("sotto")));
+        QCOMPARE(NomeFile, banco.percorso("B.VLT"));
+        QVERIFY(p->Dir1->setPath(banco.percorso("sotto")));
         p->Dir1_Change();
         QCOMPARE(p->File1->count(), 0);
-        QCOMPARE(NomeFile, dir->filePath("B.VLT")); // the file picked first stays chosen
+        QCOMPARE(NomeFile, banco.percorso("B.VLT")); // the file picked first stays chosen
         p->Command3->click();
         QCOMPARE(Scelta, QString("Testa"));
         QVERIFY(!p->isVisible());
@@ -155,23 +144,23 @@ class TestProgrammazione : public QObject {
     // A read-back file of 185 texts, sent and verified; every text lands in
     // the panel's store. The last line of a file without end marker is sent too.
     void invioCompletoEVerifica() {
-        avvia();
+        AVVIA(banco);
         QByteArray file = FileLetto("Da inviare");
         file.chop(QByteArray("\r\nend\r\n").size()); // a hand-made file: no marker, no line end
         file.chop(2);
-        const QString percorso = dir->filePath("tutto.vlt");
+        const QString percorso = banco.percorso("tutto.vlt");
         Scrivi(percorso, file);
         NomeFile = percorso;
         p->Command1->click();
         QCOMPARE(p->Text2->text(), QString("DATI UGUALI  TUTTO OK "));
         QVERIFY(p->Command4->isHidden());
         QVERIFY(comandiAbilitati());
-        const QStringList comandi = sim->comandi();
+        const QStringList comandi = banco->comandi();
         QCOMPARE(Conta(comandi, "&450W018"), 185);
         QCOMPARE(Conta(comandi, "&450R"), 185);
         QCOMPARE(comandi[184], "&450W018192" + TestoDi(192) + "0W");
         QCOMPARE(comandi.last(), QString("&450R192"));
-        const QStringList store = sim->testi();
+        const QStringList store = banco->testi();
         for (int n = 0; n <= 192; ++n)
             if (n < 182 || n >= 190)
                 QCOMPARE(store[n], QString("%1").arg(n, 3, 10, QChar('0')) + TestoDi(n));
@@ -180,18 +169,18 @@ class TestProgrammazione : public QObject {
     }
 
     void soloCommentoNienteDaInviare() {
-        avvia();
-        Scrivi(dir->filePath("vuoto.vlt"), "commento\r\n198no\r\n999no\r\n");
-        NomeFile = dir->filePath("vuoto.vlt");
+        AVVIA(banco);
+        Scrivi(banco.percorso("vuoto.vlt"), "commento\r\n198no\r\n999no\r\n");
+        NomeFile = banco.percorso("vuoto.vlt");
         p->Command1->click();
         QCOMPARE(p->Text2->text(), QString("DATI UGUALI  TUTTO OK "));
-        QVERIFY(sim->comandi().isEmpty());
+        QVERIFY(banco->comandi().isEmpty());
     }
 
     void scritturaRifiutata() {
-        avvia({"--fast", "--refuse-writes"});
-        Scrivi(dir->filePath("a.vlt"), "c\r\n001uno\r\n002due\r\nend\r\n");
-        NomeFile = dir->filePath("a.vlt");
+        AVVIA(banco, {"--fast", "--refuse-writes"});
+        Scrivi(banco.percorso("a.vlt"), "c\r\n001uno\r\n002due\r\nend\r\n");
+        NomeFile = banco.percorso("a.vlt");
         QString didascalia, t1, t2;
         conferma(&didascalia, &t1, &t2);
         p->Command1->click();
@@ -200,68 +189,68 @@ class TestProgrammazione : public QObject {
         QCOMPARE(t2, QString("Programmo scritte"));
         QVERIFY(p->Command4->isHidden());
         QVERIFY(comandiAbilitati());
-        QCOMPARE(sim->comandi().size(), 1);
+        QCOMPARE(banco->comandi().size(), 1);
         QCOMPARE(MessaggioErrore, QString(" Errore risposta "));
     }
 
     void testoCambiatoNelPannello() {
-        avvia({"--fast", "--change", "2"});
-        Scrivi(dir->filePath("a.vlt"), "c\r\n001uno\r\n002due\r\n003tre\r\nend\r\n");
-        NomeFile = dir->filePath("a.vlt");
+        AVVIA(banco, {"--fast", "--change", "2"});
+        Scrivi(banco.percorso("a.vlt"), "c\r\n001uno\r\n002due\r\n003tre\r\nend\r\n");
+        NomeFile = banco.percorso("a.vlt");
         QString didascalia, t1, t2;
         conferma(&didascalia, &t1, &t2);
         p->Command1->click();
         QCOMPARE(didascalia, QString("Errore Dati non scritti giusti. Clicca Qui"));
         QCOMPARE(t1, QString("due").leftJustified(16));
         QCOMPARE(t2, QString("due").leftJustified(15) + "#");
-        QCOMPARE(Conta(sim->comandi(), "&450R"), 2); // stops at the first mismatch
+        QCOMPARE(Conta(banco->comandi(), "&450R"), 2); // stops at the first mismatch
     }
 
     void pannelloMutoDuranteInvio() {
-        avvia({"--fast", "--silent-after", "3"});
-        Scrivi(dir->filePath("a.vlt"), "c\r\n001a\r\n002b\r\n003c\r\n004d\r\n005e\r\nend\r\n");
-        NomeFile = dir->filePath("a.vlt");
+        AVVIA(banco, {"--fast", "--silent-after", "3"});
+        Scrivi(banco.percorso("a.vlt"), "c\r\n001a\r\n002b\r\n003c\r\n004d\r\n005e\r\nend\r\n");
+        NomeFile = banco.percorso("a.vlt");
         QString didascalia, t1;
         conferma(&didascalia, &t1);
         p->Command1->click();
         QCOMPARE(didascalia, QString(" Errore risposta  Clicca Qui"));
         QCOMPARE(t1, QString("1234567errore seriale "));
-        QCOMPARE(sim->comandi().size(), 3 + 2); // the fourth write and its repeat
+        QCOMPARE(banco->comandi().size(), 3 + 2); // the fourth write and its repeat
     }
 
     void fileNonLeggibile() {
-        avvia();
-        NomeFile = dir->filePath("sparito.vlt");
+        AVVIA(banco);
+        NomeFile = banco.percorso("sparito.vlt");
         p->Command1->click();
         QVERIFY(p->Text1->text().contains("non leggibile"));
         QVERIFY(p->Text2->text().contains("sparito.vlt"));
         p->Command5->click();
         QVERIFY(p->Text1->text().contains("non leggibile"));
         QVERIFY(!Aperta<EditaMessaggi>());
-        QVERIFY(sim->comandi().isEmpty());
+        QVERIFY(banco->comandi().isEmpty());
         QVERIFY(comandiAbilitati());
     }
 
     // Nothing is stored past the 301 places of the table.
     void piuTestiDellaTabella() {
-        avvia();
+        AVVIA(banco);
         QByteArray file = "c\r\n";
         for (int i = 0; i < 305; ++i)
             file += QString("%1riga %2\r\n").arg(i % 198, 3, 10, QChar('0')).arg(i).toLatin1();
-        Scrivi(dir->filePath("lungo.vlt"), file + "end\r\n");
-        NomeFile = dir->filePath("lungo.vlt");
+        Scrivi(banco.percorso("lungo.vlt"), file + "end\r\n");
+        NomeFile = banco.percorso("lungo.vlt");
         QString didascalia;
         conferma(&didascalia);
         p->Command1->click();
         QVERIFY2(didascalia.contains("Troppi testi"), qPrintable(didascalia));
-        QCOMPARE(sim->comandi().size(), 301);
+        QCOMPARE(banco->comandi().size(), 301);
     }
 
     // While an operation waits for the acknowledgement, the close box is refused.
     void chiusuraRifiutataDuranteUnaOperazione() {
-        avvia({"--fast", "--refuse-writes"});
-        Scrivi(dir->filePath("a.vlt"), "c\r\n001uno\r\nend\r\n");
-        NomeFile = dir->filePath("a.vlt");
+        AVVIA(banco, {"--fast", "--refuse-writes"});
+        Scrivi(banco.percorso("a.vlt"), "c\r\n001uno\r\nend\r\n");
+        NomeFile = banco.percorso("a.vlt");
         Scelta = "aspetta";
         bool visibileDopoChiusura = false;
         Quando([this] { return p->Command4->isVisible(); },
@@ -281,11 +270,11 @@ class TestProgrammazione : public QObject {
     // All 193 texts read back and saved: the exact 188-line file, which then
     // becomes the file the next send uses.
     void letturaCompletaSalvataggioEReinvio() {
-        avvia();
+        AVVIA(banco);
         for (int n = 0; n <= 192; ++n)
-            sim->ordina(QString("text %1 %2").arg(n).arg(TestoDi(n)));
-        sim->azzeraRegistro();
-        p->Dir1->setPath(dir->path());
+            banco->ordina(QString("text %1 %2").arg(n).arg(TestoDi(n)));
+        banco->azzeraRegistro();
+        p->Dir1->setPath(banco.cartella());
         p->Dir1_Change();
         QString commento;
         Quando([] { return Aperta<FormSalvaFile>() != nullptr; },
@@ -298,7 +287,7 @@ class TestProgrammazione : public QObject {
         p->LeggiTesti->click();
         QCOMPARE(commento, QString("Letti dal Velto via seriale"));
         QCOMPARE(p->Text2->text(), QString("letti tutti"));
-        const QStringList comandi = sim->comandi();
+        const QStringList comandi = banco->comandi();
         QCOMPARE(comandi.size(), 193);
         QCOMPARE(comandi.first(), QString("&450R000"));
         QCOMPARE(comandi.last(), QString("&450R192"));
@@ -308,15 +297,15 @@ class TestProgrammazione : public QObject {
         QCOMPARE(Leggi(salvato).count("\r\n"), 188);
         QVERIFY(comandiAbilitati());
 
-        sim->azzeraRegistro();
+        banco->azzeraRegistro();
         p->Command1->click();
         QCOMPARE(p->Text2->text(), QString("DATI UGUALI  TUTTO OK "));
-        QCOMPARE(Conta(sim->comandi(), "&450W018"), 185);
+        QCOMPARE(Conta(banco->comandi(), "&450W018"), 185);
         QFile::remove(salvato);
     }
 
     void letturaInterrottaANumero100() {
-        avvia({"--fast", "--silent-after", "100"});
+        AVVIA(banco, {"--fast", "--silent-after", "100"});
         QString didascalia, t1, t2;
         conferma(&didascalia, &t1, &t2);
         bool salvataggioOfferto = false;
@@ -339,12 +328,12 @@ class TestProgrammazione : public QObject {
     }
 
     void nomiNellaFinestraDiSalvataggio() {
-        QDir::setCurrent(dir->path());
+        QDir::setCurrent(banco.cartella());
         CorpoFile = "001uno*\r\n";
         const auto salva = [&](const QString &nome, bool atteso) {
             FormSalvaFile s;
             s.show();
-            QCOMPARE(s.Label2->text(), QDir::toNativeSeparators(dir->path() + "/"));
+            QCOMPARE(s.Label2->text(), QDir::toNativeSeparators(banco.cartella() + "/"));
             s.Text1->setText(nome);
             s.Text2->setText("commento");
             NomeFile = "prima";
@@ -352,25 +341,25 @@ class TestProgrammazione : public QObject {
             QCOMPARE(s.result() == QDialog::Accepted, atteso);
             QCOMPARE(Sfondo(s.Label1) == ColoreRossoChiaro(),
                      !atteso && nome.right(4).toLower() != ".vlt");
-            QCOMPARE(NomeFile, atteso ? dir->filePath(nome) : QString("prima"));
+            QCOMPARE(NomeFile, atteso ? banco.percorso(nome) : QString("prima"));
         };
         salva("MAIUSCOLO.VLT", true);
-        QCOMPARE(Leggi(dir->filePath("MAIUSCOLO.VLT")),
+        QCOMPARE(Leggi(banco.percorso("MAIUSCOLO.VLT")),
                  QByteArray("commento\r\n001uno*\r\n\r\nend\r\n"));
         salva(".vlt", true);
         salva("File name", false);
         salva("", false);
         salva("testo.txt", false);
         salva("sotto/x.vlt", false);
-        QVERIFY(!QFile::exists(dir->filePath("testo.txt")));
+        QVERIFY(!QFile::exists(banco.percorso("testo.txt")));
     }
 
     // A folder the tool may not write: the old file stays as it was, and
     // nothing new appears. Root writes anywhere, so for root the folder is a
     // read-only bind mount.
     void salvataggioInCartellaDiSolaLettura() {
-        const QString cartella = dir->filePath("protetta");
-        QDir(dir->path()).mkdir("protetta");
+        const QString cartella = banco.percorso("protetta");
+        QDir(banco.cartella()).mkdir("protetta");
         Scrivi(cartella + "/vecchio.vlt", "contenuto originale\r\n");
         const bool root = ::geteuid() == 0;
         if (root) {
@@ -395,7 +384,7 @@ class TestProgrammazione : public QObject {
             QVERIFY(s.isVisible());
             errori << s.LabelErrore->text();
         }
-        QDir::setCurrent(dir->path());
+        QDir::setCurrent(banco.cartella());
         if (root)
             QProcess::execute("umount", {cartella});
         else
@@ -410,10 +399,10 @@ class TestProgrammazione : public QObject {
 
     // A failed save says why, keeps the window open and the old file intact.
     void salvataggioFallitoNonDistruggeNulla() {
-        const QString vecchio = dir->filePath("vecchio.vlt");
+        const QString vecchio = banco.percorso("vecchio.vlt");
         Scrivi(vecchio, "contenuto originale\r\n");
         QFile::setPermissions(vecchio, QFile::ReadOwner | QFile::ReadUser);
-        QDir::setCurrent(dir->path());
+        QDir::setCurrent(banco.cartella());
         CorpoFile = "001nuovo*\r\n";
         NomeFile = "prima";
         {
@@ -430,11 +419,11 @@ class TestProgrammazione : public QObject {
         QCOMPARE(NomeFile, QString("prima"));
 
         // The folder disappeared after it was chosen.
-        QDir(dir->path()).mkdir("via");
-        QDir::setCurrent(dir->filePath("via"));
+        QDir(banco.cartella()).mkdir("via");
+        QDir::setCurrent(banco.percorso("via"));
         FormSalvaFile s;
-        QDir::setCurrent(dir->path());
-        QDir(dir->filePath("via")).removeRecursively();
+        QDir::setCurrent(banco.cartella());
+        QDir(banco.percorso("via")).removeRecursively();
         s.Text1->setText("nuovo.vlt");
         s.Command1->click();
         QVERIFY(s.result() != QDialog::Accepted);
@@ -454,9 +443,9 @@ class TestProgrammazione : public QObject {
             file += QString("%1").arg(n, 3, 10, QChar('0')).toLatin1() + testo + "*\r\n";
         }
         file += "\r\nend\r\n";
-        const QString originale = dir->filePath("originale.vlt");
+        const QString originale = banco.percorso("originale.vlt");
         Scrivi(originale, file);
-        QDir::setCurrent(dir->path());
+        QDir::setCurrent(banco.cartella());
         NomeFile = originale;
         QString label1, text2;
         int righe = 0;
@@ -480,15 +469,15 @@ class TestProgrammazione : public QObject {
         QCOMPARE(label1, originale);
         QCOMPARE(text2, QString("Commento originale"));
         QCOMPARE(righe, 185 + 1); // the last line end leaves an empty block
-        QCOMPARE(Leggi(dir->filePath("copia.vlt")), file);
-        QCOMPARE(NomeFile, dir->filePath("copia.vlt"));
+        QCOMPARE(Leggi(banco.percorso("copia.vlt")), file);
+        QCOMPARE(NomeFile, banco.percorso("copia.vlt"));
         QVERIFY(comandiAbilitati());
     }
 
     void editorFiltraLeRighe() {
-        Scrivi(dir->filePath("m.vlt"), "Comm\r\n001uno\r\n---\r\n300via\r\n12\r\n012" +
+        Scrivi(banco.percorso("m.vlt"), "Comm\r\n001uno\r\n---\r\n300via\r\n12\r\n012" +
                                            QByteArray(77, '7') + "\r\nEnd\r\nEND\r\n002no\r\n");
-        NomeFile = dir->filePath("m.vlt");
+        NomeFile = banco.percorso("m.vlt");
         EditaMessaggi e;
         QVERIFY(e.Form_Load());
         QCOMPARE(e.Text1->toPlainText(), QString("001uno").leftJustified(19) + "\n" +
@@ -498,8 +487,8 @@ class TestProgrammazione : public QObject {
         QCOMPARE(CorpoFile, e.TestoCorpo());
         QVERIFY(CorpoFile.endsWith("\r\n"));
 
-        Scrivi(dir->filePath("solo.vlt"), "solo commento\r\n");
-        NomeFile = dir->filePath("solo.vlt");
+        Scrivi(banco.percorso("solo.vlt"), "solo commento\r\n");
+        NomeFile = banco.percorso("solo.vlt");
         EditaMessaggi vuoto;
         QVERIFY(vuoto.Form_Load());
         QCOMPARE(vuoto.Text2->text(), QString("Commento del file"));

@@ -15,9 +15,17 @@ bool Simulatore::avvia() {
     arg += argomenti_;
     processo_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     processo_.start(QStringLiteral(VELTO_SIM), arg);
-    if (!processo_.waitForStarted(5000)) return false;
-    if (!processo_.waitForReadyRead(5000)) return false;
-    return processo_.readLine().startsWith("READY");
+    if (!processo_.waitForStarted(5000)) {
+        errore_ = processo_.errorString();
+        return false;
+    }
+    while (!processo_.canReadLine() && processo_.waitForReadyRead(5000)) {
+    }
+    const QByteArray riga = processo_.readLine().trimmed();
+    if (riga.startsWith("READY")) return true;
+    errore_ = riga.isEmpty() ? QStringLiteral("nessun READY entro 5 s (") + processo_.errorString() + ")"
+                             : QString::fromLatin1(riga);
+    return false;
 }
 
 void Simulatore::termina() {

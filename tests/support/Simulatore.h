@@ -13,6 +13,7 @@ class Simulatore {
     ~Simulatore();
 
     bool avvia();
+    QString errore() const { return errore_; } // why avvia() failed
     void termina();                        // kills it, as an unplugged adapter
     QString ordina(const QString &ordine); // one order, returns the simulator's answer
 
@@ -29,4 +30,13 @@ class Simulatore {
     QString cartella_;
     QStringList argomenti_;
     QProcess processo_;
+    QString errore_;
 };
+
+// How many of the commands start with the given text.
+inline int Conta(const QStringList &comandi, const QString &inizio) {
+    int n = 0;
+    for (const QString &c : comandi)
+        n += c.startsWith(inizio);
+    return n;
+}

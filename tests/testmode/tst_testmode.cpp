@@ -3,7 +3,7 @@
 #include "Azioni.h"
 #include "FormPrincipaleTest.h"
 #include "FormSeriale.h"
-#include "Collegamento.h"
+#include "Banco.h"
 #include "Attendi.h"
 #include "TempoCpu.h"
 #include "Variabili.h"
@@ -20,33 +20,22 @@ using namespace Variabili;
 
 class TestModoTest : public QObject {
     Q_OBJECT
-    std::unique_ptr<QTemporaryDir> dir;
-    std::unique_ptr<Simulatore> sim;
+    Banco banco;
     std::unique_ptr<FormPrincipaleTest> f;
 
-    void avvia(const QStringList &argomenti = {"--fast"}) {
-        sim = AvviaECollega(dir->path(), argomenti);
-        QVERIFY(sim);
-    }
     bool rosso(QWidget *w) { return Sfondo(w) == ColoreRosso(); }
     bool neutro(QWidget *w) { return Sfondo(w) == ColoreFacciaPulsante(); }
 
   private slots:
     void initTestCase() { ImpostaSostituzioniFont(); }
     void init() {
-        dir = std::make_unique<QTemporaryDir>();
-        Identificativo = "&45";
-        NumeroPorta = "1";
-        Modo485 = false;
+        banco.inizio();
         f = std::make_unique<FormPrincipaleTest>();
         f->show();
     }
     void cleanup() {
-        AnnullaAzioni();
-        FormSeriale::Scarica();
-        sim.reset();
         f.reset();
-        ChiusuraRichiesta = false;
+        banco.fine();
     }
 
     void finestraEControlli() {
@@ -82,14 +71,14 @@ class TestModoTest : public QObject {
     }
 
     void caricaTestiDidascalie() {
-        avvia();
-        sim->ordina("text 0 Zona uno");
-        sim->ordina("text 1 piano terra");
-        sim->ordina("text 2 non letto");
-        sim->ordina("text 172 Zona 44");
-        sim->ordina("text 173 fine");
+        AVVIA(banco);
+        banco->ordina("text 0 Zona uno");
+        banco->ordina("text 1 piano terra");
+        banco->ordina("text 2 non letto");
+        banco->ordina("text 172 Zona 44");
+        banco->ordina("text 173 fine");
         for (int n = 176; n <= 181; ++n)
-            sim->ordina(QString("text %1 riga%1").arg(n));
+            banco->ordina(QString("text %1 riga%1").arg(n));
         f->CaricaTesti();
         auto sedici = [](const QString &s) { return s.leftJustified(16); };
         QCOMPARE(f->Allarmi[0]->text(), "1" + sedici("Zona uno") + sedici("piano terra"));
@@ -97,7 +86,7 @@ class TestModoTest : public QObject {
         QCOMPARE(f->MessaggioRiposo[0]->text(), sedici("riga176") + sedici("riga177"));
         QCOMPARE(f->FineCiclata[0]->text(), sedici("riga178") + sedici("riga179"));
         QCOMPARE(f->NomeVelto[0]->text(), sedici("riga180") + sedici("riga181"));
-        const QStringList comandi = sim->comandi();
+        const QStringList comandi = banco->comandi();
         QCOMPARE(comandi.size(), 94);
         QCOMPARE(comandi.first(), QString("&450R000"));
         QCOMPARE(comandi[2], QString("&450R004"));
@@ -106,7 +95,7 @@ class TestModoTest : public QObject {
     }
 
     void coloriDelloStato() {
-        avvia();
+        AVVIA(banco);
         ImpostaSfondo(f->Allarmi[7], ColoreRosso());
         ImpostaSfondo(f->Allarmi[44], ColoreRosso());
         f->LeggiStato();
@@ -115,7 +104,7 @@ class TestModoTest : public QObject {
         QVERIFY(neutro(f->Allarmi[7]));
         QVERIFY(rosso(f->Allarmi[44])); // the tiles are not reset by the rest state
 
-        sim->ordina("status A");
+        banco->ordina("status A");
         f->LeggiStato();
         QVERIFY(neutro(f->MessaggioRiposo[0]));
         QVERIFY(rosso(f->FineCiclata[0]));
@@ -123,10 +112,10 @@ class TestModoTest : public QObject {
     }
 
     void ingressiDiOgniGruppo() {
-        avvia();
+        AVVIA(banco);
         for (int n : {5, 21, 37, 45, 46})
-            sim->ordina(QString("input %1 C").arg(n));
-        sim->ordina("input 2 x"); // unknown state: window left as it was
+            banco->ordina(QString("input %1 C").arg(n));
+        banco->ordina("input 2 x"); // unknown state: window left as it was
         ImpostaSfondo(f->Allarmi[1], ColoreVerde());
         f->LeggiIngressi();
         for (int i : {4, 20, 36, 44, 45})
@@ -142,20 +131,20 @@ class TestModoTest : public QObject {
         QVERIFY(rosso(f->Allarmi[20]));
 
         for (int n : {45, 46})
-            sim->ordina(QString("input %1 -").arg(n));
+            banco->ordina(QString("input %1 -").arg(n));
         f->LeggiIngressi();
         QVERIFY(neutro(f->Allarmi[44]) && neutro(f->Allarmi[45]));
     }
 
     void tastoPremuto() {
-        avvia();
-        sim->ordina("key A");
+        AVVIA(banco);
+        banco->ordina("key A");
         f->LeggiTasto();
         QCOMPARE(f->LabelTastoPremuto->text(), QString(" #"));
-        sim->ordina("key C"); // two keys at once
+        banco->ordina("key C"); // two keys at once
         f->LeggiTasto();
         QCOMPARE(f->LabelTastoPremuto->text(), QString(" #"));
-        sim->ordina("key `");
+        banco->ordina("key `");
         f->LeggiTasto();
         QCOMPARE(f->LabelTastoPremuto->text(), QString("ack"));
     }
@@ -164,8 +153,8 @@ class TestModoTest : public QObject {
     // holds the repeats): the read is repeated, without spinning a core, until
     // the adapter is back, and then it succeeds.
     void adattatoreScollegatoDuranteIlCaricamento() {
-        avvia();
-        sim->termina();
+        AVVIA(banco);
+        banco.scollega();
         f->StatoProgramma = "Stoppato";
         NumeroTesto = 5;
         TreCifre();
@@ -174,9 +163,8 @@ class TestModoTest : public QObject {
         t.start();
         Quando([&] { return t.elapsed() > 2500; },
                [&] {
-                   sim = std::make_unique<Simulatore>(dir->path(), QStringList{"--fast"});
-                   sim->avvia();
-                   sim->ordina("text 5 di nuovo qui");
+                   AVVIA(banco, {"--fast"}, false);
+                   banco->ordina("text 5 di nuovo qui");
                });
         f->LeggiTesto();
         QVERIFY2(TempoCpu() - cpu < 0.3, qPrintable(QString::number(TempoCpu() - cpu)));
@@ -187,7 +175,7 @@ class TestModoTest : public QObject {
     // A silent panel stops test mode at the failed exchange until the operator
     // clicks the red button; the reply is then decoded like any other.
     void pannelloMutoPulsanteRosso() {
-        avvia({"--fast", "--silent"});
+        AVVIA(banco, {"--fast", "--silent"});
         f->LabelTastoPremuto->setText(" +");
         QString text3InAttesa, didascalia;
         bool rossoInAttesa = false;
