@@ -5,6 +5,7 @@
 #include "FormatoMessaggi.h"
 #include "Variabili.h"
 
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -62,23 +63,28 @@ EditaMessaggi::EditaMessaggi(QWidget *parent) : QDialog(parent) {
 bool EditaMessaggi::Form_Load() {
     Text1->clear();
     Label1->setText(NomeFile);
-    const auto dati = FormatoMessaggi::LeggiFile(NomeFile, &errore_);
-    if (!dati) return false;
-    const auto scansione = FormatoMessaggi::ScansioneComune(FormatoMessaggi::Righe(*dati));
-    if (scansione.haCorpo) Text2->setText(scansione.commento);
-    QString testo = FormatoMessaggi::TestoEditor(scansione);
-    testo.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    Text1->setPlainText(testo);
+    const auto scansione = FormatoMessaggi::LeggiMessaggi(NomeFile, &errore_);
+    if (!scansione) return false;
+    if (scansione->haCorpo) Text2->setText(scansione->commento);
+    // A lone LF inside a line shows as a placeholder and is written back as it was.
+    Text1->setPlainText(FormatoMessaggi::TestoVisibile(FormatoMessaggi::TestoEditor(*scansione)));
     CorpoFile = TestoCorpo();
     return true;
 }
 
 QString EditaMessaggi::TestoCorpo() const {
     // The raw text keeps every character as typed (a no-break space stays one).
-    QString testo = Text1->document()->toRawText();
-    testo.replace(QChar::ParagraphSeparator, QStringLiteral("\r\n"));
-    testo.replace(QChar::LineSeparator, QStringLiteral("\r\n"));
-    return testo;
+    return FormatoMessaggi::CorpoDaTesto(Text1->document()->toRawText());
+}
+
+void EditaMessaggi::keyPressEvent(QKeyEvent *evento) {
+    // Escape would close the window and lose the edits: only "End" and the
+    // close box close it.
+    if (evento->matches(QKeySequence::Cancel)) {
+        evento->accept();
+        return;
+    }
+    QDialog::keyPressEvent(evento);
 }
 
 void EditaMessaggi::Command1_Click() {

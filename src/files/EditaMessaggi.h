@@ -1,6 +1,6 @@
 #pragma once
 // The message editor: one panel text per line in a fixed-pitch font; "Salva "
-// hands the text to the save window through CorpoFile.
+// hands the text to the save window through CorpoFile. Escape does nothing.
 
 #include <QDialog>
 
@@ -29,6 +29,9 @@ class EditaMessaggi : public QDialog {
 
     void Command1_Click(); // "Salva "
     void Command2_Click(); // "End"
+
+  protected:
+    void keyPressEvent(QKeyEvent *evento) override;
 
   private:
     QString errore_;

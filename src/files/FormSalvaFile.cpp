@@ -6,9 +6,11 @@
 #include "Variabili.h"
 
 #include <QDir>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QValidator>
 
 using namespace Variabili;
 
@@ -27,6 +29,37 @@ const Twips PosCommand1 = {5160, 5400, 1935, 855};
 // Below the window's own controls: the reason of a failed save.
 const Twips PosLabelErrore = {360, 6420, 7000, 600};
 const int AltezzaInPiu = 45; // pixels the window grows for that line
+
+// A control character or a line break has no place in a file name.
+bool NomeAmmesso(const QString &nome) {
+    for (const QChar c : nome)
+        if (c.category() == QChar::Other_Control || c == QChar::LineSeparator ||
+            c == QChar::ParagraphSeparator)
+            return false;
+    return true;
+}
+
+// The name box refuses what the name may not hold, typed or pasted.
+class ValidaNome : public QValidator {
+  public:
+    using QValidator::QValidator;
+    State validate(QString &testo, int &) const override {
+        return NomeAmmesso(testo) ? Acceptable : Invalid;
+    }
+};
+
+// The comment box turns line breaks into blanks as they come, typed or pasted.
+class ValidaCommento : public QValidator {
+  public:
+    using QValidator::QValidator;
+    State validate(QString &testo, int &posizione) const override {
+        if (testo.contains(QLatin1Char('\r')) || testo.contains(QLatin1Char('\n'))) {
+            posizione = int(FormatoMessaggi::SenzaACapo(testo.left(posizione)).size());
+            testo = FormatoMessaggi::SenzaACapo(testo);
+        }
+        return Acceptable;
+    }
+};
 } // namespace
 
 FormSalvaFile::FormSalvaFile(QWidget *parent) : QDialog(parent) {
@@ -49,12 +82,14 @@ FormSalvaFile::FormSalvaFile(QWidget *parent) : QDialog(parent) {
     Posiziona(Label2, "Label2", PosLabel2);
     Text1 = new QLineEdit(QStringLiteral("File name"), this);
     Posiziona(Text1, "Text1", PosText1);
+    Text1->setValidator(new ValidaNome(Text1));
     Label1 = new QLabel(QStringLiteral("Deve avere estensione .vlt"), this);
     Posiziona(Label1, "Label1", PosLabel1);
     Label1->setFont(Carattere("MS Sans Serif", 9.75, true));
     ImpostaSfondo(Label1, ColoreFacciaPulsante());
     Text2 = new QLineEdit(QStringLiteral("Commento da memorizzare"), this);
     Posiziona(Text2, "Text2", PosText2);
+    Text2->setValidator(new ValidaCommento(Text2));
     SfondoSuggerimento(Text2);
     Command2 = new Pulsante(QStringLiteral("Esci senza salvare"), this);
     Posiziona(Command2, "Command2", PosCommand2);
@@ -113,8 +148,13 @@ void FormSalvaFile::Command1_Click() {
     const QString percorso = QDir(File1->Path()).filePath(nome);
     if (nome.contains(QLatin1Char('/')) || nome.contains(QLatin1Char('\\'))) {
         errore = QStringLiteral("il nome non può contenere cartelle");
+    } else if (!NomeAmmesso(nome)) {
+        errore = QStringLiteral("il nome non può contenere caratteri di controllo");
     } else if (FormatoMessaggi::SalvaFile(
-                   percorso, FormatoMessaggi::ContenutoFile(Text2->text(), CorpoFile), &errore)) {
+                   percorso,
+                   FormatoMessaggi::ContenutoFile(FormatoMessaggi::SenzaACapo(Text2->text()),
+                                                  CorpoFile),
+                   &errore)) {
         NomeFile = percorso;
         accept();
         return;
@@ -124,4 +164,14 @@ void FormSalvaFile::Command1_Click() {
 
 void FormSalvaFile::Command2_Click() {
     reject();
+}
+
+void FormSalvaFile::keyPressEvent(QKeyEvent *evento) {
+    // Escape would leave without saving and lose a read-back: only "Esci senza
+    // salvare" and the close box do that.
+    if (evento->matches(QKeySequence::Cancel)) {
+        evento->accept();
+        return;
+    }
+    QDialog::keyPressEvent(evento);
 }

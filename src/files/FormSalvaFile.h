@@ -1,7 +1,9 @@
 #pragma once
 // The save window: writes CorpoFile as a message file under a name ending in
 // ".vlt", with the comment typed in Text2. After a completed save NomeFile
-// holds the new file's path; otherwise NomeFile is unchanged.
+// holds the new file's path; otherwise NomeFile is unchanged. The comment is
+// one line (line breaks become blanks), the name holds no control character,
+// and Escape does nothing.
 
 #include <QDialog>
 
@@ -27,6 +29,9 @@ class FormSalvaFile : public QDialog {
 
     void Command1_Click(); // "Salva"
     void Command2_Click(); // "Esci senza salvare"
+
+  protected:
+    void keyPressEvent(QKeyEvent *evento) override;
 
   private:
     void Form_Load();

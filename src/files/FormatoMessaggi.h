@@ -6,6 +6,8 @@
 // Files are read and written byte for byte: one byte is one character
 // (Latin-1), lines end at CR LF or a lone CR when reading and with CR LF when
 // writing, so a file loaded and saved again keeps every byte nobody touched.
+// A file made on Linux, with no CR up to its end marker but with LF, is read
+// with LF as its line end.
 
 #include <QByteArray>
 #include <QString>
@@ -22,10 +24,32 @@ constexpr int NumeroMassimoEditor = 254;
 // The lines of a file's bytes (CR LF or a lone CR end a line).
 QStringList Righe(const QByteArray &dati);
 
+// At most this many bytes of a message file come before its end marker.
+constexpr qsizetype LimiteFile = 1024 * 1024;
+
+// How much of a file's first bytes the readers use. The reading by LF is taken
+// when none of the bytes it uses (up to the end of the end marker line, or the
+// whole file without one) is a CR and an LF is among them; otherwise lines end
+// at CR LF or a lone CR. The part ends with the end marker's line; without one
+// it is the whole file. Troppo: more than `limite` bytes stand before the end
+// marker (before the end of the file when it has none). Incompleta: more bytes
+// are needed to tell; `tutto` says that `dati` is the whole file.
+struct Parte {
+    enum Esito { Incompleta, Pronta, Troppo } esito = Incompleta;
+    bool lf = false;   // lines end at LF
+    qsizetype fine = 0; // bytes used, end marker included
+};
+Parte ParteUsata(const QByteArray &dati, bool tutto, qsizetype limite = LimiteFile);
+
+// The lines of a whole file as the readers take them: by LF when ParteUsata
+// says so, otherwise as Righe().
+QStringList RigheLette(const QByteArray &dati);
+
 struct Scansione {
     QString commento;     // line 1
     bool haCorpo = false; // something follows the comment line
     QStringList righe;    // body lines handed to a filter, in file order
+    QList<int> numeri;    // each body line's line number in the file (comment: 1)
 };
 
 // The scan both readers share: line 1 is the comment whatever it holds;
@@ -58,9 +82,31 @@ QByteArray ContenutoFile(const QString &commento, const QString &corpo);
 // Reads a whole file; on failure returns nothing and sets *errore (Italian).
 std::optional<QByteArray> LeggiFile(const QString &percorso, QString *errore);
 
+// Reads a message file for the sender and the editor: block by block, only up
+// to its end marker, then runs the common scan. On failure returns nothing and
+// sets *errore (Italian, naming the file); *troppoGrande, when given, says that
+// the file was refused for holding more than LimiteFile bytes before its end
+// marker.
+std::optional<Scansione> LeggiMessaggi(const QString &percorso, QString *errore,
+                                       bool *troppoGrande = nullptr);
+
+// The comment line as it may be written: every line break (CR LF, CR or LF)
+// becomes one blank, so a comment never adds a line to the file.
+QString SenzaACapo(const QString &testo);
+
+// The editor shows a lone LF inside a line as this visible character, and
+// writes it back as the LF (no byte of a file maps to it).
+constexpr QChar SegnapostoLF = u'\u240A'; // SYMBOL FOR LINE FEED
+// The editor's text of a body (CR LF ends a line; a lone LF is a placeholder).
+QString TestoVisibile(const QString &corpo);
+// The body of an editor's raw text: block ends become CR LF, placeholders LF.
+QString CorpoDaTesto(const QString &testoGrezzo);
+
 // Writes a file safely: the bytes go to a new file in the same folder, which
-// replaces the target only once it is complete. On any failure the old file
-// is untouched and *errore says why (Italian).
+// replaces the target only once it is complete. When the folder allows no new
+// file but the target may be written, the target is rewritten in place, and
+// put back as it was if that fails. On any failure *errore says why (Italian)
+// and the old file keeps its content.
 bool SalvaFile(const QString &percorso, const QByteArray &dati, QString *errore);
 
 } // namespace FormatoMessaggi

@@ -64,9 +64,14 @@ bool ListaCartelle::setPath(const QString &percorso) {
         ++rientro;
     }
     setCurrentRow(count() - 1);
-    for (const QString &sotto : dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name)) {
-        auto *voce = new QListWidgetItem(QString(rientro * 2, QLatin1Char(' ')) + sotto, this);
-        voce->setData(Qt::UserRole, dir.filePath(sotto));
+    // Only folders: a link to a device (a COMn link) is listed as a folder by
+    // the directory filter, so each entry is checked.
+    for (const QFileInfo &sotto :
+         dir.entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name)) {
+        if (!sotto.isDir()) continue;
+        auto *voce =
+            new QListWidgetItem(QString(rientro * 2, QLatin1Char(' ')) + sotto.fileName(), this);
+        voce->setData(Qt::UserRole, dir.filePath(sotto.fileName()));
     }
     return true;
 }
@@ -85,7 +90,24 @@ void ListaCartelle::apri(QListWidgetItem *voce) {
 ListaFile::ListaFile(QWidget *parent) : QListWidget(parent) {
     percorso_ = QDir::currentPath();
     Refresh();
-    connect(this, &QListWidget::itemClicked, this, [this] { emit clic(); });
+    // Every choice of the operator: a click (even on the item already chosen),
+    // and every move of the current item, by mouse or keyboard.
+    connect(this, &QListWidget::itemClicked, this, &ListaFile::scelta);
+    connect(this, &QListWidget::currentItemChanged, this, &ListaFile::scelta);
+    connect(this, &QListWidget::itemSelectionChanged, this, [this] {
+        if (currentItem() && currentItem()->isSelected()) scelta();
+    });
+}
+
+void ListaFile::scelta() {
+    if (!muta_ && currentItem()) emit clic();
+}
+
+void ListaFile::focusInEvent(QFocusEvent *evento) {
+    // Taking the focus makes the first file current: that chooses nothing.
+    muta_ = true;
+    QListWidget::focusInEvent(evento);
+    muta_ = false;
 }
 
 void ListaFile::setPath(const QString &percorso) {
@@ -104,18 +126,24 @@ QString ListaFile::FileName() const {
 }
 
 void ListaFile::Refresh() {
+    muta_ = true;
     clear();
     QDir dir(percorso_);
-    dir.setNameFilters({modello_});
-    dir.setFilter(QDir::Files | QDir::Hidden);
+    dir.setNameFilters({modello_}); // matched without regard to case
+    dir.setFilter(QDir::Files);
     dir.setSorting(QDir::Name | QDir::IgnoreCase);
-    addItems(dir.entryList()); // name filters match without regard to case
+    // Files only (a link to a device is listed by the filter), hidden ones not.
+    for (const QFileInfo &f : dir.entryInfoList())
+        if (f.isFile() && !f.fileName().startsWith(QLatin1Char('.'))) addItem(f.fileName());
+    muta_ = false;
 }
 
 bool ListaFile::scegli(const QString &nome) {
     const auto trovati = findItems(nome, Qt::MatchExactly);
     if (trovati.isEmpty()) return false;
+    muta_ = true;
     setCurrentItem(trovati.first());
+    muta_ = false;
     emit clic();
     return true;
 }

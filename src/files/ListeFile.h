@@ -23,7 +23,8 @@ class ListaUnita : public QComboBox {
     int precedente_ = 0;
 };
 
-// Folder list: the current folder with its parents first, then its subfolders.
+// Folder list: the current folder with its parents first, then its subfolders
+// (folders only).
 // Double-click (or Enter) on an entry opens it and emits cambiata().
 class ListaCartelle : public QListWidget {
     Q_OBJECT
@@ -40,8 +41,11 @@ class ListaCartelle : public QListWidget {
     QString percorso_;
 };
 
-// File list of one folder, filtered by a pattern matched without regard to
-// case (files named X.VLT are common). A click emits clic().
+// File list of one folder: its files (hidden ones not), filtered by a pattern
+// matched without regard to case (files named X.VLT are common). clic() says
+// the operator chose the current item: a click, or any move of the current
+// item by mouse or keyboard (arrows, Home/End, a typed letter). Taking the
+// focus and refilling the list choose nothing.
 class ListaFile : public QListWidget {
     Q_OBJECT
   public:
@@ -57,7 +61,12 @@ class ListaFile : public QListWidget {
   signals:
     void clic();
 
+  protected:
+    void focusInEvent(QFocusEvent *evento) override;
+
   private:
+    void scelta();
+    bool muta_ = false; // no choice while the list refills or takes the focus
     QString percorso_;
     QString modello_ = QStringLiteral("*.*");
 };
