@@ -162,7 +162,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *d, size_t n) {
     // sends every text it holds.
     QStringList testi;
     const QByteArray letto = FileLettura(dati, &testi);
-    VERIFICA(testi.size() == qMin(185, int(dati.count() - dati.count('\r')) / 16 + 1));
+    VERIFICA(testi.size() == qMin(185, int(dati.size() - dati.count('\r')) / 16 + 1));
     VERIFICA(CaricaSalva(letto) == letto);
     VERIFICA(Invii(letto) == testi);
     return 0;

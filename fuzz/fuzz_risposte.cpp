@@ -121,8 +121,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *d, size_t n) {
         VERIFICA(Uguali(Leggi(altra), l) && Uguali(Leggi(conMarcatore), l));
     }
     if (risposta.size() >= TestaRisposta) {
-        Lettura altra = Leggi(risposta.left(TestaStato) + QStringLiteral("0R") +
-                              risposta.mid(TestaRisposta));
+        Lettura altra =
+            Leggi(risposta.left(TestaStato) + QStringLiteral("0R") + risposta.mid(TestaRisposta));
         altra.aRiposo = l.aRiposo;
         altra.accettata = l.accettata;
         VERIFICA(Uguali(altra, l));
