@@ -1,15 +1,47 @@
 #include "Aspetto.h"
 #include "CicloPrincipale.h"
 #include "FormPrincipaleTest.h"
+#include "FormSeriale.h"
+#include "PorteSeriali.h"
+#include "RigaDiComando.h"
 #include "Segnali.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QMessageBox>
+#include <cstdio>
 
 int main(int argc, char *argv[]) {
+    // The command line is read before any window exists: --help, --version,
+    // --porte and a wrong line need no display.
+    const RigaDiComando riga = LeggiRigaDiComando(ArgomentiDi(argc, argv));
+    if (riga.esci) {
+        std::fputs(riga.uscita.toLocal8Bit().constData(), stdout);
+        std::fputs(riga.errore.toLocal8Bit().constData(), stderr);
+        return riga.codiceUscita;
+    }
+    if (riga.ha(QStringLiteral("porte"))) {
+        QCoreApplication app(argc, argv);
+        std::fputs(ElencoPorte(PortePresenti()).toLocal8Bit().constData(), stdout);
+        return 0;
+    }
+    // Resolved before the current folder may change.
+    const QString dispositivo = riga.ha(QStringLiteral("porta"))
+                                    ? DispositivoDaOpzione(riga.valore(QStringLiteral("porta")))
+                                    : QString();
+
     QApplication app(argc, argv);
     ImpostaSostituzioniFont();
+    if (riga.ha(QStringLiteral("cartella-utente"))) {
+        const QString errore = EntraInCartella(CartellaUtente(QDir::homePath()));
+        if (!errore.isEmpty()) {
+            QMessageBox::critical(nullptr, QStringLiteral("Velto318"), errore);
+            return 1;
+        }
+    }
     FormPrincipaleTest finestra;
     ChiudiSuSegnale(&finestra);
+    FormSeriale::Istanza().MSComm1.setDispositivoForzato(dispositivo);
     Form_Load(finestra);
     return 0;
 }

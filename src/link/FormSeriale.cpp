@@ -1,6 +1,7 @@
 #include "FormSeriale.h"
 
 #include "Attendi.h"
+#include "PorteSeriali.h"
 #include "Variabili.h"
 
 using namespace Variabili;
@@ -42,18 +43,17 @@ void FormSeriale::ChiudiSeriale() {
 
 QString FormSeriale::ErroreApertura() const {
     if (MSComm1.PortOpen()) return QString();
-    QString testo = QStringLiteral("Impossibile aprire la porta seriale COM%1").arg(NumeroPorta);
-    if (!MSComm1.Dispositivo().isEmpty())
-        testo += QStringLiteral(" (%1)").arg(MSComm1.Dispositivo());
-    testo += QStringLiteral(": ") +
-             (MSComm1.ErroreApertura().isEmpty() ? QStringLiteral("porta chiusa")
-                                                 : MSComm1.ErroreApertura()) +
-             QStringLiteral(".");
-#ifdef Q_OS_LINUX
-    testo += QStringLiteral("\nSu Linux l'utente deve poter usare la porta (gruppo \"dialout\"); "
-                            "COM1...COM9 possono essere collegamenti nella cartella di avvio.");
-#endif
-    return testo;
+    AperturaFallita a;
+    a.porta = QStringLiteral("COM") + NumeroPorta;
+    a.dispositivo = MSComm1.Dispositivo();
+    a.motivo = MSComm1.ErroreApertura();
+    if (MSComm1.CodiceErrore() == QSerialPort::PermissionError && !a.dispositivo.isEmpty()) {
+        a.chi = ChiTieneLaPorta(a.dispositivo);
+        a.occupata = !a.chi.isEmpty() || DispositivoAccessibile(a.dispositivo);
+    }
+    a.cartella = MSComm1.CartellaPorte();
+    a.porte = PortePresenti();
+    return MessaggioAperturaFallita(a);
 }
 
 // A port lost while open (adapter unplugged), or never opened, is tried once

@@ -31,8 +31,9 @@ class FormSeriale : public QObject {
     void AspettaRisposta();
     void MSComm1_OnComm();
 
-    // Italian description of why the port is not open (port, device, reason);
-    // empty when it is open.
+    // Italian description of why the port is not open (port, device, reason,
+    // who holds a busy port, the ports present and how to use one); empty
+    // when it is open.
     QString ErroreApertura() const;
 
   private:

@@ -101,8 +101,9 @@ void MSComm::setPortOpen(bool aperta) {
     }
     if (porta_aperta_.isOpen()) return;
     errore_.clear();
+    codice_ = QSerialPort::NoError;
     persa_ = false;
-    dispositivo_ = PercorsoDispositivo(porta_, cartella_);
+    dispositivo_ = forzato_.isEmpty() ? PercorsoDispositivo(porta_, cartella_) : forzato_;
     if (dispositivo_.isEmpty()) {
         errore_ = QStringLiteral("numero di porta non valido");
         return;
@@ -116,7 +117,8 @@ void MSComm::setPortOpen(bool aperta) {
     porta_aperta_.setStopBits(bit_stop_);
     porta_aperta_.setFlowControl(QSerialPort::NoFlowControl);
     if (!porta_aperta_.open(QIODevice::ReadWrite)) {
-        errore_ = SpiegaErrore(porta_aperta_.error(), porta_aperta_.errorString());
+        codice_ = porta_aperta_.error();
+        errore_ = SpiegaErrore(codice_, porta_aperta_.errorString());
         porta_aperta_.clearError();
         return;
     }
@@ -163,6 +165,7 @@ void MSComm::erroreSeriale(QSerialPort::SerialPortError errore) {
     if (errore == QSerialPort::ResourceError || errore == QSerialPort::ReadError ||
         errore == QSerialPort::WriteError) {
         // Left open, the port would raise errors without end at full CPU.
+        codice_ = errore;
         errore_ = SpiegaErrore(errore, porta_aperta_.errorString());
         persa_ = true;
         porta_aperta_.clearError();

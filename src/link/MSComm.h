@@ -45,6 +45,11 @@ class MSComm : public QObject {
 
     // The folder where COM1 ... COM9 entries are looked up (the start-up folder).
     void setCartellaPorte(const QString &cartella) { cartella_ = cartella; }
+    QString CartellaPorte() const { return cartella_; }
+
+    // A device that replaces whatever CommPort names (the --porta option);
+    // empty: CommPort decides, as usual.
+    void setDispositivoForzato(const QString &dispositivo) { forzato_ = dispositivo; }
 
     // Device that COMn names: an entry COMn in the start-up folder (a link to
     // /dev/ttyUSB0, a pseudo-terminal, ...), else /dev/ttyS(n-1) on Linux;
@@ -54,6 +59,8 @@ class MSComm : public QObject {
     // Why the last opening failed (Italian, for the operator), or why an open
     // port was lost; empty when nothing went wrong.
     QString ErroreApertura() const { return errore_; }
+    // The kind of the last failure, NoError when nothing went wrong.
+    QSerialPort::SerialPortError CodiceErrore() const { return codice_; }
     QString Dispositivo() const { return dispositivo_; }
     // True once an open port failed (adapter unplugged): it has been closed.
     bool PortaPersa() const { return persa_; }
@@ -79,5 +86,7 @@ class MSComm : public QObject {
     QString cartella_;
     QString errore_;
     QString dispositivo_;
+    QString forzato_;
+    QSerialPort::SerialPortError codice_ = QSerialPort::NoError;
     bool persa_ = false;
 };

@@ -1,0 +1,15 @@
+// Systems without lock files or /proc (Windows): nobody is named, and a
+// refused opening of an existing port means it is in use.
+#include "PorteSeriali.h"
+
+QString ChiTieneLaPorta(const QString &) {
+    return QString();
+}
+
+QString ChiTieneLaPorta(const QString &, const QStringList &, const QString &) {
+    return QString();
+}
+
+bool DispositivoAccessibile(const QString &) {
+    return true;
+}
