@@ -92,6 +92,21 @@ void VerificaOrdine(sim::Pannello &p, const std::string &riga) {
     VERIFICA(!parole.empty());
     const std::string &ordine = parole[0];
     const std::string valore = parole.size() == 2 ? parole[1] : std::string();
+    const auto acceso = [&valore] { return valore == "on" || valore == "1"; };
+    if (ordine == "status") VERIFICA(p.stato == valore[0]);
+    if (ordine == "key") VERIFICA(p.tasto == valore[0]);
+    if (ordine == "inputs") VERIFICA(p.ingressi == valore);
+    if (ordine == "input") {
+        VERIFICA(parole.size() == 3 && parole[2].size() == 1);
+        const long long k = Decimale(parole[1], sim::NumeroIngressi);
+        VERIFICA(k >= 1 && p.ingressi[size_t(k - 1)] == parole[2][0]);
+    }
+    if (ordine == "silent") VERIFICA(p.muto == acceso());
+    if (ordine == "truncate") VERIFICA(p.tronca == acceso());
+    if (ordine == "noise") VERIFICA(p.rumore == acceso());
+    if (ordine == "refuse") VERIFICA(p.rifiuta == acceso());
+    if (ordine == "change")
+        VERIFICA(p.cambiato == (valore == "off" ? -1 : Decimale(valore, sim::NumeroTesti - 1)));
     if (ordine == "delay") VERIFICA(p.ritardoMs == Decimale(valore, 2147483647LL));
     if (ordine == "drop") VERIFICA(p.saltaOgni == Decimale(valore, 2147483647LL));
     if (ordine == "silentafter") VERIFICA(p.tacciDopo == Decimale(valore, 9223372036854775807LL));
@@ -108,7 +123,13 @@ void VerificaOrdine(sim::Pannello &p, const std::string &riga) {
     if (ordine == "quit") VERIFICA(e.fine);
     // Besides the text it names, an order changes no text.
     long long n = -1;
-    if (ordine == "text") n = Decimale(parole.size() > 1 ? parole[1] : std::string(), 199);
+    if (ordine == "text") {
+        n = Decimale(parole.size() > 1 ? parole[1] : std::string(), sim::NumeroTesti - 1);
+        VERIFICA(n >= 0);
+        // The text comes from the line, its blanks at the end aside.
+        const std::string &t = p.testi[size_t(n)];
+        VERIFICA(riga.find(t.substr(0, t.find_last_not_of(' ') + 1)) != std::string::npos);
+    }
     for (int i = 0; i < sim::NumeroTesti; ++i)
         if (i != n) VERIFICA(p.testi[size_t(i)] == prima.testi[size_t(i)]);
 }
