@@ -16,7 +16,7 @@ cmake --build "$BUILD" -j"$(nproc)"
 
 LOGS=$BUILD/sanitizer-logs
 rm -rf "$LOGS" && mkdir -p "$LOGS"
-export ASAN_OPTIONS="detect_leaks=1:log_path=$LOGS/asan:strict_string_checks=1:detect_stack_use_after_return=1:check_initialization_order=1:abort_on_error=0"
+export ASAN_OPTIONS="detect_leaks=1:log_path=$LOGS/asan:strict_string_checks=1:detect_stack_use_after_return=1:check_initialization_order=1"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1:log_path=$LOGS/ubsan"
 export LSAN_OPTIONS="suppressions=$ROOT/scripts/lsan.supp:print_suppressions=0"
 export QT_QPA_PLATFORM=offscreen
