@@ -1,13 +1,20 @@
 // Fuzz target: message files (.vlt).
 //
-// The input is a whole file. Checked on it: splitting into lines loses no byte
-// but the line ends; the scan; both filters and how they agree; the editor's
-// load followed by a save (lines kept as they were come out byte for byte, a
-// second pass changes nothing, the sender then sends the same records); and a
-// file written after a read-back whose texts come from the input.
+// The input is a whole file. Checked on it: which line ends a file is read by,
+// and that splitting into lines loses no byte but the line ends; reading from
+// disk agrees with reading the same bytes in memory; both filters and how
+// they agree; the editor's load followed by a save through a real text
+// document (lines kept come out byte for byte, a second pass changes nothing,
+// the sender then sends the same records); and a file written after a
+// read-back whose texts come from the input.
 
 #include "FormatoMessaggi.h"
 #include "Verifica.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QTextDocument>
 
 using namespace FormatoMessaggi;
 
@@ -21,6 +28,15 @@ QByteArray FineRigaUnica(const QByteArray &dati) {
         if (dati[i] == '\r' && (i + 1 == dati.size() || dati[i + 1] != '\n')) uscita += '\n';
     }
     return uscita;
+}
+
+QByteArray Unite(const QStringList &righe, const char *fine) {
+    QByteArray unite;
+    for (qsizetype i = 0; i < righe.size(); ++i) {
+        if (i) unite += fine;
+        unite += righe[i].toLatin1();
+    }
+    return unite;
 }
 
 bool Fine(const QString &riga) {
@@ -44,16 +60,45 @@ int TreCifreIniziali(const QString &riga) {
     return numero;
 }
 
-// The editor's load, then the save window's write, with no edit in between.
+// A message file read from disk, as the editor and the sender read it. The
+// file lives in memory where the system offers it.
+Scansione Carica(const QByteArray &dati) {
+    static QTemporaryDir cartella(QFileInfo(QStringLiteral("/dev/shm")).isWritable()
+                                      ? QStringLiteral("/dev/shm/velto-fuzz-XXXXXX")
+                                      : QString());
+    VERIFICA(cartella.isValid());
+    const QString percorso = cartella.filePath(QStringLiteral("prova.vlt"));
+    QFile f(percorso);
+    VERIFICA(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    VERIFICA(f.write(dati) == dati.size());
+    f.close();
+    QString errore;
+    const auto s = LeggiMessaggi(percorso, &errore);
+    VERIFICA(s.has_value() && errore.isEmpty());
+    return *s;
+}
+
+// What the editor's text box gives back of a text put in it.
+QString Grezzo(const QString &testo) {
+    QTextDocument documento;
+    documento.setPlainText(testo);
+    return documento.toRawText();
+}
+
+// The editor's load, then the save window's write with the file's own comment
+// and no edit in between.
 QByteArray CaricaSalva(const QByteArray &dati) {
-    const Scansione s = ScansioneComune(Righe(dati));
-    return ContenutoFile(s.commento, TestoEditor(s));
+    const Scansione s = Carica(dati);
+    const QString testo = TestoEditor(s);
+    const QString corpo = CorpoDaTesto(Grezzo(TestoVisibile(testo)));
+    VERIFICA(corpo == testo);
+    return ContenutoFile(SenzaACapo(s.commento), corpo);
 }
 
 // The records the sender sends, in order.
 QStringList Invii(const QByteArray &dati) {
     QStringList record;
-    for (const QString &riga : ScansioneComune(Righe(dati)).righe)
+    for (const QString &riga : Carica(dati).righe)
         if (const auto r = FiltroInvio(riga)) record << *r;
     return record;
 }
@@ -77,16 +122,18 @@ void VerificaFiltri(const QString &riga) {
         VERIFICA(editor->size() >= LunghezzaVoce && editor->size() <= LunghezzaMassimaEditor);
         VERIFICA(editor->startsWith(riga.left(LunghezzaMassimaEditor)));
         VERIFICA(SoloSpazi(editor->mid(riga.size())));
+        if (riga.size() >= LunghezzaVoce && riga.size() <= LunghezzaMassimaEditor)
+            VERIFICA(*editor == riga);
     }
     // What the sender sends, the editor shows.
     if (invio) VERIFICA(editor && editor->left(LunghezzaVoce) == *invio);
 }
 
 // A file as the read-back writes it, with as many texts as the input fills
-// (the panel's texts never hold the CR that ends its replies).
+// (a text read back never holds a CR or an LF: they become blanks).
 QByteArray FileLettura(const QByteArray &dati, QStringList *testi) {
     QByteArray pulito = dati;
-    pulito.replace('\r', "");
+    pulito.replace('\r', ' ').replace('\n', ' ');
     QString corpo;
     qsizetype da = 0;
     for (int n = 0; n <= 192 && da <= pulito.size(); ++n) {
@@ -119,42 +166,53 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *d, size_t n) {
     (void)numeri;
     const QByteArray dati = Byte(d, n);
 
-    // Lines: only the line ends are lost.
-    const QStringList righe = Righe(dati);
-    QByteArray ricomposto;
-    for (qsizetype i = 0; i < righe.size(); ++i) {
-        VERIFICA(!righe[i].contains(QLatin1Char('\r')));
-        ricomposto += (i ? "\r\n" : "") + righe[i].toLatin1();
-    }
+    // Lines by CR LF or a lone CR: only the line ends are lost.
+    const QStringList perCR = Righe(dati);
+    QByteArray ricomposto = Unite(perCR, "\r\n");
+    for (const QString &riga : perCR)
+        VERIFICA(!riga.contains(QLatin1Char('\r')));
     if (dati.endsWith('\r') || dati.endsWith("\r\n")) ricomposto += "\r\n";
     VERIFICA(ricomposto == FineRigaUnica(dati));
 
+    // The part of the file that is read, and by which line end.
+    const Parte parte = ParteUsata(dati, true);
+    VERIFICA(parte.esito == Parte::Pronta && parte.fine <= dati.size());
+    const QByteArray usati = dati.left(parte.fine);
+    const QStringList righe = RigheLette(usati);
+    if (parte.lf) {
+        VERIFICA(!usati.contains('\r'));
+        VERIFICA(Unite(righe, "\n") + (usati.endsWith('\n') ? "\n" : "") == usati);
+    } else {
+        VERIFICA(righe == Righe(usati));
+    }
+    // Nothing after the end marker's line is read.
+    if (parte.fine < dati.size()) VERIFICA(righe.size() > 1 && Fine(righe.last()));
+
     // The scan: line 1 is the comment; the body is every non-empty line up to
-    // the first end marker.
+    // the first end marker. Read from disk, block by block, it is the same.
     const Scansione s = ScansioneComune(righe);
+    const Scansione daDisco = Carica(dati);
+    VERIFICA(daDisco.commento == s.commento && daDisco.haCorpo == s.haCorpo &&
+             daDisco.righe == s.righe && daDisco.numeri == s.numeri);
     VERIFICA(s.commento == righe.value(0));
     VERIFICA(s.haCorpo == (righe.size() > 1));
     QStringList corpo;
     for (qsizetype i = 1; i < righe.size() && !Fine(righe[i]); ++i)
         if (!righe[i].isEmpty()) corpo << righe[i];
-    VERIFICA(s.righe == corpo);
-    for (const QString &riga : s.righe)
-        VerificaFiltri(riga);
-
-    // Load and save: the comment, then each kept line as the editor shows it
-    // (unchanged when it is 19 to 69 characters long), an empty line, "end".
-    const QByteArray salvato = CaricaSalva(dati);
-    QStringList attese{s.commento};
-    for (const QString &riga : s.righe) {
-        if (const auto tenuta = FiltroEditor(riga)) {
-            if (riga.size() >= LunghezzaVoce && riga.size() <= LunghezzaMassimaEditor)
-                VERIFICA(*tenuta == riga);
-            attese << *tenuta;
-        }
+    VERIFICA(s.righe == corpo && s.numeri.size() == s.righe.size());
+    for (qsizetype i = 0; i < s.righe.size(); ++i) {
+        VERIFICA(righe.value(s.numeri[i] - 1) == s.righe[i]);
+        VerificaFiltri(s.righe[i]);
     }
+
+    // Load and save: the comment on one line, then each kept line as the
+    // editor shows it, an empty line, "end".
+    const QByteArray salvato = CaricaSalva(dati);
+    QStringList attese{SenzaACapo(s.commento)};
+    for (const QString &riga : s.righe)
+        if (const auto tenuta = FiltroEditor(riga)) attese << *tenuta;
     attese << QString() << QStringLiteral("end");
     VERIFICA(Righe(salvato) == attese);
-    VERIFICA(salvato.endsWith("\r\nend\r\n"));
     VERIFICA(CaricaSalva(salvato) == salvato);
     VERIFICA(Invii(salvato) == Invii(dati));
 
@@ -162,7 +220,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *d, size_t n) {
     // sends every text it holds.
     QStringList testi;
     const QByteArray letto = FileLettura(dati, &testi);
-    VERIFICA(testi.size() == qMin(185, int(dati.size() - dati.count('\r')) / 16 + 1));
+    VERIFICA(testi.size() == qMin(185, int(dati.size()) / 16 + 1));
     VERIFICA(CaricaSalva(letto) == letto);
     VERIFICA(Invii(letto) == testi);
     return 0;
