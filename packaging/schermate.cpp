@@ -1,0 +1,107 @@
+// Drives the tool for the screenshots of docs/ (scripts/screenshots.sh): in a
+// start-up folder whose COM1 is the panel simulator, it runs the whole
+// application, saves test mode once the texts are loaded and the panel has been
+// polled twice, then opens the programming window, sends the message file and
+// saves that window once the send is verified.
+//
+//   velto318-schermate SIM_LOG FILE.vlt TEST.png PROGRAMMAZIONE.png
+#include "Aspetto.h"
+#include "CicloPrincipale.h"
+#include "FormPrincipaleTest.h"
+#include "FormScriveMessaggi.h"
+#include "ListeFile.h"
+#include "Variabili.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QLineEdit>
+#include <QPixmap>
+#include <QPushButton>
+#include <QTimer>
+#include <cstdio>
+#include <functional>
+
+namespace {
+
+// How many commands of the simulator's log start with the given text.
+int Comandi(const QString &registro, const QByteArray &inizio) {
+    QFile f(registro);
+    if (!f.open(QIODevice::ReadOnly)) return 0;
+    int n = 0;
+    for (const QByteArray &riga : f.readAll().split('\n'))
+        n += riga.mid(riga.indexOf('\t') + 1).startsWith(inizio);
+    return n;
+}
+
+// Runs azione once, as soon as condizione holds (checked every 50 ms while
+// the tool's own waits pump events).
+void Quando(std::function<bool()> condizione, std::function<void()> azione) {
+    auto *timer = new QTimer(QCoreApplication::instance());
+    timer->setInterval(50);
+    QObject::connect(timer, &QTimer::timeout, timer, [=] {
+        if (!condizione()) return;
+        timer->stop();
+        timer->deleteLater();
+        azione();
+    });
+    timer->start();
+}
+
+bool Salva(QWidget *w, const QString &percorso) {
+    const bool ok = w->grab().save(percorso, "PNG");
+    std::fprintf(stderr, "%s %s\n", ok ? "salvata" : "NON salvata", qPrintable(percorso));
+    return ok;
+}
+
+FormScriveMessaggi *Programmazione(FormPrincipaleTest &f) {
+    auto *p = f.findChild<FormScriveMessaggi *>();
+    return p && p->isVisible() ? p : nullptr;
+}
+
+} // namespace
+
+int main(int argc, char *argv[]) {
+    QApplication app(argc, argv);
+    const QStringList a = app.arguments();
+    if (a.size() != 5) {
+        std::fprintf(stderr, "uso: velto318-schermate SIM_LOG FILE.vlt TEST.png "
+                             "PROGRAMMAZIONE.png\n");
+        return 2;
+    }
+    const QString registro = a[1], messaggi = a[2], fotoTest = a[3], fotoProgrammazione = a[4];
+    ImpostaSostituzioniFont();
+    FormPrincipaleTest f;
+    int esito = 1;
+
+    // Never stuck: whatever did not happen in a minute ends the run.
+    QTimer::singleShot(60000, &f, [&] {
+        std::fprintf(stderr, "tempo scaduto\n");
+        f.close();
+    });
+    Quando([&] { return Comandi(registro, "&4509") >= 2; },
+           [&] {
+               if (!Salva(&f, fotoTest)) f.close();
+               f.Command1->click(); // "Progr"
+           });
+    Quando([&] { return Programmazione(f) != nullptr; },
+           [&] {
+               FormScriveMessaggi *p = Programmazione(f);
+               if (!p->File1->scegli(messaggi)) {
+                   std::fprintf(stderr, "%s non è nella lista dei file\n", qPrintable(messaggi));
+                   p->Command2->click();
+                   return;
+               }
+               p->Command1->click(); // "Invia file al VELTO": returns when it is done
+               // What the operator sees at the end of the send.
+               QCoreApplication::processEvents();
+               if (p->Text2->text().contains(QLatin1String("TUTTO OK")) &&
+                   Salva(p, fotoProgrammazione))
+                   esito = 0;
+               else
+                   std::fprintf(stderr, "invio non riuscito: %s / %s\n",
+                                qPrintable(p->Text1->text()), qPrintable(p->Text2->text()));
+               p->Command2->click(); // "Exit"
+           });
+    Form_Load(f);
+    return esito;
+}
