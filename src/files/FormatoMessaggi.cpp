@@ -23,7 +23,8 @@ constexpr qint64 LimiteRiscrittura = 16 * 1024 * 1024;
 bool MarcatoreA(const QByteArray &dati, qsizetype inizio) {
     if (dati.size() - inizio < 3) return false;
     const char *p = dati.constData() + inizio;
-    return (p[0] == 'E' && p[1] == 'N' && p[2] == 'D') || (p[0] == 'e' && p[1] == 'n' && p[2] == 'd');
+    return (p[0] == 'E' && p[1] == 'N' && p[2] == 'D') ||
+           (p[0] == 'e' && p[1] == 'n' && p[2] == 'd');
 }
 
 Parte Esito(Parte::Esito esito, bool lf = false, qsizetype fine = 0) {
@@ -80,8 +81,8 @@ Parte PerCR(const QByteArray &dati, bool tutto, qsizetype limite) {
             if (dati.size() > limite) return Esito(Parte::Troppo);
             return Esito(Parte::Pronta, false, dati.size());
         }
+        // A CR last in an incomplete part: the next call sees whether an LF follows.
         qsizetype dopo = cr + 1;
-        if (dopo == dati.size() && !tutto) return Esito(Parte::Incompleta); // an LF may follow
         if (dopo < dati.size() && dati[dopo] == '\n') ++dopo;
         inizio = dopo;
     }
@@ -287,8 +288,9 @@ static bool SalvaSulPosto(const QString &percorso, const QByteArray &dati,
             .arg(QDir::toNativeSeparators(QFileInfo(percorso).absolutePath()), motivoTemporaneo);
     QFile f(percorso);
     if (!f.open(QIODevice::ReadWrite | QIODevice::Unbuffered)) {
-        *errore = premessa + QStringLiteral(" e %1 non si apre in scrittura: %2")
-                                 .arg(percorso, f.errorString());
+        *errore =
+            premessa +
+            QStringLiteral(" e %1 non si apre in scrittura: %2").arg(percorso, f.errorString());
         return false;
     }
     if (f.size() > LimiteRiscrittura) {
@@ -299,7 +301,8 @@ static bool SalvaSulPosto(const QString &percorso, const QByteArray &dati,
     }
     const QByteArray vecchio = f.readAll();
     if (f.error() != QFileDevice::NoError || vecchio.size() != f.size()) {
-        *errore = premessa + QStringLiteral(" e %1 non si legge: %2").arg(percorso, f.errorString());
+        *errore =
+            premessa + QStringLiteral(" e %1 non si legge: %2").arg(percorso, f.errorString());
         return false;
     }
     if (f.seek(0) && ScriviTutto(f, dati) && f.resize(dati.size())) return true;

@@ -36,7 +36,7 @@ constexpr qsizetype LimiteFile = 1024 * 1024;
 // are needed to tell; `tutto` says that `dati` is the whole file.
 struct Parte {
     enum Esito { Incompleta, Pronta, Troppo } esito = Incompleta;
-    bool lf = false;   // lines end at LF
+    bool lf = false;    // lines end at LF
     qsizetype fine = 0; // bytes used, end marker included
 };
 Parte ParteUsata(const QByteArray &dati, bool tutto, qsizetype limite = LimiteFile);

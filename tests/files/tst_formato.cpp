@@ -1,8 +1,14 @@
 #include "FormatoMessaggi.h"
 
+#include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+#include <csignal>
+#include <sys/resource.h>
+#include <unistd.h>
 
 using namespace FormatoMessaggi;
 
@@ -18,6 +24,23 @@ QString Editor(const QByteArray &file) {
 }
 QString Pad(const QString &s) {
     return s.leftJustified(19);
+}
+void Scrivi(const QString &percorso, const QByteArray &dati) {
+    QFile f(percorso);
+    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    QCOMPARE(f.write(dati), dati.size());
+}
+QByteArray Leggi(const QString &percorso) {
+    QFile f(percorso);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<assente>");
+}
+// What the sender takes from a file on disk.
+QStringList InvioDaFile(const QString &percorso, QString *errore, bool *troppo = nullptr) {
+    QStringList voci;
+    if (const auto s = LeggiMessaggi(percorso, errore, troppo))
+        for (const QString &r : s->righe)
+            if (const auto v = FiltroInvio(r)) voci << *v;
+    return voci;
 }
 } // namespace
 
@@ -121,6 +144,110 @@ class TestFormato : public QObject {
         QCOMPARE(ContenutoFile("Letti dal Velto via seriale", Editor(file)), file);
     }
 
+    // A file with no CR but with LF (made on Linux) is read by LF; a CR among
+    // the bytes the readers use keeps today's reading, lone LFs included.
+    void fineRigaLinux() {
+        const QByteArray daLinux = "Commento\n001uno\n\n002due\nend\n003dopo\n";
+        QCOMPARE(RigheLette(daLinux),
+                 QStringList({"Commento", "001uno", "", "002due", "end", "003dopo"}));
+        QCOMPARE(ScansioneComune(RigheLette(daLinux)).righe, QStringList({"001uno", "002due"}));
+        QCOMPARE(RigheLette("c\n001a"), QStringList({"c", "001a"}));
+        QCOMPARE(RigheLette("c\r\n001a\nb\r\nend\r\n"), QStringList({"c", "001a\nb", "end"}));
+        QCOMPARE(RigheLette("c\r001a\n\rend\r"), QStringList({"c", "001a\n", "end"}));
+        // The CR stands on the end marker's line: read by CR, one long comment.
+        QCOMPARE(RigheLette("c\n001a\nend\r\n"), QStringList({"c\n001a\nend"}));
+        // Bytes after the end marker are never read: a CR there changes nothing.
+        QCOMPARE(ScansioneComune(RigheLette("c\n001a\nend\n\r\n")).righe, QStringList({"001a"}));
+
+        QTemporaryDir dir;
+        QString errore;
+        Scrivi(dir.filePath("daLinux.vlt"), daLinux);
+        const auto s = LeggiMessaggi(dir.filePath("daLinux.vlt"), &errore);
+        QVERIFY2(s, qPrintable(errore));
+        QCOMPARE(s->commento, QString("Commento"));
+        QCOMPARE(TestoEditor(*s), Pad("001uno") + "\r\n" + Pad("002due") + "\r\n");
+        Scrivi(dir.filePath("dos.vlt"), "c\r\n001a\nb\r\n002due\r\nEND\r\n");
+        QCOMPARE(InvioDaFile(dir.filePath("dos.vlt"), &errore),
+                 QStringList({Pad("001a\nb"), Pad("002due")}));
+    }
+
+    // The reading goes block by block: whatever the blocks, every prefix of a
+    // file either asks for more or gives exactly the lines of the whole file.
+    void letturaABlocchi() {
+        const QList<QByteArray> file = {
+            "c\r\n001a\r\nend\r\n", "c\n001a\nend\n",   "c\r001a\rEN", "c\r\n001a\nb\r\nEND x\r\n9",
+            "c\n001a\ne",           "c\n001a\nend\r\n", "end\r\nend",  "c\r\n\r\n002\r\n",
+        };
+        for (const QByteArray &f : file) {
+            const Scansione attesa = ScansioneComune(RigheLette(f));
+            for (qsizetype k = 0; k <= f.size(); ++k) {
+                const Parte p = ParteUsata(f.left(k), k == f.size());
+                QVERIFY2(p.esito != Parte::Troppo, f.constData());
+                if (p.esito == Parte::Incompleta) {
+                    QVERIFY2(k < f.size(), f.constData());
+                    continue;
+                }
+                const QByteArray usata = f.left(p.fine);
+                const Scansione s = ScansioneComune(p.lf ? RigheLette(usata) : Righe(usata));
+                QVERIFY2(s.commento == attesa.commento && s.righe == attesa.righe &&
+                             s.haCorpo == attesa.haCorpo,
+                         qPrintable(QString("%1 a %2 byte").arg(QString::fromLatin1(f)).arg(k)));
+            }
+        }
+    }
+
+    // More than 1 MiB before the end marker is refused; what follows the end
+    // marker is never read (a sparse 4 GiB tail costs nothing).
+    void fileTroppoGrande() {
+        QTemporaryDir dir;
+        QString errore;
+        bool troppo = true;
+        for (const QByteArray &fine : {QByteArray("\r\n"), QByteArray("\n")}) {
+            const QByteArray testa = "c" + fine + "001a" + fine;
+            const QByteArray riempimento(LimiteFile - testa.size() - fine.size(), 'x');
+            Scrivi(dir.filePath("giusto.vlt"), testa + riempimento + fine + "end" + fine);
+            QCOMPARE(InvioDaFile(dir.filePath("giusto.vlt"), &errore, &troppo),
+                     QStringList({Pad("001a")}));
+            QVERIFY(!troppo);
+            Scrivi(dir.filePath("grande.vlt"), testa + riempimento + "x" + fine + "end" + fine);
+            QVERIFY(!LeggiMessaggi(dir.filePath("grande.vlt"), &errore, &troppo));
+            QVERIFY(troppo);
+            QVERIFY2(errore.contains("troppo grande") && errore.contains("grande.vlt"),
+                     qPrintable(errore));
+            Scrivi(dir.filePath("senzafine.vlt"), testa + riempimento + fine + "x");
+            QVERIFY(!LeggiMessaggi(dir.filePath("senzafine.vlt"), &errore, &troppo));
+            QVERIFY(troppo);
+        }
+
+        QElapsedTimer tempo;
+        tempo.start();
+        for (const char *testa : {"c\r\n001a\r\nend\r\n", "c\n001a\nend\n", "c\r\n001a\r\n"}) {
+            QFile f(dir.filePath("enorme.vlt"));
+            QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            f.write(testa);
+            QVERIFY(f.resize(qint64(4) << 30)); // a hole: reads as zeros
+            f.close();
+            const auto s = LeggiMessaggi(f.fileName(), &errore, &troppo);
+            QCOMPARE(s.has_value(), QByteArray(testa).contains("end"));
+            QCOMPARE(troppo, !s.has_value());
+        }
+        QVERIFY2(tempo.elapsed() < 2000, qPrintable(QString::number(tempo.elapsed())));
+
+        // A pipe is no message file: refused at once, never waited on.
+        const QString tubo = dir.filePath("tubo.vlt");
+        QCOMPARE(QProcess::execute("mkfifo", {tubo}), 0);
+        QVERIFY(!LeggiMessaggi(tubo, &errore, &troppo));
+        QVERIFY(!troppo);
+        QVERIFY(errore.contains("tubo.vlt"));
+    }
+
+    void commentoSuUnaRiga() {
+        QCOMPARE(SenzaACapo("Nota\r\n005Testo"), QString("Nota 005Testo"));
+        QCOMPARE(SenzaACapo("a\rb\nc\n\rd"), QString("a b c  d"));
+        QCOMPARE(Invio(ContenutoFile(SenzaACapo("Nota\r\n005Testo\n006Altro"), "001a\r\n")),
+                 QStringList({Pad("001a")}));
+    }
+
     void salvataggioSicuro() {
         QTemporaryDir dir;
         const QString percorso = dir.filePath("a.vlt");
@@ -140,6 +267,68 @@ class TestFormato : public QObject {
         QVERIFY(!SalvaFile(dir.path(), "x", &errore)); // a folder is not a file
         QVERIFY(!LeggiFile(dir.filePath("assente.vlt"), &errore));
         QVERIFY(errore.contains("assente.vlt"));
+        QVERIFY(!LeggiMessaggi(dir.filePath("assente.vlt"), &errore));
+        QVERIFY(errore.contains("assente.vlt"));
+
+        // A file with another name for it: the name saved gets the new bytes,
+        // the other name keeps the old file whole.
+        const QByteArray altro = QFile::encodeName(dir.filePath("altro.vlt"));
+        QCOMPARE(::link(QFile::encodeName(percorso), altro), 0);
+        QVERIFY(SalvaFile(percorso, "terzo", &errore));
+        QCOMPARE(Leggi(percorso), QByteArray("terzo"));
+        QCOMPARE(Leggi(dir.filePath("altro.vlt")), QByteArray("nuovo"));
+    }
+
+    // A folder where no new file may be made but its file may be changed: the
+    // file is rewritten in place (its other names see it); when that fails
+    // too, the old bytes are put back and the failure said.
+    void salvataggioSulPosto() {
+        QTemporaryDir dir;
+        const QString cartella = dir.filePath("chiusa");
+        QVERIFY(QDir().mkdir(cartella));
+        const QString percorso = cartella + "/a.vlt";
+        Scrivi(percorso, "vecchio contenuto\r\n");
+        QCOMPARE(::link(QFile::encodeName(percorso), QFile::encodeName(dir.filePath("b.vlt"))), 0);
+        const bool root = ::geteuid() == 0;
+        if (root) {
+            if (QProcess::execute("chattr", {"+i", cartella}) != 0)
+                QSKIP("a folder closed to new files needs chattr +i, not allowed here");
+        } else {
+            QFile::setPermissions(cartella, QFile::ReadOwner | QFile::ExeOwner);
+        }
+        QString errore;
+        const bool scritto = SalvaFile(percorso, "nuovo\r\n", &errore);
+        const QString erroreScrittura = errore;
+        const bool creato = SalvaFile(cartella + "/c.vlt", "x", &errore);
+        const QString erroreCreazione = errore;
+
+        // A limit on file size makes the rewrite fail half way.
+        const QByteArray lungo(4096, 'L');
+        ::signal(SIGXFSZ, SIG_IGN);
+        rlimit prima{};
+        ::getrlimit(RLIMIT_FSIZE, &prima);
+        rlimit basso = prima;
+        basso.rlim_cur = 1000;
+        ::setrlimit(RLIMIT_FSIZE, &basso);
+        const bool troppoLungo = SalvaFile(percorso, lungo, &errore);
+        ::setrlimit(RLIMIT_FSIZE, &prima);
+        ::signal(SIGXFSZ, SIG_DFL);
+        const QString erroreLungo = errore;
+
+        const QStringList voci = QDir(cartella).entryList(QDir::Files | QDir::Hidden);
+        if (root)
+            QProcess::execute("chattr", {"-i", cartella});
+        else
+            QFile::setPermissions(cartella, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+
+        QVERIFY2(scritto, qPrintable(erroreScrittura));
+        QVERIFY(!creato);
+        QVERIFY2(erroreCreazione.contains("c.vlt"), qPrintable(erroreCreazione));
+        QVERIFY(!troppoLungo);
+        QVERIFY2(erroreLungo.contains("com'era"), qPrintable(erroreLungo));
+        QCOMPARE(Leggi(percorso), QByteArray("nuovo\r\n"));
+        QCOMPARE(Leggi(dir.filePath("b.vlt")), QByteArray("nuovo\r\n"));
+        QCOMPARE(voci, QStringList({"a.vlt"}));
     }
 };
 

@@ -1,0 +1,254 @@
+// The message editor, the save window and the file lists, driven as an
+// operator does: keys and clicks on the real widgets.
+#include "Aspetto.h"
+#include "Banco.h"
+#include "EditaMessaggi.h"
+#include "FormSalvaFile.h"
+#include "FormatoMessaggi.h"
+#include "ListeFile.h"
+#include "Variabili.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTextBlock>
+#include <QTextDocument>
+
+using namespace Variabili;
+
+namespace {
+QByteArray Leggi(const QString &percorso) {
+    QFile f(percorso);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<assente>");
+}
+void Scrivi(const QString &percorso, const QByteArray &dati) {
+    QFile f(percorso);
+    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    QCOMPARE(f.write(dati), dati.size());
+}
+QStringList Voci(const QListWidget *lista) {
+    QStringList voci;
+    for (int i = 0; i < lista->count(); ++i)
+        voci << lista->item(i)->text().trimmed();
+    return voci;
+}
+void Attiva(QWidget *w) {
+    w->show();
+    QApplication::setActiveWindow(w);
+    QVERIFY(QTest::qWaitForWindowActive(w));
+}
+// Pastes a text with the keyboard into the box that has the focus.
+void Incolla(QWidget *casella, const QString &testo) {
+    QGuiApplication::clipboard()->setText(testo);
+    casella->setFocus();
+    QTest::keyClick(casella, Qt::Key_V, Qt::ControlModifier);
+}
+// Saves CorpoFile through the save window, under `nome` with `commento`.
+void SalvaCome(FormSalvaFile &s, const QString &nome, const QString &commento) {
+    s.Text1->setText(nome);
+    s.Text2->setText(commento);
+    s.Command1->click();
+}
+} // namespace
+
+class TestFinestreFile : public QObject {
+    Q_OBJECT
+    Banco banco;
+
+  private slots:
+    void initTestCase() { ImpostaSostituzioniFont(); }
+    void init() {
+        banco.inizio();
+        QDir::setCurrent(banco.cartella());
+    }
+    void cleanup() { banco.fine(); }
+
+    // The folder list shows folders only, the file list no hidden file and
+    // nothing but files.
+    void listeMostranoSoloCartelleEFile() {
+        QDir(banco.cartella()).mkdir("sotto");
+        QDir(banco.cartella()).mkdir(".nascosta");
+        for (const char *nome : {"b.vlt", "A.VLT", ".nascosto.vlt", "testo.txt"})
+            Scrivi(banco.percorso(nome), "c\r\n");
+        QVERIFY(QFile::link("/dev/null", banco.percorso("COM1")));
+        QVERIFY(QFile::link("/dev/null", banco.percorso("z.vlt")));
+        QVERIFY(QFile::link(banco.percorso("sotto"), banco.percorso("collegamento")));
+        FormSalvaFile s;
+        QCOMPARE(Voci(s.File1), QStringList({"A.VLT", "b.vlt"}));
+        const QStringList cartelle = Voci(s.Dir1);
+        QVERIFY2(cartelle.mid(cartelle.size() - 3) ==
+                     QStringList({QDir(banco.cartella()).dirName(), "collegamento", "sotto"}),
+                 qPrintable(cartelle.join('|')));
+        QVERIFY(!cartelle.contains("COM1") && !cartelle.contains(".nascosta"));
+    }
+
+    // Moving through the save window's file list with the keyboard fills the
+    // name box as a click does; taking the focus alone chooses nothing.
+    void salvataggioSceltaConLaTastiera() {
+        for (const char *nome : {"alfa.vlt", "beta.vlt", "delta.vlt", "gamma.vlt"})
+            Scrivi(banco.percorso(nome), "vecchio\r\n");
+        CorpoFile = "001nuovo*\r\n";
+        FormSalvaFile s;
+        Attiva(&s);
+        s.Drive1->setFocus();
+        QTest::keyClick(s.Drive1, Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget *>(s.File1));
+        QCOMPARE(s.Text1->text(), QString("File name"));
+        QTest::keyClick(s.File1, Qt::Key_Down);
+        QCOMPARE(s.Text1->text(), QString("beta.vlt"));
+        QTest::keyClick(s.File1, Qt::Key_End);
+        QCOMPARE(s.Text1->text(), QString("gamma.vlt"));
+        QTest::keyClick(s.File1, Qt::Key_Home);
+        QCOMPARE(s.Text1->text(), QString("alfa.vlt"));
+        QTest::keyClick(s.File1, Qt::Key_D);
+        QCOMPARE(s.Text1->text(), QString("delta.vlt"));
+        QTest::keyClick(s.File1, Qt::Key_Up);
+        QCOMPARE(s.Text1->text(), QString("beta.vlt"));
+        // A name typed, then a click on the file already highlighted.
+        s.Text1->setText("altro.vlt");
+        const QRect riga = s.File1->visualItemRect(s.File1->currentItem());
+        QTest::mouseClick(s.File1->viewport(), Qt::LeftButton, {}, riga.center());
+        QCOMPARE(s.Text1->text(), QString("beta.vlt"));
+        QTest::mouseClick(s.File1->viewport(), Qt::LeftButton, {},
+                          s.File1->visualItemRect(s.File1->item(3)).center());
+        QCOMPARE(s.Text1->text(), QString("gamma.vlt"));
+        QTest::keyClick(s.File1, Qt::Key_Up);
+        s.Command1->click();
+        QCOMPARE(s.result(), int(QDialog::Accepted));
+        QCOMPARE(NomeFile, banco.percorso("delta.vlt"));
+        QCOMPARE(Leggi(banco.percorso("delta.vlt")), QByteArray("\r\n001nuovo*\r\n\r\nend\r\n"));
+        QCOMPARE(Leggi(banco.percorso("gamma.vlt")), QByteArray("vecchio\r\n"));
+    }
+
+    // Escape closes neither window; their buttons and the close box do.
+    void escNonChiude() {
+        Scrivi(banco.percorso("m.vlt"), "c\r\n001uno\r\nend\r\n");
+        NomeFile = banco.percorso("m.vlt");
+        EditaMessaggi e;
+        QVERIFY(e.Form_Load());
+        Attiva(&e);
+        for (QWidget *w : std::initializer_list<QWidget *>{e.Text1, e.Text2, e.Command1}) {
+            w->setFocus();
+            QTest::keyClick(w, Qt::Key_Escape);
+            QVERIFY(e.isVisible());
+        }
+        QTest::keyClick(e.Text1, Qt::Key_End);
+        QTest::keyClicks(e.Text1, "X");
+        QTest::keyClick(e.Text1, Qt::Key_Escape);
+        QVERIFY(e.isVisible());
+        QVERIFY(e.Text1->toPlainText().startsWith(QString("001uno").leftJustified(19) + "X"));
+        e.close();
+        QVERIFY(!e.isVisible());
+
+        CorpoFile = "001a*\r\n";
+        FormSalvaFile s;
+        Attiva(&s);
+        for (QWidget *w :
+             std::initializer_list<QWidget *>{s.File1, s.Dir1, s.Drive1, s.Text1, s.Text2}) {
+            w->setFocus();
+            QTest::keyClick(w, Qt::Key_Escape);
+            QVERIFY(s.isVisible());
+        }
+        s.close();
+        QVERIFY(!s.isVisible());
+        QCOMPARE(s.result(), int(QDialog::Rejected));
+        QCOMPARE(QDir(banco.cartella()).entryList(QDir::Files), QStringList({"m.vlt"}));
+    }
+
+    // A comment pasted with line breaks is written as one line; the name box
+    // takes no control character.
+    void commentoENomeSuUnaRiga() {
+        CorpoFile = "001a*\r\n";
+        FormSalvaFile s;
+        Attiva(&s);
+        s.Text2->clear();
+        Incolla(s.Text2, "Nota\r\n005Testo\n006Altro");
+        QCOMPARE(s.Text2->text(), QString("Nota 005Testo 006Altro"));
+        s.Text1->clear();
+        Incolla(s.Text1, "uno\r\ndue.vlt");
+        Incolla(s.Text1, "tre\t.vlt");
+        QCOMPARE(s.Text1->text(), QString());
+        QTest::keyClicks(s.Text1, "nota.vlt");
+        // Set from outside the keyboard: refused at the save, with the reason.
+        s.Text2->setText("Altra\rnota");
+        QCOMPARE(s.Text2->text(), QString("Altra nota"));
+        s.Text1->setText("a\nb.vlt");
+        s.Command1->click();
+        QVERIFY(s.isVisible());
+        QVERIFY2(s.LabelErrore->text().contains("caratteri di controllo"),
+                 qPrintable(s.LabelErrore->text()));
+        s.Text1->setText("nota.vlt");
+        s.Command1->click();
+        QCOMPARE(s.result(), int(QDialog::Accepted));
+        QCOMPARE(Leggi(banco.percorso("nota.vlt")),
+                 QByteArray("Altra nota\r\n001a*\r\n\r\nend\r\n"));
+        QCOMPARE(QDir(banco.cartella()).entryList(QDir::Files), QStringList({"nota.vlt"}));
+    }
+
+    // A file loaded in the editor and saved with no edit comes out byte for
+    // byte, every byte value included; a lone LF inside a line shows as one
+    // visible character and goes back as the LF.
+    void editorByteIdentico() {
+        QByteArray file = "Commento\r\n";
+        for (int n = 0; n < 16; ++n) {
+            QByteArray testo;
+            for (int i = 0; i < 16; ++i)
+                testo += char(n * 16 + i);
+            testo.replace('\r', 'R'); // a CR always ends a line
+            file += QByteArray::number(n).rightJustified(3, '0') + testo + "*\r\n";
+        }
+        file += "016a\nb" + QByteArray(13, ' ') + "\n\r\n\r\nend\r\n";
+        Scrivi(banco.percorso("tutti.vlt"), file);
+        NomeFile = banco.percorso("tutti.vlt");
+        EditaMessaggi e;
+        QVERIFY2(e.Form_Load(), qPrintable(e.Errore()));
+        QCOMPARE(e.Text1->document()->blockCount(), 17 + 1);
+        const QString riga16 = e.Text1->document()->findBlockByNumber(16).text();
+        QCOMPARE(riga16, QString("016a") + FormatoMessaggi::SegnapostoLF + "b" + QString(13, ' ') +
+                             FormatoMessaggi::SegnapostoLF);
+        FormSalvaFile s(&e);
+        SalvaCome(s, "copia.vlt", "Commento");
+        QCOMPARE(s.result(), int(QDialog::Accepted));
+        QCOMPARE(Leggi(banco.percorso("copia.vlt")), file);
+
+        // Typing after the placeholder keeps it an LF.
+        QTextCursor c(e.Text1->document()->findBlockByNumber(16));
+        c.movePosition(QTextCursor::EndOfBlock);
+        e.Text1->setTextCursor(c);
+        QTest::keyClicks(e.Text1, "Z");
+        QVERIFY(e.TestoCorpo().contains("016a\nb" + QString(13, ' ') + "\nZ\r\n"));
+    }
+
+    // A file made on Linux opens with its texts and is saved with CR LF; a
+    // file too large to be a message file is refused with the reason.
+    void editorFileLinuxEGrande() {
+        Scrivi(banco.percorso("linux.vlt"),
+               "Da Linux\n001Primo testo     *\n002Secondo testo   *\n\nend\n");
+        NomeFile = banco.percorso("linux.vlt");
+        EditaMessaggi e;
+        QVERIFY2(e.Form_Load(), qPrintable(e.Errore()));
+        QCOMPARE(e.Text2->text(), QString("Da Linux"));
+        QCOMPARE(e.Text1->toPlainText(), QString("001Primo testo     *\n002Secondo testo   *\n"));
+        FormSalvaFile s(&e);
+        SalvaCome(s, "linux.vlt", "Da Linux");
+        QCOMPARE(
+            Leggi(banco.percorso("linux.vlt")),
+            QByteArray("Da Linux\r\n001Primo testo     *\r\n002Secondo testo   *\r\n\r\nend\r\n"));
+
+        Scrivi(banco.percorso("grande.vlt"),
+               "c\r\n" + QByteArray(FormatoMessaggi::LimiteFile, 'x') + "\r\nend\r\n");
+        NomeFile = banco.percorso("grande.vlt");
+        EditaMessaggi grande;
+        QVERIFY(!grande.Form_Load());
+        QVERIFY2(grande.Errore().contains("troppo grande"), qPrintable(grande.Errore()));
+    }
+};
+
+QTEST_MAIN(TestFinestreFile)
+#include "tst_finestre_file.moc"
