@@ -87,18 +87,23 @@ QString Grezzo(const QString &testo) {
 
 // The editor's load, then the save window's write with the file's own comment
 // and no edit in between.
-QByteArray CaricaSalva(const QByteArray &dati) {
-    const Scansione s = Carica(dati);
-    const QString testo = TestoEditor(s);
+struct Giro {
+    Scansione letta;
+    QByteArray salvato;
+};
+Giro CaricaSalva(const QByteArray &dati) {
+    Giro g{Carica(dati), QByteArray()};
+    const QString testo = TestoEditor(g.letta);
     const QString corpo = CorpoDaTesto(Grezzo(TestoVisibile(testo)));
     VERIFICA(corpo == testo);
-    return ContenutoFile(SenzaACapo(s.commento), corpo);
+    g.salvato = ContenutoFile(SenzaACapo(g.letta.commento), corpo);
+    return g;
 }
 
 // The records the sender sends, in order.
-QStringList Invii(const QByteArray &dati) {
+QStringList Invii(const Scansione &s) {
     QStringList record;
-    for (const QString &riga : Carica(dati).righe)
+    for (const QString &riga : s.righe)
         if (const auto r = FiltroInvio(riga)) record << *r;
     return record;
 }
@@ -191,7 +196,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *d, size_t n) {
     // The scan: line 1 is the comment; the body is every non-empty line up to
     // the first end marker. Read from disk, block by block, it is the same.
     const Scansione s = ScansioneComune(righe);
-    const Scansione daDisco = Carica(dati);
+    const Giro primo = CaricaSalva(dati);
+    const Scansione &daDisco = primo.letta;
     VERIFICA(daDisco.commento == s.commento && daDisco.haCorpo == s.haCorpo &&
              daDisco.righe == s.righe && daDisco.numeri == s.numeri);
     VERIFICA(s.commento == righe.value(0));
@@ -207,21 +213,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *d, size_t n) {
 
     // Load and save: the comment on one line, then each kept line as the
     // editor shows it, an empty line, "end".
-    const QByteArray salvato = CaricaSalva(dati);
+    const QByteArray &salvato = primo.salvato;
     QStringList attese{SenzaACapo(s.commento)};
     for (const QString &riga : s.righe)
         if (const auto tenuta = FiltroEditor(riga)) attese << *tenuta;
     attese << QString() << QStringLiteral("end");
     VERIFICA(Righe(salvato) == attese);
-    VERIFICA(CaricaSalva(salvato) == salvato);
-    VERIFICA(Invii(salvato) == Invii(dati));
+    const Giro secondo = CaricaSalva(salvato);
+    VERIFICA(secondo.salvato == salvato);
+    VERIFICA(Invii(secondo.letta) == Invii(s));
 
     // A read-back file goes through the editor byte for byte, and the sender
     // sends every text it holds.
     QStringList testi;
     const QByteArray letto = FileLettura(dati, &testi);
     VERIFICA(testi.size() == qMin(185, int(dati.size()) / 16 + 1));
-    VERIFICA(CaricaSalva(letto) == letto);
-    VERIFICA(Invii(letto) == testi);
+    const Giro lettura = CaricaSalva(letto);
+    VERIFICA(lettura.salvato == letto);
+    VERIFICA(Invii(lettura.letta) == testi);
     return 0;
 }
