@@ -97,6 +97,8 @@ FormScriveMessaggi::FormScriveMessaggi(QWidget *parent) : QDialog(parent) {
     connect(Drive1, &ListaUnita::cambiata, this, &FormScriveMessaggi::Drive1_Change);
     connect(Dir1, &ListaCartelle::cambiata, this, &FormScriveMessaggi::Dir1_Change);
     connect(File1, &ListaFile::clic, this, &FormScriveMessaggi::File1_Click);
+    connect(File1, &QListWidget::itemSelectionChanged, this,
+            &FormScriveMessaggi::File1_Evidenziazione);
     connect(Command1, &QPushButton::clicked, this, &FormScriveMessaggi::Command1_Click);
     connect(LeggiTesti, &QPushButton::clicked, this, &FormScriveMessaggi::LeggiTesti_Click);
     connect(Command5, &QPushButton::clicked, this, &FormScriveMessaggi::Command5_Click);
@@ -121,8 +123,25 @@ void FormScriveMessaggi::Dir1_Change() {
     File1->setPath(Dir1->Path());
 }
 
+// The chosen file is the highlighted one, however the highlight got there:
+// a click, the arrows, Home/End or a typed letter. Giving the list the focus
+// highlights nothing, and a list emptied by a change of folder keeps the choice.
 void FormScriveMessaggi::File1_Click() {
-    NomeFile = QDir(File1->Path()).filePath(File1->FileName());
+    const QList<QListWidgetItem *> evidenziati = File1->selectedItems();
+    if (!evidenziati.isEmpty())
+        NomeFile = QDir(File1->Path()).filePath(evidenziati.first()->text());
+}
+
+void FormScriveMessaggi::File1_Evidenziazione() {
+    if (!File1->selectedItems().isEmpty()) {
+        File1_Click();
+        return;
+    }
+    // The operator took the highlight off the chosen file (Ctrl and a click
+    // or the space bar): no file is chosen any more.
+    const QListWidgetItem *corrente = File1->currentItem();
+    if (File1->hasFocus() && corrente && QDir(File1->Path()).filePath(corrente->text()) == NomeFile)
+        NomeFile.clear();
 }
 
 void FormScriveMessaggi::Command3_Click() {
@@ -181,7 +200,12 @@ void FormScriveMessaggi::AspettaConferma() {
 }
 
 void FormScriveMessaggi::avanzamento(const QString &fase, int fatti, int totale) {
-    BarraAvanzamento->setMaximum(qMax(totale, 1));
+    if (totale <= 0) { // a job with nothing to do shows an empty bar
+        BarraAvanzamento->setValue(0);
+        BarraAvanzamento->setFormat(QString());
+        return;
+    }
+    BarraAvanzamento->setMaximum(totale);
     BarraAvanzamento->setValue(fatti);
     BarraAvanzamento->setFormat(fase + QStringLiteral(" %v di %m"));
 }

@@ -50,6 +50,7 @@ class FormScriveMessaggi : public QDialog {
     void reject() override; // Escape does not leave the window
 
   private:
+    void File1_Evidenziazione(); // the highlight of the file list moved
     void ProgrammaTesti();
     QList<QWidget *> comandiOperatore() const;
     void avanzamento(const QString &fase, int fatti, int totale);

@@ -4,6 +4,7 @@
 #include "Comandi.h"
 #include "FormSeriale.h"
 #include "FormatoMessaggi.h"
+#include "Programmazione.h"
 #include "Variabili.h"
 
 #include <QLineEdit>
@@ -22,30 +23,31 @@ void FormScriveMessaggi::Command1_Click() {
 }
 
 void FormScriveMessaggi::ProgrammaTesti() {
+    avanzamento(QString(), 0, 0); // nothing of an earlier job stays on the bar
     Text2->setText(QStringLiteral("Programmo scritte"));
     QString errore;
-    const auto dati = FormatoMessaggi::LeggiFile(NomeFile, &errore);
-    if (!dati) {
-        Text1->setText(QStringLiteral("File non leggibile: nulla è stato inviato"));
+    bool troppoGrande = false;
+    const auto scansione = FormatoMessaggi::LeggiMessaggi(NomeFile, &errore, &troppoGrande);
+    if (!scansione) {
+        Text1->setText(troppoGrande ? QStringLiteral("File troppo grande: nulla è stato inviato")
+                                    : QStringLiteral("File non leggibile: nulla è stato inviato"));
         Text2->setText(errore);
         return;
     }
-    const auto scansione = FormatoMessaggi::ScansioneComune(FormatoMessaggi::Righe(*dati));
-    QStringList voci;
-    for (const QString &riga : scansione.righe)
-        if (const auto voce = FormatoMessaggi::FiltroInvio(riga)) voci << *voce;
+    const QList<Programmazione::Voce> voci = Programmazione::VociDaInviare(*scansione);
+    // What the panel cannot hold is refused before the first write.
+    const QString rifiuto = Programmazione::RifiutoInvio(voci);
+    if (!rifiuto.isEmpty()) {
+        Text1->setText(rifiuto);
+        Text2->setText(QStringLiteral("Nulla è stato inviato al VELTO"));
+        return;
+    }
 
     // Phase 1: every accepted line is written as it comes.
     int conteggio = 0;
-    for (const QString &voce : voci) {
-        if (conteggio >= NumeroTesti) {
-            Text1->setText(QStringLiteral("Il file ha più di %1 testi").arg(NumeroTesti));
-            MessaggioErrore =
-                QStringLiteral("Troppi testi: inviati solo i primi %1.").arg(NumeroTesti);
-            AspettaConferma();
-            return;
-        }
-        avanzamento(QStringLiteral("Scrittura"), conteggio, qMin<int>(voci.size(), NumeroTesti));
+    for (const Programmazione::Voce &v : voci) {
+        avanzamento(QStringLiteral("Scrittura"), conteggio, int(voci.size()));
+        const QString &voce = v.voce;
         Testi[conteggio++] = voce;
         Text1->setText(voce);
         Comando = Comandi::ScriviTesto(Identificativo, voce);
@@ -68,7 +70,7 @@ void FormScriveMessaggi::ProgrammaTesti() {
         LunghezzaRisposta = Comandi::LunghezzaLeggiTesto;
         FormSeriale::Istanza().InviaAllaSeriale();
         // A reply shorter than its header gives an empty text: never a match.
-        const QString letto = Comandi::SenzaTesta(Risposta, Comandi::TestaRisposta);
+        const QString letto = Programmazione::TestoRisposta(Risposta);
         const QString atteso = Testi[k].mid(3);
         Text1->setText(atteso);
         Text2->setText(letto);

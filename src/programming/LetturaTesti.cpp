@@ -7,6 +7,7 @@
 #include "FormSalvaFile.h"
 #include "FormSeriale.h"
 #include "FormatoMessaggi.h"
+#include "Programmazione.h"
 #include "Variabili.h"
 
 #include <QLineEdit>
@@ -37,7 +38,9 @@ void FormScriveMessaggi::LeggiTesti_Click() {
             completa = false;
             break;
         }
-        Testi[n] = Comandi::SenzaTesta(Risposta, Comandi::TestaRisposta);
+        // Bytes after the reply's CR, or a CR or LF inside the text, never
+        // split a line of the file.
+        Testi[n] = Programmazione::TestoLetto(Risposta);
         if (FormatoMessaggi::NumeroNelCorpo(n)) {
             Text2->setText(Testi[n]);
             CorpoFile += FormatoMessaggi::RigaLettura(NumeroTre, Testi[n]);

@@ -7,12 +7,14 @@
 #include "FormScriveMessaggi.h"
 #include "FormSeriale.h"
 #include "ListeFile.h"
+#include "Programmazione.h"
 #include "Banco.h"
 #include "Variabili.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -141,6 +143,53 @@ class TestProgrammazione : public QObject {
         QVERIFY(!p->isVisible());
     }
 
+    // The file sent is the file highlighted, whether the mouse or the keyboard
+    // (arrows, Home/End, a typed letter) moved the highlight; the focus alone
+    // chooses nothing, and taking the highlight off the chosen file unchooses it.
+    void fileEvidenziatoEFileInviato() {
+        AVVIA(banco);
+        for (const char *nome : {"a.vlt", "b.vlt", "c.vlt", "m.vlt"})
+            Scrivi(banco.percorso(nome), QByteArray("c\r\n001file ") + nome + "\r\nend\r\n");
+        QVERIFY(p->Dir1->setPath(banco.cartella()));
+        p->Dir1_Change();
+        p->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(p.get()));
+        ListaFile *lista = p->File1;
+        p->Command1->setFocus();
+        for (int i = 0; i < 3; ++i)
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), lista);
+        QVERIFY(NomeFile.isEmpty());
+        QVERIFY(lista->selectedItems().isEmpty());
+
+        const auto scelto = [&] { return QFileInfo(NomeFile).fileName(); };
+        QTest::keyClick(lista, Qt::Key_Down);
+        QCOMPARE(scelto(), QString("b.vlt"));
+        QTest::keyClick(lista, Qt::Key_End);
+        QCOMPARE(scelto(), QString("m.vlt"));
+        QTest::keyClick(lista, Qt::Key_Home);
+        QCOMPARE(scelto(), QString("a.vlt"));
+        QTest::keyClick(lista, Qt::Key_C);
+        QCOMPARE(scelto(), QString("c.vlt"));
+        QTest::keyClick(lista, Qt::Key_Up);
+        QCOMPARE(scelto(), QString("b.vlt"));
+        p->Command1->click();
+        QCOMPARE(p->Text2->text(), QString("DATI UGUALI  TUTTO OK "));
+        QCOMPARE(banco->comandi().first(),
+                 "&450W018" + QString("001file b.vlt").leftJustified(19) + "0W");
+
+        const QRect m = lista->visualItemRect(lista->item(3));
+        QTest::mouseClick(lista->viewport(), Qt::LeftButton, {}, m.center());
+        QCOMPARE(scelto(), QString("m.vlt"));
+        QTest::mouseClick(lista->viewport(), Qt::LeftButton, Qt::ControlModifier, m.center());
+        QVERIFY(lista->selectedItems().isEmpty());
+        QVERIFY(NomeFile.isEmpty());
+        banco->azzeraRegistro();
+        p->Command1->click();
+        QCOMPARE(p->Text1->text(), QString("Devi selezionare un file"));
+        QVERIFY(banco->comandi().isEmpty());
+    }
+
     // A read-back file of 185 texts, sent and verified; every text lands in
     // the panel's store. The last line of a file without end marker is sent too.
     void invioCompletoEVerifica() {
@@ -168,12 +217,44 @@ class TestProgrammazione : public QObject {
         QCOMPARE(Testi[184], "192" + TestoDi(192));
     }
 
+    // A file with nothing to send says so, never "TUTTO OK", and a bar left
+    // full by the job before shows the empty job as empty.
     void soloCommentoNienteDaInviare() {
         AVVIA(banco);
-        Scrivi(banco.percorso("vuoto.vlt"), "commento\r\n198no\r\n999no\r\n");
-        NomeFile = banco.percorso("vuoto.vlt");
+        Scrivi(banco.percorso("uno.vlt"), "c\r\n001uno\r\nend\r\n");
+        NomeFile = banco.percorso("uno.vlt");
+        p->Command1->click();
+        QCOMPARE(p->BarraAvanzamento->text(), QString("Verifica 1 di 1"));
+        banco->azzeraRegistro();
+        for (const QByteArray &file : {QByteArray("commento\r\n198no\r\n999no\r\n"),
+                                       QByteArray("solo commento"), QByteArray()}) {
+            Scrivi(banco.percorso("vuoto.vlt"), file);
+            NomeFile = banco.percorso("vuoto.vlt");
+            p->Command1->click();
+            QCOMPARE(p->Text1->text(), QString("Il file non contiene testi da inviare"));
+            QCOMPARE(p->Text2->text(), QString("Nulla è stato inviato al VELTO"));
+            QCOMPARE(p->BarraAvanzamento->value(), 0);
+            QCOMPARE(p->BarraAvanzamento->text(), QString());
+            QVERIFY(p->Command4->isHidden());
+            QVERIFY(comandiAbilitati());
+        }
+        QVERIFY(banco->comandi().isEmpty());
+    }
+
+    // A file made on Linux (lines ending in LF alone) is sent line by line,
+    // and its line numbers are counted the same way.
+    void fileFattoSuLinux() {
+        AVVIA(banco);
+        Scrivi(banco.percorso("linux.vlt"), "Fatto su Linux\n001prima riga\n\n002seconda\nend\n");
+        NomeFile = banco.percorso("linux.vlt");
         p->Command1->click();
         QCOMPARE(p->Text2->text(), QString("DATI UGUALI  TUTTO OK "));
+        QCOMPARE(banco->testi()[2], "002" + QString("seconda").leftJustified(16));
+        QCOMPARE(banco->comandi().size(), 4);
+        banco->azzeraRegistro();
+        Scrivi(banco.percorso("linux.vlt"), "c\n001ok\n\n002perch\xc3\xa8\nend\n");
+        p->Command1->click();
+        QCOMPARE(p->Text1->text(), QString("Riga 4: carattere \"è\" non trasmissibile"));
         QVERIFY(banco->comandi().isEmpty());
     }
 
@@ -224,6 +305,14 @@ class TestProgrammazione : public QObject {
         p->Command1->click();
         QVERIFY(p->Text1->text().contains("non leggibile"));
         QVERIFY(p->Text2->text().contains("sparito.vlt"));
+        // More than 1 MiB before the end marker is no message file.
+        Scrivi(banco.percorso("enorme.vlt"),
+               "c\r\n" + QByteArray(1100, 'x').append("\r\n").repeated(1000) + "end\r\n");
+        NomeFile = banco.percorso("enorme.vlt");
+        p->Command1->click();
+        QCOMPARE(p->Text1->text(), QString("File troppo grande: nulla è stato inviato"));
+        QVERIFY2(p->Text2->text().contains("1 MiB"), qPrintable(p->Text2->text()));
+        NomeFile = banco.percorso("sparito.vlt");
         p->Command5->click();
         QVERIFY(p->Text1->text().contains("non leggibile"));
         QVERIFY(!Aperta<EditaMessaggi>());
@@ -231,7 +320,7 @@ class TestProgrammazione : public QObject {
         QVERIFY(comandiAbilitati());
     }
 
-    // Nothing is stored past the 301 places of the table.
+    // More texts than the 301 places of the table: nothing is written.
     void piuTestiDellaTabella() {
         AVVIA(banco);
         QByteArray file = "c\r\n";
@@ -239,11 +328,47 @@ class TestProgrammazione : public QObject {
             file += QString("%1riga %2\r\n").arg(i % 198, 3, 10, QChar('0')).arg(i).toLatin1();
         Scrivi(banco.percorso("lungo.vlt"), file + "end\r\n");
         NomeFile = banco.percorso("lungo.vlt");
-        QString didascalia;
-        conferma(&didascalia);
         p->Command1->click();
-        QVERIFY2(didascalia.contains("Troppi testi"), qPrintable(didascalia));
-        QCOMPARE(banco->comandi().size(), 301);
+        QCOMPARE(p->Text1->text(), QString("Il file ha 305 testi: il massimo è 301"));
+        QCOMPARE(p->Text2->text(), QString("Nulla è stato inviato al VELTO"));
+        QVERIFY(p->Command4->isHidden());
+        QVERIFY(banco->comandi().isEmpty());
+        // 301 texts fit the table.
+        QList<Programmazione::Voce> voci(301, {QString("001").leftJustified(19), 2, "001"});
+        QCOMPARE(Programmazione::RifiutoInvio(voci), QString());
+        voci.append(voci.first());
+        QVERIFY(!Programmazione::RifiutoInvio(voci).isEmpty());
+    }
+
+    // The line carries 7 bits: a text character above 127 is named with its
+    // line before anything is written, as the operator typed it (a file from
+    // Linux holds UTF-8). A note after the text is not sent, so it may hold any.
+    void caratteriCheLaLineaNonPorta() {
+        AVVIA(banco);
+        const auto rifiuto = [&](const QByteArray &file) {
+            Scrivi(banco.percorso("a.vlt"), file);
+            NomeFile = banco.percorso("a.vlt");
+            p->Command1->click();
+            return QStringList{p->Text1->text(), p->Text2->text()};
+        };
+        const QString niente = "Nulla è stato inviato al VELTO";
+        QCOMPARE(rifiuto("c\r\n001citt\xe0 \xe8\r\n002ok\r\nend\r\n"),
+                 QStringList({"Riga 2: carattere \"à\" non trasmissibile", niente}));
+        QCOMPARE(rifiuto("c\r\n001ok\r\n\r\n---\r\n002costa 5\xe2\x82\xac\r\nend\r\n"),
+                 QStringList({"Riga 5: carattere \"€\" non trasmissibile", niente}));
+        QCOMPARE(rifiuto("c\r\n003abcdefghijklmno\xc3\xa8\r\nend\r\n"),
+                 QStringList({"Riga 2: carattere \"è\" non trasmissibile", niente}));
+        QCOMPARE(rifiuto("c\r\n001ok\r\n002a\xa0"
+                         "b\r\nend\r\n"),
+                 QStringList({"Riga 3: carattere di codice 160 non trasmissibile", niente}));
+        QVERIFY(banco->comandi().isEmpty());
+        QVERIFY(p->Command4->isHidden());
+
+        Scrivi(banco.percorso("nota.vlt"), "c\r\n001uno            nota \xe8\r\nend\r\n");
+        NomeFile = banco.percorso("nota.vlt");
+        p->Command1->click();
+        QCOMPARE(p->Text2->text(), QString("DATI UGUALI  TUTTO OK "));
+        QCOMPARE(banco->comandi().size(), 2);
     }
 
     // While an operation waits for the acknowledgement, the close box is refused.
@@ -302,6 +427,33 @@ class TestProgrammazione : public QObject {
         QCOMPARE(p->Text2->text(), QString("DATI UGUALI  TUTTO OK "));
         QCOMPARE(Conta(banco->comandi(), "&450W018"), 185);
         QFile::remove(salvato);
+    }
+
+    // A noisy line puts bytes after the reply's CR in the same read: they are
+    // not part of the text, in the saved file or in the verification. A CR or
+    // LF inside a panel text is kept as a blank: it never splits a file line.
+    void letturaSuLineaRumorosa() {
+        AVVIA(banco, {"--fast", "--noise"});
+        for (int n = 0; n <= 192; ++n)
+            banco->ordina(QString("text %1 %2").arg(n).arg(TestoDi(n)));
+        QDir::setCurrent(banco.cartella());
+        Quando([] { return Aperta<FormSalvaFile>() != nullptr; },
+               [] {
+                   FormSalvaFile *s = Aperta<FormSalvaFile>();
+                   s->Text1->setText("rumore.vlt");
+                   s->Command1->click();
+               });
+        p->LeggiTesti->click();
+        QCOMPARE(Leggi(banco.percorso("rumore.vlt")), FileLetto("Letti dal Velto via seriale"));
+        QCOMPARE(Testi[192], TestoDi(192));
+        p->Command1->click();
+        QCOMPARE(p->Text2->text(), QString("DATI UGUALI  TUTTO OK "));
+
+        QCOMPARE(Programmazione::TestoLetto("&450R00ab\rcd\nef        \r%?#\r"),
+                 QString("ab cd ef        "));
+        QCOMPARE(Programmazione::TestoLetto("&450R00" + QString(16, 'x') + "\n\r#"),
+                 QString(16, 'x') + " ");
+        QCOMPARE(Programmazione::TestoRisposta("&450R00ab\ncd"), QString("ab\ncd"));
     }
 
     void letturaInterrottaANumero100() {

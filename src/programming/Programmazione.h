@@ -1,0 +1,39 @@
+#pragma once
+// What a send writes and what a read-back keeps: plain functions without
+// windows, used by the programming window's send and read-back jobs.
+
+#include "FormatoMessaggi.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+namespace Programmazione {
+
+// One accepted line of a message file: its 19-character entry, the number of
+// the file line it stands on (the comment line is line 1), and that line whole.
+struct Voce {
+    QString voce;
+    int riga = 0;
+    QString linea;
+};
+
+// The entries a send writes, in file order, from the scan of a message file.
+QList<Voce> VociDaInviare(const FormatoMessaggi::Scansione &scansione);
+
+// Why a send must not write anything, in Italian, or empty when it may: a file
+// without any text to send, more texts than the table holds, or a text holding
+// a character the 7-bit line cannot carry (the first such, with its line).
+QString RifiutoInvio(const QList<Voce> &voci);
+
+// The text of a read-text reply: what follows its header, up to the CR that
+// ends the reply. That CR is the first one after the 16 places of the text; a
+// CR inside those places is part of the text. Whatever came after the ending
+// CR in the same read (line noise) is not.
+QString TestoRisposta(const QString &risposta);
+
+// The text a read-back keeps: TestoRisposta with every CR or LF turned into a
+// blank, so that a text never splits a line of the message file.
+QString TestoLetto(const QString &risposta);
+
+} // namespace Programmazione
