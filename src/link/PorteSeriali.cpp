@@ -91,7 +91,7 @@ QString MessaggioAperturaFallita(const AperturaFallita &a) {
                                     "attendi qualche secondo e riavvia il programma.");
         else
             testo += QStringLiteral(" Chiudi quel programma e riavvia questo.");
-    } else {
+    } else if (a.negata) {
 #ifdef Q_OS_LINUX
         testo += QStringLiteral("\nSu Linux l'utente deve poter usare la porta: gruppo \"dialout\" "
                                 "(sudo usermod -aG dialout $USER, poi un nuovo accesso).");

@@ -49,12 +49,13 @@ bool DispositivoAccessibile(const QString &dispositivo);
 
 // What the start-up message is made of when the port does not open.
 struct AperturaFallita {
-    QString porta;       // "COM1"
-    QString dispositivo; // what it names (empty when the number is not valid)
-    QString motivo;      // why the opening failed
-    bool occupata = false;
-    QString chi;      // who holds it, when known
-    QString cartella; // start-up folder, where COM1 ... COM9 links are looked up
+    QString porta;         // "COM1"
+    QString dispositivo;   // what it names (empty when the number is not valid)
+    QString motivo;        // why the opening failed
+    bool occupata = false; // held by another program
+    bool negata = false;   // this user may not use the device
+    QString chi;           // who holds it, when known
+    QString cartella;      // start-up folder, where COM1 ... COM9 links are looked up
     QList<PortaSeriale> porte;
 };
 

@@ -185,8 +185,11 @@ class TestOpzioni : public QObject {
         QVERIFY2(m.startsWith("Impossibile aprire la porta seriale COM1 (/dev/ttyS0): la porta "
                               "non esiste."),
                  qPrintable(m));
-        QVERIFY(m.contains("dialout"));
+        QVERIFY(!m.contains("dialout"));
         QVERIFY(!m.contains("occupata"));
+        a.negata = true;
+        QVERIFY(MessaggioAperturaFallita(a).contains("gruppo \"dialout\""));
+        a.negata = false;
         QVERIFY2(m.contains("Porte seriali presenti:\n"
                             "  /dev/ttyUSB0  (FT232R USB UART, FTDI, A50285BI)\n"
                             "  /dev/ttyACM0\n"),
