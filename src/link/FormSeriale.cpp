@@ -2,7 +2,6 @@
 
 #include "Attendi.h"
 #include "PorteSeriali.h"
-#include "Traccia.h"
 #include "Variabili.h"
 
 using namespace Variabili;
@@ -73,7 +72,6 @@ void FormSeriale::nessunaRisposta() {
 
 void FormSeriale::InviaAllaSeriale() {
     if (!linkDisponibile()) {
-        Traccia::NonInviato(Traccia::Tentativo::Primo, Comando);
         nessunaRisposta();
         return;
     }
@@ -82,24 +80,21 @@ void FormSeriale::InviaAllaSeriale() {
         eco = Comando.size();
         LunghezzaRisposta = qint16(LunghezzaRisposta + eco);
     }
-    tentativo(eco, Traccia::Tentativo::Primo);
+    tentativo(eco);
     if (ErroreSeriale && !ChiusuraRichiesta) {
         if (!linkDisponibile()) {
-            Traccia::NonInviato(Traccia::Tentativo::Ripetizione, Comando);
             nessunaRisposta();
             return;
         }
-        tentativo(eco, Traccia::Tentativo::Ripetizione);
+        tentativo(eco);
     }
 }
 
-void FormSeriale::tentativo(int lunghezzaEco, Traccia::Tentativo quale) {
+void FormSeriale::tentativo(int lunghezzaEco) {
     AspettaSerialeLibera();
     MSComm1.setOutput(Comando);
-    Traccia::Inviato();
     MSComm1.setRThreshold(LunghezzaRisposta);
     AspettaRisposta();
-    Traccia::Scambio(quale, Comando, !ErroreSeriale);
     if (Modo485 && Risposta != MarcatoreNessunaRisposta) Risposta = Risposta.mid(lunghezzaEco);
 }
 
@@ -138,7 +133,6 @@ void FormSeriale::AspettaRisposta() {
 void FormSeriale::MSComm1_OnComm() {
     if (MSComm1.CommEvent() == MSComm::comEvReceive) {
         Risposta = MSComm1.Input();
-        Traccia::Ricevuta(Risposta);
         SerialeOccupata = false;
     }
 }
