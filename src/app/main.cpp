@@ -10,11 +10,28 @@
 #include <QDir>
 #include <QMessageBox>
 #include <cstdio>
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
+
+// A GUI program on Windows has no console of its own: the text of --help,
+// --version, --porte and of a wrong line goes to the console it was started
+// from, when there is one.
+static void UsaConsoleDiAvvio() {
+#ifdef Q_OS_WIN
+    if (AttachConsole(ATTACH_PARENT_PROCESS)) {
+        FILE *f = nullptr;
+        freopen_s(&f, "CONOUT$", "w", stdout);
+        freopen_s(&f, "CONOUT$", "w", stderr);
+    }
+#endif
+}
 
 int main(int argc, char *argv[]) {
     // The command line is read before any window exists: --help, --version,
     // --porte and a wrong line need no display.
     const RigaDiComando riga = LeggiRigaDiComando(ArgomentiDi(argc, argv));
+    UsaConsoleDiAvvio();
     if (riga.esci) {
         std::fputs(riga.uscita.toLocal8Bit().constData(), stdout);
         std::fputs(riga.errore.toLocal8Bit().constData(), stderr);
