@@ -9,6 +9,7 @@
 // read-back whose texts come from the input.
 
 #include "FormatoMessaggi.h"
+#include "Programmazione.h"
 #include "Verifica.h"
 
 #include <QFile>
@@ -210,6 +211,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *d, size_t n) {
         VERIFICA(righe.value(s.numeri[i] - 1) == s.righe[i]);
         VerificaFiltri(s.righe[i]);
     }
+
+    // What a send writes: the sender's records with their lines; it is refused
+    // for no record, more than the panel's table holds, or a byte above 127
+    // in a text (the first one's line is named).
+    const QList<Programmazione::Voce> voci = Programmazione::VociDaInviare(daDisco);
+    VERIFICA(voci.size() == Invii(s).size());
+    int rigaAlta = 0;
+    for (qsizetype i = 0; i < voci.size(); ++i) {
+        VERIFICA(voci[i].voce == Invii(s)[i] && righe.value(voci[i].riga - 1) == voci[i].linea);
+        VERIFICA(FiltroInvio(voci[i].linea) == voci[i].voce);
+        for (qsizetype k = 3; k < voci[i].voce.size() && !rigaAlta; ++k)
+            if (voci[i].voce[k].unicode() > 127) rigaAlta = voci[i].riga;
+    }
+    const QString rifiuto = Programmazione::RifiutoInvio(voci);
+    VERIFICA(rifiuto.isEmpty() == (!voci.isEmpty() && voci.size() <= 301 && !rigaAlta));
+    if (rigaAlta && voci.size() <= 301)
+        VERIFICA(rifiuto.startsWith(QStringLiteral("Riga %1: ").arg(rigaAlta)));
 
     // Load and save: the comment on one line, then each kept line as the
     // editor shows it, an empty line, "end".

@@ -3,10 +3,11 @@
 // The input is a reply as it reaches a caller (one byte, one character); its
 // first three characters also serve as a panel identifier and the rest as a
 // message-file entry for the commands. Checked: the data part of every layout,
-// that no decoder looks at the header, the key and input tables, and the
-// length and layout of every command.
+// that no decoder looks at the header, the key and input tables, the text of a
+// read-text reply, and the length and layout of every command.
 
 #include "Comandi.h"
+#include "Programmazione.h"
 #include "Variabili.h"
 #include "Verifica.h"
 
@@ -126,6 +127,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *d, size_t n) {
         altra.aRiposo = l.aRiposo;
         altra.accettata = l.accettata;
         VERIFICA(Uguali(altra, l));
+    }
+
+    // The text of a read-text reply: the reply after its header, up to the
+    // first CR after the text's 16 places; the read-back's copy has blanks for
+    // CR and LF and nothing else changed.
+    const QString dati = SenzaTesta(risposta, TestaRisposta);
+    const QString testo = Programmazione::TestoRisposta(risposta);
+    VERIFICA(dati.startsWith(testo) && testo.left(16) == dati.left(16));
+    VERIFICA(testo.indexOf(QChar(13), 16) < 0);
+    if (testo.size() < dati.size()) VERIFICA(testo.size() >= 16 && dati[testo.size()] == QChar(13));
+    const QString letto = Programmazione::TestoLetto(risposta);
+    VERIFICA(letto.size() == testo.size());
+    for (qsizetype i = 0; i < letto.size(); ++i) {
+        const bool acapo = testo[i] == QChar(13) || testo[i] == QChar(10);
+        VERIFICA(letto[i] == (acapo ? QChar(QLatin1Char(' ')) : testo[i]));
     }
 
     // Commands: the identifier first, the layout of the table, one CR at the end.
