@@ -16,6 +16,8 @@ MSComm::~MSComm() {
 }
 
 bool MSComm::setSettings(const QString &impostazioni) {
+    // Qt reads a number only up to a NUL and calls it whole: "96\0" "00" would be 96.
+    if (impostazioni.contains(QChar(0))) return false;
     const QStringList parti = impostazioni.split(QLatin1Char(','));
     if (parti.size() != 4) return false;
     bool ok = false;
