@@ -96,7 +96,7 @@ QString SenzaACapo(const QString &testo);
 
 // The editor shows a lone LF inside a line as this visible character, and
 // writes it back as the LF (no byte of a file maps to it).
-constexpr QChar SegnapostoLF = u'\u240A'; // SYMBOL FOR LINE FEED
+constexpr QChar SegnapostoLF = u'\u21B5'; // an arrow the fixed-pitch fonts draw
 // The editor's text of a body (CR LF ends a line; a lone LF is a placeholder).
 QString TestoVisibile(const QString &corpo);
 // The body of an editor's raw text: block ends become CR LF, placeholders LF.
