@@ -522,6 +522,8 @@ class TestProgrammazione : public QObject {
                 QSKIP("a read-only folder needs a bind mount, which is not allowed here");
             }
         } else {
+            // The old file is read-only too: otherwise it would be rewritten in place.
+            QFile::setPermissions(cartella + "/vecchio.vlt", QFile::ReadOwner);
             QFile::setPermissions(cartella, QFile::ReadOwner | QFile::ExeOwner);
         }
         QDir::setCurrent(cartella);
