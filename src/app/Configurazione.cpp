@@ -4,7 +4,14 @@
 #include "Variabili.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
+
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 Configurazione ValoriDaRiga(const QString &primaRiga) {
     Configurazione c;
@@ -14,32 +21,104 @@ Configurazione ValoriDaRiga(const QString &primaRiga) {
     return c;
 }
 
-// The first line, and whether anything follows its line end. Lines end at
-// CR LF, a lone CR or a lone LF.
-static bool PrimaRiga(const QByteArray &dati, QString *riga) {
-    int fine = 0;
-    while (fine < dati.size() && dati[fine] != '\r' && dati[fine] != '\n')
-        ++fine;
-    *riga = QString::fromLatin1(dati.left(fine));
-    int dopo = fine;
-    if (dopo < dati.size() && dati[dopo] == '\r') ++dopo;
-    if (dopo < dati.size() && dati[dopo] == '\n') ++dopo;
-    return dopo < dati.size();
+namespace {
+
+// The positions the format reads all lie within the first 14 characters.
+constexpr int CaratteriUsati = 14;
+
+// What the path leads to, links followed, found without opening it: opening
+// a named pipe waits for a writer, a device may block or never end.
+enum class Voce { Assente, File, Altro };
+
+Voce TipoVoce(const QString &percorso) {
+#ifdef Q_OS_UNIX
+    struct stat s;
+    if (::stat(QFile::encodeName(percorso).constData(), &s) != 0) return Voce::Assente;
+    return S_ISREG(s.st_mode) ? Voce::File : Voce::Altro;
+#else
+    const QFileInfo voce(percorso);
+    if (!voce.exists()) return Voce::Assente;
+    return voce.isFile() ? Voce::File : Voce::Altro;
+#endif
 }
+
+// Opens a regular file for reading without ever waiting: what was put in
+// its place since it was looked at is not opened as a file either.
+Voce Apri(QFile &file) {
+#ifdef Q_OS_UNIX
+    const int fd = ::open(QFile::encodeName(file.fileName()).constData(),
+                          O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) return Voce::Assente;
+    struct stat s;
+    if (::fstat(fd, &s) != 0 || !S_ISREG(s.st_mode)) {
+        ::close(fd);
+        return Voce::Altro;
+    }
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return Voce::Assente;
+    }
+    return Voce::File;
+#else
+    return file.open(QIODevice::ReadOnly) ? Voce::File : Voce::Assente;
+#endif
+}
+
+// Reads the first line as far as the format needs: its first characters into
+// riga, then on to its line end and one byte beyond. True when anything
+// follows the line end. Lines end at CR LF, a lone CR or a lone LF. A first
+// line longer than RigaMassima is no configuration line: false.
+bool PrimaRiga(QIODevice &file, QString *riga) {
+    QByteArray inizio;
+    qint64 lunghezza = 0;
+    enum { NellaRiga, DopoCR, DopoFineRiga } dove = NellaRiga;
+    char blocco[4096];
+    qint64 letti;
+    while ((letti = file.read(blocco, sizeof blocco)) > 0) {
+        for (qint64 i = 0; i < letti; ++i) {
+            const char c = blocco[i];
+            if (dove == DopoFineRiga || (dove == DopoCR && c != '\n')) {
+                *riga = QString::fromLatin1(inizio);
+                return true;
+            }
+            if (c == '\r' || c == '\n') {
+                dove = c == '\r' ? DopoCR : DopoFineRiga;
+            } else {
+                if (++lunghezza > RigaMassima) return false;
+                if (inizio.size() < CaratteriUsati) inizio += c;
+            }
+        }
+    }
+    *riga = QString::fromLatin1(inizio);
+    return false;
+}
+
+} // namespace
 
 Configurazione LeggiConfigurazione(const QString &percorso) {
     QString riga;
     bool valida = false;
-    QFile file(percorso);
-    if (file.open(QIODevice::ReadOnly)) {
-        const QByteArray dati = file.readAll();
-        file.close();
-        const bool seguito = PrimaRiga(dati, &riga);
-        valida = seguito && !riga.isEmpty() && riga.startsWith(QLatin1String("rs"));
+    Voce voce = TipoVoce(percorso);
+    if (voce == Voce::File) {
+        QFile file(percorso);
+        voce = Apri(file);
+        if (voce == Voce::File) {
+            const bool seguito = PrimaRiga(file, &riga);
+            valida = seguito && !riga.isEmpty() && riga.startsWith(QLatin1String("rs"));
+        }
     }
     if (valida) return ValoriDaRiga(riga);
 
     Configurazione c = ValoriDaRiga(QString::fromLatin1(ContenutoPredefinito.left(15)));
+    if (voce == Voce::Altro) {
+        // A named pipe, a device or a folder is never written to: that could
+        // wait for ever or reach a device. The run goes on with the defaults.
+        c.avviso = QStringLiteral("Il file di configurazione %1 non è un file normale (è una "
+                                  "cartella, una pipe o un dispositivo): non viene letto né "
+                                  "sostituito. Uso RS232, COM1, identificativo &45.")
+                       .arg(percorso);
+        return c;
+    }
     QSaveFile nuovo(percorso);
     nuovo.setDirectWriteFallback(true);
     if (nuovo.open(QIODevice::WriteOnly) && nuovo.write(ContenutoPredefinito) && nuovo.commit()) {

@@ -6,18 +6,25 @@
 // 10 the COM port number, 12-14 the panel identifier. A file whose content is
 // not valid (missing, unreadable, empty, first line empty or not starting with
 // "rs", or nothing after the first line) is replaced by the default file.
+// Only a regular file is read, and only as far as its first line end: a
+// path that leads to anything else (a named pipe, a device, a folder) is
+// neither read nor written; the defaults are used and the operator is told.
 
 #include <QString>
 
 inline const QString NomeFileConfigurazione = QStringLiteral("Seriale318.con");
 inline const QByteArray ContenutoPredefinito = QByteArrayLiteral("rs232;COM1;&45;\r\nEND\r\n");
+// A longer first line is not a configuration line (invalid content).
+constexpr qint64 RigaMassima = 64 * 1024;
 
 struct Configurazione {
     bool Modo485 = false;
     QString NumeroPorta;
     QString Identificativo;
     bool predefinitaScritta = false; // the default file was written
-    QString avviso;                  // Italian note when the default could not be written
+    // Italian note for the operator: the path is not a regular file, or the
+    // default could not be written.
+    QString avviso;
 };
 
 // The values of a valid first line.

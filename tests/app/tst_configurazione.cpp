@@ -1,9 +1,17 @@
 #include "Configurazione.h"
 #include "Variabili.h"
 
+#include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+#include <atomic>
+#include <chrono>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
 
 class TestConfigurazione : public QObject {
     Q_OBJECT
@@ -20,7 +28,10 @@ class TestConfigurazione : public QObject {
     }
 
   private slots:
-    void init() { QFile::remove(percorso()); }
+    void init() {
+        QFile::remove(percorso());
+        QDir(percorso()).removeRecursively();
+    }
 
     void fileValido_data() {
         QTest::addColumn<QByteArray>("dati");
@@ -78,6 +89,8 @@ class TestConfigurazione : public QObject {
         QTest::newRow("prima riga vuota") << QByteArray("\r\nrs485;COM2;&12;\r\n");
         QTest::newRow("vuoto") << QByteArray("");
         QTest::newRow("spazzatura") << QByteArray("\x01\x02\xff\xfe");
+        QTest::newRow("prima riga oltre il limite")
+            << QByteArray("rs485;COM2;&12;") + QByteArray(RigaMassima, ' ') + "\r\nEND\r\n";
     }
     void contenutoNonValidoRiscritto() {
         QFETCH(QByteArray, dati);
@@ -88,6 +101,61 @@ class TestConfigurazione : public QObject {
         QCOMPARE(c.Modo485, false);
         QCOMPARE(c.NumeroPorta, QString("1"));
         QCOMPARE(c.Identificativo, QString("&45"));
+    }
+
+    // Only a regular file is read, and nothing else is ever written or waited
+    // on: the run goes on at once with the defaults, the operator is told, the
+    // entry stays as it was.
+    void voceNonNormale_data() {
+        QTest::addColumn<QString>("tipo");
+        QTest::newRow("pipe") << "pipe";
+        QTest::newRow("collegamento a una pipe") << "link-pipe";
+        QTest::newRow("collegamento a /dev/zero") << "zero";
+        QTest::newRow("cartella") << "cartella";
+    }
+    void voceNonNormale() {
+        QFETCH(QString, tipo);
+        const QByteArray pipe = QFile::encodeName(dir.filePath("pipe"));
+        if (tipo == "pipe") QVERIFY(::mkfifo(QFile::encodeName(percorso()), 0600) == 0);
+        if (tipo == "link-pipe") {
+            QVERIFY(::mkfifo(pipe, 0600) == 0);
+            QVERIFY(QFile::link(dir.filePath("pipe"), percorso()));
+        }
+        if (tipo == "zero") QVERIFY(QFile::link("/dev/zero", percorso()));
+        if (tipo == "cartella") QVERIFY(QDir().mkdir(percorso()));
+
+        // A reader that waits on the pipe is let go after 3 s, so that the
+        // case fails instead of hanging.
+        std::atomic<bool> letto{false};
+        std::thread sblocca([&] {
+            for (int i = 0; i < 300 && !letto; ++i)
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            const int fd = ::open(QFile::encodeName(percorso()), O_WRONLY | O_NONBLOCK);
+            if (fd >= 0) ::close(fd);
+        });
+        QElapsedTimer t;
+        t.start();
+        const Configurazione c = LeggiConfigurazione(percorso());
+        letto = true;
+        sblocca.join();
+        QVERIFY2(t.elapsed() < 1000, qPrintable(QString::number(t.elapsed())));
+        QVERIFY(!c.predefinitaScritta);
+        QVERIFY2(c.avviso.contains("non è un file normale") && c.avviso.contains(percorso()),
+                 qPrintable(c.avviso));
+        QCOMPARE(c.Modo485, false);
+        QCOMPARE(c.NumeroPorta, QString("1"));
+        QCOMPARE(c.Identificativo, QString("&45"));
+
+        struct stat s;
+        QVERIFY(::lstat(QFile::encodeName(percorso()), &s) == 0);
+        if (tipo == "pipe") QVERIFY(S_ISFIFO(s.st_mode));
+        if (tipo == "cartella") QVERIFY(S_ISDIR(s.st_mode));
+        if (tipo == "link-pipe" || tipo == "zero") QVERIFY(S_ISLNK(s.st_mode));
+        if (tipo == "link-pipe") {
+            QVERIFY(::stat(pipe, &s) == 0);
+            QVERIFY(S_ISFIFO(s.st_mode));
+        }
+        QFile::remove(dir.filePath("pipe"));
     }
 
     void fileMancanteCreato() {
