@@ -30,10 +30,13 @@ void ChiudiSuSegnale(QWidget *finestra) {
         for (QWidget *w : QApplication::topLevelWidgets())
             if (w != finestra && w->isVisible() && w->isModal()) w->hide();
     });
+    // The handler only asks for the close, which happens at the next event
+    // pump; where none runs (start-up blocked in a system call) a second
+    // signal of the same kind ends the process with the default action.
     struct sigaction azione = {};
     azione.sa_handler = AlSegnale;
     sigemptyset(&azione.sa_mask);
-    azione.sa_flags = SA_RESTART;
+    azione.sa_flags = SA_RESTART | SA_RESETHAND;
     sigaction(SIGTERM, &azione, nullptr);
     sigaction(SIGINT, &azione, nullptr);
 }

@@ -16,9 +16,12 @@
 #include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
+#include <csignal>
 #include <memory>
+#include <sys/stat.h>
 
 using namespace Variabili;
 
@@ -165,6 +168,47 @@ class TestCiclo : public QObject {
         NumeroPorta = "1";
         QVERIFY2(banco.riapri(), qPrintable(banco.errore()));
         FormSeriale::Scarica();
+    }
+
+    // Start-up held in a system call, where no event pump runs: here the
+    // port library, about to open COM1, reads a stale lock file of the port
+    // that is a named pipe and waits for a writer. The first SIGTERM or
+    // SIGINT only asks for the close; a second one of the same kind ends the
+    // process at once, with the signal's own default action.
+    void secondoSegnaleTermina_data() {
+        QTest::addColumn<int>("segnale");
+        QTest::newRow("SIGTERM") << int(SIGTERM);
+        QTest::newRow("SIGINT") << int(SIGINT);
+    }
+    void secondoSegnaleTermina() {
+        QFETCH(int, segnale);
+        // The first lock folder the port library may write to.
+        if (!QFileInfo(QStringLiteral("/var/lock")).isWritable())
+            QSKIP("/var/lock non scrivibile: il blocco non si può preparare");
+        const QString porta = banco.percorso("porta");
+        QVERIFY(QFile::link(porta, banco.percorso("COM1")));
+        const QString lock = "/var/lock/LCK.." + QString(porta).replace('/', '_');
+        QVERIFY(::mkfifo(QFile::encodeName(lock), 0600) == 0);
+        const auto togli = qScopeGuard([&] { QFile::remove(lock); });
+
+        QProcess app;
+        app.setWorkingDirectory(banco.cartella());
+        app.start(QStringLiteral(VELTO_APP), {"-platform", "offscreen"});
+        QVERIFY(app.waitForStarted());
+        const auto ferma = qScopeGuard([&] {
+            app.kill();
+            app.waitForFinished(3000);
+        });
+        // The configuration is written after the handlers are set, just
+        // before the port is opened.
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(banco.percorso("Seriale318.con")), 15000);
+        QTest::qWait(300);
+        ::kill(pid_t(app.processId()), segnale);
+        QVERIFY(!app.waitForFinished(500));
+        ::kill(pid_t(app.processId()), segnale);
+        QVERIFY(app.waitForFinished(3000));
+        QCOMPARE(app.exitStatus(), QProcess::CrashExit);
+        QCOMPARE(app.exitCode(), segnale);
     }
 
     // No port: the operator is told why, and can still reach the programming window.
