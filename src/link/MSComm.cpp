@@ -52,6 +52,10 @@ bool MSComm::setSettings(const QString &impostazioni) {
 }
 
 QString MSComm::PercorsoDispositivo(int porta, const QString &cartella) {
+    return Segui(VocePorta(porta, cartella));
+}
+
+QString MSComm::VocePorta(int porta, const QString &cartella) {
     if (porta < 1 || porta > 9) return QString();
     const QString nome = QStringLiteral("COM%1").arg(porta);
 #ifdef Q_OS_WIN
@@ -59,13 +63,23 @@ QString MSComm::PercorsoDispositivo(int porta, const QString &cartella) {
     return nome;
 #else
     const QFileInfo voce(QDir(cartella).filePath(nome));
-    if (voce.isSymLink()) {
-        // Resolve the link, so that two tools in two folders never share a lock.
-        const QString reale = voce.canonicalFilePath();
-        return reale.isEmpty() ? voce.symLinkTarget() : reale;
-    }
-    if (voce.exists()) return voce.absoluteFilePath();
+    if (voce.isSymLink() || voce.exists()) return voce.absoluteFilePath();
     return QStringLiteral("/dev/ttyS%1").arg(porta - 1);
+#endif
+}
+
+QString MSComm::Segui(const QString &voce) {
+#ifdef Q_OS_WIN
+    return voce;
+#else
+    const QFileInfo info(voce);
+    if (info.isSymLink()) {
+        // Resolve the link, so that two tools in two folders never share a lock.
+        const QString reale = info.canonicalFilePath();
+        return reale.isEmpty() ? info.symLinkTarget() : reale;
+    }
+    if (info.exists()) return info.absoluteFilePath();
+    return voce;
 #endif
 }
 
@@ -105,7 +119,8 @@ void MSComm::setPortOpen(bool aperta) {
     errore_.clear();
     codice_ = QSerialPort::NoError;
     persa_ = false;
-    dispositivo_ = forzato_.isEmpty() ? PercorsoDispositivo(porta_, cartella_) : forzato_;
+    if (voce_.isEmpty()) voce_ = forzato_.isEmpty() ? VocePorta(porta_, cartella_) : forzato_;
+    dispositivo_ = Segui(voce_);
     if (dispositivo_.isEmpty()) {
         errore_ = QStringLiteral("numero di porta non valido");
         return;
@@ -154,6 +169,7 @@ void MSComm::riceviDati() {
     for (char &c : arrivati)
         c = char(c & 0x7F);
     buffer_.append(arrivati);
+    if (buffer_.size() > MassimoInRicezione) buffer_.remove(0, buffer_.size() - MassimoInRicezione);
 }
 
 void MSComm::forseSegnala() {

@@ -4,10 +4,10 @@
 //
 // Characters travel as 7-bit text both ways (the line runs 7 data bits; a
 // pseudo-terminal would carry the eighth bit, a real line would not).
-// Every received byte is kept in our own buffer: the event with code 2 is
-// raised on the user-interface thread, while events are pumped, as soon as
-// the buffer holds at least RThreshold characters, and never while the
-// threshold is 0.
+// Received bytes are kept in our own buffer, the newest MassimoInRicezione
+// of them: the event with code 2 is raised on the user-interface thread,
+// while events are pumped, as soon as the buffer holds at least RThreshold
+// characters, and never while the threshold is 0.
 
 #include <QByteArray>
 #include <QObject>
@@ -18,11 +18,17 @@ class MSComm : public QObject {
     Q_OBJECT
   public:
     static constexpr int comEvReceive = 2;
+    // Far more than any reply with its echo: what a bus with other traffic
+    // sends while nobody reads (the error button waits) cannot pile up.
+    static constexpr int MassimoInRicezione = 4096;
 
     explicit MSComm(QObject *parent = nullptr);
     ~MSComm() override;
 
-    void setCommPort(int porta) { porta_ = porta; }
+    void setCommPort(int porta) {
+        porta_ = porta;
+        voce_.clear();
+    }
     int CommPort() const { return porta_; }
 
     // "9600,E,7,1": speed, parity (N, E, O, M, S), data bits, stop bits.
@@ -32,7 +38,11 @@ class MSComm : public QObject {
 
     // Opening resolves the device of CommPort (see PercorsoDispositivo) and sets
     // every line setting before the port is opened. On failure PortOpen stays
-    // false and ErroreApertura() says why.
+    // false and ErroreApertura() says why. What CommPort names (the COMn entry
+    // of the folder, else the system port) is worked out at the first opening
+    // after CommPort, the folder or the forced device was set; a later opening
+    // (after a lost port) follows that same entry again and never falls back
+    // to another port when the entry has gone.
     void setPortOpen(bool aperta);
     bool PortOpen() const { return porta_aperta_.isOpen(); }
 
@@ -44,17 +54,29 @@ class MSComm : public QObject {
     int CommEvent() const { return evento_; }
 
     // The folder where COM1 ... COM9 entries are looked up (the start-up folder).
-    void setCartellaPorte(const QString &cartella) { cartella_ = cartella; }
+    void setCartellaPorte(const QString &cartella) {
+        cartella_ = cartella;
+        voce_.clear();
+    }
     QString CartellaPorte() const { return cartella_; }
 
     // A device that replaces whatever CommPort names (the --porta option);
     // empty: CommPort decides, as usual.
-    void setDispositivoForzato(const QString &dispositivo) { forzato_ = dispositivo; }
+    void setDispositivoForzato(const QString &dispositivo) {
+        forzato_ = dispositivo;
+        voce_.clear();
+    }
 
     // Device that COMn names: an entry COMn in the start-up folder (a link to
     // /dev/ttyUSB0, a pseudo-terminal, ...), else /dev/ttyS(n-1) on Linux;
     // COMn on Windows. Empty when n is not 1 to 9.
     static QString PercorsoDispositivo(int porta, const QString &cartella);
+    // What COMn names before any link is followed: the entry COMn of the folder
+    // when there is one (even a broken link), else the system port.
+    static QString VocePorta(int porta, const QString &cartella);
+    // The device a path leads to: a link is followed (to its final target, or
+    // to what it points to when that is missing); anything else stays as it is.
+    static QString Segui(const QString &voce);
 
     // Why the last opening failed (Italian, for the operator), or why an open
     // port was lost; empty when nothing went wrong.
@@ -87,6 +109,7 @@ class MSComm : public QObject {
     QString errore_;
     QString dispositivo_;
     QString forzato_;
+    QString voce_; // what the openings follow; empty until worked out
     QSerialPort::SerialPortError codice_ = QSerialPort::NoError;
     bool persa_ = false;
 };

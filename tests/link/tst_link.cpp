@@ -9,9 +9,14 @@
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
+#include <algorithm>
+#include <cstdlib>
+#include <fcntl.h>
 #include <memory>
+#include <unistd.h>
 
 using namespace Variabili;
 
@@ -207,6 +212,51 @@ class TestLink : public QObject {
         QVERIFY(!SerialeOccupata);
     }
 
+    // The line carries 7 bits: what goes out is the low 7 bits of each
+    // character, and the panel takes the text so changed.
+    void uscitaASetteBit() {
+        AVVIA(banco);
+        scambia(Comandi::ScriviTesto("&45", QString::fromUtf8("005città è")), 7);
+        QVERIFY(!ErroreSeriale);
+        const QString comando = banco->comandi().value(0);
+        QVERIFY2(comando.contains("citt` h"), qPrintable(comando));
+        QVERIFY(std::none_of(comando.begin(), comando.end(), [](QChar c) { return c > '\x7f'; }));
+        QVERIFY(banco->testi().contains("005citt` h         "));
+    }
+
+    // While nobody reads (the red error button waits) a bus with other
+    // traffic keeps sending: only the newest bytes are kept.
+    void ricezioneLimitata() {
+        const int lato = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
+        QVERIFY(lato >= 0);
+        const auto chiudi = qScopeGuard([lato] { ::close(lato); });
+        QVERIFY(::grantpt(lato) == 0 && ::unlockpt(lato) == 0);
+        QVERIFY(QFile::link(QString::fromLocal8Bit(::ptsname(lato)), banco.percorso("COM1")));
+        QVERIFY2(banco.riapri(), qPrintable(banco.errore()));
+
+        QByteArray traffico(1 << 20, 'x');
+        traffico.replace(traffico.size() - 4, 4, "FINE");
+        qint64 scritti = 0;
+        const QDeadlineTimer scadenza(30000);
+        while (scritti < traffico.size() && !scadenza.hasExpired()) {
+            const ssize_t n = ::write(lato, traffico.constData() + scritti,
+                                      size_t(std::min<qint64>(4096, traffico.size() - scritti)));
+            if (n > 0)
+                scritti += n;
+            else
+                QTest::qWait(1); // the line is full until the tool reads
+        }
+        QCOMPARE(scritti, qint64(traffico.size()));
+        QTest::qWait(300);
+        const QString tenuti = seriale().MSComm1.Input();
+        QCOMPARE(tenuti.size(), MSComm::MassimoInRicezione);
+        QVERIFY(tenuti.endsWith("xxFINE"));
+        seriale().ChiudiSeriale();
+    }
+
+    // A lost port is opened again on the same COMn entry: while the entry is
+    // gone the link stays down (never another port), once it is back the
+    // link works again.
     void scollegaERicollega() {
         AVVIA(banco);
         scambia(Comandi::Stato("&45"), 6);
@@ -220,6 +270,13 @@ class TestLink : public QObject {
         QVERIFY2(TempoCpu() - cpu < 0.3, qPrintable(QString::number(TempoCpu() - cpu)));
         QVERIFY(!seriale().MSComm1.PortOpen());
         QVERIFY(!seriale().ErroreApertura().isEmpty());
+
+        QVERIFY(QFile::remove(banco.percorso("COM1")));
+        scambia(Comandi::Stato("&45"), 6);
+        QVERIFY(ErroreSeriale);
+        QCOMPARE(seriale().MSComm1.Dispositivo(), banco.percorso("COM1"));
+        QVERIFY2(seriale().ErroreApertura().contains("non esiste"),
+                 qPrintable(seriale().ErroreApertura()));
 
         AVVIA(banco, {"--fast"}, false);
         scambia(Comandi::Stato("&45"), 6);

@@ -112,10 +112,7 @@ std::string Linea::Ricevi(short eventi) {
         Perso();
         return std::string();
     }
-    std::string arrivati(buf, size_t(letti));
-    for (char &c : arrivati)
-        c = char(c & 0x7F);
-    return arrivati;
+    return std::string(buf, size_t(letti));
 }
 
 void Linea::Accoda(const std::string &dati, int ritardoMs) {

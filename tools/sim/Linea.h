@@ -32,7 +32,8 @@ class Linea {
     // The longest wait, in milliseconds, before output is due or the far end is
     // looked for again; -1 when nothing is due.
     int AttesaMs() const;
-    // What arrived, each byte cut to 7 bits, once the descriptor has events `eventi`.
+    // What arrived, byte for byte as it came over the wire (the panel keeps 7 bits of
+    // each), once the descriptor has events `eventi`.
     // A hang-up gives nothing and starts waiting for the far end.
     std::string Ricevi(short eventi);
     void Accoda(const std::string &dati, int ritardoMs);

@@ -141,13 +141,17 @@ void Servi(sim::Pannello &p, Linea &linea) {
         if (n < 0 && errno != EINTR) break;
         linea.Servi();
         if (n <= 0) continue;
+        // The log keeps the bytes as they came; the panel hears 7 bits of each.
         for (char c : linea.Ricevi(fds[0].revents)) {
-            if (c != '\r') {
+            if ((c & 0x7F) != '\r') {
                 comando += c;
                 continue;
             }
             Registra(comando);
-            for (const sim::Uscita &u : sim::Comando(p, comando))
+            std::string settebit = comando;
+            for (char &b : settebit)
+                b = char(b & 0x7F);
+            for (const sim::Uscita &u : sim::Comando(p, settebit))
                 linea.Accoda(u.dati, u.ritardoMs);
             comando.clear();
         }
