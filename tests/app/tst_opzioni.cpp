@@ -147,6 +147,9 @@ class TestOpzioni : public QObject {
         QCOMPARE(PidDaLock("rotto\n"), 0);
         QCOMPARE(PidDaLock(""), 0);
 
+#ifndef Q_OS_LINUX
+        QSKIP("who holds a device is read from Linux's /proc");
+#endif
         // A program that holds the device open (here a file only it holds,
         // through a link as COMn would be), and one that left a lock file.
         QTemporaryDir dir;
