@@ -48,7 +48,11 @@ QString ChiTieneLaPorta(const QString &dispositivo, const QStringList &cartelleL
     const qint64 io = ::getpid();
     for (const QString &cartella : cartelleLock) {
         for (const QString &nome : NomiFileLock(cercato)) {
-            QFile lock(QDir(cartella).filePath(nome));
+            // Only a regular file is read: a pipe left there would block the read.
+            const QString percorso = QDir(cartella).filePath(nome);
+            const QFileInfo info(percorso);
+            if (!info.isFile() || info.isSymLink()) continue;
+            QFile lock(percorso);
             if (!lock.open(QIODevice::ReadOnly)) continue;
             const qint64 pid = PidDaLock(lock.read(64));
             if (pid != io && Vivo(pid)) return Descrivi(pid, proc);
