@@ -1,0 +1,151 @@
+#include "Cerca.h"
+
+#include "Comandi.h"
+#include "FormSeriale.h"
+#include "Traccia.h"
+#include "Variabili.h"
+
+#include <cstdio>
+#ifdef Q_OS_WIN
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
+using namespace Variabili;
+
+namespace {
+
+void Stampa(std::FILE *dove, const QString &testo) {
+    std::fputs(testo.toLocal8Bit().constData(), dove);
+    std::fflush(dove);
+}
+
+bool ErroreSuTerminale() {
+#ifdef Q_OS_WIN
+    return _isatty(_fileno(stderr));
+#else
+    return ::isatty(STDERR_FILENO);
+#endif
+}
+
+// Wipes the progress line, so that a result printed on the same terminal
+// starts on a clean line.
+void CancellaAvanzamento() {
+    Stampa(stderr, QStringLiteral("\r%1\r").arg(QString(), 72));
+}
+
+} // namespace
+
+QStringList OrdineCerca(const QString &configurato) {
+    QStringList ordine;
+    if (!configurato.isEmpty()) ordine << configurato;
+    for (int n = 0; n <= 99; ++n) {
+        const QString id = QStringLiteral("&%1").arg(n, 2, 10, QLatin1Char('0'));
+        if (id != configurato) ordine << id;
+    }
+    return ordine;
+}
+
+bool SoloEco(const QString &comando, const QString &risposta) {
+    return risposta == comando.chopped(comando.endsWith(QLatin1Char('\r')) ? 1 : 0) ||
+           risposta.startsWith(comando);
+}
+
+QString RigaTrovato(const QString &id, const QString &risposta) {
+    const QString stato = Comandi::SenzaTesta(risposta, Comandi::TestaStato);
+    QString quale;
+    if (stato == QLatin1String("R"))
+        quale = QStringLiteral("a riposo");
+    else if (stato == QLatin1String("I"))
+        quale = QStringLiteral("in programmazione");
+    else
+        quale = QStringLiteral("non a riposo (\"%1\")").arg(Traccia::Visibile(stato));
+    return QStringLiteral("%1  %2  (risposta \"%3\")\n")
+        .arg(id, quale, Traccia::Visibile(risposta));
+}
+
+QString AvanzamentoCerca(int fatti, int totale, const QString &id) {
+    constexpr int Larghezza = 40;
+    const int pieni = totale > 0 ? int(qint64(fatti) * Larghezza / totale) : 0;
+    return QStringLiteral("%1 [%2%3] %4 di %5 (%6)")
+        .arg(QStringLiteral("Cerco").leftJustified(9), QString(pieni, QLatin1Char('#')),
+             QString(Larghezza - pieni, QLatin1Char('-')))
+        .arg(fatti)
+        .arg(totale)
+        .arg(id);
+}
+
+QString EsitoCerca(const QStringList &trovati, const QString &configurato, const QString &porta,
+                   bool rs485, bool eco) {
+    QString testo;
+    if (trovati.size() == 1)
+        testo = QStringLiteral("Risponde 1 identificativo: %1.\n").arg(trovati.first());
+    else if (!trovati.isEmpty())
+        testo = QStringLiteral("Rispondono %1 identificativi: %2.\n")
+                    .arg(trovati.size())
+                    .arg(trovati.join(QStringLiteral(", ")));
+    if (!trovati.isEmpty() && !trovati.contains(configurato))
+        testo += QStringLiteral("L'identificativo configurato %1 non risponde: per usarne uno "
+                                "che risponde scrivilo in Seriale318.con (posizioni 12-14) o "
+                                "aggiungi --id '%2' al comando.\n")
+                     .arg(configurato.isEmpty() ? QStringLiteral("(vuoto)") : configurato,
+                          trovati.first());
+    if (trovati.isEmpty()) {
+        testo = QStringLiteral("Nessuna centrale risponde sulla porta %1 agli identificativi da "
+                               "&00 a &99")
+                    .arg(porta);
+        if (OrdineCerca(configurato).size() > 100)
+            testo += QStringLiteral(" né a %1").arg(configurato);
+        testo += QStringLiteral(". Controlla il cavo, l'alimentazione della centrale e il tipo "
+                                "di linea: ");
+        testo += rs485 ? QStringLiteral("la ricerca è stata fatta su RS485 (con eco); per una "
+                                        "linea RS232 servono rs232 in Seriale318.con e nessun "
+                                        "--rs485.\n")
+                       : QStringLiteral("la ricerca è stata fatta su RS232; per un bus RS485 "
+                                        "aggiungi --rs485.\n");
+    }
+    if (eco && !rs485)
+        testo += QStringLiteral("La linea restituisce l'eco di ogni comando, come un bus RS485: "
+                                "riprova con velto318 --cerca --rs485.\n");
+    return testo;
+}
+
+int LavoroCerca(const QString &porta) {
+    const QString configurato = Identificativo;
+    const QStringList ordine = OrdineCerca(configurato);
+    const bool terminale = ErroreSuTerminale();
+    FormSeriale &seriale = FormSeriale::Istanza();
+    if (!terminale)
+        Stampa(stderr, QStringLiteral("Cerco tra %1 identificativi, fino a %2 s\n")
+                           .arg(ordine.size())
+                           .arg(ordine.size() * 8 / 10));
+    QStringList trovati;
+    bool eco = false;
+    for (int i = 0; i < ordine.size(); ++i) {
+        const QString &id = ordine[i];
+        if (terminale)
+            Stampa(stderr, QLatin1Char('\r') + AvanzamentoCerca(i, int(ordine.size()), id));
+        Comando = Comandi::Stato(id);
+        LunghezzaRisposta = Comandi::LunghezzaStato;
+        seriale.InviaUnaVolta();
+        if (!seriale.MSComm1.PortOpen()) {
+            if (terminale) CancellaAvanzamento();
+            Stampa(stderr, QStringLiteral("velto318: ricerca interrotta a %1, la porta si è "
+                                          "chiusa. %2\n")
+                               .arg(id, seriale.ErroreApertura()));
+            return 2;
+        }
+        if (ErroreSeriale) continue;
+        if (!Modo485 && SoloEco(Comando, Risposta)) {
+            eco = true;
+            continue;
+        }
+        trovati << id;
+        if (terminale) CancellaAvanzamento();
+        Stampa(stdout, RigaTrovato(id, Risposta));
+    }
+    if (terminale) CancellaAvanzamento();
+    Stampa(stdout, EsitoCerca(trovati, configurato, porta, Modo485, eco));
+    return trovati.isEmpty() ? 1 : 0;
+}

@@ -1,0 +1,36 @@
+#pragma once
+// --cerca: which identifiers answer on the line. One status request to each
+// identifier, the configured one first and then "&00" to "&99", one attempt
+// each with the usual 0.8 s time-out; every identifier that answered is
+// listed with its rest state. On an RS485 bus several panels may answer.
+
+#include <QString>
+#include <QStringList>
+
+// The identifiers to try, in order: the configured one first (when it is
+// not empty), then "&00" to "&99" without trying the configured one twice.
+QStringList OrdineCerca(const QString &configurato);
+
+// True when a reply taken on an RS232 line is only the echo of the command
+// (the line echoes, as an RS485 bus does): the command without its CR, or
+// the whole command followed by what came after it.
+bool SoloEco(const QString &comando, const QString &risposta);
+
+// The line listed for an identifier that answered, from its status reply
+// (final CR and echo removed): the identifier, the rest state, the reply.
+QString RigaTrovato(const QString &id, const QString &risposta);
+
+// The progress bar shown in place on a terminal, as the other jobs show theirs.
+QString AvanzamentoCerca(int fatti, int totale, const QString &id);
+
+// The closing text: which identifiers answered, with how to use one that is
+// not the configured one; or that none did, and what to check. `eco` tells
+// that an RS232 line gave back the echo of the commands.
+QString EsitoCerca(const QStringList &trovati, const QString &configurato, const QString &porta,
+                   bool rs485, bool eco);
+
+// Runs the search on the line already prepared (settings read, overrides
+// applied, port open); `porta` names the port in the messages. Returns the
+// exit status: 0 when some identifier answered, 1 when none did, 2 when the
+// port was lost.
+int LavoroCerca(const QString &porta);

@@ -1,0 +1,139 @@
+// --cerca: the identifiers that answer on the line, found by the real
+// executable without any display against the simulator. A search always
+// tries 100 identifiers at 0.8 s each for the silent ones, so a run takes
+// about 80 s: the RS232 and RS485 searches run side by side.
+#include "Banco.h"
+#include "Cerca.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+#include <memory>
+
+namespace {
+
+QString Eseguibile() {
+    // The tool is built beside the tests: build/tests and build/src/app.
+    return QDir(QCoreApplication::applicationDirPath()).filePath("../src/app/velto318");
+}
+
+// The tool started in `cartella` with no display at all: a job that tried to
+// create a widget could not start.
+std::unique_ptr<QProcess> Avvia(const QString &cartella, const QStringList &argomenti) {
+    auto p = std::make_unique<QProcess>();
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char *v : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        env.remove(v);
+    p->setProcessEnvironment(env);
+    p->setWorkingDirectory(cartella);
+    p->start(Eseguibile(), argomenti);
+    return p;
+}
+
+struct Uscita {
+    int codice = -1;
+    QString uscita, errore;
+};
+
+Uscita Fine(QProcess &p) {
+    if (!p.waitForFinished(150000)) p.kill();
+    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
+            QString::fromLocal8Bit(p.readAllStandardOutput()),
+            QString::fromLocal8Bit(p.readAllStandardError())};
+}
+
+// The lines of the output that list an identifier.
+QStringList Trovati(const QString &uscita) {
+    QStringList r;
+    for (const QString &riga : uscita.split('\n'))
+        if (riga.startsWith('&')) r << riga;
+    return r;
+}
+
+// The status requests a search sends: the configured identifier, then every
+// other one from &00 to &99, each once.
+QStringList RichiesteAttese(const QString &configurato) {
+    QStringList r = {configurato + "SA"};
+    for (int n = 0; n <= 99; ++n) {
+        const QString id = QString("&%1").arg(n, 2, 10, QChar('0'));
+        if (id != configurato) r << id + "SA";
+    }
+    return r;
+}
+
+} // namespace
+
+class TestCerca : public QObject {
+    Q_OBJECT
+    Banco banco;
+
+  private slots:
+    void init() { banco.inizio(); }
+    void cleanup() { banco.fine(); }
+
+    // An echo alone is no answer: the command without its CR, or the whole
+    // command with what followed it; a status reply whose header repeats the
+    // command is one. Order: the configured identifier first, never twice.
+    void ordineEdEco() {
+        const QStringList ordine = OrdineCerca("&45");
+        QCOMPARE(ordine.size(), 100);
+        QCOMPARE(ordine.mid(0, 3), QStringList({"&45", "&00", "&01"}));
+        QCOMPARE(ordine.count("&45"), 1);
+        QCOMPARE(ordine.last(), QString("&99"));
+        QCOMPARE(OrdineCerca("ABC").size(), 101);
+        QVERIFY(SoloEco("&07SA\r", "&07SA"));
+        QVERIFY(SoloEco("&07SA\r", "&07SA\r&07S"));
+        QVERIFY(!SoloEco("&07SA\r", "&07SAR"));
+        QVERIFY(RigaTrovato("&07", "&07SAR").startsWith("&07  a riposo"));
+    }
+
+    // A panel whose identifier is not the configured one is found, on RS232
+    // and on an RS485 bus with echo (both given --rs485); one attempt each,
+    // the configured identifier first.
+    void trovaLaCentrale() {
+        banco.limite(150);
+        AVVIA(banco, {"--fast", "--id", "&07"}, false);
+        QTemporaryDir bus;
+        QVERIFY(bus.isValid());
+        Simulatore sim485(bus.path(), {"--fast", "--rs485", "--id", "&93"});
+        QVERIFY2(sim485.avvia(), qPrintable(sim485.errore()));
+
+        auto p232 = Avvia(banco.cartella(), {"--cerca"});
+        auto p485 = Avvia(bus.path(), {"--cerca", "--rs485"});
+        const Uscita u232 = Fine(*p232);
+        const Uscita u485 = Fine(*p485);
+
+        QVERIFY2(u232.codice == 0, qPrintable(u232.uscita + u232.errore));
+        QCOMPARE(Trovati(u232.uscita).size(), 1);
+        QVERIFY(Trovati(u232.uscita).first().startsWith("&07  a riposo"));
+        QVERIFY(u232.uscita.contains("--id '&07'")); // how to use it
+        QCOMPARE(banco->comandi(), RichiesteAttese("&45"));
+
+        QVERIFY2(u485.codice == 0, qPrintable(u485.uscita + u485.errore));
+        QCOMPARE(Trovati(u485.uscita).size(), 1);
+        QVERIFY(Trovati(u485.uscita).first().startsWith("&93  a riposo"));
+        QCOMPARE(sim485.comandi(), RichiesteAttese("&45"));
+    }
+
+    // Nobody answers: exit 1, within 100 times the 0.8 s time-out plus the
+    // pauses, every identifier tried once.
+    void centraleMuta() {
+        banco.limite(150);
+        AVVIA(banco, {"--fast", "--silent"}, false);
+        QElapsedTimer t;
+        t.start();
+        auto p = Avvia(banco.cartella(), {"--cerca"});
+        const Uscita u = Fine(*p);
+        const qint64 ms = t.elapsed();
+        QVERIFY2(u.codice == 1, qPrintable(u.uscita + u.errore));
+        QVERIFY(Trovati(u.uscita).isEmpty());
+        QVERIFY2(u.uscita.contains("Nessuna centrale risponde"), qPrintable(u.uscita));
+        QVERIFY2(ms < 100 * 800 + 5000, qPrintable(QString::number(ms)));
+        QCOMPARE(banco->comandi().size(), 100);
+    }
+};
+
+QTEST_MAIN(TestCerca)
+#include "tst_cerca.moc"
