@@ -1,9 +1,14 @@
 #include "Aspetto.h"
 
 #include <QApplication>
+#include <QEvent>
 #include <QFont>
+#include <QLabel>
+#include <QPainter>
 #include <QPalette>
 #include <QStyleOptionButton>
+#include <QStyleOptionFrame>
+#include <QStyleOptionFocusRect>
 #include <QStylePainter>
 #include <QWidget>
 
@@ -36,11 +41,21 @@ QFont Carattere(const char *famiglia, double punti, bool grassetto, bool corsivo
 }
 
 void ImpostaSfondo(QWidget *w, const QColor &colore) {
-    QPalette p = w->palette();
+    // Building and setting a palette costs far more than reading one: test
+    // mode sets the same colours over and over.
+    const QPalette &attuale = w->palette();
+    if (w->autoFillBackground() && attuale.color(QPalette::Window) == colore &&
+        attuale.color(QPalette::Button) == colore)
+        return;
+    QPalette p = attuale;
     p.setColor(QPalette::Window, colore);
     p.setColor(QPalette::Button, colore);
     w->setPalette(p);
     w->setAutoFillBackground(true);
+}
+
+void ImpostaTesto(QLabel *etichetta, const QString &testo) {
+    if (etichetta->text() != testo) etichetta->setText(testo);
 }
 
 void SfondoSuggerimento(QWidget *casella) {
@@ -64,8 +79,74 @@ void Pulsante::paintEvent(QPaintEvent *) {
     initStyleOption(&opzione);
     const QString testo = opzione.text;
     opzione.text.clear();
-    pittore.drawControl(QStyle::CE_PushButton, opzione);
+    if (isFlat()) {
+        // The background colour as it is, inside a thin border (thicker while pressed).
+        pittore.fillRect(rect(), palette().color(QPalette::Button));
+        pittore.setPen(palette().color(QPalette::WindowText));
+        for (int i = 0; i < (isDown() ? 2 : 1); ++i)
+            pittore.drawRect(rect().adjusted(i, i, -1 - i, -1 - i));
+        if (hasFocus()) {
+            QStyleOptionFocusRect fuoco;
+            fuoco.initFrom(this);
+            fuoco.rect = rect().adjusted(4, 4, -4, -4);
+            pittore.drawPrimitive(QStyle::PE_FrameFocusRect, fuoco);
+        }
+    } else {
+        pittore.drawControl(QStyle::CE_PushButton, opzione);
+    }
     const QRect area = style()->subElementRect(QStyle::SE_PushButtonContents, &opzione, this);
     style()->drawItemText(&pittore, area, Qt::AlignCenter | Qt::TextWordWrap, palette(),
                           isEnabled(), testo, QPalette::ButtonText);
+}
+
+RigaDiStato::RigaDiStato(QWidget *parent) : RigaDiStato(QString(), parent) {}
+
+RigaDiStato::RigaDiStato(const QString &testo, QWidget *parent) : QLineEdit(testo, parent) {
+    // The box draws its frame itself (paintEvent); the text keeps its place.
+    const int bordo = style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, this);
+    setFrame(false);
+    setTextMargins(bordo, bordo, bordo, bordo);
+    // A text set by the program leaves the caret at its end, and the box then
+    // shows the end of a long text: put it back at the start.
+    connect(this, &QLineEdit::textChanged, this, &RigaDiStato::dalPrimoCarattere);
+    connect(this, &QLineEdit::cursorPositionChanged, this, &RigaDiStato::dalPrimoCarattere);
+    dalPrimoCarattere();
+}
+
+bool RigaDiStato::event(QEvent *evento) {
+    // Every change the operator makes (keys, mouse, input method, the context
+    // menu, a drop) arrives through here; any other change is the program's.
+    ++inEvento_;
+    const bool fatto = QLineEdit::event(evento);
+    --inEvento_;
+    return fatto;
+}
+
+void RigaDiStato::dalPrimoCarattere() {
+    if (inEvento_ == 0 && cursorPosition() != 0 && !hasSelectedText()) setCursorPosition(0);
+}
+
+void RigaDiStato::paintEvent(QPaintEvent *evento) {
+    QLineEdit::paintEvent(evento); // the inside and the text, without the frame
+
+    QStyleOptionFrame opzione;
+    initStyleOption(&opzione);
+    const int bordo = style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &opzione, this);
+    opzione.lineWidth = bordo;
+    const Chiave chiave{size(), int(opzione.state), opzione.palette.cacheKey(), devicePixelRatio()};
+    if (cornice_.isNull() || !(chiave == chiaveCornice_)) {
+        cornice_ = QPixmap(size() * devicePixelRatio());
+        cornice_.setDevicePixelRatio(devicePixelRatio());
+        // The corners the frame rounds off show the window behind the box.
+        cornice_.fill(opzione.palette.color(QPalette::Window));
+        QPainter pittore(&cornice_);
+        style()->drawPrimitive(QStyle::PE_PanelLineEdit, &opzione, &pittore, this);
+        chiaveCornice_ = chiave;
+    }
+    // The frame, with the pixel just inside it, where the style shades and
+    // rounds its corners.
+    QPainter pittore(this);
+    const int anello = bordo + 1;
+    pittore.setClipRegion(QRegion(rect()) - rect().adjusted(anello, anello, -anello, -anello));
+    pittore.drawPixmap(0, 0, cornice_);
 }

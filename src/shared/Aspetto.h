@@ -3,11 +3,14 @@
 // pixel), the colours of the display and the fonts the windows were drawn for.
 
 #include <QColor>
+#include <QLineEdit>
+#include <QPixmap>
 #include <QPushButton>
 #include <QRect>
 
 class QWidget;
 class QFont;
+class QLabel;
 
 constexpr int TwipsPerPixel = 15;
 
@@ -43,8 +46,11 @@ void ImpostaSostituzioniFont();
 // A font of the given family, size in points and style.
 QFont Carattere(const char *famiglia, double punti, bool grassetto = false, bool corsivo = false);
 
-// Gives the widget its own background colour (labels and buttons alike).
+// Gives the widget its own background colour (labels and buttons alike). A
+// widget that already shows that colour is left untouched.
 void ImpostaSfondo(QWidget *w, const QColor &colore);
+// Sets a label's caption, leaving the label untouched when it already shows it.
+void ImpostaTesto(QLabel *etichetta, const QString &testo);
 QColor Sfondo(const QWidget *w);
 // Gives a text box the system's tooltip colour as its background.
 void SfondoSuggerimento(QWidget *casella);
@@ -53,7 +59,8 @@ void SfondoSuggerimento(QWidget *casella);
 void Posiziona(QWidget *w, const char *nome, const Twips &t);
 
 // A command button whose caption wraps onto more lines when it is wider than
-// the button, as the windows' long captions expect.
+// the button, as the windows' long captions expect. A flat one is a plain
+// field of its background colour inside a thin border, with no shading.
 class Pulsante : public QPushButton {
     Q_OBJECT
   public:
@@ -61,4 +68,37 @@ class Pulsante : public QPushButton {
 
   protected:
     void paintEvent(QPaintEvent *evento) override;
+};
+
+// A status box: a one-line text box that shows every text the program puts in
+// it from its first character, whatever its length. What the operator types
+// or moves in it behaves as in any text box. It looks like any text box, but
+// draws the style's frame once and keeps it: the program may change its text
+// many times a second.
+class RigaDiStato : public QLineEdit {
+    Q_OBJECT
+  public:
+    explicit RigaDiStato(QWidget *parent = nullptr);
+    RigaDiStato(const QString &testo, QWidget *parent = nullptr);
+
+  protected:
+    bool event(QEvent *evento) override;
+    void paintEvent(QPaintEvent *evento) override;
+
+  private:
+    void dalPrimoCarattere();
+    int inEvento_ = 0; // > 0 while the box handles one of its own events
+
+    // The frame as the style draws it, and the look it was drawn for.
+    QPixmap cornice_;
+    struct Chiave {
+        QSize misura;
+        int stato = 0;
+        qint64 tavolozza = 0;
+        qreal scala = 0;
+        bool operator==(const Chiave &a) const {
+            return misura == a.misura && stato == a.stato && tavolozza == a.tavolozza &&
+                   scala == a.scala;
+        }
+    } chiaveCornice_;
 };

@@ -1,6 +1,7 @@
 #include "FormPrincipaleTest.h"
 
 #include "Aspetto.h"
+#include "EtichettaPannello.h"
 #include "ListeFile.h"
 
 #include <QCloseEvent>
@@ -39,9 +40,11 @@ Twips PosAllarme(int i) {
             strette ? 1890 : 1965, AltezzaAllarme};
 }
 
+// A label of the window; one that shows the panel's texts wraps them whole.
 QLabel *NuovaEtichetta(QWidget *padre, const QString &nome, const Twips &pos, const QString &testo,
-                       const QFont &font, bool bordo) {
-    auto *l = new QLabel(testo, padre);
+                       const QFont &font, bool bordo, bool testiPannello = false) {
+    QLabel *l = testiPannello ? new EtichettaPannello(testo, padre) : new QLabel(testo, padre);
+    l->setTextFormat(Qt::PlainText);
     l->setObjectName(nome);
     l->setGeometry(DaTwips(pos));
     l->setFont(font);
@@ -71,21 +74,16 @@ FormPrincipaleTest::FormPrincipaleTest(QWidget *parent) : QWidget(parent) {
 
     const QFont riga = Carattere("Monospac821 BT", 9.75, true);
     NomeVelto << NuovaEtichetta(this, "NomeVelto(0)", PosNomeVelto,
-                                "1234567890123456 NomeVelto sup", riga, true);
+                                "1234567890123456 NomeVelto sup", riga, true, true);
     MessaggioRiposo << NuovaEtichetta(this, "MessaggioRiposo(0)", PosMessaggioRiposo,
-                                      "1234567890123456 Messaggio Riposo", riga, true);
+                                      "1234567890123456 Messaggio Riposo", riga, true, true);
     FineCiclata << NuovaEtichetta(this, "FineCiclata(0)", PosFineCiclata,
-                                  "1234567890123456 Fine Ciclata", riga, true);
-    for (QLabel *l : {NomeVelto[0], MessaggioRiposo[0], FineCiclata[0]})
-        l->setWordWrap(true);
+                                  "1234567890123456 Fine Ciclata", riga, true, true);
 
     const QFont allarme = Carattere("Monospac821 BT", 8.25);
-    for (int i = 0; i < 44; ++i) {
-        auto *l = NuovaEtichetta(this, QStringLiteral("Allarmi(%1)").arg(i), PosAllarme(i),
-                                 QString::number(i + 1), allarme, true);
-        l->setWordWrap(true);
-        Allarmi << l;
-    }
+    for (int i = 0; i < 44; ++i)
+        Allarmi << NuovaEtichetta(this, QStringLiteral("Allarmi(%1)").arg(i), PosAllarme(i),
+                                  QString::number(i + 1), allarme, true, true);
     const char *tile[3] = {"P L", "ACK", "       Reset"};
     for (int i = 0; i < 3; ++i) {
         auto *l = NuovaEtichetta(this, QStringLiteral("Allarmi(%1)").arg(44 + i), PosTile[i],
@@ -99,7 +97,7 @@ FormPrincipaleTest::FormPrincipaleTest(QWidget *parent) : QWidget(parent) {
     LabelTastoPremuto = NuovaEtichetta(this, "LabelTastoPremuto", PosLabelTastoPremuto, ".....",
                                        Carattere("MS Sans Serif", 18), false);
 
-    Text3 = new QLineEdit(QStringLiteral("Text3"), this);
+    Text3 = new RigaDiStato(QStringLiteral("Text3"), this);
     Posiziona(Text3, "Text3", PosText3);
     Text3->setFont(Carattere("MS Sans Serif", 8.25));
 
@@ -107,6 +105,7 @@ FormPrincipaleTest::FormPrincipaleTest(QWidget *parent) : QWidget(parent) {
     TastoErroreSeriale = new Pulsante(this);
     Posiziona(TastoErroreSeriale, "TastoErroreSeriale", PosTastoErroreSeriale);
     TastoErroreSeriale->setFont(Carattere("MS Sans Serif", 13.5));
+    TastoErroreSeriale->setFlat(true); // a plain field of its colour, as the red tiles
     ImpostaSfondo(TastoErroreSeriale, bordoAttivo);
     TastoErroreSeriale->hide();
     connect(TastoErroreSeriale, &QPushButton::clicked, this,
@@ -135,11 +134,12 @@ void FormPrincipaleTest::TastoErroreSeriale_Click() {
 void FormPrincipaleTest::AzzeraDisplay() {
     for (QLabel *l : {NomeVelto[0], MessaggioRiposo[0]}) {
         ImpostaSfondo(l, ColoreFacciaPulsante());
-        l->setText(Blank17);
+        ImpostaTesto(l, Blank17);
     }
+    coloriDelCiclo_.fill(QColor());
     for (int i = 0; i <= 46; ++i) {
         ImpostaSfondo(Allarmi[i], ColoreFacciaPulsante());
-        if (i <= 43) Allarmi[i]->setText(Blank17);
+        if (i <= 43) ImpostaTesto(Allarmi[i], Blank17);
     }
 }
 

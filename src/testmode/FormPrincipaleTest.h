@@ -3,8 +3,10 @@
 // application. Its controls and public variables are filled by the polling
 // procedures below and by the main loop.
 
+#include <QColor>
 #include <QVector>
 #include <QWidget>
+#include <array>
 
 class QLabel;
 class QLineEdit;
@@ -58,4 +60,13 @@ class FormPrincipaleTest : public QWidget {
   private:
     void Form_QueryUnload();
     QString leggiCoppia(int primo); // texts primo and primo + 1, run together
+
+    // The colour the decoding of the cycle under way gives each of Allarmi(0)
+    // to Allarmi(46) (invalid: none yet). The windows show them together at
+    // the end of the cycle's decoding, so the screen never shows a colour that
+    // a window holds only in mid-cycle (the rest state turns all alarm windows
+    // to button face, the inputs still active turn red again).
+    std::array<QColor, 47> coloriDelCiclo_;
+    void Colora(int finestra, const QColor &colore);
+    void MostraColori();
 };

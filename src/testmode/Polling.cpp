@@ -69,12 +69,12 @@ QString FormPrincipaleTest::leggiCoppia(int primo) {
 void FormPrincipaleTest::CaricaTesti() {
     for (int i = 0; i <= 43 && !ChiusuraRichiesta; ++i) {
         const QString testi = leggiCoppia(4 * i);
-        Allarmi[i]->setText(QString::number(i + 1) + testi);
+        ImpostaTesto(Allarmi[i], QString::number(i + 1) + testi);
     }
     const QPair<int, QLabel *> righe[3] = {
         {176, MessaggioRiposo[0]}, {178, FineCiclata[0]}, {180, NomeVelto[0]}};
     for (const auto &r : righe)
-        if (!ChiusuraRichiesta) r.second->setText(leggiCoppia(r.first));
+        if (!ChiusuraRichiesta) ImpostaTesto(r.second, leggiCoppia(r.first));
 }
 
 void FormPrincipaleTest::LeggiStato() {
@@ -87,7 +87,7 @@ void FormPrincipaleTest::LeggiStato() {
         ImpostaSfondo(MessaggioRiposo[0], ColoreVerde());
         ImpostaSfondo(FineCiclata[0], ColoreFacciaPulsante());
         for (int i = 0; i <= 43; ++i)
-            ImpostaSfondo(Allarmi[i], ColoreFacciaPulsante());
+            Colora(i, ColoreFacciaPulsante());
     } else {
         ImpostaSfondo(MessaggioRiposo[0], ColoreFacciaPulsante());
         ImpostaSfondo(FineCiclata[0], ColoreRosso());
@@ -105,19 +105,20 @@ void FormPrincipaleTest::LeggiIngressi() {
         Risposta = Comandi::SenzaTesta(Risposta, Comandi::TestaRisposta);
         for (int p = 1; p <= Comandi::IngressiNelGruppo(g) && p <= Risposta.size(); ++p) {
             ComeIngressi = Risposta.at(p - 1);
-            QLabel *finestra = Allarmi[Comandi::FinestraDiIngresso(g, p)];
+            const int finestra = Comandi::FinestraDiIngresso(g, p);
             switch (Comandi::LeggiStatoIngresso(ComeIngressi.at(0))) {
             case Comandi::StatoIngresso::Attivo:
-                ImpostaSfondo(finestra, ColoreRosso());
+                Colora(finestra, ColoreRosso());
                 break;
             case Comandi::StatoIngresso::Inattivo:
-                ImpostaSfondo(finestra, ColoreFacciaPulsante());
+                Colora(finestra, ColoreFacciaPulsante());
                 break;
             case Comandi::StatoIngresso::Invariato:
                 break;
             }
         }
     }
+    MostraColori(); // the cycle's colours are all decoded
 }
 
 void FormPrincipaleTest::LeggiTasto() {
@@ -127,5 +128,17 @@ void FormPrincipaleTest::LeggiTasto() {
     Risposta = Comandi::SenzaTesta(Risposta, Comandi::TestaRisposta);
     if (Risposta.isEmpty()) return;
     if (const auto etichetta = Comandi::EtichettaTasto(Risposta.at(0)))
-        LabelTastoPremuto->setText(*etichetta);
+        ImpostaTesto(LabelTastoPremuto, *etichetta);
+}
+
+void FormPrincipaleTest::Colora(int finestra, const QColor &colore) {
+    coloriDelCiclo_[size_t(finestra)] = colore;
+}
+
+void FormPrincipaleTest::MostraColori() {
+    // Only a window whose colour changes is touched.
+    for (size_t i = 0; i < coloriDelCiclo_.size(); ++i) {
+        if (coloriDelCiclo_[i].isValid()) ImpostaSfondo(Allarmi[int(i)], coloriDelCiclo_[i]);
+        coloriDelCiclo_[i] = QColor();
+    }
 }

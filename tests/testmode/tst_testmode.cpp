@@ -1,6 +1,7 @@
 // Test mode against the panel simulator: texts loaded, states painted.
 #include "Aspetto.h"
 #include "Azioni.h"
+#include "EtichettaPannello.h"
 #include "FormPrincipaleTest.h"
 #include "FormSeriale.h"
 #include "Banco.h"
@@ -17,6 +18,65 @@
 #include <memory>
 
 using namespace Variabili;
+
+namespace {
+
+// Counts, for each widget it watches, the palette changes and the repaints.
+class Osservatore : public QObject {
+  public:
+    QHash<QObject *, int> tavolozze, disegni;
+    bool eventFilter(QObject *o, QEvent *e) override {
+        if (e->type() == QEvent::PaletteChange) ++tavolozze[o];
+        if (e->type() == QEvent::Paint) ++disegni[o];
+        return false;
+    }
+    QStringList toccati() const {
+        QStringList nomi;
+        for (auto *h : {&tavolozze, &disegni})
+            for (auto i = h->begin(); i != h->end(); ++i)
+                nomi << i.key()->objectName();
+        return nomi;
+    }
+};
+
+// Every character of a panel label's lines is drawn in its own place, within
+// the label: ink in the cell of each character that is not a blank, none inside
+// the cell of a blank; nothing of the text left out.
+void VerificaRighe(QLabel *etichetta) {
+    auto *e = qobject_cast<EtichettaPannello *>(etichetta);
+    QVERIFY(e);
+    const QStringList righe = e->Righe();
+    QCOMPARE(righe.join(QString()), e->text());
+    const QImage immagine = e->grab().toImage();
+    const QFontMetricsF metrica(e->font(), e);
+    const QRect visibile = e->contentsRect();
+    const int fondo = qGray(Sfondo(e).rgb());
+    auto inchiostro = [&](const QRectF &cella) {
+        const QRect r = cella.toAlignedRect() & visibile;
+        for (int y = r.top(); y <= r.bottom(); ++y)
+            for (int x = r.left(); x <= r.right(); ++x)
+                if (qGray(immagine.pixel(x, y)) < fondo - 100) return true;
+        return false;
+    };
+    for (int i = 0; i < righe.size(); ++i) {
+        const qreal alto = e->AreaTesto().top() + i * metrica.lineSpacing();
+        const QString dove = e->objectName() + QStringLiteral(" riga %1: ").arg(i) + righe[i];
+        QVERIFY2(alto + metrica.ascent() <= visibile.bottom() + 1, qPrintable(dove));
+        qreal x = e->AreaTesto().left();
+        for (const QChar c : righe[i]) {
+            const QRectF cella(x, alto, metrica.horizontalAdvance(c), metrica.height());
+            if (c != QLatin1Char(' ')) {
+                QVERIFY2(cella.right() <= visibile.right() + 1, qPrintable(dove));
+                QVERIFY2(inchiostro(cella), qPrintable(dove + " '" + c + "'"));
+            } else {
+                QVERIFY2(!inchiostro(cella.adjusted(1, 0, -1, 0)), qPrintable(dove));
+            }
+            x += cella.width();
+        }
+    }
+}
+
+} // namespace
 
 class TestModoTest : public QObject {
     Q_OBJECT
@@ -96,11 +156,15 @@ class TestModoTest : public QObject {
 
     void coloriDelloStato() {
         AVVIA(banco);
+        // Unknown states: the inputs leave these windows as they are.
+        banco->ordina("input 8 x");
+        banco->ordina("input 45 x");
         ImpostaSfondo(f->Allarmi[7], ColoreRosso());
         ImpostaSfondo(f->Allarmi[44], ColoreRosso());
         f->LeggiStato();
         QCOMPARE(Sfondo(f->MessaggioRiposo[0]), ColoreVerde());
         QVERIFY(neutro(f->NomeVelto[0]) && neutro(f->FineCiclata[0]));
+        f->LeggiIngressi(); // the alarm windows show the cycle's colours at its end
         QVERIFY(neutro(f->Allarmi[7]));
         QVERIFY(rosso(f->Allarmi[44])); // the tiles are not reset by the rest state
 
@@ -124,9 +188,11 @@ class TestModoTest : public QObject {
         QVERIFY(neutro(f->Allarmi[0]));
         QCOMPARE(f->ComeIngressi, QString("C")); // last position of group 3
 
-        // Panel at rest with input 21 still active: red again in the same cycle.
+        // Panel at rest with input 21 still active: the rest state turns it to
+        // button face, the inputs red again in the same cycle, and the window
+        // shows red all along.
         f->LeggiStato();
-        QVERIFY(neutro(f->Allarmi[20]));
+        QVERIFY(rosso(f->Allarmi[20]));
         f->LeggiIngressi();
         QVERIFY(rosso(f->Allarmi[20]));
 
@@ -134,6 +200,108 @@ class TestModoTest : public QObject {
             banco->ordina(QString("input %1 -").arg(n));
         f->LeggiIngressi();
         QVERIFY(neutro(f->Allarmi[44]) && neutro(f->Allarmi[45]));
+    }
+
+    // The lines of a panel label, in character cells: broken at blanks where
+    // the rest still fits, inside a word where it would not; blanks kept.
+    void righeDelleEtichette() {
+        auto righe = [](const QString &testo, int colonne, int quante) {
+            return RigheEtichetta(testo, QList<qreal>(testo.size(), 1.0), colonne, quante);
+        };
+        QCOMPARE(righe("10ABCDEFGHIJKLMNOPQRSTUVWXYZ012345", 17, 2),
+                 QStringList({"10ABCDEFGHIJKLMNO", "PQRSTUVWXYZ012345"}));
+        QCOMPARE(righe("1Sensore volumetrico corridoio 2 ", 17, 2),
+                 QStringList({"1Sensore volumetr", "ico corridoio 2 "}));
+        QCOMPARE(righe("1Sensore volumetrico corridoio 2 ", 17, 3),
+                 QStringList({"1Sensore ", "volumetrico ", "corridoio 2 "}));
+        QCOMPARE(righe("1Zona uno        piano terra     ", 17, 2),
+                 QStringList({"1Zona uno        ", "piano terra     "}));
+        QCOMPARE(righe("  Porta <S>   ingr", 17, 2), QStringList({"  Porta <S>   ", "ingr"}));
+    }
+
+    // The texts of the panel are shown whole and as they are: two 16-character
+    // texts always fit their window, and what looks like markup is shown as
+    // typed, every blank in its place.
+    void testiInteriEComeSono() {
+        AVVIA(banco);
+        banco->ordina("text 36 ABCDEFGHIJKLMNOP"); // alarm 10: narrow, with two digits
+        banco->ordina("text 37 QRSTUVWXYZ012345");
+        banco->ordina("text 172 Sensore volumetr");
+        banco->ordina("text 173 ico corridoio 2");
+        banco->ordina("text 0 Porta <S>   ingr");
+        banco->ordina("text 1 <B>a riposo <P>");
+        banco->ordina("text 180 <I>Centrale   <P>");
+        banco->ordina("text 181   Velto  &amp; <b>");
+        f->CaricaTesti();
+        QCOMPARE(f->Allarmi[0]->text(), "1Porta <S>   ingr<B>a riposo <P> ");
+        for (QLabel *l : {f->Allarmi[9], f->Allarmi[43], f->Allarmi[0], f->NomeVelto[0]})
+            VerificaRighe(l);
+        for (QLabel *l : f->findChildren<QLabel *>())
+            QVERIFY2(l->textFormat() == Qt::PlainText, qPrintable(l->objectName()));
+    }
+
+    // At rest, with inputs that do not change, nothing on the screen is
+    // touched: no window changes colour, even for a moment, no label is
+    // repainted. A window whose input goes back to "-" turns to button face
+    // once; the name line still flashes while the panel is not at rest.
+    void coloriSoloAFineCiclo() {
+        AVVIA(banco);
+        banco->ordina("input 5 C");
+        banco->ordina("input 21 C");
+        auto ciclo = [&] {
+            f->LeggiStato();
+            f->LeggiIngressi();
+            f->LeggiTasto();
+        };
+        ciclo();
+        QVERIFY(rosso(f->Allarmi[4]) && rosso(f->Allarmi[20]));
+        QCOMPARE(f->LabelTastoPremuto->text(), QString("..."));
+        PompaEventi(); // the key's caption, changed at the end of the cycle, is painted
+
+        Osservatore osserva;
+        for (QLabel *l : f->findChildren<QLabel *>())
+            l->installEventFilter(&osserva);
+        ciclo();
+        ciclo();
+        QVERIFY2(osserva.toccati().isEmpty(), qPrintable(osserva.toccati().join(' ')));
+
+        banco->ordina("input 21 -");
+        ciclo();
+        QVERIFY(neutro(f->Allarmi[20]) && rosso(f->Allarmi[4]));
+        QCOMPARE(osserva.tavolozze.value(f->Allarmi[20]), 1);
+        QCOMPARE(osserva.toccati().removeDuplicates(), 1);
+        QCOMPARE(osserva.toccati().constFirst(), QString("Allarmi(20)"));
+
+        banco->ordina("status A");
+        ciclo();
+        osserva.tavolozze.clear();
+        ciclo();
+        QCOMPARE(osserva.tavolozze.value(f->NomeVelto[0]), 2); // button face for 100 ms, then red
+        QVERIFY(rosso(f->NomeVelto[0]) && rosso(f->FineCiclata[0]));
+        QCOMPARE(osserva.tavolozze.size(), 1);
+    }
+
+    // The last exchange's text shows from its first character, however long;
+    // the operator moves and types in the box as in any other.
+    void text3DalPrimoCarattere() {
+        AVVIA(banco);
+        banco->ordina("text 7 Testo lungo fino in fondo");
+        NumeroTesto = 7;
+        TreCifre();
+        f->LeggiTesto();
+        QCOMPARE(f->Text3->text(), QString("&450R007\r&450R00Testo lungo fino"));
+        QCOMPARE(f->Text3->cursorPosition(), 0);
+        QVERIFY(f->Text3->inputMethodQuery(Qt::ImCursorRectangle).toRect().left() < 10);
+
+        f->Text3->setFocus();
+        QTest::keyClick(f->Text3, Qt::Key_End);
+        QCOMPARE(f->Text3->cursorPosition(), f->Text3->text().size());
+        QTest::keyClicks(f->Text3, "xy");
+        QVERIFY(f->Text3->text().endsWith("xy"));
+        QCOMPARE(f->Text3->cursorPosition(), f->Text3->text().size());
+
+        f->LeggiTesto(); // the same text again
+        QCOMPARE(f->Text3->cursorPosition(), 0);
     }
 
     void tastoPremuto() {
@@ -183,7 +351,12 @@ class TestModoTest : public QObject {
                [&] {
                    text3InAttesa = f->Text3->text();
                    didascalia = f->TastoErroreSeriale->text();
+                   // A flat red field, as the red windows: no shading.
+                   const QImage bottone = f->TastoErroreSeriale->grab().toImage();
                    rossoInAttesa = rosso(f->TastoErroreSeriale);
+                   for (int y : {2, bottone.height() - 3})
+                       for (int x = 2; x < bottone.width() - 2; ++x)
+                           rossoInAttesa = rossoInAttesa && bottone.pixel(x, y) == qRgb(255, 0, 0);
                    f->TastoErroreSeriale->click();
                });
         f->LeggiTasto();
