@@ -8,7 +8,6 @@
 #include <QPalette>
 #include <QStyleOptionButton>
 #include <QStyleOptionFrame>
-#include <QStyleOptionFocusRect>
 #include <QStylePainter>
 #include <QWidget>
 
@@ -85,16 +84,16 @@ void Pulsante::paintEvent(QPaintEvent *) {
         pittore.setPen(palette().color(QPalette::WindowText));
         for (int i = 0; i < (isDown() ? 2 : 1); ++i)
             pittore.drawRect(rect().adjusted(i, i, -1 - i, -1 - i));
-        if (hasFocus()) {
-            QStyleOptionFocusRect fuoco;
-            fuoco.initFrom(this);
-            fuoco.rect = rect().adjusted(4, 4, -4, -4);
-            pittore.drawPrimitive(QStyle::PE_FrameFocusRect, fuoco);
+        if (hasFocus()) { // a dotted line inside the border, seen on any colour
+            pittore.setPen(QPen(palette().color(QPalette::ButtonText), 1, Qt::DotLine));
+            pittore.drawRect(rect().adjusted(3, 3, -4, -4));
         }
     } else {
         pittore.drawControl(QStyle::CE_PushButton, opzione);
     }
-    const QRect area = style()->subElementRect(QStyle::SE_PushButtonContents, &opzione, this);
+    const QRect area = isFlat()
+                           ? rect().adjusted(5, 5, -5, -5)
+                           : style()->subElementRect(QStyle::SE_PushButtonContents, &opzione, this);
     style()->drawItemText(&pittore, area, Qt::AlignCenter | Qt::TextWordWrap, palette(),
                           isEnabled(), testo, QPalette::ButtonText);
 }
