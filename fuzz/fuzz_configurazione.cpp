@@ -9,16 +9,13 @@
 #include "Verifica.h"
 
 #include <QFile>
-#include <QFileInfo>
 #include <QTemporaryDir>
 
 namespace {
 
-// In memory where the system offers it: every run writes the file twice.
+// In the temporary folder (scripts/fuzz.sh puts it in memory): every run writes the file twice.
 QString Percorso() {
-    static QTemporaryDir cartella(QFileInfo(QStringLiteral("/dev/shm")).isWritable()
-                                      ? QStringLiteral("/dev/shm/velto-fuzz-XXXXXX")
-                                      : QString());
+    static QTemporaryDir cartella;
     VERIFICA(cartella.isValid());
     return cartella.filePath(NomeFileConfigurazione);
 }

@@ -13,7 +13,6 @@
 #include "Verifica.h"
 
 #include <QFile>
-#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTextDocument>
 
@@ -61,12 +60,10 @@ int TreCifreIniziali(const QString &riga) {
     return numero;
 }
 
-// A message file read from disk, as the editor and the sender read it. The
-// file lives in memory where the system offers it.
+// A message file read from disk, as the editor and the sender read it, in the
+// temporary folder (scripts/fuzz.sh puts it in memory).
 Scansione Carica(const QByteArray &dati) {
-    static QTemporaryDir cartella(QFileInfo(QStringLiteral("/dev/shm")).isWritable()
-                                      ? QStringLiteral("/dev/shm/velto-fuzz-XXXXXX")
-                                      : QString());
+    static QTemporaryDir cartella;
     VERIFICA(cartella.isValid());
     const QString percorso = cartella.filePath(QStringLiteral("prova.vlt"));
     QFile f(percorso);

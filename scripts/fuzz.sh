@@ -39,6 +39,15 @@ CC=clang CXX=clang++ cmake -S . -B "$BUILD" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 cmake --build "$BUILD" -j"$(nproc)" --target "${TARGETS[@]}"
 
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+# The targets that write files do it in a temporary folder, in memory where
+# the system offers it; it goes away with the script, whatever the targets did.
+if [ -d /dev/shm ] && [ -w /dev/shm ]; then
+  TMPDIR=$(mktemp -d /dev/shm/velto-fuzz.XXXXXX)
+else
+  TMPDIR=$(mktemp -d)
+fi
+export TMPDIR
+trap 'rm -rf "$TMPDIR"' EXIT
 FINDINGS=$BUILD/findings
 mkdir -p "$FINDINGS"
 summary=()
