@@ -15,6 +15,18 @@ const QList<QCommandLineOption> &Opzioni() {
         {"porta", "Usa DISPOSITIVO (es. /dev/ttyUSB0) per la porta di Seriale318.con.",
          "DISPOSITIVO"},
         {"cartella-utente", "Lavora in ~/Velto318, creata al primo avvio (avvio dal menu)."},
+        {"invia", "Invia FILE.vlt alla centrale e verifica ogni testo, senza finestre.",
+         "FILE.vlt"},
+        {"leggi", "Legge i testi 000-192 dalla centrale e li salva in FILE.vlt, senza finestre.",
+         "FILE.vlt"},
+        {"stato", "Legge una volta stato, ingressi attivi e ultimo tasto della centrale, "
+                  "li stampa ed esce (senza finestre)."},
+        {"traccia", "Aggiunge a FILE una riga per ogni scambio sulla linea seriale.", "FILE"},
+        {"id",
+         "Identificativo della centrale per questa volta (es. &45) invece di quello "
+         "di Seriale318.con.",
+         "&NN"},
+        {"rs485", "Linea RS485 (con eco) per questa volta, invece di Seriale318.con."},
     };
     return opzioni;
 }
@@ -83,6 +95,28 @@ RigaDiComando Errore(const QString &testo) {
     return r;
 }
 
+// The options of the jobs without windows: one job at a time; --id and
+// --rs485 only with a job, --id as & and two digits.
+QString ErroreLavoro(const RigaDiComando &r) {
+    const QStringList lavori = {"invia", "leggi", "stato"};
+    qsizetype quanti = 0;
+    for (const QString &l : lavori)
+        quanti += r.ha(l);
+    if (quanti > 1)
+        return QStringLiteral("una sola operazione alla volta tra --invia, --leggi e --stato.");
+    for (const char *o : {"id", "rs485"})
+        if (quanti == 0 && r.ha(QLatin1String(o)))
+            return QStringLiteral("--%1 vale solo con --invia, --leggi o --stato.")
+                .arg(QLatin1String(o));
+    const QString id = r.valore(QStringLiteral("id"));
+    const auto cifra = [](QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); };
+    if (r.ha(QStringLiteral("id")) &&
+        (id.size() != 3 || id[0] != QLatin1Char('&') || !cifra(id[1]) || !cifra(id[2])))
+        return QStringLiteral("identificativo \"%1\" non valido: & e due cifre, es. --id '&45'.")
+            .arg(id);
+    return QString();
+}
+
 } // namespace
 
 QStringList ArgomentiDi(int argc, char *argv[]) {
@@ -135,6 +169,8 @@ RigaDiComando LeggiRigaDiComando(const QStringList &argomenti) {
     } else if (r.ha(QStringLiteral("version"))) {
         r.esci = true;
         r.uscita = QStringLiteral("velto318 " VELTO_VERSIONE "\n");
+    } else if (const QString errore = ErroreLavoro(r); !errore.isEmpty()) {
+        return Errore(errore);
     }
     return r;
 }

@@ -2,9 +2,11 @@
 #include "CicloPrincipale.h"
 #include "FormPrincipaleTest.h"
 #include "FormSeriale.h"
+#include "Lavori.h"
 #include "PorteSeriali.h"
 #include "RigaDiComando.h"
 #include "Segnali.h"
+#include "Traccia.h"
 
 #include <QApplication>
 #include <QDir>
@@ -46,6 +48,16 @@ int main(int argc, char *argv[]) {
     const QString dispositivo = riga.ha(QStringLiteral("porta"))
                                     ? DispositivoDaOpzione(riga.valore(QStringLiteral("porta")))
                                     : QString();
+    // The jobs of the command line create no window and need no display.
+    if (LavoroSenzaFinestre(riga)) {
+        QCoreApplication app(argc, argv);
+        return EseguiLavoro(riga, dispositivo);
+    }
+    if (riga.ha(QStringLiteral("traccia"))) {
+        const QString errore = Traccia::Apri(riga.valore(QStringLiteral("traccia")));
+        if (!errore.isEmpty())
+            std::fputs(qPrintable(QStringLiteral("velto318: %1\n").arg(errore)), stderr);
+    }
 
     QApplication app(argc, argv);
     ImpostaSostituzioniFont();

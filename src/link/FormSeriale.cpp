@@ -2,6 +2,7 @@
 
 #include "Attendi.h"
 #include "PorteSeriali.h"
+#include "Traccia.h"
 #include "Variabili.h"
 
 using namespace Variabili;
@@ -72,6 +73,7 @@ void FormSeriale::nessunaRisposta() {
 
 void FormSeriale::InviaAllaSeriale() {
     if (!linkDisponibile()) {
+        Traccia::NonInviato(Traccia::Tentativo::Primo, Comando);
         nessunaRisposta();
         return;
     }
@@ -80,21 +82,24 @@ void FormSeriale::InviaAllaSeriale() {
         eco = Comando.size();
         LunghezzaRisposta = qint16(LunghezzaRisposta + eco);
     }
-    tentativo(eco);
+    tentativo(eco, Traccia::Tentativo::Primo);
     if (ErroreSeriale && !ChiusuraRichiesta) {
         if (!linkDisponibile()) {
+            Traccia::NonInviato(Traccia::Tentativo::Ripetizione, Comando);
             nessunaRisposta();
             return;
         }
-        tentativo(eco);
+        tentativo(eco, Traccia::Tentativo::Ripetizione);
     }
 }
 
-void FormSeriale::tentativo(int lunghezzaEco) {
+void FormSeriale::tentativo(int lunghezzaEco, Traccia::Tentativo quale) {
     AspettaSerialeLibera();
     MSComm1.setOutput(Comando);
+    Traccia::Inviato();
     MSComm1.setRThreshold(LunghezzaRisposta);
     AspettaRisposta();
+    Traccia::Scambio(quale, Comando, !ErroreSeriale);
     if (Modo485 && Risposta != MarcatoreNessunaRisposta) Risposta = Risposta.mid(lunghezzaEco);
 }
 
@@ -133,6 +138,7 @@ void FormSeriale::AspettaRisposta() {
 void FormSeriale::MSComm1_OnComm() {
     if (MSComm1.CommEvent() == MSComm::comEvReceive) {
         Risposta = MSComm1.Input();
+        Traccia::Ricevuta(Risposta);
         SerialeOccupata = false;
     }
 }

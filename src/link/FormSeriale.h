@@ -5,6 +5,7 @@
 // InviaAllaSeriale, and read Risposta and ErroreSeriale.
 
 #include "MSComm.h"
+#include "Traccia.h"
 
 #include <QObject>
 
@@ -39,7 +40,7 @@ class FormSeriale : public QObject {
   private:
     explicit FormSeriale(QObject *parent = nullptr);
     bool linkDisponibile();
-    void tentativo(int lunghezzaEco);
+    void tentativo(int lunghezzaEco, Traccia::Tentativo quale);
     void nessunaRisposta();
 
     bool voluta_ = false; // ApriSeriale called and ChiudiSeriale not yet

@@ -54,5 +54,8 @@ class FormScriveMessaggi : public QDialog {
     void ProgrammaTesti();
     QList<QWidget *> comandiOperatore() const;
     void avanzamento(const QString &fase, int fatti, int totale);
+    // The jobs of Operazioni shown here: status lines, progress bar,
+    // acknowledge button (VistaFinestra.h).
+    struct Vista;
     int operazioni_ = 0;
 };

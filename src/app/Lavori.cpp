@@ -1,0 +1,291 @@
+#include "Lavori.h"
+
+#include "Attendi.h"
+#include "Comandi.h"
+#include "Configurazione.h"
+#include "FormSeriale.h"
+#include "FormatoMessaggi.h"
+#include "Operazioni.h"
+#include "RigaDiComando.h"
+#include "Traccia.h"
+#include "Variabili.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <cstdio>
+
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
+
+using namespace Variabili;
+
+namespace {
+
+void Stampa(std::FILE *dove, const QString &testo) {
+    std::fputs(testo.toLocal8Bit().constData(), dove);
+    std::fflush(dove);
+}
+
+// A usage, file or port problem: one message on the standard error.
+int Problema(const QString &testo) {
+    Stampa(stderr, QStringLiteral("velto318: ") + testo + QLatin1Char('\n'));
+    return UscitaProblema;
+}
+
+bool portaForzata = false; // --porta names the device
+
+// The port as the operator knows it: COMn and the device it leads to, or the
+// device given with --porta.
+QString NomePorta() {
+    const QString dispositivo = FormSeriale::Istanza().MSComm1.Dispositivo();
+    if (portaForzata) return dispositivo;
+    const QString com = QStringLiteral("COM") + NumeroPorta;
+    return dispositivo.isEmpty() ? com : QStringLiteral("%1 (%2)").arg(com, dispositivo);
+}
+
+// A text of the panel as the operator reads it, control characters shown.
+QString Citato(const QString &testo) {
+    return QLatin1Char('"') + Traccia::Visibile(testo) + QLatin1Char('"');
+}
+
+// Progress on the standard error: a bar rewritten in place on a terminal, a
+// line per phase otherwise. The status lines are the window's: not shown.
+class Progresso : public Operazioni::Osservatore {
+  public:
+    Progresso() {
+#ifdef Q_OS_UNIX
+        terminale_ = ::isatty(fileno(stderr)) == 1;
+#endif
+    }
+    ~Progresso() override {
+        Chiudi();
+    }
+    void Riga1(const QString &) override {}
+    void Riga2(const QString &) override {}
+    void Conferma() override {}
+    void Avanzamento(const QString &fase, int fatti, int totale) override {
+        if (fase.isEmpty() || totale <= 0) return;
+        const bool nuova = fase != fase_;
+        fase_ = fase;
+        if (!terminale_) {
+            if (nuova) Stampa(stderr, QStringLiteral("%1 di %2 testi\n").arg(fase).arg(totale));
+            return;
+        }
+        if (nuova) Chiudi();
+        constexpr int Larghezza = 40;
+        const int pieni = int(qint64(fatti) * Larghezza / totale);
+        Stampa(stderr, QStringLiteral("\r%1 [%2%3] %4 di %5")
+                           .arg(fase.leftJustified(9), QString(pieni, QLatin1Char('#')),
+                                QString(Larghezza - pieni, QLatin1Char('-')))
+                           .arg(fatti)
+                           .arg(totale));
+        barra_ = true;
+    }
+    // Ends the bar's line, before a result or a message is printed.
+    void Chiudi() {
+        if (barra_) Stampa(stderr, QStringLiteral("\n"));
+        barra_ = false;
+    }
+
+  private:
+    bool terminale_ = false;
+    bool barra_ = false;
+    QString fase_;
+};
+
+// The link of the job: Seriale318.con of the current folder (its default
+// written where it is not valid, as the windows do), the overrides of the
+// run, the port opened. Returns the exit status of a problem, or -1.
+int PreparaLinea(const RigaDiComando &riga, const QString &dispositivo) {
+    const Configurazione c = LeggiConfigurazione(QDir::current().filePath(NomeFileConfigurazione));
+    if (!c.avviso.isEmpty()) Stampa(stderr, QStringLiteral("velto318: ") + c.avviso + '\n');
+    Modo485 = c.Modo485 || riga.ha(QStringLiteral("rs485"));
+    NumeroPorta = c.NumeroPorta;
+    Identificativo =
+        riga.ha(QStringLiteral("id")) ? riga.valore(QStringLiteral("id")) : c.Identificativo;
+    FormSeriale &seriale = FormSeriale::Istanza();
+    seriale.MSComm1.setCartellaPorte(QDir::currentPath());
+    seriale.MSComm1.setDispositivoForzato(dispositivo);
+    seriale.ApriSeriale();
+    if (!seriale.MSComm1.PortOpen()) return Problema(seriale.ErroreApertura());
+    return -1;
+}
+
+// One exchange; false, with the job's failure printed, when the panel did not answer.
+bool Scambio(const QString &comando, qint16 lunghezza) {
+    Comando = comando;
+    LunghezzaRisposta = lunghezza;
+    FormSeriale::Istanza().InviaAllaSeriale();
+    if (!ErroreSeriale) return true;
+    Stampa(stdout, QStringLiteral("Errore seriale. Controlla identificativo: la centrale %1 non "
+                                  "risponde a %2 sulla porta %3.\n")
+                       .arg(Identificativo, Traccia::Visibile(comando), NomePorta()));
+    return false;
+}
+
+int LavoroStato() {
+    if (!Scambio(Comandi::Stato(Identificativo), Comandi::LunghezzaStato)) return UscitaCentrale;
+    const QString stato = Comandi::SenzaTesta(Risposta, Comandi::TestaStato);
+    QList<int> attivi;
+    for (int g = 1; g <= 3; ++g) {
+        if (!Scambio(Comandi::Ingressi(Identificativo, g), Comandi::LunghezzaIngressi))
+            return UscitaCentrale;
+        const QString stati = Comandi::SenzaTesta(Risposta, Comandi::TestaRisposta);
+        for (int p = 1; p <= Comandi::IngressiNelGruppo(g) && p <= stati.size(); ++p)
+            if (Comandi::LeggiStatoIngresso(stati[p - 1]) == Comandi::StatoIngresso::Attivo)
+                attivi << Comandi::FinestraDiIngresso(g, p) + 1;
+    }
+    if (!Scambio(Comandi::Tasto(Identificativo), Comandi::LunghezzaTasto)) return UscitaCentrale;
+    const QString tasto = Comandi::SenzaTesta(Risposta, Comandi::TestaRisposta);
+    Stampa(stdout, TestoStato(stato, attivi, tasto));
+    return UscitaFatto;
+}
+
+// The send of "Invia file al VELTO": the file is read and checked before the
+// port is opened, so that a wrong file needs no panel to be told.
+int LavoroInvia(const RigaDiComando &riga, const QString &dispositivo) {
+    NomeFile = QFileInfo(riga.valore(QStringLiteral("invia"))).absoluteFilePath();
+    Progresso progresso;
+    QList<Programmazione::Voce> voci;
+    Operazioni::RisultatoInvio r = Operazioni::PreparaInvio(progresso, &voci);
+    if (r.esito == Operazioni::Esito::FileNonLeggibile)
+        return Problema(QStringLiteral("%1. Nulla è stato inviato.").arg(r.motivo));
+    if (r.esito == Operazioni::Esito::FileRifiutato)
+        return Problema(QStringLiteral("%1: %2. Nulla è stato inviato.").arg(NomeFile, r.motivo));
+    if (const int problema = PreparaLinea(riga, dispositivo); problema >= 0) return problema;
+
+    r = Operazioni::ScriviEVerifica(progresso, voci);
+    progresso.Chiudi();
+    const QString numero = r.voce.left(3), testo = r.voce.mid(3);
+    switch (r.esito) {
+    case Operazioni::Esito::Fatto:
+        Stampa(stdout, QStringLiteral("DATI UGUALI  TUTTO OK (%1 testi scritti e verificati)\n")
+                           .arg(r.scritti));
+        return UscitaFatto;
+    case Operazioni::Esito::ScritturaRifiutata:
+        Stampa(stdout,
+               r.muto
+                   ? QStringLiteral("Errore risposta: la centrale %1 non risponde alla scrittura "
+                                    "del testo %2 %3 sulla porta %4.\n")
+                         .arg(Identificativo, numero, Citato(testo), NomePorta())
+                   : QStringLiteral("Errore risposta: la centrale non ha accettato il testo %1 "
+                                    "%2 (risposta %3).\n")
+                         .arg(numero, Citato(testo), Citato(r.risposta)));
+        return UscitaCentrale;
+    case Operazioni::Esito::Diverso:
+        Stampa(stdout,
+               r.muto ? QStringLiteral("Errore Dati non scritti giusti. Testo %1: scritto %2, la "
+                                       "centrale %3 non risponde alla rilettura sulla porta %4.\n")
+                            .arg(numero, Citato(testo), Identificativo, NomePorta())
+                      : QStringLiteral("Errore Dati non scritti giusti. Testo %1: scritto %2, "
+                                       "riletto %3.\n")
+                            .arg(numero, Citato(testo), Citato(r.letto)));
+        return UscitaCentrale;
+    default:
+        return UscitaProblema; // the file was checked above
+    }
+}
+
+// The read-back of "Leggi Testi dal VELTO", saved as the save window would
+// with the proposed comment. A name the save window refuses, or a folder
+// that is not there, is told before anything is read.
+int LavoroLeggi(const RigaDiComando &riga, const QString &dispositivo) {
+    const QFileInfo file(riga.valore(QStringLiteral("leggi")));
+    const QString percorso = file.absoluteFilePath();
+    if (file.fileName().right(4).toLower() != QLatin1String(".vlt"))
+        return Problema(QStringLiteral("%1: il nome deve avere estensione .vlt.").arg(percorso));
+    for (const QChar c : file.fileName())
+        if (c.unicode() < 32 || c.unicode() == 127)
+            return Problema(QStringLiteral("%1: il nome non può contenere caratteri di controllo.")
+                                .arg(Traccia::Visibile(percorso)));
+    if (!file.absoluteDir().exists())
+        return Problema(
+            QStringLiteral("%1: la cartella %2 non esiste.").arg(percorso, file.absolutePath()));
+    if (file.isDir()) return Problema(QStringLiteral("%1 è una cartella.").arg(percorso));
+    if (const int problema = PreparaLinea(riga, dispositivo); problema >= 0) return problema;
+
+    Progresso progresso;
+    const Operazioni::RisultatoLettura r = Operazioni::LeggiTesti(progresso);
+    progresso.Chiudi();
+    if (!r.completa) {
+        NumeroTesto = qint16(r.numero);
+        TreCifre();
+        Stampa(stdout, QStringLiteral("Errore seriale. Controlla identificativo: la centrale %1 "
+                                      "non risponde alla lettura del testo %2 sulla porta %3. "
+                                      "Nessun file scritto.\n")
+                           .arg(Identificativo, NumeroTre, NomePorta()));
+        return UscitaCentrale;
+    }
+    QString errore;
+    if (!FormatoMessaggi::SalvaFile(percorso,
+                                    FormatoMessaggi::ContenutoFile(
+                                        FormatoMessaggi::SenzaACapo(CommentoProposto), CorpoFile),
+                                    &errore))
+        return Problema(QStringLiteral("File non salvato: %1.").arg(errore));
+    NomeFile = percorso;
+    Stampa(stdout, QStringLiteral("letti tutti: %1 testi salvati in %2\n")
+                       .arg(CorpoFile.count(QLatin1String("\r\n")))
+                       .arg(percorso));
+    return UscitaFatto;
+}
+
+} // namespace
+
+bool LavoroSenzaFinestre(const RigaDiComando &riga) {
+    return riga.ha(QStringLiteral("invia")) || riga.ha(QStringLiteral("leggi")) ||
+           riga.ha(QStringLiteral("stato"));
+}
+
+int EseguiLavoro(const RigaDiComando &rigaData, const QString &dispositivo) {
+    // Files are named from the folder the command was given in.
+    RigaDiComando riga = rigaData;
+    for (const QString &nome : {QStringLiteral("invia"), QStringLiteral("leggi")})
+        if (riga.ha(nome)) riga.opzioni[nome] = QFileInfo(riga.valore(nome)).absoluteFilePath();
+    if (riga.ha(QStringLiteral("traccia"))) {
+        const QString errore = Traccia::Apri(riga.valore(QStringLiteral("traccia")));
+        if (!errore.isEmpty()) Stampa(stderr, QStringLiteral("velto318: ") + errore + '\n');
+    }
+    if (riga.ha(QStringLiteral("cartella-utente"))) {
+        const QString errore = EntraInCartella(CartellaUtente(QDir::homePath()));
+        if (!errore.isEmpty()) return Problema(errore);
+    }
+    portaForzata = !dispositivo.isEmpty();
+    int esito;
+    if (riga.ha(QStringLiteral("invia"))) {
+        esito = LavoroInvia(riga, dispositivo);
+    } else if (riga.ha(QStringLiteral("leggi"))) {
+        esito = LavoroLeggi(riga, dispositivo);
+    } else {
+        esito = PreparaLinea(riga, dispositivo);
+        if (esito < 0) esito = LavoroStato();
+    }
+    FormSeriale::Scarica();
+    Traccia::Chiudi();
+    return esito;
+}
+
+QString TestoStato(const QString &stato, const QList<int> &attivi, const QString &tasto) {
+    QString testo = QStringLiteral("Stato: ");
+    if (stato == QLatin1String("R"))
+        testo += QStringLiteral("a riposo");
+    else if (stato == QLatin1String("I"))
+        testo += QStringLiteral("in programmazione");
+    else
+        testo += QStringLiteral("non a riposo (\"%1\")").arg(Traccia::Visibile(stato));
+    QStringList numeri;
+    for (int n : attivi)
+        numeri << QString::number(n);
+    testo += QStringLiteral("\nIngressi attivi: ") +
+             (numeri.isEmpty() ? QStringLiteral("nessuno") : numeri.join(QStringLiteral(", ")));
+    testo += QStringLiteral("\nUltimo tasto: ");
+    const QChar codice = tasto.isEmpty() ? QChar() : tasto[0];
+    const auto etichetta = tasto.isEmpty() ? std::nullopt : Comandi::EtichettaTasto(codice);
+    if (!etichetta)
+        testo += QStringLiteral("sconosciuto (\"%1\")").arg(Traccia::Visibile(tasto.left(1)));
+    else if (codice == QLatin1Char('@'))
+        testo += QStringLiteral("nessuno");
+    else
+        testo += etichetta->trimmed();
+    return testo + QLatin1Char('\n');
+}

@@ -1,0 +1,27 @@
+#pragma once
+// The jobs run from the command line without any window (--stato, and the
+// trace they keep): on a QCoreApplication, with the link settings of
+// Seriale318.con in the current folder, overridden for the run by --porta,
+// --id and --rs485. Results go to the standard output, problems to the
+// standard error.
+
+#include <QList>
+#include <QString>
+
+struct RigaDiComando;
+
+// Exit status of a job.
+constexpr int UscitaFatto = 0;    // done (and verified)
+constexpr int UscitaCentrale = 1; // the panel refused, did not answer or did not verify
+constexpr int UscitaProblema = 2; // usage, file or port problem
+
+// True when the command line asks for a job without windows.
+bool LavoroSenzaFinestre(const RigaDiComando &riga);
+
+// Runs that job and returns its exit status. `dispositivo` is the device of
+// --porta, already resolved (empty: the port of Seriale318.con).
+int EseguiLavoro(const RigaDiComando &riga, const QString &dispositivo);
+
+// What --stato prints, from the replies without their headers: the status
+// part, the numbers of the active inputs (1 to 46), the key part.
+QString TestoStato(const QString &stato, const QList<int> &attivi, const QString &tasto);

@@ -1,0 +1,127 @@
+#include "Traccia.h"
+
+#include <QDateTime>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <cstdio>
+#include <memory>
+
+namespace Traccia {
+
+namespace {
+
+// The sink: the open file, the clock of the run, the reply of the attempt.
+struct Pozzo {
+    QFile file;
+    QElapsedTimer orologio;
+    double inviato = 0;
+    QString ricevuta;
+};
+std::unique_ptr<Pozzo> pozzo;
+
+const char *const NomiControllo[32] = {"NUL", "SOH", "STX", "ETX", "EOT", "ENQ", "ACK", "BEL",
+                                       "BS",  "TAB", "LF",  "VT",  "FF",  "CR",  "SO",  "SI",
+                                       "DLE", "DC1", "DC2", "DC3", "DC4", "NAK", "SYN", "ETB",
+                                       "CAN", "EM",  "SUB", "ESC", "FS",  "GS",  "RS",  "US"};
+
+double Adesso() {
+    return double(pozzo->orologio.nsecsElapsed()) / 1e6;
+}
+
+// A line that cannot be written ends the trace, with one message: the run
+// itself goes on.
+void Aggiungi(const QString &riga) {
+    const QByteArray byte = (riga + QLatin1Char('\n')).toUtf8();
+    if (pozzo->file.write(byte) == byte.size()) return;
+    std::fprintf(stderr,
+                 "velto318: impossibile scrivere la traccia %s (%s): la traccia si "
+                 "ferma qui, il lavoro prosegue.\n",
+                 qPrintable(QFileInfo(pozzo->file).absoluteFilePath()),
+                 qPrintable(pozzo->file.errorString()));
+    pozzo.reset();
+}
+
+} // namespace
+
+QString Visibile(const QString &testo) {
+    QString v;
+    v.reserve(testo.size());
+    for (const QChar c : testo) {
+        const char16_t u = c.unicode();
+        if (u < 32)
+            v += QLatin1Char('<') + QLatin1String(NomiControllo[u]) + QLatin1Char('>');
+        else if (u == 127)
+            v += QLatin1String("<DEL>");
+        else if (u > 127)
+            v += QStringLiteral("<x%1>").arg(uint(u), 2, 16, QLatin1Char('0')).toUpper();
+        else
+            v += c;
+    }
+    return v;
+}
+
+QString Riga(double millisecondi, Tentativo tentativo, const QString &comando, bool risposto,
+             const QString &risposta) {
+    return QString::number(millisecondi, 'f', 1) + QLatin1Char('\t') +
+           (tentativo == Tentativo::Primo ? QLatin1String("primo") : QLatin1String("ripetizione")) +
+           QLatin1Char('\t') + Visibile(comando) + QLatin1Char('\t') +
+           (risposto ? Visibile(risposta) : QStringLiteral("nessuna risposta"));
+}
+
+QString Intestazione(const QString &oraInizio) {
+    return QStringLiteral("# Velto318, traccia della linea avviata il %1 (ora locale). "
+                          "Colonne: ms dall'avvio, tentativo, comando, risposta.")
+        .arg(oraInizio);
+}
+
+QString Apri(const QString &percorso) {
+    Chiudi();
+    auto nuovo = std::make_unique<Pozzo>();
+    nuovo->file.setFileName(percorso);
+    const QFileInfo voce(percorso);
+    if (voce.isDir() ||
+        !nuovo->file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered)) {
+        const QString motivo =
+            voce.isDir() ? QStringLiteral("è una cartella") : nuovo->file.errorString();
+        return QStringLiteral("Impossibile aprire il file di traccia %1 (%2): si prosegue "
+                              "senza traccia.")
+            .arg(voce.absoluteFilePath(), motivo);
+    }
+    pozzo = std::move(nuovo);
+    pozzo->orologio.start();
+    Aggiungi(Intestazione(
+        QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz"))));
+    return QString();
+}
+
+void Chiudi() {
+    pozzo.reset();
+}
+
+bool Attiva() {
+    return pozzo != nullptr;
+}
+
+void Inviato() {
+    if (!pozzo) return;
+    pozzo->inviato = Adesso();
+    pozzo->ricevuta.clear();
+}
+
+void Ricevuta(const QString &risposta) {
+    if (pozzo) pozzo->ricevuta = risposta;
+}
+
+void Scambio(Tentativo tentativo, const QString &comando, bool risposto) {
+    if (!pozzo) return;
+    Aggiungi(Riga(pozzo->inviato, tentativo, comando, risposto, pozzo->ricevuta));
+}
+
+void NonInviato(Tentativo tentativo, const QString &comando) {
+    if (!pozzo) return;
+    Aggiungi(Riga(Adesso(), tentativo, comando, true, QString()) +
+             QStringLiteral("porta non aperta: comando non inviato"));
+}
+
+} // namespace Traccia

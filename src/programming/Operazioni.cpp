@@ -1,0 +1,128 @@
+#include "Operazioni.h"
+
+#include "Attendi.h"
+#include "Comandi.h"
+#include "FormSeriale.h"
+#include "FormatoMessaggi.h"
+#include "Variabili.h"
+
+using namespace Variabili;
+
+namespace Operazioni {
+
+RisultatoInvio PreparaInvio(Osservatore &o, QList<Programmazione::Voce> *voci) {
+    RisultatoInvio r;
+    QString errore;
+    bool troppoGrande = false;
+    const auto scansione = FormatoMessaggi::LeggiMessaggi(NomeFile, &errore, &troppoGrande);
+    if (!scansione) {
+        o.Riga1(troppoGrande ? QStringLiteral("File troppo grande: nulla è stato inviato")
+                             : QStringLiteral("File non leggibile: nulla è stato inviato"));
+        o.Riga2(errore);
+        r.esito = Esito::FileNonLeggibile;
+        r.motivo = errore;
+        return r;
+    }
+    *voci = Programmazione::VociDaInviare(*scansione);
+    // What the panel cannot hold is refused before the first write.
+    const QString rifiuto = Programmazione::RifiutoInvio(*voci);
+    if (!rifiuto.isEmpty()) {
+        o.Riga1(rifiuto);
+        o.Riga2(QStringLiteral("Nulla è stato inviato al VELTO"));
+        r.esito = Esito::FileRifiutato;
+        r.motivo = rifiuto;
+    }
+    return r;
+}
+
+RisultatoInvio ScriviEVerifica(Osservatore &o, const QList<Programmazione::Voce> &voci) {
+    RisultatoInvio r;
+    // Phase 1: every accepted line is written as it comes.
+    int conteggio = 0;
+    for (const Programmazione::Voce &v : voci) {
+        o.Avanzamento(QStringLiteral("Scrittura"), conteggio, int(voci.size()));
+        const QString &voce = v.voce;
+        Testi[conteggio++] = voce;
+        o.Riga1(voce);
+        Comando = Comandi::ScriviTesto(Identificativo, voce);
+        LunghezzaRisposta = Comandi::LunghezzaScriviTesto;
+        FormSeriale::Istanza().InviaAllaSeriale();
+        if (!Comandi::ScritturaAccettata(Risposta)) {
+            o.Riga1(Risposta);
+            MessaggioErrore = QStringLiteral(" Errore risposta ");
+            r = {Esito::ScritturaRifiutata, {}, voce, Risposta, {}, ErroreSeriale, conteggio - 1};
+            o.Conferma();
+            return r;
+        }
+    }
+    r.scritti = conteggio;
+
+    // Phase 2: every text written is read back and compared.
+    for (int k = 0; k < conteggio; ++k) {
+        o.Avanzamento(QStringLiteral("Verifica"), k, conteggio);
+        const QString numero = Testi[k].left(3);
+        o.Riga1(QStringLiteral("0R") + numero);
+        Comando = Comandi::LeggiTesto(Identificativo, numero);
+        LunghezzaRisposta = Comandi::LunghezzaLeggiTesto;
+        FormSeriale::Istanza().InviaAllaSeriale();
+        // A reply shorter than its header gives an empty text: never a match.
+        const QString letto = Programmazione::TestoRisposta(Risposta);
+        const QString atteso = Testi[k].mid(3);
+        o.Riga1(atteso);
+        o.Riga2(letto);
+        if (letto != atteso) {
+            MessaggioErrore = QStringLiteral("Errore Dati non scritti giusti.");
+            r = {Esito::Diverso, {}, Testi[k], Risposta, letto, ErroreSeriale, conteggio};
+            o.Conferma();
+            return r;
+        }
+    }
+    o.Avanzamento(QStringLiteral("Verifica"), conteggio, conteggio);
+    o.Riga2(QStringLiteral("DATI UGUALI  TUTTO OK "));
+    return r;
+}
+
+RisultatoInvio ProgrammaTesti(Osservatore &o) {
+    o.Avanzamento(QString(), 0, 0); // nothing of an earlier job stays on the bar
+    o.Riga2(QStringLiteral("Programmo scritte"));
+    QList<Programmazione::Voce> voci;
+    const RisultatoInvio r = PreparaInvio(o, &voci);
+    if (r.esito != Esito::Fatto) return r;
+    return ScriviEVerifica(o, voci);
+}
+
+RisultatoLettura LeggiTesti(Osservatore &o) {
+    RisultatoLettura r;
+    CorpoFile.clear();
+    for (int n = 0; n <= UltimoTestoLetto; ++n) {
+        o.Avanzamento(QStringLiteral("Lettura"), n, UltimoTestoLetto + 1);
+        NumeroTesto = qint16(n);
+        TreCifre();
+        o.Riga1(QStringLiteral("0R") + NumeroTre);
+        Comando = Comandi::LeggiTesto(Identificativo, NumeroTre);
+        LunghezzaRisposta = Comandi::LunghezzaLeggiTesto;
+        FormSeriale::Istanza().InviaAllaSeriale();
+        // A reply shorter than its header is as good as none.
+        if (Risposta == MarcatoreNessunaRisposta || Risposta.size() < Comandi::TestaRisposta) {
+            o.Riga2(QStringLiteral("Errore seriale. Controlla identificativo"));
+            MessaggioErrore = QStringLiteral("Errore seriale");
+            r.numero = n;
+            o.Conferma();
+            return r;
+        }
+        // Bytes after the reply's CR, or a CR or LF inside the text, never
+        // split a line of the file.
+        Testi[n] = Programmazione::TestoLetto(Risposta);
+        if (FormatoMessaggi::NumeroNelCorpo(n)) {
+            o.Riga2(Testi[n]);
+            CorpoFile += FormatoMessaggi::RigaLettura(NumeroTre, Testi[n]);
+        }
+    }
+    o.Avanzamento(QStringLiteral("Lettura"), UltimoTestoLetto + 1, UltimoTestoLetto + 1);
+    o.Riga2(QStringLiteral("letti tutti"));
+    CommentoProposto = QStringLiteral("Letti dal Velto via seriale");
+    r.completa = true;
+    return r;
+}
+
+} // namespace Operazioni

@@ -1,0 +1,66 @@
+#pragma once
+// The programming jobs without their window: sending and verifying a message
+// file, and reading all texts back. They report their two status lines, their
+// progress and a failure to be acknowledged through an Osservatore; the
+// programming window and the command line both drive them, so the two always
+// run the same job. Plain code: no widget, Qt Core and the link only.
+
+#include "Programmazione.h"
+
+#include <QList>
+#include <QString>
+
+namespace Operazioni {
+
+// What a job shows while it runs.
+class Osservatore {
+  public:
+    virtual ~Osservatore() = default;
+    virtual void Riga1(const QString &testo) = 0; // first status line
+    virtual void Riga2(const QString &testo) = 0; // second status line
+    // Phase and count done; an empty job (totale 0) shows no progress.
+    virtual void Avanzamento(const QString &fase, int fatti, int totale) = 0;
+    // A failure that stops the job: MessaggioErrore holds its text.
+    virtual void Conferma() = 0;
+};
+
+// How a send ended.
+enum class Esito {
+    Fatto,              // every text written and read back equal ("DATI UGUALI  TUTTO OK ")
+    FileNonLeggibile,   // nothing sent: the file could not be read, or is too large
+    FileRifiutato,      // nothing sent: nothing to send, too many texts, a character refused
+    ScritturaRifiutata, // a write not accepted (or not answered)
+    Diverso,            // a text read back different (or not answered)
+};
+
+struct RisultatoInvio {
+    Esito esito = Esito::Fatto;
+    QString motivo;    // FileNonLeggibile, FileRifiutato: why, in Italian
+    QString voce;      // the 19-character entry (number and text) that failed
+    QString risposta;  // the reply as the job took it
+    QString letto;     // Diverso: the text read back
+    bool muto = false; // the failing exchange got no reply at all
+    int scritti = 0;   // texts written
+};
+
+// The entries of the file NomeFile, read and checked before anything is
+// written. On failure the status lines say why and the result tells it.
+RisultatoInvio PreparaInvio(Osservatore &o, QList<Programmazione::Voce> *voci);
+// Writes every entry as it comes, then reads each back and compares it.
+RisultatoInvio ScriviEVerifica(Osservatore &o, const QList<Programmazione::Voce> &voci);
+// The whole send of NomeFile: "Programmo scritte", PreparaInvio, ScriviEVerifica.
+RisultatoInvio ProgrammaTesti(Osservatore &o);
+
+struct RisultatoLettura {
+    bool completa = false;
+    int numero = -1; // the number that got no reply
+};
+
+// Reads texts 000 to 192 into Testi and the body of a message file into
+// CorpoFile; a complete read shows "letti tutti" and sets CommentoProposto.
+// The first unanswered number stops it, after the acknowledgement.
+RisultatoLettura LeggiTesti(Osservatore &o);
+
+constexpr int UltimoTestoLetto = 192;
+
+} // namespace Operazioni

@@ -1,0 +1,314 @@
+// The jobs of the command line (--invia, --leggi, --stato) and the trace of
+// the line, run by the real executable without any display against the
+// simulator on COM1 of the case's folder.
+#include "Aspetto.h"
+#include "Azioni.h"
+#include "Banco.h"
+#include "FormSalvaFile.h"
+#include "FormScriveMessaggi.h"
+#include "FormSeriale.h"
+#include "Variabili.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTest>
+
+namespace {
+
+struct Uscita {
+    int codice = -1;
+    QString uscita, errore;
+};
+
+QString Eseguibile() {
+    // The tool is built beside the tests: build/tests and build/src/app.
+    return QDir(QCoreApplication::applicationDirPath()).filePath("../src/app/velto318");
+}
+
+QProcessEnvironment SenzaDisplay() {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char *v : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        env.remove(v);
+    return env;
+}
+
+// Runs the tool in `cartella` with no display at all: a job that tried to
+// create a widget could not start.
+Uscita Esegui(const QString &cartella, const QStringList &argomenti) {
+    QProcess p;
+    p.setProcessEnvironment(SenzaDisplay());
+    p.setWorkingDirectory(cartella);
+    p.start(Eseguibile(), argomenti);
+    if (!p.waitForFinished(120000)) p.kill();
+    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
+            QString::fromLocal8Bit(p.readAllStandardOutput()),
+            QString::fromLocal8Bit(p.readAllStandardError())};
+}
+
+QByteArray Leggi(const QString &percorso) {
+    QFile f(percorso);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void Scrivi(const QString &percorso, const QByteArray &dati) {
+    QFile f(percorso);
+    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(dati);
+}
+
+// A text of 16 characters for number n, different for every n.
+QString TestoDi(int n) {
+    return QString("Riga %1 xy").arg(n, 3, 10, QChar('0')).leftJustified(16);
+}
+
+// A message file with the texts of the given numbers.
+QByteArray FileDi(const QList<int> &numeri) {
+    QByteArray f = "Prova riga di comando\r\n";
+    for (int n : numeri)
+        f += QString("%1%2 nota\r\n").arg(n, 3, 10, QChar('0')).arg(TestoDi(n)).toLatin1();
+    return f + "end\r\n";
+}
+
+// The numbers a read-back keeps: 185 of them.
+QList<int> NumeriLetti() {
+    QList<int> n;
+    for (int i = 0; i <= 192; ++i)
+        if (i < 182 || i >= 190) n << i;
+    return n;
+}
+
+template <class T> T *Aperta() {
+    for (QWidget *w : QApplication::topLevelWidgets())
+        if (auto *t = qobject_cast<T *>(w); t && t->isVisible()) return t;
+    return nullptr;
+}
+
+} // namespace
+
+class TestRiga : public QObject {
+    Q_OBJECT
+    Banco banco;
+    QString cartellaIniziale;
+
+  private slots:
+    void initTestCase() {
+        ImpostaSostituzioniFont();
+        cartellaIniziale = QDir::currentPath();
+        QVERIFY2(QFile::exists(Eseguibile()), qPrintable(Eseguibile() + " non costruito"));
+    }
+    void init() { banco.inizio(); }
+    void cleanup() {
+        QDir::setCurrent(cartellaIniziale);
+        AnnullaAzioni();
+        banco.fine();
+    }
+
+    // 185 texts sent and verified: exit 0, the window's words, every text in
+    // the panel, one progress line per phase (stderr is not a terminal).
+    void invioDi185Testi() {
+        AVVIA(banco, {"--fast"}, false);
+        const QList<int> numeri = NumeriLetti();
+        Scrivi(banco.percorso("testi.vlt"), FileDi(numeri));
+        const Uscita u = Esegui(banco.cartella(), {"--invia", "testi.vlt"});
+        QCOMPARE(u.codice, 0);
+        QCOMPARE(u.uscita, QString("DATI UGUALI  TUTTO OK (185 testi scritti e verificati)\n"));
+        QCOMPARE(u.errore, QString("Scrittura di 185 testi\nVerifica di 185 testi\n"));
+        const QStringList testi = banco->testi();
+        for (int n : numeri)
+            QCOMPARE(testi.value(n), QString("%1%2").arg(n, 3, 10, QChar('0')).arg(TestoDi(n)));
+        QCOMPARE(Conta(banco->comandi(), "&450W018"), 185);
+        QCOMPARE(Conta(banco->comandi(), "&450R"), 185);
+    }
+
+    // A panel that refuses, changes or ignores a text: exit 1 and one result
+    // line naming the text, with both texts where it read one back.
+    void centraleCheRifiutaCambiaOTace_data() {
+        QTest::addColumn<QStringList>("simulatore");
+        QTest::addColumn<QString>("risultato");
+        QTest::newRow("scrittura rifiutata")
+            << QStringList{"--fast", "--refuse-writes"}
+            << QString("Errore risposta: la centrale non ha accettato il testo 000 \"%1\" "
+                       "(risposta \"&450WN\").\n")
+                   .arg(TestoDi(0));
+        QTest::newRow("testo cambiato")
+            << QStringList{"--fast", "--change", "002"}
+            << QString("Errore Dati non scritti giusti. Testo 002: scritto \"%1\", riletto "
+                       "\"%2\".\n")
+                   .arg(TestoDi(2), TestoDi(2).left(15) + "#");
+        QTest::newRow("centrale muta")
+            << QStringList{"--fast", "--silent"}
+            << QString("Errore risposta: la centrale &45 non risponde alla scrittura del "
+                       "testo 000 \"%1\" sulla porta COM1 (%2).\n")
+                   .arg(TestoDi(0));
+    }
+    void centraleCheRifiutaCambiaOTace() {
+        QFETCH(QStringList, simulatore);
+        QFETCH(QString, risultato);
+        AVVIA(banco, simulatore, false);
+        Scrivi(banco.percorso("testi.vlt"), FileDi({0, 1, 2, 3}));
+        const Uscita u = Esegui(banco.cartella(), {"--invia", "testi.vlt"});
+        QCOMPARE(u.codice, 1);
+        if (risultato.contains("%2"))
+            risultato = risultato.arg(QFileInfo(banco.percorso("COM1")).symLinkTarget());
+        QCOMPARE(u.uscita, risultato);
+    }
+
+    // Usage, file and port problems: exit 2, one message on stderr naming the
+    // file or the port and the reason, nothing on stdout, nothing sent.
+    void problemiDiUsoFileEPorta() {
+        AVVIA(banco, {"--fast"}, false);
+        const QString manca = banco.percorso("manca.vlt");
+        const QString nessuna = banco.percorso("nessun-adattatore");
+        Scrivi(banco.percorso("vuoto.vlt"), "solo il commento\r\nend\r\n");
+        const QList<QPair<QStringList, QStringList>> casi = {
+            {{"--invia", "manca.vlt"}, {manca, "Nulla è stato inviato"}},
+            {{"--invia", "vuoto.vlt"}, {"vuoto.vlt", "non contiene testi"}},
+            {{"--leggi", "letti.txt"}, {"letti.txt", ".vlt"}},
+            {{"--leggi", "no/letti.vlt"}, {"no/letti.vlt", "non esiste"}},
+            {{"--stato", "--porta", nessuna}, {nessuna, "non esiste"}},
+            {{"--stato", "--id", "45"}, {"identificativo \"45\" non valido"}},
+            {{"--invia", "a.vlt", "--stato"}, {"una sola operazione"}},
+        };
+        for (const auto &[argomenti, attesi] : casi) {
+            const Uscita u = Esegui(banco.cartella(), argomenti);
+            QCOMPARE(u.codice, 2);
+            QVERIFY(u.uscita.isEmpty());
+            QCOMPARE(u.errore.count("velto318: "), 1);
+            for (const QString &a : attesi)
+                QVERIFY2(u.errore.contains(a), qPrintable(u.errore));
+        }
+        QVERIFY(banco->comandi().isEmpty());
+        QVERIFY(!QFile::exists(banco.percorso("letti.txt")));
+    }
+
+    // --leggi writes the very bytes the window's read-back and save write;
+    // a read that fails writes nothing and leaves an old file as it was.
+    void letturaComeLaFinestra() {
+        AVVIA(banco, {"--fast"});
+        for (int n = 0; n <= 192; ++n)
+            banco->ordina(QString("text %1 %2").arg(n).arg(n % 7 ? TestoDi(n) : "corto"));
+        QDir::setCurrent(banco.cartella());
+        {
+            FormScriveMessaggi p;
+            p.Form_Load();
+            p.show();
+            Quando([] { return Aperta<FormSalvaFile>() != nullptr; },
+                   [] {
+                       FormSalvaFile *s = Aperta<FormSalvaFile>();
+                       s->Text1->setText("finestra.vlt");
+                       s->Command1->click();
+                   });
+            p.LeggiTesti->click();
+        }
+        FormSeriale::Scarica(); // the port is the tool's now
+        const QByteArray finestra = Leggi(banco.percorso("finestra.vlt"));
+        QCOMPARE(finestra.count("\r\n"), 188);
+
+        Uscita u = Esegui(banco.cartella(), {"--leggi", "riga.vlt"});
+        QCOMPARE(u.codice, 0);
+        QCOMPARE(u.uscita,
+                 QString("letti tutti: 185 testi salvati in %1\n").arg(banco.percorso("riga.vlt")));
+        QCOMPARE(Leggi(banco.percorso("riga.vlt")), finestra);
+
+        QCOMPARE(banco->ordina("silentafter 57"), QString("ok"));
+        u = Esegui(banco.cartella(), {"--leggi", "riga.vlt"});
+        QCOMPARE(u.codice, 1);
+        QVERIFY2(u.uscita.startsWith("Errore seriale. Controlla identificativo: la centrale &45 "
+                                     "non risponde alla lettura del testo 057"),
+                 qPrintable(u.uscita));
+        QVERIFY(u.uscita.endsWith("Nessun file scritto.\n"));
+        QCOMPARE(Leggi(banco.percorso("riga.vlt")), finestra);
+        QCOMPARE(QDir(banco.cartella()).entryList({"*.vlt*"}, QDir::Files),
+                 QStringList({"finestra.vlt", "riga.vlt"}));
+    }
+
+    // --stato prints the rest state, the active inputs and the last key; --id
+    // and --rs485 override Seriale318.con for the run and leave it unchanged.
+    void statoConIngressiAttivi() {
+        AVVIA(banco, {"--fast", "--rs485", "--id", "&07"}, false);
+        for (const char *o : {"input 1 C", "input 17 C", "input 46 C", "key A", "status X"})
+            QCOMPARE(banco->ordina(o), QString("ok"));
+        const QByteArray configurazione = "rs232;COM1;&45;\r\nEND\r\n";
+        Scrivi(banco.percorso("Seriale318.con"), configurazione);
+        Uscita u = Esegui(banco.cartella(), {"--stato", "--id", "&07", "--rs485"});
+        QCOMPARE(u.codice, 0);
+        QCOMPARE(u.uscita, QString("Stato: non a riposo (\"X\")\nIngressi attivi: 1, 17, 46\n"
+                                   "Ultimo tasto: #\n"));
+        QCOMPARE(banco->comandi(), QStringList({"&07SA", "&0701", "&0702", "&0703", "&0709"}));
+        QCOMPARE(Leggi(banco.percorso("Seriale318.con")), configurazione);
+
+        for (const QString &o :
+             {"inputs " + QString(46, '-'), QString("key @"), QString("status R")})
+            QCOMPARE(banco->ordina(o), QString("ok"));
+        u = Esegui(banco.cartella(), {"--stato", "--id", "&07", "--rs485"});
+        QCOMPARE(u.uscita, QString("Stato: a riposo\nIngressi attivi: nessuno\n"
+                                   "Ultimo tasto: nessuno\n"));
+        // The configured identifier gets no answer here.
+        u = Esegui(banco.cartella(), {"--stato", "--rs485"});
+        QCOMPARE(u.codice, 1);
+        QVERIFY2(u.uscita.startsWith("Errore seriale. Controlla identificativo: la centrale &45 "
+                                     "non risponde a &45SA<CR> sulla porta COM1"),
+                 qPrintable(u.uscita));
+    }
+
+    // The trace: the start line, then one line per attempt, the unanswered
+    // first attempt and its repeat included; from the windows as well. A
+    // trace that cannot be opened is said once and the job goes on.
+    void tracciaConUnaRipetizione() {
+        AVVIA(banco, {"--fast", "--drop-every", "3"}, false);
+        Uscita u = Esegui(banco.cartella(), {"--stato", "--traccia", "traccia.txt"});
+        QCOMPARE(u.codice, 0);
+        QVERIFY(u.errore.isEmpty());
+        QStringList righe =
+            QString::fromUtf8(Leggi(banco.percorso("traccia.txt"))).split('\n', Qt::SkipEmptyParts);
+        QVERIFY2(righe.value(0).startsWith("# Velto318, traccia della linea avviata il "),
+                 qPrintable(righe.value(0)));
+        const QRegularExpression riga(R"(^(\d+\.\d)\t(primo|ripetizione)\t([^\t]*)\t([^\t]*)$)");
+        QStringList attese;
+        double prima = -1;
+        for (const QString &r : righe.mid(1)) {
+            const auto m = riga.match(r);
+            QVERIFY2(m.hasMatch(), qPrintable(r));
+            QVERIFY(m.captured(1).toDouble() >= prima);
+            prima = m.captured(1).toDouble();
+            // The reply's CR may come after the reply was taken.
+            attese << m.captured(2) + ' ' + m.captured(3) + ' ' +
+                          m.captured(4).remove(QRegularExpression("<CR>$"));
+        }
+        QCOMPARE(
+            attese,
+            QStringList({"primo &45SA<CR> &45SAR", "primo &4501<CR> &450100----------------",
+                         "primo &4502<CR> nessuna risposta",
+                         "ripetizione &4502<CR> &450200----------------",
+                         "primo &4503<CR> &450300----------------",
+                         "primo &4509<CR> nessuna risposta", "ripetizione &4509<CR> &450900@00"}));
+
+        // A trace that cannot be opened stops nothing.
+        u = Esegui(banco.cartella(), {"--stato", "--traccia", "manca/traccia.txt"});
+        QCOMPARE(u.codice, 0);
+        QVERIFY2(u.errore.startsWith("velto318: Impossibile aprire il file di traccia " +
+                                     banco.percorso("manca/traccia.txt")),
+                 qPrintable(u.errore));
+        QCOMPARE(u.errore.count('\n'), 1);
+
+        // The windows keep the same trace, appended to the first run.
+        QProcess app;
+        app.setWorkingDirectory(banco.cartella());
+        app.start(Eseguibile(), {"-platform", "offscreen", "--traccia", "traccia.txt"});
+        QVERIFY(app.waitForStarted());
+        QTRY_VERIFY_WITH_TIMEOUT(Conta(banco->comandi(), "&450R") >= 3, 15000);
+        app.terminate();
+        QVERIFY(app.waitForFinished(5000));
+        righe = QString::fromUtf8(Leggi(banco.percorso("traccia.txt"))).split('\n');
+        QCOMPARE(righe.filter(QRegularExpression("^# Velto318")).size(), 2);
+        QVERIFY(!righe.filter(QRegularExpression(R"(\t&450R\d{3}<CR>\t&450R00)")).isEmpty());
+    }
+};
+
+QTEST_MAIN(TestRiga)
+#include "tst_riga.moc"
