@@ -66,6 +66,7 @@ class TestCiclo : public QObject {
                });
         Form_Load(f);
         QCOMPARE(QFile(banco.percorso("Seriale318.con")).size(), 22); // default written
+        QVERIFY2(!allApertura.isEmpty(), "the programming window never opened");
         QCOMPARE(allApertura.first(), QString("&45SA"));
         QCOMPARE(Conta(allApertura, "&450R"), 94);
         QCOMPARE(allApertura.mid(95), QStringList({"&45SA", "&4501", "&4502", "&4503", "&4509"}));
