@@ -1,6 +1,7 @@
 #include "Lavori.h"
 
 #include "Attendi.h"
+#include "Cerca.h"
 #include "Comandi.h"
 #include "Configurazione.h"
 #include "FormSeriale.h"
@@ -234,7 +235,7 @@ int LavoroLeggi(const RigaDiComando &riga, const QString &dispositivo) {
 
 bool LavoroSenzaFinestre(const RigaDiComando &riga) {
     return riga.ha(QStringLiteral("invia")) || riga.ha(QStringLiteral("leggi")) ||
-           riga.ha(QStringLiteral("stato"));
+           riga.ha(QStringLiteral("stato")) || riga.ha(QStringLiteral("cerca"));
 }
 
 int EseguiLavoro(const RigaDiComando &rigaData, const QString &dispositivo) {
@@ -258,7 +259,8 @@ int EseguiLavoro(const RigaDiComando &rigaData, const QString &dispositivo) {
         esito = LavoroLeggi(riga, dispositivo);
     } else {
         esito = PreparaLinea(riga, dispositivo);
-        if (esito < 0) esito = LavoroStato();
+        if (esito < 0)
+            esito = riga.ha(QStringLiteral("cerca")) ? LavoroCerca(NomePorta()) : LavoroStato();
     }
     FormSeriale::Scarica();
     Traccia::Chiudi();

@@ -93,6 +93,17 @@ void FormSeriale::InviaAllaSeriale() {
     }
 }
 
+void FormSeriale::InviaUnaVolta() {
+    if (!linkDisponibile()) {
+        Traccia::NonInviato(Traccia::Tentativo::Primo, Comando);
+        nessunaRisposta();
+        return;
+    }
+    const int eco = Modo485 ? int(Comando.size()) : 0;
+    LunghezzaRisposta = qint16(LunghezzaRisposta + eco);
+    tentativo(eco, Traccia::Tentativo::Primo);
+}
+
 void FormSeriale::tentativo(int lunghezzaEco, Traccia::Tentativo quale) {
     AspettaSerialeLibera();
     MSComm1.setOutput(Comando);

@@ -28,6 +28,9 @@ class FormSeriale : public QObject {
     // One exchange: free link, stale input discarded, send, wait up to 0.8 s,
     // one repeat when unanswered.
     void InviaAllaSeriale();
+    // The same exchange with one attempt only, no repeat: for probing
+    // identifiers, where silence is the common answer.
+    void InviaUnaVolta();
     void AspettaSerialeLibera();
     void AspettaRisposta();
     void MSComm1_OnComm();
