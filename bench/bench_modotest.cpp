@@ -6,6 +6,7 @@
 #include "Aspetto.h"
 #include "FormPrincipaleTest.h"
 #include "FormSeriale.h"
+#include "Risvegli.h"
 #include "Simulatore.h"
 #include "TempoCpu.h"
 #include "Variabili.h"
@@ -14,16 +15,8 @@
 #include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <cstdio>
-#include <sys/resource.h>
 
 using namespace Variabili;
-
-// Times this process went to sleep and woke up again.
-static long Risvegli() {
-    rusage r{};
-    getrusage(RUSAGE_SELF, &r);
-    return r.ru_nvcsw;
-}
 
 static void Misura(const char *nome, int cicli, FormPrincipaleTest &f) {
     QElapsedTimer t;

@@ -2,6 +2,7 @@
 // (9600 bit/s): time and CPU per exchange, and per test-mode cycle.
 #include "Comandi.h"
 #include "FormSeriale.h"
+#include "Risvegli.h"
 #include "Simulatore.h"
 #include "TempoCpu.h"
 #include "Variabili.h"
@@ -18,12 +19,14 @@ static void Misura(const char *nome, int volte, const std::function<void()> &pas
     QElapsedTimer t;
     t.start();
     const double cpu = TempoCpu();
+    const long risvegli = Risvegli();
     for (int i = 0; i < volte; ++i)
         passo();
     const double ms = t.nsecsElapsed() / 1e6 / volte;
     const double cpuMs = (TempoCpu() - cpu) * 1000 / volte;
-    std::printf("%-28s %8.2f ms  %7.3f ms CPU  (%4.1f %% of a core)%s\n", nome, ms, cpuMs,
-                100 * cpuMs / ms, ErroreSeriale ? "  LAST EXCHANGE FAILED" : "");
+    std::printf("%-28s %8.2f ms  %7.3f ms CPU  %5.1f wake-ups  (%4.1f %% of a core)%s\n", nome, ms,
+                cpuMs, double(Risvegli() - risvegli) / volte, 100 * cpuMs / ms,
+                ErroreSeriale ? "  LAST EXCHANGE FAILED" : "");
 }
 
 static void Scambia(const QString &comando, int lunghezza) {

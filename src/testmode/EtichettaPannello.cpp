@@ -12,15 +12,15 @@ bool Spazio(QChar c) {
 // Where a line that starts at inizio must end to hold as much as it can: the
 // blanks at its end take no room, a character wider than the line goes alone.
 int FineRiempita(const QString &testo, const QList<qreal> &ampiezze, qreal larghezza, int inizio) {
-    qreal usata = 0, blanchi = 0;
+    qreal usata = 0, bianchi = 0;
     int fine = inizio;
     while (fine < testo.size()) {
         if (Spazio(testo[fine])) {
-            blanchi += ampiezze[fine];
+            bianchi += ampiezze[fine];
         } else {
-            if (fine > inizio && usata + blanchi + ampiezze[fine] > larghezza) break;
-            usata += blanchi + ampiezze[fine];
-            blanchi = 0;
+            if (fine > inizio && usata + bianchi + ampiezze[fine] > larghezza) break;
+            usata += bianchi + ampiezze[fine];
+            bianchi = 0;
         }
         ++fine;
     }
