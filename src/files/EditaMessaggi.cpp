@@ -33,6 +33,7 @@ EditaMessaggi::EditaMessaggi(QWidget *parent) : QDialog(parent) {
 
     Label1 = new QLabel(QStringLiteral("Label1"), this);
     Posiziona(Label1, "Label1", PosLabel1);
+    Label1->setTextFormat(Qt::PlainText); // the file's path, as it is
     Label20 = new QLabel(QStringLiteral("Commento memorizzato nel file "), this);
     Posiziona(Label20, "Label20", PosLabel20);
     Text2 = new QLineEdit(QStringLiteral("Commento del file"), this);

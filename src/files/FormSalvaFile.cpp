@@ -80,6 +80,7 @@ FormSalvaFile::FormSalvaFile(QWidget *parent) : QDialog(parent) {
     Posiziona(Label3, "Label3", PosLabel3);
     Label2 = new QLabel(QStringLiteral("Label2"), this);
     Posiziona(Label2, "Label2", PosLabel2);
+    Label2->setTextFormat(Qt::PlainText); // the folder's path, as it is
     Text1 = new QLineEdit(QStringLiteral("File name"), this);
     Posiziona(Text1, "Text1", PosText1);
     Text1->setValidator(new ValidaNome(Text1));
@@ -102,6 +103,7 @@ FormSalvaFile::FormSalvaFile(QWidget *parent) : QDialog(parent) {
     LabelErrore = new QLabel(this);
     Posiziona(LabelErrore, "LabelErrore", PosLabelErrore);
     LabelErrore->setWordWrap(true);
+    LabelErrore->setTextFormat(Qt::PlainText); // the reason names the file
     LabelErrore->setStyleSheet(QStringLiteral("color: #C00000;"));
 
     QWidget::setTabOrder(Drive1, File1);

@@ -43,7 +43,7 @@ QPushButton *NuovoPulsante(QWidget *padre, const char *nome, const Twips &pos,
 }
 
 QLineEdit *NuovaRiga(QWidget *padre, const char *nome, const Twips &pos) {
-    auto *t = new QLineEdit(padre);
+    auto *t = new RigaDiStato(padre); // shows each text from its first character
     Posiziona(t, nome, pos);
     t->setFont(Carattere("MS Sans Serif", 13.5));
     return t;
