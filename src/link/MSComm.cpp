@@ -1,5 +1,7 @@
 #include "MSComm.h"
 
+#include "Risveglio.h"
+
 #include <QDir>
 #include <QFileInfo>
 
@@ -144,6 +146,8 @@ void MSComm::setPortOpen(bool aperta) {
 
 void MSComm::setRThreshold(int soglia) {
     soglia_ = soglia;
+    inAttesa_ = soglia_ > 0;
+    svegliaPerLaRisposta();
     // Characters already waiting raise the event too, but only from a pump.
     if (soglia_ > 0 && buffer_.size() >= soglia_)
         QMetaObject::invokeMethod(this, &MSComm::forseSegnala, Qt::QueuedConnection);
@@ -170,10 +174,23 @@ void MSComm::riceviDati() {
         c = char(c & 0x7F);
     buffer_.append(arrivati);
     if (buffer_.size() > MassimoInRicezione) buffer_.remove(0, buffer_.size() - MassimoInRicezione);
+    svegliaPerLaRisposta();
+}
+
+void MSComm::svegliaPerLaRisposta() {
+    if (!porta_aperta_.isOpen()) return;
+    // Once the threshold is reached, every character wakes us again, so that
+    // what trails a reply is taken (and discarded) as soon as it comes.
+    const int mancano = inAttesa_ ? soglia_ - int(buffer_.size()) : 1;
+    SvegliaDopo(porta_aperta_.handle(), mancano);
 }
 
 void MSComm::forseSegnala() {
     if (soglia_ > 0 && buffer_.size() >= soglia_) {
+        if (inAttesa_) {
+            inAttesa_ = false;
+            svegliaPerLaRisposta();
+        }
         evento_ = comEvReceive;
         emit OnComm();
     }

@@ -94,6 +94,8 @@ class MSComm : public QObject {
     void riceviDati();
     void erroreSeriale(QSerialPort::SerialPortError errore);
     void forseSegnala();
+    // The system wakes us once the characters the threshold still awaits are in.
+    void svegliaPerLaRisposta();
 
     QSerialPort porta_aperta_;
     QByteArray buffer_;
@@ -104,6 +106,7 @@ class MSComm : public QObject {
     QSerialPort::DataBits bit_dati_ = QSerialPort::Data8;
     QSerialPort::StopBits bit_stop_ = QSerialPort::OneStop;
     int soglia_ = 0;
+    bool inAttesa_ = false; // the threshold is set and not yet reached
     int evento_ = 0;
     QString cartella_;
     QString errore_;

@@ -1,0 +1,7 @@
+// Systems without terminal settings (Windows): the program wakes for every
+// character that arrives, as before.
+#include "Risveglio.h"
+
+bool SvegliaDopo(qintptr, int) {
+    return false;
+}
