@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Installs the Debian packages needed to build, test and run Velto318.
+# Installs the Debian packages needed to build, test and run Velto318, and
+# any further packages named as arguments (the other scripts' own needs).
 set -euo pipefail
 PACKAGES=(build-essential cmake qt6-base-dev qt6-serialport-dev libgl-dev
-          xvfb xauth imagemagick fonts-dejavu-core fonts-liberation2)
+          xvfb xauth imagemagick fonts-dejavu-core fonts-liberation2 "$@")
 missing=()
 for p in "${PACKAGES[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
