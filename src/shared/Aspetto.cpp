@@ -1,4 +1,4 @@
-#include "Aspetto.h"
+#include "shared/Aspetto.h"
 
 #include <QApplication>
 #include <QEvent>
@@ -67,9 +67,17 @@ QColor Sfondo(const QWidget *w) {
     return w->palette().color(QPalette::Window);
 }
 
-void Posiziona(QWidget *w, const char *nome, const Twips &t) {
-    w->setObjectName(QString::fromLatin1(nome));
+void Posiziona(QWidget *w, const QString &nome, const Twips &t) {
+    w->setObjectName(nome);
     w->setGeometry(DaTwips(t));
+}
+
+void ImpostaFinestra(QWidget *finestra, const QString &nome, const QString &titolo,
+                     const Twips &misura, int altezzaInPiu) {
+    finestra->setObjectName(nome);
+    finestra->setWindowTitle(titolo);
+    finestra->setFixedSize(DaTwips(misura).size() + QSize(0, altezzaInPiu));
+    finestra->setFont(Carattere("MS Sans Serif", 8.25)); // the windows' default font
 }
 
 void Pulsante::paintEvent(QPaintEvent *) {

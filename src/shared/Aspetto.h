@@ -1,15 +1,18 @@
 #pragma once
 // Look shared by all windows: positions given in twips (15 twips make one
 // pixel), the colours of the display and the fonts the windows were drawn for.
+// No operation here reads or writes a global.
 
 #include <QColor>
+#include <QFont>
 #include <QLineEdit>
 #include <QPixmap>
 #include <QPushButton>
 #include <QRect>
+#include <optional>
+#include <utility>
 
 class QWidget;
-class QFont;
 class QLabel;
 
 constexpr int TwipsPerPixel = 15;
@@ -56,7 +59,27 @@ QColor Sfondo(const QWidget *w);
 void SfondoSuggerimento(QWidget *casella);
 
 // Places a widget at its twips position and gives it its name.
-void Posiziona(QWidget *w, const char *nome, const Twips &t);
+void Posiziona(QWidget *w, const QString &nome, const Twips &t);
+
+// What every window does first: its name, its title, its fixed size (that of
+// its twips table, plus altezzaInPiu pixels for what this tool adds below the
+// window's own controls) and the font the windows were drawn with.
+void ImpostaFinestra(QWidget *finestra, const QString &nome, const QString &titolo,
+                     const Twips &misura, int altezzaInPiu = 0);
+
+// A control that keeps its window's font (see Controllo).
+constexpr std::nullopt_t FontDellaFinestra = std::nullopt;
+
+// A control of a window: a T made from `argomenti` with the window as its
+// parent, placed at its twips position under its name, in `font`.
+template <class T, class... Argomenti>
+T *Controllo(QWidget *finestra, const QString &nome, const Twips &pos,
+             const std::optional<QFont> &font, Argomenti &&...argomenti) {
+    auto *controllo = new T(std::forward<Argomenti>(argomenti)..., finestra);
+    Posiziona(controllo, nome, pos);
+    if (font) controllo->setFont(*font);
+    return controllo;
+}
 
 // A command button whose caption wraps onto more lines when it is wider than
 // the button, as the windows' long captions expect. A flat one is a plain

@@ -1,13 +1,12 @@
-#include "Attendi.h"
-#include "Variabili.h"
+#include "shared/Attendi.h"
+
+#include "shared/Variabili.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QTimer>
 #include <cmath>
-
-using namespace Variabili;
 
 double SecondiOrologio() {
     static QElapsedTimer orologio = [] {
@@ -48,13 +47,13 @@ void PompaEventiFino(const QDeadlineTimer &scadenza) {
 void Attendi(double millisecondi) {
     const auto ns = std::chrono::nanoseconds(qint64(std::llround(millisecondi * 1e6)));
     const QDeadlineTimer scadenza(ns, Qt::PreciseTimer);
-    FineAttesa = float(SecondiOrologio() + millisecondi / 1000.0);
-    while (!scadenza.hasExpired() && !ChiusuraRichiesta)
+    V::FineAttesa = float(SecondiOrologio() + millisecondi / 1000.0);
+    while (!scadenza.hasExpired() && !V::ChiusuraRichiesta)
         PompaEventiFino(scadenza);
 }
 
 void TreCifre() {
-    int n = NumeroTesto;
+    int n = V::NumeroTesto;
     QString centinaia = QStringLiteral("0");
     if (n >= 100) {
         centinaia = QStringLiteral("1");
@@ -68,5 +67,5 @@ void TreCifre() {
             break;
         }
     }
-    NumeroTre = centinaia + decine + QString::number(n);
+    V::NumeroTre = centinaia + decine + QString::number(n);
 }

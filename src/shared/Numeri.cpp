@@ -1,4 +1,4 @@
-#include "Numeri.h"
+#include "shared/Numeri.h"
 
 double ValoreIniziale(const QString &testo) {
     QString numero;

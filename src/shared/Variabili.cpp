@@ -1,4 +1,4 @@
-#include "Variabili.h"
+#include "shared/Variabili.h"
 
 namespace Variabili {
 

@@ -3,6 +3,21 @@
 // requests, replies and choices to one another through these globals: a
 // caller fills some of them, calls an operation without arguments and reads
 // the outcome from others.
+//
+// Every file names them as V::Comando, V::Risposta ... (V is Variabili), so a
+// reader sees at once which names are shared state. Each operation without
+// parameters says in one line of its header which of them it reads and which
+// it writes, through the operations it calls as well ("no globals": none).
+// "runs exchanges" means it writes Comando and LunghezzaRisposta for each
+// exchange with the panel and reads and writes what
+// FormSeriale::InviaAllaSeriale does. Left out of those lines:
+// ChiusuraRichiesta where it is only read (every wait and every loop reads
+// it); SerialeOccupata, the link's busy flag, which every exchange takes and
+// gives back; and the deadlines FineAttesa and ScadenzaRisposta, which every
+// pause and every reply wait writes and nothing reads. These last three are
+// named only by the steps that keep them (link/FormSeriale.h,
+// shared/Attendi.h). What an event handler writes while an operation pumps
+// events (a click, the close box) is the handler's, not the operation's.
 
 #include <QString>
 #include <QtGlobal>
@@ -46,9 +61,12 @@ extern float FineAttesa; // deadline of the Attendi pause in progress (seconds)
 extern bool ChiusuraRichiesta;
 
 // Puts every global back to the value it has when the program starts.
+// writes every global above
 void Azzera();
 
 // The no-reply marker: seven filler digits where a reply's header stands.
 inline const QString MarcatoreNessunaRisposta = QStringLiteral("1234567errore seriale ");
 
 } // namespace Variabili
+
+namespace V = Variabili;
