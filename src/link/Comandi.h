@@ -17,7 +17,9 @@ constexpr qint16 LunghezzaTasto = 10;
 
 constexpr int TestaStato = 5;     // header characters before the status character
 constexpr int TestaRisposta = 7;  // header characters of the other replies
-constexpr int LunghezzaVoce = 19; // a message-file entry: number and 16 characters
+// An entry: a text's number (three digits) and its 16 characters, as the write
+// command carries it and a line of a message file holds it.
+constexpr int LunghezzaVoce = 19;
 
 QString Stato(const QString &id);                                // Id "SA" CR
 QString LeggiTesto(const QString &id, const QString &numeroTre); // Id "0R" NNN CR

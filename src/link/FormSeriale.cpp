@@ -1,11 +1,9 @@
-#include "FormSeriale.h"
+#include "link/FormSeriale.h"
 
-#include "Attendi.h"
-#include "PorteSeriali.h"
-#include "Traccia.h"
-#include "Variabili.h"
-
-using namespace Variabili;
+#include "link/PorteSeriali.h"
+#include "link/Traccia.h"
+#include "shared/Attendi.h"
+#include "shared/Variabili.h"
 
 namespace {
 FormSeriale *istanza = nullptr;
@@ -29,11 +27,11 @@ void FormSeriale::Scarica() {
 }
 
 void FormSeriale::ApriSeriale() {
-    MSComm1.setCommPort(NumeroPorta.size() == 1 && NumeroPorta[0].isDigit() ? NumeroPorta.toInt()
-                                                                            : 0);
+    MSComm1.setCommPort(
+        V::NumeroPorta.size() == 1 && V::NumeroPorta[0].isDigit() ? V::NumeroPorta.toInt() : 0);
     MSComm1.setSettings(QString::fromLatin1(ImpostazioniLinea));
     MSComm1.setPortOpen(true);
-    SerialeOccupata = false;
+    V::SerialeOccupata = false;
     voluta_ = true;
 }
 
@@ -45,7 +43,7 @@ void FormSeriale::ChiudiSeriale() {
 QString FormSeriale::ErroreApertura() const {
     if (MSComm1.PortOpen()) return QString();
     AperturaFallita a;
-    a.porta = QStringLiteral("COM") + NumeroPorta;
+    a.porta = QStringLiteral("COM") + V::NumeroPorta;
     a.dispositivo = MSComm1.Dispositivo();
     a.motivo = MSComm1.ErroreApertura();
     if (MSComm1.CodiceErrore() == QSerialPort::PermissionError && !a.dispositivo.isEmpty()) {
@@ -61,31 +59,31 @@ QString FormSeriale::ErroreApertura() const {
 // A port lost while open (adapter unplugged), or never opened, is tried once
 // more at each exchange, so re-plugging the adapter brings the link back.
 bool FormSeriale::linkDisponibile() {
-    if (!MSComm1.PortOpen() && voluta_ && !ChiusuraRichiesta) MSComm1.setPortOpen(true);
+    if (!MSComm1.PortOpen() && voluta_ && !V::ChiusuraRichiesta) MSComm1.setPortOpen(true);
     return MSComm1.PortOpen();
 }
 
 void FormSeriale::nessunaRisposta() {
-    SerialeOccupata = false;
-    Risposta = MarcatoreNessunaRisposta;
-    ErroreSeriale = true;
+    V::SerialeOccupata = false;
+    V::Risposta = V::MarcatoreNessunaRisposta;
+    V::ErroreSeriale = true;
 }
 
 void FormSeriale::InviaAllaSeriale() {
     if (!linkDisponibile()) {
-        Traccia::NonInviato(Traccia::Tentativo::Primo, Comando);
+        Traccia::NonInviato(Traccia::Tentativo::Primo, V::Comando);
         nessunaRisposta();
         return;
     }
     int eco = 0;
-    if (Modo485) {
-        eco = Comando.size();
-        LunghezzaRisposta = qint16(LunghezzaRisposta + eco);
+    if (V::Modo485) {
+        eco = V::Comando.size();
+        V::LunghezzaRisposta = qint16(V::LunghezzaRisposta + eco);
     }
     tentativo(eco, Traccia::Tentativo::Primo);
-    if (ErroreSeriale && !ChiusuraRichiesta) {
+    if (V::ErroreSeriale && !V::ChiusuraRichiesta) {
         if (!linkDisponibile()) {
-            Traccia::NonInviato(Traccia::Tentativo::Ripetizione, Comando);
+            Traccia::NonInviato(Traccia::Tentativo::Ripetizione, V::Comando);
             nessunaRisposta();
             return;
         }
@@ -95,61 +93,62 @@ void FormSeriale::InviaAllaSeriale() {
 
 void FormSeriale::InviaUnaVolta() {
     if (!linkDisponibile()) {
-        Traccia::NonInviato(Traccia::Tentativo::Primo, Comando);
+        Traccia::NonInviato(Traccia::Tentativo::Primo, V::Comando);
         nessunaRisposta();
         return;
     }
-    const int eco = Modo485 ? int(Comando.size()) : 0;
-    LunghezzaRisposta = qint16(LunghezzaRisposta + eco);
+    const int eco = V::Modo485 ? int(V::Comando.size()) : 0;
+    V::LunghezzaRisposta = qint16(V::LunghezzaRisposta + eco);
     tentativo(eco, Traccia::Tentativo::Primo);
 }
 
 void FormSeriale::tentativo(int lunghezzaEco, Traccia::Tentativo quale) {
     AspettaSerialeLibera();
-    MSComm1.setOutput(Comando);
+    MSComm1.setOutput(V::Comando);
     Traccia::Inviato();
-    MSComm1.setRThreshold(LunghezzaRisposta);
+    MSComm1.setRThreshold(V::LunghezzaRisposta);
     AspettaRisposta();
-    Traccia::Scambio(quale, Comando, !ErroreSeriale);
-    if (Modo485 && Risposta != MarcatoreNessunaRisposta) Risposta = Risposta.mid(lunghezzaEco);
+    Traccia::Scambio(quale, V::Comando, !V::ErroreSeriale);
+    if (V::Modo485 && V::Risposta != V::MarcatoreNessunaRisposta)
+        V::Risposta = V::Risposta.mid(lunghezzaEco);
 }
 
 void FormSeriale::AspettaSerialeLibera() {
     do {
-        if (SerialeOccupata)
+        if (V::SerialeOccupata)
             PompaEventiInAttesa();
         else
             PompaEventi();
-    } while (SerialeOccupata && !ChiusuraRichiesta);
-    SerialeOccupata = true;
+    } while (V::SerialeOccupata && !V::ChiusuraRichiesta);
+    V::SerialeOccupata = true;
     while (!MSComm1.Input().isEmpty()) {
     }
 }
 
 void FormSeriale::AspettaRisposta() {
     const QDeadlineTimer scadenza(TempoRispostaMs, Qt::PreciseTimer);
-    ScadenzaRisposta = float(SecondiOrologio() + TempoRispostaMs / 1000.0);
+    V::ScadenzaRisposta = float(SecondiOrologio() + TempoRispostaMs / 1000.0);
     // The deadline is tested before each pump and the busy flag after it, so a
     // reply completed during the last pump is still taken. A port that fails
     // meanwhile, or an application that is closing, gets no reply either.
     while (!scadenza.hasExpired()) {
         PompaEventiFino(scadenza);
-        if (!SerialeOccupata || !MSComm1.PortOpen() || ChiusuraRichiesta) break;
+        if (!V::SerialeOccupata || !MSComm1.PortOpen() || V::ChiusuraRichiesta) break;
     }
-    ErroreSeriale = false;
-    if (SerialeOccupata) {
+    V::ErroreSeriale = false;
+    if (V::SerialeOccupata) {
         MSComm1.setRThreshold(0);
         nessunaRisposta();
         return;
     }
-    if (Risposta.endsWith(QLatin1Char('\r'))) Risposta.chop(1);
+    if (V::Risposta.endsWith(QLatin1Char('\r'))) V::Risposta.chop(1);
     Attendi(10);
 }
 
 void FormSeriale::MSComm1_OnComm() {
     if (MSComm1.CommEvent() == MSComm::comEvReceive) {
-        Risposta = MSComm1.Input();
-        Traccia::Ricevuta(Risposta);
-        SerialeOccupata = false;
+        V::Risposta = MSComm1.Input();
+        Traccia::Ricevuta(V::Risposta);
+        V::SerialeOccupata = false;
     }
 }

@@ -4,8 +4,8 @@
 // arguments: callers fill Comando and LunghezzaRisposta, call
 // InviaAllaSeriale, and read Risposta and ErroreSeriale.
 
-#include "MSComm.h"
-#include "Traccia.h"
+#include "link/MSComm.h"
+#include "link/Traccia.h"
 
 #include <QObject>
 
@@ -13,8 +13,10 @@ class FormSeriale : public QObject {
     Q_OBJECT
   public:
     // Loaded on first use, never shown.
+    // no globals
     static FormSeriale &Istanza();
     // Closes the port and unloads the object; the next Istanza() loads it afresh.
+    // no globals
     static void Scarica();
 
     MSComm MSComm1;
@@ -22,22 +24,34 @@ class FormSeriale : public QObject {
     // Opens port NumeroPorta at "9600,E,7,1" and marks the link free. When the
     // port cannot be opened, ErroreApertura() tells the operator why, and every
     // exchange ends at once as unanswered (after one new try to open the port).
+    // reads NumeroPorta; writes SerialeOccupata
     void ApriSeriale();
     // Closes the port if it is open; harmless when it is not.
+    // no globals
     void ChiudiSeriale();
     // One exchange: free link, stale input discarded, send, wait up to 0.8 s,
-    // one repeat when unanswered.
+    // one repeat when unanswered. On RS485 the echo's length is added to
+    // LunghezzaRisposta.
+    // reads Comando, LunghezzaRisposta, Modo485; writes Risposta, ErroreSeriale, LunghezzaRisposta
     void InviaAllaSeriale();
     // The same exchange with one attempt only, no repeat: for probing
     // identifiers, where silence is the common answer.
+    // reads Comando, LunghezzaRisposta, Modo485; writes Risposta, ErroreSeriale, LunghezzaRisposta
     void InviaUnaVolta();
+    // Waits until the link is free, then takes it and discards stale input.
+    // reads and writes SerialeOccupata
     void AspettaSerialeLibera();
+    // Waits up to 0.8 s for the reply: without one, Risposta is the no-reply marker.
+    // reads SerialeOccupata; writes Risposta, ErroreSeriale, SerialeOccupata, ScadenzaRisposta
     void AspettaRisposta();
+    // The reply arrived: it is taken whole and the link given back.
+    // writes Risposta, SerialeOccupata
     void MSComm1_OnComm();
 
     // Italian description of why the port is not open (port, device, reason,
     // who holds a busy port, the ports present and how to use one); empty
     // when it is open.
+    // reads NumeroPorta
     QString ErroreApertura() const;
 
   private:

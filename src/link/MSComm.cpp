@@ -1,4 +1,4 @@
-#include "MSComm.h"
+#include "link/MSComm.h"
 
 #include "Risveglio.h"
 

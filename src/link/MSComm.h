@@ -8,6 +8,8 @@
 // of them: the event with code 2 is raised on the user-interface thread,
 // while events are pumped, as soon as the buffer holds at least RThreshold
 // characters, and never while the threshold is 0.
+//
+// No operation here reads or writes a global.
 
 #include <QByteArray>
 #include <QObject>

@@ -1,4 +1,4 @@
-#include "PorteSeriali.h"
+#include "link/PorteSeriali.h"
 
 #include <QDir>
 #include <QFileInfo>

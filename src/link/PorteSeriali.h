@@ -1,6 +1,7 @@
 #pragma once
 // The serial ports of this machine, for the operator: which ones are present,
 // who holds a port that cannot be opened, and the message that says so.
+// No operation here reads or writes a global.
 
 #include <QByteArray>
 #include <QList>

@@ -1,6 +1,6 @@
 // Systems without lock files or /proc (Windows): nobody is named, and a
 // refused opening of an existing port means it is in use.
-#include "PorteSeriali.h"
+#include "link/PorteSeriali.h"
 
 QString ChiTieneLaPorta(const QString &) {
     return QString();

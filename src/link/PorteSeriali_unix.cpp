@@ -1,5 +1,5 @@
 // Who holds a serial device, on Unix: lock files and /proc.
-#include "PorteSeriali.h"
+#include "link/PorteSeriali.h"
 
 #include <QDir>
 #include <QFile>
