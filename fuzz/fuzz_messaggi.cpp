@@ -8,8 +8,9 @@
 // the sender then sends the same records); and a file written after a
 // read-back whose texts come from the input.
 
-#include "FormatoMessaggi.h"
-#include "Programmazione.h"
+#include "files/FormatoMessaggi.h"
+#include "link/Comandi.h"
+#include "programming/Programmazione.h"
 #include "Verifica.h"
 
 #include <QFile>
@@ -111,8 +112,8 @@ void VerificaFiltri(const QString &riga) {
     const auto invio = FiltroInvio(riga);
     VERIFICA(invio.has_value() == (numero >= 0 && numero <= NumeroMassimoInvio));
     if (invio) {
-        VERIFICA(invio->size() == LunghezzaVoce);
-        VERIFICA(invio->startsWith(riga.left(LunghezzaVoce)));
+        VERIFICA(invio->size() == Comandi::LunghezzaVoce);
+        VERIFICA(invio->startsWith(riga.left(Comandi::LunghezzaVoce)));
         VERIFICA(SoloSpazi(invio->mid(riga.size())));
     }
 
@@ -122,14 +123,15 @@ void VerificaFiltri(const QString &riga) {
     if (!QStringLiteral("0123456789+-. \t").contains(riga.at(0))) VERIFICA(editor.has_value());
     if (riga.startsWith(QLatin1String("---"))) VERIFICA(!editor);
     if (editor) {
-        VERIFICA(editor->size() >= LunghezzaVoce && editor->size() <= LunghezzaMassimaEditor);
+        VERIFICA(editor->size() >= Comandi::LunghezzaVoce &&
+                 editor->size() <= LunghezzaMassimaEditor);
         VERIFICA(editor->startsWith(riga.left(LunghezzaMassimaEditor)));
         VERIFICA(SoloSpazi(editor->mid(riga.size())));
-        if (riga.size() >= LunghezzaVoce && riga.size() <= LunghezzaMassimaEditor)
+        if (riga.size() >= Comandi::LunghezzaVoce && riga.size() <= LunghezzaMassimaEditor)
             VERIFICA(*editor == riga);
     }
     // What the sender sends, the editor shows.
-    if (invio) VERIFICA(editor && editor->left(LunghezzaVoce) == *invio);
+    if (invio) VERIFICA(editor && editor->left(Comandi::LunghezzaVoce) == *invio);
 }
 
 // A file as the read-back writes it, with as many texts as the input fills

@@ -1,9 +1,9 @@
-#include "EditaMessaggi.h"
+#include "files/EditaMessaggi.h"
 
-#include "Aspetto.h"
-#include "FormSalvaFile.h"
-#include "FormatoMessaggi.h"
-#include "Variabili.h"
+#include "files/FormSalvaFile.h"
+#include "files/FormatoMessaggi.h"
+#include "shared/Aspetto.h"
+#include "shared/Variabili.h"
 
 #include <QKeyEvent>
 #include <QLabel>
@@ -11,8 +11,6 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTextDocument>
-
-using namespace Variabili;
 
 namespace {
 const Twips Finestra = {0, 0, 9810, 7515};
@@ -25,31 +23,28 @@ const Twips PosText1 = {210, 1575, 9165, 5745};
 } // namespace
 
 EditaMessaggi::EditaMessaggi(QWidget *parent) : QDialog(parent) {
-    setObjectName(QStringLiteral("EditaMessaggi"));
-    setWindowTitle(
-        QStringLiteral("Edita Messaggi (max.32 caratteri. Attenzione: lo spazio è un carattere)"));
-    setFixedSize(DaTwips(Finestra).size());
-    setFont(Carattere("MS Sans Serif", 8.25)); // the windows' default font
+    ImpostaFinestra(
+        this, QStringLiteral("EditaMessaggi"),
+        QStringLiteral("Edita Messaggi (max.32 caratteri. Attenzione: lo spazio è un carattere)"),
+        Finestra);
 
-    Label1 = new QLabel(QStringLiteral("Label1"), this);
-    Posiziona(Label1, "Label1", PosLabel1);
+    Label1 =
+        Controllo<QLabel>(this, "Label1", PosLabel1, FontDellaFinestra, QStringLiteral("Label1"));
     Label1->setTextFormat(Qt::PlainText); // the file's path, as it is
-    Label20 = new QLabel(QStringLiteral("Commento memorizzato nel file "), this);
-    Posiziona(Label20, "Label20", PosLabel20);
-    Text2 = new QLineEdit(QStringLiteral("Commento del file"), this);
-    Posiziona(Text2, "Text2", PosText2);
+    Label20 = Controllo<QLabel>(this, "Label20", PosLabel20, FontDellaFinestra,
+                                QStringLiteral("Commento memorizzato nel file "));
+    Text2 = Controllo<QLineEdit>(this, "Text2", PosText2, FontDellaFinestra,
+                                 QStringLiteral("Commento del file"));
     SfondoSuggerimento(Text2);
-    Command1 = new Pulsante(QStringLiteral("Salva "), this);
-    Posiziona(Command1, "Command1", PosCommand1);
-    Command1->setFont(Carattere("MS Sans Serif", 12, true, true));
-    Command2 = new Pulsante(QStringLiteral("End"), this);
-    Posiziona(Command2, "Command2", PosCommand2);
-    Command2->setFont(Carattere("MS Sans Serif", 13.5, true, true));
+    Command1 =
+        Controllo<Pulsante>(this, "Command1", PosCommand1,
+                            Carattere("MS Sans Serif", 12, true, true), QStringLiteral("Salva "));
+    Command2 =
+        Controllo<Pulsante>(this, "Command2", PosCommand2,
+                            Carattere("MS Sans Serif", 13.5, true, true), QStringLiteral("End"));
     Command1->setAutoDefault(false);
     Command2->setAutoDefault(false);
-    Text1 = new QPlainTextEdit(this);
-    Posiziona(Text1, "Text1", PosText1);
-    Text1->setFont(Carattere("Courier", 9.75));
+    Text1 = Controllo<QPlainTextEdit>(this, "Text1", PosText1, Carattere("Courier", 9.75));
     Text1->setLineWrapMode(QPlainTextEdit::NoWrap);
     Text1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
 
@@ -63,13 +58,13 @@ EditaMessaggi::EditaMessaggi(QWidget *parent) : QDialog(parent) {
 
 bool EditaMessaggi::Form_Load() {
     Text1->clear();
-    Label1->setText(NomeFile);
-    const auto scansione = FormatoMessaggi::LeggiMessaggi(NomeFile, &errore_);
+    Label1->setText(V::NomeFile);
+    const auto scansione = FormatoMessaggi::LeggiMessaggi(V::NomeFile, &errore_);
     if (!scansione) return false;
     if (scansione->haCorpo) Text2->setText(scansione->commento);
     // A lone LF inside a line shows as a placeholder and is written back as it was.
     Text1->setPlainText(FormatoMessaggi::TestoVisibile(FormatoMessaggi::TestoEditor(*scansione)));
-    CorpoFile = TestoCorpo();
+    V::CorpoFile = TestoCorpo();
     return true;
 }
 
@@ -89,7 +84,7 @@ void EditaMessaggi::keyPressEvent(QKeyEvent *evento) {
 }
 
 void EditaMessaggi::Command1_Click() {
-    CorpoFile = TestoCorpo();
+    V::CorpoFile = TestoCorpo();
     FormSalvaFile salva(this);
     salva.exec();
 }

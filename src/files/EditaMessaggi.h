@@ -21,14 +21,20 @@ class EditaMessaggi : public QDialog {
 
     // Loads NomeFile. Returns false, with the reason in Errore(), when the
     // file cannot be read; the window is then not to be shown.
+    // reads NomeFile; writes CorpoFile
     bool Form_Load();
     QString Errore() const { return errore_; }
 
     // The editor's text with every line end as CR LF, exactly as typed.
+    // no globals
     QString TestoCorpo() const;
 
-    void Command1_Click(); // "Salva "
-    void Command2_Click(); // "End"
+    // "Salva ": the text goes to the save window.
+    // reads CommentoProposto; writes CorpoFile, NomeFile (once saved)
+    void Command1_Click();
+    // "End"
+    // no globals
+    void Command2_Click();
 
   protected:
     void keyPressEvent(QKeyEvent *evento) override;

@@ -1,9 +1,9 @@
-#include "FormSalvaFile.h"
+#include "files/FormSalvaFile.h"
 
-#include "Aspetto.h"
-#include "FormatoMessaggi.h"
-#include "ListeFile.h"
-#include "Variabili.h"
+#include "files/FormatoMessaggi.h"
+#include "files/ListeFile.h"
+#include "shared/Aspetto.h"
+#include "shared/Variabili.h"
 
 #include <QDir>
 #include <QKeyEvent>
@@ -11,8 +11,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QValidator>
-
-using namespace Variabili;
 
 namespace {
 const Twips Finestra = {0, 0, 7710, 6540};
@@ -63,45 +61,37 @@ class ValidaCommento : public QValidator {
 } // namespace
 
 FormSalvaFile::FormSalvaFile(QWidget *parent) : QDialog(parent) {
-    setObjectName(QStringLiteral("FormSalvaFile"));
-    setWindowTitle(QStringLiteral("FormSalvaFile"));
-    setFixedSize(DaTwips(Finestra).size() + QSize(0, AltezzaInPiu));
-    setFont(Carattere("MS Sans Serif", 8.25)); // the windows' default font
+    ImpostaFinestra(this, QStringLiteral("FormSalvaFile"), QStringLiteral("FormSalvaFile"),
+                    Finestra, AltezzaInPiu);
 
-    Drive1 = new ListaUnita(this);
-    Posiziona(Drive1, "Drive1", PosDrive1);
-    Dir1 = new ListaCartelle(this);
-    Posiziona(Dir1, "Dir1", PosDir1);
-    File1 = new ListaFile(this);
-    Posiziona(File1, "File1", PosFile1);
+    Drive1 = Controllo<ListaUnita>(this, "Drive1", PosDrive1, FontDellaFinestra);
+    Dir1 = Controllo<ListaCartelle>(this, "Dir1", PosDir1, FontDellaFinestra);
+    File1 = Controllo<ListaFile>(this, "File1", PosFile1, FontDellaFinestra);
     File1->setPattern(QStringLiteral("*.vlt"));
 
-    Label3 = new QLabel(QStringLiteral("Path :"), this);
-    Posiziona(Label3, "Label3", PosLabel3);
-    Label2 = new QLabel(QStringLiteral("Label2"), this);
-    Posiziona(Label2, "Label2", PosLabel2);
+    Label3 =
+        Controllo<QLabel>(this, "Label3", PosLabel3, FontDellaFinestra, QStringLiteral("Path :"));
+    Label2 =
+        Controllo<QLabel>(this, "Label2", PosLabel2, FontDellaFinestra, QStringLiteral("Label2"));
     Label2->setTextFormat(Qt::PlainText); // the folder's path, as it is
-    Text1 = new QLineEdit(QStringLiteral("File name"), this);
-    Posiziona(Text1, "Text1", PosText1);
+    Text1 = Controllo<QLineEdit>(this, "Text1", PosText1, FontDellaFinestra,
+                                 QStringLiteral("File name"));
     Text1->setValidator(new ValidaNome(Text1));
-    Label1 = new QLabel(QStringLiteral("Deve avere estensione .vlt"), this);
-    Posiziona(Label1, "Label1", PosLabel1);
-    Label1->setFont(Carattere("MS Sans Serif", 9.75, true));
+    Label1 = Controllo<QLabel>(this, "Label1", PosLabel1, Carattere("MS Sans Serif", 9.75, true),
+                               QStringLiteral("Deve avere estensione .vlt"));
     ImpostaSfondo(Label1, ColoreFacciaPulsante());
-    Text2 = new QLineEdit(QStringLiteral("Commento da memorizzare"), this);
-    Posiziona(Text2, "Text2", PosText2);
+    Text2 = Controllo<QLineEdit>(this, "Text2", PosText2, FontDellaFinestra,
+                                 QStringLiteral("Commento da memorizzare"));
     Text2->setValidator(new ValidaCommento(Text2));
     SfondoSuggerimento(Text2);
-    Command2 = new Pulsante(QStringLiteral("Esci senza salvare"), this);
-    Posiziona(Command2, "Command2", PosCommand2);
-    Command2->setFont(Carattere("MS Sans Serif", 18, true));
-    Command1 = new Pulsante(QStringLiteral("Salva"), this);
-    Posiziona(Command1, "Command1", PosCommand1);
-    Command1->setFont(Carattere("MS Sans Serif", 18, true));
+    Command2 =
+        Controllo<Pulsante>(this, "Command2", PosCommand2, Carattere("MS Sans Serif", 18, true),
+                            QStringLiteral("Esci senza salvare"));
+    Command1 = Controllo<Pulsante>(this, "Command1", PosCommand1,
+                                   Carattere("MS Sans Serif", 18, true), QStringLiteral("Salva"));
     Command1->setAutoDefault(false);
     Command2->setAutoDefault(false);
-    LabelErrore = new QLabel(this);
-    Posiziona(LabelErrore, "LabelErrore", PosLabelErrore);
+    LabelErrore = Controllo<QLabel>(this, "LabelErrore", PosLabelErrore, FontDellaFinestra);
     LabelErrore->setWordWrap(true);
     LabelErrore->setTextFormat(Qt::PlainText); // the reason names the file
     LabelErrore->setStyleSheet(QStringLiteral("color: #C00000;"));
@@ -113,8 +103,7 @@ FormSalvaFile::FormSalvaFile(QWidget *parent) : QDialog(parent) {
     QWidget::setTabOrder(Command1, Text2);
     QWidget::setTabOrder(Text2, Command2);
 
-    connect(Drive1, &ListaUnita::cambiata, this, &FormSalvaFile::Drive1_Change);
-    connect(Dir1, &ListaCartelle::cambiata, this, &FormSalvaFile::Dir1_Change);
+    Concatena(Drive1, Dir1, File1, [this] { aggiornaPercorso(); });
     connect(File1, &ListaFile::clic, this, [this] { Text1->setText(File1->FileName()); });
     connect(Command1, &QPushButton::clicked, this, &FormSalvaFile::Command1_Click);
     connect(Command2, &QPushButton::clicked, this, &FormSalvaFile::Command2_Click);
@@ -123,21 +112,12 @@ FormSalvaFile::FormSalvaFile(QWidget *parent) : QDialog(parent) {
 
 void FormSalvaFile::Form_Load() {
     File1->setPath(Dir1->Path());
-    Text2->setText(CommentoProposto);
+    Text2->setText(V::CommentoProposto);
     aggiornaPercorso();
 }
 
 void FormSalvaFile::aggiornaPercorso() {
     Label2->setText(QDir::toNativeSeparators(File1->Path() + QLatin1Char('/')));
-}
-
-void FormSalvaFile::Drive1_Change() {
-    if (Dir1->setPath(Drive1->Drive())) Dir1_Change();
-}
-
-void FormSalvaFile::Dir1_Change() {
-    File1->setPath(Dir1->Path());
-    aggiornaPercorso();
 }
 
 void FormSalvaFile::Command1_Click() {
@@ -155,9 +135,9 @@ void FormSalvaFile::Command1_Click() {
     } else if (FormatoMessaggi::SalvaFile(
                    percorso,
                    FormatoMessaggi::ContenutoFile(FormatoMessaggi::SenzaACapo(Text2->text()),
-                                                  CorpoFile),
+                                                  V::CorpoFile),
                    &errore)) {
-        NomeFile = percorso;
+        V::NomeFile = percorso;
         accept();
         return;
     }

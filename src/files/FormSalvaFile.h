@@ -3,7 +3,7 @@
 // ".vlt", with the comment typed in Text2. After a completed save NomeFile
 // holds the new file's path; otherwise NomeFile is unchanged. The comment is
 // one line (line breaks become blanks), the name holds no control character,
-// and Escape does nothing.
+// and Escape does nothing. Opening it reads CommentoProposto.
 
 #include <QDialog>
 
@@ -27,15 +27,19 @@ class FormSalvaFile : public QDialog {
     QPushButton *Command2, *Command1;
     QLabel *LabelErrore; // why the last save failed
 
-    void Command1_Click(); // "Salva"
-    void Command2_Click(); // "Esci senza salvare"
+    // "Salva": writes the file and closes the window, or shows why it cannot.
+    // reads CorpoFile; writes NomeFile (once saved)
+    void Command1_Click();
+    // "Esci senza salvare"
+    // no globals
+    void Command2_Click();
 
   protected:
     void keyPressEvent(QKeyEvent *evento) override;
 
   private:
+    // reads CommentoProposto
     void Form_Load();
-    void Drive1_Change();
-    void Dir1_Change();
+    // no globals
     void aggiornaPercorso();
 };

@@ -1,6 +1,7 @@
-#include "FormatoMessaggi.h"
+#include "files/FormatoMessaggi.h"
 
-#include "Numeri.h"
+#include "link/Comandi.h"
+#include "shared/Numeri.h"
 
 #include <QDir>
 #include <QFile>
@@ -147,13 +148,13 @@ std::optional<QString> FiltroInvio(const QString &riga) {
     for (int i = 0; i < 3; ++i)
         if (riga[i] < QLatin1Char('0') || riga[i] > QLatin1Char('9')) return std::nullopt;
     if (riga.left(3).toInt() > NumeroMassimoInvio) return std::nullopt;
-    return riga.left(LunghezzaVoce).leftJustified(LunghezzaVoce);
+    return riga.left(Comandi::LunghezzaVoce).leftJustified(Comandi::LunghezzaVoce);
 }
 
 std::optional<QString> FiltroEditor(const QString &riga) {
     if (riga.startsWith(QLatin1String("---"))) return std::nullopt;
     if (ValoreIniziale(riga.left(3)) > NumeroMassimoEditor) return std::nullopt;
-    return riga.left(LunghezzaMassimaEditor).leftJustified(LunghezzaVoce);
+    return riga.left(LunghezzaMassimaEditor).leftJustified(Comandi::LunghezzaVoce);
 }
 
 QString TestoEditor(const Scansione &s) {

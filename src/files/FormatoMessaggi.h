@@ -16,7 +16,8 @@
 
 namespace FormatoMessaggi {
 
-constexpr int LunghezzaVoce = 19; // number and text
+// An entry is Comandi::LunghezzaVoce characters long (link/Comandi.h); the
+// editor keeps a line up to this length.
 constexpr int LunghezzaMassimaEditor = 69;
 constexpr int NumeroMassimoInvio = 197;
 constexpr int NumeroMassimoEditor = 254;

@@ -1,4 +1,4 @@
-#include "ListeFile.h"
+#include "files/ListeFile.h"
 
 #include <QDir>
 #include <QMessageBox>
@@ -146,4 +146,16 @@ bool ListaFile::scegli(const QString &nome) {
     muta_ = false;
     emit clic();
     return true;
+}
+
+void Concatena(ListaUnita *unita, ListaCartelle *cartelle, ListaFile *file,
+               const std::function<void()> &cartellaAperta) {
+    const auto aperta = [cartelle, file, cartellaAperta] {
+        file->setPath(cartelle->Path());
+        if (cartellaAperta) cartellaAperta();
+    };
+    QObject::connect(unita, &ListaUnita::cambiata, file, [unita, cartelle, aperta] {
+        if (cartelle->setPath(unita->Drive())) aperta();
+    });
+    QObject::connect(cartelle, &ListaCartelle::cambiata, file, aperta);
 }

@@ -1,10 +1,12 @@
 #pragma once
 // The three chained lists of the file windows: drives, folders, files.
 // On Linux a "drive" is a mounted file system, "/" first.
+// No operation here reads or writes a global.
 
 #include <QComboBox>
 #include <QListWidget>
 #include <QString>
+#include <functional>
 
 // Drive list: choosing a drive emits cambiata(); a drive that cannot be read
 // is reported and the previous choice kept.
@@ -70,3 +72,10 @@ class ListaFile : public QListWidget {
     QString percorso_;
     QString modello_ = QStringLiteral("*.*");
 };
+
+// Chains the lists of a file window: a drive chosen opens its root among the
+// folders (a root that cannot be read leaves the folder shown), and every
+// folder opened there, by the operator or by a drive, is listed in the file
+// list; then cartellaAperta, when given, runs for what else the window shows.
+void Concatena(ListaUnita *unita, ListaCartelle *cartelle, ListaFile *file,
+               const std::function<void()> &cartellaAperta = {});
