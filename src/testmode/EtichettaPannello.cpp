@@ -1,4 +1,4 @@
-#include "EtichettaPannello.h"
+#include "testmode/EtichettaPannello.h"
 
 #include <QFontMetricsF>
 #include <QPainter>

@@ -3,6 +3,7 @@
 // windows and the three lines at the top. Their two 16-character texts are
 // shown whole and as they are: plain text, every blank kept, wrapped at blanks
 // where the rest still fits and inside a word where it would not.
+// No operation here reads or writes a global.
 
 #include <QLabel>
 #include <QList>

@@ -1,8 +1,10 @@
-#include "FormPrincipaleTest.h"
+#include "testmode/FormPrincipaleTest.h"
 
-#include "Aspetto.h"
-#include "EtichettaPannello.h"
-#include "ListeFile.h"
+#include "files/ListeFile.h"
+#include "link/FormSeriale.h"
+#include "shared/Aspetto.h"
+#include "shared/Variabili.h"
+#include "testmode/EtichettaPannello.h"
 
 #include <QCloseEvent>
 #include <QLabel>
@@ -43,11 +45,9 @@ Twips PosAllarme(int i) {
 // A label of the window; one that shows the panel's texts wraps them whole.
 QLabel *NuovaEtichetta(QWidget *padre, const QString &nome, const Twips &pos, const QString &testo,
                        const QFont &font, bool bordo, bool testiPannello = false) {
-    QLabel *l = testiPannello ? new EtichettaPannello(testo, padre) : new QLabel(testo, padre);
+    QLabel *l = testiPannello ? Controllo<EtichettaPannello>(padre, nome, pos, font, testo)
+                              : Controllo<QLabel>(padre, nome, pos, font, testo);
     l->setTextFormat(Qt::PlainText);
-    l->setObjectName(nome);
-    l->setGeometry(DaTwips(pos));
-    l->setFont(font);
     l->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     if (bordo) l->setFrameStyle(QFrame::Box | QFrame::Plain);
     ImpostaSfondo(l, ColoreFacciaPulsante());
@@ -59,10 +59,8 @@ const QString Blank17(17, QLatin1Char(' '));
 } // namespace
 
 FormPrincipaleTest::FormPrincipaleTest(QWidget *parent) : QWidget(parent) {
-    setObjectName(QStringLiteral("FormPrincipaleTest"));
-    setWindowTitle(QStringLiteral("Test Velto   (Velto318)  "));
-    setFixedSize(DaTwips(Finestra).size());
-    setFont(Carattere("MS Sans Serif", 8.25)); // the windows' default font
+    ImpostaFinestra(this, QStringLiteral("FormPrincipaleTest"),
+                    QStringLiteral("Test Velto   (Velto318)  "), Finestra);
 
     auto *ingresso = NuovaEtichetta(this, "LabelIngresso1(0)", PosLabelIngresso1, "VELTO318",
                                     Carattere("MS Sans Serif", 12, true, true), false);
@@ -97,34 +95,29 @@ FormPrincipaleTest::FormPrincipaleTest(QWidget *parent) : QWidget(parent) {
     LabelTastoPremuto = NuovaEtichetta(this, "LabelTastoPremuto", PosLabelTastoPremuto, ".....",
                                        Carattere("MS Sans Serif", 18), false);
 
-    Text3 = new RigaDiStato(QStringLiteral("Text3"), this);
-    Posiziona(Text3, "Text3", PosText3);
-    Text3->setFont(Carattere("MS Sans Serif", 8.25));
+    Text3 = Controllo<RigaDiStato>(this, "Text3", PosText3, Carattere("MS Sans Serif", 8.25),
+                                   QStringLiteral("Text3"));
 
     const QColor bordoAttivo = palette().color(QPalette::Mid);
-    TastoErroreSeriale = new Pulsante(this);
-    Posiziona(TastoErroreSeriale, "TastoErroreSeriale", PosTastoErroreSeriale);
-    TastoErroreSeriale->setFont(Carattere("MS Sans Serif", 13.5));
+    TastoErroreSeriale = Controllo<Pulsante>(this, "TastoErroreSeriale", PosTastoErroreSeriale,
+                                             Carattere("MS Sans Serif", 13.5));
     TastoErroreSeriale->setFlat(true); // a plain field of its colour, as the red tiles
     ImpostaSfondo(TastoErroreSeriale, bordoAttivo);
     TastoErroreSeriale->hide();
     connect(TastoErroreSeriale, &QPushButton::clicked, this,
             &FormPrincipaleTest::TastoErroreSeriale_Click);
 
-    Command1 = new Pulsante(QStringLiteral("Progr"), this);
-    Posiziona(Command1, "Command1", PosCommand1);
-    Command1->setFont(Carattere("MS Sans Serif", 18));
+    Command1 = Controllo<Pulsante>(this, "Command1", PosCommand1, Carattere("MS Sans Serif", 18),
+                                   QStringLiteral("Progr"));
     ImpostaSfondo(Command1, bordoAttivo);
     connect(Command1, &QPushButton::clicked, this, &FormPrincipaleTest::Command1_Click);
 
-    File1 = new ListaFile(this);
-    Posiziona(File1, "File1", PosFile1);
-    File1->setFont(Carattere("MS Sans Serif", 8.25));
+    File1 = Controllo<ListaFile>(this, "File1", PosFile1, Carattere("MS Sans Serif", 8.25));
     File1->hide();
 }
 
 void FormPrincipaleTest::Command1_Click() {
-    StatoProgramma = QStringLiteral("Stoppato");
+    StatoProgramma = Stoppato;
 }
 
 void FormPrincipaleTest::TastoErroreSeriale_Click() {
@@ -146,4 +139,11 @@ void FormPrincipaleTest::AzzeraDisplay() {
 void FormPrincipaleTest::closeEvent(QCloseEvent *evento) {
     Form_QueryUnload();
     evento->accept();
+}
+
+void FormPrincipaleTest::Form_QueryUnload() {
+    StatoProgramma = Stoppato;
+    V::ChiusuraRichiesta = true;
+    FormSeriale::Istanza().ChiudiSeriale();
+    emit chiusa();
 }

@@ -1,9 +1,11 @@
 #pragma once
 // The test window: the live mirror of the panel, and the first window of the
 // application. Its controls and public variables are filled by the polling
-// procedures below and by the main loop.
+// procedures below and by the main loop. Its operations are defined in two
+// files, grouped below by file.
 
 #include <QColor>
+#include <QString>
 #include <QVector>
 #include <QWidget>
 #include <array>
@@ -16,6 +18,13 @@ class ListaFile;
 class FormPrincipaleTest : public QWidget {
     Q_OBJECT
   public:
+    // The values of StatoProgramma: the operator asked for the programming
+    // window, or test mode runs.
+    static inline const QString Stoppato = QStringLiteral("Stoppato");
+    static inline const QString Run = QStringLiteral("Run");
+
+    // FormPrincipaleTest.cpp: the window, its controls and its own events.
+
     explicit FormPrincipaleTest(QWidget *parent = nullptr);
 
     // Controls. The arrays are addressed by index like the window's control arrays.
@@ -33,21 +42,36 @@ class FormPrincipaleTest : public QWidget {
 
     // Public variables.
     QString ComeIngressi;
-    QString StatoProgramma;
+    QString StatoProgramma; // Stoppato or Run
     bool TastoErroreSerialeFlag = false;
 
+    // "Progr": test mode stops for the programming window.
+    // no globals
     void Command1_Click();
+    // The error button ("Errore Seriale Premi qui"): InviaComando stops waiting.
+    // no globals
     void TastoErroreSeriale_Click();
 
     // Display reset at each entry into test mode.
+    // no globals
     void AzzeraDisplay();
 
-    // Polling.
+    // Polling.cpp: the exchanges of test mode and how their replies are shown.
+
+    // One exchange; when it fails, the error button waits for the operator.
+    // globals as FormSeriale::InviaAllaSeriale
     void InviaComando();
+    // The texts of the alarm windows and of the three lines at the top.
+    // reads Identificativo; writes NumeroTesto, NumeroTre, DatiRisposta; runs exchanges
     void CaricaTesti();
+    // Text NumeroTre, asked again until it is answered.
+    // reads Identificativo, NumeroTre; writes DatiRisposta; runs exchanges
     void LeggiTesto();
+    // reads Identificativo; runs exchanges
     void LeggiStato();
+    // reads Identificativo; runs exchanges
     void LeggiIngressi();
+    // reads Identificativo; runs exchanges
     void LeggiTasto();
 
   signals:
@@ -55,10 +79,18 @@ class FormPrincipaleTest : public QWidget {
     void chiusa();
 
   protected:
+    // FormPrincipaleTest.cpp
     void closeEvent(QCloseEvent *evento) override;
 
   private:
+    // FormPrincipaleTest.cpp
+
+    // The window is closing: test mode stops, the port closes, every wait ends.
+    // writes ChiusuraRichiesta
     void Form_QueryUnload();
+
+    // Polling.cpp
+
     QString leggiCoppia(int primo); // texts primo and primo + 1, run together
 
     // The colour the decoding of the cycle under way gives each of Allarmi(0)
@@ -68,5 +100,6 @@ class FormPrincipaleTest : public QWidget {
     // to button face, the inputs still active turn red again).
     std::array<QColor, 47> coloriDelCiclo_;
     void Colora(int finestra, const QColor &colore);
+    // no globals
     void MostraColori();
 };

@@ -1,88 +1,75 @@
 // Test mode: the exchanges that load the panel's texts and follow its rest
 // state, inputs and keys, and how each reply is painted.
-#include "FormPrincipaleTest.h"
+#include "testmode/FormPrincipaleTest.h"
 
-#include "Aspetto.h"
-#include "Attendi.h"
-#include "Comandi.h"
-#include "FormSeriale.h"
-#include "Variabili.h"
+#include "link/Comandi.h"
+#include "link/FormSeriale.h"
+#include "shared/Aspetto.h"
+#include "shared/Attendi.h"
+#include "shared/Variabili.h"
 
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-
-using namespace Variabili;
-
-namespace {
-const QString Stoppato = QStringLiteral("Stoppato");
-}
-
-void FormPrincipaleTest::Form_QueryUnload() {
-    StatoProgramma = Stoppato;
-    ChiusuraRichiesta = true;
-    FormSeriale::Istanza().ChiudiSeriale();
-    emit chiusa();
-}
 
 void FormPrincipaleTest::InviaComando() {
     FormSeriale::Istanza().InviaAllaSeriale();
     TastoErroreSerialeFlag = false;
     TastoErroreSeriale->hide();
     Attendi(10);
-    if (ErroreSeriale && !ChiusuraRichiesta) {
-        Text3->setText(Comando);
+    if (V::ErroreSeriale && !V::ChiusuraRichiesta) {
+        Text3->setText(V::Comando);
         TastoErroreSeriale->setText(QStringLiteral("Errore Seriale Premi qui"));
         ImpostaSfondo(TastoErroreSeriale, ColoreRosso());
         TastoErroreSeriale->show();
-        while (StatoProgramma != Stoppato && !TastoErroreSerialeFlag && !ChiusuraRichiesta)
+        while (StatoProgramma != Stoppato && !TastoErroreSerialeFlag && !V::ChiusuraRichiesta)
             PompaEventiInAttesa();
         TastoErroreSeriale->setText(QStringLiteral(" "));
         ImpostaSfondo(TastoErroreSeriale, ColoreFacciaPulsante());
         TastoErroreSeriale->hide();
     }
-    Text3->setText(Risposta);
+    Text3->setText(V::Risposta);
 }
 
 void FormPrincipaleTest::LeggiTesto() {
     do {
-        Comando = Comandi::LeggiTesto(Identificativo, NumeroTre);
-        LunghezzaRisposta = Comandi::LunghezzaLeggiTesto;
+        V::Comando = Comandi::LeggiTesto(V::Identificativo, V::NumeroTre);
+        V::LunghezzaRisposta = Comandi::LunghezzaLeggiTesto;
         InviaComando();
-        Text3->setText(Comando + Risposta);
-        DatiRisposta = Comandi::SenzaTesta(Risposta, Comandi::TestaRisposta);
+        Text3->setText(V::Comando + V::Risposta);
+        V::DatiRisposta = Comandi::SenzaTesta(V::Risposta, Comandi::TestaRisposta);
         PompaEventi();
-    } while (ErroreSeriale && !ChiusuraRichiesta);
+    } while (V::ErroreSeriale && !V::ChiusuraRichiesta);
 }
 
 QString FormPrincipaleTest::leggiCoppia(int primo) {
-    NumeroTesto = qint16(primo);
+    V::NumeroTesto = qint16(primo);
     TreCifre();
     LeggiTesto();
-    const QString primoTesto = DatiRisposta;
-    NumeroTesto = qint16(NumeroTesto + 1);
+    const QString primoTesto = V::DatiRisposta;
+    V::NumeroTesto = qint16(V::NumeroTesto + 1);
     TreCifre();
     LeggiTesto();
-    return primoTesto + DatiRisposta;
+    return primoTesto + V::DatiRisposta;
 }
 
 void FormPrincipaleTest::CaricaTesti() {
-    for (int i = 0; i <= 43 && !ChiusuraRichiesta; ++i) {
+    for (int i = 0; i <= 43 && !V::ChiusuraRichiesta; ++i) {
         const QString testi = leggiCoppia(4 * i);
         ImpostaTesto(Allarmi[i], QString::number(i + 1) + testi);
     }
     const QPair<int, QLabel *> righe[3] = {
         {176, MessaggioRiposo[0]}, {178, FineCiclata[0]}, {180, NomeVelto[0]}};
     for (const auto &r : righe)
-        if (!ChiusuraRichiesta) ImpostaTesto(r.second, leggiCoppia(r.first));
+        if (!V::ChiusuraRichiesta) ImpostaTesto(r.second, leggiCoppia(r.first));
 }
 
 void FormPrincipaleTest::LeggiStato() {
-    Comando = Comandi::Stato(Identificativo);
-    LunghezzaRisposta = Comandi::LunghezzaStato;
+    V::Comando = Comandi::Stato(V::Identificativo);
+    V::LunghezzaRisposta = Comandi::LunghezzaStato;
     InviaComando();
-    Risposta = Comandi::SenzaTesta(Risposta, Comandi::TestaStato);
-    if (Risposta == QLatin1String("R")) {
+    V::Risposta = Comandi::SenzaTesta(V::Risposta, Comandi::TestaStato);
+    if (V::Risposta == QLatin1String("R")) {
         ImpostaSfondo(NomeVelto[0], ColoreFacciaPulsante());
         ImpostaSfondo(MessaggioRiposo[0], ColoreVerde());
         ImpostaSfondo(FineCiclata[0], ColoreFacciaPulsante());
@@ -99,12 +86,12 @@ void FormPrincipaleTest::LeggiStato() {
 
 void FormPrincipaleTest::LeggiIngressi() {
     for (int g = 1; g <= 3; ++g) {
-        Comando = Comandi::Ingressi(Identificativo, g);
-        LunghezzaRisposta = Comandi::LunghezzaIngressi;
+        V::Comando = Comandi::Ingressi(V::Identificativo, g);
+        V::LunghezzaRisposta = Comandi::LunghezzaIngressi;
         InviaComando();
-        Risposta = Comandi::SenzaTesta(Risposta, Comandi::TestaRisposta);
-        for (int p = 1; p <= Comandi::IngressiNelGruppo(g) && p <= Risposta.size(); ++p) {
-            ComeIngressi = Risposta.at(p - 1);
+        V::Risposta = Comandi::SenzaTesta(V::Risposta, Comandi::TestaRisposta);
+        for (int p = 1; p <= Comandi::IngressiNelGruppo(g) && p <= V::Risposta.size(); ++p) {
+            ComeIngressi = V::Risposta.at(p - 1);
             const int finestra = Comandi::FinestraDiIngresso(g, p);
             switch (Comandi::LeggiStatoIngresso(ComeIngressi.at(0))) {
             case Comandi::StatoIngresso::Attivo:
@@ -122,12 +109,12 @@ void FormPrincipaleTest::LeggiIngressi() {
 }
 
 void FormPrincipaleTest::LeggiTasto() {
-    Comando = Comandi::Tasto(Identificativo);
-    LunghezzaRisposta = Comandi::LunghezzaTasto;
+    V::Comando = Comandi::Tasto(V::Identificativo);
+    V::LunghezzaRisposta = Comandi::LunghezzaTasto;
     InviaComando();
-    Risposta = Comandi::SenzaTesta(Risposta, Comandi::TestaRisposta);
-    if (Risposta.isEmpty()) return;
-    if (const auto etichetta = Comandi::EtichettaTasto(Risposta.at(0)))
+    V::Risposta = Comandi::SenzaTesta(V::Risposta, Comandi::TestaRisposta);
+    if (V::Risposta.isEmpty()) return;
+    if (const auto etichetta = Comandi::EtichettaTasto(V::Risposta.at(0)))
         ImpostaTesto(LabelTastoPremuto, *etichetta);
 }
 
