@@ -3,20 +3,18 @@
 // not at rest, the test window shown and painted, and how often the process
 // wakes up in a cycle (on a busy machine each wake-up costs more than the
 // work done in it). An argument gives the number of cycles of each phase.
-#include "Aspetto.h"
-#include "FormPrincipaleTest.h"
-#include "FormSeriale.h"
+#include "shared/Aspetto.h"
+#include "testmode/FormPrincipaleTest.h"
+#include "link/FormSeriale.h"
 #include "Risvegli.h"
-#include "Simulatore.h"
-#include "TempoCpu.h"
-#include "Variabili.h"
+#include "support/Simulatore.h"
+#include "support/TempoCpu.h"
+#include "shared/Variabili.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <cstdio>
-
-using namespace Variabili;
 
 static void Misura(const char *nome, int cicli, FormPrincipaleTest &f) {
     QElapsedTimer t;
@@ -32,7 +30,7 @@ static void Misura(const char *nome, int cicli, FormPrincipaleTest &f) {
     const double cpuMs = (TempoCpu() - cpu) * 1000 / cicli;
     std::printf("%-34s %8.2f ms  %6.3f ms CPU  %5.1f wake-ups  %4.2f %% of a core%s\n", nome, ms,
                 cpuMs, double(Risvegli() - risvegli) / cicli, 100 * cpuMs / ms,
-                ErroreSeriale ? "  LAST EXCHANGE FAILED" : "");
+                V::ErroreSeriale ? "  LAST EXCHANGE FAILED" : "");
 }
 
 // One function per phase, for a profiler to pick out.
@@ -56,8 +54,8 @@ int main(int argc, char *argv[]) {
     // Every window with two full texts, as a programmed panel has.
     for (int n = 0; n < 182; ++n)
         sim.ordina(QStringLiteral("text %1 Zona %1 ingresso").arg(n));
-    NumeroPorta = "1";
-    Identificativo = "&45";
+    V::NumeroPorta = "1";
+    V::Identificativo = "&45";
     FormSeriale::Istanza().MSComm1.setCartellaPorte(dir.path());
     FormSeriale::Istanza().ApriSeriale();
     FormPrincipaleTest f;

@@ -1,19 +1,17 @@
 // How fast and how light the link is against a panel at the real wire speed
 // (9600 bit/s): time and CPU per exchange, and per test-mode cycle.
-#include "Comandi.h"
-#include "FormSeriale.h"
+#include "link/Comandi.h"
+#include "link/FormSeriale.h"
 #include "Risvegli.h"
-#include "Simulatore.h"
-#include "TempoCpu.h"
-#include "Variabili.h"
+#include "support/Simulatore.h"
+#include "support/TempoCpu.h"
+#include "shared/Variabili.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <cstdio>
 #include <functional>
-
-using namespace Variabili;
 
 static void Misura(const char *nome, int volte, const std::function<void()> &passo) {
     QElapsedTimer t;
@@ -26,12 +24,12 @@ static void Misura(const char *nome, int volte, const std::function<void()> &pas
     const double cpuMs = (TempoCpu() - cpu) * 1000 / volte;
     std::printf("%-28s %8.2f ms  %7.3f ms CPU  %5.1f wake-ups  (%4.1f %% of a core)%s\n", nome, ms,
                 cpuMs, double(Risvegli() - risvegli) / volte, 100 * cpuMs / ms,
-                ErroreSeriale ? "  LAST EXCHANGE FAILED" : "");
+                V::ErroreSeriale ? "  LAST EXCHANGE FAILED" : "");
 }
 
 static void Scambia(const QString &comando, int lunghezza) {
-    Comando = comando;
-    LunghezzaRisposta = qint16(lunghezza);
+    V::Comando = comando;
+    V::LunghezzaRisposta = qint16(lunghezza);
     FormSeriale::Istanza().InviaAllaSeriale();
 }
 
@@ -43,8 +41,8 @@ int main(int argc, char *argv[]) {
         std::fprintf(stderr, "simulator did not start\n");
         return 1;
     }
-    NumeroPorta = "1";
-    Identificativo = "&45";
+    V::NumeroPorta = "1";
+    V::Identificativo = "&45";
     FormSeriale::Istanza().MSComm1.setCartellaPorte(dir.path());
     FormSeriale::Istanza().ApriSeriale();
     std::printf("per exchange, panel at 9600 bit/s:\n");

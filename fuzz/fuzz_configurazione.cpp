@@ -5,7 +5,7 @@
 // the characters at its fixed positions; any other file is replaced by exactly
 // the default file and gives RS232, COM1, &45. Reading again changes nothing.
 
-#include "Configurazione.h"
+#include "app/Configurazione.h"
 #include "Verifica.h"
 
 #include <QFile>

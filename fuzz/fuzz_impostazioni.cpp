@@ -6,7 +6,7 @@
 // what Settings() gives back, and is accepted again; a refused one leaves the
 // settings as they were.
 
-#include "MSComm.h"
+#include "link/MSComm.h"
 #include "Verifica.h"
 
 #include <limits>

@@ -6,9 +6,9 @@
 // that no decoder looks at the header, the key and input tables, the text of a
 // read-text reply, and the length and layout of every command.
 
-#include "Comandi.h"
-#include "Programmazione.h"
-#include "Variabili.h"
+#include "link/Comandi.h"
+#include "programming/Programmazione.h"
+#include "shared/Variabili.h"
 #include "Verifica.h"
 
 #include <set>

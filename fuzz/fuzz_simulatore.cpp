@@ -9,9 +9,9 @@
 // is on; and at the end every state the panel holds reaches the tool intact
 // through the tool's own commands and reply decoders.
 
-#include "Comandi.h"
-#include "Ordini.h"
-#include "Pannello.h"
+#include "link/Comandi.h"
+#include "sim/Ordini.h"
+#include "sim/Pannello.h"
 #include "Verifica.h"
 
 #include <string>

@@ -1,12 +1,12 @@
 // The message editor, the save window and the file lists, driven as an
 // operator does: keys and clicks on the real widgets.
-#include "Aspetto.h"
-#include "Banco.h"
-#include "EditaMessaggi.h"
-#include "FormSalvaFile.h"
-#include "FormatoMessaggi.h"
-#include "ListeFile.h"
-#include "Variabili.h"
+#include "shared/Aspetto.h"
+#include "support/Banco.h"
+#include "files/EditaMessaggi.h"
+#include "files/FormSalvaFile.h"
+#include "files/FormatoMessaggi.h"
+#include "files/ListeFile.h"
+#include "shared/Variabili.h"
 
 #include <QApplication>
 #include <QClipboard>

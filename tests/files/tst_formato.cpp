@@ -1,4 +1,4 @@
-#include "FormatoMessaggi.h"
+#include "files/FormatoMessaggi.h"
 
 #include <QDir>
 #include <QElapsedTimer>

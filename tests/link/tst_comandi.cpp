@@ -1,4 +1,4 @@
-#include "Comandi.h"
+#include "link/Comandi.h"
 
 #include <QTest>
 

@@ -1,11 +1,11 @@
 // The serial transport against the panel simulator over a real pseudo-terminal.
-#include "Attendi.h"
-#include "Banco.h"
-#include "Comandi.h"
-#include "FormSeriale.h"
-#include "Simulatore.h"
-#include "TempoCpu.h"
-#include "Variabili.h"
+#include "shared/Attendi.h"
+#include "support/Banco.h"
+#include "link/Comandi.h"
+#include "link/FormSeriale.h"
+#include "support/Simulatore.h"
+#include "support/TempoCpu.h"
+#include "shared/Variabili.h"
 
 #include <QElapsedTimer>
 #include <QFile>

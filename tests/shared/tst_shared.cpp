@@ -1,7 +1,7 @@
-#include "Attendi.h"
-#include "Numeri.h"
-#include "TempoCpu.h"
-#include "Variabili.h"
+#include "shared/Attendi.h"
+#include "shared/Numeri.h"
+#include "support/TempoCpu.h"
+#include "shared/Variabili.h"
 
 #include <QElapsedTimer>
 #include <QTest>

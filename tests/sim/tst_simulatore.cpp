@@ -1,7 +1,7 @@
 // The panel simulator: orders it refuses leave the panel as it was.
-#include "Ordini.h"
-#include "Pannello.h"
-#include "Simulatore.h"
+#include "sim/Ordini.h"
+#include "sim/Pannello.h"
+#include "support/Simulatore.h"
 
 #include <QDeadlineTimer>
 #include <QFile>

@@ -1,8 +1,8 @@
-#include "Banco.h"
+#include "support/Banco.h"
 
-#include "Azioni.h"
-#include "FormSeriale.h"
-#include "Variabili.h"
+#include "support/Azioni.h"
+#include "link/FormSeriale.h"
+#include "shared/Variabili.h"
 
 #include <QApplication>
 #include <QTest>

@@ -7,7 +7,7 @@
 // Call inizio() from init() and fine() from cleanup(). Start the simulator
 // with AVVIA(banco, ...): a start that fails fails that case, with the reason.
 
-#include "Simulatore.h"
+#include "support/Simulatore.h"
 
 #include <QStringList>
 #include <QTemporaryDir>

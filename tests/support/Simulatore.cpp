@@ -1,4 +1,4 @@
-#include "Simulatore.h"
+#include "support/Simulatore.h"
 
 #include <QFile>
 #include <QTest>

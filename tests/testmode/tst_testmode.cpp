@@ -1,13 +1,13 @@
 // Test mode against the panel simulator: texts loaded, states painted.
-#include "Aspetto.h"
-#include "Azioni.h"
-#include "EtichettaPannello.h"
-#include "FormPrincipaleTest.h"
-#include "FormSeriale.h"
-#include "Banco.h"
-#include "Attendi.h"
-#include "TempoCpu.h"
-#include "Variabili.h"
+#include "shared/Aspetto.h"
+#include "support/Azioni.h"
+#include "testmode/EtichettaPannello.h"
+#include "testmode/FormPrincipaleTest.h"
+#include "link/FormSeriale.h"
+#include "support/Banco.h"
+#include "shared/Attendi.h"
+#include "support/TempoCpu.h"
+#include "shared/Variabili.h"
 
 #include <QLabel>
 #include <QLineEdit>
