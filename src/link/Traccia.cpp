@@ -1,4 +1,4 @@
-#include "Traccia.h"
+#include "link/Traccia.h"
 
 #include <QDateTime>
 #include <QElapsedTimer>

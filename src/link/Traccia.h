@@ -9,6 +9,9 @@
 // ("primo" or "ripetizione"), the command and the reply as received (echo and
 // final CR included), or "nessuna risposta". Control characters are written
 // visibly, e.g. <CR>.
+//
+// No operation here reads or writes a global of Variabili: the trace keeps
+// its own state.
 
 #include <QString>
 
