@@ -1,9 +1,9 @@
-#include "FormScriveMessaggi.h"
+#include "programming/FormScriveMessaggi.h"
 
-#include "Aspetto.h"
-#include "Attendi.h"
-#include "ListeFile.h"
-#include "Variabili.h"
+#include "files/ListeFile.h"
+#include "shared/Aspetto.h"
+#include "shared/Attendi.h"
+#include "shared/Variabili.h"
 
 #include <QCloseEvent>
 #include <QDir>
@@ -11,8 +11,6 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
-
-using namespace Variabili;
 
 namespace {
 const Twips Finestra = {0, 0, 9510, 6495};
@@ -33,39 +31,29 @@ const Twips PosCommand2 = {8100, 5625, 1035, 750};
 const Twips PosBarra = {240, 6495, 9030, 330};
 const int AltezzaBarra = 28; // pixels the window grows for the progress bar
 
+// A command button of the window, in its larger font; Enter does not press it.
 QPushButton *NuovoPulsante(QWidget *padre, const char *nome, const Twips &pos,
                            const QString &testo) {
-    auto *b = new Pulsante(testo, padre);
-    Posiziona(b, nome, pos);
-    b->setFont(Carattere("MS Sans Serif", 13.5));
+    auto *b = Controllo<Pulsante>(padre, nome, pos, Carattere("MS Sans Serif", 13.5), testo);
     b->setAutoDefault(false);
     return b;
 }
 
+// A status box of the window, in its larger font: it shows each text from its
+// first character.
 QLineEdit *NuovaRiga(QWidget *padre, const char *nome, const Twips &pos) {
-    auto *t = new RigaDiStato(padre); // shows each text from its first character
-    Posiziona(t, nome, pos);
-    t->setFont(Carattere("MS Sans Serif", 13.5));
-    return t;
+    return Controllo<RigaDiStato>(padre, nome, pos, Carattere("MS Sans Serif", 13.5));
 }
 } // namespace
 
 FormScriveMessaggi::FormScriveMessaggi(QWidget *parent) : QDialog(parent) {
-    setObjectName(QStringLiteral("FormScriveMessaggi"));
-    setWindowTitle(QStringLiteral("Velto             Velto318"));
-    setFixedSize(DaTwips(Finestra).size() + QSize(0, AltezzaBarra));
-    setFont(Carattere("MS Sans Serif", 8.25)); // the windows' default font
+    ImpostaFinestra(this, QStringLiteral("FormScriveMessaggi"),
+                    QStringLiteral("Velto             Velto318"), Finestra, AltezzaBarra);
     setModal(true);
 
-    Drive1 = new ListaUnita(this);
-    Posiziona(Drive1, "Drive1", PosDrive1);
-    Drive1->setFont(Carattere("MS Sans Serif", 13.5));
-    Dir1 = new ListaCartelle(this);
-    Posiziona(Dir1, "Dir1", PosDir1);
-    Dir1->setFont(Carattere("MS Sans Serif", 9.75, true));
-    File1 = new ListaFile(this);
-    Posiziona(File1, "File1", PosFile1);
-    File1->setFont(Carattere("MS Sans Serif", 12, true));
+    Drive1 = Controllo<ListaUnita>(this, "Drive1", PosDrive1, Carattere("MS Sans Serif", 13.5));
+    Dir1 = Controllo<ListaCartelle>(this, "Dir1", PosDir1, Carattere("MS Sans Serif", 9.75, true));
+    File1 = Controllo<ListaFile>(this, "File1", PosFile1, Carattere("MS Sans Serif", 12, true));
     File1->setPattern(QStringLiteral("*.vlt"));
 
     Text1 = NuovaRiga(this, "Text1", PosText1);
@@ -73,9 +61,8 @@ FormScriveMessaggi::FormScriveMessaggi(QWidget *parent) : QDialog(parent) {
     Text2 = NuovaRiga(this, "Text2", PosText2);
     Command4 = NuovoPulsante(this, "Command4", PosCommand4, QString());
     Command4->hide();
-    Label1 = new QLabel(QStringLiteral("Identificativo Velto"), this);
-    Posiziona(Label1, "Label1", PosLabel1);
-    Label1->setFont(Carattere("MS Sans Serif", 12));
+    Label1 = Controllo<QLabel>(this, "Label1", PosLabel1, Carattere("MS Sans Serif", 12),
+                               QStringLiteral("Identificativo Velto"));
     IdStart = NuovaRiga(this, "IdStart", PosIdStart);
     IdStart->setReadOnly(true); // every command uses the configured identifier
     Command3 = NuovoPulsante(this, "Command3", PosCommand3, QStringLiteral("Test Funzionamento"));
@@ -83,8 +70,8 @@ FormScriveMessaggi::FormScriveMessaggi(QWidget *parent) : QDialog(parent) {
     LeggiTesti =
         NuovoPulsante(this, "LeggiTesti", PosLeggiTesti, QStringLiteral("Leggi Testi dal VELTO"));
     Command2 = NuovoPulsante(this, "Command2", PosCommand2, QStringLiteral("Exit"));
-    BarraAvanzamento = new QProgressBar(this);
-    Posiziona(BarraAvanzamento, "BarraAvanzamento", PosBarra);
+    BarraAvanzamento =
+        Controllo<QProgressBar>(this, "BarraAvanzamento", PosBarra, FontDellaFinestra);
     BarraAvanzamento->setTextVisible(true);
     BarraAvanzamento->setValue(0);
     BarraAvanzamento->setFormat(QString());
@@ -94,8 +81,7 @@ FormScriveMessaggi::FormScriveMessaggi(QWidget *parent) : QDialog(parent) {
     for (int i = 0; i + 1 < tab.size(); ++i)
         QWidget::setTabOrder(tab[i], tab[i + 1]);
 
-    connect(Drive1, &ListaUnita::cambiata, this, &FormScriveMessaggi::Drive1_Change);
-    connect(Dir1, &ListaCartelle::cambiata, this, &FormScriveMessaggi::Dir1_Change);
+    Concatena(Drive1, Dir1, File1);
     connect(File1, &ListaFile::clic, this, &FormScriveMessaggi::File1_Click);
     connect(File1, &QListWidget::itemSelectionChanged, this,
             &FormScriveMessaggi::File1_Evidenziazione);
@@ -108,15 +94,11 @@ FormScriveMessaggi::FormScriveMessaggi(QWidget *parent) : QDialog(parent) {
 }
 
 void FormScriveMessaggi::Form_Load() {
-    NomeFile.clear();
+    V::NomeFile.clear();
     Text1->setText(QStringLiteral("Seleziona un file xxx.VLT per programmare"));
     Text2->setText(QStringLiteral("o Clicca Pulsante Test funzionamento"));
-    Scelta = QStringLiteral("aspetta");
-    IdStart->setText(Identificativo);
-}
-
-void FormScriveMessaggi::Drive1_Change() {
-    if (Dir1->setPath(Drive1->Drive())) Dir1_Change();
+    V::Scelta = SceltaAspetta;
+    IdStart->setText(V::Identificativo);
 }
 
 void FormScriveMessaggi::Dir1_Change() {
@@ -129,7 +111,7 @@ void FormScriveMessaggi::Dir1_Change() {
 void FormScriveMessaggi::File1_Click() {
     const QList<QListWidgetItem *> evidenziati = File1->selectedItems();
     if (!evidenziati.isEmpty())
-        NomeFile = QDir(File1->Path()).filePath(evidenziati.first()->text());
+        V::NomeFile = QDir(File1->Path()).filePath(evidenziati.first()->text());
 }
 
 void FormScriveMessaggi::File1_Evidenziazione() {
@@ -140,23 +122,24 @@ void FormScriveMessaggi::File1_Evidenziazione() {
     // The operator took the highlight off the chosen file (Ctrl and a click
     // or the space bar): no file is chosen any more.
     const QListWidgetItem *corrente = File1->currentItem();
-    if (File1->hasFocus() && corrente && QDir(File1->Path()).filePath(corrente->text()) == NomeFile)
-        NomeFile.clear();
+    if (File1->hasFocus() && corrente &&
+        QDir(File1->Path()).filePath(corrente->text()) == V::NomeFile)
+        V::NomeFile.clear();
 }
 
 void FormScriveMessaggi::Command3_Click() {
-    Scelta = QStringLiteral("Testa");
+    V::Scelta = SceltaTesta;
     hide();
 }
 
 void FormScriveMessaggi::Command2_Click() {
     // No message file stays open between operations: there is nothing to close.
-    Scelta = QStringLiteral("Finisci");
+    V::Scelta = SceltaFinisci;
     hide();
 }
 
 void FormScriveMessaggi::Command4_Click() {
-    Interrompi = true;
+    V::Interrompi = true;
 }
 
 void FormScriveMessaggi::closeEvent(QCloseEvent *evento) {
@@ -191,12 +174,12 @@ void FormScriveMessaggi::AbilitaComandi() {
 
 void FormScriveMessaggi::AspettaConferma() {
     Command4->show();
-    Interrompi = false;
-    Command4->setText(MessaggioErrore + QStringLiteral(" Clicca Qui"));
-    while (!Interrompi && !ChiusuraRichiesta)
+    V::Interrompi = false;
+    Command4->setText(V::MessaggioErrore + QStringLiteral(" Clicca Qui"));
+    while (!V::Interrompi && !V::ChiusuraRichiesta)
         PompaEventiInAttesa();
     Command4->hide();
-    Interrompi = false;
+    V::Interrompi = false;
 }
 
 void FormScriveMessaggi::avanzamento(const QString &fase, int fatti, int totale) {

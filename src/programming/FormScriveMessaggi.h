@@ -2,9 +2,11 @@
 // The programming window: pick a message file, send and verify it, read the
 // panel's texts back, edit a file, go back to test mode or quit. It is loaded
 // once and afterwards only hidden and shown again; its choice for the main
-// loop is left in Scelta.
+// loop is left in Scelta. Its operations are defined in four files, grouped
+// below by file.
 
 #include <QDialog>
+#include <QString>
 
 class QLabel;
 class QLineEdit;
@@ -17,6 +19,13 @@ class ListaFile;
 class FormScriveMessaggi : public QDialog {
     Q_OBJECT
   public:
+    // Its choice for the main loop, left in Scelta: none yet, test mode, quit.
+    static inline const QString SceltaAspetta = QStringLiteral("aspetta");
+    static inline const QString SceltaTesta = QStringLiteral("Testa");
+    static inline const QString SceltaFinisci = QStringLiteral("Finisci");
+
+    // FormScriveMessaggi.cpp: the window, its controls and its own events.
+
     explicit FormScriveMessaggi(QWidget *parent = nullptr);
 
     ListaUnita *Drive1;
@@ -27,35 +36,77 @@ class FormScriveMessaggi : public QDialog {
     QLabel *Label1;
     QProgressBar *BarraAvanzamento; // progress of a send or read-back
 
+    // Ready for the operator: no file chosen, the first hints shown.
+    // reads Identificativo; writes NomeFile, Scelta
     void Form_Load();
-    void Drive1_Change();
+    // Lists the files of the folder Dir1 shows, as the lists do by themselves
+    // when the operator opens a folder (Concatena): for a folder set by the program.
+    // no globals
     void Dir1_Change();
+    // The highlighted file is the chosen one.
+    // writes NomeFile
     void File1_Click();
-    void Command1_Click();   // "Invia file al VELTO"
-    void LeggiTesti_Click(); // "Leggi Testi dal VELTO"
-    void Command5_Click();   // "Modifica Testi"
-    void Command3_Click();   // "Test Funzionamento"
-    void Command2_Click();   // "Exit"
-    void Command4_Click();   // acknowledge
+    // "Test Funzionamento"
+    // writes Scelta
+    void Command3_Click();
+    // "Exit"
+    // writes Scelta
+    void Command2_Click();
+    // The acknowledge button: the failure shown is acknowledged.
+    // writes Interrompi
+    void Command4_Click();
 
+    // no globals
     void DisabilitaComandi();
+    // no globals
     void AbilitaComandi();
+    // Shows MessaggioErrore on the acknowledge button until it is clicked.
+    // reads MessaggioErrore; writes Interrompi
     void AspettaConferma();
 
     // True while a send, read-back or edit runs: the close box is refused then.
     bool OperazioneInCorso() const { return operazioni_ > 0; }
 
+    // Invio.cpp
+
+    // "Invia file al VELTO"
+    // reads NomeFile, Identificativo; writes Testi, MessaggioErrore, Interrompi; runs exchanges
+    void Command1_Click();
+
+    // LetturaTesti.cpp
+
+    // "Leggi Testi dal VELTO", then the save window.
+    // reads Identificativo; writes Testi, NumeroTesto, NumeroTre, CorpoFile, CommentoProposto,
+    // MessaggioErrore, Interrompi, NomeFile (once saved); runs exchanges
+    void LeggiTesti_Click();
+
+    // ModificaTesti.cpp
+
+    // "Modifica Testi": the editor opens on the chosen file.
+    // reads NomeFile; writes CorpoFile
+    void Command5_Click();
+
   protected:
+    // FormScriveMessaggi.cpp
     void closeEvent(QCloseEvent *evento) override;
     void reject() override; // Escape does not leave the window
 
   private:
-    void File1_Evidenziazione(); // the highlight of the file list moved
-    void ProgrammaTesti();
+    // FormScriveMessaggi.cpp
+
+    // The highlight of the file list moved.
+    // reads NomeFile; writes NomeFile
+    void File1_Evidenziazione();
     QList<QWidget *> comandiOperatore() const;
     void avanzamento(const QString &fase, int fatti, int totale);
+    int operazioni_ = 0;
+
+    // Invio.cpp
+
+    // reads NomeFile, Identificativo; writes Testi, MessaggioErrore, Interrompi; runs exchanges
+    void ProgrammaTesti();
+
     // The jobs of Operazioni shown here: status lines, progress bar,
     // acknowledge button (VistaFinestra.h).
     struct Vista;
-    int operazioni_ = 0;
 };

@@ -1,17 +1,15 @@
 // Sending a message file to the panel and verifying every text written: the
 // job itself is Operazioni::ProgrammaTesti, shown in this window.
-#include "FormScriveMessaggi.h"
+#include "programming/FormScriveMessaggi.h"
 
-#include "Variabili.h"
-#include "VistaFinestra.h"
+#include "programming/VistaFinestra.h"
+#include "shared/Variabili.h"
 
 #include <QLineEdit>
 
-using namespace Variabili;
-
 void FormScriveMessaggi::Command1_Click() {
     DisabilitaComandi();
-    if (NomeFile.isEmpty()) {
+    if (V::NomeFile.isEmpty()) {
         Text1->setText(QStringLiteral("Devi selezionare un file"));
         Text2->setText(QStringLiteral("Cliccane uno dalla lista in alto a destra"));
     } else {

@@ -1,14 +1,9 @@
-// Reading all texts back from the panel, and opening the message editor.
-#include "FormScriveMessaggi.h"
+// Reading all texts back from the panel: the job itself is
+// Operazioni::LeggiTesti, shown in this window, then saved through the save window.
+#include "programming/FormScriveMessaggi.h"
 
-#include "EditaMessaggi.h"
-#include "FormSalvaFile.h"
-#include "Variabili.h"
-#include "VistaFinestra.h"
-
-#include <QLineEdit>
-
-using namespace Variabili;
+#include "files/FormSalvaFile.h"
+#include "programming/VistaFinestra.h"
 
 void FormScriveMessaggi::LeggiTesti_Click() {
     DisabilitaComandi();
@@ -16,23 +11,6 @@ void FormScriveMessaggi::LeggiTesti_Click() {
     if (Operazioni::LeggiTesti(vista).completa) {
         FormSalvaFile salva(this);
         salva.exec();
-    }
-    AbilitaComandi();
-}
-
-void FormScriveMessaggi::Command5_Click() {
-    DisabilitaComandi();
-    if (NomeFile.isEmpty()) {
-        Text1->setText(QStringLiteral("Devi selezionare un file"));
-        Text2->setText(QStringLiteral("Cliccane uno dalla lista "));
-    } else {
-        EditaMessaggi editor(this);
-        if (editor.Form_Load()) {
-            editor.exec();
-        } else {
-            Text1->setText(QStringLiteral("File non leggibile: l'editor non si apre"));
-            Text2->setText(editor.Errore());
-        }
     }
     AbilitaComandi();
 }

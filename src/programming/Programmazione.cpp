@@ -1,8 +1,8 @@
-#include "Programmazione.h"
+#include "programming/Programmazione.h"
 
-#include "Comandi.h"
-#include "FormatoMessaggi.h"
-#include "Variabili.h"
+#include "files/FormatoMessaggi.h"
+#include "link/Comandi.h"
+#include "shared/Variabili.h"
 
 namespace Programmazione {
 
@@ -49,10 +49,10 @@ QList<Voce> VociDaInviare(const FormatoMessaggi::Scansione &scansione) {
 
 QString RifiutoInvio(const QList<Voce> &voci) {
     if (voci.isEmpty()) return QStringLiteral("Il file non contiene testi da inviare");
-    if (voci.size() > Variabili::NumeroTesti)
+    if (voci.size() > V::NumeroTesti)
         return QStringLiteral("Il file ha %1 testi: il massimo è %2")
             .arg(voci.size())
-            .arg(Variabili::NumeroTesti);
+            .arg(V::NumeroTesti);
     // The entry's characters are those of its line: the line names a character
     // whose UTF-8 bytes run past the entry.
     for (const Voce &v : voci)

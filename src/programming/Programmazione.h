@@ -2,7 +2,7 @@
 // What a send writes and what a read-back keeps: plain functions without
 // windows, used by the programming window's send and read-back jobs.
 
-#include "FormatoMessaggi.h"
+#include "files/FormatoMessaggi.h"
 
 #include <QList>
 #include <QString>

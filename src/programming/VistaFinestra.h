@@ -2,8 +2,8 @@
 // How the programming window shows the jobs of Operazioni: the status lines
 // Text1 and Text2, the progress bar, and the acknowledge button for a failure.
 
-#include "FormScriveMessaggi.h"
-#include "Operazioni.h"
+#include "programming/FormScriveMessaggi.h"
+#include "programming/Operazioni.h"
 
 #include <QLineEdit>
 

@@ -40,7 +40,7 @@ extern QString Identificativo; // panel identifier, first part of every command
 extern bool Modo485;           // RS485 bus: every command comes back as an echo
 
 // Hand-over between windows.
-extern QString Scelta; // "aspetta", "Testa" or "Finisci"
+extern QString Scelta; // the programming window's choice (FormScriveMessaggi::Scelta...)
 extern QString NomeFile;
 extern bool Interrompi;
 extern QString MessaggioErrore;
