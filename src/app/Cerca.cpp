@@ -1,9 +1,9 @@
-#include "Cerca.h"
+#include "app/Cerca.h"
 
-#include "Comandi.h"
-#include "FormSeriale.h"
-#include "Traccia.h"
-#include "Variabili.h"
+#include "link/Comandi.h"
+#include "link/FormSeriale.h"
+#include "link/Traccia.h"
+#include "shared/Variabili.h"
 
 #include <cstdio>
 #ifdef Q_OS_WIN
@@ -11,8 +11,6 @@
 #else
 #include <unistd.h>
 #endif
-
-using namespace Variabili;
 
 namespace {
 
@@ -112,7 +110,7 @@ QString EsitoCerca(const QStringList &trovati, const QString &configurato, const
 }
 
 int LavoroCerca(const QString &porta) {
-    const QString configurato = Identificativo;
+    const QString configurato = V::Identificativo;
     const QStringList ordine = OrdineCerca(configurato);
     const bool terminale = ErroreSuTerminale();
     FormSeriale &seriale = FormSeriale::Istanza();
@@ -126,8 +124,8 @@ int LavoroCerca(const QString &porta) {
         const QString &id = ordine[i];
         if (terminale)
             Stampa(stderr, QLatin1Char('\r') + AvanzamentoCerca(i, int(ordine.size()), id));
-        Comando = Comandi::Stato(id);
-        LunghezzaRisposta = Comandi::LunghezzaStato;
+        V::Comando = Comandi::Stato(id);
+        V::LunghezzaRisposta = Comandi::LunghezzaStato;
         seriale.InviaUnaVolta();
         if (!seriale.MSComm1.PortOpen()) {
             if (terminale) CancellaAvanzamento();
@@ -136,16 +134,16 @@ int LavoroCerca(const QString &porta) {
                                .arg(id, seriale.ErroreApertura()));
             return 2;
         }
-        if (ErroreSeriale) continue;
-        if (!Modo485 && SoloEco(Comando, Risposta)) {
+        if (V::ErroreSeriale) continue;
+        if (!V::Modo485 && SoloEco(V::Comando, V::Risposta)) {
             eco = true;
             continue;
         }
         trovati << id;
         if (terminale) CancellaAvanzamento();
-        Stampa(stdout, RigaTrovato(id, Risposta));
+        Stampa(stdout, RigaTrovato(id, V::Risposta));
     }
     if (terminale) CancellaAvanzamento();
-    Stampa(stdout, EsitoCerca(trovati, configurato, porta, Modo485, eco));
+    Stampa(stdout, EsitoCerca(trovati, configurato, porta, V::Modo485, eco));
     return trovati.isEmpty() ? 1 : 0;
 }

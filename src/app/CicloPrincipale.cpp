@@ -1,12 +1,12 @@
-#include "CicloPrincipale.h"
+#include "app/CicloPrincipale.h"
 
-#include "Comandi.h"
-#include "Configurazione.h"
-#include "FormPrincipaleTest.h"
-#include "FormScriveMessaggi.h"
-#include "FormSeriale.h"
-#include "ListeFile.h"
-#include "Variabili.h"
+#include "app/Configurazione.h"
+#include "files/ListeFile.h"
+#include "link/Comandi.h"
+#include "link/FormSeriale.h"
+#include "programming/FormScriveMessaggi.h"
+#include "shared/Variabili.h"
+#include "testmode/FormPrincipaleTest.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -14,31 +14,26 @@
 #include <QMessageBox>
 #include <memory>
 
-using namespace Variabili;
-
 namespace {
-
-const QString Stoppato = QStringLiteral("Stoppato");
-const QString Run = QStringLiteral("Run");
 
 // Polls the panel's status until it is not programming itself. Returns true
 // when test mode is to start, false when the operator asked for the
 // programming window (or closed the window).
 bool PollIngresso(FormPrincipaleTest &f) {
-    while (!ChiusuraRichiesta) {
-        Comando = Comandi::Stato(Identificativo);
-        LunghezzaRisposta = Comandi::LunghezzaStato;
+    while (!V::ChiusuraRichiesta) {
+        V::Comando = Comandi::Stato(V::Identificativo);
+        V::LunghezzaRisposta = Comandi::LunghezzaStato;
         f.InviaComando();
-        if (f.StatoProgramma == Stoppato) {
-            f.StatoProgramma = Run;
+        if (f.StatoProgramma == FormPrincipaleTest::Stoppato) {
+            f.StatoProgramma = FormPrincipaleTest::Run;
             return false;
         }
-        if (ErroreSeriale) {
-            f.StatoProgramma = Run;
+        if (V::ErroreSeriale) {
+            f.StatoProgramma = FormPrincipaleTest::Run;
             continue;
         }
-        Risposta = Comandi::SenzaTesta(Risposta, Comandi::TestaStato);
-        if (Risposta != QLatin1String("I")) return true;
+        V::Risposta = Comandi::SenzaTesta(V::Risposta, Comandi::TestaStato);
+        if (V::Risposta != QLatin1String("I")) return true;
         f.Text3->setText(QStringLiteral("Velto in programmazione"));
     }
     return false;
@@ -50,8 +45,8 @@ void ModoTest(FormPrincipaleTest &f) {
         f.LeggiStato();
         f.LeggiIngressi();
         f.LeggiTasto();
-    } while (f.StatoProgramma != Stoppato && !ChiusuraRichiesta);
-    f.StatoProgramma = Run;
+    } while (f.StatoProgramma != FormPrincipaleTest::Stoppato && !V::ChiusuraRichiesta);
+    f.StatoProgramma = FormPrincipaleTest::Run;
 }
 
 void AvvisaSeNecessario(FormPrincipaleTest &f, const QString &avvisoConfigurazione) {
@@ -68,9 +63,9 @@ void AvvisaSeNecessario(FormPrincipaleTest &f, const QString &avvisoConfigurazio
 } // namespace
 
 void Form_Load(FormPrincipaleTest &f) {
-    ChiusuraRichiesta = false;
+    V::ChiusuraRichiesta = false;
     QCoreApplication::setApplicationName(QStringLiteral("Terminale Visual Basic"));
-    NomeFile = QDir(f.File1->Path()).filePath(NomeFileConfigurazione);
+    V::NomeFile = QDir(f.File1->Path()).filePath(NomeFileConfigurazione);
     const QString avviso = CaricaConfigurazione();
     FormSeriale &seriale = FormSeriale::Istanza();
     seriale.MSComm1.setCartellaPorte(f.File1->Path());
@@ -79,17 +74,17 @@ void Form_Load(FormPrincipaleTest &f) {
     f.show();
     AvvisaSeNecessario(f, avviso);
     std::unique_ptr<FormScriveMessaggi> programmazione;
-    while (!ChiusuraRichiesta) {
+    while (!V::ChiusuraRichiesta) {
         f.show();
         f.AzzeraDisplay();
         if (PollIngresso(f)) ModoTest(f);
-        if (ChiusuraRichiesta) break;
+        if (V::ChiusuraRichiesta) break;
         if (!programmazione) {
             programmazione = std::make_unique<FormScriveMessaggi>(&f);
             programmazione->Form_Load();
         }
         programmazione->exec();
-        if (Scelta == QLatin1String("Finisci")) break;
+        if (V::Scelta == FormScriveMessaggi::SceltaFinisci) break;
     }
     seriale.ChiudiSeriale();
     programmazione.reset();

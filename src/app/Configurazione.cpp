@@ -1,7 +1,7 @@
-#include "Configurazione.h"
+#include "app/Configurazione.h"
 
-#include "Numeri.h"
-#include "Variabili.h"
+#include "shared/Numeri.h"
+#include "shared/Variabili.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -132,9 +132,9 @@ Configurazione LeggiConfigurazione(const QString &percorso) {
 }
 
 QString CaricaConfigurazione() {
-    const Configurazione c = LeggiConfigurazione(Variabili::NomeFile);
-    Variabili::Modo485 = c.Modo485;
-    Variabili::NumeroPorta = c.NumeroPorta;
-    Variabili::Identificativo = c.Identificativo;
+    const Configurazione c = LeggiConfigurazione(V::NomeFile);
+    V::Modo485 = c.Modo485;
+    V::NumeroPorta = c.NumeroPorta;
+    V::Identificativo = c.Identificativo;
     return c.avviso;
 }

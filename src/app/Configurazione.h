@@ -35,4 +35,5 @@ Configurazione LeggiConfigurazione(const QString &percorso);
 
 // Reads the file named by NomeFile and sets Modo485, NumeroPorta and
 // Identificativo. Returns the Italian note of Configurazione::avviso.
+// reads NomeFile; writes Modo485, NumeroPorta, Identificativo
 QString CaricaConfigurazione();

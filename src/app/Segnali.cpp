@@ -1,4 +1,4 @@
-#include "Segnali.h"
+#include "app/Segnali.h"
 
 #include <QApplication>
 #include <QWidget>

@@ -1,12 +1,12 @@
-#include "Aspetto.h"
-#include "CicloPrincipale.h"
-#include "FormPrincipaleTest.h"
-#include "FormSeriale.h"
-#include "Lavori.h"
-#include "PorteSeriali.h"
-#include "RigaDiComando.h"
-#include "Segnali.h"
-#include "Traccia.h"
+#include "app/CicloPrincipale.h"
+#include "app/Lavori.h"
+#include "app/RigaDiComando.h"
+#include "app/Segnali.h"
+#include "link/FormSeriale.h"
+#include "link/PorteSeriali.h"
+#include "link/Traccia.h"
+#include "shared/Aspetto.h"
+#include "testmode/FormPrincipaleTest.h"
 
 #include <QApplication>
 #include <QDir>
