@@ -3,12 +3,12 @@
 // whole process and shown as a ratio to its wire-time limit, beside the same
 // job run by the programming window (headless). The command line may not take
 // more than 3 % longer than the window.
-#include "Azioni.h"
-#include "FormSalvaFile.h"
-#include "FormScriveMessaggi.h"
-#include "FormSeriale.h"
-#include "Simulatore.h"
-#include "Variabili.h"
+#include "support/Azioni.h"
+#include "files/FormSalvaFile.h"
+#include "programming/FormScriveMessaggi.h"
+#include "link/FormSeriale.h"
+#include "support/Simulatore.h"
+#include "shared/Variabili.h"
 
 #include <QApplication>
 #include <QDir>
@@ -20,8 +20,6 @@
 #include <QTemporaryDir>
 #include <cstdio>
 #include <functional>
-
-using namespace Variabili;
 
 namespace {
 
@@ -106,8 +104,8 @@ int main(int argc, char *argv[]) {
         return 1;
     }
     QDir::setCurrent(cartella); // Seriale318.con and the saved files
-    NumeroPorta = "1";
-    Identificativo = "&45";
+    V::NumeroPorta = "1";
+    V::Identificativo = "&45";
 
     QByteArray file = "Bench\r\n";
     for (int n = 0; n <= 192; ++n) // 000-181 and 190-192: the texts a read-back keeps
@@ -123,7 +121,7 @@ int main(int argc, char *argv[]) {
     const double invioRiga = Migliore([&] { return Processo(cartella, {"--invia", "bench.vlt"}); });
     const double invioFinestra = Migliore([&] {
         return Finestra(cartella, [&](FormScriveMessaggi &p) {
-            NomeFile = f.fileName();
+            V::NomeFile = f.fileName();
             p.Command1->click();
         });
     });

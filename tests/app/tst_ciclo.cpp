@@ -1,13 +1,13 @@
 // The whole application run, from start-up to its end, against the simulator.
-#include "Aspetto.h"
-#include "Attendi.h"
-#include "Azioni.h"
-#include "CicloPrincipale.h"
-#include "FormPrincipaleTest.h"
-#include "FormScriveMessaggi.h"
-#include "FormSeriale.h"
-#include "Banco.h"
-#include "Variabili.h"
+#include "shared/Aspetto.h"
+#include "shared/Attendi.h"
+#include "support/Azioni.h"
+#include "app/CicloPrincipale.h"
+#include "testmode/FormPrincipaleTest.h"
+#include "programming/FormScriveMessaggi.h"
+#include "link/FormSeriale.h"
+#include "support/Banco.h"
+#include "shared/Variabili.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -1,5 +1,5 @@
-#include "Configurazione.h"
-#include "Variabili.h"
+#include "app/Configurazione.h"
+#include "shared/Variabili.h"
 
 #include <QDir>
 #include <QElapsedTimer>

@@ -1,10 +1,10 @@
 // The command line, the serial port listing, the start-up message of a port
 // that does not open, --porta and the start from the desktop menu.
-#include "FormSeriale.h"
-#include "PorteSeriali.h"
-#include "RigaDiComando.h"
-#include "Simulatore.h"
-#include "Variabili.h"
+#include "link/FormSeriale.h"
+#include "link/PorteSeriali.h"
+#include "app/RigaDiComando.h"
+#include "support/Simulatore.h"
+#include "shared/Variabili.h"
 
 #include <QDir>
 #include <QFile>

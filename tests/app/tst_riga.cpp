@@ -1,13 +1,13 @@
 // The jobs of the command line (--invia, --leggi, --stato) and the trace of
 // the line, run by the real executable without any display against the
 // simulator on COM1 of the case's folder.
-#include "Aspetto.h"
-#include "Azioni.h"
-#include "Banco.h"
-#include "FormSalvaFile.h"
-#include "FormScriveMessaggi.h"
-#include "FormSeriale.h"
-#include "Variabili.h"
+#include "shared/Aspetto.h"
+#include "support/Azioni.h"
+#include "support/Banco.h"
+#include "files/FormSalvaFile.h"
+#include "programming/FormScriveMessaggi.h"
+#include "link/FormSeriale.h"
+#include "shared/Variabili.h"
 
 #include <QApplication>
 #include <QDir>
