@@ -1,6 +1,6 @@
 #include "link/MSComm.h"
 
-#include "Risveglio.h"
+#include "link/Risveglio.h"
 
 #include <QDir>
 #include <QFileInfo>

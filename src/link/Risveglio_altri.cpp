@@ -1,6 +1,6 @@
 // Systems without terminal settings (Windows): the program wakes for every
 // character that arrives, as before.
-#include "Risveglio.h"
+#include "link/Risveglio.h"
 
 bool SvegliaDopo(qintptr, int) {
     return false;

@@ -1,6 +1,6 @@
 // A terminal in non-canonical mode with VTIME 0 reports itself readable
 // only once VMIN characters are waiting.
-#include "Risveglio.h"
+#include "link/Risveglio.h"
 
 #include <algorithm>
 #include <termios.h>
