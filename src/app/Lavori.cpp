@@ -4,6 +4,7 @@
 #include "Cerca.h"
 #include "Comandi.h"
 #include "Configurazione.h"
+#include "Confronta.h"
 #include "FormSeriale.h"
 #include "FormatoMessaggi.h"
 #include "Operazioni.h"
@@ -188,6 +189,43 @@ int LavoroInvia(const RigaDiComando &riga, const QString &dispositivo) {
     }
 }
 
+// What a send of the file would change: the same checks of the file as the
+// send, before the port is opened; then each text read back as the
+// verification reads it. Nothing is written to the panel.
+int LavoroConfronta(const RigaDiComando &riga, const QString &dispositivo) {
+    NomeFile = QFileInfo(riga.valore(QStringLiteral("confronta"))).absoluteFilePath();
+    Progresso progresso;
+    QList<Programmazione::Voce> voci;
+    const Operazioni::RisultatoInvio p = Operazioni::PreparaInvio(progresso, &voci);
+    if (p.esito == Operazioni::Esito::FileNonLeggibile)
+        return Problema(QStringLiteral("%1. Nessun testo confrontato.").arg(p.motivo));
+    if (p.esito == Operazioni::Esito::FileRifiutato)
+        return Problema(QStringLiteral("%1: %2. Un invio lo rifiuterebbe: nessun testo "
+                                       "confrontato.")
+                            .arg(NomeFile, p.motivo));
+    if (const int problema = PreparaLinea(riga, dispositivo); problema >= 0) return problema;
+
+    const Operazioni::RisultatoConfronto r = Operazioni::Confronta(progresso, voci);
+    progresso.Chiudi();
+    QStringList numeri;
+    for (qsizetype i = 0; i < r.diverse.size(); ++i) {
+        Stampa(stdout, RigheDiverse(r.diverse[i].voce, r.letti[i]));
+        numeri << r.diverse[i].voce.left(3);
+    }
+    if (!r.muta.isEmpty()) {
+        Stampa(stdout,
+               QStringLiteral("Errore seriale. Controlla identificativo: la centrale %1 non "
+                              "risponde alla lettura del testo %2 sulla porta %3 (%4 "
+                              "testi confrontati su %5). velto318 --cerca elenca gli "
+                              "identificativi che rispondono.\n")
+                   .arg(Identificativo, r.muta.left(3), NomePorta(), QString::number(r.confrontati),
+                        QString::number(voci.size())));
+        return UscitaCentrale;
+    }
+    Stampa(stdout, EsitoConfronto(numeri, int(voci.size())));
+    return numeri.isEmpty() ? UscitaFatto : UscitaCentrale;
+}
+
 // The read-back of "Leggi Testi dal VELTO", saved as the save window would
 // with the proposed comment. A name the save window refuses, or a folder
 // that is not there, is told before anything is read.
@@ -235,13 +273,15 @@ int LavoroLeggi(const RigaDiComando &riga, const QString &dispositivo) {
 
 bool LavoroSenzaFinestre(const RigaDiComando &riga) {
     return riga.ha(QStringLiteral("invia")) || riga.ha(QStringLiteral("leggi")) ||
-           riga.ha(QStringLiteral("stato")) || riga.ha(QStringLiteral("cerca"));
+           riga.ha(QStringLiteral("stato")) || riga.ha(QStringLiteral("cerca")) ||
+           riga.ha(QStringLiteral("confronta"));
 }
 
 int EseguiLavoro(const RigaDiComando &rigaData, const QString &dispositivo) {
     // Files are named from the folder the command was given in.
     RigaDiComando riga = rigaData;
-    for (const QString &nome : {QStringLiteral("invia"), QStringLiteral("leggi")})
+    for (const QString &nome :
+         {QStringLiteral("invia"), QStringLiteral("leggi"), QStringLiteral("confronta")})
         if (riga.ha(nome)) riga.opzioni[nome] = QFileInfo(riga.valore(nome)).absoluteFilePath();
     if (riga.ha(QStringLiteral("traccia"))) {
         const QString errore = Traccia::Apri(riga.valore(QStringLiteral("traccia")));
@@ -257,6 +297,8 @@ int EseguiLavoro(const RigaDiComando &rigaData, const QString &dispositivo) {
         esito = LavoroInvia(riga, dispositivo);
     } else if (riga.ha(QStringLiteral("leggi"))) {
         esito = LavoroLeggi(riga, dispositivo);
+    } else if (riga.ha(QStringLiteral("confronta"))) {
+        esito = LavoroConfronta(riga, dispositivo);
     } else {
         esito = PreparaLinea(riga, dispositivo);
         if (esito < 0)

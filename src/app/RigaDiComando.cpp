@@ -21,6 +21,10 @@ const QList<QCommandLineOption> &Opzioni() {
          "FILE.vlt"},
         {"stato", "Legge una volta stato, ingressi attivi e ultimo tasto della centrale, "
                   "li stampa ed esce (senza finestre)."},
+        {"confronta",
+         "Legge dalla centrale i testi che un invio di FILE.vlt scriverebbe e "
+         "stampa quelli diversi, senza scrivere nulla (senza finestre).",
+         "FILE.vlt"},
         {"cerca", "Cerca gli identificativi a cui risponde una centrale sulla linea (da &00 a "
                   "&99, prima quello configurato), li elenca ed esce (senza finestre)."},
         {"traccia", "Aggiunge a FILE una riga per ogni scambio sulla linea seriale.", "FILE"},
@@ -100,16 +104,17 @@ RigaDiComando Errore(const QString &testo) {
 // The options of the jobs without windows: one job at a time; --id and
 // --rs485 only with a job, --id as & and two digits.
 QString ErroreLavoro(const RigaDiComando &r) {
-    const QStringList lavori = {"invia", "leggi", "stato", "cerca"};
+    const QStringList lavori = {"invia", "leggi", "stato", "cerca", "confronta"};
     qsizetype quanti = 0;
     for (const QString &l : lavori)
         quanti += r.ha(l);
     if (quanti > 1)
         return QStringLiteral(
-            "una sola operazione alla volta tra --invia, --leggi, --stato e --cerca.");
+            "una sola operazione alla volta tra --invia, --leggi, --stato, --cerca e --confronta.");
     for (const char *o : {"id", "rs485"})
         if (quanti == 0 && r.ha(QLatin1String(o)))
-            return QStringLiteral("--%1 vale solo con --invia, --leggi, --stato o --cerca.")
+            return QStringLiteral(
+                       "--%1 vale solo con --invia, --leggi, --stato, --cerca o --confronta.")
                 .arg(QLatin1String(o));
     const QString id = r.valore(QStringLiteral("id"));
     const auto cifra = [](QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); };

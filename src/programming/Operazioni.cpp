@@ -10,6 +10,12 @@ using namespace Variabili;
 
 namespace Operazioni {
 
+namespace {
+// Shown on a status line when the panel did not answer at all: the
+// identifier may be wrong, and the command line can find the right one.
+const QString SuggerimentoCerca = QStringLiteral("Chi risponde: velto318 --cerca");
+} // namespace
+
 RisultatoInvio PreparaInvio(Osservatore &o, QList<Programmazione::Voce> *voci) {
     RisultatoInvio r;
     QString errore;
@@ -49,6 +55,7 @@ RisultatoInvio ScriviEVerifica(Osservatore &o, const QList<Programmazione::Voce>
         FormSeriale::Istanza().InviaAllaSeriale();
         if (!Comandi::ScritturaAccettata(Risposta)) {
             o.Riga1(Risposta);
+            if (ErroreSeriale) o.Riga2(SuggerimentoCerca);
             MessaggioErrore = QStringLiteral(" Errore risposta ");
             r = {Esito::ScritturaRifiutata, {}, voce, Risposta, {}, ErroreSeriale, conteggio - 1};
             o.Conferma();
@@ -62,15 +69,12 @@ RisultatoInvio ScriviEVerifica(Osservatore &o, const QList<Programmazione::Voce>
         o.Avanzamento(QStringLiteral("Verifica"), k, conteggio);
         const QString numero = Testi[k].left(3);
         o.Riga1(QStringLiteral("0R") + numero);
-        Comando = Comandi::LeggiTesto(Identificativo, numero);
-        LunghezzaRisposta = Comandi::LunghezzaLeggiTesto;
-        FormSeriale::Istanza().InviaAllaSeriale();
-        // A reply shorter than its header gives an empty text: never a match.
-        const QString letto = Programmazione::TestoRisposta(Risposta);
+        const QString letto = Rileggi(numero);
         const QString atteso = Testi[k].mid(3);
         o.Riga1(atteso);
         o.Riga2(letto);
         if (letto != atteso) {
+            if (ErroreSeriale) o.Riga2(SuggerimentoCerca);
             MessaggioErrore = QStringLiteral("Errore Dati non scritti giusti.");
             r = {Esito::Diverso, {}, Testi[k], Risposta, letto, ErroreSeriale, conteggio};
             o.Conferma();
@@ -91,6 +95,33 @@ RisultatoInvio ProgrammaTesti(Osservatore &o) {
     return ScriviEVerifica(o, voci);
 }
 
+QString Rileggi(const QString &numero) {
+    Comando = Comandi::LeggiTesto(Identificativo, numero);
+    LunghezzaRisposta = Comandi::LunghezzaLeggiTesto;
+    FormSeriale::Istanza().InviaAllaSeriale();
+    // A reply shorter than its header gives an empty text: never a match.
+    return Programmazione::TestoRisposta(Risposta);
+}
+
+RisultatoConfronto Confronta(Osservatore &o, const QList<Programmazione::Voce> &voci) {
+    RisultatoConfronto r;
+    for (const Programmazione::Voce &v : voci) {
+        o.Avanzamento(QStringLiteral("Confronto"), r.confrontati, int(voci.size()));
+        const QString letto = Rileggi(v.voce.left(3));
+        if (ErroreSeriale) {
+            r.muta = v.voce;
+            return r;
+        }
+        ++r.confrontati;
+        if (letto != v.voce.mid(3)) {
+            r.diverse << v;
+            r.letti << letto;
+        }
+    }
+    o.Avanzamento(QStringLiteral("Confronto"), r.confrontati, int(voci.size()));
+    return r;
+}
+
 RisultatoLettura LeggiTesti(Osservatore &o) {
     RisultatoLettura r;
     CorpoFile.clear();
@@ -104,6 +135,7 @@ RisultatoLettura LeggiTesti(Osservatore &o) {
         FormSeriale::Istanza().InviaAllaSeriale();
         // A reply shorter than its header is as good as none.
         if (Risposta == MarcatoreNessunaRisposta || Risposta.size() < Comandi::TestaRisposta) {
+            o.Riga1(QStringLiteral("0R%1  %2").arg(NumeroTre, SuggerimentoCerca));
             o.Riga2(QStringLiteral("Errore seriale. Controlla identificativo"));
             MessaggioErrore = QStringLiteral("Errore seriale");
             r.numero = n;

@@ -9,6 +9,7 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 namespace Operazioni {
 
@@ -50,6 +51,22 @@ RisultatoInvio PreparaInvio(Osservatore &o, QList<Programmazione::Voce> *voci);
 RisultatoInvio ScriviEVerifica(Osservatore &o, const QList<Programmazione::Voce> &voci);
 // The whole send of NomeFile: "Programmo scritte", PreparaInvio, ScriviEVerifica.
 RisultatoInvio ProgrammaTesti(Osservatore &o);
+
+// The text the panel holds for a three-digit number, read as the
+// verification reads it: the read-text command with its one repeat, the text
+// up to the reply's CR. ErroreSeriale tells whether the panel answered.
+QString Rileggi(const QString &numero);
+
+struct RisultatoConfronto {
+    QList<Programmazione::Voce> diverse; // entries the panel holds another text for
+    QStringList letti;                   // the panel's texts of those entries, in order
+    int confrontati = 0;                 // entries read back
+    QString muta;                        // the entry whose read got no reply (it stops)
+};
+
+// What a send of these entries would change: each is read back as the
+// verification reads it, in the same order, and nothing is written.
+RisultatoConfronto Confronta(Osservatore &o, const QList<Programmazione::Voce> &voci);
 
 struct RisultatoLettura {
     bool completa = false;

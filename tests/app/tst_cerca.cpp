@@ -1,12 +1,14 @@
-// --cerca: the identifiers that answer on the line, found by the real
-// executable without any display against the simulator. A search always
-// tries 100 identifiers at 0.8 s each for the silent ones, so a run takes
-// about 80 s: the RS232 and RS485 searches run side by side.
+// --cerca, the identifiers that answer on the line, and --confronta, what a
+// send would change, run by the real executable without any display against
+// the simulator. A search always tries 100 identifiers at 0.8 s each for the
+// silent ones, so it takes about 80 s: the RS232 and RS485 searches run side
+// by side.
 #include "Banco.h"
 #include "Cerca.h"
 
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -61,6 +63,11 @@ QStringList RichiesteAttese(const QString &configurato) {
         if (id != configurato) r << id + "SA";
     }
     return r;
+}
+
+bool Scrivi(const QString &percorso, const QByteArray &dati) {
+    QFile f(percorso);
+    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(dati) == dati.size();
 }
 
 } // namespace
@@ -132,6 +139,52 @@ class TestCerca : public QObject {
         QVERIFY2(u.uscita.contains("Nessuna centrale risponde"), qPrintable(u.uscita));
         QVERIFY2(ms < 100 * 800 + 5000, qPrintable(QString::number(ms)));
         QCOMPARE(banco->comandi().size(), 100);
+    }
+
+    // --confronta reads the numbers a send would write, in its order (lines
+    // the send skips, and those after END, are not read), and writes nothing:
+    // exit 0 when the panel holds every text, 1 with each differing number and
+    // both texts, 2 for a file the send refuses, before any read.
+    void confronta() {
+        const QByteArray file = "Prova confronto\r\n"
+                                "001Primo testo     nota\r\n"
+                                "---- separatore\r\n"
+                                "007Settimo\r\n"
+                                "150Centocinquanta\r\n"
+                                "198Escluso\r\n"
+                                "010Decimo\r\n"
+                                "END\r\n"
+                                "020Dopo la fine\r\n";
+        QVERIFY(Scrivi(banco.percorso("t.vlt"), file));
+        AVVIA(banco, {"--fast", "--file", banco.percorso("t.vlt")}, false);
+        const QStringList letture = {"&450R001", "&450R007", "&450R150", "&450R010"};
+
+        auto p = Avvia(banco.cartella(), {"--confronta", "t.vlt"});
+        Uscita u = Fine(*p);
+        QVERIFY2(u.codice == 0, qPrintable(u.uscita + u.errore));
+        QCOMPARE(banco->comandi(), letture);
+
+        QCOMPARE(banco->ordina("text 7 Settimo  due"), QString("ok"));
+        QCOMPARE(banco->ordina("text 10 decimo"), QString("ok"));
+        banco->azzeraRegistro();
+        p = Avvia(banco.cartella(), {"--confronta", "t.vlt"});
+        u = Fine(*p);
+        QVERIFY2(u.codice == 1, qPrintable(u.uscita + u.errore));
+        QVERIFY2(u.uscita.contains(QString::fromUtf8("007  file:     \"Settimo·········\"\n"
+                                                     "     centrale: \"Settimo··due····\"")),
+                 qPrintable(u.uscita));
+        QVERIFY2(u.uscita.contains("010  file:") && !u.uscita.contains("001  file:") &&
+                     !u.uscita.contains("150  file:"),
+                 qPrintable(u.uscita));
+        QCOMPARE(banco->comandi(), letture); // no write
+
+        QVERIFY(Scrivi(banco.percorso("t.vlt"), "c\r\n001ok\r\n002perch\xc3\xa8\r\nend\r\n"));
+        banco->azzeraRegistro();
+        p = Avvia(banco.cartella(), {"--confronta", "t.vlt"});
+        u = Fine(*p);
+        QCOMPARE(u.codice, 2);
+        QVERIFY2(u.errore.contains("Riga 3"), qPrintable(u.errore));
+        QVERIFY(banco->comandi().isEmpty());
     }
 };
 

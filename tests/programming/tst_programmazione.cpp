@@ -291,11 +291,12 @@ class TestProgrammazione : public QObject {
         AVVIA(banco, {"--fast", "--silent-after", "3"});
         Scrivi(banco.percorso("a.vlt"), "c\r\n001a\r\n002b\r\n003c\r\n004d\r\n005e\r\nend\r\n");
         NomeFile = banco.percorso("a.vlt");
-        QString didascalia, t1;
-        conferma(&didascalia, &t1);
+        QString didascalia, t1, t2;
+        conferma(&didascalia, &t1, &t2);
         p->Command1->click();
         QCOMPARE(didascalia, QString(" Errore risposta  Clicca Qui"));
         QCOMPARE(t1, QString("1234567errore seriale "));
+        QCOMPARE(t2, QString("Chi risponde: velto318 --cerca"));
         QCOMPARE(banco->comandi().size(), 3 + 2); // the fourth write and its repeat
     }
 
@@ -472,7 +473,7 @@ class TestProgrammazione : public QObject {
         p->LeggiTesti->click();
         finito = true;
         QCOMPARE(didascalia, QString("Errore seriale Clicca Qui"));
-        QCOMPARE(t1, QString("0R100"));
+        QCOMPARE(t1, QString("0R100  Chi risponde: velto318 --cerca"));
         QCOMPARE(t2, QString("Errore seriale. Controlla identificativo"));
         QVERIFY(!salvataggioOfferto);
         QVERIFY(comandiAbilitati());

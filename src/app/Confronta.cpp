@@ -1,0 +1,30 @@
+#include "Confronta.h"
+
+#include "Traccia.h"
+
+QString TestoVisibile(const QString &testo) {
+    QString visibile = Traccia::Visibile(testo);
+    visibile.replace(QLatin1Char(' '), QChar(0x00B7));
+    return QLatin1Char('"') + visibile + QLatin1Char('"');
+}
+
+QString RigheDiverse(const QString &voce, const QString &letto) {
+    return QStringLiteral("%1  file:     %2\n     centrale: %3\n")
+        .arg(voce.left(3), TestoVisibile(voce.mid(3)), TestoVisibile(letto));
+}
+
+QString EsitoConfronto(const QStringList &diversi, int totale) {
+    if (diversi.isEmpty())
+        return QStringLiteral("La centrale ha già tutti i %1 testi del file: inviarlo non "
+                              "cambierebbe nulla.\n")
+            .arg(totale);
+    return QStringLiteral("%1 su %2 %3 dalla centrale (· è uno spazio): %4. Un invio del "
+                          "file %5.\n")
+        .arg(diversi.size() == 1 ? QStringLiteral("1 testo")
+                                 : QStringLiteral("%1 testi").arg(diversi.size()))
+        .arg(totale)
+        .arg(diversi.size() == 1 ? QStringLiteral("è diverso") : QStringLiteral("sono diversi"))
+        .arg(diversi.join(QStringLiteral(", ")))
+        .arg(diversi.size() == 1 ? QStringLiteral("lo scriverebbe")
+                                 : QStringLiteral("li scriverebbe"));
+}
