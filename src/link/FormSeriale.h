@@ -56,8 +56,12 @@ class FormSeriale : public QObject {
 
   private:
     explicit FormSeriale(QObject *parent = nullptr);
+    // The port is open, or opened again now.
+    // no globals
     bool linkDisponibile();
     void tentativo(int lunghezzaEco, Traccia::Tentativo quale);
+    // The exchange ends unanswered: Risposta is the no-reply marker.
+    // writes Risposta, ErroreSeriale, SerialeOccupata
     void nessunaRisposta();
 
     bool voluta_ = false; // ApriSeriale called and ChiudiSeriale not yet

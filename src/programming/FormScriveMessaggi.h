@@ -89,7 +89,9 @@ class FormScriveMessaggi : public QDialog {
   protected:
     // FormScriveMessaggi.cpp
     void closeEvent(QCloseEvent *evento) override;
-    void reject() override; // Escape does not leave the window
+    // Escape does not leave the window.
+    // no globals
+    void reject() override;
 
   private:
     // FormScriveMessaggi.cpp
@@ -97,6 +99,7 @@ class FormScriveMessaggi : public QDialog {
     // The highlight of the file list moved.
     // reads NomeFile; writes NomeFile
     void File1_Evidenziazione();
+    // no globals
     QList<QWidget *> comandiOperatore() const;
     void avanzamento(const QString &fase, int fatti, int totale);
     int operazioni_ = 0;

@@ -14,6 +14,7 @@ struct FormScriveMessaggi::Vista : Operazioni::Osservatore {
     void Avanzamento(const QString &fase, int fatti, int totale) override {
         f.avanzamento(fase, fatti, totale);
     }
+    // reads MessaggioErrore; writes Interrompi
     void Conferma() override { f.AspettaConferma(); }
     FormScriveMessaggi &f;
 };

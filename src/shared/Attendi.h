@@ -30,4 +30,5 @@ void PompaEventiInAttesa();
 void Attendi(double millisecondi);
 
 // Writes NumeroTesto (0 to 199) as three digits into NumeroTre.
+// reads NumeroTesto; writes NumeroTre
 void TreCifre();
