@@ -1,6 +1,6 @@
-#include "Confronta.h"
+#include "app/Confronta.h"
 
-#include "Traccia.h"
+#include "link/Traccia.h"
 
 QString TestoVisibile(const QString &testo) {
     QString visibile = Traccia::Visibile(testo);

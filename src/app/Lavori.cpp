@@ -1,16 +1,16 @@
-#include "Lavori.h"
+#include "app/Lavori.h"
 
-#include "Attendi.h"
-#include "Cerca.h"
-#include "Comandi.h"
-#include "Configurazione.h"
-#include "Confronta.h"
-#include "FormSeriale.h"
-#include "FormatoMessaggi.h"
-#include "Operazioni.h"
-#include "RigaDiComando.h"
-#include "Traccia.h"
-#include "Variabili.h"
+#include "app/Cerca.h"
+#include "app/Configurazione.h"
+#include "app/Confronta.h"
+#include "app/RigaDiComando.h"
+#include "files/FormatoMessaggi.h"
+#include "link/Comandi.h"
+#include "link/FormSeriale.h"
+#include "link/Traccia.h"
+#include "programming/Operazioni.h"
+#include "shared/Numeri.h"
+#include "shared/Variabili.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -19,8 +19,6 @@
 #ifdef Q_OS_UNIX
 #include <unistd.h>
 #endif
-
-using namespace Variabili;
 
 namespace {
 
@@ -42,7 +40,7 @@ bool portaForzata = false; // --porta names the device
 QString NomePorta() {
     const QString dispositivo = FormSeriale::Istanza().MSComm1.Dispositivo();
     if (portaForzata) return dispositivo;
-    const QString com = QStringLiteral("COM") + NumeroPorta;
+    const QString com = QStringLiteral("COM") + V::NumeroPorta;
     return dispositivo.isEmpty() ? com : QStringLiteral("%1 (%2)").arg(com, dispositivo);
 }
 
@@ -102,9 +100,9 @@ class Progresso : public Operazioni::Osservatore {
 int PreparaLinea(const RigaDiComando &riga, const QString &dispositivo) {
     const Configurazione c = LeggiConfigurazione(QDir::current().filePath(NomeFileConfigurazione));
     if (!c.avviso.isEmpty()) Stampa(stderr, QStringLiteral("velto318: ") + c.avviso + '\n');
-    Modo485 = c.Modo485 || riga.ha(QStringLiteral("rs485"));
-    NumeroPorta = c.NumeroPorta;
-    Identificativo =
+    V::Modo485 = c.Modo485 || riga.ha(QStringLiteral("rs485"));
+    V::NumeroPorta = c.NumeroPorta;
+    V::Identificativo =
         riga.ha(QStringLiteral("id")) ? riga.valore(QStringLiteral("id")) : c.Identificativo;
     FormSeriale &seriale = FormSeriale::Istanza();
     seriale.MSComm1.setCartellaPorte(QDir::currentPath());
@@ -116,30 +114,30 @@ int PreparaLinea(const RigaDiComando &riga, const QString &dispositivo) {
 
 // One exchange; false, with the job's failure printed, when the panel did not answer.
 bool Scambio(const QString &comando, qint16 lunghezza) {
-    Comando = comando;
-    LunghezzaRisposta = lunghezza;
+    V::Comando = comando;
+    V::LunghezzaRisposta = lunghezza;
     FormSeriale::Istanza().InviaAllaSeriale();
-    if (!ErroreSeriale) return true;
+    if (!V::ErroreSeriale) return true;
     Stampa(stdout, QStringLiteral("Errore seriale. Controlla identificativo: la centrale %1 non "
                                   "risponde a %2 sulla porta %3.\n")
-                       .arg(Identificativo, Traccia::Visibile(comando), NomePorta()));
+                       .arg(V::Identificativo, Traccia::Visibile(comando), NomePorta()));
     return false;
 }
 
 int LavoroStato() {
-    if (!Scambio(Comandi::Stato(Identificativo), Comandi::LunghezzaStato)) return UscitaCentrale;
-    const QString stato = Comandi::SenzaTesta(Risposta, Comandi::TestaStato);
+    if (!Scambio(Comandi::Stato(V::Identificativo), Comandi::LunghezzaStato)) return UscitaCentrale;
+    const QString stato = Comandi::SenzaTesta(V::Risposta, Comandi::TestaStato);
     QList<int> attivi;
     for (int g = 1; g <= 3; ++g) {
-        if (!Scambio(Comandi::Ingressi(Identificativo, g), Comandi::LunghezzaIngressi))
+        if (!Scambio(Comandi::Ingressi(V::Identificativo, g), Comandi::LunghezzaIngressi))
             return UscitaCentrale;
-        const QString stati = Comandi::SenzaTesta(Risposta, Comandi::TestaRisposta);
+        const QString stati = Comandi::SenzaTesta(V::Risposta, Comandi::TestaRisposta);
         for (int p = 1; p <= Comandi::IngressiNelGruppo(g) && p <= stati.size(); ++p)
             if (Comandi::LeggiStatoIngresso(stati[p - 1]) == Comandi::StatoIngresso::Attivo)
                 attivi << Comandi::FinestraDiIngresso(g, p) + 1;
     }
-    if (!Scambio(Comandi::Tasto(Identificativo), Comandi::LunghezzaTasto)) return UscitaCentrale;
-    const QString tasto = Comandi::SenzaTesta(Risposta, Comandi::TestaRisposta);
+    if (!Scambio(Comandi::Tasto(V::Identificativo), Comandi::LunghezzaTasto)) return UscitaCentrale;
+    const QString tasto = Comandi::SenzaTesta(V::Risposta, Comandi::TestaRisposta);
     Stampa(stdout, TestoStato(stato, attivi, tasto));
     return UscitaFatto;
 }
@@ -147,14 +145,15 @@ int LavoroStato() {
 // The send of "Invia file al VELTO": the file is read and checked before the
 // port is opened, so that a wrong file needs no panel to be told.
 int LavoroInvia(const RigaDiComando &riga, const QString &dispositivo) {
-    NomeFile = QFileInfo(riga.valore(QStringLiteral("invia"))).absoluteFilePath();
+    V::NomeFile = QFileInfo(riga.valore(QStringLiteral("invia"))).absoluteFilePath();
     Progresso progresso;
     QList<Programmazione::Voce> voci;
     Operazioni::RisultatoInvio r = Operazioni::PreparaInvio(progresso, &voci);
     if (r.esito == Operazioni::Esito::FileNonLeggibile)
         return Problema(QStringLiteral("%1. Nulla è stato inviato.").arg(r.motivo));
     if (r.esito == Operazioni::Esito::FileRifiutato)
-        return Problema(QStringLiteral("%1: %2. Nulla è stato inviato.").arg(NomeFile, r.motivo));
+        return Problema(
+            QStringLiteral("%1: %2. Nulla è stato inviato.").arg(V::NomeFile, r.motivo));
     if (const int problema = PreparaLinea(riga, dispositivo); problema >= 0) return problema;
 
     r = Operazioni::ScriviEVerifica(progresso, voci);
@@ -170,7 +169,7 @@ int LavoroInvia(const RigaDiComando &riga, const QString &dispositivo) {
                r.muto
                    ? QStringLiteral("Errore risposta: la centrale %1 non risponde alla scrittura "
                                     "del testo %2 %3 sulla porta %4.\n")
-                         .arg(Identificativo, numero, Citato(testo), NomePorta())
+                         .arg(V::Identificativo, numero, Citato(testo), NomePorta())
                    : QStringLiteral("Errore risposta: la centrale non ha accettato il testo %1 "
                                     "%2 (risposta %3).\n")
                          .arg(numero, Citato(testo), Citato(r.risposta)));
@@ -179,7 +178,7 @@ int LavoroInvia(const RigaDiComando &riga, const QString &dispositivo) {
         Stampa(stdout,
                r.muto ? QStringLiteral("Errore Dati non scritti giusti. Testo %1: scritto %2, la "
                                        "centrale %3 non risponde alla rilettura sulla porta %4.\n")
-                            .arg(numero, Citato(testo), Identificativo, NomePorta())
+                            .arg(numero, Citato(testo), V::Identificativo, NomePorta())
                       : QStringLiteral("Errore Dati non scritti giusti. Testo %1: scritto %2, "
                                        "riletto %3.\n")
                             .arg(numero, Citato(testo), Citato(r.letto)));
@@ -193,7 +192,7 @@ int LavoroInvia(const RigaDiComando &riga, const QString &dispositivo) {
 // send, before the port is opened; then each text read back as the
 // verification reads it. Nothing is written to the panel.
 int LavoroConfronta(const RigaDiComando &riga, const QString &dispositivo) {
-    NomeFile = QFileInfo(riga.valore(QStringLiteral("confronta"))).absoluteFilePath();
+    V::NomeFile = QFileInfo(riga.valore(QStringLiteral("confronta"))).absoluteFilePath();
     Progresso progresso;
     QList<Programmazione::Voce> voci;
     const Operazioni::RisultatoInvio p = Operazioni::PreparaInvio(progresso, &voci);
@@ -202,7 +201,7 @@ int LavoroConfronta(const RigaDiComando &riga, const QString &dispositivo) {
     if (p.esito == Operazioni::Esito::FileRifiutato)
         return Problema(QStringLiteral("%1: %2. Un invio lo rifiuterebbe: nessun testo "
                                        "confrontato.")
-                            .arg(NomeFile, p.motivo));
+                            .arg(V::NomeFile, p.motivo));
     if (const int problema = PreparaLinea(riga, dispositivo); problema >= 0) return problema;
 
     const Operazioni::RisultatoConfronto r = Operazioni::Confronta(progresso, voci);
@@ -218,8 +217,8 @@ int LavoroConfronta(const RigaDiComando &riga, const QString &dispositivo) {
                               "risponde alla lettura del testo %2 sulla porta %3 (%4 "
                               "testi confrontati su %5). velto318 --cerca elenca gli "
                               "identificativi che rispondono.\n")
-                   .arg(Identificativo, r.muta.left(3), NomePorta(), QString::number(r.confrontati),
-                        QString::number(voci.size())));
+                   .arg(V::Identificativo, r.muta.left(3), NomePorta(),
+                        QString::number(r.confrontati), QString::number(voci.size())));
         return UscitaCentrale;
     }
     Stampa(stdout, EsitoConfronto(numeri, int(voci.size())));
@@ -248,23 +247,24 @@ int LavoroLeggi(const RigaDiComando &riga, const QString &dispositivo) {
     const Operazioni::RisultatoLettura r = Operazioni::LeggiTesti(progresso);
     progresso.Chiudi();
     if (!r.completa) {
-        NumeroTesto = qint16(r.numero);
+        V::NumeroTesto = qint16(r.numero);
         TreCifre();
         Stampa(stdout, QStringLiteral("Errore seriale. Controlla identificativo: la centrale %1 "
                                       "non risponde alla lettura del testo %2 sulla porta %3. "
                                       "Nessun file scritto.\n")
-                           .arg(Identificativo, NumeroTre, NomePorta()));
+                           .arg(V::Identificativo, V::NumeroTre, NomePorta()));
         return UscitaCentrale;
     }
     QString errore;
-    if (!FormatoMessaggi::SalvaFile(percorso,
-                                    FormatoMessaggi::ContenutoFile(
-                                        FormatoMessaggi::SenzaACapo(CommentoProposto), CorpoFile),
-                                    &errore))
+    if (!FormatoMessaggi::SalvaFile(
+            percorso,
+            FormatoMessaggi::ContenutoFile(FormatoMessaggi::SenzaACapo(V::CommentoProposto),
+                                           V::CorpoFile),
+            &errore))
         return Problema(QStringLiteral("File non salvato: %1.").arg(errore));
-    NomeFile = percorso;
+    V::NomeFile = percorso;
     Stampa(stdout, QStringLiteral("letti tutti: %1 testi salvati in %2\n")
-                       .arg(CorpoFile.count(QLatin1String("\r\n")))
+                       .arg(V::CorpoFile.count(QLatin1String("\r\n")))
                        .arg(percorso));
     return UscitaFatto;
 }

@@ -1,4 +1,4 @@
-#include "RigaDiComando.h"
+#include "app/RigaDiComando.h"
 
 #include <QCommandLineParser>
 #include <QDir>

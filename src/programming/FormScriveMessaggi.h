@@ -76,8 +76,7 @@ class FormScriveMessaggi : public QDialog {
     // LetturaTesti.cpp
 
     // "Leggi Testi dal VELTO", then the save window.
-    // reads Identificativo; writes Testi, NumeroTesto, NumeroTre, CorpoFile, CommentoProposto,
-    // MessaggioErrore, Interrompi, NomeFile (once saved); runs exchanges
+    // globals as Operazioni::LeggiTesti and AspettaConferma
     void LeggiTesti_Click();
 
     // ModificaTesti.cpp

@@ -1,12 +1,10 @@
-#include "Operazioni.h"
+#include "programming/Operazioni.h"
 
-#include "Attendi.h"
-#include "Comandi.h"
-#include "FormSeriale.h"
-#include "FormatoMessaggi.h"
-#include "Variabili.h"
-
-using namespace Variabili;
+#include "files/FormatoMessaggi.h"
+#include "link/Comandi.h"
+#include "link/FormSeriale.h"
+#include "shared/Numeri.h"
+#include "shared/Variabili.h"
 
 namespace Operazioni {
 
@@ -20,7 +18,7 @@ RisultatoInvio PreparaInvio(Osservatore &o, QList<Programmazione::Voce> *voci) {
     RisultatoInvio r;
     QString errore;
     bool troppoGrande = false;
-    const auto scansione = FormatoMessaggi::LeggiMessaggi(NomeFile, &errore, &troppoGrande);
+    const auto scansione = FormatoMessaggi::LeggiMessaggi(V::NomeFile, &errore, &troppoGrande);
     if (!scansione) {
         o.Riga1(troppoGrande ? QStringLiteral("File troppo grande: nulla è stato inviato")
                              : QStringLiteral("File non leggibile: nulla è stato inviato"));
@@ -48,16 +46,17 @@ RisultatoInvio ScriviEVerifica(Osservatore &o, const QList<Programmazione::Voce>
     for (const Programmazione::Voce &v : voci) {
         o.Avanzamento(QStringLiteral("Scrittura"), conteggio, int(voci.size()));
         const QString &voce = v.voce;
-        Testi[conteggio++] = voce;
+        V::Testi[conteggio++] = voce;
         o.Riga1(voce);
-        Comando = Comandi::ScriviTesto(Identificativo, voce);
-        LunghezzaRisposta = Comandi::LunghezzaScriviTesto;
+        V::Comando = Comandi::ScriviTesto(V::Identificativo, voce);
+        V::LunghezzaRisposta = Comandi::LunghezzaScriviTesto;
         FormSeriale::Istanza().InviaAllaSeriale();
-        if (!Comandi::ScritturaAccettata(Risposta)) {
-            o.Riga1(Risposta);
-            if (ErroreSeriale) o.Riga2(SuggerimentoCerca);
-            MessaggioErrore = QStringLiteral(" Errore risposta ");
-            r = {Esito::ScritturaRifiutata, {}, voce, Risposta, {}, ErroreSeriale, conteggio - 1};
+        if (!Comandi::ScritturaAccettata(V::Risposta)) {
+            o.Riga1(V::Risposta);
+            if (V::ErroreSeriale) o.Riga2(SuggerimentoCerca);
+            V::MessaggioErrore = QStringLiteral(" Errore risposta ");
+            r = {Esito::ScritturaRifiutata, {},           voce, V::Risposta, {},
+                 V::ErroreSeriale,          conteggio - 1};
             o.Conferma();
             return r;
         }
@@ -67,16 +66,16 @@ RisultatoInvio ScriviEVerifica(Osservatore &o, const QList<Programmazione::Voce>
     // Phase 2: every text written is read back and compared.
     for (int k = 0; k < conteggio; ++k) {
         o.Avanzamento(QStringLiteral("Verifica"), k, conteggio);
-        const QString numero = Testi[k].left(3);
+        const QString numero = V::Testi[k].left(3);
         o.Riga1(QStringLiteral("0R") + numero);
         const QString letto = Rileggi(numero);
-        const QString atteso = Testi[k].mid(3);
+        const QString atteso = V::Testi[k].mid(3);
         o.Riga1(atteso);
         o.Riga2(letto);
         if (letto != atteso) {
-            if (ErroreSeriale) o.Riga2(SuggerimentoCerca);
-            MessaggioErrore = QStringLiteral("Errore Dati non scritti giusti.");
-            r = {Esito::Diverso, {}, Testi[k], Risposta, letto, ErroreSeriale, conteggio};
+            if (V::ErroreSeriale) o.Riga2(SuggerimentoCerca);
+            V::MessaggioErrore = QStringLiteral("Errore Dati non scritti giusti.");
+            r = {Esito::Diverso, {}, V::Testi[k], V::Risposta, letto, V::ErroreSeriale, conteggio};
             o.Conferma();
             return r;
         }
@@ -96,11 +95,11 @@ RisultatoInvio ProgrammaTesti(Osservatore &o) {
 }
 
 QString Rileggi(const QString &numero) {
-    Comando = Comandi::LeggiTesto(Identificativo, numero);
-    LunghezzaRisposta = Comandi::LunghezzaLeggiTesto;
+    V::Comando = Comandi::LeggiTesto(V::Identificativo, numero);
+    V::LunghezzaRisposta = Comandi::LunghezzaLeggiTesto;
     FormSeriale::Istanza().InviaAllaSeriale();
     // A reply shorter than its header gives an empty text: never a match.
-    return Programmazione::TestoRisposta(Risposta);
+    return Programmazione::TestoRisposta(V::Risposta);
 }
 
 RisultatoConfronto Confronta(Osservatore &o, const QList<Programmazione::Voce> &voci) {
@@ -108,7 +107,7 @@ RisultatoConfronto Confronta(Osservatore &o, const QList<Programmazione::Voce> &
     for (const Programmazione::Voce &v : voci) {
         o.Avanzamento(QStringLiteral("Confronto"), r.confrontati, int(voci.size()));
         const QString letto = Rileggi(v.voce.left(3));
-        if (ErroreSeriale) {
+        if (V::ErroreSeriale) {
             r.muta = v.voce;
             return r;
         }
@@ -124,35 +123,36 @@ RisultatoConfronto Confronta(Osservatore &o, const QList<Programmazione::Voce> &
 
 RisultatoLettura LeggiTesti(Osservatore &o) {
     RisultatoLettura r;
-    CorpoFile.clear();
+    V::CorpoFile.clear();
     for (int n = 0; n <= UltimoTestoLetto; ++n) {
         o.Avanzamento(QStringLiteral("Lettura"), n, UltimoTestoLetto + 1);
-        NumeroTesto = qint16(n);
+        V::NumeroTesto = qint16(n);
         TreCifre();
-        o.Riga1(QStringLiteral("0R") + NumeroTre);
-        Comando = Comandi::LeggiTesto(Identificativo, NumeroTre);
-        LunghezzaRisposta = Comandi::LunghezzaLeggiTesto;
+        o.Riga1(QStringLiteral("0R") + V::NumeroTre);
+        V::Comando = Comandi::LeggiTesto(V::Identificativo, V::NumeroTre);
+        V::LunghezzaRisposta = Comandi::LunghezzaLeggiTesto;
         FormSeriale::Istanza().InviaAllaSeriale();
         // A reply shorter than its header is as good as none.
-        if (Risposta == MarcatoreNessunaRisposta || Risposta.size() < Comandi::TestaRisposta) {
-            o.Riga1(QStringLiteral("0R%1  %2").arg(NumeroTre, SuggerimentoCerca));
+        if (V::Risposta == V::MarcatoreNessunaRisposta ||
+            V::Risposta.size() < Comandi::TestaRisposta) {
+            o.Riga1(QStringLiteral("0R%1  %2").arg(V::NumeroTre, SuggerimentoCerca));
             o.Riga2(QStringLiteral("Errore seriale. Controlla identificativo"));
-            MessaggioErrore = QStringLiteral("Errore seriale");
+            V::MessaggioErrore = QStringLiteral("Errore seriale");
             r.numero = n;
             o.Conferma();
             return r;
         }
         // Bytes after the reply's CR, or a CR or LF inside the text, never
         // split a line of the file.
-        Testi[n] = Programmazione::TestoLetto(Risposta);
+        V::Testi[n] = Programmazione::TestoLetto(V::Risposta);
         if (FormatoMessaggi::NumeroNelCorpo(n)) {
-            o.Riga2(Testi[n]);
-            CorpoFile += FormatoMessaggi::RigaLettura(NumeroTre, Testi[n]);
+            o.Riga2(V::Testi[n]);
+            V::CorpoFile += FormatoMessaggi::RigaLettura(V::NumeroTre, V::Testi[n]);
         }
     }
     o.Avanzamento(QStringLiteral("Lettura"), UltimoTestoLetto + 1, UltimoTestoLetto + 1);
     o.Riga2(QStringLiteral("letti tutti"));
-    CommentoProposto = QStringLiteral("Letti dal Velto via seriale");
+    V::CommentoProposto = QStringLiteral("Letti dal Velto via seriale");
     r.completa = true;
     return r;
 }

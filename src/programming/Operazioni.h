@@ -4,8 +4,10 @@
 // progress and a failure to be acknowledged through an Osservatore; the
 // programming window and the command line both drive them, so the two always
 // run the same job. Plain code: no widget, Qt Core and the link only.
+// The data of a job go through globals, as each one says below; what the
+// observer writes (the window's acknowledgement) is the observer's.
 
-#include "Programmazione.h"
+#include "programming/Programmazione.h"
 
 #include <QList>
 #include <QString>
@@ -46,15 +48,19 @@ struct RisultatoInvio {
 
 // The entries of the file NomeFile, read and checked before anything is
 // written. On failure the status lines say why and the result tells it.
+// reads NomeFile
 RisultatoInvio PreparaInvio(Osservatore &o, QList<Programmazione::Voce> *voci);
 // Writes every entry as it comes, then reads each back and compares it.
+// reads Identificativo; writes Testi, MessaggioErrore; runs exchanges
 RisultatoInvio ScriviEVerifica(Osservatore &o, const QList<Programmazione::Voce> &voci);
 // The whole send of NomeFile: "Programmo scritte", PreparaInvio, ScriviEVerifica.
+// reads NomeFile, Identificativo; writes Testi, MessaggioErrore; runs exchanges
 RisultatoInvio ProgrammaTesti(Osservatore &o);
 
 // The text the panel holds for a three-digit number, read as the
 // verification reads it: the read-text command with its one repeat, the text
 // up to the reply's CR. ErroreSeriale tells whether the panel answered.
+// reads Identificativo; runs exchanges
 QString Rileggi(const QString &numero);
 
 struct RisultatoConfronto {
@@ -66,6 +72,7 @@ struct RisultatoConfronto {
 
 // What a send of these entries would change: each is read back as the
 // verification reads it, in the same order, and nothing is written.
+// reads Identificativo; runs exchanges
 RisultatoConfronto Confronta(Osservatore &o, const QList<Programmazione::Voce> &voci);
 
 struct RisultatoLettura {
@@ -76,6 +83,8 @@ struct RisultatoLettura {
 // Reads texts 000 to 192 into Testi and the body of a message file into
 // CorpoFile; a complete read shows "letti tutti" and sets CommentoProposto.
 // The first unanswered number stops it, after the acknowledgement.
+// reads Identificativo; writes Testi, NumeroTesto, NumeroTre, CorpoFile, CommentoProposto,
+// MessaggioErrore; runs exchanges
 RisultatoLettura LeggiTesti(Osservatore &o);
 
 constexpr int UltimoTestoLetto = 192;

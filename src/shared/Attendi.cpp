@@ -51,21 +51,3 @@ void Attendi(double millisecondi) {
     while (!scadenza.hasExpired() && !V::ChiusuraRichiesta)
         PompaEventiFino(scadenza);
 }
-
-void TreCifre() {
-    int n = V::NumeroTesto;
-    QString centinaia = QStringLiteral("0");
-    if (n >= 100) {
-        centinaia = QStringLiteral("1");
-        n -= 100;
-    }
-    QString decine = QStringLiteral("0");
-    for (int limite = 10; limite <= 100; limite += 10) {
-        if (n < limite) {
-            decine = QString::number(limite / 10 - 1);
-            n -= limite - 10;
-            break;
-        }
-    }
-    V::NumeroTre = centinaia + decine + QString::number(n);
-}

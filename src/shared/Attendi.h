@@ -28,7 +28,3 @@ void PompaEventiInAttesa();
 // any other pause pumps events at least once.
 // writes FineAttesa
 void Attendi(double millisecondi);
-
-// Writes NumeroTesto (0 to 199) as three digits into NumeroTre.
-// reads NumeroTesto; writes NumeroTre
-void TreCifre();

@@ -6,3 +6,7 @@
 // stops at the first character that cannot continue the number, and a text
 // without a number gives 0.
 double ValoreIniziale(const QString &testo);
+
+// Writes NumeroTesto (0 to 199) as three digits into NumeroTre.
+// reads NumeroTesto; writes NumeroTre
+void TreCifre();

@@ -6,6 +6,7 @@
 #include "link/FormSeriale.h"
 #include "shared/Aspetto.h"
 #include "shared/Attendi.h"
+#include "shared/Numeri.h"
 #include "shared/Variabili.h"
 
 #include <QLabel>

@@ -3,8 +3,8 @@
 // the simulator. A search always tries 100 identifiers at 0.8 s each for the
 // silent ones, so it takes about 80 s: the RS232 and RS485 searches run side
 // by side.
-#include "Banco.h"
-#include "Cerca.h"
+#include "support/Banco.h"
+#include "app/Cerca.h"
 
 #include <QDir>
 #include <QElapsedTimer>

@@ -1,15 +1,15 @@
 // The programming window against the simulator: sending and verifying a
 // message file, reading all texts back, the save window and the editor.
-#include "Aspetto.h"
-#include "Azioni.h"
-#include "EditaMessaggi.h"
-#include "FormSalvaFile.h"
-#include "FormScriveMessaggi.h"
-#include "FormSeriale.h"
-#include "ListeFile.h"
-#include "Programmazione.h"
-#include "Banco.h"
-#include "Variabili.h"
+#include "shared/Aspetto.h"
+#include "support/Azioni.h"
+#include "files/EditaMessaggi.h"
+#include "files/FormSalvaFile.h"
+#include "programming/FormScriveMessaggi.h"
+#include "link/FormSeriale.h"
+#include "files/ListeFile.h"
+#include "programming/Programmazione.h"
+#include "support/Banco.h"
+#include "shared/Variabili.h"
 
 #include <QApplication>
 #include <QDir>

@@ -6,6 +6,7 @@
 #include "link/FormSeriale.h"
 #include "support/Banco.h"
 #include "shared/Attendi.h"
+#include "shared/Numeri.h"
 #include "support/TempoCpu.h"
 #include "shared/Variabili.h"
 
