@@ -80,7 +80,7 @@ void VerificaTabelle() {
     }
 
     // The no-reply marker: not at rest, not accepted, no key, no input changed.
-    const Lettura m = Leggi(Variabili::MarcatoreNessunaRisposta);
+    const Lettura m = Leggi(V::MarcatoreNessunaRisposta);
     VERIFICA(!m.aRiposo && !m.accettata && !m.tasto);
     VERIFICA(m.testo == QLatin1String("errore seriale "));
     for (const QString &g : m.ingressi)
