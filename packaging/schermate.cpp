@@ -5,12 +5,12 @@
 // saves that window once the send is verified.
 //
 //   velto318-schermate SIM_LOG FILE.vlt TEST.png PROGRAMMAZIONE.png
-#include "Aspetto.h"
-#include "CicloPrincipale.h"
-#include "FormPrincipaleTest.h"
-#include "FormScriveMessaggi.h"
-#include "ListeFile.h"
-#include "Variabili.h"
+#include "shared/Aspetto.h"
+#include "app/CicloPrincipale.h"
+#include "testmode/FormPrincipaleTest.h"
+#include "programming/FormScriveMessaggi.h"
+#include "files/ListeFile.h"
+#include "shared/Variabili.h"
 
 #include <QApplication>
 #include <QFile>
