@@ -1,8 +1,7 @@
 // --cerca, the identifiers that answer on the line, and --confronta, what a
 // send would change, run by the real executable without any display against
 // the simulator. A search always tries 100 identifiers at 0.8 s each for the
-// silent ones, so it takes about 80 s: the RS232 and RS485 searches run side
-// by side.
+// silent ones, so it takes about 80 s: the three searches run side by side.
 #include "support/Banco.h"
 #include "app/Cerca.h"
 
@@ -96,21 +95,28 @@ class TestCerca : public QObject {
         QVERIFY(RigaTrovato("&07", "&07SAR").startsWith("&07  a riposo"));
     }
 
-    // A panel whose identifier is not the configured one is found, on RS232
-    // and on an RS485 bus with echo (both given --rs485); one attempt each,
-    // the configured identifier first.
-    void trovaLaCentrale() {
+    // Three searches side by side (each tries all 100 identifiers, about
+    // 80 s): a panel on RS232 configured with another identifier than the
+    // file's, one on RS485 with echo, and a silent line.
+    void trovaLaCentraleOppureNessuna() {
         banco.limite(150);
         AVVIA(banco, {"--fast", "--id", "&07"}, false);
-        QTemporaryDir bus;
-        QVERIFY(bus.isValid());
+        QTemporaryDir bus, linea;
+        QVERIFY(bus.isValid() && linea.isValid());
         Simulatore sim485(bus.path(), {"--fast", "--rs485", "--id", "&93"});
         QVERIFY2(sim485.avvia(), qPrintable(sim485.errore()));
+        Simulatore muto(linea.path(), {"--fast", "--silent"});
+        QVERIFY2(muto.avvia(), qPrintable(muto.errore()));
 
+        QElapsedTimer t;
+        t.start();
         auto p232 = Avvia(banco.cartella(), {"--cerca"});
         auto p485 = Avvia(bus.path(), {"--cerca", "--rs485"});
+        auto pMuto = Avvia(linea.path(), {"--cerca"});
         const Uscita u232 = Fine(*p232);
         const Uscita u485 = Fine(*p485);
+        const Uscita uMuto = Fine(*pMuto);
+        const qint64 ms = t.elapsed();
 
         QVERIFY2(u232.codice == 0, qPrintable(u232.uscita + u232.errore));
         QCOMPARE(Trovati(u232.uscita).size(), 1);
@@ -122,23 +128,14 @@ class TestCerca : public QObject {
         QCOMPARE(Trovati(u485.uscita).size(), 1);
         QVERIFY(Trovati(u485.uscita).first().startsWith("&93  a riposo"));
         QCOMPARE(sim485.comandi(), RichiesteAttese("&45"));
-    }
 
-    // Nobody answers: exit 1, within 100 times the 0.8 s time-out plus the
-    // pauses, every identifier tried once.
-    void centraleMuta() {
-        banco.limite(150);
-        AVVIA(banco, {"--fast", "--silent"}, false);
-        QElapsedTimer t;
-        t.start();
-        auto p = Avvia(banco.cartella(), {"--cerca"});
-        const Uscita u = Fine(*p);
-        const qint64 ms = t.elapsed();
-        QVERIFY2(u.codice == 1, qPrintable(u.uscita + u.errore));
-        QVERIFY(Trovati(u.uscita).isEmpty());
-        QVERIFY2(u.uscita.contains("Nessuna centrale risponde"), qPrintable(u.uscita));
+        // Nobody answers: exit 1, within 100 times the 0.8 s time-out plus
+        // the pauses, every identifier tried once.
+        QVERIFY2(uMuto.codice == 1, qPrintable(uMuto.uscita + uMuto.errore));
+        QVERIFY(Trovati(uMuto.uscita).isEmpty());
+        QVERIFY2(uMuto.uscita.contains("Nessuna centrale risponde"), qPrintable(uMuto.uscita));
         QVERIFY2(ms < 100 * 800 + 5000, qPrintable(QString::number(ms)));
-        QCOMPARE(banco->comandi().size(), 100);
+        QCOMPARE(muto.comandi().size(), 100);
     }
 
     // --confronta reads the numbers a send would write, in its order (lines
