@@ -1,34 +1,15 @@
 #include "app/Cerca.h"
 
+#include "app/Lavori.h"
 #include "link/Comandi.h"
 #include "link/FormSeriale.h"
 #include "link/Traccia.h"
 #include "shared/Variabili.h"
 
 #include <cstdio>
-#ifdef Q_OS_WIN
-#include <io.h>
-#else
-#include <unistd.h>
-#endif
 
 namespace {
 
-void Stampa(std::FILE *dove, const QString &testo) {
-    std::fputs(testo.toLocal8Bit().constData(), dove);
-    std::fflush(dove);
-}
-
-bool ErroreSuTerminale() {
-#ifdef Q_OS_WIN
-    return _isatty(_fileno(stderr));
-#else
-    return ::isatty(STDERR_FILENO);
-#endif
-}
-
-// Wipes the progress line, so that a result printed on the same terminal
-// starts on a clean line.
 void CancellaAvanzamento() {
     Stampa(stderr, QStringLiteral("\r%1\r").arg(QString(), 72));
 }

@@ -16,16 +16,26 @@
 #include <QFileInfo>
 #include <cstdio>
 
-#ifdef Q_OS_UNIX
+#ifdef Q_OS_WIN
+#include <io.h>
+#else
 #include <unistd.h>
 #endif
-
-namespace {
 
 void Stampa(std::FILE *dove, const QString &testo) {
     std::fputs(testo.toLocal8Bit().constData(), dove);
     std::fflush(dove);
 }
+
+bool ErroreSuTerminale() {
+#ifdef Q_OS_WIN
+    return _isatty(_fileno(stderr));
+#else
+    return ::isatty(STDERR_FILENO);
+#endif
+}
+
+namespace {
 
 // A usage, file or port problem: one message on the standard error.
 int Problema(const QString &testo) {
@@ -53,14 +63,8 @@ QString Citato(const QString &testo) {
 // line per phase otherwise. The status lines are the window's: not shown.
 class Progresso : public Operazioni::Osservatore {
   public:
-    Progresso() {
-#ifdef Q_OS_UNIX
-        terminale_ = ::isatty(fileno(stderr)) == 1;
-#endif
-    }
-    ~Progresso() override {
-        Chiudi();
-    }
+    Progresso() : terminale_(ErroreSuTerminale()) {}
+    ~Progresso() override { Chiudi(); }
     void Riga1(const QString &) override {}
     void Riga2(const QString &) override {}
     void Conferma() override {}

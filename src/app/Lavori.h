@@ -7,6 +7,7 @@
 
 #include <QList>
 #include <QString>
+#include <cstdio>
 
 struct RigaDiComando;
 
@@ -14,6 +15,12 @@ struct RigaDiComando;
 constexpr int UscitaFatto = 0;    // done (and verified)
 constexpr int UscitaCentrale = 1; // the panel refused, did not answer or did not verify
 constexpr int UscitaProblema = 2; // usage, file or port problem
+
+// Writes the text at once (progress and results reach a pipe as they happen).
+void Stampa(std::FILE *dove, const QString &testo);
+// The standard error is a terminal: progress is a bar redrawn in place there,
+// a line per step elsewhere.
+bool ErroreSuTerminale();
 
 // True when the command line asks for a job without windows.
 bool LavoroSenzaFinestre(const RigaDiComando &riga);
