@@ -3,6 +3,7 @@
 // simulator on COM1 of the case's folder.
 #include "shared/Aspetto.h"
 #include "support/Azioni.h"
+#include "support/FileProva.h"
 #include "support/Banco.h"
 #include "files/FormSalvaFile.h"
 #include "programming/FormScriveMessaggi.h"
@@ -48,17 +49,6 @@ Uscita Esegui(const QString &cartella, const QStringList &argomenti) {
     return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
             QString::fromLocal8Bit(p.readAllStandardOutput()),
             QString::fromLocal8Bit(p.readAllStandardError())};
-}
-
-QByteArray Leggi(const QString &percorso) {
-    QFile f(percorso);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void Scrivi(const QString &percorso, const QByteArray &dati) {
-    QFile f(percorso);
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(dati);
 }
 
 // A text of 16 characters for number n, different for every n.

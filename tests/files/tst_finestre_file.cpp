@@ -2,6 +2,7 @@
 // operator does: keys and clicks on the real widgets.
 #include "shared/Aspetto.h"
 #include "support/Banco.h"
+#include "support/FileProva.h"
 #include "files/EditaMessaggi.h"
 #include "files/FormSalvaFile.h"
 #include "files/FormatoMessaggi.h"
@@ -23,15 +24,6 @@
 using namespace Variabili;
 
 namespace {
-QByteArray Leggi(const QString &percorso) {
-    QFile f(percorso);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<assente>");
-}
-void Scrivi(const QString &percorso, const QByteArray &dati) {
-    QFile f(percorso);
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QCOMPARE(f.write(dati), dati.size());
-}
 QStringList Voci(const QListWidget *lista) {
     QStringList voci;
     for (int i = 0; i < lista->count(); ++i)

@@ -1,4 +1,5 @@
 #include "files/FormatoMessaggi.h"
+#include "support/FileProva.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -24,15 +25,6 @@ QString Editor(const QByteArray &file) {
 }
 QString Pad(const QString &s) {
     return s.leftJustified(19);
-}
-void Scrivi(const QString &percorso, const QByteArray &dati) {
-    QFile f(percorso);
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QCOMPARE(f.write(dati), dati.size());
-}
-QByteArray Leggi(const QString &percorso) {
-    QFile f(percorso);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<assente>");
 }
 // What the sender takes from a file on disk.
 QStringList InvioDaFile(const QString &percorso, QString *errore, bool *troppo = nullptr) {

@@ -2,6 +2,7 @@
 // message file, reading all texts back, the save window and the editor.
 #include "shared/Aspetto.h"
 #include "support/Azioni.h"
+#include "support/FileProva.h"
 #include "files/EditaMessaggi.h"
 #include "files/FormSalvaFile.h"
 #include "programming/FormScriveMessaggi.h"
@@ -33,15 +34,6 @@ template <class T> T *Aperta() {
     for (QWidget *w : QApplication::topLevelWidgets())
         if (auto *t = qobject_cast<T *>(w); t && t->isVisible()) return t;
     return nullptr;
-}
-QByteArray Leggi(const QString &percorso) {
-    QFile f(percorso);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-void Scrivi(const QString &percorso, const QByteArray &dati) {
-    QFile f(percorso);
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(dati);
 }
 // A text of 16 characters for number n, different for every n.
 QString TestoDi(int n) {
