@@ -31,6 +31,8 @@ class TestConfigurazione : public QObject {
     void init() {
         QFile::remove(percorso());
         QDir(percorso()).removeRecursively();
+        for (const QString &copia : QDir(dir.path()).entryList({"Seriale318.con.bak*"}))
+            QFile::remove(dir.filePath(copia));
     }
 
     void fileValido_data() {
@@ -101,6 +103,39 @@ class TestConfigurazione : public QObject {
         QCOMPARE(c.Modo485, false);
         QCOMPARE(c.NumeroPorta, QString("1"));
         QCOMPARE(c.Identificativo, QString("&45"));
+    }
+
+    // A file that is not valid is replaced by the default, but its content is
+    // kept beside it (an earlier copy is never overwritten) and the operator
+    // is told which rule it broke and where the copy is. A missing or empty
+    // file leaves no copy.
+    void contenutoNonValidoConservato() {
+        const QList<QPair<QByteArray, QString>> casi = {
+            {"\xEF\xBB\xBFrs485;COM2;&12;\r\nEND\r\n", "BOM"},
+            {"rs485;COM2;&12;", "dopo la prima riga non c'è nulla"},
+            {"RS485;COM2;&12;\r\nEND\r\n", "inizia con \"RS\""},
+        };
+        for (qsizetype i = 0; i < casi.size(); ++i) {
+            scrivi(casi[i].first);
+            Variabili::NomeFile = percorso();
+            const QString avviso = CaricaConfigurazione();
+            QCOMPARE(contenuto(), ContenutoPredefinito);
+            QCOMPARE(Variabili::NumeroPorta, QString("1"));
+            const QString copia = percorso() + ".bak" + (i ? QString(".%1").arg(i) : QString());
+            QVERIFY2(avviso.contains(casi[i].second) && avviso.contains(copia), qPrintable(avviso));
+        }
+        for (qsizetype i = 0; i < casi.size(); ++i) {
+            QFile f(percorso() + ".bak" + (i ? QString(".%1").arg(i) : QString()));
+            QVERIFY(f.open(QIODevice::ReadOnly));
+            QCOMPARE(f.readAll(), casi[i].first);
+        }
+
+        init();
+        QVERIFY(LeggiConfigurazione(percorso()).avviso.isEmpty()); // missing
+        scrivi(QByteArray());
+        const Configurazione c = LeggiConfigurazione(percorso());
+        QVERIFY(c.predefinitaScritta && c.avviso.isEmpty());
+        QVERIFY(QDir(dir.path()).entryList({"Seriale318.con.bak*"}).isEmpty());
     }
 
     // Only a regular file is read, and nothing else is ever written or waited
