@@ -204,11 +204,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *d, size_t n) {
     VERIFICA(s.commento == righe.value(0));
     VERIFICA(s.haCorpo == (righe.size() > 1));
     QStringList corpo;
-    qsizetype i = 1;
-    for (; i < righe.size() && !Fine(righe[i]); ++i)
-        if (!righe[i].isEmpty()) corpo << righe[i];
+    qsizetype r = 1;
+    for (; r < righe.size() && !Fine(righe[r]); ++r)
+        if (!righe[r].isEmpty()) corpo << righe[r];
     VERIFICA(s.righe == corpo && s.numeri.size() == s.righe.size());
-    VERIFICA(s.chiusa == (i < righe.size()));
+    VERIFICA(s.chiusa == (r < righe.size())); // stopped at an end marker
     for (qsizetype i = 0; i < s.righe.size(); ++i) {
         VERIFICA(righe.value(s.numeri[i] - 1) == s.righe[i]);
         VerificaFiltri(s.righe[i]);
@@ -220,15 +220,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *d, size_t n) {
     const QList<Programmazione::Voce> voci = Programmazione::VociDaInviare(daDisco);
     VERIFICA(voci.size() == Invii(s).size());
     int rigaAlta = 0;
-    QSet<QString> numeri;
+    QSet<QString> visti;
     bool doppio = false;
     for (qsizetype i = 0; i < voci.size(); ++i) {
         VERIFICA(voci[i].voce == Invii(s)[i] && righe.value(voci[i].riga - 1) == voci[i].linea);
         VERIFICA(FiltroInvio(voci[i].linea) == voci[i].voce);
         for (qsizetype k = 3; k < voci[i].voce.size() && !rigaAlta; ++k)
             if (voci[i].voce[k].unicode() > 127) rigaAlta = voci[i].riga;
-        doppio = doppio || numeri.contains(voci[i].voce.left(3));
-        numeri.insert(voci[i].voce.left(3));
+        doppio = doppio || visti.contains(voci[i].voce.left(3));
+        visti.insert(voci[i].voce.left(3));
     }
     const QString rifiuto = Programmazione::RifiutoInvio(voci, s.chiusa);
     VERIFICA(rifiuto.isEmpty() ==
