@@ -28,7 +28,8 @@ RisultatoInvio PreparaInvio(Osservatore &o, QList<Programmazione::Voce> *voci) {
         return r;
     }
     *voci = Programmazione::VociDaInviare(*scansione);
-    // What the panel cannot hold is refused before the first write.
+    // What the panel cannot hold, and a file that may be cut short or that
+    // names a text twice, is refused before the first write.
     const QString rifiuto = Programmazione::RifiutoInvio(*voci, scansione->chiusa);
     if (!rifiuto.isEmpty()) {
         o.Riga1(rifiuto);
