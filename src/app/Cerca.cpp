@@ -41,7 +41,7 @@ QString RigaTrovato(const QString &id, const QString &risposta) {
     else
         quale = QStringLiteral("non a riposo (\"%1\")").arg(Traccia::Visibile(stato));
     return QStringLiteral("%1  %2  (risposta \"%3\")\n")
-        .arg(id, quale, Traccia::Visibile(risposta));
+        .arg(Traccia::Visibile(id), quale, Traccia::Visibile(risposta));
 }
 
 QString AvanzamentoCerca(int fatti, int totale, const QString &id) {
@@ -52,7 +52,7 @@ QString AvanzamentoCerca(int fatti, int totale, const QString &id) {
              QString(Larghezza - pieni, QLatin1Char('-')))
         .arg(fatti)
         .arg(totale)
-        .arg(id);
+        .arg(Traccia::Visibile(id));
 }
 
 QString EsitoCerca(const QStringList &trovati, const QString &configurato, const QString &porta,
@@ -68,14 +68,15 @@ QString EsitoCerca(const QStringList &trovati, const QString &configurato, const
         testo += QStringLiteral("L'identificativo configurato %1 non risponde: per usarne uno "
                                 "che risponde scrivilo in Seriale318.con (posizioni 12-14) o "
                                 "aggiungi --id '%2' al comando.\n")
-                     .arg(configurato.isEmpty() ? QStringLiteral("(vuoto)") : configurato,
+                     .arg(configurato.isEmpty() ? QStringLiteral("(vuoto)")
+                                                : Traccia::Visibile(configurato),
                           trovati.first());
     if (trovati.isEmpty()) {
         testo = QStringLiteral("Nessuna centrale risponde sulla porta %1 agli identificativi da "
                                "&00 a &99")
                     .arg(porta);
         if (OrdineCerca(configurato).size() > 100)
-            testo += QStringLiteral(" né a %1").arg(configurato);
+            testo += QStringLiteral(" né a %1").arg(Traccia::Visibile(configurato));
         testo += QStringLiteral(". Controlla il cavo, l'alimentazione della centrale e il tipo "
                                 "di linea: ");
         testo += rs485 ? QStringLiteral("la ricerca è stata fatta su RS485 (con eco); per una "
@@ -112,7 +113,7 @@ int LavoroCerca(const QString &porta) {
             if (terminale) CancellaAvanzamento();
             Stampa(stderr, QStringLiteral("velto318: ricerca interrotta a %1, la porta si è "
                                           "chiusa. %2\n")
-                               .arg(id, seriale.ErroreApertura()));
+                               .arg(Traccia::Visibile(id), seriale.ErroreApertura()));
             return 2;
         }
         if (V::ErroreSeriale) continue;
@@ -125,6 +126,12 @@ int LavoroCerca(const QString &porta) {
         Stampa(stdout, RigaTrovato(id, V::Risposta));
     }
     if (terminale) CancellaAvanzamento();
+    if (trovati.isEmpty())
+        if (const QString colpa = PortaInColpa(); !colpa.isEmpty()) {
+            Stampa(stderr,
+                   QStringLiteral("velto318: Nessun identificativo risponde. %1\n").arg(colpa));
+            return 2;
+        }
     Stampa(stdout, EsitoCerca(trovati, configurato, porta, V::Modo485, eco));
     return trovati.isEmpty() ? 1 : 0;
 }

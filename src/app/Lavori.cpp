@@ -7,6 +7,7 @@
 #include "files/FormatoMessaggi.h"
 #include "link/Comandi.h"
 #include "link/FormSeriale.h"
+#include "link/PorteSeriali.h"
 #include "link/Traccia.h"
 #include "programming/Operazioni.h"
 #include "shared/Numeri.h"
@@ -50,14 +51,39 @@ bool portaForzata = false; // --porta names the device
 QString NomePorta() {
     const QString dispositivo = FormSeriale::Istanza().MSComm1.Dispositivo();
     if (portaForzata) return dispositivo;
-    const QString com = QStringLiteral("COM") + V::NumeroPorta;
+    const QString com = QStringLiteral("COM") + Traccia::Visibile(V::NumeroPorta);
     return dispositivo.isEmpty() ? com : QStringLiteral("%1 (%2)").arg(com, dispositivo);
+}
+
+// The panel's identifier as the operator reads it: Seriale318.con may hold
+// any three characters there, a NUL among them.
+QString Centrale() {
+    return Traccia::Visibile(V::Identificativo);
 }
 
 // A text of the panel as the operator reads it, control characters shown.
 QString Citato(const QString &testo) {
     return QLatin1Char('"') + Traccia::Visibile(testo) + QLatin1Char('"');
 }
+
+} // namespace
+
+QString PortaInColpa() {
+    const MSComm &com = FormSeriale::Istanza().MSComm1;
+    if (!com.PortOpen()) {
+        const QString motivo = com.ErroreApertura();
+        return QStringLiteral("La porta %1 si è chiusa durante il lavoro%2. Controlla "
+                              "l'adattatore e il suo cavo, poi riprova.")
+            .arg(NomePorta(), motivo.isEmpty() ? QString() : QStringLiteral(": ") + motivo);
+    }
+    const QString chi = ChiTieneLaPorta(com.Dispositivo());
+    if (chi.isEmpty()) return QString();
+    return QStringLiteral("La porta %1 è aperta anche da %2, che prende le risposte della "
+                          "centrale: chiudi quel programma e riprova.")
+        .arg(NomePorta(), chi);
+}
+
+namespace {
 
 // Progress on the standard error: a bar rewritten in place on a terminal, a
 // line per phase otherwise. The status lines are the window's: not shown.
@@ -116,31 +142,39 @@ int PreparaLinea(const RigaDiComando &riga, const QString &dispositivo) {
     return -1;
 }
 
-// One exchange; false, with the job's failure printed, when the panel did not answer.
-bool Scambio(const QString &comando, qint16 lunghezza) {
+// One exchange: -1 when the panel answered, else the job's exit status with
+// its failure printed (the port's fault, or a panel that does not answer).
+int Scambio(const QString &comando, qint16 lunghezza) {
     V::Comando = comando;
     V::LunghezzaRisposta = lunghezza;
     FormSeriale::Istanza().InviaAllaSeriale();
-    if (!V::ErroreSeriale) return true;
+    if (!V::ErroreSeriale) return -1;
+    if (const QString colpa = PortaInColpa(); !colpa.isEmpty())
+        return Problema(
+            QStringLiteral("Nessuna risposta a %1. %2").arg(Traccia::Visibile(comando), colpa));
     Stampa(stdout, QStringLiteral("Errore seriale. Controlla identificativo: la centrale %1 non "
                                   "risponde a %2 sulla porta %3.\n")
-                       .arg(V::Identificativo, Traccia::Visibile(comando), NomePorta()));
-    return false;
+                       .arg(Centrale(), Traccia::Visibile(comando), NomePorta()));
+    return UscitaCentrale;
 }
 
 int LavoroStato() {
-    if (!Scambio(Comandi::Stato(V::Identificativo), Comandi::LunghezzaStato)) return UscitaCentrale;
+    if (const int u = Scambio(Comandi::Stato(V::Identificativo), Comandi::LunghezzaStato); u >= 0)
+        return u;
     const QString stato = Comandi::SenzaTesta(V::Risposta, Comandi::TestaStato);
     QList<int> attivi;
     for (int g = 1; g <= 3; ++g) {
-        if (!Scambio(Comandi::Ingressi(V::Identificativo, g), Comandi::LunghezzaIngressi))
-            return UscitaCentrale;
+        if (const int u =
+                Scambio(Comandi::Ingressi(V::Identificativo, g), Comandi::LunghezzaIngressi);
+            u >= 0)
+            return u;
         const QString stati = Comandi::SenzaTesta(V::Risposta, Comandi::TestaRisposta);
         for (int p = 1; p <= Comandi::IngressiNelGruppo(g) && p <= stati.size(); ++p)
             if (Comandi::LeggiStatoIngresso(stati[p - 1]) == Comandi::StatoIngresso::Attivo)
                 attivi << Comandi::FinestraDiIngresso(g, p) + 1;
     }
-    if (!Scambio(Comandi::Tasto(V::Identificativo), Comandi::LunghezzaTasto)) return UscitaCentrale;
+    if (const int u = Scambio(Comandi::Tasto(V::Identificativo), Comandi::LunghezzaTasto); u >= 0)
+        return u;
     const QString tasto = Comandi::SenzaTesta(V::Risposta, Comandi::TestaRisposta);
     Stampa(stdout, TestoStato(stato, attivi, tasto));
     return UscitaFatto;
@@ -170,6 +204,15 @@ int LavoroInvia(const RigaDiComando &riga, const QString &dispositivo) {
     progresso.Chiudi();
     StampaAvviso(avviso);
     const QString numero = r.voce.left(3), testo = r.voce.mid(3);
+    if (r.muto)
+        if (const QString colpa = PortaInColpa(); !colpa.isEmpty())
+            return Problema(
+                QStringLiteral("Invio fermato al testo %1: nessuna risposta alla %2 (%3 testi "
+                               "scritti). %4")
+                    .arg(numero,
+                         r.esito == Operazioni::Esito::Diverso ? QStringLiteral("rilettura")
+                                                               : QStringLiteral("scrittura"),
+                         QString::number(r.scritti), colpa));
     switch (r.esito) {
     case Operazioni::Esito::Fatto:
         Stampa(stdout, QStringLiteral("DATI UGUALI  TUTTO OK (%1 testi scritti e verificati)\n")
@@ -180,7 +223,7 @@ int LavoroInvia(const RigaDiComando &riga, const QString &dispositivo) {
                r.muto
                    ? QStringLiteral("Errore risposta: la centrale %1 non risponde alla scrittura "
                                     "del testo %2 %3 sulla porta %4.\n")
-                         .arg(V::Identificativo, numero, Citato(testo), NomePorta())
+                         .arg(Centrale(), numero, Citato(testo), NomePorta())
                    : QStringLiteral("Errore risposta: la centrale non ha accettato il testo %1 "
                                     "%2 (risposta %3).\n")
                          .arg(numero, Citato(testo), Citato(r.risposta)));
@@ -189,7 +232,7 @@ int LavoroInvia(const RigaDiComando &riga, const QString &dispositivo) {
         Stampa(stdout,
                r.muto ? QStringLiteral("Errore Dati non scritti giusti. Testo %1: scritto %2, la "
                                        "centrale %3 non risponde alla rilettura sulla porta %4.\n")
-                            .arg(numero, Citato(testo), V::Identificativo, NomePorta())
+                            .arg(numero, Citato(testo), Centrale(), NomePorta())
                       : QStringLiteral("Errore Dati non scritti giusti. Testo %1: scritto %2, "
                                        "riletto %3.\n")
                             .arg(numero, Citato(testo), Citato(r.letto)));
@@ -224,13 +267,18 @@ int LavoroConfronta(const RigaDiComando &riga, const QString &dispositivo) {
         numeri << r.diverse[i].voce.left(3);
     }
     if (!r.muta.isEmpty()) {
+        if (const QString colpa = PortaInColpa(); !colpa.isEmpty())
+            return Problema(QStringLiteral("Confronto fermato al testo %1: nessuna risposta alla "
+                                           "lettura (%2 testi confrontati su %3). %4")
+                                .arg(r.muta.left(3), QString::number(r.confrontati),
+                                     QString::number(voci.size()), colpa));
         Stampa(stdout,
                QStringLiteral("Errore seriale. Controlla identificativo: la centrale %1 non "
                               "risponde alla lettura del testo %2 sulla porta %3 (%4 "
                               "testi confrontati su %5). velto318 --cerca elenca gli "
                               "identificativi che rispondono.\n")
-                   .arg(V::Identificativo, r.muta.left(3), NomePorta(),
-                        QString::number(r.confrontati), QString::number(voci.size())));
+                   .arg(Centrale(), r.muta.left(3), NomePorta(), QString::number(r.confrontati),
+                        QString::number(voci.size())));
         return UscitaCentrale;
     }
     Stampa(stdout, EsitoConfronto(numeri, int(voci.size())));
@@ -261,10 +309,14 @@ int LavoroLeggi(const RigaDiComando &riga, const QString &dispositivo) {
     if (!r.completa) {
         V::NumeroTesto = qint16(r.numero);
         TreCifre();
+        if (const QString colpa = PortaInColpa(); !colpa.isEmpty())
+            return Problema(QStringLiteral("Lettura fermata al testo %1: nessuna risposta. %2 "
+                                           "Nessun file scritto.")
+                                .arg(V::NumeroTre, colpa));
         Stampa(stdout, QStringLiteral("Errore seriale. Controlla identificativo: la centrale %1 "
                                       "non risponde alla lettura del testo %2 sulla porta %3. "
                                       "Nessun file scritto.\n")
-                           .arg(V::Identificativo, V::NumeroTre, NomePorta()));
+                           .arg(Centrale(), V::NumeroTre, NomePorta()));
         return UscitaCentrale;
     }
     QString errore;

@@ -29,6 +29,13 @@ bool LavoroSenzaFinestre(const RigaDiComando &riga);
 // --porta, already resolved (empty: the port of Seriale318.con).
 int EseguiLavoro(const RigaDiComando &riga, const QString &dispositivo);
 
+// After an exchange that got no reply: when the port, not the panel, is at
+// fault, the sentence that says so, naming the port; empty when the port is
+// sound. The port is at fault when it closed under the job (adapter
+// unplugged, the far end of the line gone) or when another program holds
+// the device open and takes the panel's replies.
+QString PortaInColpa();
+
 // What --stato prints, from the replies without their headers: the status
 // part, the numbers of the active inputs (1 to 46), the key part.
 QString TestoStato(const QString &stato, const QList<int> &attivi, const QString &tasto);

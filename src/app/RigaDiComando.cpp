@@ -1,5 +1,7 @@
 #include "app/RigaDiComando.h"
 
+#include "link/Traccia.h"
+
 #include <QCommandLineParser>
 #include <QDir>
 #include <QList>
@@ -121,7 +123,7 @@ QString ErroreLavoro(const RigaDiComando &r) {
     if (r.ha(QStringLiteral("id")) &&
         (id.size() != 3 || id[0] != QLatin1Char('&') || !cifra(id[1]) || !cifra(id[2])))
         return QStringLiteral("identificativo \"%1\" non valido: & e due cifre, es. --id '&45'.")
-            .arg(id);
+            .arg(Traccia::Visibile(id));
     return QString();
 }
 

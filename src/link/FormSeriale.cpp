@@ -43,13 +43,17 @@ void FormSeriale::ChiudiSeriale() {
 QString FormSeriale::ErroreApertura() const {
     if (MSComm1.PortOpen()) return QString();
     AperturaFallita a;
-    a.porta = QStringLiteral("COM") + V::NumeroPorta;
+    a.porta = QStringLiteral("COM") + Traccia::Visibile(V::NumeroPorta);
     a.dispositivo = MSComm1.Dispositivo();
     a.motivo = MSComm1.ErroreApertura();
     if (MSComm1.CodiceErrore() == QSerialPort::PermissionError && !a.dispositivo.isEmpty()) {
         a.chi = ChiTieneLaPorta(a.dispositivo);
-        a.occupata = !a.chi.isEmpty() || DispositivoAccessibile(a.dispositivo);
-        a.negata = !a.occupata;
+        const Accesso accesso = AccessoAlDispositivo(a.dispositivo);
+        a.occupata = !a.chi.isEmpty() || accesso == Accesso::Consentito;
+        a.negata = !a.occupata && accesso == Accesso::Negato;
+        // The lock file's name is made from the device's: it fails first.
+        if (!a.occupata && accesso == Accesso::NomeTroppoLungo)
+            a.motivo = QStringLiteral("il percorso del dispositivo è troppo lungo");
     }
     a.cartella = MSComm1.CartellaPorte();
     a.porte = PortePresenti();

@@ -77,10 +77,17 @@ qint64 PidDaLock(const QByteArray &contenuto) {
 }
 
 QString MessaggioAperturaFallita(const AperturaFallita &a) {
+    // Only COM1 ... COM9 name a port: a link of another name is never looked up.
+    const bool numeroValido = a.porta.size() == 4 && a.porta.startsWith(QLatin1String("COM")) &&
+                              a.porta[3] >= QLatin1Char('1') && a.porta[3] <= QLatin1Char('9');
     QString testo = QStringLiteral("Impossibile aprire la porta seriale %1").arg(a.porta);
     if (!a.dispositivo.isEmpty()) testo += QStringLiteral(" (%1)").arg(a.dispositivo);
     testo += QStringLiteral(": ") +
              (a.motivo.isEmpty() ? QStringLiteral("porta chiusa") : a.motivo) + QStringLiteral(".");
+    if (!numeroValido && a.dispositivo.isEmpty())
+        testo += QStringLiteral("\nSi possono usare solo le porte da COM1 a COM9: scrivi il "
+                                "numero, da 1 a 9, al carattere 10 della prima riga di "
+                                "Seriale318.con (per esempio rs232;COM1;&45;).");
     if (a.occupata) {
         testo +=
             a.chi.isEmpty()
@@ -115,9 +122,7 @@ QString MessaggioAperturaFallita(const AperturaFallita &a) {
     }
     const QString esempio =
         a.porte.isEmpty() ? QStringLiteral("DISPOSITIVO") : a.porte.first().dispositivo;
-    const QString porta = a.porta.startsWith(QLatin1String("COM")) && a.porta.size() == 4
-                              ? a.porta
-                              : QStringLiteral("COM1");
+    const QString porta = numeroValido ? a.porta : QStringLiteral("COM1");
 #ifdef Q_OS_WIN
     testo += QStringLiteral("\nPer usarne una: scrivine il numero in Seriale318.con, "
                             "oppure avvia il programma con l'opzione --porta:\n"

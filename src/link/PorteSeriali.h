@@ -44,14 +44,16 @@ QString ChiTieneLaPorta(const QString &dispositivo);
 QString ChiTieneLaPorta(const QString &dispositivo, const QStringList &cartelleLock,
                         const QString &proc);
 
-// True when this user may read and write the device (Unix); on Windows
-// always true. A refused opening of an accessible device means it is busy.
-bool DispositivoAccessibile(const QString &dispositivo);
+// Whether this user may read and write the device (Unix); on Windows always
+// Consentito. A refused opening of a device the user may use means it is
+// busy; only Negato is a matter of permissions.
+enum class Accesso { Consentito, Negato, NomeTroppoLungo, Altro };
+Accesso AccessoAlDispositivo(const QString &dispositivo);
 
 // What the start-up message is made of when the port does not open.
 struct AperturaFallita {
     QString porta;         // "COM1"
-    QString dispositivo;   // what it names (empty when the number is not valid)
+    QString dispositivo;   // what it names (empty when the number is not 1 to 9)
     QString motivo;        // why the opening failed
     bool occupata = false; // held by another program
     bool negata = false;   // this user may not use the device

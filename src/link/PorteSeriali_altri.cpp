@@ -10,6 +10,6 @@ QString ChiTieneLaPorta(const QString &, const QStringList &, const QString &) {
     return QString();
 }
 
-bool DispositivoAccessibile(const QString &) {
-    return true;
+Accesso AccessoAlDispositivo(const QString &) {
+    return Accesso::Consentito;
 }

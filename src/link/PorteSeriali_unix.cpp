@@ -24,6 +24,16 @@ QString Descrivi(qint64 pid, const QString &proc) {
                           : QStringLiteral("%1 (PID %2)").arg(nome).arg(pid);
 }
 
+// The number of the pseudo-terminal whose master a descriptor holds, as Linux
+// tells it ("tty-index:" of the descriptor's fdinfo); empty when not told.
+QString IndiceMaster(const QString &proc, const QString &pid, const QString &descrittore) {
+    QFile info(QStringLiteral("%1/%2/fdinfo/%3").arg(proc, pid, descrittore));
+    if (!info.open(QIODevice::ReadOnly)) return QString();
+    for (const QByteArray &riga : info.readAll().split('\n'))
+        if (riga.startsWith("tty-index:")) return QString::fromLatin1(riga.mid(10).trimmed());
+    return QString();
+}
+
 QStringList CartelleLock() {
     QStringList cartelle = {QStringLiteral("/var/lock"),
                             QStringLiteral("/run/lock"),
@@ -58,7 +68,11 @@ QString ChiTieneLaPorta(const QString &dispositivo, const QStringList &cartelleL
             if (pid != io && Vivo(pid)) return Descrivi(pid, proc);
         }
     }
-    // A program that holds the device open without a lock file.
+    // A program that holds the device open without a lock file. The program at
+    // the far end of a pseudo-terminal holds its master (and often its slave
+    // too): it is the other end of the line, not a program that takes replies.
+    const QString pts = QStringLiteral("/dev/pts/");
+    const QString indice = cercato.startsWith(pts) ? cercato.mid(pts.size()) : QString();
     const QStringList processi = QDir(proc).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
     for (const QString &p : processi) {
         bool numero = false;
@@ -66,12 +80,28 @@ QString ChiTieneLaPorta(const QString &dispositivo, const QStringList &cartelleL
         if (!numero || pid == io) continue;
         const QDir fd(QStringLiteral("%1/%2/fd").arg(proc, p));
         const QStringList voci = fd.entryList(QDir::Files | QDir::System | QDir::NoDotAndDotDot);
-        for (const QString &v : voci)
-            if (QFileInfo(fd.filePath(v)).symLinkTarget() == cercato) return Descrivi(pid, proc);
+        bool tiene = false, capoOpposto = false;
+        for (const QString &v : voci) {
+            const QString bersaglio = QFileInfo(fd.filePath(v)).symLinkTarget();
+            tiene = tiene || bersaglio == cercato;
+            if (!indice.isEmpty() && bersaglio.endsWith(QLatin1String("/ptmx")))
+                capoOpposto = capoOpposto || IndiceMaster(proc, p, v) == indice;
+        }
+        if (tiene && !capoOpposto) return Descrivi(pid, proc);
     }
     return QString();
 }
 
-bool DispositivoAccessibile(const QString &dispositivo) {
-    return ::access(QFile::encodeName(dispositivo).constData(), R_OK | W_OK) == 0;
+Accesso AccessoAlDispositivo(const QString &dispositivo) {
+    if (::access(QFile::encodeName(dispositivo).constData(), R_OK | W_OK) == 0)
+        return Accesso::Consentito;
+    switch (errno) {
+    case EACCES:
+    case EPERM:
+        return Accesso::Negato;
+    case ENAMETOOLONG:
+        return Accesso::NomeTroppoLungo;
+    default:
+        return Accesso::Altro;
+    }
 }

@@ -27,8 +27,9 @@ struct Uscita {
 
 // Runs the tool with no display at all: whatever needs no window must not
 // try to open one.
-Uscita SenzaDisplay(const QStringList &argomenti) {
+Uscita SenzaDisplay(const QStringList &argomenti, const QString &cartella = QString()) {
     QProcess p;
+    p.setWorkingDirectory(cartella);
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     for (const char *v : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
         env.remove(v);
@@ -238,6 +239,57 @@ class TestOpzioni : public QObject {
         primo.terminate();
         QVERIFY(primo.waitForFinished(5000));
         QCOMPARE(primo.exitCode(), 0);
+    }
+
+    // No wrong advice and no message cut short: a path too long is no matter
+    // of permissions; only COM1 to COM9 name a port, so COM0 is never advised
+    // (not even with a COM0 link in the folder); a refused --id and the
+    // identifier of Seriale318.con are shown with their control characters.
+    void consigliGiustiENessunTaglio() {
+        Variabili::NumeroPorta = "1";
+        FormSeriale &s = FormSeriale::Istanza();
+        s.MSComm1.setDispositivoForzato("/dev/" + QString(300, 'x'));
+        s.ApriSeriale();
+        QVERIFY(!s.MSComm1.PortOpen());
+        QString m = s.ErroreApertura();
+        QVERIFY2(m.contains("il percorso del dispositivo è troppo lungo."), qPrintable(m));
+        QVERIFY(!m.contains("dialout") && !m.contains("occupata"));
+        s.MSComm1.setDispositivoForzato(QString());
+
+        QTemporaryDir dir;
+        QVERIFY(QFile::link("/dev/null", dir.filePath("COM0")));
+        s.MSComm1.setCartellaPorte(dir.path());
+        Variabili::NumeroPorta = "0";
+        s.ApriSeriale();
+        m = s.ErroreApertura();
+        QVERIFY2(m.startsWith("Impossibile aprire la porta seriale COM0: numero di porta non "
+                              "valido.\nSi possono usare solo le porte da COM1 a COM9"),
+                 qPrintable(m));
+        QVERIFY2(m.contains(QString("un collegamento COM1 nella cartella di avvio\n  ln -sf "
+                                    "%1 \"%2\"")
+                                .arg(PortePresenti().value(0).dispositivo, dir.filePath("COM1"))
+                                .replace("ln -sf  ", "ln -sf DISPOSITIVO ")),
+                 qPrintable(m));
+        QVERIFY(!m.contains("collegamento COM0"));
+        FormSeriale::Scarica();
+
+        const RigaDiComando r = Leggi({"--stato", "--id", "&4\x1b"});
+        QCOMPARE(r.codiceUscita, 2);
+        QVERIFY2(r.errore.startsWith("velto318: identificativo \"&4<ESC>\" non valido"),
+                 qPrintable(r.errore));
+
+        Simulatore sim(dir.path());
+        QVERIFY(sim.avvia());
+        QFile f(dir.filePath("Seriale318.con"));
+        QVERIFY(f.open(QIODevice::WriteOnly) &&
+                f.write(QByteArray("rs232;COM1;&4\0;\r\nEND\r\n", 23)));
+        f.close();
+        const Uscita u = SenzaDisplay({"--stato"}, dir.path());
+        QCOMPARE(u.codice, 1);
+        QVERIFY2(u.uscita.startsWith("Errore seriale. Controlla identificativo: la centrale "
+                                     "&4<NUL> non risponde a &4<NUL>SA<CR> sulla porta COM1 ("),
+                 qPrintable(u.uscita));
+        QVERIFY(u.uscita.endsWith(").\n"));
     }
 
     void portaDallaRigaDiComando() {

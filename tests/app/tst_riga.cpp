@@ -278,6 +278,46 @@ class TestRiga : public QObject {
                  qPrintable(u.uscita));
     }
 
+    // A port at fault is no silent panel: another program that holds the
+    // device open and takes the replies, or a port that closes under the job
+    // (the far end of the line gone), is exit 2 with one message naming the
+    // port (and that program); a read-back then writes nothing.
+    void portaInColpa() {
+        AVVIA(banco, {"--fast"}, false);
+        const QString pty = QFileInfo(banco.percorso("COM1")).symLinkTarget();
+        QProcess ladro;
+        ladro.start("cat", {banco.percorso("COM1")});
+        QVERIFY(ladro.waitForStarted());
+        const qint64 pid = ladro.processId();
+        const Uscita u = Esegui(banco.cartella(), {"--stato"});
+        ladro.kill();
+        ladro.waitForFinished();
+        QCOMPARE(u.codice, 2);
+        QVERIFY(u.uscita.isEmpty());
+        QVERIFY2(u.errore.startsWith("velto318: Nessuna risposta a &45"), qPrintable(u.errore));
+        QVERIFY2(
+            u.errore.contains(
+                QString("La porta COM1 (%1) è aperta anche da cat (PID %2)").arg(pty).arg(pid)),
+            qPrintable(u.errore));
+
+        QProcess leggi;
+        leggi.setProcessEnvironment(SenzaDisplay());
+        leggi.setWorkingDirectory(banco.cartella());
+        leggi.start(Eseguibile(), {"--leggi", "letti.vlt"});
+        QTRY_VERIFY(Conta(banco->comandi(), "&450R") >= 10);
+        QCOMPARE(banco->ordina("quit"), QString("ok"));
+        QVERIFY(leggi.waitForFinished(20000));
+        QCOMPARE(leggi.exitCode(), 2);
+        QVERIFY(leggi.readAllStandardOutput().isEmpty());
+        const QString errore = QString::fromLocal8Bit(leggi.readAllStandardError());
+        QVERIFY2(errore.contains(QRegularExpression("velto318: Lettura fermata al testo \\d{3}: "
+                                                    "nessuna risposta. La porta COM1 .* si è "
+                                                    "chiusa durante il lavoro")),
+                 qPrintable(errore));
+        QVERIFY(errore.endsWith("Nessun file scritto.\n"));
+        QVERIFY(!QFile::exists(banco.percorso("letti.vlt")));
+    }
+
     // The trace: the start line, then one line per attempt, the unanswered
     // first attempt and its repeat included; from the windows as well. A
     // trace that cannot be opened is said once and the job goes on.
