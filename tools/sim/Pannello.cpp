@@ -74,11 +74,17 @@ std::vector<Uscita> Comando(Pannello &p, const std::string &comando) {
     ++p.risposte;
     if (p.tacciDopo > 0 && p.risposte > p.tacciDopo) return fuori;
     if (p.saltaOgni > 0 && p.risposte % p.saltaOgni == 0) return fuori;
-    std::string dati = r + (p.risposte == p.extraA ? "x\r" : "\r");
+    // A one-off fault hits its reply, then is gone.
+    const auto colpo = [&p](long long &a) {
+        const bool ora = a == p.risposte;
+        if (ora) a = 0;
+        return ora;
+    };
+    std::string dati = r + (colpo(p.extraA) ? "x\r" : "\r");
     if (p.tronca) dati = r.substr(0, r.size() / 2);
     if (p.rumore) dati += "%?#";
-    if (p.risposte == p.sporcoA) dati.insert(0, "y");
-    const long long ritardo = (long long)p.ritardoMs + (p.risposte == p.tardiA ? p.tardiMs : 0);
+    if (colpo(p.sporcoA)) dati.insert(0, "y");
+    const long long ritardo = (long long)p.ritardoMs + (colpo(p.tardiA) ? p.tardiMs : 0);
     fuori.push_back({dati, int(std::min<long long>(ritardo, INT_MAX))});
     return fuori;
 }
