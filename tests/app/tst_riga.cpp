@@ -333,7 +333,8 @@ class TestRiga : public QObject {
 
     // A late reply, a noise byte before a reply or a character too many never
     // moves a text to another number nor blames the panel falsely: each job
-    // ends right, or with exit 1 naming the text (and a read-back writes no file).
+    // ends right, or with exit 1 naming the text (and a read-back writes no
+    // file).
     void risposteTardiveORumorose() {
         banco.limite(240);
         AVVIA(banco, {"--fast"}, false);
@@ -376,6 +377,17 @@ class TestRiga : public QObject {
                 }
             }
         }
+    }
+
+    // At wire speed, the late reply to input group 1 is never taken for group 2's.
+    void gruppoTardivoNonSpostaGliIngressi() {
+        AVVIA(banco, QStringList{}, false);
+        banco->ordina("inputs " + QString(16, 'C') + QString(30, '-'));
+        banco->ordina("late 2 850");
+        const Uscita u = Esegui(banco.cartella(), {"--stato"});
+        QVERIFY2(u.uscita.contains("Ingressi attivi: 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, "
+                                   "14, 15, 16\n"),
+                 qPrintable(u.uscita));
     }
 };
 
