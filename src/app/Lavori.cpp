@@ -237,6 +237,12 @@ int LavoroInvia(const RigaDiComando &riga, const QString &dispositivo) {
                                        "riletto %3.\n")
                             .arg(numero, Citato(testo), Citato(r.letto)));
         return UscitaCentrale;
+    case Operazioni::Esito::Incerta:
+        Stampa(stdout, QStringLiteral("Errore seriale. Testo %1: scritto %2, ma le risposte della "
+                                      "centrale alla rilettura sulla porta %3 non sono affidabili "
+                                      "(linea disturbata?): il testo non è verificato.\n")
+                           .arg(numero, Citato(testo), NomePorta()));
+        return UscitaCentrale;
     default:
         return UscitaProblema; // the file was checked above
     }
@@ -265,6 +271,14 @@ int LavoroConfronta(const RigaDiComando &riga, const QString &dispositivo) {
     for (qsizetype i = 0; i < r.diverse.size(); ++i) {
         Stampa(stdout, RigheDiverse(r.diverse[i].voce, r.letti[i]));
         numeri << r.diverse[i].voce.left(3);
+    }
+    if (r.incerta) {
+        Stampa(stdout, QStringLiteral("Errore seriale: le risposte della centrale alla lettura del "
+                                      "testo %1 sulla porta %2 non sono affidabili (linea "
+                                      "disturbata?); %3 testi confrontati su %4.\n")
+                           .arg(r.muta.left(3), NomePorta(), QString::number(r.confrontati),
+                                QString::number(voci.size())));
+        return UscitaCentrale;
     }
     if (!r.muta.isEmpty()) {
         if (const QString colpa = PortaInColpa(); !colpa.isEmpty())
@@ -309,6 +323,13 @@ int LavoroLeggi(const RigaDiComando &riga, const QString &dispositivo) {
     if (!r.completa) {
         V::NumeroTesto = qint16(r.numero);
         TreCifre();
+        if (r.incerta) {
+            Stampa(stdout, QStringLiteral("Errore seriale: le risposte della centrale alla lettura "
+                                          "del testo %1 sulla porta %2 non sono affidabili (linea "
+                                          "disturbata?). Nessun file scritto.\n")
+                               .arg(V::NumeroTre, NomePorta()));
+            return UscitaCentrale;
+        }
         if (const QString colpa = PortaInColpa(); !colpa.isEmpty())
             return Problema(QStringLiteral("Lettura fermata al testo %1: nessuna risposta. %2 "
                                            "Nessun file scritto.")

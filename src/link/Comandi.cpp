@@ -31,6 +31,23 @@ bool ScritturaAccettata(const QString &risposta) {
     return risposta.size() >= 6 && risposta.at(5) == QLatin1Char('R');
 }
 
+bool RispostaScritturaIntera(const QString &risposta) {
+    return risposta.size() == LunghezzaScriviTesto - 1;
+}
+
+RispostaTesto LeggiRispostaTesto(const QString &risposta) {
+    RispostaTesto r;
+    const int fine = TestaRisposta + LunghezzaTesto;
+    if (risposta.size() == fine) {
+        r.valida = true; // its CR came last, and the link removed it
+    } else if (risposta.size() > fine && risposta.at(fine) == CR) {
+        r.valida = true;
+        r.coda = true;
+    }
+    if (r.valida) r.testo = risposta.mid(TestaRisposta, LunghezzaTesto);
+    return r;
+}
+
 std::optional<QString> EtichettaTasto(QChar codice) {
     switch (codice.unicode()) {
     case '@':

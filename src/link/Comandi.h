@@ -20,6 +20,7 @@ constexpr int TestaRisposta = 7;  // header characters of the other replies
 // An entry: a text's number (three digits) and its 16 characters, as the write
 // command carries it and a line of a message file holds it.
 constexpr int LunghezzaVoce = 19;
+constexpr int LunghezzaTesto = 16; // a text's places in a read-text reply
 
 QString Stato(const QString &id);                                // Id "SA" CR
 QString LeggiTesto(const QString &id, const QString &numeroTre); // Id "0R" NNN CR
@@ -35,6 +36,21 @@ inline QString SenzaTesta(const QString &risposta, int k) {
 
 // The panel took the text: the sixth reply character is "R".
 bool ScritturaAccettata(const QString &risposta);
+// A write reply of the expected shape (header, accept character, its CR):
+// one that is not, and does not accept, may have been garbled on the line.
+bool RispostaScritturaIntera(const QString &risposta);
+
+// A read-text reply as the link hands it (its final CR removed). It is a
+// text only when the CR that ends it falls right after the 16 text places:
+// a byte of noise before the reply, one character too many or a reply cut
+// short shifts that CR and makes it no text at all. Characters after that CR
+// (noise that came in the same read) are not part of the text.
+struct RispostaTesto {
+    bool valida = false;
+    bool coda = false; // something followed the reply's CR
+    QString testo;     // the 16 places, as the panel sent them
+};
+RispostaTesto LeggiRispostaTesto(const QString &risposta);
 
 // The caption shown for a key code, or nothing for a code outside the table
 // (two keys at once, a failed exchange), which leaves the caption as it was.

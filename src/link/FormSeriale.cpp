@@ -8,6 +8,11 @@
 namespace {
 FormSeriale *istanza = nullptr;
 constexpr int TempoRispostaMs = 800;
+// After an unanswered or malformed reply, the line counts as quiet once
+// nothing has come for this long (a reply runs at a character a millisecond);
+// a line that never stops chattering is given up on after the longest wait.
+constexpr int QuieteMs = 100;
+constexpr int QuieteMassimaMs = 2000;
 constexpr char ImpostazioniLinea[] = "9600,E,7,1";
 } // namespace
 
@@ -73,7 +78,31 @@ void FormSeriale::nessunaRisposta() {
     V::ErroreSeriale = true;
 }
 
+void FormSeriale::RispostaNonValida() {
+    quiete_ = true;
+    irregolare_ = true;
+}
+
+void FormSeriale::AspettaLineaQuieta() {
+    quiete_ = false;
+    MSComm1.setRThreshold(0); // nothing that comes now is a reply
+    const QDeadlineTimer limite(QuieteMassimaMs);
+    QDeadlineTimer quieta(QuieteMs);
+    QString scartati = MSComm1.Input();
+    while (!quieta.hasExpired() && MSComm1.PortOpen() && !V::ChiusuraRichiesta) {
+        PompaEventiFino(quieta);
+        const QString arrivati = MSComm1.Input();
+        if (arrivati.isEmpty()) continue;
+        scartati += arrivati;
+        if (!limite.hasExpired()) quieta.setRemainingTime(QuieteMs);
+    }
+    if (scartati.isEmpty()) return;
+    irregolare_ = true;
+    Traccia::Scartati(scartati);
+}
+
 void FormSeriale::InviaAllaSeriale() {
+    irregolare_ = false;
     if (!linkDisponibile()) {
         Traccia::NonInviato(Traccia::Tentativo::Primo, V::Comando);
         nessunaRisposta();
@@ -96,6 +125,7 @@ void FormSeriale::InviaAllaSeriale() {
 }
 
 void FormSeriale::InviaUnaVolta() {
+    irregolare_ = false;
     if (!linkDisponibile()) {
         Traccia::NonInviato(Traccia::Tentativo::Primo, V::Comando);
         nessunaRisposta();
@@ -108,6 +138,7 @@ void FormSeriale::InviaUnaVolta() {
 
 void FormSeriale::tentativo(int lunghezzaEco, Traccia::Tentativo quale) {
     AspettaSerialeLibera();
+    if (quiete_) AspettaLineaQuieta();
     MSComm1.setOutput(V::Comando);
     Traccia::Inviato();
     MSComm1.setRThreshold(V::LunghezzaRisposta);
@@ -143,14 +174,23 @@ void FormSeriale::AspettaRisposta() {
     if (V::SerialeOccupata) {
         MSComm1.setRThreshold(0);
         nessunaRisposta();
+        // The reply may still come: it must not answer the repeat or the next command.
+        quiete_ = true;
+        irregolare_ = true;
         return;
     }
-    if (V::Risposta.endsWith(QLatin1Char('\r'))) V::Risposta.chop(1);
+    const bool chiusa = V::Risposta.endsWith(QLatin1Char('\r'));
+    if (chiusa) V::Risposta.chop(1);
     Attendi(10);
+    // Only the CR of a reply taken before it came may follow the reply.
+    const QString coda = MSComm1.InBuffer();
+    if (!coda.isEmpty() && (chiusa || coda != QLatin1String("\r"))) RispostaNonValida();
 }
 
 void FormSeriale::MSComm1_OnComm() {
-    if (MSComm1.CommEvent() == MSComm::comEvReceive) {
+    // Once a reply is taken, what follows it stays in the buffer, to be judged
+    // and discarded: it never replaces the reply.
+    if (MSComm1.CommEvent() == MSComm::comEvReceive && V::SerialeOccupata) {
         V::Risposta = MSComm1.Input();
         Traccia::Ricevuta(V::Risposta);
         V::SerialeOccupata = false;

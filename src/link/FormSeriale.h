@@ -48,6 +48,16 @@ class FormSeriale : public QObject {
     // writes Risposta, SerialeOccupata
     void MSComm1_OnComm();
 
+    // The last exchange was not clean: its first attempt went unanswered, or
+    // characters the panel sent late, or after the end of its reply, were
+    // discarded. A text it brought must be confirmed by another read.
+    // no globals
+    bool ScambioIrregolare() const { return irregolare_; }
+    // The caller found the reply malformed: before the next command goes out,
+    // whatever the panel still sends is left to come and discarded.
+    // no globals
+    void RispostaNonValida();
+
     // Italian description of why the port is not open (port, device, reason,
     // who holds a busy port, the ports present and how to use one); empty
     // when it is open.
@@ -63,6 +73,12 @@ class FormSeriale : public QObject {
     // The exchange ends unanswered: Risposta is the no-reply marker.
     // writes Risposta, ErroreSeriale, SerialeOccupata
     void nessunaRisposta();
+    // Waits until nothing has arrived for a while, discarding what comes, so
+    // that a late reply never answers the next command.
+    // no globals
+    void AspettaLineaQuieta();
 
-    bool voluta_ = false; // ApriSeriale called and ChiudiSeriale not yet
+    bool voluta_ = false;     // ApriSeriale called and ChiudiSeriale not yet
+    bool quiete_ = false;     // the line must go quiet before the next command
+    bool irregolare_ = false; // see ScambioIrregolare()
 };

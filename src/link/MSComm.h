@@ -53,6 +53,8 @@ class MSComm : public QObject {
 
     void setOutput(const QString &testo);
     QString Input();
+    // The characters received and not yet taken by Input(), left where they are.
+    QString InBuffer() const { return QString::fromLatin1(buffer_); }
     int CommEvent() const { return evento_; }
 
     // The folder where COM1 ... COM9 entries are looked up (the start-up folder).

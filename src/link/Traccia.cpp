@@ -118,6 +118,12 @@ void Scambio(Tentativo tentativo, const QString &comando, bool risposto) {
     Aggiungi(Riga(pozzo->inviato, tentativo, comando, risposto, pozzo->ricevuta));
 }
 
+void Scartati(const QString &caratteri) {
+    if (!pozzo) return;
+    Aggiungi(QString::number(Adesso(), 'f', 1) + QStringLiteral("\tscartati\t\t") +
+             Visibile(caratteri));
+}
+
 void NonInviato(Tentativo tentativo, const QString &comando) {
     if (!pozzo) return;
     Aggiungi(Riga(Adesso(), tentativo, comando, true, QString()) +

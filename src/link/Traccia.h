@@ -45,6 +45,9 @@ void Inviato();
 void Ricevuta(const QString &risposta);
 // ... and the attempt is over: appends its line (nothing without a trace).
 void Scambio(Tentativo tentativo, const QString &comando, bool risposto);
+// Characters the panel sent late or after its reply, discarded before the
+// next command went out.
+void Scartati(const QString &caratteri);
 // The port is not open: the attempt did not go out.
 void NonInviato(Tentativo tentativo, const QString &comando);
 

@@ -6,12 +6,34 @@
 #include "shared/Numeri.h"
 #include "shared/Variabili.h"
 
+#include <optional>
+
 namespace Operazioni {
 
 namespace {
 // Shown on a status line when the panel did not answer at all: the
 // identifier may be wrong, and the command line can find the right one.
 const QString SuggerimentoCerca = QStringLiteral("Chi risponde: velto318 --cerca");
+// Shown when the panel answered, but never twice the same whole text.
+const QString LineaDisturbata = QStringLiteral("Risposte non affidabili: linea disturbata?");
+// Reads of one text before its replies are given up as untrustworthy.
+constexpr int MassimoLetture = 4;
+
+// One write of an entry: sent again when the reply neither accepts it nor has
+// the shape of a reply (a byte lost or added on the line); writing the same
+// text twice changes nothing on the panel.
+void Scrivi(const QString &voce) {
+    FormSeriale &seriale = FormSeriale::Istanza();
+    for (int volta = 0; volta < MassimoLetture - 1 && !V::ChiusuraRichiesta; ++volta) {
+        V::Comando = Comandi::ScriviTesto(V::Identificativo, voce);
+        V::LunghezzaRisposta = Comandi::LunghezzaScriviTesto;
+        seriale.InviaAllaSeriale();
+        if (V::ErroreSeriale || Comandi::ScritturaAccettata(V::Risposta) ||
+            Comandi::RispostaScritturaIntera(V::Risposta))
+            return;
+        seriale.RispostaNonValida();
+    }
+}
 } // namespace
 
 RisultatoInvio PreparaInvio(Osservatore &o, QList<Programmazione::Voce> *voci) {
@@ -50,9 +72,7 @@ RisultatoInvio ScriviEVerifica(Osservatore &o, const QList<Programmazione::Voce>
         const QString &voce = v.voce;
         V::Testi[conteggio++] = voce;
         o.Riga1(voce);
-        V::Comando = Comandi::ScriviTesto(V::Identificativo, voce);
-        V::LunghezzaRisposta = Comandi::LunghezzaScriviTesto;
-        FormSeriale::Istanza().InviaAllaSeriale();
+        Scrivi(voce);
         if (!Comandi::ScritturaAccettata(V::Risposta)) {
             o.Riga1(V::Risposta);
             if (V::ErroreSeriale) o.Riga2(SuggerimentoCerca);
@@ -70,14 +90,22 @@ RisultatoInvio ScriviEVerifica(Osservatore &o, const QList<Programmazione::Voce>
         o.Avanzamento(QStringLiteral("Verifica"), k, conteggio);
         const QString numero = V::Testi[k].left(3);
         o.Riga1(QStringLiteral("0R") + numero);
-        const QString letto = Rileggi(numero);
+        const TestoPannello letto = Rileggi(numero);
         const QString atteso = V::Testi[k].mid(3);
         o.Riga1(atteso);
-        o.Riga2(letto);
-        if (letto != atteso) {
-            if (V::ErroreSeriale) o.Riga2(SuggerimentoCerca);
+        o.Riga2(letto.testo);
+        if (letto.esito == TestoPannello::Incerto) {
+            o.Riga2(LineaDisturbata);
+            V::MessaggioErrore = QStringLiteral("Errore seriale");
+            r = {Esito::Incerta, {}, V::Testi[k], V::Risposta, {}, false, conteggio};
+            o.Conferma();
+            return r;
+        }
+        if (letto.esito == TestoPannello::Muto || letto.testo != atteso) {
+            const bool muto = letto.esito == TestoPannello::Muto;
+            if (muto) o.Riga2(SuggerimentoCerca);
             V::MessaggioErrore = QStringLiteral("Errore Dati non scritti giusti.");
-            r = {Esito::Diverso, {}, V::Testi[k], V::Risposta, letto, V::ErroreSeriale, conteggio};
+            r = {Esito::Diverso, {}, V::Testi[k], V::Risposta, letto.testo, muto, conteggio};
             o.Conferma();
             return r;
         }
@@ -99,27 +127,42 @@ RisultatoInvio ProgrammaTesti(Osservatore &o) {
     return r;
 }
 
-QString Rileggi(const QString &numero) {
-    V::Comando = Comandi::LeggiTesto(V::Identificativo, numero);
-    V::LunghezzaRisposta = Comandi::LunghezzaLeggiTesto;
-    FormSeriale::Istanza().InviaAllaSeriale();
-    // A reply shorter than its header gives an empty text: never a match.
-    return Programmazione::TestoRisposta(V::Risposta);
+TestoPannello Rileggi(const QString &numero) {
+    FormSeriale &seriale = FormSeriale::Istanza();
+    TestoPannello t;
+    t.esito = TestoPannello::Incerto;
+    std::optional<QString> daConfermare;
+    for (int lettura = 0; lettura < MassimoLetture && !V::ChiusuraRichiesta; ++lettura) {
+        V::Comando = Comandi::LeggiTesto(V::Identificativo, numero);
+        V::LunghezzaRisposta = Comandi::LunghezzaLeggiTesto;
+        seriale.InviaAllaSeriale();
+        if (V::ErroreSeriale) return {TestoPannello::Muto, QString()};
+        const Comandi::RispostaTesto r = Comandi::LeggiRispostaTesto(V::Risposta);
+        if (!r.valida) {
+            seriale.RispostaNonValida();
+            continue;
+        }
+        const bool pulita = lettura == 0 && !r.coda && !seriale.ScambioIrregolare();
+        if (pulita || daConfermare == r.testo) return {TestoPannello::Letto, r.testo};
+        daConfermare = r.testo;
+    }
+    return t;
 }
 
 RisultatoConfronto Confronta(Osservatore &o, const QList<Programmazione::Voce> &voci) {
     RisultatoConfronto r;
     for (const Programmazione::Voce &v : voci) {
         o.Avanzamento(QStringLiteral("Confronto"), r.confrontati, int(voci.size()));
-        const QString letto = Rileggi(v.voce.left(3));
-        if (V::ErroreSeriale) {
+        const TestoPannello letto = Rileggi(v.voce.left(3));
+        if (letto.esito != TestoPannello::Letto) {
             r.muta = v.voce;
+            r.incerta = letto.esito == TestoPannello::Incerto;
             return r;
         }
         ++r.confrontati;
-        if (letto != v.voce.mid(3)) {
+        if (letto.testo != v.voce.mid(3)) {
             r.diverse << v;
-            r.letti << letto;
+            r.letti << letto.testo;
         }
     }
     o.Avanzamento(QStringLiteral("Confronto"), r.confrontati, int(voci.size()));
@@ -134,22 +177,20 @@ RisultatoLettura LeggiTesti(Osservatore &o) {
         V::NumeroTesto = qint16(n);
         TreCifre();
         o.Riga1(QStringLiteral("0R") + V::NumeroTre);
-        V::Comando = Comandi::LeggiTesto(V::Identificativo, V::NumeroTre);
-        V::LunghezzaRisposta = Comandi::LunghezzaLeggiTesto;
-        FormSeriale::Istanza().InviaAllaSeriale();
-        // A reply shorter than its header is as good as none.
-        if (V::Risposta == V::MarcatoreNessunaRisposta ||
-            V::Risposta.size() < Comandi::TestaRisposta) {
-            o.Riga1(QStringLiteral("0R%1  %2").arg(V::NumeroTre, SuggerimentoCerca));
-            o.Riga2(QStringLiteral("Errore seriale. Controlla identificativo"));
+        const TestoPannello letto = Rileggi(V::NumeroTre);
+        if (letto.esito != TestoPannello::Letto) {
+            r.incerta = letto.esito == TestoPannello::Incerto;
+            o.Riga1(QStringLiteral("0R%1  %2")
+                        .arg(V::NumeroTre, r.incerta ? LineaDisturbata : SuggerimentoCerca));
+            o.Riga2(r.incerta ? QStringLiteral("Errore seriale. Nessun file scritto")
+                              : QStringLiteral("Errore seriale. Controlla identificativo"));
             V::MessaggioErrore = QStringLiteral("Errore seriale");
             r.numero = n;
             o.Conferma();
             return r;
         }
-        // Bytes after the reply's CR, or a CR or LF inside the text, never
-        // split a line of the file.
-        V::Testi[n] = Programmazione::TestoLetto(V::Risposta);
+        // A CR or LF inside the text never splits a line of the file.
+        V::Testi[n] = Programmazione::TestoLetto(letto.testo);
         if (FormatoMessaggi::NumeroNelCorpo(n)) {
             o.Riga2(V::Testi[n]);
             V::CorpoFile += FormatoMessaggi::RigaLettura(V::NumeroTre, V::Testi[n]);

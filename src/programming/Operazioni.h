@@ -34,6 +34,7 @@ enum class Esito {
     FileRifiutato,      // nothing sent: nothing to send, too many texts, a character refused
     ScritturaRifiutata, // a write not accepted (or not answered)
     Diverso,            // a text read back different (or not answered)
+    Incerta,            // the panel's replies to a text read back could not be trusted
 };
 
 struct RisultatoInvio {
@@ -61,17 +62,27 @@ RisultatoInvio ScriviEVerifica(Osservatore &o, const QList<Programmazione::Voce>
 // reads NomeFile, Identificativo; writes Testi, MessaggioErrore; runs exchanges
 RisultatoInvio ProgrammaTesti(Osservatore &o);
 
-// The text the panel holds for a three-digit number, read as the
-// verification reads it: the read-text command with its one repeat, the text
-// up to the reply's CR. ErroreSeriale tells whether the panel answered.
+// How a text of the panel was read.
+struct TestoPannello {
+    enum Esito { Letto, Muto, Incerto } esito = Muto;
+    QString testo; // Letto: the text's 16 places, as the panel holds them
+};
+
+// The text the panel holds for a three-digit number, and never another
+// number's. The read-text command (with its one repeat) is sent until a reply
+// is a whole text; a text that came only through a repeat, after the line
+// misbehaved or with noise behind it, is read once more and the two must
+// agree. Muto: the panel did not answer; Incerto: a few reads brought no text
+// that could be trusted. Every read-back of a text goes this way.
 // reads Identificativo; runs exchanges
-QString Rileggi(const QString &numero);
+TestoPannello Rileggi(const QString &numero);
 
 struct RisultatoConfronto {
     QList<Programmazione::Voce> diverse; // entries the panel holds another text for
     QStringList letti;                   // the panel's texts of those entries, in order
     int confrontati = 0;                 // entries read back
-    QString muta;                        // the entry whose read got no reply (it stops)
+    QString muta;                        // the entry whose read failed (it stops)
+    bool incerta = false;                // ... because its replies could not be trusted
 };
 
 // What a send of these entries would change: each is read back as the
@@ -81,12 +92,13 @@ RisultatoConfronto Confronta(Osservatore &o, const QList<Programmazione::Voce> &
 
 struct RisultatoLettura {
     bool completa = false;
-    int numero = -1; // the number that got no reply
+    int numero = -1;      // the number that got no reply, or no reply to trust
+    bool incerta = false; // ... no reply to trust
 };
 
 // Reads texts 000 to 192 into Testi and the body of a message file into
 // CorpoFile; a complete read shows "letti tutti" and sets CommentoProposto.
-// The first unanswered number stops it, after the acknowledgement.
+// The first number without an answer to trust stops it, after the acknowledgement.
 // reads Identificativo; writes Testi, NumeroTesto, NumeroTre, CorpoFile, CommentoProposto,
 // MessaggioErrore; runs exchanges
 RisultatoLettura LeggiTesti(Osservatore &o);

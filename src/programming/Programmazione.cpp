@@ -11,7 +11,6 @@ namespace Programmazione {
 namespace {
 
 constexpr int Cifre = 3;           // the text number before the text in an entry
-constexpr int LunghezzaTesto = 16; // the text's places in a reply
 
 // How the operator knows the character at `pos` of a text read byte for byte:
 // the character a UTF-8 sequence starting there stands for (files written on
@@ -102,15 +101,8 @@ QString RigheNonInviate(const FormatoMessaggi::Scansione &scansione) {
         .arg(prima);
 }
 
-QString TestoRisposta(const QString &risposta) {
-    QString testo = Comandi::SenzaTesta(risposta, Comandi::TestaRisposta);
-    const qsizetype fine = testo.indexOf(QLatin1Char('\r'), LunghezzaTesto);
-    if (fine >= 0) testo.truncate(fine);
-    return testo;
-}
-
-QString TestoLetto(const QString &risposta) {
-    QString testo = TestoRisposta(risposta);
+QString TestoLetto(const QString &testoLetto) {
+    QString testo = testoLetto;
     testo.replace(QLatin1Char('\r'), QLatin1Char(' '));
     testo.replace(QLatin1Char('\n'), QLatin1Char(' '));
     return testo;

@@ -33,14 +33,8 @@ QString RifiutoInvio(const QList<Voce> &voci, bool chiusa);
 // the lines whose three-digit number is above the highest the panel takes.
 QString RigheNonInviate(const FormatoMessaggi::Scansione &scansione);
 
-// The text of a read-text reply: what follows its header, up to the CR that
-// ends the reply. That CR is the first one after the 16 places of the text; a
-// CR inside those places is part of the text. Whatever came after the ending
-// CR in the same read (line noise) is not.
-QString TestoRisposta(const QString &risposta);
-
-// The text a read-back keeps: TestoRisposta with every CR or LF turned into a
-// blank, so that a text never splits a line of the message file.
-QString TestoLetto(const QString &risposta);
+// The text a read-back keeps of a text read from the panel: every CR or LF
+// turned into a blank, so that a text never splits a line of the message file.
+QString TestoLetto(const QString &testo);
 
 } // namespace Programmazione

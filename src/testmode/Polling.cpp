@@ -33,14 +33,26 @@ void FormPrincipaleTest::InviaComando() {
 }
 
 void FormPrincipaleTest::LeggiTesto() {
+    // A reply that is no whole text (noise before it, a character too many)
+    // is asked for again a few times before it is shown as it came.
+    constexpr int MalformateAmmesse = 2;
+    int malformate = 0;
+    bool ancora;
     do {
         V::Comando = Comandi::LeggiTesto(V::Identificativo, V::NumeroTre);
         V::LunghezzaRisposta = Comandi::LunghezzaLeggiTesto;
         InviaComando();
         Text3->setText(V::Comando + V::Risposta);
-        V::DatiRisposta = Comandi::SenzaTesta(V::Risposta, Comandi::TestaRisposta);
+        const Comandi::RispostaTesto r = Comandi::LeggiRispostaTesto(V::Risposta);
+        V::DatiRisposta =
+            r.valida ? r.testo : Comandi::SenzaTesta(V::Risposta, Comandi::TestaRisposta);
+        ancora = V::ErroreSeriale;
+        if (!V::ErroreSeriale && !r.valida && malformate++ < MalformateAmmesse) {
+            FormSeriale::Istanza().RispostaNonValida();
+            ancora = true;
+        }
         PompaEventi();
-    } while (V::ErroreSeriale && !V::ChiusuraRichiesta);
+    } while (ancora && !V::ChiusuraRichiesta);
 }
 
 QString FormPrincipaleTest::leggiCoppia(int primo) {

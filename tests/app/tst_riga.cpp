@@ -370,6 +370,65 @@ class TestRiga : public QObject {
         QCOMPARE(righe.filter(QRegularExpression("^# Velto318")).size(), 2);
         QVERIFY(!righe.filter(QRegularExpression(R"(\t&450R\d{3}<CR>\t&450R00)")).isEmpty());
     }
+
+    // A late reply, a noise byte before a reply or a character too many never
+    // moves a text to another number nor blames the panel falsely: each job
+    // ends right, or with exit 1 naming the text (and a read-back writes no
+    // file).
+    void risposteTardiveORumorose() {
+        banco.limite(240);
+        AVVIA(banco, {"--fast"}, false);
+        QList<int> quaranta;
+        for (int n = 0; n <= 192; ++n) {
+            banco->ordina(QString("text %1 %2").arg(n).arg(TestoDi(n)));
+            if (n < 40) quaranta << n;
+        }
+        Scrivi(banco.percorso("uguale.vlt"), FileDi(quaranta));
+        QCOMPARE(Esegui(banco.cartella(), {"--leggi", "giusto.vlt"}).codice, 0);
+        const QByteArray giusto = Leggi(banco.percorso("giusto.vlt"));
+        // The fault and, for the jobs it spoils, the reply it hits.
+        const QStringList guasti = {"late %1 850", "junk %1", "extra %1", "tutte"};
+        const QList<QPair<QStringList, QList<int>>> lavori = {
+            {{"--leggi", "letti.vlt"}, {51}},
+            {{"--confronta", "uguale.vlt"}, {6}},
+            {{"--invia", "uguale.vlt"}, {3, 46}},
+        };
+        for (const QString &guasto : guasti) {
+            for (const auto &[argomenti, risposte] : lavori) {
+                for (int k : risposte) {
+                    const QString caso = guasto.arg(k) + " " + argomenti.join(' ');
+                    QFile::remove(banco.percorso("letti.vlt"));
+                    banco->ordina("silentafter 0"); // counts the replies from here
+                    banco->ordina(guasto == "tutte" ? "delay 810" : guasto.arg(k));
+                    const Uscita u = Esegui(banco.cartella(), argomenti);
+                    banco->ordina("delay 0");
+                    QVERIFY2(!u.uscita.contains("riletto") && !u.uscita.contains("non ha accettato") &&
+                                 !u.uscita.contains("centrale: \""),
+                             qPrintable(caso + ": " + u.uscita));
+                    if (guasto == "tutte") {
+                        QVERIFY2(u.codice == 1 && u.uscita.contains(" 000 "),
+                                 qPrintable(caso + ": " + u.uscita));
+                        QVERIFY(!QFile::exists(banco.percorso("letti.vlt")));
+                        continue;
+                    }
+                    QVERIFY2(u.codice == 0, qPrintable(caso + ": " + u.uscita));
+                    if (argomenti[0] == "--leggi")
+                        QCOMPARE(Leggi(banco.percorso("letti.vlt")), giusto);
+                }
+            }
+        }
+    }
+
+    // At wire speed, the late reply to input group 1 is never taken for group 2's.
+    void gruppoTardivoNonSpostaGliIngressi() {
+        AVVIA(banco, QStringList{}, false);
+        banco->ordina("inputs " + QString(16, 'C') + QString(30, '-'));
+        banco->ordina("late 2 850");
+        const Uscita u = Esegui(banco.cartella(), {"--stato"});
+        QVERIFY2(u.uscita.contains("Ingressi attivi: 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, "
+                                   "14, 15, 16\n"),
+                 qPrintable(u.uscita));
+    }
 };
 
 QTEST_MAIN(TestRiga)

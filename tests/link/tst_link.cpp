@@ -162,7 +162,7 @@ class TestLink : public QObject {
     // Replies that come after their time-out raise no event and never reach
     // a caller: the next exchange discards them.
     void rispostaTardivaScartata() {
-        AVVIA(banco, {"--fast", "--delay", "1700"});
+        AVVIA(banco, {"--fast", "--delay", "1900"});
         scambia(Comandi::LeggiTesto("&45", "003"), 24);
         QVERIFY(ErroreSeriale);
         banco->ordina("delay 0");

@@ -6,6 +6,7 @@
 #include "files/EditaMessaggi.h"
 #include "files/FormSalvaFile.h"
 #include "programming/FormScriveMessaggi.h"
+#include "link/Comandi.h"
 #include "link/FormSeriale.h"
 #include "files/ListeFile.h"
 #include "programming/Programmazione.h"
@@ -478,11 +479,11 @@ class TestProgrammazione : public QObject {
         p->Command1->click();
         QCOMPARE(p->Text2->text(), QString("DATI UGUALI  TUTTO OK "));
 
-        QCOMPARE(Programmazione::TestoLetto("&450R00ab\rcd\nef        \r%?#\r"),
-                 QString("ab cd ef        "));
-        QCOMPARE(Programmazione::TestoLetto("&450R00" + QString(16, 'x') + "\n\r#"),
-                 QString(16, 'x') + " ");
-        QCOMPARE(Programmazione::TestoRisposta("&450R00ab\ncd"), QString("ab\ncd"));
+        const auto r = Comandi::LeggiRispostaTesto("&450R00ab\rcd\nef        \r%?#");
+        QVERIFY(r.valida && r.coda);
+        QCOMPARE(Programmazione::TestoLetto(r.testo), QString("ab cd ef        "));
+        QVERIFY(!Comandi::LeggiRispostaTesto("&450R00" + QString(16, 'x') + "\n\r#").valida);
+        QVERIFY(!Comandi::LeggiRispostaTesto("&450R00ab\ncd").valida);
     }
 
     void letturaInterrottaANumero100() {

@@ -106,6 +106,17 @@ Esito Ordine(Pannello &p, const std::string &riga) {
         if (!uno() || !Numero(a[0], 0, MassimoRitardoMs, &n))
             return Errore("delay MS (0-" + std::to_string(MassimoRitardoMs) + ")");
         p.ritardoMs = int(n);
+    } else if (ordine == "late" || ordine == "junk" || ordine == "extra") {
+        // The Nth reply from now only: late by MS, a noise byte before it, one
+        // character too many before its CR.
+        const bool tardi = ordine == "late";
+        long long ms = 0;
+        if (a.size() != (tardi ? 2u : 1u) || !Numero(a[0], 1, MassimoColpo, &n) ||
+            (tardi && !Numero(a[1], 0, MassimoRitardoMs, &ms)))
+            return Errore(ordine + (tardi ? " N MS" : " N") + " (N 1-" +
+                          std::to_string(MassimoColpo) + ": the Nth reply from now)");
+        (tardi ? p.tardiA : ordine == "junk" ? p.sporcoA : p.extraA) = p.risposte + n;
+        if (tardi) p.tardiMs = int(ms);
     } else if (ordine == "truncate") {
         if (!uno() || !Interruttore(a[0], &acceso)) return Errore("truncate on|off");
         p.tronca = acceso;

@@ -18,6 +18,8 @@ namespace sim {
 constexpr long long MassimoRitardoMs = 2147483647; // about 24 days
 constexpr long long MassimoSalto = 2147483647;
 constexpr long long MassimoRisposte = 9223372036854775807LL;
+// How far ahead a one-off fault (late, junk, extra) may be set, in replies.
+constexpr long long MassimoColpo = 1000000;
 
 struct Esito {
     std::string risposta; // "ok" or "error ..."

@@ -1,5 +1,7 @@
 #include "Pannello.h"
 
+#include <algorithm>
+#include <climits>
 #include <cstdio>
 
 namespace sim {
@@ -31,7 +33,8 @@ bool operator==(const Pannello &a, const Pannello &b) {
            a.tasto == b.tasto && a.rs485 == b.rs485 && a.muto == b.muto &&
            a.saltaOgni == b.saltaOgni && a.ritardoMs == b.ritardoMs && a.tronca == b.tronca &&
            a.rumore == b.rumore && a.rifiuta == b.rifiuta && a.cambiato == b.cambiato &&
-           a.tacciDopo == b.tacciDopo && a.risposte == b.risposte;
+           a.tacciDopo == b.tacciDopo && a.risposte == b.risposte && a.tardiA == b.tardiA &&
+           a.tardiMs == b.tardiMs && a.sporcoA == b.sporcoA && a.extraA == b.extraA;
 }
 
 std::string Risposta(Pannello &p, const std::string &comando) {
@@ -71,10 +74,18 @@ std::vector<Uscita> Comando(Pannello &p, const std::string &comando) {
     ++p.risposte;
     if (p.tacciDopo > 0 && p.risposte > p.tacciDopo) return fuori;
     if (p.saltaOgni > 0 && p.risposte % p.saltaOgni == 0) return fuori;
-    std::string dati = r + "\r";
+    // A one-off fault hits its reply, then is gone.
+    const auto colpo = [&p](long long &a) {
+        const bool ora = a == p.risposte;
+        if (ora) a = 0;
+        return ora;
+    };
+    std::string dati = r + (colpo(p.extraA) ? "x\r" : "\r");
     if (p.tronca) dati = r.substr(0, r.size() / 2);
     if (p.rumore) dati += "%?#";
-    fuori.push_back({dati, p.ritardoMs});
+    if (colpo(p.sporcoA)) dati.insert(0, "y");
+    const long long ritardo = (long long)p.ritardoMs + (colpo(p.tardiA) ? p.tardiMs : 0);
+    fuori.push_back({dati, int(std::min<long long>(ritardo, INT_MAX))});
     return fuori;
 }
 

@@ -39,6 +39,12 @@ struct Pannello {
     int cambiato = -1;       // text read back with its last character changed (-1: none)
     long long tacciDopo = 0; // stop answering after this many replies (0: never)
     long long risposte = 0;
+    // One-off faults, each on the reply with this count (0: none): that reply goes
+    // out tardiMs late, has a noise byte before it, or one character too many.
+    long long tardiA = 0;
+    int tardiMs = 0;
+    long long sporcoA = 0;
+    long long extraA = 0;
 };
 
 bool operator==(const Pannello &a, const Pannello &b);
