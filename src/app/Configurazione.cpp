@@ -1,11 +1,11 @@
 #include "app/Configurazione.h"
 
 #include "shared/Numeri.h"
+#include "shared/Salvataggio.h"
 #include "shared/Variabili.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #ifdef Q_OS_UNIX
 #include <fcntl.h>
@@ -119,14 +119,13 @@ Configurazione LeggiConfigurazione(const QString &percorso) {
                        .arg(percorso);
         return c;
     }
-    QSaveFile nuovo(percorso);
-    nuovo.setDirectWriteFallback(true);
-    if (nuovo.open(QIODevice::WriteOnly) && nuovo.write(ContenutoPredefinito) && nuovo.commit()) {
+    QString errore;
+    if (Salvataggio::Salva(percorso, ContenutoPredefinito, &errore)) {
         c.predefinitaScritta = true;
     } else {
-        c.avviso = QStringLiteral("Impossibile scrivere il file di configurazione %1 (%2): "
-                                  "uso RS232, COM1, identificativo &45.")
-                       .arg(percorso, nuovo.errorString());
+        c.avviso = QStringLiteral("Impossibile scrivere il file di configurazione: %1. "
+                                  "Uso RS232, COM1, identificativo &45.")
+                       .arg(errore);
     }
     return c;
 }
