@@ -1,5 +1,7 @@
 #include "app/Configurazione.h"
 #include "shared/Variabili.h"
+#include "support/DiscoPieno.h"
+#include "support/FileProva.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -172,6 +174,23 @@ class TestConfigurazione : public QObject {
         QCOMPARE(c.Modo485, false);
         QCOMPARE(c.NumeroPorta, QString("1"));
         QCOMPARE(c.Identificativo, QString("&45"));
+    }
+
+    // On a full disk the default cannot replace a file that breaks the rule:
+    // the old file keeps its bytes and the warning says why.
+    void discoPienoLasciaIlVecchioFile() {
+        DiscoPieno disco;
+        SALTA_SENZA_DISCO(disco);
+        const QString file = disco.percorso("Seriale318.con");
+        const QByteArray vecchio = "RS485;COM3;&07;\r\nEND\r\n";
+        Scrivi(file, vecchio);
+        QVERIFY(disco.riempi(0));
+        const Configurazione c = LeggiConfigurazione(file);
+        QVERIFY(!c.predefinitaScritta);
+        QVERIFY2(c.avviso.contains("spazio esaurito sul disco"), qPrintable(c.avviso));
+        QCOMPARE(Leggi(file), vecchio);
+        QCOMPARE(QDir(disco.cartella()).entryList(QDir::Files | QDir::Hidden),
+                 QStringList({"riempi", "Seriale318.con"}));
     }
 
     void caricaImpostaLeVariabili() {
