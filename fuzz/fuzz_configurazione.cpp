@@ -3,7 +3,8 @@
 // The input is the whole file. A valid file (a first line starting with "rs"
 // and something after its line end) is left byte for byte as it was and gives
 // the characters at its fixed positions; any other file is replaced by exactly
-// the default file and gives RS232, COM1, &45. Reading again changes nothing.
+// the default file and gives RS232, COM1, &45, its old content kept beside it.
+// Reading again changes nothing.
 
 #include "app/Configurazione.h"
 #include "Verifica.h"
@@ -54,7 +55,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *d, size_t n) {
     const qsizetype seguito = fine + (dati.mid(fine).startsWith("\r\n") ? 2 : 1);
     const bool valida = seguito < dati.size() && riga.startsWith("rs");
 
-    VERIFICA(c.avviso.isEmpty());
+    // A file that is not valid and not empty is kept in Seriale318.con.bak,
+    // and the note names the copy; removed here so that the next run has the name.
+    if (valida || dati.isEmpty()) {
+        VERIFICA(c.avviso.isEmpty());
+    } else {
+        const QString copia = percorso + QStringLiteral(".bak");
+        VERIFICA(c.avviso.contains(copia) && Contenuto(copia) == dati);
+        VERIFICA(QFile::remove(copia));
+    }
     if (valida) {
         VERIFICA(dopo == dati);
         VERIFICA(!c.predefinitaScritta);

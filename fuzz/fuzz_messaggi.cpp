@@ -14,6 +14,7 @@
 #include "Verifica.h"
 
 #include <QFile>
+#include <QSet>
 #include <QTemporaryDir>
 #include <QTextDocument>
 
@@ -199,33 +200,40 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *d, size_t n) {
     const Giro primo = CaricaSalva(dati);
     const Scansione &daDisco = primo.letta;
     VERIFICA(daDisco.commento == s.commento && daDisco.haCorpo == s.haCorpo &&
-             daDisco.righe == s.righe && daDisco.numeri == s.numeri);
+             daDisco.righe == s.righe && daDisco.numeri == s.numeri && daDisco.chiusa == s.chiusa);
     VERIFICA(s.commento == righe.value(0));
     VERIFICA(s.haCorpo == (righe.size() > 1));
     QStringList corpo;
-    for (qsizetype i = 1; i < righe.size() && !Fine(righe[i]); ++i)
-        if (!righe[i].isEmpty()) corpo << righe[i];
+    qsizetype r = 1;
+    for (; r < righe.size() && !Fine(righe[r]); ++r)
+        if (!righe[r].isEmpty()) corpo << righe[r];
     VERIFICA(s.righe == corpo && s.numeri.size() == s.righe.size());
+    VERIFICA(s.chiusa == (r < righe.size())); // stopped at an end marker
     for (qsizetype i = 0; i < s.righe.size(); ++i) {
         VERIFICA(righe.value(s.numeri[i] - 1) == s.righe[i]);
         VerificaFiltri(s.righe[i]);
     }
 
     // What a send writes: the sender's records with their lines; it is refused
-    // for no record, more than the panel's table holds, or a byte above 127
-    // in a text (the first one's line is named).
+    // for no record, no end marker, more than the panel's table holds, one
+    // number twice, or a byte above 127 in a text (the first one's line is named).
     const QList<Programmazione::Voce> voci = Programmazione::VociDaInviare(daDisco);
     VERIFICA(voci.size() == Invii(s).size());
     int rigaAlta = 0;
+    QSet<QString> visti;
+    bool doppio = false;
     for (qsizetype i = 0; i < voci.size(); ++i) {
         VERIFICA(voci[i].voce == Invii(s)[i] && righe.value(voci[i].riga - 1) == voci[i].linea);
         VERIFICA(FiltroInvio(voci[i].linea) == voci[i].voce);
         for (qsizetype k = 3; k < voci[i].voce.size() && !rigaAlta; ++k)
             if (voci[i].voce[k].unicode() > 127) rigaAlta = voci[i].riga;
+        doppio = doppio || visti.contains(voci[i].voce.left(3));
+        visti.insert(voci[i].voce.left(3));
     }
-    const QString rifiuto = Programmazione::RifiutoInvio(voci);
-    VERIFICA(rifiuto.isEmpty() == (!voci.isEmpty() && voci.size() <= 301 && !rigaAlta));
-    if (rigaAlta && voci.size() <= 301)
+    const QString rifiuto = Programmazione::RifiutoInvio(voci, s.chiusa);
+    VERIFICA(rifiuto.isEmpty() ==
+             (!voci.isEmpty() && s.chiusa && voci.size() <= 301 && !doppio && !rigaAlta));
+    if (rigaAlta && s.chiusa && !doppio)
         VERIFICA(rifiuto.startsWith(QStringLiteral("Riga %1: ").arg(rigaAlta)));
 
     // Load and save: the comment on one line, then each kept line as the

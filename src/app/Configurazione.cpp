@@ -6,6 +6,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <optional>
 
 #ifdef Q_OS_UNIX
 #include <fcntl.h>
@@ -67,8 +68,8 @@ Voce Apri(QFile &file) {
 // Reads the first line as far as the format needs: its first characters into
 // riga, then on to its line end and one byte beyond. True when anything
 // follows the line end. Lines end at CR LF, a lone CR or a lone LF. A first
-// line longer than RigaMassima is no configuration line: false.
-bool PrimaRiga(QIODevice &file, QString *riga) {
+// line longer than RigaMassima is no configuration line: false, *lunga set.
+bool PrimaRiga(QIODevice &file, QString *riga, bool *lunga) {
     QByteArray inizio;
     qint64 lunghezza = 0;
     enum { NellaRiga, DopoCR, DopoFineRiga } dove = NellaRiga;
@@ -84,7 +85,10 @@ bool PrimaRiga(QIODevice &file, QString *riga) {
             if (c == '\r' || c == '\n') {
                 dove = c == '\r' ? DopoCR : DopoFineRiga;
             } else {
-                if (++lunghezza > RigaMassima) return false;
+                if (++lunghezza > RigaMassima) {
+                    *lunga = true;
+                    return false;
+                }
                 if (inizio.size() < CaratteriUsati) inizio += c;
             }
         }
@@ -93,21 +97,65 @@ bool PrimaRiga(QIODevice &file, QString *riga) {
     return false;
 }
 
+// Which rule a file's content breaks, in the order they are tested, in
+// Italian; empty when the content is valid.
+QString Difetto(bool seguito, bool lunga, const QString &riga) {
+    if (lunga) return QStringLiteral("la prima riga è più lunga di %1 caratteri").arg(RigaMassima);
+    if (!seguito)
+        return QStringLiteral("dopo la prima riga non c'è nulla (serve una seconda riga, per "
+                              "esempio END, e la prima deve finire con un a capo)");
+    if (riga.isEmpty()) return QStringLiteral("la prima riga è vuota");
+    if (riga.startsWith(QLatin1String("rs"))) return QString();
+    if (riga.startsWith(QLatin1String("\xEF\xBB\xBF")))
+        return QStringLiteral("il file inizia con il segno BOM dell'UTF-8 (i byte EF BB BF, che "
+                              "alcuni editor di Windows aggiungono) invece che con \"rs\"");
+    if (riga.startsWith(QLatin1String("rs"), Qt::CaseInsensitive))
+        return QStringLiteral("la prima riga inizia con \"%1\": deve iniziare con \"rs\" "
+                              "minuscolo")
+            .arg(riga.left(2));
+    return QStringLiteral("la prima riga non inizia con \"rs\"");
+}
+
+// A copy of the file beside it, under the first free name of percorso.bak,
+// percorso.bak.1, ...: an earlier copy is never overwritten. Returns its path,
+// or nothing with *errore set.
+std::optional<QString> Conserva(const QString &percorso, QString *errore) {
+    for (int n = 0; n < 1000; ++n) {
+        const QString copia =
+            percorso + QStringLiteral(".bak") + (n == 0 ? QString() : QStringLiteral(".%1").arg(n));
+        if (QFileInfo::exists(copia) || QFileInfo(copia).isSymLink()) continue;
+        QFile file(percorso);
+        if (file.copy(copia)) return copia;
+        // Made by someone else in the meantime: the next name.
+        if (QFileInfo::exists(copia)) continue;
+        *errore = file.errorString();
+        return std::nullopt;
+    }
+    *errore = QStringLiteral("troppe copie già presenti");
+    return std::nullopt;
+}
+
 } // namespace
 
 Configurazione LeggiConfigurazione(const QString &percorso) {
     QString riga;
-    bool valida = false;
+    QString difetto; // the rule an existing file breaks
+    bool vuoto = false;
     Voce voce = TipoVoce(percorso);
     if (voce == Voce::File) {
         QFile file(percorso);
         voce = Apri(file);
         if (voce == Voce::File) {
-            const bool seguito = PrimaRiga(file, &riga);
-            valida = seguito && !riga.isEmpty() && riga.startsWith(QLatin1String("rs"));
+            bool lunga = false;
+            vuoto = file.size() == 0;
+            const bool seguito = PrimaRiga(file, &riga, &lunga);
+            difetto = Difetto(seguito, lunga, riga);
+            if (difetto.isEmpty()) return ValoriDaRiga(riga);
+        } else if (voce == Voce::Assente && QFileInfo::exists(percorso)) {
+            voce = Voce::File;
+            difetto = QStringLiteral("non si può leggere");
         }
     }
-    if (valida) return ValoriDaRiga(riga);
 
     Configurazione c = ValoriDaRiga(QString::fromLatin1(ContenutoPredefinito.left(15)));
     if (voce == Voce::Altro) {
@@ -119,13 +167,35 @@ Configurazione LeggiConfigurazione(const QString &percorso) {
                        .arg(percorso);
         return c;
     }
+    // The technician's port, identifier and link kind are never lost: a file
+    // that is not valid is kept beside the default before it is replaced.
+    QString conservato;
+    if (voce == Voce::File && !vuoto) {
+        QString errore;
+        const auto copia = Conserva(percorso, &errore);
+        if (!copia) {
+            c.avviso = QStringLiteral("Il file di configurazione %1 non è valido: %2. Non se ne è "
+                                      "potuta fare una copia (%3), quindi resta com'è: uso "
+                                      "RS232, COM1, identificativo &45.")
+                           .arg(percorso, difetto, errore);
+            return c;
+        }
+        conservato = QStringLiteral("Il file di configurazione %1 non era valido: %2. Il suo "
+                                    "contenuto è conservato in %3")
+                         .arg(percorso, difetto, *copia);
+    }
     QString errore;
     if (Salvataggio::Salva(percorso, ContenutoPredefinito, &errore)) {
         c.predefinitaScritta = true;
+        if (!conservato.isEmpty())
+            c.avviso = conservato + QStringLiteral("; al suo posto è stato scritto quello "
+                                                   "predefinito (RS232, COM1, identificativo "
+                                                   "&45).");
     } else {
         c.avviso = QStringLiteral("Impossibile scrivere il file di configurazione: %1. "
                                   "Uso RS232, COM1, identificativo &45.")
                        .arg(errore);
+        if (!conservato.isEmpty()) c.avviso = conservato + QStringLiteral(". ") + c.avviso;
     }
     return c;
 }

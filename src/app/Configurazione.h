@@ -6,6 +6,10 @@
 // 10 the COM port number, 12-14 the panel identifier. A file whose content is
 // not valid (missing, unreadable, empty, first line empty or not starting with
 // "rs", or nothing after the first line) is replaced by the default file.
+// An existing file with something in it is first copied beside it
+// (Seriale318.con.bak, or .bak.1, .bak.2, ... where earlier copies stand), and
+// the operator is told which rule it broke and where the copy is; where no
+// copy can be made it is left as it is and the defaults are used.
 // Only a regular file is read, and only as far as its first line end: a
 // path that leads to anything else (a named pipe, a device, a folder) is
 // neither read nor written; the defaults are used and the operator is told.
@@ -22,7 +26,8 @@ struct Configurazione {
     QString NumeroPorta;
     QString Identificativo;
     bool predefinitaScritta = false; // the default file was written
-    // Italian note for the operator: the path is not a regular file, or the
+    // Italian note for the operator: the path is not a regular file, a file
+    // that is not valid was replaced (and where its copy is) or kept, or the
     // default could not be written.
     QString avviso;
 };

@@ -146,6 +146,11 @@ int LavoroStato() {
     return UscitaFatto;
 }
 
+// Lines of the file a send leaves out: one line on stdout, before the result.
+void StampaAvviso(const QString &avviso) {
+    if (!avviso.isEmpty()) Stampa(stdout, avviso + QStringLiteral(".\n"));
+}
+
 // The send of "Invia file al VELTO": the file is read and checked before the
 // port is opened, so that a wrong file needs no panel to be told.
 int LavoroInvia(const RigaDiComando &riga, const QString &dispositivo) {
@@ -160,8 +165,10 @@ int LavoroInvia(const RigaDiComando &riga, const QString &dispositivo) {
             QStringLiteral("%1: %2. Nulla è stato inviato.").arg(V::NomeFile, r.motivo));
     if (const int problema = PreparaLinea(riga, dispositivo); problema >= 0) return problema;
 
+    const QString avviso = r.avviso;
     r = Operazioni::ScriviEVerifica(progresso, voci);
     progresso.Chiudi();
+    StampaAvviso(avviso);
     const QString numero = r.voce.left(3), testo = r.voce.mid(3);
     switch (r.esito) {
     case Operazioni::Esito::Fatto:
@@ -210,6 +217,7 @@ int LavoroConfronta(const RigaDiComando &riga, const QString &dispositivo) {
 
     const Operazioni::RisultatoConfronto r = Operazioni::Confronta(progresso, voci);
     progresso.Chiudi();
+    StampaAvviso(p.avviso);
     QStringList numeri;
     for (qsizetype i = 0; i < r.diverse.size(); ++i) {
         Stampa(stdout, RigheDiverse(r.diverse[i].voce, r.letti[i]));

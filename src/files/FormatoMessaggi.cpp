@@ -133,7 +133,10 @@ Scansione ScansioneComune(const QStringList &righe) {
     for (qsizetype i = 1; i < righe.size(); ++i) {
         const QString &riga = righe[i];
         if (riga.isEmpty()) continue;
-        if (Fine(riga)) break;
+        if (Fine(riga)) {
+            s.chiusa = true;
+            break;
+        }
         s.righe << riga;
         s.numeri << int(i) + 1;
     }

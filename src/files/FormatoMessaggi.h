@@ -51,12 +51,14 @@ struct Scansione {
     bool haCorpo = false; // something follows the comment line
     QStringList righe;    // body lines handed to a filter, in file order
     QList<int> numeri;    // each body line's line number in the file (comment: 1)
+    bool chiusa = false;  // the body ended at an end marker
 };
 
 // The scan both readers share: line 1 is the comment whatever it holds;
 // empty lines are skipped; a line starting with "END" or "end" (case
 // sensitive) ends the body. The last line is scanned like any other, so a
-// hand-made file without the end marker keeps its last text.
+// hand-made file without the end marker keeps its last text in the editor;
+// the sender refuses such a file, which may have been cut short.
 Scansione ScansioneComune(const QStringList &righe);
 
 // The sender's filter: three decimal digits forming a number up to 197;

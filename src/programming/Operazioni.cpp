@@ -28,14 +28,16 @@ RisultatoInvio PreparaInvio(Osservatore &o, QList<Programmazione::Voce> *voci) {
         return r;
     }
     *voci = Programmazione::VociDaInviare(*scansione);
-    // What the panel cannot hold is refused before the first write.
-    const QString rifiuto = Programmazione::RifiutoInvio(*voci);
+    // What the panel cannot hold, and a file that may be cut short or that
+    // names a text twice, is refused before the first write.
+    const QString rifiuto = Programmazione::RifiutoInvio(*voci, scansione->chiusa);
     if (!rifiuto.isEmpty()) {
         o.Riga1(rifiuto);
         o.Riga2(QStringLiteral("Nulla è stato inviato al VELTO"));
         r.esito = Esito::FileRifiutato;
         r.motivo = rifiuto;
     }
+    r.avviso = Programmazione::RigheNonInviate(*scansione);
     return r;
 }
 
@@ -89,9 +91,12 @@ RisultatoInvio ProgrammaTesti(Osservatore &o) {
     o.Avanzamento(QString(), 0, 0); // nothing of an earlier job stays on the bar
     o.Riga2(QStringLiteral("Programmo scritte"));
     QList<Programmazione::Voce> voci;
-    const RisultatoInvio r = PreparaInvio(o, &voci);
-    if (r.esito != Esito::Fatto) return r;
-    return ScriviEVerifica(o, voci);
+    const RisultatoInvio p = PreparaInvio(o, &voci);
+    if (p.esito != Esito::Fatto) return p;
+    RisultatoInvio r = ScriviEVerifica(o, voci);
+    r.avviso = p.avviso;
+    if (r.esito == Esito::Fatto && !r.avviso.isEmpty()) o.Riga1(r.avviso);
+    return r;
 }
 
 QString Rileggi(const QString &numero) {

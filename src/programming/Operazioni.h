@@ -44,16 +44,20 @@ struct RisultatoInvio {
     QString letto;     // Diverso: the text read back
     bool muto = false; // the failing exchange got no reply at all
     int scritti = 0;   // texts written
+    // Lines of the file a send leaves out, said beside the result.
+    QString avviso = {};
 };
 
 // The entries of the file NomeFile, read and checked before anything is
-// written. On failure the status lines say why and the result tells it.
+// written. On failure the status lines say why and the result tells it; lines
+// left out without a refusal are told in `avviso`.
 // reads NomeFile
 RisultatoInvio PreparaInvio(Osservatore &o, QList<Programmazione::Voce> *voci);
 // Writes every entry as it comes, then reads each back and compares it.
 // reads Identificativo; writes Testi, MessaggioErrore; runs exchanges
 RisultatoInvio ScriviEVerifica(Osservatore &o, const QList<Programmazione::Voce> &voci);
-// The whole send of NomeFile: "Programmo scritte", PreparaInvio, ScriviEVerifica.
+// The whole send of NomeFile: "Programmo scritte", PreparaInvio, ScriviEVerifica;
+// a send that ends well shows the lines left out on the first status line.
 // reads NomeFile, Identificativo; writes Testi, MessaggioErrore; runs exchanges
 RisultatoInvio ProgrammaTesti(Osservatore &o);
 

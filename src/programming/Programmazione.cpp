@@ -4,6 +4,8 @@
 #include "link/Comandi.h"
 #include "shared/Variabili.h"
 
+#include <QHash>
+
 namespace Programmazione {
 
 namespace {
@@ -47,12 +49,25 @@ QList<Voce> VociDaInviare(const FormatoMessaggi::Scansione &scansione) {
     return voci;
 }
 
-QString RifiutoInvio(const QList<Voce> &voci) {
+QString RifiutoInvio(const QList<Voce> &voci, bool chiusa) {
     if (voci.isEmpty()) return QStringLiteral("Il file non contiene testi da inviare");
+    if (!chiusa)
+        return QStringLiteral("Il file non finisce con la riga end: potrebbe essere incompleto "
+                              "(copia interrotta o file ancora in scrittura)");
     if (voci.size() > V::NumeroTesti)
         return QStringLiteral("Il file ha %1 testi: il massimo è %2")
             .arg(voci.size())
             .arg(V::NumeroTesti);
+    QHash<QString, int> righe; // the line of each number
+    for (const Voce &v : voci) {
+        const QString numero = v.voce.left(Cifre);
+        if (const auto prima = righe.constFind(numero); prima != righe.constEnd())
+            return QStringLiteral("Testo %1 due volte: righe %2 e %3")
+                .arg(numero)
+                .arg(*prima)
+                .arg(v.riga);
+        righe.insert(numero, v.riga);
+    }
     // The entry's characters are those of its line: the line names a character
     // whose UTF-8 bytes run past the entry.
     for (const Voce &v : voci)
@@ -61,6 +76,30 @@ QString RifiutoInvio(const QList<Voce> &voci) {
                 return QStringLiteral("Riga %1: %2 non trasmissibile")
                     .arg(QString::number(v.riga), DescriviCarattere(v.linea, i));
     return QString();
+}
+
+QString RigheNonInviate(const FormatoMessaggi::Scansione &scansione) {
+    int quante = 0, prima = 0;
+    for (qsizetype i = 0; i < scansione.righe.size(); ++i) {
+        const QString &riga = scansione.righe[i];
+        bool numero = riga.size() >= Cifre;
+        for (int k = 0; k < Cifre && numero; ++k)
+            numero = riga[k] >= QLatin1Char('0') && riga[k] <= QLatin1Char('9');
+        if (!numero || riga.left(Cifre).toInt() <= FormatoMessaggi::NumeroMassimoInvio) continue;
+        if (quante++ == 0) prima = scansione.numeri.value(i);
+    }
+    if (quante == 0) return QString();
+    const QString massimo = QString::number(FormatoMessaggi::NumeroMassimoInvio);
+    if (quante == 1)
+        return QStringLiteral("1 riga non inviata: il suo numero è oltre %1, il più alto che il "
+                              "VELTO accetta (riga %2)")
+            .arg(massimo)
+            .arg(prima);
+    return QStringLiteral("%1 righe non inviate: il loro numero è oltre %2, il più alto che il "
+                          "VELTO accetta (la prima è la riga %3)")
+        .arg(quante)
+        .arg(massimo)
+        .arg(prima);
 }
 
 QString TestoRisposta(const QString &risposta) {

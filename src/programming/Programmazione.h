@@ -22,9 +22,16 @@ struct Voce {
 QList<Voce> VociDaInviare(const FormatoMessaggi::Scansione &scansione);
 
 // Why a send must not write anything, in Italian, or empty when it may: a file
-// without any text to send, more texts than the table holds, or a text holding
-// a character the 7-bit line cannot carry (the first such, with its line).
-QString RifiutoInvio(const QList<Voce> &voci);
+// without any text to send, a file that does not end at its end marker
+// (`chiusa` false: a copy interrupted, a file still being written), more
+// texts than the table holds, one number on two lines (the panel would keep
+// the second text only), or a text holding a character the 7-bit line cannot
+// carry (the first such, with its line).
+QString RifiutoInvio(const QList<Voce> &voci, bool chiusa);
+
+// What a send leaves out of a file without refusing it, in Italian, or empty:
+// the lines whose three-digit number is above the highest the panel takes.
+QString RigheNonInviate(const FormatoMessaggi::Scansione &scansione);
 
 // The text of a read-text reply: what follows its header, up to the CR that
 // ends the reply. That CR is the first one after the 16 places of the text; a

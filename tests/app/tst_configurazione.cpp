@@ -33,6 +33,8 @@ class TestConfigurazione : public QObject {
     void init() {
         QFile::remove(percorso());
         QDir(percorso()).removeRecursively();
+        for (const QString &copia : QDir(dir.path()).entryList({"Seriale318.con.bak*"}))
+            QFile::remove(dir.filePath(copia));
     }
 
     void fileValido_data() {
@@ -103,6 +105,39 @@ class TestConfigurazione : public QObject {
         QCOMPARE(c.Modo485, false);
         QCOMPARE(c.NumeroPorta, QString("1"));
         QCOMPARE(c.Identificativo, QString("&45"));
+    }
+
+    // A file that is not valid is replaced by the default, but its content is
+    // kept beside it (an earlier copy is never overwritten) and the operator
+    // is told which rule it broke and where the copy is. A missing or empty
+    // file leaves no copy.
+    void contenutoNonValidoConservato() {
+        const QList<QPair<QByteArray, QString>> casi = {
+            {"\xEF\xBB\xBFrs485;COM2;&12;\r\nEND\r\n", "BOM"},
+            {"rs485;COM2;&12;", "dopo la prima riga non c'è nulla"},
+            {"RS485;COM2;&12;\r\nEND\r\n", "inizia con \"RS\""},
+        };
+        for (qsizetype i = 0; i < casi.size(); ++i) {
+            scrivi(casi[i].first);
+            Variabili::NomeFile = percorso();
+            const QString avviso = CaricaConfigurazione();
+            QCOMPARE(contenuto(), ContenutoPredefinito);
+            QCOMPARE(Variabili::NumeroPorta, QString("1"));
+            const QString copia = percorso() + ".bak" + (i ? QString(".%1").arg(i) : QString());
+            QVERIFY2(avviso.contains(casi[i].second) && avviso.contains(copia), qPrintable(avviso));
+        }
+        for (qsizetype i = 0; i < casi.size(); ++i) {
+            QFile f(percorso() + ".bak" + (i ? QString(".%1").arg(i) : QString()));
+            QVERIFY(f.open(QIODevice::ReadOnly));
+            QCOMPARE(f.readAll(), casi[i].first);
+        }
+
+        init();
+        QVERIFY(LeggiConfigurazione(percorso()).avviso.isEmpty()); // missing
+        scrivi(QByteArray());
+        const Configurazione c = LeggiConfigurazione(percorso());
+        QVERIFY(c.predefinitaScritta && c.avviso.isEmpty());
+        QVERIFY(QDir(dir.path()).entryList({"Seriale318.con.bak*"}).isEmpty());
     }
 
     // Only a regular file is read, and nothing else is ever written or waited
@@ -177,20 +212,24 @@ class TestConfigurazione : public QObject {
     }
 
     // On a full disk the default cannot replace a file that breaks the rule:
-    // the old file keeps its bytes and the warning says why.
+    // the old file keeps its bytes, no temporary file is left, and the
+    // warning says why.
     void discoPienoLasciaIlVecchioFile() {
         DiscoPieno disco;
         SALTA_SENZA_DISCO(disco);
         const QString file = disco.percorso("Seriale318.con");
         const QByteArray vecchio = "RS485;COM3;&07;\r\nEND\r\n";
         Scrivi(file, vecchio);
-        QVERIFY(disco.riempi(0));
+        QVERIFY(disco.riempi(4096)); // room for its copy, not for the default too
         const Configurazione c = LeggiConfigurazione(file);
         QVERIFY(!c.predefinitaScritta);
-        QVERIFY2(c.avviso.contains("spazio esaurito sul disco"), qPrintable(c.avviso));
+        QVERIFY2(c.avviso.contains("Impossibile scrivere il file di configurazione: impossibile "
+                                   "scrivere " +
+                                   file + " (spazio esaurito sul disco)"),
+                 qPrintable(c.avviso));
         QCOMPARE(Leggi(file), vecchio);
-        QCOMPARE(QDir(disco.cartella()).entryList(QDir::Files | QDir::Hidden),
-                 QStringList({"riempi", "Seriale318.con"}));
+        QCOMPARE(QDir(disco.cartella()).entryList({"*velto-tmp*"}, QDir::Files | QDir::Hidden),
+                 QStringList());
     }
 
     void caricaImpostaLeVariabili() {

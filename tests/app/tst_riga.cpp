@@ -177,6 +177,38 @@ class TestRiga : public QObject {
         QVERIFY(!QFile::exists(banco.percorso("letti.txt")));
     }
 
+    // A file cut short or with a number twice: exit 2 naming the reason,
+    // nothing written or read. Lines above 197: the rest is sent, stdout
+    // says how many were left out and why (for --confronta too).
+    void fileNonComeSembrano() {
+        AVVIA(banco, {"--fast"}, false);
+        QByteArray tagliato = FileDi({0, 1, 2});
+        tagliato.chop(QByteArray("4 nota\r\nend\r\n").size());
+        Scrivi(banco.percorso("tagliato.vlt"), tagliato);
+        Scrivi(banco.percorso("doppio.vlt"), FileDi({0, 7, 1, 7}));
+        for (const QString &lavoro : {QString("--invia"), QString("--confronta")}) {
+            Uscita u = Esegui(banco.cartella(), {lavoro, "tagliato.vlt"});
+            QCOMPARE(u.codice, 2);
+            QVERIFY(u.uscita.isEmpty());
+            QVERIFY2(u.errore.contains("non finisce con la riga end"), qPrintable(u.errore));
+            u = Esegui(banco.cartella(), {lavoro, "doppio.vlt"});
+            QCOMPARE(u.codice, 2);
+            QVERIFY2(u.errore.contains("Testo 007 due volte: righe 3 e 5"), qPrintable(u.errore));
+        }
+        QVERIFY(banco->comandi().isEmpty());
+
+        Scrivi(banco.percorso("alti.vlt"), FileDi({0, 198, 1, 250, 2}));
+        const QString nonInviate = "2 righe non inviate: il loro numero è oltre 197, il più alto "
+                                   "che il VELTO accetta (la prima è la riga 3).\n";
+        Uscita u = Esegui(banco.cartella(), {"--invia", "alti.vlt"});
+        QCOMPARE(u.codice, 0);
+        QCOMPARE(u.uscita, nonInviate + "DATI UGUALI  TUTTO OK (3 testi scritti e verificati)\n");
+        QCOMPARE(Conta(banco->comandi(), "&450W018"), 3);
+        u = Esegui(banco.cartella(), {"--confronta", "alti.vlt"});
+        QCOMPARE(u.codice, 0);
+        QVERIFY2(u.uscita.startsWith(nonInviate), qPrintable(u.uscita));
+    }
+
     // --leggi writes the very bytes the window's read-back and save write;
     // a read that fails writes nothing and leaves an old file as it was.
     void letturaComeLaFinestra() {

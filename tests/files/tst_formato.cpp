@@ -111,11 +111,30 @@ class TestFormato : public QObject {
         QCOMPARE(Editor("solo commento\r\n"), QString());
     }
 
-    // The last line of a hand-made file is a text like any other.
+    // The last line of a hand-made file is a text like any other; the scan
+    // says whether the file ends at its end marker (a cut file does not).
     void ultimaRigaSenzaMarcatore() {
         QCOMPARE(Invio("c\r\n001uno\r\n002due\r\n"), QStringList({Pad("001uno"), Pad("002due")}));
         QCOMPARE(Invio("c\r\n001uno\r\n002due"), QStringList({Pad("001uno"), Pad("002due")}));
         QCOMPARE(Editor("c\r\n001uno\r\n002due"), Pad("001uno") + "\r\n" + Pad("002due") + "\r\n");
+
+        QTemporaryDir dir;
+        QString errore;
+        const QList<QPair<QByteArray, bool>> file = {
+            {"c\r\n001uno\r\nend\r\n", true},
+            {"c\r\n001uno\r\nEND", true},
+            {"c\n001uno\nend\n", true},
+            {"c\r\n001uno\r\nen", false},
+            {"c\r\n001uno\r\n002d", false},
+            {"c\n001uno\nEnd\n", false},
+            {"end\r\n", false},
+            {"", false},
+        };
+        for (const auto &[dati, chiusa] : file) {
+            Scrivi(dir.filePath("f.vlt"), dati);
+            const auto s = LeggiMessaggi(dir.filePath("f.vlt"), &errore);
+            QVERIFY2(s && s->chiusa == chiusa, dati.constData());
+        }
     }
 
     void filtroEditorNumeri() {

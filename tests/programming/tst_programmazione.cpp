@@ -183,12 +183,11 @@ class TestProgrammazione : public QObject {
     }
 
     // A read-back file of 185 texts, sent and verified; every text lands in
-    // the panel's store. The last line of a file without end marker is sent too.
+    // the panel's store. An end marker without its line end closes the file.
     void invioCompletoEVerifica() {
         AVVIA(banco);
         QByteArray file = FileLetto("Da inviare");
-        file.chop(QByteArray("\r\nend\r\n").size()); // a hand-made file: no marker, no line end
-        file.chop(2);
+        file.chop(2); // a hand-made file: no line end after "end"
         const QString percorso = banco.percorso("tutto.vlt");
         Scrivi(percorso, file);
         NomeFile = percorso;
@@ -326,11 +325,13 @@ class TestProgrammazione : public QObject {
         QCOMPARE(p->Text2->text(), QString("Nulla è stato inviato al VELTO"));
         QVERIFY(p->Command4->isHidden());
         QVERIFY(banco->comandi().isEmpty());
-        // 301 texts fit the table.
+        // 301 texts fit the table (these are refused for their repeated number only).
         QList<Programmazione::Voce> voci(301, {QString("001").leftJustified(19), 2, "001"});
-        QCOMPARE(Programmazione::RifiutoInvio(voci), QString());
+        QCOMPARE(Programmazione::RifiutoInvio(voci, true),
+                 QString("Testo 001 due volte: righe 2 e 2"));
         voci.append(voci.first());
-        QVERIFY(!Programmazione::RifiutoInvio(voci).isEmpty());
+        QCOMPARE(Programmazione::RifiutoInvio(voci, true),
+                 QString("Il file ha 302 testi: il massimo è 301"));
     }
 
     // The line carries 7 bits: a text character above 127 is named with its
@@ -362,6 +363,41 @@ class TestProgrammazione : public QObject {
         p->Command1->click();
         QCOMPARE(p->Text2->text(), QString("DATI UGUALI  TUTTO OK "));
         QCOMPARE(banco->comandi().size(), 2);
+    }
+
+    // Files that are not what they seem: a file cut short (no end marker) and
+    // a number on two lines are refused before the first write; lines above
+    // 197 are left out and the final status line says so. The editor still
+    // opens the cut file, last line included.
+    void fileNonComeSembrano() {
+        AVVIA(banco);
+        const auto invia = [&](const QByteArray &file) {
+            Scrivi(banco.percorso("a.vlt"), file);
+            NomeFile = banco.percorso("a.vlt");
+            p->Command1->click();
+            return QStringList{p->Text1->text(), p->Text2->text()};
+        };
+        const QString niente = "Nulla è stato inviato al VELTO";
+        QCOMPARE(invia("c\r\n001uno\r\n002du"),
+                 QStringList({"Il file non finisce con la riga end: potrebbe essere incompleto "
+                              "(copia interrotta o file ancora in scrittura)",
+                              niente}));
+        QCOMPARE(invia("c\r\n001uno\r\n\r\n007sette\r\n002due\r\n007altro\r\nend\r\n"),
+                 QStringList({"Testo 007 due volte: righe 4 e 6", niente}));
+        QVERIFY(banco->comandi().isEmpty());
+        QVERIFY(p->Command4->isHidden());
+
+        QCOMPARE(invia("c\r\n001uno\r\n198no\r\n002due\r\n250no\r\n999no\r\nend\r\n"),
+                 QStringList({"3 righe non inviate: il loro numero è oltre 197, il più alto che "
+                              "il VELTO accetta (la prima è la riga 3)",
+                              "DATI UGUALI  TUTTO OK "}));
+        QCOMPARE(Conta(banco->comandi(), "&450W018"), 2);
+
+        Scrivi(banco.percorso("a.vlt"), "c\r\n001uno\r\n002du");
+        EditaMessaggi e;
+        QVERIFY(e.Form_Load());
+        QCOMPARE(e.Text1->toPlainText(), QString("001uno").leftJustified(19) + "\n" +
+                                             QString("002du").leftJustified(19) + "\n");
     }
 
     // While an operation waits for the acknowledgement, the close box is refused.
@@ -623,7 +659,7 @@ class TestProgrammazione : public QObject {
 
     void editorFiltraLeRighe() {
         Scrivi(banco.percorso("m.vlt"), "Comm\r\n001uno\r\n---\r\n300via\r\n12\r\n012" +
-                                           QByteArray(77, '7') + "\r\nEnd\r\nEND\r\n002no\r\n");
+                                            QByteArray(77, '7') + "\r\nEnd\r\nEND\r\n002no\r\n");
         NomeFile = banco.percorso("m.vlt");
         EditaMessaggi e;
         QVERIFY(e.Form_Load());
