@@ -1,11 +1,11 @@
 #include "app/Configurazione.h"
 
 #include "shared/Numeri.h"
+#include "shared/Salvataggio.h"
 #include "shared/Variabili.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <optional>
 
 #ifdef Q_OS_UNIX
@@ -184,18 +184,17 @@ Configurazione LeggiConfigurazione(const QString &percorso) {
                                     "contenuto è conservato in %3")
                          .arg(percorso, difetto, *copia);
     }
-    QSaveFile nuovo(percorso);
-    nuovo.setDirectWriteFallback(true);
-    if (nuovo.open(QIODevice::WriteOnly) && nuovo.write(ContenutoPredefinito) && nuovo.commit()) {
+    QString errore;
+    if (Salvataggio::Salva(percorso, ContenutoPredefinito, &errore)) {
         c.predefinitaScritta = true;
         if (!conservato.isEmpty())
             c.avviso = conservato + QStringLiteral("; al suo posto è stato scritto quello "
                                                    "predefinito (RS232, COM1, identificativo "
                                                    "&45).");
     } else {
-        c.avviso = QStringLiteral("Impossibile scrivere il file di configurazione %1 (%2): "
-                                  "uso RS232, COM1, identificativo &45.")
-                       .arg(percorso, nuovo.errorString());
+        c.avviso = QStringLiteral("Impossibile scrivere il file di configurazione: %1. "
+                                  "Uso RS232, COM1, identificativo &45.")
+                       .arg(errore);
         if (!conservato.isEmpty()) c.avviso = conservato + QStringLiteral(". ") + c.avviso;
     }
     return c;

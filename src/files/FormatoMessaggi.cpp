@@ -2,11 +2,10 @@
 
 #include "link/Comandi.h"
 #include "shared/Numeri.h"
+#include "shared/Salvataggio.h"
 
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <limits>
 
 namespace FormatoMessaggi {
@@ -16,8 +15,6 @@ namespace {
 constexpr qsizetype Coda = 64 * 1024;
 // A file is read in blocks of this size.
 constexpr qint64 Blocco = 64 * 1024;
-// An old file rewritten in place is first kept whole in memory, up to this size.
-constexpr qint64 LimiteRiscrittura = 16 * 1024 * 1024;
 
 // A line starting at `inizio` with "END" or "end" (false with fewer than three
 // bytes there).
@@ -273,79 +270,8 @@ QString CorpoDaTesto(const QString &testoGrezzo) {
     return corpo;
 }
 
-// Writes every byte; a short write is retried, so a failure leaves its reason.
-static bool ScriviTutto(QFileDevice &f, const QByteArray &dati) {
-    for (qint64 scritti = 0; scritti < dati.size();) {
-        const qint64 n = f.write(dati.constData() + scritti, dati.size() - scritti);
-        if (n <= 0) return false;
-        scritti += n;
-    }
-    return true;
-}
-
-// The target rewritten in place, for a folder where no new file can be made:
-// its old bytes are kept in memory and put back if the writing fails.
-static bool SalvaSulPosto(const QString &percorso, const QByteArray &dati,
-                          const QString &motivoTemporaneo, QString *errore) {
-    const QString premessa =
-        QStringLiteral("nella cartella %1 non si può creare un file (%2)")
-            .arg(QDir::toNativeSeparators(QFileInfo(percorso).absolutePath()), motivoTemporaneo);
-    QFile f(percorso);
-    if (!f.open(QIODevice::ReadWrite | QIODevice::Unbuffered)) {
-        *errore =
-            premessa +
-            QStringLiteral(" e %1 non si apre in scrittura: %2").arg(percorso, f.errorString());
-        return false;
-    }
-    if (f.size() > LimiteRiscrittura) {
-        *errore = premessa + QStringLiteral(" e %1 è troppo grande per riscriverlo al suo posto "
-                                            "senza rischi")
-                                 .arg(percorso);
-        return false;
-    }
-    const QByteArray vecchio = f.readAll();
-    if (f.error() != QFileDevice::NoError || vecchio.size() != f.size()) {
-        *errore =
-            premessa + QStringLiteral(" e %1 non si legge: %2").arg(percorso, f.errorString());
-        return false;
-    }
-    if (f.seek(0) && ScriviTutto(f, dati) && f.resize(dati.size())) return true;
-    const QString motivo = f.errorString();
-    const bool rimesso = f.seek(0) && ScriviTutto(f, vecchio) && f.resize(vecchio.size());
-    *errore = premessa + QStringLiteral(" e riscrivere %1 al suo posto non è riuscito (%2): %3")
-                             .arg(percorso, motivo,
-                                  rimesso ? QStringLiteral("il file è rimasto com'era")
-                                          : QStringLiteral("il contenuto precedente non si è "
-                                                           "potuto rimettere"));
-    return false;
-}
-
 bool SalvaFile(const QString &percorso, const QByteArray &dati, QString *errore) {
-    const QFileInfo info(percorso);
-    // A file marked read-only stays untouched, whoever runs the tool.
-    const bool solaLettura = !info.isWritable() || !(info.permissions() & QFile::WriteOwner);
-    if (info.exists() && (!info.isFile() || solaLettura)) {
-        *errore = info.isFile() ? QStringLiteral("il file %1 è in sola lettura").arg(percorso)
-                                : QStringLiteral("%1 non è un file").arg(percorso);
-        return false;
-    }
-    QSaveFile f(percorso);
-    if (!f.open(QIODevice::WriteOnly)) {
-        // No new file in that folder: an existing file may still be written.
-        if (info.exists()) return SalvaSulPosto(percorso, dati, f.errorString(), errore);
-        *errore = QStringLiteral("impossibile creare %1: %2").arg(percorso, f.errorString());
-        return false;
-    }
-    if (!ScriviTutto(f, dati)) {
-        *errore = QStringLiteral("impossibile scrivere %1: %2").arg(percorso, f.errorString());
-        f.cancelWriting();
-        return false;
-    }
-    if (!f.commit()) {
-        *errore = QStringLiteral("impossibile scrivere %1: %2").arg(percorso, f.errorString());
-        return false;
-    }
-    return true;
+    return Salvataggio::Salva(percorso, dati, errore);
 }
 
 } // namespace FormatoMessaggi

@@ -105,11 +105,12 @@ QString TestoVisibile(const QString &corpo);
 // The body of an editor's raw text: block ends become CR LF, placeholders LF.
 QString CorpoDaTesto(const QString &testoGrezzo);
 
-// Writes a file safely: the bytes go to a new file in the same folder, which
-// replaces the target only once it is complete. When the folder allows no new
-// file but the target may be written, the target is rewritten in place, and
-// put back as it was if that fails. On any failure *errore says why (Italian)
-// and the old file keeps its content.
+// Writes a file safely (shared/Salvataggio.h): the bytes go to a new file in
+// the same folder, which replaces the target only once every write, the sync
+// and the close succeeded. When the folder allows no new file but the target
+// may be written, the target is rewritten in place, and put back as it was if
+// that fails. On any failure *errore says why (Italian) and the old file keeps
+// its content byte for byte.
 bool SalvaFile(const QString &percorso, const QByteArray &dati, QString *errore);
 
 } // namespace FormatoMessaggi

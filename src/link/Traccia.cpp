@@ -1,19 +1,37 @@
 #include "link/Traccia.h"
 
+#include "shared/Salvataggio.h"
+
 #include <QDateTime>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <cerrno>
 #include <cstdio>
 #include <memory>
+
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <unistd.h>
+#endif
 
 namespace Traccia {
 
 namespace {
 
 // The sink: the open file, the clock of the run, the reply of the attempt.
+// On Unix the file is written with the system's calls: no buffer to flush,
+// every write's own reason, and a device such as /dev/full taken as it is.
 struct Pozzo {
+    QString percorso;
+#ifdef Q_OS_UNIX
+    int fd = -1;
+    ~Pozzo() {
+        if (fd >= 0) ::close(fd);
+    }
+#else
     QFile file;
+#endif
     QElapsedTimer orologio;
     double inviato = 0;
     QString ricevuta;
@@ -33,12 +51,25 @@ double Adesso() {
 // itself goes on.
 void Aggiungi(const QString &riga) {
     const QByteArray byte = (riga + QLatin1Char('\n')).toUtf8();
-    if (pozzo->file.write(byte) == byte.size()) return;
+    // A short write is followed by the rest, so a failure has its reason.
+    QString motivo;
+    for (qint64 scritti = 0; scritti < byte.size() && motivo.isEmpty();) {
+#ifdef Q_OS_UNIX
+        const qint64 n =
+            ::write(pozzo->fd, byte.constData() + scritti, size_t(byte.size() - scritti));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) motivo = Salvataggio::Motivo(n < 0 ? errno : EIO);
+#else
+        const qint64 n = pozzo->file.write(byte.constData() + scritti, byte.size() - scritti);
+        if (n <= 0) motivo = pozzo->file.errorString();
+#endif
+        scritti += qMax<qint64>(n, 0);
+    }
+    if (motivo.isEmpty()) return;
     std::fprintf(stderr,
                  "velto318: impossibile scrivere la traccia %s (%s): la traccia si "
                  "ferma qui, il lavoro prosegue.\n",
-                 qPrintable(QFileInfo(pozzo->file).absoluteFilePath()),
-                 qPrintable(pozzo->file.errorString()));
+                 qPrintable(pozzo->percorso), qPrintable(motivo));
     pozzo.reset();
 }
 
@@ -78,16 +109,26 @@ QString Intestazione(const QString &oraInizio) {
 QString Apri(const QString &percorso) {
     Chiudi();
     auto nuovo = std::make_unique<Pozzo>();
-    nuovo->file.setFileName(percorso);
     const QFileInfo voce(percorso);
-    if (voce.isDir() ||
-        !nuovo->file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered)) {
-        const QString motivo =
-            voce.isDir() ? QStringLiteral("è una cartella") : nuovo->file.errorString();
+    nuovo->percorso = voce.absoluteFilePath();
+    QString motivo;
+    if (voce.isDir()) {
+        motivo = QStringLiteral("è una cartella");
+    } else {
+#ifdef Q_OS_UNIX
+        nuovo->fd = ::open(QFile::encodeName(percorso).constData(),
+                           O_WRONLY | O_APPEND | O_CREAT | O_NOCTTY | O_CLOEXEC, 0666);
+        if (nuovo->fd < 0) motivo = Salvataggio::Motivo(errno);
+#else
+        nuovo->file.setFileName(percorso);
+        if (!nuovo->file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered))
+            motivo = nuovo->file.errorString();
+#endif
+    }
+    if (!motivo.isEmpty())
         return QStringLiteral("Impossibile aprire il file di traccia %1 (%2): si prosegue "
                               "senza traccia.")
-            .arg(voce.absoluteFilePath(), motivo);
-    }
+            .arg(nuovo->percorso, motivo);
     pozzo = std::move(nuovo);
     pozzo->orologio.start();
     Aggiungi(Intestazione(

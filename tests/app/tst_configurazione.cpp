@@ -1,5 +1,7 @@
 #include "app/Configurazione.h"
 #include "shared/Variabili.h"
+#include "support/DiscoPieno.h"
+#include "support/FileProva.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -207,6 +209,27 @@ class TestConfigurazione : public QObject {
         QCOMPARE(c.Modo485, false);
         QCOMPARE(c.NumeroPorta, QString("1"));
         QCOMPARE(c.Identificativo, QString("&45"));
+    }
+
+    // On a full disk the default cannot replace a file that breaks the rule:
+    // the old file keeps its bytes, no temporary file is left, and the
+    // warning says why.
+    void discoPienoLasciaIlVecchioFile() {
+        DiscoPieno disco;
+        SALTA_SENZA_DISCO(disco);
+        const QString file = disco.percorso("Seriale318.con");
+        const QByteArray vecchio = "RS485;COM3;&07;\r\nEND\r\n";
+        Scrivi(file, vecchio);
+        QVERIFY(disco.riempi(4096)); // room for its copy, not for the default too
+        const Configurazione c = LeggiConfigurazione(file);
+        QVERIFY(!c.predefinitaScritta);
+        QVERIFY2(c.avviso.contains("Impossibile scrivere il file di configurazione: impossibile "
+                                   "scrivere " +
+                                   file + " (spazio esaurito sul disco)"),
+                 qPrintable(c.avviso));
+        QCOMPARE(Leggi(file), vecchio);
+        QCOMPARE(QDir(disco.cartella()).entryList({"*velto-tmp*"}, QDir::Files | QDir::Hidden),
+                 QStringList());
     }
 
     void caricaImpostaLeVariabili() {

@@ -3,6 +3,7 @@
 // simulator on COM1 of the case's folder.
 #include "shared/Aspetto.h"
 #include "support/Azioni.h"
+#include "support/DiscoPieno.h"
 #include "support/FileProva.h"
 #include "support/Banco.h"
 #include "files/FormSalvaFile.h"
@@ -249,6 +250,40 @@ class TestRiga : public QObject {
                  QStringList({"finestra.vlt", "riga.vlt"}));
     }
 
+    // --leggi into a file on a full disk (4 KiB free, the read-back needs a
+    // little more): exit 2, the reason on stderr, no success on stdout, the
+    // old file byte for byte and no temporary file. A trace on that disk
+    // stops with its reason.
+    void letturaSuDiscoPieno() {
+        DiscoPieno disco;
+        SALTA_SENZA_DISCO(disco);
+        AVVIA(banco, {"--fast"}, false);
+        const QString file = disco.percorso("riga.vlt");
+        const QByteArray vecchio = FileDi({1, 2, 3});
+        Scrivi(file, vecchio);
+        QVERIFY(disco.riempi(4096));
+        Uscita u = Esegui(banco.cartella(), {"--leggi", file});
+        QCOMPARE(u.codice, 2);
+        QVERIFY2(!u.uscita.contains("letti tutti"), qPrintable(u.uscita));
+        QVERIFY2(u.errore.contains(QString("velto318: File non salvato: impossibile scrivere %1 "
+                                           "(spazio esaurito sul disco): il file è rimasto "
+                                           "com'era.\n")
+                                       .arg(file)),
+                 qPrintable(u.errore));
+        QCOMPARE(Leggi(file), vecchio);
+        QCOMPARE(QDir(disco.cartella()).entryList(QDir::Files | QDir::Hidden),
+                 QStringList({"riempi", "riga.vlt"}));
+
+        const QString traccia = disco.percorso("traccia.txt");
+        u = Esegui(banco.cartella(), {"--leggi", file, "--traccia", traccia});
+        QCOMPARE(u.codice, 2);
+        QVERIFY2(u.errore.contains(QString("velto318: impossibile scrivere la traccia %1 (spazio "
+                                           "esaurito sul disco): la traccia si ferma qui")
+                                       .arg(traccia)),
+                 qPrintable(u.errore));
+        QCOMPARE(Leggi(file), vecchio);
+    }
+
     // --stato prints the rest state, the active inputs and the last key; --id
     // and --rs485 override Seriale318.con for the run and leave it unchanged.
     void statoConIngressiAttivi() {
@@ -357,6 +392,12 @@ class TestRiga : public QObject {
                                      banco.percorso("manca/traccia.txt")),
                  qPrintable(u.errore));
         QCOMPARE(u.errore.count('\n'), 1);
+        // Nor does one that cannot be written: one message, with its reason.
+        u = Esegui(banco.cartella(), {"--stato", "--traccia", "/dev/full"});
+        QCOMPARE(u.codice, 0);
+        QCOMPARE(u.errore, QString("velto318: impossibile scrivere la traccia /dev/full (spazio "
+                                   "esaurito sul disco): la traccia si ferma qui, il lavoro "
+                                   "prosegue.\n"));
 
         // The windows keep the same trace, appended to the first run.
         QProcess app;

@@ -2,6 +2,7 @@
 // operator does: keys and clicks on the real widgets.
 #include "shared/Aspetto.h"
 #include "support/Banco.h"
+#include "support/DiscoPieno.h"
 #include "support/FileProva.h"
 #include "files/EditaMessaggi.h"
 #include "files/FormSalvaFile.h"
@@ -239,6 +240,35 @@ class TestFinestreFile : public QObject {
         EditaMessaggi grande;
         QVERIFY(!grande.Form_Load());
         QVERIFY2(grande.Errore().contains("troppo grande"), qPrintable(grande.Errore()));
+    }
+
+    // The save window (the editor saves through it) on a full disk: it says
+    // why, stays open, and the old file keeps its bytes.
+    void salvataggioSuDiscoPieno() {
+        DiscoPieno disco;
+        SALTA_SENZA_DISCO(disco);
+        const QByteArray vecchio = "contenuto originale\r\n001Testo\r\nend\r\n";
+        Scrivi(disco.percorso("vecchio.vlt"), vecchio);
+        QVERIFY(disco.riempi(4096));
+        CorpoFile = QString("001Un testo lungo*\r\n").repeated(400);
+        NomeFile = "prima";
+        QDir::setCurrent(disco.cartella());
+        QString errore;
+        {
+            FormSalvaFile s;
+            s.show();
+            SalvaCome(s, "vecchio.vlt", "nuovo commento");
+            QVERIFY(s.isVisible());
+            errore = s.LabelErrore->text();
+        }
+        QDir::setCurrent(banco.cartella());
+        QVERIFY2(errore.startsWith("File non salvato: impossibile scrivere") &&
+                     errore.contains("(spazio esaurito sul disco): il file è rimasto com'era"),
+                 qPrintable(errore));
+        QCOMPARE(Leggi(disco.percorso("vecchio.vlt")), vecchio);
+        QCOMPARE(QDir(disco.cartella()).entryList(QDir::Files | QDir::Hidden),
+                 QStringList({"riempi", "vecchio.vlt"}));
+        QCOMPARE(NomeFile, QString("prima"));
     }
 };
 

@@ -1,6 +1,8 @@
 #include "files/FormatoMessaggi.h"
+#include "support/DiscoPieno.h"
 #include "support/FileProva.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -9,6 +11,7 @@
 #include <QTest>
 #include <csignal>
 #include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace FormatoMessaggi;
@@ -33,6 +36,22 @@ QStringList InvioDaFile(const QString &percorso, QString *errore, bool *troppo =
         for (const QString &r : s->righe)
             if (const auto v = FiltroInvio(r)) voci << *v;
     return voci;
+}
+// Runs `fare` with files limited to `byte` bytes: a write beyond fails.
+template <class F> auto ConLimite(rlim_t byte, F fare) {
+    ::signal(SIGXFSZ, SIG_IGN);
+    rlimit prima{};
+    ::getrlimit(RLIMIT_FSIZE, &prima);
+    rlimit basso = prima;
+    basso.rlim_cur = byte;
+    ::setrlimit(RLIMIT_FSIZE, &basso);
+    const auto esito = fare();
+    ::setrlimit(RLIMIT_FSIZE, &prima);
+    ::signal(SIGXFSZ, SIG_DFL);
+    return esito;
+}
+QStringList Voci(const QString &cartella) {
+    return QDir(cartella).entryList(QDir::Files | QDir::Hidden);
 }
 } // namespace
 
@@ -315,15 +334,8 @@ class TestFormato : public QObject {
 
         // A limit on file size makes the rewrite fail half way.
         const QByteArray lungo(4096, 'L');
-        ::signal(SIGXFSZ, SIG_IGN);
-        rlimit prima{};
-        ::getrlimit(RLIMIT_FSIZE, &prima);
-        rlimit basso = prima;
-        basso.rlim_cur = 1000;
-        ::setrlimit(RLIMIT_FSIZE, &basso);
-        const bool troppoLungo = SalvaFile(percorso, lungo, &errore);
-        ::setrlimit(RLIMIT_FSIZE, &prima);
-        ::signal(SIGXFSZ, SIG_DFL);
+        const bool troppoLungo =
+            ConLimite(1000, [&] { return SalvaFile(percorso, lungo, &errore); });
         const QString erroreLungo = errore;
 
         const QStringList voci = QDir(cartella).entryList(QDir::Files | QDir::Hidden);
@@ -340,6 +352,82 @@ class TestFormato : public QObject {
         QCOMPARE(Leggi(percorso), QByteArray("nuovo\r\n"));
         QCOMPARE(Leggi(dir.filePath("b.vlt")), QByteArray("nuovo\r\n"));
         QCOMPARE(voci, QStringList({"a.vlt"}));
+    }
+
+    // A save that cannot complete (a limit on file size, a full disk; through
+    // a new file or rewriting in place) fails and says why: the old file stays
+    // byte for byte and no temporary file is left.
+    void salvataggioCheNonRiesce() {
+        QTemporaryDir dir;
+        const QString percorso = dir.filePath("a.vlt");
+        const QByteArray vecchio = "vecchio contenuto\r\n001Testo\r\nend\r\n";
+        const QByteArray nuovo(12000, 'n');
+        Scrivi(percorso, vecchio);
+        QString errore;
+        QVERIFY(!ConLimite(4096, [&] { return SalvaFile(percorso, nuovo, &errore); }));
+        QVERIFY2(errore.contains("il file supera la dimensione massima consentita"),
+                 qPrintable(errore));
+        QCOMPARE(Leggi(percorso), vecchio);
+        QCOMPARE(Voci(dir.path()), QStringList({"a.vlt"}));
+
+        DiscoPieno disco;
+        SALTA_SENZA_DISCO(disco);
+        const QString pieno = disco.percorso("a.vlt");
+        const QString chiuso = disco.percorso("chiusa/c.vlt");
+        Scrivi(pieno, vecchio);
+        QVERIFY(QDir().mkdir(disco.percorso("chiusa")));
+        Scrivi(chiuso, vecchio);
+        QVERIFY(disco.riempi(4096));
+        QVERIFY(!SalvaFile(pieno, nuovo, &errore));
+        QCOMPARE(errore, QString("impossibile scrivere %1 (spazio esaurito sul disco): il file è "
+                                 "rimasto com'era")
+                             .arg(pieno));
+        QVERIFY(!SalvaFile(disco.percorso("b.vlt"), nuovo, &errore));
+        QVERIFY2(errore.contains("(spazio esaurito sul disco)"), qPrintable(errore));
+        QCOMPARE(Leggi(pieno), vecchio);
+        QCOMPARE(Voci(disco.cartella()), QStringList({"a.vlt", "riempi"}));
+
+        // A folder closed to new files: the rewrite in place fails and puts
+        // the old bytes back.
+        QCOMPARE(QProcess::execute("chattr", {"+i", disco.percorso("chiusa")}), 0);
+        const bool sulPosto = SalvaFile(chiuso, nuovo, &errore);
+        QProcess::execute("chattr", {"-i", disco.percorso("chiusa")});
+        QVERIFY(!sulPosto);
+        QVERIFY2(errore.contains("al suo posto non è riuscito (spazio esaurito sul disco): il "
+                                 "file è rimasto com'era"),
+                 qPrintable(errore));
+        QCOMPARE(Leggi(chiuso), vecchio);
+        QCOMPARE(Voci(disco.percorso("chiusa")), QStringList({"c.vlt"}));
+        QCOMPARE(disco.liberi(), 4096);
+    }
+
+    // The temporary files of saves that were killed are removed at the next
+    // save in their folder: only files named exactly as ours, whose process
+    // is gone or that are older than ten minutes.
+    void avanziDiSalvataggiInterrotti() {
+        QTemporaryDir dir;
+        const pid_t figlio = ::fork(); // a process that has ended: its number is free
+        if (figlio == 0) ::_exit(0);
+        QVERIFY(figlio > 0);
+        ::waitpid(figlio, nullptr, 0);
+        const QString morto = QString::number(figlio);
+        const QStringList tolti = {".a.vlt.velto-tmp-" + morto + "-AbC123",
+                                   ".altro.vlt.velto-tmp-1-Vecch1"};
+        const QStringList tenuti = {".a.vlt.velto-tmp-1-InCors", "a.vlt.AbC123",
+                                    ".a.vlt.velto-tmp-" + morto + "-AbC12",
+                                    "nota.velto-tmp-" + morto + "-AbC123"};
+        for (const QString &nome : tolti + tenuti)
+            Scrivi(dir.filePath(nome), "mezzo file");
+        QFile vecchio(dir.filePath(tolti[1]));
+        QVERIFY(vecchio.open(QIODevice::ReadWrite));
+        QVERIFY(vecchio.setFileTime(QDateTime::currentDateTime().addSecs(-11 * 60),
+                                    QFileDevice::FileModificationTime));
+        vecchio.close();
+        QString errore;
+        QVERIFY2(SalvaFile(dir.filePath("a.vlt"), "nuovo\r\n", &errore), qPrintable(errore));
+        QStringList attesi = tenuti + QStringList{"a.vlt"};
+        attesi.sort();
+        QCOMPARE(Voci(dir.path()), attesi);
     }
 };
 
