@@ -134,9 +134,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *d, size_t n) {
     // followed by noise); the read-back's copy has blanks for CR and LF and
     // nothing else changed.
     const RispostaTesto t = LeggiRispostaTesto(risposta);
-    const bool cr = risposta.size() > 23 && risposta[23] == QChar(13);
-    VERIFICA(t.valida == (risposta.size() == 23 || cr));
-    VERIFICA(t.coda == (risposta.size() > 23 && cr));
+    const bool chiusa = risposta.size() > 23 && risposta[23] == QChar(13);
+    VERIFICA(t.valida == (risposta.size() == 23 || chiusa));
+    VERIFICA(t.coda == (risposta.size() > 23 && chiusa));
     if (t.valida) VERIFICA(t.testo == risposta.mid(TestaRisposta, 16) && t.testo.size() == 16);
     const QString letto = Programmazione::TestoLetto(t.testo);
     VERIFICA(letto.size() == t.testo.size());
