@@ -104,6 +104,13 @@ int LavoroCerca(const QString &porta) {
     bool eco = false;
     for (int i = 0; i < ordine.size(); ++i) {
         const QString &id = ordine[i];
+        if (V::Interruzione) {
+            if (terminale) CancellaAvanzamento();
+            return LavoroInterrotto(QStringLiteral("Ricerca interrotta: provati %1 identificativi "
+                                                   "di %2")
+                                        .arg(i)
+                                        .arg(ordine.size()));
+        }
         if (terminale)
             Stampa(stderr, QLatin1Char('\r') + AvanzamentoCerca(i, int(ordine.size()), id));
         V::Comando = Comandi::Stato(id);

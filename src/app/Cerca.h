@@ -32,5 +32,5 @@ QString EsitoCerca(const QStringList &trovati, const QString &configurato, const
 // Runs the search on the line already prepared (settings read, overrides
 // applied, port open); `porta` names the port in the messages. Returns the
 // exit status: 0 when some identifier answered, 1 when none did, 2 when the
-// port was lost.
+// port was lost, 128 plus its number when a signal stopped it.
 int LavoroCerca(const QString &porta);

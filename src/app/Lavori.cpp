@@ -36,6 +36,11 @@ bool ErroreSuTerminale() {
 #endif
 }
 
+int LavoroInterrotto(const QString &testo) {
+    Operazioni::AnnunciaInterruzione(testo);
+    return 128 + V::Interruzione;
+}
+
 namespace {
 
 // A usage, file or port problem: one message on the standard error.
@@ -159,11 +164,13 @@ int Scambio(const QString &comando, qint16 lunghezza) {
 }
 
 int LavoroStato() {
+    const QString interrotta = QStringLiteral("Lettura dello stato interrotta");
     if (const int u = Scambio(Comandi::Stato(V::Identificativo), Comandi::LunghezzaStato); u >= 0)
         return u;
     const QString stato = Comandi::SenzaTesta(V::Risposta, Comandi::TestaStato);
     QList<int> attivi;
     for (int g = 1; g <= 3; ++g) {
+        if (V::Interruzione) return LavoroInterrotto(interrotta);
         if (const int u =
                 Scambio(Comandi::Ingressi(V::Identificativo, g), Comandi::LunghezzaIngressi);
             u >= 0)
@@ -173,6 +180,7 @@ int LavoroStato() {
             if (Comandi::LeggiStatoIngresso(stati[p - 1]) == Comandi::StatoIngresso::Attivo)
                 attivi << Comandi::FinestraDiIngresso(g, p) + 1;
     }
+    if (V::Interruzione) return LavoroInterrotto(interrotta);
     if (const int u = Scambio(Comandi::Tasto(V::Identificativo), Comandi::LunghezzaTasto); u >= 0)
         return u;
     const QString tasto = Comandi::SenzaTesta(V::Risposta, Comandi::TestaRisposta);
@@ -214,6 +222,8 @@ int LavoroInvia(const RigaDiComando &riga, const QString &dispositivo) {
                                                                : QStringLiteral("scrittura"),
                          QString::number(r.scritti), colpa));
     switch (r.esito) {
+    case Operazioni::Esito::Interrotto:
+        return LavoroInterrotto(r.motivo);
     case Operazioni::Esito::Fatto:
         Stampa(stdout, QStringLiteral("DATI UGUALI  TUTTO OK (%1 testi scritti e verificati)\n")
                            .arg(r.scritti));
@@ -280,6 +290,11 @@ int LavoroConfronta(const RigaDiComando &riga, const QString &dispositivo) {
                                 QString::number(voci.size())));
         return UscitaCentrale;
     }
+    if (r.interrotto)
+        return LavoroInterrotto(QStringLiteral("Confronto interrotto: confrontati %1 testi di %2, "
+                                               "nulla è stato scritto")
+                                    .arg(r.confrontati)
+                                    .arg(voci.size()));
     if (!r.muta.isEmpty()) {
         if (const QString colpa = PortaInColpa(); !colpa.isEmpty())
             return Problema(QStringLiteral("Confronto fermato al testo %1: nessuna risposta alla "
@@ -320,6 +335,9 @@ int LavoroLeggi(const RigaDiComando &riga, const QString &dispositivo) {
     Progresso progresso;
     const Operazioni::RisultatoLettura r = Operazioni::LeggiTesti(progresso);
     progresso.Chiudi();
+    // A signal during the last read still saves nothing.
+    if (r.interrotta || (r.completa && V::Interruzione))
+        return LavoroInterrotto(QStringLiteral("Lettura interrotta: nessun file scritto"));
     if (!r.completa) {
         V::NumeroTesto = qint16(r.numero);
         TreCifre();

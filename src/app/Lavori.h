@@ -15,12 +15,21 @@ struct RigaDiComando;
 constexpr int UscitaFatto = 0;    // done (and verified)
 constexpr int UscitaCentrale = 1; // the panel refused, did not answer or did not verify
 constexpr int UscitaProblema = 2; // usage, file or port problem
+// A job stopped by SIGTERM, SIGINT or SIGHUP ends with 128 plus the signal's
+// number, once the exchange in progress is over; a job that ended before it
+// saw the signal keeps its own status.
 
 // Writes the text at once (progress and results reach a pipe as they happen).
 void Stampa(std::FILE *dove, const QString &testo);
 // The standard error is a terminal: progress is a bar redrawn in place there,
 // a line per step elsewhere.
 bool ErroreSuTerminale();
+
+// A job stopped by a signal between two exchanges: says so with what the
+// panel holds now (standard error and trace), and returns the exit status,
+// 128 plus the signal's number.
+// reads Interruzione
+int LavoroInterrotto(const QString &testo);
 
 // True when the command line asks for a job without windows.
 bool LavoroSenzaFinestre(const RigaDiComando &riga);

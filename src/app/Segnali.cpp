@@ -1,5 +1,8 @@
 #include "app/Segnali.h"
 
+#include "programming/Operazioni.h"
+#include "shared/Variabili.h"
+
 #include <QApplication>
 #include <QWidget>
 
@@ -12,34 +15,41 @@
 namespace {
 int coppia[2] = {-1, -1};
 
-void AlSegnale(int) {
-    const char c = 1;
+void AlSegnale(int segnale) {
+    const char c = char(segnale);
     [[maybe_unused]] const ssize_t n = ::write(coppia[0], &c, 1);
 }
 } // namespace
 
-void ChiudiSuSegnale(QWidget *finestra) {
+void FermaSuSegnale(std::function<void()> poi) {
     if (::socketpair(AF_UNIX, SOCK_STREAM, 0, coppia) != 0) return;
-    auto *notifica = new QSocketNotifier(coppia[1], QSocketNotifier::Read, finestra);
-    QObject::connect(notifica, &QSocketNotifier::activated, finestra, [finestra] {
-        char c;
-        [[maybe_unused]] const ssize_t n = ::read(coppia[1], &c, 1);
+    auto *notifica =
+        new QSocketNotifier(coppia[1], QSocketNotifier::Read, QCoreApplication::instance());
+    QObject::connect(notifica, &QSocketNotifier::activated, notifica, [poi] {
+        char c = 0;
+        if (::read(coppia[1], &c, 1) != 1) return;
+        if (!V::Interruzione) V::Interruzione = c; // the first one tells the exit status
+        if (poi) poi();
+    });
+    struct sigaction azione = {};
+    azione.sa_handler = AlSegnale;
+    sigemptyset(&azione.sa_mask);
+    azione.sa_flags = SA_RESTART | SA_RESETHAND;
+    for (const int segnale : {SIGTERM, SIGINT, SIGHUP})
+        sigaction(segnale, &azione, nullptr);
+}
+#else
+void FermaSuSegnale(std::function<void()>) {}
+#endif
+
+void ChiudiSuSegnale(QWidget *finestra) {
+    FermaSuSegnale([finestra] {
+        // A job stops between two exchanges and closes its window itself.
+        if (Operazioni::LavoroInCorso()) return;
         finestra->close();
         // Windows shown over it (a message, the programming window) end too,
         // so no wait is left waiting for a click.
         for (QWidget *w : QApplication::topLevelWidgets())
             if (w != finestra && w->isVisible() && w->isModal()) w->hide();
     });
-    // The handler only asks for the close, which happens at the next event
-    // pump; where none runs (start-up blocked in a system call) a second
-    // signal of the same kind ends the process with the default action.
-    struct sigaction azione = {};
-    azione.sa_handler = AlSegnale;
-    sigemptyset(&azione.sa_mask);
-    azione.sa_flags = SA_RESTART | SA_RESETHAND;
-    sigaction(SIGTERM, &azione, nullptr);
-    sigaction(SIGINT, &azione, nullptr);
 }
-#else
-void ChiudiSuSegnale(QWidget *) {}
-#endif

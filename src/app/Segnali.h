@@ -1,9 +1,21 @@
 #pragma once
+#include <functional>
+
 class QWidget;
 
-// On Unix, SIGTERM and SIGINT close the given window as its close box would,
-// and hide any modal window over it, so the port is closed and the
-// application ends from whatever wait it is in. The first signal of a kind
-// asks for that; a second one of the same kind ends the process at once, as
-// if no handler were set (for a process where no event pump runs).
+// On Unix, SIGTERM, SIGINT and SIGHUP set Interruzione to the signal's number
+// (at the next event pump, not inside the handler), then `poi` runs. Nothing
+// is cut short: the exchange in progress ends as usual and the jobs stop at
+// their next test of Interruzione. The first signal of a kind asks for that;
+// a second one of the same kind ends the process at once, as if no handler
+// were set (for a process where no event pump runs).
+// writes Interruzione
+void FermaSuSegnale(std::function<void()> poi = {});
+
+// The windows: as FermaSuSegnale; then a send, read-back or comparison that
+// is exchanging with the panel stops after the exchange in progress and its
+// window closes (saying on the standard error what the panel holds), while
+// otherwise the given window is closed at once as its close box would, and
+// any modal window over it is hidden, so that no wait is left waiting.
+// writes Interruzione
 void ChiudiSuSegnale(QWidget *finestra);

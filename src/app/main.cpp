@@ -6,6 +6,7 @@
 #include "link/PorteSeriali.h"
 #include "link/Traccia.h"
 #include "shared/Aspetto.h"
+#include "shared/Variabili.h"
 #include "testmode/FormPrincipaleTest.h"
 
 #include <QApplication>
@@ -51,6 +52,7 @@ int main(int argc, char *argv[]) {
     // The jobs of the command line create no window and need no display.
     if (LavoroSenzaFinestre(riga)) {
         QCoreApplication app(argc, argv);
+        FermaSuSegnale();
         return EseguiLavoro(riga, dispositivo);
     }
     if (riga.ha(QStringLiteral("traccia"))) {
@@ -72,5 +74,7 @@ int main(int argc, char *argv[]) {
     ChiudiSuSegnale(&finestra);
     FormSeriale::Istanza().MSComm1.setDispositivoForzato(dispositivo);
     Form_Load(finestra);
-    return 0;
+    // Ended by a signal: 128 plus its number, as a shell reports a process
+    // the signal ended, although the port was closed and a job stopped cleanly.
+    return V::Interruzione ? 128 + V::Interruzione : 0;
 }

@@ -135,7 +135,14 @@ void MSComm::setPortOpen(bool aperta) {
     porta_aperta_.setDataBits(bit_dati_);
     porta_aperta_.setStopBits(bit_stop_);
     porta_aperta_.setFlowControl(QSerialPort::NoFlowControl);
-    if (!porta_aperta_.open(QIODevice::ReadWrite)) {
+    bool aperta_ora = porta_aperta_.open(QIODevice::ReadWrite);
+    // Settings refused: a program killed while it held the port left its
+    // own on the line; with plain settings put back, one more try.
+    if (!aperta_ora && porta_aperta_.error() == QSerialPort::UnsupportedOperationError) {
+        porta_aperta_.clearError();
+        if (LineaNeutra(dispositivo_)) aperta_ora = porta_aperta_.open(QIODevice::ReadWrite);
+    }
+    if (!aperta_ora) {
         codice_ = porta_aperta_.error();
         errore_ = SpiegaErrore(codice_, porta_aperta_.errorString());
         porta_aperta_.clearError();

@@ -4,8 +4,17 @@
 // asking for the characters still awaited hands the program a reply in one
 // read instead of one event per character.
 
+#include <QString>
 #include <QtGlobal>
 
 // Sets the wake-up count (1 to 255) of the open port behind descrittore.
 // False where the system has no such setting; nothing changes then.
 bool SvegliaDopo(qintptr descrittore, int caratteri);
+
+// Puts the terminal settings of a port that is not open back to plain ones
+// (raw, 8 data bits, no parity, 9600 bit/s, wake on every character). A
+// program ended by SIGKILL never gives back the settings it found, and a
+// pseudo-terminal that cannot take 7 data bits and parity then refuses the
+// same settings asked for again. False where the port cannot be reached or
+// the system has no such settings.
+bool LineaNeutra(const QString &dispositivo);

@@ -5,3 +5,7 @@
 bool SvegliaDopo(qintptr, int) {
     return false;
 }
+
+bool LineaNeutra(const QString &) {
+    return false;
+}

@@ -2,8 +2,11 @@
 // only once VMIN characters are waiting.
 #include "link/Risveglio.h"
 
+#include <QFile>
 #include <algorithm>
+#include <fcntl.h>
 #include <termios.h>
+#include <unistd.h>
 
 bool SvegliaDopo(qintptr descrittore, int caratteri) {
     termios t{};
@@ -14,4 +17,24 @@ bool SvegliaDopo(qintptr descrittore, int caratteri) {
     t.c_cc[VMIN] = minimo;
     t.c_cc[VTIME] = 0;
     return ::tcsetattr(fd, TCSANOW, &t) == 0;
+}
+
+bool LineaNeutra(const QString &dispositivo) {
+    const int fd = ::open(QFile::encodeName(dispositivo).constData(),
+                          O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return false;
+    termios t{};
+    bool fatto = ::tcgetattr(fd, &t) == 0;
+    if (fatto) {
+        ::cfmakeraw(&t);
+        t.c_iflag = 0;
+        t.c_cflag = CS8 | CREAD | CLOCAL;
+        t.c_cc[VMIN] = 1;
+        t.c_cc[VTIME] = 0;
+        ::cfsetispeed(&t, B9600);
+        ::cfsetospeed(&t, B9600);
+        fatto = ::tcsetattr(fd, TCSANOW, &t) == 0;
+    }
+    ::close(fd);
+    return fatto;
 }

@@ -171,4 +171,9 @@ void NonInviato(Tentativo tentativo, const QString &comando) {
              QStringLiteral("porta non aperta: comando non inviato"));
 }
 
+void Nota(const QString &testo) {
+    if (!pozzo) return;
+    Aggiungi(QStringLiteral("# %1\t%2").arg(QString::number(Adesso(), 'f', 1), testo));
+}
+
 } // namespace Traccia

@@ -50,5 +50,8 @@ void Scambio(Tentativo tentativo, const QString &comando, bool risposto);
 void Scartati(const QString &caratteri);
 // The port is not open: the attempt did not go out.
 void NonInviato(Tentativo tentativo, const QString &comando);
+// A line of its own for an event of the run (a job interrupted), marked as a
+// comment: "# ", the milliseconds since the start, the text.
+void Nota(const QString &testo);
 
 } // namespace Traccia

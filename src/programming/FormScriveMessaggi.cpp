@@ -176,7 +176,8 @@ void FormScriveMessaggi::AspettaConferma() {
     Command4->show();
     V::Interrompi = false;
     Command4->setText(V::MessaggioErrore + QStringLiteral(" Clicca Qui"));
-    while (!V::Interrompi && !V::ChiusuraRichiesta)
+    // A signal ends the wait too: the job stops and the window closes.
+    while (!V::Interrompi && !V::ChiusuraRichiesta && !V::Interruzione)
         PompaEventiInAttesa();
     Command4->hide();
     V::Interrompi = false;

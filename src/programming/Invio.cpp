@@ -16,9 +16,11 @@ void FormScriveMessaggi::Command1_Click() {
         ProgrammaTesti();
     }
     AbilitaComandi();
+    if (V::Interruzione) close(); // as Exit: the application ends
 }
 
 void FormScriveMessaggi::ProgrammaTesti() {
     Vista vista{*this};
-    Operazioni::ProgrammaTesti(vista);
+    const Operazioni::RisultatoInvio r = Operazioni::ProgrammaTesti(vista);
+    if (r.esito == Operazioni::Esito::Interrotto) Operazioni::AnnunciaInterruzione(r.motivo);
 }

@@ -4,13 +4,19 @@
 
 #include "files/FormSalvaFile.h"
 #include "programming/VistaFinestra.h"
+#include "shared/Variabili.h"
 
 void FormScriveMessaggi::LeggiTesti_Click() {
     DisabilitaComandi();
     Vista vista{*this};
-    if (Operazioni::LeggiTesti(vista).completa) {
+    const Operazioni::RisultatoLettura r = Operazioni::LeggiTesti(vista);
+    // A signal during the last read still offers nothing for saving.
+    if (r.interrotta || (r.completa && V::Interruzione)) {
+        Operazioni::AnnunciaInterruzione(QStringLiteral("Lettura interrotta: nessun file scritto"));
+    } else if (r.completa) {
         FormSalvaFile salva(this);
         salva.exec();
     }
     AbilitaComandi();
+    if (V::Interruzione) close(); // as Exit: the application ends
 }

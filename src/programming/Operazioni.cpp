@@ -3,9 +3,11 @@
 #include "files/FormatoMessaggi.h"
 #include "link/Comandi.h"
 #include "link/FormSeriale.h"
+#include "link/Traccia.h"
 #include "shared/Numeri.h"
 #include "shared/Variabili.h"
 
+#include <cstdio>
 #include <optional>
 
 namespace Operazioni {
@@ -34,7 +36,52 @@ void Scrivi(const QString &voce) {
         seriale.RispostaNonValida();
     }
 }
+
+int lavoriInCorso = 0;
+// A job exchanging with the panel, from its first exchange to its return.
+struct InCorso {
+    InCorso() { ++lavoriInCorso; }
+    ~InCorso() { --lavoriInCorso; }
+    InCorso(const InCorso &) = delete;
+    InCorso &operator=(const InCorso &) = delete;
+};
+
+// A send stopped by a signal: which texts the panel holds now. The first
+// `scritti` entries of Testi went to the panel, in file order; their numbers
+// need not follow one another.
+RisultatoInvio InvioInterrotto(Osservatore &o, int scritti, int totale, int verificati) {
+    RisultatoInvio r;
+    r.esito = Esito::Interrotto;
+    r.scritti = scritti;
+    const QString primo = V::Testi[0].left(3), ultimo = V::Testi[qMax(scritti - 1, 0)].left(3);
+    const QString quali =
+        scritti == 1
+            ? QStringLiteral("scritto 1 testo di %1, il %2").arg(QString::number(totale), primo)
+            : QStringLiteral("scritti %1 testi di %2, da %3 a %4")
+                  .arg(QString::number(scritti), QString::number(totale), primo, ultimo);
+    if (scritti == 0)
+        r.motivo = QStringLiteral("Invio interrotto: nessun testo scritto, la centrale ha "
+                                  "quelli di prima");
+    else if (scritti < totale)
+        r.motivo =
+            QStringLiteral("Invio interrotto: %1; gli altri sono quelli di prima").arg(quali);
+    else
+        r.motivo = QStringLiteral("Invio interrotto durante la verifica: %1; verificati %2")
+                       .arg(quali, QString::number(verificati));
+    o.Riga2(r.motivo);
+    return r;
+}
 } // namespace
+
+bool LavoroInCorso() {
+    return lavoriInCorso > 0;
+}
+
+void AnnunciaInterruzione(const QString &testo) {
+    Traccia::Nota(testo);
+    std::fputs(qPrintable(testo + QLatin1Char('\n')), stderr);
+    std::fflush(stderr);
+}
 
 RisultatoInvio PreparaInvio(Osservatore &o, QList<Programmazione::Voce> *voci) {
     RisultatoInvio r;
@@ -64,10 +111,12 @@ RisultatoInvio PreparaInvio(Osservatore &o, QList<Programmazione::Voce> *voci) {
 }
 
 RisultatoInvio ScriviEVerifica(Osservatore &o, const QList<Programmazione::Voce> &voci) {
+    const InCorso inCorso;
     RisultatoInvio r;
     // Phase 1: every accepted line is written as it comes.
     int conteggio = 0;
     for (const Programmazione::Voce &v : voci) {
+        if (V::Interruzione) return InvioInterrotto(o, conteggio, int(voci.size()), 0);
         o.Avanzamento(QStringLiteral("Scrittura"), conteggio, int(voci.size()));
         const QString &voce = v.voce;
         V::Testi[conteggio++] = voce;
@@ -87,6 +136,7 @@ RisultatoInvio ScriviEVerifica(Osservatore &o, const QList<Programmazione::Voce>
 
     // Phase 2: every text written is read back and compared.
     for (int k = 0; k < conteggio; ++k) {
+        if (V::Interruzione) return InvioInterrotto(o, conteggio, conteggio, k);
         o.Avanzamento(QStringLiteral("Verifica"), k, conteggio);
         const QString numero = V::Testi[k].left(3);
         o.Riga1(QStringLiteral("0R") + numero);
@@ -150,8 +200,13 @@ TestoPannello Rileggi(const QString &numero) {
 }
 
 RisultatoConfronto Confronta(Osservatore &o, const QList<Programmazione::Voce> &voci) {
+    const InCorso inCorso;
     RisultatoConfronto r;
     for (const Programmazione::Voce &v : voci) {
+        if (V::Interruzione) {
+            r.interrotto = true;
+            return r;
+        }
         o.Avanzamento(QStringLiteral("Confronto"), r.confrontati, int(voci.size()));
         const TestoPannello letto = Rileggi(v.voce.left(3));
         if (letto.esito != TestoPannello::Letto) {
@@ -170,9 +225,14 @@ RisultatoConfronto Confronta(Osservatore &o, const QList<Programmazione::Voce> &
 }
 
 RisultatoLettura LeggiTesti(Osservatore &o) {
+    const InCorso inCorso;
     RisultatoLettura r;
     V::CorpoFile.clear();
     for (int n = 0; n <= UltimoTestoLetto; ++n) {
+        if (V::Interruzione) {
+            r.interrotta = true;
+            return r;
+        }
         o.Avanzamento(QStringLiteral("Lettura"), n, UltimoTestoLetto + 1);
         V::NumeroTesto = qint16(n);
         TreCifre();

@@ -35,11 +35,12 @@ enum class Esito {
     ScritturaRifiutata, // a write not accepted (or not answered)
     Diverso,            // a text read back different (or not answered)
     Incerta,            // the panel's replies to a text read back could not be trusted
+    Interrotto,         // a signal stopped it between two exchanges (Interruzione)
 };
 
 struct RisultatoInvio {
     Esito esito = Esito::Fatto;
-    QString motivo;    // FileNonLeggibile, FileRifiutato: why, in Italian
+    QString motivo;    // FileNonLeggibile, FileRifiutato: why; Interrotto: what the panel holds
     QString voce;      // the 19-character entry (number and text) that failed
     QString risposta;  // the reply as the job took it
     QString letto;     // Diverso: the text read back
@@ -55,7 +56,8 @@ struct RisultatoInvio {
 // reads NomeFile
 RisultatoInvio PreparaInvio(Osservatore &o, QList<Programmazione::Voce> *voci);
 // Writes every entry as it comes, then reads each back and compares it.
-// reads Identificativo; writes Testi, MessaggioErrore; runs exchanges
+// A signal stops it before the next exchange (Esito::Interrotto).
+// reads Identificativo, Interruzione; writes Testi, MessaggioErrore; runs exchanges
 RisultatoInvio ScriviEVerifica(Osservatore &o, const QList<Programmazione::Voce> &voci);
 // The whole send of NomeFile: "Programmo scritte", PreparaInvio, ScriviEVerifica;
 // a send that ends well shows the lines left out on the first status line.
@@ -83,26 +85,41 @@ struct RisultatoConfronto {
     int confrontati = 0;                 // entries read back
     QString muta;                        // the entry whose read failed (it stops)
     bool incerta = false;                // ... because its replies could not be trusted
+    bool interrotto = false;             // a signal stopped it before the next read
 };
 
 // What a send of these entries would change: each is read back as the
-// verification reads it, in the same order, and nothing is written.
-// reads Identificativo; runs exchanges
+// verification reads it, in the same order, and nothing is written. A signal
+// stops it before the next read.
+// reads Identificativo, Interruzione; runs exchanges
 RisultatoConfronto Confronta(Osservatore &o, const QList<Programmazione::Voce> &voci);
 
 struct RisultatoLettura {
     bool completa = false;
-    int numero = -1;      // the number that got no reply, or no reply to trust
-    bool incerta = false; // ... no reply to trust
+    int numero = -1;         // the number that got no reply, or no reply to trust
+    bool incerta = false;    // ... no reply to trust
+    bool interrotta = false; // a signal stopped it before the next read
 };
 
 // Reads texts 000 to 192 into Testi and the body of a message file into
 // CorpoFile; a complete read shows "letti tutti" and sets CommentoProposto.
-// The first number without an answer to trust stops it, after the acknowledgement.
-// reads Identificativo; writes Testi, NumeroTesto, NumeroTre, CorpoFile, CommentoProposto,
-// MessaggioErrore; runs exchanges
+// The first number without an answer to trust stops it, after the
+// acknowledgement; a signal stops it before the next read.
+// reads Identificativo, Interruzione; writes Testi, NumeroTesto, NumeroTre, CorpoFile,
+// CommentoProposto, MessaggioErrore; runs exchanges
 RisultatoLettura LeggiTesti(Osservatore &o);
 
 constexpr int UltimoTestoLetto = 192;
+
+// True while one of the jobs above is exchanging with the panel (or waits
+// for the acknowledgement of its failure): a signal then lets it stop
+// between two exchanges instead of closing the windows at once.
+// no globals
+bool LavoroInCorso();
+
+// Tells that a job was interrupted, and what the panel holds: on the
+// standard error and in the trace.
+// no globals
+void AnnunciaInterruzione(const QString &testo);
 
 } // namespace Operazioni

@@ -27,6 +27,7 @@ QString NumeroTre;
 
 float FineAttesa = 0.0f;
 bool ChiusuraRichiesta = false;
+int Interruzione = 0;
 
 void Azzera() {
     Comando.clear();
@@ -51,6 +52,7 @@ void Azzera() {
     NumeroTre.clear();
     FineAttesa = 0.0f;
     ChiusuraRichiesta = false;
+    Interruzione = 0;
 }
 
 } // namespace Variabili

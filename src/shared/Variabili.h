@@ -60,6 +60,12 @@ extern float FineAttesa; // deadline of the Attendi pause in progress (seconds)
 // and every loop leaves, so the application ends without blocking anywhere.
 extern bool ChiusuraRichiesta;
 
+// The signal (SIGTERM, SIGINT, SIGHUP) that asked the run to stop, 0 while
+// none came. Unlike ChiusuraRichiesta it cuts no wait: the exchange in
+// progress ends as usual, so that a write the panel got is counted, and the
+// jobs test it between exchanges.
+extern int Interruzione;
+
 // Puts every global back to the value it has when the program starts.
 // writes every global above
 void Azzera();

@@ -3,6 +3,8 @@
 #include "shared/Attendi.h"
 #include "support/Azioni.h"
 #include "app/CicloPrincipale.h"
+#include "app/Segnali.h"
+#include "support/FileProva.h"
 #include "testmode/FormPrincipaleTest.h"
 #include "programming/FormScriveMessaggi.h"
 #include "link/FormSeriale.h"
@@ -16,6 +18,7 @@
 #include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
@@ -36,7 +39,6 @@ class TestCiclo : public QObject {
     Q_OBJECT
     Banco banco;
     QString cartellaIniziale;
-
 
   private slots:
     void initTestCase() {
@@ -150,18 +152,25 @@ class TestCiclo : public QObject {
     }
 
     // The executable itself: started in a folder with the simulator on COM1,
-    // it follows the panel and ends cleanly, port closed, on SIGTERM.
+    // it follows the panel and ends cleanly, port closed, on SIGTERM or
+    // SIGHUP, with 128 plus the signal.
+    void eseguibileFinisceSuSegnale_data() {
+        QTest::addColumn<int>("segnale");
+        QTest::newRow("SIGTERM") << int(SIGTERM);
+        QTest::newRow("SIGHUP") << int(SIGHUP);
+    }
     void eseguibileFinisceSuSegnale() {
+        QFETCH(int, segnale);
         AVVIA(banco, {"--fast"}, false);
         QProcess app;
         app.setWorkingDirectory(banco.cartella());
         app.start(QStringLiteral(VELTO_APP), {"-platform", "offscreen"});
         QVERIFY(app.waitForStarted());
         QTRY_VERIFY_WITH_TIMEOUT(Conta(banco->comandi(), "&4509") >= 2, 15000);
-        app.terminate();
+        ::kill(pid_t(app.processId()), segnale);
         QVERIFY(app.waitForFinished(3000));
         QCOMPARE(app.exitStatus(), QProcess::NormalExit);
-        QCOMPARE(app.exitCode(), 0);
+        QCOMPARE(app.exitCode(), 128 + segnale);
         const int dopo = banco->comandi().size();
         QTest::qWait(300);
         QCOMPARE(banco->comandi().size(), dopo);
@@ -169,6 +178,47 @@ class TestCiclo : public QObject {
         NumeroPorta = "1";
         QVERIFY2(banco.riapri(), qPrintable(banco.errore()));
         FormSeriale::Scarica();
+    }
+
+    // A signal during a send from the programming window: the write in
+    // progress ends, the send stops, the status line says which texts the
+    // panel holds, and the application ends as Exit does.
+    void segnaleDuranteUnInvio() {
+        AVVIA(banco, {"--fast"}, false);
+        QByteArray file = "Prova segnale\r\n";
+        for (int n = 0; n < 150; ++n)
+            file += QString("%1Nuovo %1 testo \r\n").arg(n, 3, 10, QChar('0')).toLatin1();
+        Scrivi(banco.percorso("segnale.vlt"), file + "end\r\n");
+        FormPrincipaleTest f;
+        ChiudiSuSegnale(&f);
+        const auto ripristina = qScopeGuard([] {
+            for (int s : {SIGTERM, SIGINT, SIGHUP})
+                std::signal(s, SIG_DFL);
+        });
+        QStringList righe;
+        Quando([&] { return Conta(banco->comandi(), "&4509") >= 1; }, [&] { f.Command1->click(); });
+        Quando([&] { return Programmazione(f) != nullptr; },
+               [&] {
+                   FormScriveMessaggi *p = Programmazione(f);
+                   connect(p->Text2, &QLineEdit::textChanged,
+                           [&](const QString &t) { righe << t; });
+                   NomeFile = banco.percorso("segnale.vlt");
+                   p->Command1->click();
+               });
+        Quando([&] { return Conta(banco->comandi(), "&450W018") >= 20; }, [] { ::raise(SIGTERM); });
+        Form_Load(f);
+        const auto m = QRegularExpression("^Invio interrotto: scritti (\\d+) testi di 150, da 000 "
+                                          "a (\\d{3}); gli altri sono quelli di prima$")
+                           .match(righe.value(righe.size() - 1));
+        QVERIFY2(m.hasMatch(), qPrintable(righe.join('|')));
+        const int scritti = m.captured(1).toInt();
+        QCOMPARE(m.captured(2).toInt(), scritti - 1);
+        const QStringList scritture = banco->comandi().filter(QRegularExpression("^&450W018"));
+        QCOMPARE(scritture.size(), scritti);
+        QVERIFY(scritture.last().startsWith(
+            QString("&450W018%1Nuovo %1 testo ").arg(scritti - 1, 3, 10, QChar('0'))));
+        QCOMPARE(Scelta, QString("Finisci"));
+        QVERIFY(!f.isVisible());
     }
 
     // Start-up held in a system call, where no event pump runs: here the

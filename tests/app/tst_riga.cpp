@@ -13,12 +13,14 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTest>
+#include <csignal>
 
 namespace {
 
@@ -47,6 +49,27 @@ Uscita Esegui(const QString &cartella, const QStringList &argomenti) {
     p.setWorkingDirectory(cartella);
     p.start(Eseguibile(), argomenti);
     if (!p.waitForFinished(120000)) p.kill();
+    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
+            QString::fromLocal8Bit(p.readAllStandardOutput()),
+            QString::fromLocal8Bit(p.readAllStandardError())};
+}
+
+// Starts the tool in `cartella` as Esegui does, without waiting for it.
+void Avvia(QProcess &p, const QString &cartella, const QStringList &argomenti) {
+    p.setProcessEnvironment(SenzaDisplay());
+    p.setWorkingDirectory(cartella);
+    p.start(Eseguibile(), argomenti);
+}
+
+// Sends the signal to the tool once the simulator has `quanti` commands
+// starting with `inizio`, then collects how the tool ended.
+Uscita SegnaleDopo(QProcess &p, Simulatore *sim, const QString &inizio, int quanti, int segnale) {
+    QElapsedTimer t;
+    t.start();
+    while (Conta(sim->comandi(), inizio) < quanti && t.elapsed() < 30000)
+        QTest::qWait(5);
+    ::kill(pid_t(p.processId()), segnale);
+    if (!p.waitForFinished(10000)) p.kill();
     return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
             QString::fromLocal8Bit(p.readAllStandardOutput()),
             QString::fromLocal8Bit(p.readAllStandardError())};
@@ -284,6 +307,67 @@ class TestRiga : public QObject {
         QCOMPARE(Leggi(file), vecchio);
     }
 
+    // A signal during a job: the exchange in progress ends, the job stops,
+    // says on stderr (and in the trace) what the panel holds now, and ends
+    // with 128 plus the signal. A read-back interrupted writes no file.
+    void segnaleDuranteUnLavoro() {
+        AVVIA(banco, {"--fast"}, false);
+        const QStringList prima = banco->testi();
+        const QList<int> numeri = NumeriLetti();
+        Scrivi(banco.percorso("testi.vlt"), FileDi(numeri));
+        QProcess invio;
+        Avvia(invio, banco.cartella(), {"--invia", "testi.vlt", "--traccia", "traccia.txt"});
+        Uscita u = SegnaleDopo(invio, banco.sim(), "&450W018", 20, SIGTERM);
+        QCOMPARE(u.codice, 128 + SIGTERM);
+        const QRegularExpression atteso("^Invio interrotto: scritti (\\d+) testi di 185, da 000 "
+                                        "a (\\d{3}); gli altri sono quelli di prima$");
+        const auto m = atteso.match(u.errore.split('\n', Qt::SkipEmptyParts).value(1));
+        QVERIFY2(m.hasMatch(), qPrintable(u.errore));
+        const int scritti = m.captured(1).toInt();
+        QVERIFY(scritti >= 20 && scritti < 182);
+        QCOMPARE(m.captured(2).toInt(), scritti - 1);
+        // The panel holds exactly what the message says.
+        QCOMPARE(Conta(banco->comandi(), "&450W018"), scritti);
+        const QStringList dopo = banco->testi();
+        for (int n : numeri)
+            QCOMPARE(dopo.value(n), n < scritti
+                                        ? QString("%1%2").arg(n, 3, 10, QChar('0')).arg(TestoDi(n))
+                                        : prima.value(n));
+        QVERIFY(
+            Leggi(banco.percorso("traccia.txt")).contains("\t" + m.captured(0).toUtf8() + "\n"));
+
+        // The comparison, on SIGHUP; the read-back, on SIGINT, writes no file.
+        QProcess confronto;
+        Avvia(confronto, banco.cartella(), {"--confronta", "testi.vlt"});
+        u = SegnaleDopo(confronto, banco.sim(), "&450R", 5, SIGHUP);
+        QCOMPARE(u.codice, 128 + SIGHUP);
+        QVERIFY2(u.errore.contains(QRegularExpression("\nConfronto interrotto: confrontati \\d+ "
+                                                      "testi di 185, nulla è stato scritto\n$")),
+                 qPrintable(u.errore));
+        banco->azzeraRegistro();
+        QProcess lettura;
+        Avvia(lettura, banco.cartella(), {"--leggi", "letti.vlt"});
+        u = SegnaleDopo(lettura, banco.sim(), "&450R", 5, SIGINT);
+        QCOMPARE(u.codice, 128 + SIGINT);
+        QVERIFY2(u.errore.endsWith("\nLettura interrotta: nessun file scritto\n"),
+                 qPrintable(u.errore));
+        QVERIFY(u.uscita.isEmpty());
+        QVERIFY(!QFile::exists(banco.percorso("letti.vlt")));
+        QVERIFY(Conta(banco->comandi(), "&450R") < 193);
+    }
+
+    // A job killed outright (SIGKILL) leaves its line settings on the port;
+    // the next start opens it all the same.
+    void avvioDopoUnLavoroUcciso() {
+        AVVIA(banco, {"--fast"}, false);
+        Scrivi(banco.percorso("testi.vlt"), FileDi(NumeriLetti()));
+        QProcess invio;
+        Avvia(invio, banco.cartella(), {"--invia", "testi.vlt"});
+        QCOMPARE(SegnaleDopo(invio, banco.sim(), "&450W018", 10, SIGKILL).codice, -1);
+        const Uscita u = Esegui(banco.cartella(), {"--stato"});
+        QVERIFY2(u.codice == 0 && u.uscita.startsWith("Stato: a riposo\n"), qPrintable(u.errore));
+    }
+
     // --stato prints the rest state, the active inputs and the last key; --id
     // and --rs485 override Seriale318.con for the run and leave it unchanged.
     void statoConIngressiAttivi() {
@@ -443,7 +527,8 @@ class TestRiga : public QObject {
                     banco->ordina(guasto == "tutte" ? "delay 810" : guasto.arg(k));
                     const Uscita u = Esegui(banco.cartella(), argomenti);
                     banco->ordina("delay 0");
-                    QVERIFY2(!u.uscita.contains("riletto") && !u.uscita.contains("non ha accettato") &&
+                    QVERIFY2(!u.uscita.contains("riletto") &&
+                                 !u.uscita.contains("non ha accettato") &&
                                  !u.uscita.contains("centrale: \""),
                              qPrintable(caso + ": " + u.uscita));
                     if (guasto == "tutte") {
