@@ -15,8 +15,8 @@ constexpr qint16 LunghezzaScriviTesto = 7;
 constexpr qint16 LunghezzaIngressi = 23;
 constexpr qint16 LunghezzaTasto = 10;
 
-constexpr int TestaStato = 5;     // header characters before the status character
-constexpr int TestaRisposta = 7;  // header characters of the other replies
+constexpr int TestaStato = 5;    // header characters before the status character
+constexpr int TestaRisposta = 7; // header characters of the other replies
 // An entry: a text's number (three digits) and its 16 characters, as the write
 // command carries it and a line of a message file holds it.
 constexpr int LunghezzaVoce = 19;

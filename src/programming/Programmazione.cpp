@@ -10,7 +10,7 @@ namespace Programmazione {
 
 namespace {
 
-constexpr int Cifre = 3;           // the text number before the text in an entry
+constexpr int Cifre = 3; // the text number before the text in an entry
 
 // How the operator knows the character at `pos` of a text read byte for byte:
 // the character a UTF-8 sequence starting there stands for (files written on
