@@ -32,7 +32,7 @@ bool SoloEco(const QString &comando, const QString &risposta) {
 }
 
 QString RigaTrovato(const QString &id, const QString &risposta) {
-    const QString stato = Comandi::SenzaTesta(risposta, Comandi::TestaStato);
+    const QString stato = Comandi::StatoCentrale(risposta);
     QString quale;
     if (stato == QLatin1String("R"))
         quale = QStringLiteral("a riposo");
@@ -113,9 +113,7 @@ int LavoroCerca(const QString &porta) {
         }
         if (terminale)
             Stampa(stderr, QLatin1Char('\r') + AvanzamentoCerca(i, int(ordine.size()), id));
-        V::Comando = Comandi::Stato(id);
-        V::LunghezzaRisposta = Comandi::LunghezzaStato;
-        seriale.InviaUnaVolta();
+        seriale.ProvaIdentificativo(id);
         if (!seriale.MSComm1.PortOpen()) {
             if (terminale) CancellaAvanzamento();
             Stampa(stderr, QStringLiteral("velto318: ricerca interrotta a %1, la porta si è "

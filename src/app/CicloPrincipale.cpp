@@ -21,9 +21,7 @@ namespace {
 // programming window (or closed the window).
 bool PollIngresso(FormPrincipaleTest &f) {
     while (!V::ChiusuraRichiesta) {
-        V::Comando = Comandi::Stato(V::Identificativo);
-        V::LunghezzaRisposta = Comandi::LunghezzaStato;
-        f.InviaComando();
+        f.InviaComando(Comandi::Codice::Stato);
         if (f.StatoProgramma == FormPrincipaleTest::Stoppato) {
             f.StatoProgramma = FormPrincipaleTest::Run;
             return false;
@@ -32,7 +30,7 @@ bool PollIngresso(FormPrincipaleTest &f) {
             f.StatoProgramma = FormPrincipaleTest::Run;
             continue;
         }
-        V::Risposta = Comandi::SenzaTesta(V::Risposta, Comandi::TestaStato);
+        V::Risposta = Comandi::StatoCentrale(V::Risposta);
         if (V::Risposta != QLatin1String("I")) return true;
         f.Text3->setText(QStringLiteral("Velto in programmazione"));
     }

@@ -149,42 +149,33 @@ int PreparaLinea(const RigaDiComando &riga, const QString &dispositivo) {
 
 // One exchange: -1 when the panel answered, else the job's exit status with
 // its failure printed (the port's fault, or a panel that does not answer).
-int Scambio(const QString &comando, qint16 lunghezza) {
-    V::Comando = comando;
-    V::LunghezzaRisposta = lunghezza;
-    FormSeriale::Istanza().InviaAllaSeriale();
+int Scambio(Comandi::Codice codice, const QString &parametro = QString()) {
+    FormSeriale::Istanza().Scambia(codice, parametro);
     if (!V::ErroreSeriale) return -1;
     if (const QString colpa = PortaInColpa(); !colpa.isEmpty())
         return Problema(
-            QStringLiteral("Nessuna risposta a %1. %2").arg(Traccia::Visibile(comando), colpa));
+            QStringLiteral("Nessuna risposta a %1. %2").arg(Traccia::Visibile(V::Comando), colpa));
     Stampa(stdout, QStringLiteral("Errore seriale. Controlla identificativo: la centrale %1 non "
                                   "risponde a %2 sulla porta %3.\n")
-                       .arg(Centrale(), Traccia::Visibile(comando), NomePorta()));
+                       .arg(Centrale(), Traccia::Visibile(V::Comando), NomePorta()));
     return UscitaCentrale;
 }
 
 int LavoroStato() {
     const QString interrotta = QStringLiteral("Lettura dello stato interrotta");
-    if (const int u = Scambio(Comandi::Stato(V::Identificativo), Comandi::LunghezzaStato); u >= 0)
-        return u;
-    const QString stato = Comandi::SenzaTesta(V::Risposta, Comandi::TestaStato);
+    if (const int u = Scambio(Comandi::Codice::Stato); u >= 0) return u;
+    const QString stato = Comandi::StatoCentrale(V::Risposta);
     QList<int> attivi;
     for (int g = 1; g <= 3; ++g) {
         if (V::Interruzione) return LavoroInterrotto(interrotta);
-        if (const int u =
-                Scambio(Comandi::Ingressi(V::Identificativo, g), Comandi::LunghezzaIngressi);
-            u >= 0)
-            return u;
-        const QString stati = Comandi::SenzaTesta(V::Risposta, Comandi::TestaRisposta);
-        for (int p = 1; p <= Comandi::IngressiNelGruppo(g) && p <= stati.size(); ++p)
-            if (Comandi::LeggiStatoIngresso(stati[p - 1]) == Comandi::StatoIngresso::Attivo)
-                attivi << Comandi::FinestraDiIngresso(g, p) + 1;
+        if (const int u = Scambio(Comandi::Codice::Ingressi, QString::number(g)); u >= 0) return u;
+        for (const Comandi::Ingresso &i : Comandi::StatiIngressi(g, V::Risposta))
+            if (i.stato == Comandi::StatoIngresso::Attivo) attivi << i.finestra + 1;
     }
     if (V::Interruzione) return LavoroInterrotto(interrotta);
-    if (const int u = Scambio(Comandi::Tasto(V::Identificativo), Comandi::LunghezzaTasto); u >= 0)
-        return u;
-    const QString tasto = Comandi::SenzaTesta(V::Risposta, Comandi::TestaRisposta);
-    Stampa(stdout, TestoStato(stato, attivi, tasto));
+    if (const int u = Scambio(Comandi::Codice::Tasto); u >= 0) return u;
+    const std::optional<QChar> tasto = Comandi::CodiceTasto(V::Risposta);
+    Stampa(stdout, TestoStato(stato, attivi, tasto ? QString(*tasto) : QString()));
     return UscitaFatto;
 }
 

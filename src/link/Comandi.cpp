@@ -27,25 +27,79 @@ QString Tasto(const QString &id) {
     return id + QStringLiteral("09") + CR;
 }
 
+namespace {
+
+struct Riga {
+    Codice codice;
+    QString (*testo)(const QString &id, const QString &parametro);
+    qint16 lunghezza; // characters awaited before the reply is taken
+    int testa;        // header characters before its data
+};
+
+// Reply layouts: status, header and the status character; read text, header,
+// the 16 text places and CR; write text, header, the accept character and
+// CR; input group, header and 16 states; key, header, the key code and two
+// more. The write reply's header is as long as the status reply's.
+const Riga Tabella[] = {
+    {Codice::Stato, [](const QString &id, const QString &) { return Stato(id); }, 6, TestaStato},
+    {Codice::LeggiTesto, [](const QString &id, const QString &n) { return LeggiTesto(id, n); }, 24,
+     TestaRisposta},
+    {Codice::ScriviTesto, [](const QString &id, const QString &v) { return ScriviTesto(id, v); }, 7,
+     TestaStato},
+    {Codice::Ingressi, [](const QString &id, const QString &g) { return Ingressi(id, g.toInt()); },
+     23, TestaRisposta},
+    {Codice::Tasto, [](const QString &id, const QString &) { return Tasto(id); }, 10,
+     TestaRisposta},
+};
+
+const Riga &RigaDi(Codice codice) {
+    for (const Riga &r : Tabella)
+        if (r.codice == codice) return r;
+    Q_UNREACHABLE();
+}
+
+} // namespace
+
+Richiesta Componi(Codice codice, const QString &id, const QString &parametro) {
+    const Riga &r = RigaDi(codice);
+    return {r.testo(id, parametro), r.lunghezza, r.testa};
+}
+
+QString Dati(Codice codice, const QString &risposta) {
+    return SenzaTesta(risposta, RigaDi(codice).testa);
+}
+
+QString StatoCentrale(const QString &risposta) {
+    return Dati(Codice::Stato, risposta);
+}
+
 bool ScritturaAccettata(const QString &risposta) {
-    return risposta.size() >= 6 && risposta.at(5) == QLatin1Char('R');
+    const int testa = RigaDi(Codice::ScriviTesto).testa;
+    return risposta.size() > testa && risposta.at(testa) == QLatin1Char('R');
 }
 
 bool RispostaScritturaIntera(const QString &risposta) {
-    return risposta.size() == LunghezzaScriviTesto - 1;
+    return risposta.size() == RigaDi(Codice::ScriviTesto).lunghezza - 1; // its CR removed
 }
 
 RispostaTesto LeggiRispostaTesto(const QString &risposta) {
     RispostaTesto r;
-    const int fine = TestaRisposta + LunghezzaTesto;
+    const int testa = RigaDi(Codice::LeggiTesto).testa;
+    const int fine = testa + LunghezzaTesto;
     if (risposta.size() == fine) {
         r.valida = true; // its CR came last, and the link removed it
     } else if (risposta.size() > fine && risposta.at(fine) == CR) {
         r.valida = true;
         r.coda = true;
     }
-    if (r.valida) r.testo = risposta.mid(TestaRisposta, LunghezzaTesto);
+    if (r.valida) r.testo = risposta.mid(testa, LunghezzaTesto);
     return r;
+}
+
+std::optional<QChar> CodiceTasto(const QString &risposta) {
+    const QString dati = Dati(Codice::Tasto, risposta);
+    if (dati.isEmpty()) return std::nullopt;
+    return dati.at(0);
 }
 
 std::optional<QString> EtichettaTasto(QChar codice) {
@@ -81,6 +135,16 @@ int IngressiNelGruppo(int gruppo) {
 
 int FinestraDiIngresso(int gruppo, int posizione) {
     return (gruppo - 1) * 16 + posizione - 1;
+}
+
+QList<Ingresso> StatiIngressi(int gruppo, const QString &risposta) {
+    const QString stati = Dati(Codice::Ingressi, risposta);
+    QList<Ingresso> ingressi;
+    for (int p = 1; p <= IngressiNelGruppo(gruppo) && p <= stati.size(); ++p) {
+        const QChar c = stati.at(p - 1);
+        ingressi.append({FinestraDiIngresso(gruppo, p), LeggiStatoIngresso(c), c});
+    }
+    return ingressi;
 }
 
 } // namespace Comandi

@@ -4,16 +4,11 @@
 // Plain functions, used by test mode, sending and reading back.
 
 #include <QChar>
+#include <QList>
 #include <QString>
 #include <optional>
 
 namespace Comandi {
-
-constexpr qint16 LunghezzaStato = 6;
-constexpr qint16 LunghezzaLeggiTesto = 24;
-constexpr qint16 LunghezzaScriviTesto = 7;
-constexpr qint16 LunghezzaIngressi = 23;
-constexpr qint16 LunghezzaTasto = 10;
 
 constexpr int TestaStato = 5;    // header characters before the status character
 constexpr int TestaRisposta = 7; // header characters of the other replies
@@ -29,10 +24,41 @@ QString ScriviTesto(const QString &id, const QString &voce);
 QString Ingressi(const QString &id, int gruppo); // Id "01" / "02" / "03" CR
 QString Tasto(const QString &id);                // Id "09" CR
 
+// The commands of the panel.
+enum class Codice { Stato, LeggiTesto, ScriviTesto, Ingressi, Tasto };
+
+// A command ready to send: its text, the reply length to wait for (the link
+// adds the echo of an RS485 bus), and the header characters its reply has
+// before the data.
+struct Richiesta {
+    QString testo;
+    qint16 lunghezza = 0;
+    int testa = 0;
+};
+
+// The command table, the one place that pairs each command with its reply
+// length and header. The parameter is the text number (three digits) of
+// LeggiTesto, the entry of ScriviTesto, the group ("1" to "3") of Ingressi;
+// the others take none.
+Richiesta Componi(Codice codice, const QString &id, const QString &parametro = QString());
+
+// A reply to the command without its header, as the table cuts it (empty
+// when it is shorter).
+QString Dati(Codice codice, const QString &risposta);
+
 // The reply without its first k characters (empty when it is shorter).
 inline QString SenzaTesta(const QString &risposta, int k) {
     return risposta.mid(k);
 }
+
+// One decoder for each kind of reply, each taking the reply as the link
+// hands it (the no-reply marker included: it decodes as no state, no key and
+// no text).
+
+// A status reply: all that follows its header. "R" is a panel at rest, "I"
+// one being programmed; anything else, one character too many included, is
+// neither.
+QString StatoCentrale(const QString &risposta);
 
 // The panel took the text: the sixth reply character is "R".
 bool ScritturaAccettata(const QString &risposta);
@@ -52,10 +78,6 @@ struct RispostaTesto {
 };
 RispostaTesto LeggiRispostaTesto(const QString &risposta);
 
-// The caption shown for a key code, or nothing for a code outside the table
-// (two keys at once, a failed exchange), which leaves the caption as it was.
-std::optional<QString> EtichettaTasto(QChar codice);
-
 enum class StatoIngresso { Attivo, Inattivo, Invariato };
 // "C" active, "-" at rest, anything else leaves the window unchanged.
 StatoIngresso LeggiStatoIngresso(QChar c);
@@ -63,5 +85,20 @@ StatoIngresso LeggiStatoIngresso(QChar c);
 // How many inputs a group reports, and the alarm window of its position p (1-based).
 int IngressiNelGruppo(int gruppo);
 int FinestraDiIngresso(int gruppo, int posizione);
+
+struct Ingresso {
+    int finestra = 0; // its alarm window, 0 to 45
+    StatoIngresso stato = StatoIngresso::Invariato;
+    QChar carattere; // as the panel sent it
+};
+// An input-group reply: the inputs of the group (16, or 14 for group 3) that
+// the reply holds, in order.
+QList<Ingresso> StatiIngressi(int gruppo, const QString &risposta);
+
+// A key reply: its key code, or nothing when no character follows the header.
+std::optional<QChar> CodiceTasto(const QString &risposta);
+// The caption shown for a key code, or nothing for a code outside the table
+// (two keys at once, a failed exchange), which leaves the caption as it was.
+std::optional<QString> EtichettaTasto(QChar codice);
 
 } // namespace Comandi

@@ -101,6 +101,21 @@ void FormSeriale::AspettaLineaQuieta() {
     Traccia::Scartati(scartati);
 }
 
+void FormSeriale::Prepara(const Comandi::Richiesta &richiesta) {
+    V::Comando = richiesta.testo;
+    V::LunghezzaRisposta = richiesta.lunghezza;
+}
+
+void FormSeriale::Scambia(Comandi::Codice codice, const QString &parametro) {
+    Prepara(Comandi::Componi(codice, V::Identificativo, parametro));
+    InviaAllaSeriale();
+}
+
+void FormSeriale::ProvaIdentificativo(const QString &id) {
+    Prepara(Comandi::Componi(Comandi::Codice::Stato, id));
+    InviaUnaVolta();
+}
+
 void FormSeriale::InviaAllaSeriale() {
     irregolare_ = false;
     if (!linkDisponibile()) {

@@ -1,9 +1,10 @@
 #pragma once
 // The hidden object that carries the serial control and performs one
-// command-reply exchange with the panel at a time. Its operations take no
-// arguments: callers fill Comando and LunghezzaRisposta, call
-// InviaAllaSeriale, and read Risposta and ErroreSeriale.
+// command-reply exchange with the panel at a time. Callers name a command of
+// the panel's table (Scambia), which fills Comando and LunghezzaRisposta, and
+// read Risposta and ErroreSeriale.
 
+#include "link/Comandi.h"
 #include "link/MSComm.h"
 #include "link/Traccia.h"
 
@@ -29,15 +30,20 @@ class FormSeriale : public QObject {
     // Closes the port if it is open; harmless when it is not.
     // no globals
     void ChiudiSeriale();
+    // One exchange of a command of the table (link/Comandi) addressed to
+    // Identificativo: Comando and LunghezzaRisposta are set from the table,
+    // here and nowhere else, then InviaAllaSeriale.
+    // reads Identificativo; writes Comando, LunghezzaRisposta; then as InviaAllaSeriale
+    void Scambia(Comandi::Codice codice, const QString &parametro = QString());
+    // The status request to identifier id, with one attempt only (no repeat):
+    // for probing identifiers, where silence is the common answer.
+    // writes Comando, LunghezzaRisposta; then as InviaAllaSeriale
+    void ProvaIdentificativo(const QString &id);
     // One exchange: free link, stale input discarded, send, wait up to 0.8 s,
     // one repeat when unanswered. On RS485 the echo's length is added to
     // LunghezzaRisposta.
     // reads Comando, LunghezzaRisposta, Modo485; writes Risposta, ErroreSeriale, LunghezzaRisposta
     void InviaAllaSeriale();
-    // The same exchange with one attempt only, no repeat: for probing
-    // identifiers, where silence is the common answer.
-    // reads Comando, LunghezzaRisposta, Modo485; writes Risposta, ErroreSeriale, LunghezzaRisposta
-    void InviaUnaVolta();
     // Waits until the link is free, then takes it and discards stale input.
     // reads and writes SerialeOccupata
     void AspettaSerialeLibera();
@@ -66,6 +72,11 @@ class FormSeriale : public QObject {
 
   private:
     explicit FormSeriale(QObject *parent = nullptr);
+    // writes Comando, LunghezzaRisposta
+    static void Prepara(const Comandi::Richiesta &richiesta);
+    // The exchange of InviaAllaSeriale with one attempt only, no repeat.
+    // reads Comando, LunghezzaRisposta, Modo485; writes Risposta, ErroreSeriale, LunghezzaRisposta
+    void InviaUnaVolta();
     // The port is open, or opened again now.
     // no globals
     bool linkDisponibile();

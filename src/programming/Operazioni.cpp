@@ -27,9 +27,7 @@ constexpr int MassimoLetture = 4;
 void Scrivi(const QString &voce) {
     FormSeriale &seriale = FormSeriale::Istanza();
     for (int volta = 0; volta < MassimoLetture - 1 && !V::ChiusuraRichiesta; ++volta) {
-        V::Comando = Comandi::ScriviTesto(V::Identificativo, voce);
-        V::LunghezzaRisposta = Comandi::LunghezzaScriviTesto;
-        seriale.InviaAllaSeriale();
+        seriale.Scambia(Comandi::Codice::ScriviTesto, voce);
         if (V::ErroreSeriale || Comandi::ScritturaAccettata(V::Risposta) ||
             Comandi::RispostaScritturaIntera(V::Risposta))
             return;
@@ -47,13 +45,16 @@ struct InCorso {
 };
 
 // A send stopped by a signal: which texts the panel holds now. The first
-// `scritti` entries of Testi went to the panel, in file order; their numbers
-// need not follow one another.
-RisultatoInvio InvioInterrotto(Osservatore &o, int scritti, int totale, int verificati) {
+// `scritti` entries went to the panel, in file order; their numbers need not
+// follow one another.
+RisultatoInvio InvioInterrotto(Osservatore &o, const QList<Programmazione::Voce> &voci, int scritti,
+                               int verificati) {
     RisultatoInvio r;
     r.esito = Esito::Interrotto;
     r.scritti = scritti;
-    const QString primo = V::Testi[0].left(3), ultimo = V::Testi[qMax(scritti - 1, 0)].left(3);
+    const int totale = int(voci.size());
+    const QString primo = scritti > 0 ? voci[0].voce.left(3) : QString(),
+                  ultimo = scritti > 0 ? voci[scritti - 1].voce.left(3) : QString();
     const QString quali =
         scritti == 1
             ? QStringLiteral("scritto 1 testo di %1, il %2").arg(QString::number(totale), primo)
@@ -116,7 +117,7 @@ RisultatoInvio ScriviEVerifica(Osservatore &o, const QList<Programmazione::Voce>
     // Phase 1: every accepted line is written as it comes.
     int conteggio = 0;
     for (const Programmazione::Voce &v : voci) {
-        if (V::Interruzione) return InvioInterrotto(o, conteggio, int(voci.size()), 0);
+        if (V::Interruzione) return InvioInterrotto(o, voci, conteggio, 0);
         o.Avanzamento(QStringLiteral("Scrittura"), conteggio, int(voci.size()));
         const QString &voce = v.voce;
         V::Testi[conteggio++] = voce;
@@ -136,18 +137,19 @@ RisultatoInvio ScriviEVerifica(Osservatore &o, const QList<Programmazione::Voce>
 
     // Phase 2: every text written is read back and compared.
     for (int k = 0; k < conteggio; ++k) {
-        if (V::Interruzione) return InvioInterrotto(o, conteggio, conteggio, k);
+        if (V::Interruzione) return InvioInterrotto(o, voci, conteggio, k);
         o.Avanzamento(QStringLiteral("Verifica"), k, conteggio);
-        const QString numero = V::Testi[k].left(3);
+        const QString &voce = voci[k].voce;
+        const QString numero = voce.left(3);
         o.Riga1(QStringLiteral("0R") + numero);
         const TestoPannello letto = Rileggi(numero);
-        const QString atteso = V::Testi[k].mid(3);
+        const QString atteso = voce.mid(3);
         o.Riga1(atteso);
         o.Riga2(letto.testo);
         if (letto.esito == TestoPannello::Incerto) {
             o.Riga2(LineaDisturbata);
             V::MessaggioErrore = QStringLiteral("Errore seriale");
-            r = {Esito::Incerta, {}, V::Testi[k], V::Risposta, {}, false, conteggio};
+            r = {Esito::Incerta, {}, voce, V::Risposta, {}, false, conteggio};
             o.Conferma();
             return r;
         }
@@ -155,7 +157,7 @@ RisultatoInvio ScriviEVerifica(Osservatore &o, const QList<Programmazione::Voce>
             const bool muto = letto.esito == TestoPannello::Muto;
             if (muto) o.Riga2(SuggerimentoCerca);
             V::MessaggioErrore = QStringLiteral("Errore Dati non scritti giusti.");
-            r = {Esito::Diverso, {}, V::Testi[k], V::Risposta, letto.testo, muto, conteggio};
+            r = {Esito::Diverso, {}, voce, V::Risposta, letto.testo, muto, conteggio};
             o.Conferma();
             return r;
         }
@@ -183,9 +185,7 @@ TestoPannello Rileggi(const QString &numero) {
     t.esito = TestoPannello::Incerto;
     std::optional<QString> daConfermare;
     for (int lettura = 0; lettura < MassimoLetture && !V::ChiusuraRichiesta; ++lettura) {
-        V::Comando = Comandi::LeggiTesto(V::Identificativo, numero);
-        V::LunghezzaRisposta = Comandi::LunghezzaLeggiTesto;
-        seriale.InviaAllaSeriale();
+        seriale.Scambia(Comandi::Codice::LeggiTesto, numero);
         if (V::ErroreSeriale) return {TestoPannello::Muto, QString()};
         const Comandi::RispostaTesto r = Comandi::LeggiRispostaTesto(V::Risposta);
         if (!r.valida) {

@@ -4,6 +4,8 @@
 // procedures below and by the main loop. Its operations are defined in two
 // files, grouped below by file.
 
+#include "link/Comandi.h"
+
 #include <QColor>
 #include <QString>
 #include <QVector>
@@ -58,9 +60,10 @@ class FormPrincipaleTest : public QWidget {
 
     // Polling.cpp: the exchanges of test mode and how their replies are shown.
 
-    // One exchange; when it fails, the error button waits for the operator.
-    // globals as FormSeriale::InviaAllaSeriale
-    void InviaComando();
+    // One exchange of a command of the table; when it fails, the error
+    // button waits for the operator.
+    // globals as FormSeriale::Scambia
+    void InviaComando(Comandi::Codice codice, const QString &parametro = QString());
     // The texts of the alarm windows and of the three lines at the top.
     // reads Identificativo; writes NumeroTesto, NumeroTre, DatiRisposta; runs exchanges
     void CaricaTesti();

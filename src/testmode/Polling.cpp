@@ -13,8 +13,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-void FormPrincipaleTest::InviaComando() {
-    FormSeriale::Istanza().InviaAllaSeriale();
+void FormPrincipaleTest::InviaComando(Comandi::Codice codice, const QString &parametro) {
+    FormSeriale::Istanza().Scambia(codice, parametro);
     TastoErroreSerialeFlag = false;
     TastoErroreSeriale->hide();
     Attendi(10);
@@ -39,13 +39,11 @@ void FormPrincipaleTest::LeggiTesto() {
     int malformate = 0;
     bool ancora;
     do {
-        V::Comando = Comandi::LeggiTesto(V::Identificativo, V::NumeroTre);
-        V::LunghezzaRisposta = Comandi::LunghezzaLeggiTesto;
-        InviaComando();
+        InviaComando(Comandi::Codice::LeggiTesto, V::NumeroTre);
         Text3->setText(V::Comando + V::Risposta);
         const Comandi::RispostaTesto r = Comandi::LeggiRispostaTesto(V::Risposta);
         V::DatiRisposta =
-            r.valida ? r.testo : Comandi::SenzaTesta(V::Risposta, Comandi::TestaRisposta);
+            r.valida ? r.testo : Comandi::Dati(Comandi::Codice::LeggiTesto, V::Risposta);
         ancora = V::ErroreSeriale;
         if (!V::ErroreSeriale && !r.valida && malformate++ < MalformateAmmesse) {
             FormSeriale::Istanza().RispostaNonValida();
@@ -78,10 +76,8 @@ void FormPrincipaleTest::CaricaTesti() {
 }
 
 void FormPrincipaleTest::LeggiStato() {
-    V::Comando = Comandi::Stato(V::Identificativo);
-    V::LunghezzaRisposta = Comandi::LunghezzaStato;
-    InviaComando();
-    V::Risposta = Comandi::SenzaTesta(V::Risposta, Comandi::TestaStato);
+    InviaComando(Comandi::Codice::Stato);
+    V::Risposta = Comandi::StatoCentrale(V::Risposta);
     if (V::Risposta == QLatin1String("R")) {
         ImpostaSfondo(NomeVelto[0], ColoreFacciaPulsante());
         ImpostaSfondo(MessaggioRiposo[0], ColoreVerde());
@@ -99,19 +95,17 @@ void FormPrincipaleTest::LeggiStato() {
 
 void FormPrincipaleTest::LeggiIngressi() {
     for (int g = 1; g <= 3; ++g) {
-        V::Comando = Comandi::Ingressi(V::Identificativo, g);
-        V::LunghezzaRisposta = Comandi::LunghezzaIngressi;
-        InviaComando();
-        V::Risposta = Comandi::SenzaTesta(V::Risposta, Comandi::TestaRisposta);
-        for (int p = 1; p <= Comandi::IngressiNelGruppo(g) && p <= V::Risposta.size(); ++p) {
-            ComeIngressi = V::Risposta.at(p - 1);
-            const int finestra = Comandi::FinestraDiIngresso(g, p);
-            switch (Comandi::LeggiStatoIngresso(ComeIngressi.at(0))) {
+        InviaComando(Comandi::Codice::Ingressi, QString::number(g));
+        const QList<Comandi::Ingresso> ingressi = Comandi::StatiIngressi(g, V::Risposta);
+        V::Risposta = Comandi::Dati(Comandi::Codice::Ingressi, V::Risposta);
+        for (const Comandi::Ingresso &i : ingressi) {
+            ComeIngressi = i.carattere;
+            switch (i.stato) {
             case Comandi::StatoIngresso::Attivo:
-                Colora(finestra, ColoreRosso());
+                Colora(i.finestra, ColoreRosso());
                 break;
             case Comandi::StatoIngresso::Inattivo:
-                Colora(finestra, ColoreFacciaPulsante());
+                Colora(i.finestra, ColoreFacciaPulsante());
                 break;
             case Comandi::StatoIngresso::Invariato:
                 break;
@@ -122,12 +116,11 @@ void FormPrincipaleTest::LeggiIngressi() {
 }
 
 void FormPrincipaleTest::LeggiTasto() {
-    V::Comando = Comandi::Tasto(V::Identificativo);
-    V::LunghezzaRisposta = Comandi::LunghezzaTasto;
-    InviaComando();
-    V::Risposta = Comandi::SenzaTesta(V::Risposta, Comandi::TestaRisposta);
-    if (V::Risposta.isEmpty()) return;
-    if (const auto etichetta = Comandi::EtichettaTasto(V::Risposta.at(0)))
+    InviaComando(Comandi::Codice::Tasto);
+    const std::optional<QChar> codice = Comandi::CodiceTasto(V::Risposta);
+    V::Risposta = Comandi::Dati(Comandi::Codice::Tasto, V::Risposta);
+    if (!codice) return;
+    if (const auto etichetta = Comandi::EtichettaTasto(*codice))
         ImpostaTesto(LabelTastoPremuto, *etichetta);
 }
 

@@ -17,6 +17,42 @@ class TestComandi : public QObject {
         QCOMPARE(Tasto("&45"), QString("&4509\r"));
     }
 
+    void tabellaDeiComandi() {
+        const QString testo = "Zona Nord 07    ";
+        const QString stati = "C-----------x-CC";
+        const struct {
+            Codice codice;
+            QString parametro, testo;
+            int lunghezza;
+            QString risposta, dati;
+        } righe[] = {
+            {Codice::Stato, {}, "&45SA\r", 6, "&45SAR", "R"},
+            {Codice::LeggiTesto, "007", "&450R007\r", 24, "&450R00" + testo, testo},
+            {Codice::ScriviTesto, "007CIAO", "&450W018007CIAO" + QString(12, ' ') + "0W\r", 7,
+             "&450WR", "R"},
+            {Codice::Ingressi, "3", "&4503\r", 23, "&4503xx" + stati, stati},
+            {Codice::Tasto, {}, "&4509\r", 10, "&450900@ab", "@ab"},
+        };
+        for (const auto &r : righe) {
+            const Richiesta c = Componi(r.codice, "&45", r.parametro);
+            QCOMPARE(c.testo, r.testo);
+            QCOMPARE(c.lunghezza, r.lunghezza);
+            QCOMPARE(Dati(r.codice, r.risposta), r.dati);
+            QCOMPARE(c.testa, r.risposta.size() - r.dati.size());
+        }
+        QCOMPARE(StatoCentrale("&45SAR"), QString("R"));
+        QCOMPARE(CodiceTasto("&450900@ab"), QChar('@'));
+        QVERIFY(!CodiceTasto("&450900").has_value());
+        const QList<Ingresso> gruppo3 = StatiIngressi(3, "&4503xx" + stati);
+        QCOMPARE(gruppo3.size(), 14); // group 3 uses 14 of its 16
+        QCOMPARE(gruppo3.first().finestra, 32);
+        QCOMPARE(gruppo3.first().stato, StatoIngresso::Attivo);
+        QCOMPARE(gruppo3[12].stato, StatoIngresso::Invariato);
+        QCOMPARE(gruppo3.last().finestra, 45);
+        QCOMPARE(gruppo3.last().stato, StatoIngresso::Inattivo);
+        QCOMPARE(StatiIngressi(1, "&4501xx" + stati).size(), 16);
+    }
+
     void scritturaTestoSempreDiTrentaCaratteri() {
         const QString blank = ScriviTesto("&45", "197" + QString(16, ' '));
         QCOMPARE(blank, "&450W018197" + QString(16, ' ') + "0W\r");
