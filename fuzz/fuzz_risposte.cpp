@@ -28,12 +28,12 @@ struct Lettura {
 // Every reply read the way its caller reads it.
 Lettura Leggi(const QString &risposta) {
     Lettura l;
-    l.aRiposo = SenzaTesta(risposta, TestaStato) == QLatin1String("R");
-    l.testo = SenzaTesta(risposta, TestaRisposta);
+    l.aRiposo = StatoCentrale(risposta) == QLatin1String("R");
+    l.testo = Dati(Codice::LeggiTesto, risposta);
     l.accettata = ScritturaAccettata(risposta);
     for (int g = 1; g <= 3; ++g) {
-        for (int p = 1; p <= IngressiNelGruppo(g) && p <= l.testo.size(); ++p) {
-            switch (LeggiStatoIngresso(l.testo.at(p - 1))) {
+        for (const Ingresso &i : StatiIngressi(g, risposta)) {
+            switch (i.stato) {
             case StatoIngresso::Attivo:
                 l.ingressi[g - 1] += QLatin1Char('A');
                 break;
@@ -46,7 +46,7 @@ Lettura Leggi(const QString &risposta) {
             }
         }
     }
-    if (!l.testo.isEmpty()) l.tasto = EtichettaTasto(l.testo.at(0));
+    if (const auto codice = CodiceTasto(risposta)) l.tasto = EtichettaTasto(*codice);
     return l;
 }
 

@@ -113,33 +113,14 @@ void FormSeriale::Scambia(Comandi::Codice codice, const QString &parametro) {
 
 void FormSeriale::ProvaIdentificativo(const QString &id) {
     Prepara(Comandi::Componi(Comandi::Codice::Stato, id));
-    InviaUnaVolta();
+    invia(false);
 }
 
 void FormSeriale::InviaAllaSeriale() {
-    irregolare_ = false;
-    if (!linkDisponibile()) {
-        Traccia::NonInviato(Traccia::Tentativo::Primo, V::Comando);
-        nessunaRisposta();
-        return;
-    }
-    int eco = 0;
-    if (V::Modo485) {
-        eco = V::Comando.size();
-        V::LunghezzaRisposta = qint16(V::LunghezzaRisposta + eco);
-    }
-    tentativo(eco, Traccia::Tentativo::Primo);
-    if (V::ErroreSeriale && !V::ChiusuraRichiesta) {
-        if (!linkDisponibile()) {
-            Traccia::NonInviato(Traccia::Tentativo::Ripetizione, V::Comando);
-            nessunaRisposta();
-            return;
-        }
-        tentativo(eco, Traccia::Tentativo::Ripetizione);
-    }
+    invia(true);
 }
 
-void FormSeriale::InviaUnaVolta() {
+void FormSeriale::invia(bool ripeti) {
     irregolare_ = false;
     if (!linkDisponibile()) {
         Traccia::NonInviato(Traccia::Tentativo::Primo, V::Comando);
@@ -149,6 +130,13 @@ void FormSeriale::InviaUnaVolta() {
     const int eco = V::Modo485 ? int(V::Comando.size()) : 0;
     V::LunghezzaRisposta = qint16(V::LunghezzaRisposta + eco);
     tentativo(eco, Traccia::Tentativo::Primo);
+    if (!ripeti || !V::ErroreSeriale || V::ChiusuraRichiesta) return;
+    if (!linkDisponibile()) {
+        Traccia::NonInviato(Traccia::Tentativo::Ripetizione, V::Comando);
+        nessunaRisposta();
+        return;
+    }
+    tentativo(eco, Traccia::Tentativo::Ripetizione);
 }
 
 void FormSeriale::tentativo(int lunghezzaEco, Traccia::Tentativo quale) {

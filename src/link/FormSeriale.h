@@ -39,8 +39,9 @@ class FormSeriale : public QObject {
     // for probing identifiers, where silence is the common answer.
     // writes Comando, LunghezzaRisposta; then as InviaAllaSeriale
     void ProvaIdentificativo(const QString &id);
-    // One exchange: free link, stale input discarded, send, wait up to 0.8 s,
-    // one repeat when unanswered. On RS485 the echo's length is added to
+    // The exchange of the Comando and LunghezzaRisposta set (by Scambia): free
+    // link, stale input discarded, send, wait up to 0.8 s, one repeat when
+    // unanswered. On RS485 the echo's length is added to
     // LunghezzaRisposta.
     // reads Comando, LunghezzaRisposta, Modo485; writes Risposta, ErroreSeriale, LunghezzaRisposta
     void InviaAllaSeriale();
@@ -74,9 +75,9 @@ class FormSeriale : public QObject {
     explicit FormSeriale(QObject *parent = nullptr);
     // writes Comando, LunghezzaRisposta
     static void Prepara(const Comandi::Richiesta &richiesta);
-    // The exchange of InviaAllaSeriale with one attempt only, no repeat.
+    // The exchange of InviaAllaSeriale, with its one repeat or without.
     // reads Comando, LunghezzaRisposta, Modo485; writes Risposta, ErroreSeriale, LunghezzaRisposta
-    void InviaUnaVolta();
+    void invia(bool ripeti);
     // The port is open, or opened again now.
     // no globals
     bool linkDisponibile();
