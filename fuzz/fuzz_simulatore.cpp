@@ -160,34 +160,38 @@ void VerificaLettura(sim::Pannello &p) {
     const QString id = DaStd(p.id);
     const bool treCaratteri = p.id.size() == 3;
 
-    const QString stato = DaStd(sim::Risposta(p, SenzaCr(Comandi::Stato(id))));
-    if (treCaratteri) VERIFICA(stato.size() == Comandi::LunghezzaStato);
-    VERIFICA(Comandi::SenzaTesta(stato, Comandi::TestaStato) == QChar::fromLatin1(p.stato));
+    const Comandi::Richiesta s = Comandi::Componi(Comandi::Codice::Stato, id);
+    const QString stato = DaStd(sim::Risposta(p, SenzaCr(s.testo)));
+    if (treCaratteri) VERIFICA(stato.size() == s.lunghezza);
+    VERIFICA(Comandi::StatoCentrale(stato) == QChar::fromLatin1(p.stato));
 
     for (int g = 1; g <= 3; ++g) {
-        const QString r = DaStd(sim::Risposta(p, SenzaCr(Comandi::Ingressi(id, g))));
-        if (treCaratteri) VERIFICA(r.size() == Comandi::LunghezzaIngressi);
-        const QString stati = Comandi::SenzaTesta(r, Comandi::TestaRisposta);
-        for (int k = 1; k <= Comandi::IngressiNelGruppo(g); ++k) {
-            const char c = p.ingressi[size_t(Comandi::FinestraDiIngresso(g, k))];
-            VERIFICA(k <= stati.size() && stati[k - 1] == QChar::fromLatin1(c));
-        }
+        const Comandi::Richiesta c =
+            Comandi::Componi(Comandi::Codice::Ingressi, id, QString::number(g));
+        const QString r = DaStd(sim::Risposta(p, SenzaCr(c.testo)));
+        if (treCaratteri) VERIFICA(r.size() == c.lunghezza);
+        const QList<Comandi::Ingresso> ingressi = Comandi::StatiIngressi(g, r);
+        VERIFICA(ingressi.size() == Comandi::IngressiNelGruppo(g));
+        for (const Comandi::Ingresso &i : ingressi)
+            VERIFICA(i.carattere == QChar::fromLatin1(p.ingressi[size_t(i.finestra)]));
     }
 
-    const QString tasto = DaStd(sim::Risposta(p, SenzaCr(Comandi::Tasto(id))));
-    if (treCaratteri) VERIFICA(tasto.size() == Comandi::LunghezzaTasto);
-    const QString dopo = Comandi::SenzaTesta(tasto, Comandi::TestaRisposta);
-    VERIFICA(!dopo.isEmpty() && dopo[0] == QChar::fromLatin1(p.tasto));
+    const Comandi::Richiesta t = Comandi::Componi(Comandi::Codice::Tasto, id);
+    const QString tasto = DaStd(sim::Risposta(p, SenzaCr(t.testo)));
+    if (treCaratteri) VERIFICA(tasto.size() == t.lunghezza);
+    const std::optional<QChar> codice = Comandi::CodiceTasto(tasto);
+    VERIFICA(codice && *codice == QChar::fromLatin1(p.tasto));
 
     // Texts still blank read alike: a few of them stand for the others.
     const std::string bianco(size_t(sim::LunghezzaTesto), ' ');
     for (int n = 0; n < sim::NumeroTesti; ++n) {
         if (p.testi[size_t(n)] == bianco && n != p.cambiato && n % 50 != 0 && n != 199) continue;
         const QString tre = QStringLiteral("%1").arg(n, 3, 10, QLatin1Char('0'));
-        const QString r = DaStd(sim::Risposta(p, SenzaCr(Comandi::LeggiTesto(id, tre))));
+        const Comandi::Richiesta c = Comandi::Componi(Comandi::Codice::LeggiTesto, id, tre);
+        const QString r = DaStd(sim::Risposta(p, SenzaCr(c.testo)));
         // The read reply is its length less the CR, which the line takes away.
-        if (treCaratteri) VERIFICA(r.size() == Comandi::LunghezzaLeggiTesto - 1);
-        const QString testo = Comandi::SenzaTesta(r, Comandi::TestaRisposta);
+        if (treCaratteri) VERIFICA(r.size() == c.lunghezza - 1);
+        const QString testo = Comandi::Dati(Comandi::Codice::LeggiTesto, r);
         std::string atteso = p.testi[size_t(n)];
         if (n == p.cambiato) atteso[15] = atteso[15] == '#' ? '!' : '#';
         VERIFICA(testo == DaStd(atteso));
@@ -198,15 +202,15 @@ void VerificaLettura(sim::Pannello &p) {
 // below 200 and writes are not refused, and then reads it back unchanged.
 void VerificaScrittura(sim::Pannello &p, const QString &voce) {
     const sim::Pannello prima = p;
-    const QString comando = Comandi::ScriviTesto(DaStd(p.id), voce);
-    const QString r = DaStd(sim::Risposta(p, SenzaCr(comando)));
+    const Comandi::Richiesta c = Comandi::Componi(Comandi::Codice::ScriviTesto, DaStd(p.id), voce);
+    const QString r = DaStd(sim::Risposta(p, SenzaCr(c.testo)));
     const QString record = voce.left(Comandi::LunghezzaVoce).leftJustified(Comandi::LunghezzaVoce);
     bool numero = false;
     const int n = record.left(3).toInt(&numero);
     numero = numero && record[0].isDigit() && record[1].isDigit() && record[2].isDigit() &&
              record[0].unicode() < 128 && record[1].unicode() < 128 && record[2].unicode() < 128;
     const bool presa = numero && n < sim::NumeroTesti && !p.rifiuta;
-    if (p.id.size() == 3) VERIFICA(r.size() + 1 == Comandi::LunghezzaScriviTesto);
+    if (p.id.size() == 3) VERIFICA(r.size() + 1 == c.lunghezza);
     VERIFICA(Comandi::ScritturaAccettata(r) == presa);
     for (int i = 0; i < sim::NumeroTesti; ++i)
         if (!presa || i != n) VERIFICA(p.testi[size_t(i)] == prima.testi[size_t(i)]);
