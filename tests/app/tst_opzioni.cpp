@@ -60,7 +60,9 @@ class TestOpzioni : public QObject {
     void rigaDiComando() {
         RigaDiComando r = Leggi({});
         QVERIFY(!r.esci);
-        QVERIFY(r.opzioni.isEmpty());
+        QVERIFY(!r.aiuto && !r.versione && !r.porte && r.porta.isEmpty() && !r.cartellaUtente &&
+                r.traccia.isEmpty() && r.id.isEmpty() && !r.rs485 &&
+                r.lavoro == Lavoro::Nessuno && r.file.isEmpty());
 
         for (const char *o : {"--help", "-h"}) {
             r = Leggi({o});
@@ -75,16 +77,16 @@ class TestOpzioni : public QObject {
         QCOMPARE(r.uscita, QString("velto318 " VELTO_VERSIONE "\n"));
 
         r = Leggi({"--porte"});
-        QVERIFY(!r.esci && r.ha("porte"));
+        QVERIFY(!r.esci && r.porte);
         r = Leggi({"--porta", "/dev/ttyUSB0", "--cartella-utente"});
         QVERIFY(!r.esci);
-        QCOMPARE(r.valore("porta"), QString("/dev/ttyUSB0"));
-        QVERIFY(r.ha("cartella-utente"));
-        QCOMPARE(Leggi({"--porta=/dev/ttyACM1"}).valore("porta"), QString("/dev/ttyACM1"));
+        QCOMPARE(r.porta, QString("/dev/ttyUSB0"));
+        QVERIFY(r.cartellaUtente);
+        QCOMPARE(Leggi({"--porta=/dev/ttyACM1"}).porta, QString("/dev/ttyACM1"));
         // Qt's own options are the application object's, in both their forms.
         r = Leggi({"-platform", "offscreen", "--porta", "COM3", "-style=fusion", "-reverse"});
         QVERIFY2(!r.esci, qPrintable(r.errore));
-        QCOMPARE(r.valore("porta"), QString("COM3"));
+        QCOMPARE(r.porta, QString("COM3"));
 
         // A wrong line: one message for the standard error, status 2.
         const QList<QPair<QStringList, QString>> sbagliate = {
