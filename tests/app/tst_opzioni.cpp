@@ -61,8 +61,8 @@ class TestOpzioni : public QObject {
         RigaDiComando r = Leggi({});
         QVERIFY(!r.esci);
         QVERIFY(!r.aiuto && !r.versione && !r.porte && r.porta.isEmpty() && !r.cartellaUtente &&
-                r.traccia.isEmpty() && r.id.isEmpty() && !r.rs485 &&
-                r.lavoro == Lavoro::Nessuno && r.file.isEmpty());
+                r.traccia.isEmpty() && r.id.isEmpty() && !r.rs485 && r.lavoro == Lavoro::Nessuno &&
+                r.file.isEmpty());
 
         for (const char *o : {"--help", "-h"}) {
             r = Leggi({o});
@@ -116,6 +116,40 @@ class TestOpzioni : public QObject {
         u = SenzaDisplay({"--porta"});
         QCOMPARE(u.codice, 2);
         QVERIFY2(u.errore.contains("manca il valore"), qPrintable(u.errore));
+    }
+
+    // Every option in its own field of the record; a line the jobs cannot
+    // run ends with status 2 and says why.
+    void opzioniNelRecord() {
+        RigaDiComando r = Leggi({"--porta", "/dev/ttyUSB1", "--cartella-utente", "--traccia",
+                                 "t.txt", "--id", "&07", "--rs485", "--invia", "a.vlt"});
+        QVERIFY2(!r.esci, qPrintable(r.errore));
+        QCOMPARE(r.porta, QString("/dev/ttyUSB1"));
+        QVERIFY(r.cartellaUtente && r.rs485 && !r.porte && !r.aiuto && !r.versione);
+        QCOMPARE(r.traccia, QString("t.txt"));
+        QCOMPARE(r.id, QString("&07"));
+        QVERIFY(r.lavoro == Lavoro::Invia && r.file == "a.vlt");
+        QVERIFY(Leggi({"--leggi", "b.vlt"}).lavoro == Lavoro::Leggi);
+        QCOMPARE(Leggi({"--confronta", "c.vlt"}).file, QString("c.vlt"));
+        QVERIFY(Leggi({"--confronta", "c.vlt"}).lavoro == Lavoro::Confronta);
+        QVERIFY(Leggi({"--stato"}).lavoro == Lavoro::Stato);
+        QVERIFY(Leggi({"--cerca"}).lavoro == Lavoro::Cerca && Leggi({"--cerca"}).file.isEmpty());
+        QVERIFY(Leggi({"--help"}).aiuto && Leggi({"--version"}).versione);
+
+        const QString lavori = "--invia, --leggi, --stato, --cerca %1 --confronta.";
+        const QList<QPair<QStringList, QString>> sbagliate = {
+            {{"--id", "&07"}, "--id vale solo con " + lavori.arg("o")},
+            {{"--rs485"}, "--rs485 vale solo con " + lavori.arg("o")},
+            {{"--stato", "--cerca"}, "una sola operazione alla volta tra " + lavori.arg("e")},
+            {{"--stato", "--id", "45"}, "identificativo \"45\" non valido"},
+            {{"--stato", "--traccia"}, "manca il valore dell'opzione --traccia (FILE)."},
+        };
+        for (const auto &[argomenti, messaggio] : sbagliate) {
+            r = Leggi(argomenti);
+            QVERIFY(r.esci);
+            QCOMPARE(r.codiceUscita, 2);
+            QVERIFY2(r.errore.startsWith("velto318: " + messaggio), qPrintable(r.errore));
+        }
     }
 
     void elencoPorte() {
