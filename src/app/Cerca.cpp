@@ -1,20 +1,12 @@
 #include "app/Cerca.h"
 
-#include "app/Lavori.h"
+#include "app/Terminale.h"
 #include "link/Comandi.h"
 #include "link/FormSeriale.h"
 #include "link/Traccia.h"
 #include "shared/Variabili.h"
 
 #include <cstdio>
-
-namespace {
-
-void CancellaAvanzamento() {
-    Stampa(stderr, QStringLiteral("\r%1\r").arg(QString(), 72));
-}
-
-} // namespace
 
 QStringList OrdineCerca(const QString &configurato) {
     QStringList ordine;
@@ -32,27 +24,14 @@ bool SoloEco(const QString &comando, const QString &risposta) {
 }
 
 QString RigaTrovato(const QString &id, const QString &risposta) {
-    const QString stato = Comandi::StatoCentrale(risposta);
-    QString quale;
-    if (stato == QLatin1String("R"))
-        quale = QStringLiteral("a riposo");
-    else if (stato == QLatin1String("I"))
-        quale = QStringLiteral("in programmazione");
-    else
-        quale = QStringLiteral("non a riposo (\"%1\")").arg(Traccia::Visibile(stato));
-    return QStringLiteral("%1  %2  (risposta \"%3\")\n")
-        .arg(Traccia::Visibile(id), quale, Traccia::Visibile(risposta));
+    return QStringLiteral("%1  %2  (risposta %3)\n")
+        .arg(Traccia::Visibile(id), TestoRiposo(Comandi::StatoCentrale(risposta)),
+             Citato(risposta));
 }
 
 QString AvanzamentoCerca(int fatti, int totale, const QString &id) {
-    constexpr int Larghezza = 40;
-    const int pieni = totale > 0 ? int(qint64(fatti) * Larghezza / totale) : 0;
-    return QStringLiteral("%1 [%2%3] %4 di %5 (%6)")
-        .arg(QStringLiteral("Cerco").leftJustified(9), QString(pieni, QLatin1Char('#')),
-             QString(Larghezza - pieni, QLatin1Char('-')))
-        .arg(fatti)
-        .arg(totale)
-        .arg(Traccia::Visibile(id));
+    return Barra(QStringLiteral("Cerco"), fatti, totale) +
+           QStringLiteral(" (%1)").arg(Traccia::Visibile(id));
 }
 
 QString EsitoCerca(const QStringList &trovati, const QString &configurato, const QString &porta,
@@ -105,7 +84,7 @@ int LavoroCerca(const QString &porta) {
     for (int i = 0; i < ordine.size(); ++i) {
         const QString &id = ordine[i];
         if (V::Interruzione) {
-            if (terminale) CancellaAvanzamento();
+            if (terminale) CancellaBarra();
             return LavoroInterrotto(QStringLiteral("Ricerca interrotta: provati %1 identificativi "
                                                    "di %2")
                                         .arg(i)
@@ -115,11 +94,9 @@ int LavoroCerca(const QString &porta) {
             Stampa(stderr, QLatin1Char('\r') + AvanzamentoCerca(i, int(ordine.size()), id));
         seriale.ProvaIdentificativo(id);
         if (!seriale.MSComm1.PortOpen()) {
-            if (terminale) CancellaAvanzamento();
-            Stampa(stderr, QStringLiteral("velto318: ricerca interrotta a %1, la porta si è "
-                                          "chiusa. %2\n")
-                               .arg(Traccia::Visibile(id), seriale.ErroreApertura()));
-            return 2;
+            if (terminale) CancellaBarra();
+            return Problema(QStringLiteral("ricerca interrotta a %1, la porta si è chiusa. %2")
+                                .arg(Traccia::Visibile(id), seriale.ErroreApertura()));
         }
         if (V::ErroreSeriale) continue;
         if (!V::Modo485 && SoloEco(V::Comando, V::Risposta)) {
@@ -127,16 +104,13 @@ int LavoroCerca(const QString &porta) {
             continue;
         }
         trovati << id;
-        if (terminale) CancellaAvanzamento();
+        if (terminale) CancellaBarra();
         Stampa(stdout, RigaTrovato(id, V::Risposta));
     }
-    if (terminale) CancellaAvanzamento();
+    if (terminale) CancellaBarra();
     if (trovati.isEmpty())
-        if (const QString colpa = PortaInColpa(); !colpa.isEmpty()) {
-            Stampa(stderr,
-                   QStringLiteral("velto318: Nessun identificativo risponde. %1\n").arg(colpa));
-            return 2;
-        }
+        if (const QString colpa = PortaInColpa(porta); !colpa.isEmpty())
+            return Problema(QStringLiteral("Nessun identificativo risponde. %1").arg(colpa));
     Stampa(stdout, EsitoCerca(trovati, configurato, porta, V::Modo485, eco));
-    return trovati.isEmpty() ? 1 : 0;
+    return trovati.isEmpty() ? UscitaCentrale : UscitaFatto;
 }

@@ -1,11 +1,9 @@
 #include "app/Confronta.h"
 
-#include "link/Traccia.h"
+#include "app/Terminale.h"
 
 QString TestoVisibile(const QString &testo) {
-    QString visibile = Traccia::Visibile(testo);
-    visibile.replace(QLatin1Char(' '), QChar(0x00B7));
-    return QLatin1Char('"') + visibile + QLatin1Char('"');
+    return Citato(testo).replace(QLatin1Char(' '), QChar(0x00B7));
 }
 
 QString RigheDiverse(const QString &voce, const QString &letto) {

@@ -4,10 +4,10 @@
 #include "app/Configurazione.h"
 #include "app/Confronta.h"
 #include "app/RigaDiComando.h"
+#include "app/Terminale.h"
 #include "files/FormatoMessaggi.h"
 #include "link/Comandi.h"
 #include "link/FormSeriale.h"
-#include "link/PorteSeriali.h"
 #include "link/Traccia.h"
 #include "programming/Operazioni.h"
 #include "shared/Numeri.h"
@@ -17,37 +17,7 @@
 #include <QFileInfo>
 #include <cstdio>
 
-#ifdef Q_OS_WIN
-#include <io.h>
-#else
-#include <unistd.h>
-#endif
-
-void Stampa(std::FILE *dove, const QString &testo) {
-    std::fputs(testo.toLocal8Bit().constData(), dove);
-    std::fflush(dove);
-}
-
-bool ErroreSuTerminale() {
-#ifdef Q_OS_WIN
-    return _isatty(_fileno(stderr));
-#else
-    return ::isatty(STDERR_FILENO);
-#endif
-}
-
-int LavoroInterrotto(const QString &testo) {
-    Operazioni::AnnunciaInterruzione(testo);
-    return 128 + V::Interruzione;
-}
-
 namespace {
-
-// A usage, file or port problem: one message on the standard error.
-int Problema(const QString &testo) {
-    Stampa(stderr, QStringLiteral("velto318: ") + testo + QLatin1Char('\n'));
-    return UscitaProblema;
-}
 
 bool portaForzata = false; // --porta names the device
 
@@ -60,88 +30,18 @@ QString NomePorta() {
     return dispositivo.isEmpty() ? com : QStringLiteral("%1 (%2)").arg(com, dispositivo);
 }
 
-// The panel's identifier as the operator reads it: Seriale318.con may hold
-// any three characters there, a NUL among them.
-QString Centrale() {
-    return Traccia::Visibile(V::Identificativo);
-}
-
-// A text of the panel as the operator reads it, control characters shown.
-QString Citato(const QString &testo) {
-    return QLatin1Char('"') + Traccia::Visibile(testo) + QLatin1Char('"');
-}
-
-} // namespace
-
-QString PortaInColpa() {
-    const MSComm &com = FormSeriale::Istanza().MSComm1;
-    if (!com.PortOpen()) {
-        const QString motivo = com.ErroreApertura();
-        return QStringLiteral("La porta %1 si è chiusa durante il lavoro%2. Controlla "
-                              "l'adattatore e il suo cavo, poi riprova.")
-            .arg(NomePorta(), motivo.isEmpty() ? QString() : QStringLiteral(": ") + motivo);
-    }
-    const QString chi = ChiTieneLaPorta(com.Dispositivo());
-    if (chi.isEmpty()) return QString();
-    return QStringLiteral("La porta %1 è aperta anche da %2, che prende le risposte della "
-                          "centrale: chiudi quel programma e riprova.")
-        .arg(NomePorta(), chi);
-}
-
-namespace {
-
-// Progress on the standard error: a bar rewritten in place on a terminal, a
-// line per phase otherwise. The status lines are the window's: not shown.
-class Progresso : public Operazioni::Osservatore {
-  public:
-    Progresso() : terminale_(ErroreSuTerminale()) {}
-    ~Progresso() override { Chiudi(); }
-    void Riga1(const QString &) override {}
-    void Riga2(const QString &) override {}
-    void Conferma() override {}
-    void Avanzamento(const QString &fase, int fatti, int totale) override {
-        if (fase.isEmpty() || totale <= 0) return;
-        const bool nuova = fase != fase_;
-        fase_ = fase;
-        if (!terminale_) {
-            if (nuova) Stampa(stderr, QStringLiteral("%1 di %2 testi\n").arg(fase).arg(totale));
-            return;
-        }
-        if (nuova) Chiudi();
-        constexpr int Larghezza = 40;
-        const int pieni = int(qint64(fatti) * Larghezza / totale);
-        Stampa(stderr, QStringLiteral("\r%1 [%2%3] %4 di %5")
-                           .arg(fase.leftJustified(9), QString(pieni, QLatin1Char('#')),
-                                QString(Larghezza - pieni, QLatin1Char('-')))
-                           .arg(fatti)
-                           .arg(totale));
-        barra_ = true;
-    }
-    // Ends the bar's line, before a result or a message is printed.
-    void Chiudi() {
-        if (barra_) Stampa(stderr, QStringLiteral("\n"));
-        barra_ = false;
-    }
-
-  private:
-    bool terminale_ = false;
-    bool barra_ = false;
-    QString fase_;
-};
-
 // The link of the job: Seriale318.con of the current folder (its default
 // written where it is not valid, as the windows do), the overrides of the
 // run, the port opened. Returns the exit status of a problem, or -1.
-int PreparaLinea(const RigaDiComando &riga, const QString &dispositivo) {
+int PreparaLinea(const RigaDiComando &riga) {
     const Configurazione c = LeggiConfigurazione(QDir::current().filePath(NomeFileConfigurazione));
     if (!c.avviso.isEmpty()) Stampa(stderr, QStringLiteral("velto318: ") + c.avviso + '\n');
-    V::Modo485 = c.Modo485 || riga.ha(QStringLiteral("rs485"));
+    V::Modo485 = c.Modo485 || riga.rs485;
     V::NumeroPorta = c.NumeroPorta;
-    V::Identificativo =
-        riga.ha(QStringLiteral("id")) ? riga.valore(QStringLiteral("id")) : c.Identificativo;
+    V::Identificativo = riga.id.isEmpty() ? c.Identificativo : riga.id;
     FormSeriale &seriale = FormSeriale::Istanza();
     seriale.MSComm1.setCartellaPorte(QDir::currentPath());
-    seriale.MSComm1.setDispositivoForzato(dispositivo);
+    seriale.MSComm1.setDispositivoForzato(riga.porta);
     seriale.ApriSeriale();
     if (!seriale.MSComm1.PortOpen()) return Problema(seriale.ErroreApertura());
     return -1;
@@ -152,12 +52,11 @@ int PreparaLinea(const RigaDiComando &riga, const QString &dispositivo) {
 int Scambio(Comandi::Codice codice, const QString &parametro = QString()) {
     FormSeriale::Istanza().Scambia(codice, parametro);
     if (!V::ErroreSeriale) return -1;
-    if (const QString colpa = PortaInColpa(); !colpa.isEmpty())
+    if (const QString colpa = PortaInColpa(NomePorta()); !colpa.isEmpty())
         return Problema(
             QStringLiteral("Nessuna risposta a %1. %2").arg(Traccia::Visibile(V::Comando), colpa));
-    Stampa(stdout, QStringLiteral("Errore seriale. Controlla identificativo: la centrale %1 non "
-                                  "risponde a %2 sulla porta %3.\n")
-                       .arg(Centrale(), Traccia::Visibile(V::Comando), NomePorta()));
+    Stampa(stdout, NonRisponde(QStringLiteral("a ") + Traccia::Visibile(V::Comando), NomePorta(),
+                               QStringLiteral(".")));
     return UscitaCentrale;
 }
 
@@ -186,8 +85,8 @@ void StampaAvviso(const QString &avviso) {
 
 // The send of "Invia file al VELTO": the file is read and checked before the
 // port is opened, so that a wrong file needs no panel to be told.
-int LavoroInvia(const RigaDiComando &riga, const QString &dispositivo) {
-    V::NomeFile = QFileInfo(riga.valore(QStringLiteral("invia"))).absoluteFilePath();
+int LavoroInvia(const RigaDiComando &riga) {
+    V::NomeFile = riga.file;
     Progresso progresso;
     QList<Programmazione::Voce> voci;
     Operazioni::RisultatoInvio r = Operazioni::PreparaInvio(progresso, &voci);
@@ -196,7 +95,7 @@ int LavoroInvia(const RigaDiComando &riga, const QString &dispositivo) {
     if (r.esito == Operazioni::Esito::FileRifiutato)
         return Problema(
             QStringLiteral("%1: %2. Nulla è stato inviato.").arg(V::NomeFile, r.motivo));
-    if (const int problema = PreparaLinea(riga, dispositivo); problema >= 0) return problema;
+    if (const int problema = PreparaLinea(riga); problema >= 0) return problema;
 
     const QString avviso = r.avviso;
     r = Operazioni::ScriviEVerifica(progresso, voci);
@@ -204,7 +103,7 @@ int LavoroInvia(const RigaDiComando &riga, const QString &dispositivo) {
     StampaAvviso(avviso);
     const QString numero = r.voce.left(3), testo = r.voce.mid(3);
     if (r.muto)
-        if (const QString colpa = PortaInColpa(); !colpa.isEmpty())
+        if (const QString colpa = PortaInColpa(NomePorta()); !colpa.isEmpty())
             return Problema(
                 QStringLiteral("Invio fermato al testo %1: nessuna risposta alla %2 (%3 testi "
                                "scritti). %4")
@@ -252,8 +151,8 @@ int LavoroInvia(const RigaDiComando &riga, const QString &dispositivo) {
 // What a send of the file would change: the same checks of the file as the
 // send, before the port is opened; then each text read back as the
 // verification reads it. Nothing is written to the panel.
-int LavoroConfronta(const RigaDiComando &riga, const QString &dispositivo) {
-    V::NomeFile = QFileInfo(riga.valore(QStringLiteral("confronta"))).absoluteFilePath();
+int LavoroConfronta(const RigaDiComando &riga) {
+    V::NomeFile = riga.file;
     Progresso progresso;
     QList<Programmazione::Voce> voci;
     const Operazioni::RisultatoInvio p = Operazioni::PreparaInvio(progresso, &voci);
@@ -263,7 +162,7 @@ int LavoroConfronta(const RigaDiComando &riga, const QString &dispositivo) {
         return Problema(QStringLiteral("%1: %2. Un invio lo rifiuterebbe: nessun testo "
                                        "confrontato.")
                             .arg(V::NomeFile, p.motivo));
-    if (const int problema = PreparaLinea(riga, dispositivo); problema >= 0) return problema;
+    if (const int problema = PreparaLinea(riga); problema >= 0) return problema;
 
     const Operazioni::RisultatoConfronto r = Operazioni::Confronta(progresso, voci);
     progresso.Chiudi();
@@ -287,18 +186,18 @@ int LavoroConfronta(const RigaDiComando &riga, const QString &dispositivo) {
                                     .arg(r.confrontati)
                                     .arg(voci.size()));
     if (!r.muta.isEmpty()) {
-        if (const QString colpa = PortaInColpa(); !colpa.isEmpty())
+        if (const QString colpa = PortaInColpa(NomePorta()); !colpa.isEmpty())
             return Problema(QStringLiteral("Confronto fermato al testo %1: nessuna risposta alla "
                                            "lettura (%2 testi confrontati su %3). %4")
                                 .arg(r.muta.left(3), QString::number(r.confrontati),
                                      QString::number(voci.size()), colpa));
         Stampa(stdout,
-               QStringLiteral("Errore seriale. Controlla identificativo: la centrale %1 non "
-                              "risponde alla lettura del testo %2 sulla porta %3 (%4 "
-                              "testi confrontati su %5). velto318 --cerca elenca gli "
-                              "identificativi che rispondono.\n")
-                   .arg(Centrale(), r.muta.left(3), NomePorta(), QString::number(r.confrontati),
-                        QString::number(voci.size())));
+               NonRisponde(QStringLiteral("alla lettura del testo ") + r.muta.left(3), NomePorta(),
+                           QStringLiteral(" (%1 testi confrontati su %2). velto318 "
+                                          "--cerca elenca gli identificativi che "
+                                          "rispondono.")
+                               .arg(r.confrontati)
+                               .arg(voci.size())));
         return UscitaCentrale;
     }
     Stampa(stdout, EsitoConfronto(numeri, int(voci.size())));
@@ -308,8 +207,8 @@ int LavoroConfronta(const RigaDiComando &riga, const QString &dispositivo) {
 // The read-back of "Leggi Testi dal VELTO", saved as the save window would
 // with the proposed comment. A name the save window refuses, or a folder
 // that is not there, is told before anything is read.
-int LavoroLeggi(const RigaDiComando &riga, const QString &dispositivo) {
-    const QFileInfo file(riga.valore(QStringLiteral("leggi")));
+int LavoroLeggi(const RigaDiComando &riga) {
+    const QFileInfo file(riga.file);
     const QString percorso = file.absoluteFilePath();
     if (file.fileName().right(4).toLower() != QLatin1String(".vlt"))
         return Problema(QStringLiteral("%1: il nome deve avere estensione .vlt.").arg(percorso));
@@ -321,7 +220,7 @@ int LavoroLeggi(const RigaDiComando &riga, const QString &dispositivo) {
         return Problema(
             QStringLiteral("%1: la cartella %2 non esiste.").arg(percorso, file.absolutePath()));
     if (file.isDir()) return Problema(QStringLiteral("%1 è una cartella.").arg(percorso));
-    if (const int problema = PreparaLinea(riga, dispositivo); problema >= 0) return problema;
+    if (const int problema = PreparaLinea(riga); problema >= 0) return problema;
 
     Progresso progresso;
     const Operazioni::RisultatoLettura r = Operazioni::LeggiTesti(progresso);
@@ -339,14 +238,12 @@ int LavoroLeggi(const RigaDiComando &riga, const QString &dispositivo) {
                                .arg(V::NumeroTre, NomePorta()));
             return UscitaCentrale;
         }
-        if (const QString colpa = PortaInColpa(); !colpa.isEmpty())
+        if (const QString colpa = PortaInColpa(NomePorta()); !colpa.isEmpty())
             return Problema(QStringLiteral("Lettura fermata al testo %1: nessuna risposta. %2 "
                                            "Nessun file scritto.")
                                 .arg(V::NumeroTre, colpa));
-        Stampa(stdout, QStringLiteral("Errore seriale. Controlla identificativo: la centrale %1 "
-                                      "non risponde alla lettura del testo %2 sulla porta %3. "
-                                      "Nessun file scritto.\n")
-                           .arg(Centrale(), V::NumeroTre, NomePorta()));
+        Stampa(stdout, NonRisponde(QStringLiteral("alla lettura del testo ") + V::NumeroTre,
+                                   NomePorta(), QStringLiteral(". Nessun file scritto.")));
         return UscitaCentrale;
     }
     QString errore;
@@ -365,38 +262,23 @@ int LavoroLeggi(const RigaDiComando &riga, const QString &dispositivo) {
 
 } // namespace
 
-bool LavoroSenzaFinestre(const RigaDiComando &riga) {
-    return riga.ha(QStringLiteral("invia")) || riga.ha(QStringLiteral("leggi")) ||
-           riga.ha(QStringLiteral("stato")) || riga.ha(QStringLiteral("cerca")) ||
-           riga.ha(QStringLiteral("confronta"));
-}
-
-int EseguiLavoro(const RigaDiComando &rigaData, const QString &dispositivo) {
-    // Files are named from the folder the command was given in.
-    RigaDiComando riga = rigaData;
-    for (const QString &nome :
-         {QStringLiteral("invia"), QStringLiteral("leggi"), QStringLiteral("confronta")})
-        if (riga.ha(nome)) riga.opzioni[nome] = QFileInfo(riga.valore(nome)).absoluteFilePath();
-    if (riga.ha(QStringLiteral("traccia"))) {
-        const QString errore = Traccia::Apri(riga.valore(QStringLiteral("traccia")));
-        if (!errore.isEmpty()) Stampa(stderr, QStringLiteral("velto318: ") + errore + '\n');
-    }
-    if (riga.ha(QStringLiteral("cartella-utente"))) {
-        const QString errore = EntraInCartella(CartellaUtente(QDir::homePath()));
-        if (!errore.isEmpty()) return Problema(errore);
-    }
-    portaForzata = !dispositivo.isEmpty();
+int EseguiLavoro(const RigaDiComando &riga) {
+    portaForzata = !riga.porta.isEmpty();
     int esito;
-    if (riga.ha(QStringLiteral("invia"))) {
-        esito = LavoroInvia(riga, dispositivo);
-    } else if (riga.ha(QStringLiteral("leggi"))) {
-        esito = LavoroLeggi(riga, dispositivo);
-    } else if (riga.ha(QStringLiteral("confronta"))) {
-        esito = LavoroConfronta(riga, dispositivo);
-    } else {
-        esito = PreparaLinea(riga, dispositivo);
+    switch (riga.lavoro) {
+    case Lavoro::Invia:
+        esito = LavoroInvia(riga);
+        break;
+    case Lavoro::Leggi:
+        esito = LavoroLeggi(riga);
+        break;
+    case Lavoro::Confronta:
+        esito = LavoroConfronta(riga);
+        break;
+    default:
+        esito = PreparaLinea(riga);
         if (esito < 0)
-            esito = riga.ha(QStringLiteral("cerca")) ? LavoroCerca(NomePorta()) : LavoroStato();
+            esito = riga.lavoro == Lavoro::Cerca ? LavoroCerca(NomePorta()) : LavoroStato();
     }
     FormSeriale::Scarica();
     Traccia::Chiudi();
@@ -404,13 +286,7 @@ int EseguiLavoro(const RigaDiComando &rigaData, const QString &dispositivo) {
 }
 
 QString TestoStato(const QString &stato, const QList<int> &attivi, const QString &tasto) {
-    QString testo = QStringLiteral("Stato: ");
-    if (stato == QLatin1String("R"))
-        testo += QStringLiteral("a riposo");
-    else if (stato == QLatin1String("I"))
-        testo += QStringLiteral("in programmazione");
-    else
-        testo += QStringLiteral("non a riposo (\"%1\")").arg(Traccia::Visibile(stato));
+    QString testo = QStringLiteral("Stato: ") + TestoRiposo(stato);
     QStringList numeri;
     for (int n : attivi)
         numeri << QString::number(n);

@@ -1,42 +1,88 @@
 #include "app/RigaDiComando.h"
 
+#include "link/PorteSeriali.h"
 #include "link/Traccia.h"
 
 #include <QCommandLineParser>
 #include <QDir>
+#include <QFileInfo>
 #include <QList>
+#include <cstdio>
+#include <utility>
 
 namespace {
 
-// Every option of the tool: one line each. Read them with ha() and valore().
-const QList<QCommandLineOption> &Opzioni() {
-    static const QList<QCommandLineOption> opzioni = {
-        {{"h", "help"}, "Mostra questo aiuto ed esce."},
-        {{"v", "version"}, "Mostra la versione ed esce."},
-        {"porte", "Elenca le porte seriali presenti ed esce."},
-        {"porta", "Usa DISPOSITIVO (es. /dev/ttyUSB0) per la porta di Seriale318.con.",
-         "DISPOSITIVO"},
-        {"cartella-utente", "Lavora in ~/Velto318, creata al primo avvio (avvio dal menu)."},
-        {"invia", "Invia FILE.vlt alla centrale e verifica ogni testo, senza finestre.",
-         "FILE.vlt"},
-        {"leggi", "Legge i testi 000-192 dalla centrale e li salva in FILE.vlt, senza finestre.",
-         "FILE.vlt"},
-        {"stato", "Legge una volta stato, ingressi attivi e ultimo tasto della centrale, "
-                  "li stampa ed esce (senza finestre)."},
-        {"confronta",
-         "Legge dalla centrale i testi che un invio di FILE.vlt scriverebbe e "
-         "stampa quelli diversi, senza scrivere nulla (senza finestre).",
-         "FILE.vlt"},
-        {"cerca", "Cerca gli identificativi a cui risponde una centrale sulla linea (da &00 a "
-                  "&99, prima quello configurato), li elenca ed esce (senza finestre)."},
-        {"traccia", "Aggiunge a FILE una riga per ogni scambio sulla linea seriale.", "FILE"},
-        {"id",
-         "Identificativo della centrale per questa volta (es. &45) invece di quello "
-         "di Seriale318.con.",
-         "&NN"},
-        {"rs485", "Linea RS485 (con eco) per questa volta, invece di Seriale318.con."},
+// One option of the tool: how the line names it and the field of the record
+// it fills (a flag, a value, or a job with its file when it takes one).
+struct Voce {
+    QCommandLineOption opzione;
+    bool RigaDiComando::*bandiera = nullptr;
+    QString RigaDiComando::*valore = nullptr;
+    Lavoro lavoro = Lavoro::Nessuno;
+
+    Voce(QCommandLineOption o, bool RigaDiComando::*b) : opzione(std::move(o)), bandiera(b) {}
+    Voce(QCommandLineOption o, QString RigaDiComando::*v) : opzione(std::move(o)), valore(v) {}
+    Voce(QCommandLineOption o, Lavoro l) : opzione(std::move(o)), lavoro(l) {}
+    QString nome() const { return opzione.names().last(); }
+    bool conValore() const { return !opzione.valueName().isEmpty(); }
+};
+
+// Every option of the tool: one line each, in the order of the help.
+const QList<Voce> &Voci() {
+    static const QList<Voce> voci = {
+        {{{"h", "help"}, "Mostra questo aiuto ed esce."}, &RigaDiComando::aiuto},
+        {{{"v", "version"}, "Mostra la versione ed esce."}, &RigaDiComando::versione},
+        {{"porte", "Elenca le porte seriali presenti ed esce."}, &RigaDiComando::porte},
+        {{"porta", "Usa DISPOSITIVO (es. /dev/ttyUSB0) per la porta di Seriale318.con.",
+          "DISPOSITIVO"},
+         &RigaDiComando::porta},
+        {{"cartella-utente", "Lavora in ~/Velto318, creata al primo avvio (avvio dal menu)."},
+         &RigaDiComando::cartellaUtente},
+        {{"invia", "Invia FILE.vlt alla centrale e verifica ogni testo, senza finestre.",
+          "FILE.vlt"},
+         Lavoro::Invia},
+        {{"leggi", "Legge i testi 000-192 dalla centrale e li salva in FILE.vlt, senza finestre.",
+          "FILE.vlt"},
+         Lavoro::Leggi},
+        {{"stato", "Legge una volta stato, ingressi attivi e ultimo tasto della centrale, "
+                   "li stampa ed esce (senza finestre)."},
+         Lavoro::Stato},
+        {{"confronta",
+          "Legge dalla centrale i testi che un invio di FILE.vlt scriverebbe e "
+          "stampa quelli diversi, senza scrivere nulla (senza finestre).",
+          "FILE.vlt"},
+         Lavoro::Confronta},
+        {{"cerca", "Cerca gli identificativi a cui risponde una centrale sulla linea (da &00 a "
+                   "&99, prima quello configurato), li elenca ed esce (senza finestre)."},
+         Lavoro::Cerca},
+        {{"traccia", "Aggiunge a FILE una riga per ogni scambio sulla linea seriale.", "FILE"},
+         &RigaDiComando::traccia},
+        {{"id",
+          "Identificativo della centrale per questa volta (es. &45) invece di quello "
+          "di Seriale318.con.",
+          "&NN"},
+         &RigaDiComando::id},
+        {{"rs485", "Linea RS485 (con eco) per questa volta, invece di Seriale318.con."},
+         &RigaDiComando::rs485},
     };
-    return opzioni;
+    return voci;
+}
+
+// The options that change the link of a job, and mean nothing without one.
+bool SoloConLavoro(const Voce &v) {
+    return v.valore == &RigaDiComando::id || v.bandiera == &RigaDiComando::rs485;
+}
+
+// The options of the jobs, "--invia, --leggi, --stato, --cerca e --confronta"
+// with `congiunzione` before the last.
+QString OpzioniDeiLavori(const QString &congiunzione) {
+    QStringList nomi;
+    for (int l = int(Lavoro::Invia); l <= int(Lavoro::Confronta); ++l)
+        for (const Voce &v : Voci())
+            if (v.lavoro == Lavoro(l)) nomi << QStringLiteral("--") + v.nome();
+    const QString ultima = nomi.takeLast();
+    return nomi.join(QStringLiteral(", ")) + QLatin1Char(' ') + congiunzione + QLatin1Char(' ') +
+           ultima;
 }
 
 // Qt's own options, handled by the application object: with a value, and without.
@@ -80,7 +126,8 @@ QString Aiuto() {
         "Opzioni:\n");
     QList<QPair<QString, QString>> righe;
     int larghezza = 0;
-    for (const QCommandLineOption &o : Opzioni()) {
+    for (const Voce &v : Voci()) {
+        const QCommandLineOption &o = v.opzione;
         QStringList nomi;
         for (const QString &n : o.names())
             nomi << (n.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + n;
@@ -103,24 +150,19 @@ RigaDiComando Errore(const QString &testo) {
     return r;
 }
 
-// The options of the jobs without windows: one job at a time; --id and
-// --rs485 only with a job, --id as & and two digits.
-QString ErroreLavoro(const RigaDiComando &r) {
-    const QStringList lavori = {"invia", "leggi", "stato", "cerca", "confronta"};
-    qsizetype quanti = 0;
-    for (const QString &l : lavori)
-        quanti += r.ha(l);
-    if (quanti > 1)
-        return QStringLiteral(
-            "una sola operazione alla volta tra --invia, --leggi, --stato, --cerca e --confronta.");
-    for (const char *o : {"id", "rs485"})
-        if (quanti == 0 && r.ha(QLatin1String(o)))
-            return QStringLiteral(
-                       "--%1 vale solo con --invia, --leggi, --stato, --cerca o --confronta.")
-                .arg(QLatin1String(o));
-    const QString id = r.valore(QStringLiteral("id"));
+// The options of the jobs without windows: one job at a time (`lavori`
+// given); an option of SoloConLavoro only with a job (`senzaLavoro`: the
+// first given, when no job is); --id as & and two digits.
+QString ErroreLavoro(const RigaDiComando &r, int lavori, const QString &senzaLavoro) {
+    if (lavori > 1)
+        return QStringLiteral("una sola operazione alla volta tra %1.")
+            .arg(OpzioniDeiLavori(QStringLiteral("e")));
+    if (lavori == 0 && !senzaLavoro.isEmpty())
+        return QStringLiteral("--%1 vale solo con %2.")
+            .arg(senzaLavoro, OpzioniDeiLavori(QStringLiteral("o")));
+    const QString &id = r.id;
     const auto cifra = [](QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); };
-    if (r.ha(QStringLiteral("id")) &&
+    if (!id.isEmpty() &&
         (id.size() != 3 || id[0] != QLatin1Char('&') || !cifra(id[1]) || !cifra(id[2])))
         return QStringLiteral("identificativo \"%1\" non valido: & e due cifre, es. --id '&45'.")
             .arg(Traccia::Visibile(id));
@@ -140,7 +182,8 @@ RigaDiComando LeggiRigaDiComando(const QStringList &argomenti) {
     const QStringList nostri = SenzaOpzioniQt(argomenti);
     QCommandLineParser lettore;
     lettore.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-    lettore.addOptions(Opzioni());
+    for (const Voce &v : Voci())
+        lettore.addOption(v.opzione);
     if (!lettore.parse(nostri.isEmpty() ? QStringList{"velto318"} : nostri)) {
         if (!lettore.unknownOptionNames().isEmpty()) {
             const QString nome = lettore.unknownOptionNames().first();
@@ -153,10 +196,10 @@ RigaDiComando LeggiRigaDiComando(const QStringList &argomenti) {
         // The parser's only other refusal: the last option wants a value.
         const QString ultimo =
             nostri.last().mid(nostri.last().startsWith(QLatin1String("--")) ? 2 : 1);
-        for (const QCommandLineOption &o : Opzioni())
-            if (!o.valueName().isEmpty() && o.names().contains(ultimo))
+        for (const Voce &v : Voci())
+            if (v.conValore() && v.opzione.names().contains(ultimo))
                 return Errore(QStringLiteral("manca il valore dell'opzione --%1 (%2).")
-                                  .arg(o.names().last(), o.valueName()));
+                                  .arg(v.nome(), v.opzione.valueName()));
         return Errore(QStringLiteral("riga di comando non valida."));
     }
     if (!lettore.positionalArguments().isEmpty())
@@ -164,25 +207,44 @@ RigaDiComando LeggiRigaDiComando(const QStringList &argomenti) {
                           .arg(lettore.positionalArguments().first()));
 
     RigaDiComando r;
-    for (const QCommandLineOption &o : Opzioni()) {
-        const QString nome = o.names().last();
+    int lavori = 0;
+    QString senzaLavoro;
+    for (const Voce &v : Voci()) {
+        const QString nome = v.nome();
         if (!lettore.isSet(nome)) continue;
-        const QString valore = o.valueName().isEmpty() ? QString() : lettore.value(nome);
-        if (!o.valueName().isEmpty() && (valore.isEmpty() || valore.startsWith(QLatin1Char('-'))))
-            return Errore(
-                QStringLiteral("manca il valore dell'opzione --%1 (%2).").arg(nome, o.valueName()));
-        r.opzioni.insert(nome, valore);
+        const QString valore = v.conValore() ? lettore.value(nome) : QString();
+        if (v.conValore() && (valore.isEmpty() || valore.startsWith(QLatin1Char('-'))))
+            return Errore(QStringLiteral("manca il valore dell'opzione --%1 (%2).")
+                              .arg(nome, v.opzione.valueName()));
+        if (v.bandiera) r.*v.bandiera = true;
+        if (v.valore) r.*v.valore = valore;
+        if (v.lavoro != Lavoro::Nessuno) {
+            ++lavori;
+            r.lavoro = v.lavoro;
+            r.file = valore;
+        }
+        if (SoloConLavoro(v) && senzaLavoro.isEmpty()) senzaLavoro = nome;
     }
-    if (r.ha(QStringLiteral("help"))) {
+    if (r.aiuto) {
         r.esci = true;
         r.uscita = Aiuto();
-    } else if (r.ha(QStringLiteral("version"))) {
+    } else if (r.versione) {
         r.esci = true;
         r.uscita = QStringLiteral("velto318 " VELTO_VERSIONE "\n");
-    } else if (const QString errore = ErroreLavoro(r); !errore.isEmpty()) {
+    } else if (const QString errore = ErroreLavoro(r, lavori, senzaLavoro); !errore.isEmpty()) {
         return Errore(errore);
     }
     return r;
+}
+
+QString PreparaAvvio(RigaDiComando &riga) {
+    if (!riga.file.isEmpty()) riga.file = QFileInfo(riga.file).absoluteFilePath();
+    if (!riga.porta.isEmpty()) riga.porta = DispositivoDaOpzione(riga.porta);
+    if (!riga.traccia.isEmpty())
+        if (const QString errore = Traccia::Apri(riga.traccia); !errore.isEmpty())
+            std::fputs(qPrintable(QStringLiteral("velto318: %1\n").arg(errore)), stderr);
+    if (riga.cartellaUtente) return EntraInCartella(CartellaUtente(QDir::homePath()));
+    return QString();
 }
 
 QString CartellaUtente(const QString &casa) {

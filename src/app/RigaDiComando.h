@@ -2,19 +2,31 @@
 // The command line, read before any window exists: the options, their help
 // text, and the folder the tool works in when started from the desktop menu.
 
-#include <QHash>
 #include <QString>
 #include <QStringList>
 
-struct RigaDiComando {
-    bool esci = false;               // the program ends at once, with codiceUscita
-    int codiceUscita = 0;            // 0 after --help and --version, 2 after a wrong line
-    QString uscita;                  // text for the standard output
-    QString errore;                  // text for the standard error
-    QHash<QString, QString> opzioni; // options given, by long name; "" for a flag
+// The job run without windows, if any: one at a time.
+enum class Lavoro { Nessuno, Invia, Leggi, Stato, Cerca, Confronta };
 
-    bool ha(const QString &nome) const { return opzioni.contains(nome); }
-    QString valore(const QString &nome) const { return opzioni.value(nome); }
+// The command line as read once: every option in its own field. An option
+// that takes a value never has an empty one, so an empty text is an option
+// not given.
+struct RigaDiComando {
+    bool esci = false;    // the program ends at once, with codiceUscita
+    int codiceUscita = 0; // 0 after --help and --version, 2 after a wrong line
+    QString uscita;       // text for the standard output
+    QString errore;       // text for the standard error
+
+    bool aiuto = false;          // --help
+    bool versione = false;       // --version
+    bool porte = false;          // --porte: list the serial ports and end
+    QString porta;               // --porta DISPOSITIVO (resolved by PreparaAvvio)
+    bool cartellaUtente = false; // --cartella-utente: work in ~/Velto318
+    QString traccia;             // --traccia FILE
+    QString id;                  // --id &NN, for the job
+    bool rs485 = false;          // --rs485, for the job
+    Lavoro lavoro = Lavoro::Nessuno;
+    QString file; // FILE.vlt of --invia, --leggi, --confronta (absolute after PreparaAvvio)
 };
 
 // The program's arguments as text (argv[0] first).
@@ -26,6 +38,14 @@ QStringList ArgomentiDi(int argc, char *argv[]);
 // argument that is not an option, or an option without its value give a
 // message for the standard error and exit status 2.
 RigaDiComando LeggiRigaDiComando(const QStringList &argomenti);
+
+// What the line asks of the start, done once before the windows or a job
+// start, while the current folder is still the one the command was given
+// in: the job's file named from there, the device of --porta resolved, the
+// trace of --traccia opened (one that does not open is said on the standard
+// error, and the run goes on); then the folder of --cartella-utente entered.
+// Returns the message when that folder cannot be entered, else an empty text.
+QString PreparaAvvio(RigaDiComando &riga);
 
 // The tool's own folder in the user's home folder (~/Velto318); empty when
 // there is no home folder to put it in (none, or the root folder).

@@ -2,15 +2,14 @@
 #include "app/Lavori.h"
 #include "app/RigaDiComando.h"
 #include "app/Segnali.h"
+#include "app/Terminale.h"
 #include "link/FormSeriale.h"
 #include "link/PorteSeriali.h"
-#include "link/Traccia.h"
 #include "shared/Aspetto.h"
 #include "shared/Variabili.h"
 #include "testmode/FormPrincipaleTest.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QMessageBox>
 #include <cstdio>
 #ifdef Q_OS_WIN
@@ -33,46 +32,37 @@ static void UsaConsoleDiAvvio() {
 int main(int argc, char *argv[]) {
     // The command line is read before any window exists: --help, --version,
     // --porte and a wrong line need no display.
-    const RigaDiComando riga = LeggiRigaDiComando(ArgomentiDi(argc, argv));
+    RigaDiComando riga = LeggiRigaDiComando(ArgomentiDi(argc, argv));
     UsaConsoleDiAvvio();
     if (riga.esci) {
         std::fputs(riga.uscita.toLocal8Bit().constData(), stdout);
         std::fputs(riga.errore.toLocal8Bit().constData(), stderr);
         return riga.codiceUscita;
     }
-    if (riga.ha(QStringLiteral("porte"))) {
+    if (riga.porte) {
         QCoreApplication app(argc, argv);
         std::fputs(ElencoPorte(PortePresenti()).toLocal8Bit().constData(), stdout);
         return 0;
     }
-    // Resolved before the current folder may change.
-    const QString dispositivo = riga.ha(QStringLiteral("porta"))
-                                    ? DispositivoDaOpzione(riga.valore(QStringLiteral("porta")))
-                                    : QString();
+    // The trace and the user folder, once for the windows and the jobs alike.
+    const QString cartellaMancata = PreparaAvvio(riga);
     // The jobs of the command line create no window and need no display.
-    if (LavoroSenzaFinestre(riga)) {
+    if (riga.lavoro != Lavoro::Nessuno) {
         QCoreApplication app(argc, argv);
         FermaSuSegnale();
-        return EseguiLavoro(riga, dispositivo);
-    }
-    if (riga.ha(QStringLiteral("traccia"))) {
-        const QString errore = Traccia::Apri(riga.valore(QStringLiteral("traccia")));
-        if (!errore.isEmpty())
-            std::fputs(qPrintable(QStringLiteral("velto318: %1\n").arg(errore)), stderr);
+        if (!cartellaMancata.isEmpty()) return Problema(cartellaMancata);
+        return EseguiLavoro(riga);
     }
 
     QApplication app(argc, argv);
     ImpostaSostituzioniFont();
-    if (riga.ha(QStringLiteral("cartella-utente"))) {
-        const QString errore = EntraInCartella(CartellaUtente(QDir::homePath()));
-        if (!errore.isEmpty()) {
-            QMessageBox::critical(nullptr, QStringLiteral("Velto318"), errore);
-            return 1;
-        }
+    if (!cartellaMancata.isEmpty()) {
+        QMessageBox::critical(nullptr, QStringLiteral("Velto318"), cartellaMancata);
+        return 1;
     }
     FormPrincipaleTest finestra;
     ChiudiSuSegnale(&finestra);
-    FormSeriale::Istanza().MSComm1.setDispositivoForzato(dispositivo);
+    FormSeriale::Istanza().MSComm1.setDispositivoForzato(riga.porta);
     Form_Load(finestra);
     // Ended by a signal: 128 plus its number, as a shell reports a process
     // the signal ended, although the port was closed and a job stopped cleanly.

@@ -60,7 +60,9 @@ class TestOpzioni : public QObject {
     void rigaDiComando() {
         RigaDiComando r = Leggi({});
         QVERIFY(!r.esci);
-        QVERIFY(r.opzioni.isEmpty());
+        QVERIFY(!r.aiuto && !r.versione && !r.porte && r.porta.isEmpty() && !r.cartellaUtente &&
+                r.traccia.isEmpty() && r.id.isEmpty() && !r.rs485 && r.lavoro == Lavoro::Nessuno &&
+                r.file.isEmpty());
 
         for (const char *o : {"--help", "-h"}) {
             r = Leggi({o});
@@ -75,16 +77,16 @@ class TestOpzioni : public QObject {
         QCOMPARE(r.uscita, QString("velto318 " VELTO_VERSIONE "\n"));
 
         r = Leggi({"--porte"});
-        QVERIFY(!r.esci && r.ha("porte"));
+        QVERIFY(!r.esci && r.porte);
         r = Leggi({"--porta", "/dev/ttyUSB0", "--cartella-utente"});
         QVERIFY(!r.esci);
-        QCOMPARE(r.valore("porta"), QString("/dev/ttyUSB0"));
-        QVERIFY(r.ha("cartella-utente"));
-        QCOMPARE(Leggi({"--porta=/dev/ttyACM1"}).valore("porta"), QString("/dev/ttyACM1"));
+        QCOMPARE(r.porta, QString("/dev/ttyUSB0"));
+        QVERIFY(r.cartellaUtente);
+        QCOMPARE(Leggi({"--porta=/dev/ttyACM1"}).porta, QString("/dev/ttyACM1"));
         // Qt's own options are the application object's, in both their forms.
         r = Leggi({"-platform", "offscreen", "--porta", "COM3", "-style=fusion", "-reverse"});
         QVERIFY2(!r.esci, qPrintable(r.errore));
-        QCOMPARE(r.valore("porta"), QString("COM3"));
+        QCOMPARE(r.porta, QString("COM3"));
 
         // A wrong line: one message for the standard error, status 2.
         const QList<QPair<QStringList, QString>> sbagliate = {
@@ -114,6 +116,40 @@ class TestOpzioni : public QObject {
         u = SenzaDisplay({"--porta"});
         QCOMPARE(u.codice, 2);
         QVERIFY2(u.errore.contains("manca il valore"), qPrintable(u.errore));
+    }
+
+    // Every option in its own field of the record; a line the jobs cannot
+    // run ends with status 2 and says why.
+    void opzioniNelRecord() {
+        RigaDiComando r = Leggi({"--porta", "/dev/ttyUSB1", "--cartella-utente", "--traccia",
+                                 "t.txt", "--id", "&07", "--rs485", "--invia", "a.vlt"});
+        QVERIFY2(!r.esci, qPrintable(r.errore));
+        QCOMPARE(r.porta, QString("/dev/ttyUSB1"));
+        QVERIFY(r.cartellaUtente && r.rs485 && !r.porte && !r.aiuto && !r.versione);
+        QCOMPARE(r.traccia, QString("t.txt"));
+        QCOMPARE(r.id, QString("&07"));
+        QVERIFY(r.lavoro == Lavoro::Invia && r.file == "a.vlt");
+        QVERIFY(Leggi({"--leggi", "b.vlt"}).lavoro == Lavoro::Leggi);
+        QCOMPARE(Leggi({"--confronta", "c.vlt"}).file, QString("c.vlt"));
+        QVERIFY(Leggi({"--confronta", "c.vlt"}).lavoro == Lavoro::Confronta);
+        QVERIFY(Leggi({"--stato"}).lavoro == Lavoro::Stato);
+        QVERIFY(Leggi({"--cerca"}).lavoro == Lavoro::Cerca && Leggi({"--cerca"}).file.isEmpty());
+        QVERIFY(Leggi({"--help"}).aiuto && Leggi({"--version"}).versione);
+
+        const QString lavori = "--invia, --leggi, --stato, --cerca %1 --confronta.";
+        const QList<QPair<QStringList, QString>> sbagliate = {
+            {{"--id", "&07"}, "--id vale solo con " + lavori.arg("o")},
+            {{"--rs485"}, "--rs485 vale solo con " + lavori.arg("o")},
+            {{"--stato", "--cerca"}, "una sola operazione alla volta tra " + lavori.arg("e")},
+            {{"--stato", "--id", "45"}, "identificativo \"45\" non valido"},
+            {{"--stato", "--traccia"}, "manca il valore dell'opzione --traccia (FILE)."},
+        };
+        for (const auto &[argomenti, messaggio] : sbagliate) {
+            r = Leggi(argomenti);
+            QVERIFY(r.esci);
+            QCOMPARE(r.codiceUscita, 2);
+            QVERIFY2(r.errore.startsWith("velto318: " + messaggio), qPrintable(r.errore));
+        }
     }
 
     void elencoPorte() {

@@ -1,0 +1,108 @@
+#include "app/Terminale.h"
+
+#include "link/FormSeriale.h"
+#include "link/PorteSeriali.h"
+#include "link/Traccia.h"
+#include "shared/Variabili.h"
+
+#ifdef Q_OS_WIN
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
+void Stampa(std::FILE *dove, const QString &testo) {
+    std::fputs(testo.toLocal8Bit().constData(), dove);
+    std::fflush(dove);
+}
+
+bool ErroreSuTerminale() {
+#ifdef Q_OS_WIN
+    return _isatty(_fileno(stderr));
+#else
+    return ::isatty(STDERR_FILENO);
+#endif
+}
+
+int Problema(const QString &testo) {
+    Stampa(stderr, QStringLiteral("velto318: ") + testo + QLatin1Char('\n'));
+    return UscitaProblema;
+}
+
+int LavoroInterrotto(const QString &testo) {
+    Operazioni::AnnunciaInterruzione(testo);
+    return 128 + V::Interruzione;
+}
+
+QString Centrale() {
+    return Traccia::Visibile(V::Identificativo);
+}
+
+QString Citato(const QString &testo) {
+    return QLatin1Char('"') + Traccia::Visibile(testo) + QLatin1Char('"');
+}
+
+QString TestoRiposo(const QString &stato) {
+    if (stato == QLatin1String("R")) return QStringLiteral("a riposo");
+    if (stato == QLatin1String("I")) return QStringLiteral("in programmazione");
+    return QStringLiteral("non a riposo (%1)").arg(Citato(stato));
+}
+
+QString PortaInColpa(const QString &porta) {
+    const MSComm &com = FormSeriale::Istanza().MSComm1;
+    if (!com.PortOpen()) {
+        const QString motivo = com.ErroreApertura();
+        return QStringLiteral("La porta %1 si è chiusa durante il lavoro%2. Controlla "
+                              "l'adattatore e il suo cavo, poi riprova.")
+            .arg(porta, motivo.isEmpty() ? QString() : QStringLiteral(": ") + motivo);
+    }
+    const QString chi = ChiTieneLaPorta(com.Dispositivo());
+    if (chi.isEmpty()) return QString();
+    return QStringLiteral("La porta %1 è aperta anche da %2, che prende le risposte della "
+                          "centrale: chiudi quel programma e riprova.")
+        .arg(porta, chi);
+}
+
+QString NonRisponde(const QString &aCosa, const QString &porta, const QString &seguito) {
+    return QStringLiteral("Errore seriale. Controlla identificativo: la centrale %1 non "
+                          "risponde %2 sulla porta %3%4\n")
+        .arg(Centrale(), aCosa, porta, seguito);
+}
+
+QString Barra(const QString &fase, int fatti, int totale) {
+    constexpr int Larghezza = 40;
+    const int pieni = totale > 0 ? int(qint64(fatti) * Larghezza / totale) : 0;
+    return QStringLiteral("%1 [%2%3] %4 di %5")
+        .arg(fase.leftJustified(9), QString(pieni, QLatin1Char('#')),
+             QString(Larghezza - pieni, QLatin1Char('-')))
+        .arg(fatti)
+        .arg(totale);
+}
+
+void CancellaBarra() {
+    Stampa(stderr, QStringLiteral("\r%1\r").arg(QString(), 72));
+}
+
+Progresso::Progresso() : terminale_(ErroreSuTerminale()) {}
+
+Progresso::~Progresso() {
+    Chiudi();
+}
+
+void Progresso::Avanzamento(const QString &fase, int fatti, int totale) {
+    if (fase.isEmpty() || totale <= 0) return;
+    const bool nuova = fase != fase_;
+    fase_ = fase;
+    if (!terminale_) {
+        if (nuova) Stampa(stderr, QStringLiteral("%1 di %2 testi\n").arg(fase).arg(totale));
+        return;
+    }
+    if (nuova) Chiudi();
+    Stampa(stderr, QLatin1Char('\r') + Barra(fase, fatti, totale));
+    barra_ = true;
+}
+
+void Progresso::Chiudi() {
+    if (barra_) Stampa(stderr, QStringLiteral("\n"));
+    barra_ = false;
+}
