@@ -2,8 +2,8 @@
 # Makes the screenshots of docs/ (shown by the README and listed in the
 # metainfo): test mode, and the programming window after a message file was
 # sent and verified. The tool runs under a virtual display (Xvfb) against the
-# panel simulator, driven by packaging/schermate.cpp. BUILD names the build
-# folder (build by default).
+# panel simulator, driven by tools/schermate/schermate.cpp. BUILD names the
+# build folder (build by default).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ROOT=$PWD
@@ -34,7 +34,7 @@ printf 'input 5 C\ninput 23 C\nkey A\n' >&3
 
 mkdir -p docs
 cd "$DIR"
-xvfb-run -a -s "-screen 0 1024x768x24" "$BUILD/packaging/velto318-schermate" \
+xvfb-run -a -s "-screen 0 1024x768x24" "$BUILD/tools/schermate/velto318-schermate" \
     "$DIR/sim.log" esempio.vlt "$ROOT/docs/velto318-test.png" \
     "$ROOT/docs/velto318-programmazione.png"
 echo "Screenshots: docs/velto318-test.png docs/velto318-programmazione.png"

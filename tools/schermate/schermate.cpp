@@ -11,6 +11,7 @@
 #include "programming/FormScriveMessaggi.h"
 #include "files/ListeFile.h"
 #include "shared/Variabili.h"
+#include "shared/Quando.h"
 
 #include <QApplication>
 #include <QFile>
@@ -19,7 +20,6 @@
 #include <QPushButton>
 #include <QTimer>
 #include <cstdio>
-#include <functional>
 
 namespace {
 
@@ -33,19 +33,9 @@ int Comandi(const QString &registro, const QByteArray &inizio) {
     return n;
 }
 
-// Runs azione once, as soon as condizione holds (checked every 50 ms while
-// the tool's own waits pump events).
-void Quando(std::function<bool()> condizione, std::function<void()> azione) {
-    auto *timer = new QTimer(QCoreApplication::instance());
-    timer->setInterval(50);
-    QObject::connect(timer, &QTimer::timeout, timer, [=] {
-        if (!condizione()) return;
-        timer->stop();
-        timer->deleteLater();
-        azione();
-    });
-    timer->start();
-}
+// The conditions below are checked every 50 ms while the tool's own waits
+// pump events.
+constexpr int PassoMs = 50;
 
 bool Salva(QWidget *w, const QString &percorso) {
     const bool ok = w->grab().save(percorso, "PNG");
@@ -82,7 +72,8 @@ int main(int argc, char *argv[]) {
            [&] {
                if (!Salva(&f, fotoTest)) f.close();
                f.Command1->click(); // "Progr"
-           });
+           },
+           PassoMs);
     Quando([&] { return Programmazione(f) != nullptr; },
            [&] {
                FormScriveMessaggi *p = Programmazione(f);
@@ -101,7 +92,8 @@ int main(int argc, char *argv[]) {
                    std::fprintf(stderr, "invio non riuscito: %s / %s\n",
                                 qPrintable(p->Text1->text()), qPrintable(p->Text2->text()));
                p->Command2->click(); // "Exit"
-           });
+           },
+           PassoMs);
     Form_Load(f);
     return esito;
 }
