@@ -5,6 +5,7 @@
 #include "link/Comandi.h"
 #include "link/FormSeriale.h"
 #include "programming/FormScriveMessaggi.h"
+#include "shared/Aspetto.h"
 #include "shared/Variabili.h"
 #include "testmode/FormPrincipaleTest.h"
 
@@ -55,7 +56,7 @@ void AvvisaSeNecessario(FormPrincipaleTest &f, const QString &avvisoConfigurazio
         testo += porta + QStringLiteral("\n\nIl programma prosegue senza collegamento: "
                                         "i file dei messaggi si possono comunque modificare.");
     }
-    if (!testo.isEmpty()) QMessageBox::warning(&f, QStringLiteral("Velto318"), testo);
+    if (!testo.isEmpty()) Avviso(&f, QMessageBox::Warning, testo);
 }
 
 } // namespace

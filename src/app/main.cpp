@@ -57,7 +57,7 @@ int main(int argc, char *argv[]) {
     QApplication app(argc, argv);
     ImpostaSostituzioniFont();
     if (!cartellaMancata.isEmpty()) {
-        QMessageBox::critical(nullptr, QStringLiteral("Velto318"), cartellaMancata);
+        Avviso(nullptr, QMessageBox::Critical, cartellaMancata);
         return 1;
     }
     FormPrincipaleTest finestra;

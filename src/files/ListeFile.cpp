@@ -1,7 +1,7 @@
 #include "files/ListeFile.h"
+#include "shared/Aspetto.h"
 
 #include <QDir>
-#include <QMessageBox>
 #include <QStorageInfo>
 
 ListaUnita::ListaUnita(QWidget *parent) : QComboBox(parent) {
@@ -31,8 +31,8 @@ void ListaUnita::setDriveDi(const QString &percorso) {
 void ListaUnita::scelta(int indice) {
     const QDir radice(itemData(indice).toString());
     if (!radice.isReadable()) {
-        QMessageBox::warning(this, QStringLiteral("Velto318"),
-                             QStringLiteral("L'unità %1 non è leggibile.").arg(itemText(indice)));
+        Avviso(this, QMessageBox::Warning,
+               QStringLiteral("L'unità %1 non è leggibile.").arg(itemText(indice)));
         setCurrentIndex(precedente_);
         return;
     }
@@ -79,9 +79,9 @@ bool ListaCartelle::setPath(const QString &percorso) {
 void ListaCartelle::apri(QListWidgetItem *voce) {
     const QString destinazione = voce->data(Qt::UserRole).toString();
     if (!setPath(destinazione)) {
-        QMessageBox::warning(this, QStringLiteral("Velto318"),
-                             QStringLiteral("La cartella %1 non è leggibile.")
-                                 .arg(QDir::toNativeSeparators(destinazione)));
+        Avviso(this, QMessageBox::Warning,
+               QStringLiteral("La cartella %1 non è leggibile.")
+                   .arg(QDir::toNativeSeparators(destinazione)));
         return;
     }
     emit cambiata();

@@ -53,6 +53,12 @@ void ImpostaSfondo(QWidget *w, const QColor &colore) {
     w->setAutoFillBackground(true);
 }
 
+void Avviso(QWidget *padre, QMessageBox::Icon icona, const QString &testo) {
+    QMessageBox box(icona, QStringLiteral("Velto318"), testo, QMessageBox::Ok, padre);
+    box.setTextFormat(Qt::PlainText);
+    box.exec();
+}
+
 void ImpostaTesto(QLabel *etichetta, const QString &testo) {
     if (etichetta->text() != testo) etichetta->setText(testo);
 }

@@ -6,6 +6,7 @@
 #include <QColor>
 #include <QFont>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPixmap>
 #include <QPushButton>
 #include <QRect>
@@ -57,6 +58,11 @@ void ImpostaTesto(QLabel *etichetta, const QString &testo);
 QColor Sfondo(const QWidget *w);
 // Gives a text box the system's tooltip colour as its background.
 void SfondoSuggerimento(QWidget *casella);
+
+// Shows a modal message box titled "Velto318" with an OK button and returns
+// when the operator closes it. Its text is plain, as every label's: a path or
+// a name with "<b>" in it shows as it is.
+void Avviso(QWidget *padre, QMessageBox::Icon icona, const QString &testo);
 
 // Places a widget at its twips position and gives it its name.
 void Posiziona(QWidget *w, const QString &nome, const Twips &t);

@@ -1,6 +1,7 @@
 // The message editor, the save window and the file lists, driven as an
 // operator does: keys and clicks on the real widgets.
 #include "shared/Aspetto.h"
+#include "support/Azioni.h"
 #include "support/Banco.h"
 #include "support/DiscoPieno.h"
 #include "support/FileProva.h"
@@ -16,6 +17,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
@@ -79,6 +81,28 @@ class TestFinestreFile : public QObject {
                      QStringList({QDir(banco.cartella()).dirName(), "collegamento", "sotto"}),
                  qPrintable(cartelle.join('|')));
         QVERIFY(!cartelle.contains("COM1") && !cartelle.contains(".nascosta"));
+    }
+
+    // A folder gone before it is opened is named as it is in the warning: plain
+    // text, as every label.
+    void cartellaIlleggibileInTestoSemplice() {
+        QVERIFY(QDir(banco.cartella()).mkdir("<b>x"));
+        ListaCartelle lista;
+        QListWidgetItem *voce = lista.findItems("<b>x", Qt::MatchEndsWith).value(0);
+        QVERIFY(voce);
+        QVERIFY(QDir(banco.cartella()).rmdir("<b>x"));
+        QString testo;
+        Qt::TextFormat formato = Qt::AutoText;
+        Quando([] { return qobject_cast<QMessageBox *>(QApplication::activeModalWidget()); },
+               [&] {
+                   auto *avviso = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+                   testo = avviso->text();
+                   formato = avviso->textFormat();
+                   avviso->accept();
+               });
+        emit lista.itemActivated(voce);
+        QCOMPARE(formato, Qt::PlainText);
+        QVERIFY2(testo.contains("<b>x") && testo.contains("non è leggibile"), qPrintable(testo));
     }
 
     // Moving through the save window's file list with the keyboard fills the
