@@ -5,6 +5,8 @@
 #include "shared/Variabili.h"
 
 #include <QApplication>
+#include <QFile>
+#include <QFileInfo>
 #include <QTest>
 #include <QTimer>
 #include <QWidget>
@@ -101,5 +103,11 @@ bool Banco::riapri() {
 }
 
 void Banco::scollega() {
-    if (sim_) sim_->termina();
+    if (!sim_) return;
+    // An unplugged adapter leaves COM1 pointing at a device that is gone: the
+    // simulator removes its link when it ends, so the link is put back.
+    const QString com1 = percorso(QStringLiteral("COM1"));
+    const QString dispositivo = QFile::symLinkTarget(com1);
+    sim_->termina();
+    if (!dispositivo.isEmpty() && !QFileInfo(com1).isSymLink()) QFile::link(dispositivo, com1);
 }

@@ -23,13 +23,18 @@ bool Simulatore::avvia() {
     }
     const QByteArray riga = processo_.readLine().trimmed();
     if (riga.startsWith("READY")) return true;
-    errore_ = riga.isEmpty() ? QStringLiteral("nessun READY entro 5 s (") + processo_.errorString() + ")"
-                             : QString::fromLatin1(riga);
+    errore_ = riga.isEmpty()
+                  ? QStringLiteral("nessun READY entro 5 s (") + processo_.errorString() + ")"
+                  : QString::fromLatin1(riga);
     return false;
 }
 
 void Simulatore::termina() {
     if (processo_.state() == QProcess::NotRunning) return;
+    // SIGTERM lets the simulator close its line and exit, so that a checked
+    // build's leak check runs; SIGKILL only if it is still there after a second.
+    processo_.terminate();
+    if (processo_.waitForFinished(1000)) return;
     processo_.kill();
     processo_.waitForFinished(5000);
 }

@@ -14,8 +14,8 @@ class Simulatore {
 
     bool avvia();
     QString errore() const { return errore_; } // why avvia() failed
-    void termina();                        // kills it, as an unplugged adapter
-    QString ordina(const QString &ordine); // one order, returns the simulator's answer
+    void termina();                            // ends it: SIGTERM, SIGKILL after 1 s
+    QString ordina(const QString &ordine);     // one order, returns the simulator's answer
 
     QString registroPercorso() const { return cartella_ + "/sim.log"; }
     // Commands received, without their timestamps, in order.
