@@ -24,7 +24,7 @@
 namespace {
 
 // How many commands of the simulator's log start with the given text.
-int Comandi(const QString &registro, const QByteArray &inizio) {
+int ComandiRegistrati(const QString &registro, const QByteArray &inizio) {
     QFile f(registro);
     if (!f.open(QIODevice::ReadOnly)) return 0;
     int n = 0;
@@ -68,7 +68,7 @@ int main(int argc, char *argv[]) {
         std::fprintf(stderr, "tempo scaduto\n");
         f.close();
     });
-    Quando([&] { return Comandi(registro, "&4509") >= 2; },
+    Quando([&] { return ComandiRegistrati(registro, "&4509") >= 2; },
            [&] {
                if (!Salva(&f, fotoTest)) f.close();
                f.Command1->click(); // "Progr"
