@@ -206,6 +206,12 @@ void MSComm::forseSegnala() {
 void MSComm::erroreSeriale(QSerialPort::SerialPortError errore) {
     if (errore == QSerialPort::ResourceError || errore == QSerialPort::ReadError ||
         errore == QSerialPort::WriteError) {
+        // A read that found the characters gone (another program reading the
+        // same line took them) is no lost port.
+        if (errore != QSerialPort::WriteError && LineaAncoraViva(porta_aperta_.handle())) {
+            porta_aperta_.clearError();
+            return;
+        }
         // Left open, the port would raise errors without end at full CPU.
         codice_ = errore;
         errore_ = SpiegaErrore(errore, porta_aperta_.errorString());

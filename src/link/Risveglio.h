@@ -18,3 +18,8 @@ bool SvegliaDopo(qintptr descrittore, int caratteri);
 // same settings asked for again. False where the port cannot be reached or
 // the system has no such settings.
 bool LineaNeutra(const QString &dispositivo);
+
+// The port behind descrittore has not hung up nor failed: a read that found
+// nothing to take (another program on the same line took the characters
+// first) leaves it in use. False where the system cannot tell.
+bool LineaAncoraViva(qintptr descrittore);

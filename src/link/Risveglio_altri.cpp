@@ -9,3 +9,7 @@ bool SvegliaDopo(qintptr, int) {
 bool LineaNeutra(const QString &) {
     return false;
 }
+
+bool LineaAncoraViva(qintptr) {
+    return false;
+}

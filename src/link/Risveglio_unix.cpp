@@ -5,6 +5,7 @@
 #include <QFile>
 #include <algorithm>
 #include <fcntl.h>
+#include <poll.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -37,4 +38,10 @@ bool LineaNeutra(const QString &dispositivo) {
     }
     ::close(fd);
     return fatto;
+}
+
+bool LineaAncoraViva(qintptr descrittore) {
+    pollfd p{int(descrittore), POLLIN, 0};
+    if (::poll(&p, 1, 0) < 0) return false;
+    return !(p.revents & (POLLHUP | POLLERR | POLLNVAL));
 }
