@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
 # Builds and runs the benchmarks against the simulator at real wire speed: the
 # link (time and CPU per exchange) and test mode (the share of a core it takes
-# at rest and not at rest, its window painted).
+# at rest and not at rest, its window painted off screen and on an X server,
+# and the system calls of an exchange at rest, counted by strace).
 set -euo pipefail
 cd "$(dirname "$0")/.."
+bash scripts/install-deps.sh strace >/dev/null
 bash scripts/build.sh >/dev/null
 ./build/bench/bench_scambi
-# Without a display the test window is painted off screen.
-if [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
-    export QT_QPA_PLATFORM="${QT_QPA_PLATFORM:-offscreen}"
-fi
-./build/bench/bench_modotest
+QT_QPA_PLATFORM=offscreen ./build/bench/bench_modotest
+# Where an operator runs it: a real X server (Xvfb), each repaint sent to it.
+xvfb-run -a ./build/bench/bench_modotest
+xvfb-run -a ./build/bench/bench_modotest --strace

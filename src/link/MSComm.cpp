@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <algorithm>
 
 MSComm::MSComm(QObject *parent) : QObject(parent), cartella_(QDir::currentPath()) {
     connect(&porta_aperta_, &QSerialPort::readyRead, this, [this] {
@@ -115,6 +116,7 @@ void MSComm::setPortOpen(bool aperta) {
     if (!aperta) {
         porta_aperta_.close();
         buffer_.clear();
+        sveglia_ = 0;
         return;
     }
     if (porta_aperta_.isOpen()) return;
@@ -149,6 +151,7 @@ void MSComm::setPortOpen(bool aperta) {
         return;
     }
     buffer_.clear();
+    sveglia_ = 0;
 }
 
 void MSComm::setRThreshold(int soglia) {
@@ -165,7 +168,15 @@ void MSComm::setOutput(const QString &testo) {
     QByteArray dati = testo.toLatin1();
     for (char &c : dati)
         c = char(c & 0x7F);
-    porta_aperta_.write(dati);
+    // A command goes to the line at once: handed to the port's own buffer it
+    // would wait for the next pump, which the port wakes twice for (ready to
+    // write, then written). What the line does not take now (it never happens
+    // with a command of a few characters) follows through that buffer, as
+    // does any error, which the port then reports as usual.
+    qint64 scritti = 0;
+    if (porta_aperta_.bytesToWrite() == 0)
+        scritti = std::max<qint64>(ScriviSubito(porta_aperta_.handle(), dati), 0);
+    if (scritti < dati.size()) porta_aperta_.write(dati.mid(scritti));
 }
 
 QString MSComm::Input() {
@@ -189,7 +200,12 @@ void MSComm::svegliaPerLaRisposta() {
     // Once the threshold is reached, every character wakes us again, so that
     // what trails a reply is taken (and discarded) as soon as it comes.
     const int mancano = inAttesa_ ? soglia_ - int(buffer_.size()) : 1;
-    SvegliaDopo(porta_aperta_.handle(), mancano);
+    // Every read and every threshold asks again; the system is asked only
+    // when the count changes (twice an exchange: the reply's length, then 1).
+    const int sveglia = std::clamp(mancano, 1, 255);
+    if (sveglia == sveglia_) return;
+    sveglia_ = sveglia;
+    SvegliaDopo(porta_aperta_.handle(), sveglia);
 }
 
 void MSComm::forseSegnala() {

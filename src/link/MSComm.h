@@ -111,6 +111,7 @@ class MSComm : public QObject {
     QSerialPort::StopBits bit_stop_ = QSerialPort::OneStop;
     int soglia_ = 0;
     bool inAttesa_ = false; // the threshold is set and not yet reached
+    int sveglia_ = 0;       // the wake-up count last asked of the open port; 0: none yet
     int evento_ = 0;
     QString cartella_;
     QString errore_;

@@ -4,12 +4,18 @@
 // asking for the characters still awaited hands the program a reply in one
 // read instead of one event per character.
 
+#include <QByteArray>
 #include <QString>
 #include <QtGlobal>
 
 // Sets the wake-up count (1 to 255) of the open port behind descrittore.
 // False where the system has no such setting; nothing changes then.
 bool SvegliaDopo(qintptr descrittore, int caratteri);
+
+// Writes to the open port behind descrittore what it takes now, without
+// waiting: the count written, 0 when it takes nothing now, -1 on an error or
+// where the system has no such write (the caller then writes through the port).
+qint64 ScriviSubito(qintptr descrittore, const QByteArray &dati);
 
 // Puts the terminal settings of a port that is not open back to plain ones
 // (raw, 8 data bits, no parity, 9600 bit/s, wake on every character). A

@@ -6,6 +6,10 @@ bool SvegliaDopo(qintptr, int) {
     return false;
 }
 
+qint64 ScriviSubito(qintptr, const QByteArray &) {
+    return -1;
+}
+
 bool LineaNeutra(const QString &) {
     return false;
 }

@@ -4,6 +4,7 @@
 
 #include <QFile>
 #include <algorithm>
+#include <cerrno>
 #include <fcntl.h>
 #include <poll.h>
 #include <termios.h>
@@ -18,6 +19,15 @@ bool SvegliaDopo(qintptr descrittore, int caratteri) {
     t.c_cc[VMIN] = minimo;
     t.c_cc[VTIME] = 0;
     return ::tcsetattr(fd, TCSANOW, &t) == 0;
+}
+
+qint64 ScriviSubito(qintptr descrittore, const QByteArray &dati) {
+    ssize_t scritti;
+    do {
+        scritti = ::write(int(descrittore), dati.constData(), size_t(dati.size()));
+    } while (scritti < 0 && errno == EINTR);
+    if (scritti < 0) return errno == EAGAIN || errno == EWOULDBLOCK ? 0 : -1;
+    return qint64(scritti);
 }
 
 bool LineaNeutra(const QString &dispositivo) {

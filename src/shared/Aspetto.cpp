@@ -126,7 +126,57 @@ RigaDiStato::RigaDiStato(const QString &testo, QWidget *parent) : QLineEdit(test
     dalPrimoCarattere();
 }
 
+void RigaDiStato::RaggruppaDisegni(int intervalloMs) {
+    if (!attesa_) {
+        attesa_ = new QTimer(this);
+        attesa_->setSingleShot(true);
+        connect(attesa_, &QTimer::timeout, this, &RigaDiStato::riprendi);
+        connect(this, &QLineEdit::textChanged, this, [this] {
+            if (inEvento_ == 0) testoNonDipinto_ = true;
+        });
+    }
+    attesa_->setInterval(intervalloMs);
+    if (intervalloMs <= 0) riprendi();
+}
+
+void RigaDiStato::trattieni() {
+    // Updates disabled, a new text marks nothing to repaint: no repaint of
+    // the window, nothing sent to the display, until the hold ends.
+    testoNonDipinto_ = false;
+    setUpdatesEnabled(false);
+    attesa_->start();
+}
+
+void RigaDiStato::riprendi() {
+    if (attesa_) attesa_->stop();
+    if (!updatesEnabled()) setUpdatesEnabled(true); // repaints the box
+}
+
 bool RigaDiStato::event(QEvent *evento) {
+    // What the operator does, and any new size or look, shows at once.
+    if (attesa_ && attesa_->isActive()) {
+        switch (evento->type()) {
+        case QEvent::FocusIn:
+        case QEvent::FocusOut:
+        case QEvent::Show:
+        case QEvent::Resize:
+        case QEvent::Move:
+        case QEvent::StyleChange:
+        case QEvent::FontChange:
+        case QEvent::PaletteChange:
+        case QEvent::EnabledChange:
+        case QEvent::ContextMenu:
+        case QEvent::DragEnter:
+        case QEvent::Drop:
+        case QEvent::InputMethod:
+        case QEvent::ShortcutOverride:
+            riprendi();
+            break;
+        default:
+            if (evento->isInputEvent()) riprendi();
+            break;
+        }
+    }
     // Every change the operator makes (keys, mouse, input method, the context
     // menu, a drop) arrives through here; any other change is the program's.
     ++inEvento_;
@@ -162,4 +212,7 @@ void RigaDiStato::paintEvent(QPaintEvent *evento) {
     const int anello = bordo + 1;
     pittore.setClipRegion(QRegion(rect()) - rect().adjusted(anello, anello, -anello, -anello));
     pittore.drawPixmap(0, 0, cornice_);
+
+    // A text the program just set is on the screen: the next ones wait.
+    if (attesa_ && attesa_->interval() > 0 && testoNonDipinto_) trattieni();
 }

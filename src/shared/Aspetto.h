@@ -10,6 +10,7 @@
 #include <QPixmap>
 #include <QPushButton>
 #include <QRect>
+#include <QTimer>
 #include <optional>
 #include <utility>
 
@@ -110,6 +111,13 @@ class RigaDiStato : public QLineEdit {
     explicit RigaDiStato(QWidget *parent = nullptr);
     RigaDiStato(const QString &testo, QWidget *parent = nullptr);
 
+    // Texts the program sets faster than one every intervalloMs are painted
+    // together: after a text is painted, those set within intervalloMs show
+    // at its end, the newest only. text() is always the newest text set;
+    // whatever the operator does shows at once. 0 (the default): every text
+    // is painted as it is set.
+    void RaggruppaDisegni(int intervalloMs);
+
   protected:
     bool event(QEvent *evento) override;
     void paintEvent(QPaintEvent *evento) override;
@@ -117,6 +125,13 @@ class RigaDiStato : public QLineEdit {
   private:
     void dalPrimoCarattere();
     int inEvento_ = 0; // > 0 while the box handles one of its own events
+
+    // Painting held back (see RaggruppaDisegni): the box takes no repaints
+    // until the timer ends the hold.
+    void trattieni();
+    void riprendi();
+    QTimer *attesa_ = nullptr;     // runs while painting is held back
+    bool testoNonDipinto_ = false; // the program set a text not painted yet
 
     // The frame as the style draws it, and the look it was drawn for.
     QPixmap cornice_;

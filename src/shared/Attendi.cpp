@@ -28,19 +28,25 @@ void PompaEventiInAttesa() {
 void PompaEventiFino(const QDeadlineTimer &scadenza) {
     // A blocking pump needs a timer armed for the deadline, or it could sleep
     // for ever. Coarse timers may fire a few percent late: use a precise one.
-    // A timer that fires early is simply armed again by the next call.
+    // A timer that fires early is simply armed again by the next call. A wait
+    // pumps many times towards one deadline (every character, every repaint
+    // ends a pump): the timer still armed for that deadline is left as it is.
     static QTimer *sveglia = [] {
         auto *t = new QTimer(QCoreApplication::instance());
         t->setSingleShot(true);
         t->setTimerType(Qt::PreciseTimer);
         return t;
     }();
+    static qint64 armataPer = 0; // the deadline the running timer was armed for
     const qint64 restoNs = scadenza.remainingTimeNSecs();
     if (restoNs <= 0) {
         PompaEventi();
         return;
     }
-    sveglia->start(int(std::min<qint64>((restoNs + 999999) / 1000000, 24 * 3600 * 1000)));
+    if (!sveglia->isActive() || armataPer != scadenza.deadlineNSecs()) {
+        sveglia->start(int(std::min<qint64>((restoNs + 999999) / 1000000, 24 * 3600 * 1000)));
+        armataPer = scadenza.deadlineNSecs();
+    }
     PompaEventiInAttesa();
 }
 

@@ -28,6 +28,9 @@ const Twips PosTastoErroreSeriale = {5925, 6150, 2475, 825};
 const Twips PosCommand1 = {9150, 6225, 1155, 480};
 const Twips PosFile1 = {8625, 5250, 1515, 420};
 
+// The status line shows the newest reply at most this often.
+constexpr int IntervalloText3Ms = 250;
+
 // The alarm grid: row tops, and the lefts and width of the first two rows
 // and of the others. All windows are 465 high.
 const int AltezzaAllarme = 465;
@@ -95,8 +98,12 @@ FormPrincipaleTest::FormPrincipaleTest(QWidget *parent) : QWidget(parent) {
     LabelTastoPremuto = NuovaEtichetta(this, "LabelTastoPremuto", PosLabelTastoPremuto, ".....",
                                        Carattere("MS Sans Serif", 18), false);
 
-    Text3 = Controllo<RigaDiStato>(this, "Text3", PosText3, Carattere("MS Sans Serif", 8.25),
-                                   QStringLiteral("Text3"));
+    auto *text3 = Controllo<RigaDiStato>(this, "Text3", PosText3, Carattere("MS Sans Serif", 8.25),
+                                         QStringLiteral("Text3"));
+    // It shows every exchange's reply, some twenty a second: no eye follows
+    // more than a few, and each repaint costs a round trip to the display.
+    text3->RaggruppaDisegni(IntervalloText3Ms);
+    Text3 = text3;
 
     const QColor bordoAttivo = palette().color(QPalette::Mid);
     TastoErroreSeriale = Controllo<Pulsante>(this, "TastoErroreSeriale", PosTastoErroreSeriale,
