@@ -18,6 +18,7 @@ constexpr char ImpostazioniLinea[] = "9600,E,7,1";
 
 FormSeriale::FormSeriale(QObject *parent) : QObject(parent) {
     connect(&MSComm1, &MSComm::OnComm, this, &FormSeriale::MSComm1_OnComm);
+    connect(&MSComm1, &MSComm::NotaRete, this, &Traccia::Nota);
 }
 
 FormSeriale &FormSeriale::Istanza() {

@@ -3,6 +3,7 @@
 #include "link/Risveglio.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <algorithm>
 
@@ -12,10 +13,17 @@ MSComm::MSComm(QObject *parent) : QObject(parent), cartella_(QDir::currentPath()
         forseSegnala();
     });
     connect(&porta_aperta_, &QSerialPort::errorOccurred, this, &MSComm::erroreSeriale);
+    connect(&rete_, &Rete::datiArrivati, this, [this] {
+        riceviDati();
+        forseSegnala();
+    });
+    connect(&rete_, &Rete::persa, this, &MSComm::reteCaduta);
+    connect(&rete_, &Rete::nota, this, &MSComm::NotaRete);
 }
 
 MSComm::~MSComm() {
     porta_aperta_.close();
+    rete_.chiudi();
 }
 
 bool MSComm::setSettings(const QString &impostazioni) {
@@ -75,7 +83,15 @@ QString MSComm::Segui(const QString &voce) {
 #ifdef Q_OS_WIN
     return voce;
 #else
+    if (IndirizzoDiRete(voce)) return voce;
     const QFileInfo info(voce);
+    if (info.isFile() && info.size() < 4096) {
+        QFile file(info.absoluteFilePath());
+        if (file.open(QIODevice::ReadOnly)) {
+            const QString riga = QString::fromUtf8(file.readLine()).trimmed();
+            if (IndirizzoDiRete(riga)) return riga;
+        }
+    }
     if (info.isSymLink()) {
         // Resolve the link, so that two tools in two folders never share a lock.
         const QString reale = info.canonicalFilePath();
@@ -115,11 +131,13 @@ static QString SpiegaErrore(QSerialPort::SerialPortError e, const QString &testo
 void MSComm::setPortOpen(bool aperta) {
     if (!aperta) {
         porta_aperta_.close();
+        rete_.chiudi();
         buffer_.clear();
         sveglia_ = 0;
         return;
     }
-    if (porta_aperta_.isOpen()) return;
+    // A connection being made pumps events: an opening from one of them waits its turn.
+    if (PortOpen() || rete_.inCorso()) return;
     errore_.clear();
     codice_ = QSerialPort::NoError;
     persa_ = false;
@@ -127,6 +145,14 @@ void MSComm::setPortOpen(bool aperta) {
     dispositivo_ = Segui(voce_);
     if (dispositivo_.isEmpty()) {
         errore_ = QStringLiteral("numero di porta non valido");
+        return;
+    }
+    if (IndirizzoDiRete(dispositivo_)) {
+        buffer_.clear();
+        if (!rete_.apri(dispositivo_, velocita_, parita_, bit_dati_, bit_stop_)) {
+            codice_ = QSerialPort::DeviceNotFoundError;
+            errore_ = rete_.errore();
+        }
         return;
     }
     porta_aperta_.setPortName(dispositivo_);
@@ -164,10 +190,14 @@ void MSComm::setRThreshold(int soglia) {
 }
 
 void MSComm::setOutput(const QString &testo) {
-    if (!porta_aperta_.isOpen()) return;
+    if (!PortOpen()) return;
     QByteArray dati = testo.toLatin1();
     for (char &c : dati)
         c = char(c & 0x7F);
+    if (rete_.aperta()) {
+        rete_.scrivi(dati);
+        return;
+    }
     // A command goes to the line at once: handed to the port's own buffer it
     // would wait for the next pump, which the port wakes twice for (ready to
     // write, then written). What the line does not take now (it never happens
@@ -180,14 +210,14 @@ void MSComm::setOutput(const QString &testo) {
 }
 
 QString MSComm::Input() {
-    if (porta_aperta_.isOpen()) riceviDati();
+    if (PortOpen()) riceviDati();
     const QString testo = QString::fromLatin1(buffer_);
     buffer_.clear();
     return testo;
 }
 
 void MSComm::riceviDati() {
-    QByteArray arrivati = porta_aperta_.readAll();
+    QByteArray arrivati = rete_.aperta() ? rete_.leggi() : porta_aperta_.readAll();
     for (char &c : arrivati)
         c = char(c & 0x7F);
     buffer_.append(arrivati);
@@ -236,4 +266,11 @@ void MSComm::erroreSeriale(QSerialPort::SerialPortError errore) {
         porta_aperta_.close();
         buffer_.clear();
     }
+}
+
+void MSComm::reteCaduta() {
+    codice_ = QSerialPort::ResourceError;
+    errore_ = rete_.errore();
+    persa_ = true;
+    buffer_.clear();
 }

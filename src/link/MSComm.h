@@ -9,7 +9,12 @@
 // while events are pumped, as soon as the buffer holds at least RThreshold
 // characters, and never while the threshold is 0.
 //
+// A device that is a network address (tcp://, socket://, rfc2217://, see
+// link/Rete.h) is reached over TCP behind the same properties.
+//
 // No operation here reads or writes a global.
+
+#include "link/Rete.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -46,7 +51,7 @@ class MSComm : public QObject {
     // (after a lost port) follows that same entry again and never falls back
     // to another port when the entry has gone.
     void setPortOpen(bool aperta);
-    bool PortOpen() const { return porta_aperta_.isOpen(); }
+    bool PortOpen() const { return porta_aperta_.isOpen() || rete_.aperta(); }
 
     void setRThreshold(int soglia);
     int RThreshold() const { return soglia_; }
@@ -72,14 +77,17 @@ class MSComm : public QObject {
     }
 
     // Device that COMn names: an entry COMn in the start-up folder (a link to
-    // /dev/ttyUSB0, a pseudo-terminal, ...), else /dev/ttyS(n-1) on Linux;
+    // /dev/ttyUSB0, a pseudo-terminal, ..., or a file whose first line is a
+    // network address), else /dev/ttyS(n-1) on Linux;
     // COMn on Windows. Empty when n is not 1 to 9.
     static QString PercorsoDispositivo(int porta, const QString &cartella);
     // What COMn names before any link is followed: the entry COMn of the folder
     // when there is one (even a broken link), else the system port.
     static QString VocePorta(int porta, const QString &cartella);
     // The device a path leads to: a link is followed (to its final target, or
-    // to what it points to when that is missing); anything else stays as it is.
+    // to what it points to when that is missing); a regular file whose first
+    // line is a network address gives that address; anything else (a network
+    // address too) stays as it is.
     static QString Segui(const QString &voce);
 
     // Why the last opening failed (Italian, for the operator), or why an open
@@ -93,6 +101,8 @@ class MSComm : public QObject {
 
   signals:
     void OnComm();
+    // An event of a network link for the trace (connected, lost, line settings).
+    void NotaRete(const QString &testo);
 
   private:
     void riceviDati();
@@ -101,7 +111,10 @@ class MSComm : public QObject {
     // The system wakes us once the characters the threshold still awaits are in.
     void svegliaPerLaRisposta();
 
+    void reteCaduta();
+
     QSerialPort porta_aperta_;
+    Rete rete_;
     QByteArray buffer_;
     int porta_ = 0;
     QString impostazioni_ = QStringLiteral("9600,N,8,1");

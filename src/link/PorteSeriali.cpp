@@ -1,5 +1,7 @@
 #include "link/PorteSeriali.h"
 
+#include "link/Rete.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QSerialPortInfo>
@@ -43,6 +45,7 @@ QString ElencoPorte(const QList<PortaSeriale> &porte) {
 }
 
 QString DispositivoDaOpzione(const QString &valore) {
+    if (IndirizzoDiRete(valore)) return valore.trimmed();
     const QFileInfo voce(valore);
     if (voce.isSymLink()) {
         const QString reale = voce.canonicalFilePath();
@@ -77,6 +80,12 @@ qint64 PidDaLock(const QByteArray &contenuto) {
 }
 
 QString MessaggioAperturaFallita(const AperturaFallita &a) {
+    if (IndirizzoDiRete(a.dispositivo))
+        return QStringLiteral("Impossibile collegarsi alla centrale in rete %1: %2.\n"
+                              "Controlla l'indirizzo e la porta TCP, che il server seriale sia "
+                              "acceso e raggiungibile da questo computer, e che nessun altro "
+                              "programma vi sia già collegato.")
+            .arg(a.dispositivo, a.motivo);
     // Only COM1 ... COM9 name a port: a link of another name is never looked up.
     const bool numeroValido = a.porta.size() == 4 && a.porta.startsWith(QLatin1String("COM")) &&
                               a.porta[3] >= QLatin1Char('1') && a.porta[3] <= QLatin1Char('9');
@@ -132,7 +141,11 @@ QString MessaggioAperturaFallita(const AperturaFallita &a) {
     testo += QStringLiteral("\nPer usarne una: un collegamento %1 nella cartella di avvio\n"
                             "  ln -sf %2 \"%3\"\n"
                             "oppure avvia il programma con l'opzione --porta:\n"
-                            "  velto318 --porta %2")
+                            "  velto318 --porta %2\n"
+                            "Per una centrale dietro un server seriale in rete: un file %1 "
+                            "nella cartella di avvio con l'indirizzo nella prima riga\n"
+                            "  echo tcp://192.168.1.50:4001 > \"%3\"\n"
+                            "(oppure rfc2217://...), o lo stesso indirizzo con --porta.")
                  .arg(porta, esempio, QDir(a.cartella).filePath(porta));
 #endif
     return testo;

@@ -20,6 +20,7 @@
 #include <iterator>
 #include <poll.h>
 #include <string>
+#include <termios.h>
 #include <unistd.h>
 
 namespace {
@@ -34,7 +35,17 @@ void SuSegnale(int) {
 struct Opzioni {
     std::string collegamento, dispositivo, registro, testi;
     bool veloce = false;
+    bool solo9600 = false; // --need-9600: silent while the line is not at 9600
 };
+
+// Whether the line is set to 9600 bit/s. On a pseudo-terminal the master
+// reads the settings made on the slave; of them a pseudo-terminal keeps only
+// the speed (it is always 8 bits without parity).
+bool LineaA9600(int fd) {
+    termios t{};
+    if (::tcgetattr(fd, &t) != 0) return true; // not a terminal: nothing to check
+    return ::cfgetospeed(&t) == B9600;
+}
 
 FILE *registro = nullptr;
 const Clock::time_point inizio = Clock::now();
@@ -44,7 +55,9 @@ const Clock::time_point inizio = Clock::now();
     std::cerr << "usage: velto318-sim (--link PATH | --device DEV) [--id &45] [--file F.vlt]\n"
                  "  [--rs485] [--fast] [--log FILE] [--status C] [--silent] [--drop-every N]\n"
                  "  [--delay MS] [--truncate] [--noise] [--refuse-writes] [--change NNN]\n"
-                 "  [--silent-after N]\n";
+                 "  [--silent-after N] [--need-9600]\n"
+                 "--need-9600: commands that come while the line is not set to 9600 bit/s\n"
+                 "  are logged and not answered\n";
     std::exit(2);
 }
 
@@ -76,6 +89,8 @@ Opzioni LeggiOpzioni(int argc, char **argv, sim::Pannello &p) {
             o.registro = valore();
         else if (a == "--rs485")
             p.rs485 = true;
+        else if (a == "--need-9600")
+            o.solo9600 = true;
         else if (a == "--fast")
             o.veloce = true;
         else if (a == "--status") {
@@ -131,7 +146,7 @@ void Esegui(sim::Pannello &p, const std::string &riga) {
 }
 
 // Listens to the line and to the orders until a quit or a signal.
-void Servi(sim::Pannello &p, Linea &linea) {
+void Servi(sim::Pannello &p, Linea &linea, bool solo9600) {
     std::string comando, ordine;
     bool ordiniAperti = true;
     while (!fine) {
@@ -145,6 +160,11 @@ void Servi(sim::Pannello &p, Linea &linea) {
         for (char c : linea.Ricevi(fds[0].revents)) {
             if ((c & 0x7F) != '\r') {
                 comando += c;
+                continue;
+            }
+            if (solo9600 && !LineaA9600(linea.Descrittore())) {
+                Registra(comando + " (not answered: line not at 9600)");
+                comando.clear();
                 continue;
             }
             Registra(comando);
@@ -196,7 +216,7 @@ int main(int argc, char **argv) {
     std::signal(SIGINT, SuSegnale);
     std::signal(SIGPIPE, SIG_IGN);
     std::cout << "READY " << linea.Nome() << std::endl;
-    Servi(p, linea);
+    Servi(p, linea, o.solo9600);
     linea.Chiudi();
     if (registro) std::fclose(registro);
     return 0;
