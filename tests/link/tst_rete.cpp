@@ -1,0 +1,226 @@
+// A panel behind a serial device server: ser2net on loopback in front of the
+// simulator's pseudo-terminal, one raw accepter (line set to 9600e71 on the
+// server) and one RFC 2217 accepter whose line starts at 19200n81, reached by
+// the real executable's jobs with --porta tcp:// and rfc2217://.
+#include "support/Banco.h"
+#include "support/FileProva.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTest>
+
+namespace {
+
+struct Uscita {
+    int codice = -1;
+    QString uscita, errore;
+};
+
+QString Eseguibile() {
+    return QDir(QCoreApplication::applicationDirPath()).filePath("../src/app/velto318");
+}
+
+void Avvia(QProcess &p, const QString &cartella, const QStringList &argomenti) {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char *v : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        env.remove(v);
+    p.setProcessEnvironment(env);
+    p.setWorkingDirectory(cartella);
+    p.start(Eseguibile(), argomenti);
+}
+
+Uscita Fine(QProcess &p) {
+    if (!p.waitForFinished(120000)) p.kill();
+    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
+            QString::fromLocal8Bit(p.readAllStandardOutput()),
+            QString::fromLocal8Bit(p.readAllStandardError())};
+}
+
+Uscita Esegui(const QString &cartella, const QStringList &argomenti) {
+    QProcess p;
+    Avvia(p, cartella, argomenti);
+    return Fine(p);
+}
+
+quint16 PortaLibera() {
+    QTcpServer s;
+    s.listen(QHostAddress::LocalHost);
+    return s.serverPort();
+}
+
+QString Ser2net() {
+    const QString p = QStandardPaths::findExecutable("ser2net");
+    return p.isEmpty() ? QStandardPaths::findExecutable("ser2net", {"/usr/sbin", "/sbin"}) : p;
+}
+
+// A text of 16 characters for number n.
+QString TestoDi(int n) {
+    return QString("Rete %1 ab").arg(n, 3, 10, QChar('0')).leftJustified(16);
+}
+
+} // namespace
+
+class TestRete : public QObject {
+    Q_OBJECT
+    Banco banco;
+    QProcess server;
+    quint16 grezza = 0, rfc2217 = 0;
+
+    QString tcp() const { return QString("tcp://127.0.0.1:%1").arg(grezza); }
+    QString telnet() const { return QString("rfc2217://127.0.0.1:%1").arg(rfc2217); }
+
+    // ser2net in front of COM1 of the case's folder, answering on both ports.
+    bool avviaServer() {
+        const QString config = banco.percorso("ser2net.yaml");
+        Scrivi(config, QString("connection: &grezza\n"
+                               "  accepter: tcp,127.0.0.1,%1\n"
+                               "  connector: serialdev,%3,9600e71,local\n"
+                               "connection: &rfc2217\n"
+                               "  accepter: telnet(rfc2217),tcp,127.0.0.1,%2\n"
+                               "  connector: serialdev,%3,19200n81,local\n")
+                           .arg(grezza)
+                           .arg(rfc2217)
+                           .arg(banco.percorso("COM1"))
+                           .toUtf8());
+        server.setProcessChannelMode(QProcess::MergedChannels);
+        server.start(Ser2net(), {"-n", "-d", "-c", config});
+        if (!server.waitForStarted(5000)) return false;
+        QElapsedTimer t;
+        t.start();
+        while (t.elapsed() < 5000) {
+            QTcpSocket prova;
+            prova.connectToHost(QHostAddress::LocalHost, rfc2217);
+            if (prova.waitForConnected(200)) {
+                prova.abort();
+                QTest::qWait(100);
+                return true;
+            }
+            QTest::qWait(50);
+        }
+        return false;
+    }
+    void fermaServer() {
+        if (server.state() == QProcess::NotRunning) return;
+        server.terminate();
+        if (!server.waitForFinished(2000)) server.kill();
+        server.waitForFinished(2000);
+    }
+
+  private slots:
+    void initTestCase() {
+        QVERIFY2(QFile::exists(Eseguibile()), qPrintable(Eseguibile() + " non costruito"));
+        if (Ser2net().isEmpty())
+            QSKIP("ser2net non installato (scripts/install-deps.sh lo installa)");
+    }
+    void init() {
+        banco.inizio();
+        grezza = PortaLibera();
+        rfc2217 = PortaLibera();
+    }
+    void cleanup() {
+        fermaServer();
+        banco.fine();
+    }
+
+    // --stato through raw TCP, with an active input and an RS-485 echo; and
+    // the same through a file COM1 whose first line is the address.
+    void statoInTcpGrezzo() {
+        AVVIA(banco, {"--fast", "--rs485"}, false);
+        QVERIFY(avviaServer());
+        for (const char *o : {"input 17 C", "key A"})
+            QCOMPARE(banco->ordina(o), QString("ok"));
+        const QString atteso = "Stato: a riposo\nIngressi attivi: 17\nUltimo tasto: #\n";
+        Uscita u = Esegui(banco.cartella(), {"--stato", "--rs485", "--porta", tcp()});
+        QCOMPARE(u.codice, 0);
+        QCOMPARE(u.uscita, atteso);
+
+        QTemporaryDir ufficio;
+        Scrivi(ufficio.filePath("COM1"), (tcp() + "\n").toUtf8());
+        Scrivi(ufficio.filePath("Seriale318.con"), "rs485;COM1;&45;\r\nEND\r\n");
+        const QString traccia = ufficio.filePath("traccia.txt");
+        u = Esegui(ufficio.path(), {"--stato", "--traccia", traccia});
+        QCOMPARE(u.codice, 0);
+        QCOMPARE(u.uscita, atteso);
+        const QByteArray t = Leggi(traccia);
+        QVERIFY2(t.contains("collegato a " + tcp().toUtf8()), t.constData());
+        QVERIFY2(t.contains("&45SA<CR>"), t.constData());
+    }
+
+    // 185 texts sent and verified through RFC 2217: the simulator answers only
+    // once the tool has set the server's line from 19200 to 9600.
+    void invioInRfc2217() {
+        AVVIA(banco, {"--fast", "--need-9600"}, false);
+        QVERIFY(avviaServer());
+        QByteArray f = "Prova in rete\r\n";
+        for (int n = 0; n < 185; ++n)
+            f += QString("%1%2 nota\r\n").arg(n, 3, 10, QChar('0')).arg(TestoDi(n)).toLatin1();
+        Scrivi(banco.percorso("testi.vlt"), f + "end\r\n");
+        const QString traccia = banco.percorso("traccia.txt");
+        const Uscita u = Esegui(
+            banco.cartella(), {"--invia", "testi.vlt", "--porta", telnet(), "--traccia", traccia});
+        QCOMPARE(u.codice, 0);
+        QCOMPARE(u.uscita, QString("DATI UGUALI  TUTTO OK (185 testi scritti e verificati)\n"));
+        const QStringList testi = banco->testi();
+        for (int n = 0; n < 185; ++n)
+            QCOMPARE(testi.value(n), QString("%1").arg(n, 3, 10, QChar('0')) + TestoDi(n));
+        const QByteArray t = Leggi(traccia);
+        QVERIFY2(t.contains("linea 9600,E,7,1 chiesta al server; confermato: 9600 bit/s"),
+                 t.constData());
+    }
+
+    // A read-back through raw TCP gives the same file as on the local port;
+    // the server stopped in the middle of one gives no file.
+    void letturaInTcpGrezzo() {
+        AVVIA(banco, {"--fast"}, false);
+        for (int n = 0; n < 200; n += 3)
+            QCOMPARE(banco->ordina(QString("text %1 %2").arg(n).arg(TestoDi(n))), QString("ok"));
+        Uscita u = Esegui(banco.cartella(), {"--leggi", "locale.vlt"});
+        QCOMPARE(u.codice, 0);
+        QVERIFY(avviaServer());
+        u = Esegui(banco.cartella(), {"--leggi", "rete.vlt", "--porta", tcp()});
+        QCOMPARE(u.codice, 0);
+        QVERIFY2(u.uscita.startsWith("letti tutti"), qPrintable(u.uscita));
+        QCOMPARE(Leggi(banco.percorso("rete.vlt")), Leggi(banco.percorso("locale.vlt")));
+
+        banco->azzeraRegistro();
+        QProcess lettura;
+        Avvia(lettura, banco.cartella(), {"--leggi", "fermata.vlt", "--porta", tcp()});
+        QElapsedTimer t;
+        t.start();
+        while (banco->comandi().size() < 60 && t.elapsed() < 30000)
+            QTest::qWait(5);
+        fermaServer();
+        u = Fine(lettura);
+        QVERIFY2(u.codice == 1 || u.codice == 2, qPrintable(u.uscita + u.errore));
+        QVERIFY(!QFile::exists(banco.percorso("fermata.vlt")));
+        QVERIFY2((u.uscita + u.errore).contains(tcp()), qPrintable(u.uscita + u.errore));
+    }
+
+    // Nothing listening, an unknown host, no port: exit 2 soon, with the
+    // address and the reason.
+    void indirizziSbagliati() {
+        const QString nessuno = QString("tcp://127.0.0.1:%1").arg(PortaLibera());
+        const QList<QPair<QString, QString>> casi = {
+            {nessuno, "connessione rifiutata"},
+            {"rfc2217://host-inesistente.invalid:4001", ""},
+            {"socket://127.0.0.1", "manca la porta TCP"},
+            {"tcp://[::1:4001", "manca la \"]\""}};
+        for (const auto &[indirizzo, motivo] : casi) {
+            QElapsedTimer t;
+            t.start();
+            const Uscita u = Esegui(banco.cartella(), {"--stato", "--porta", indirizzo});
+            QVERIFY2(t.elapsed() < 12000, qPrintable(indirizzo));
+            QCOMPARE(u.codice, 2);
+            QVERIFY2(u.errore.startsWith("velto318: Impossibile collegarsi alla centrale in rete " +
+                                         indirizzo + ": " + motivo),
+                     qPrintable(u.errore));
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(TestRete)
+#include "tst_rete.moc"
