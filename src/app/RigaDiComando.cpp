@@ -33,7 +33,11 @@ const QList<Voce> &Voci() {
         {{{"h", "help"}, "Mostra questo aiuto ed esce."}, &RigaDiComando::aiuto},
         {{{"v", "version"}, "Mostra la versione ed esce."}, &RigaDiComando::versione},
         {{"porte", "Elenca le porte seriali presenti ed esce."}, &RigaDiComando::porte},
-        {{"porta", "Usa DISPOSITIVO (es. /dev/ttyUSB0) per la porta di Seriale318.con.",
+        {{"porta",
+          "Usa DISPOSITIVO (es. /dev/ttyUSB0) per la porta di Seriale318.con; per una "
+          "centrale dietro un server seriale in rete: tcp://192.168.1.50:4001 (TCP "
+          "grezzo, anche socket://192.168.1.50:4001) o rfc2217://192.168.1.50:4001 "
+          "(imposta la linea 9600,E,7,1); IPv6 tra parentesi: tcp://[fd00::5]:4001.",
           "DISPOSITIVO"},
          &RigaDiComando::porta},
         {{"cartella-utente", "Lavora in ~/Velto318, creata al primo avvio (avvio dal menu)."},
