@@ -2,11 +2,18 @@
 // simulator's pseudo-terminal, one raw accepter (line set to 9600e71 on the
 // server) and one RFC 2217 accepter whose line starts at 19200n81, reached by
 // the real executable's jobs with --porta tcp:// and rfc2217://.
+#include "link/FormSeriale.h"
+#include "shared/Aspetto.h"
+#include "shared/Variabili.h"
+#include "support/Azioni.h"
 #include "support/Banco.h"
 #include "support/FileProva.h"
+#include "testmode/FormPrincipaleTest.h"
 
 #include <QDir>
 #include <QElapsedTimer>
+#include <QLabel>
+#include <QPushButton>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTcpServer>
@@ -122,6 +129,7 @@ class TestRete : public QObject {
         rfc2217 = PortaLibera();
     }
     void cleanup() {
+        AnnullaAzioni();
         fermaServer();
         banco.fine();
     }
@@ -148,6 +156,40 @@ class TestRete : public QObject {
         const QByteArray t = Leggi(traccia);
         QVERIFY2(t.contains("collegato a " + tcp().toUtf8()), t.constData());
         QVERIFY2(t.contains("&45SA<CR>"), t.constData());
+    }
+
+    // Test mode through raw TCP: an active input painted red; the server
+    // stopped shows the red button, and once it is back and the button is
+    // pressed the next exchange connects again.
+    void modoTestInTcpGrezzo() {
+        AVVIA(banco, {"--fast"}, false);
+        QVERIFY(avviaServer());
+        FormSeriale::Istanza().MSComm1.setDispositivoForzato(tcp());
+        QVERIFY2(banco.riapri(), qPrintable(banco.errore()));
+        FormPrincipaleTest f;
+        f.show();
+        banco->ordina("input 17 C");
+        banco->ordina("key A");
+        f.LeggiIngressi();
+        QCOMPARE(Sfondo(f.Allarmi[16]), ColoreRosso());
+        QVERIFY(Sfondo(f.Allarmi[15]) != ColoreRosso());
+
+        fermaServer();
+        bool bottone = false, ripartito = false;
+        Quando([&] { return f.TastoErroreSeriale->isVisible(); },
+               [&] {
+                   bottone = f.TastoErroreSeriale->text() == "Errore Seriale Premi qui";
+                   ripartito = avviaServer();
+                   f.TastoErroreSeriale->click();
+               });
+        f.LeggiTasto();
+        QVERIFY(bottone);
+        QVERIFY(ripartito);
+        QVERIFY(Variabili::ErroreSeriale);
+        f.LeggiTasto();
+        QVERIFY(!Variabili::ErroreSeriale);
+        QVERIFY(FormSeriale::Istanza().MSComm1.PortOpen());
+        QVERIFY2(Variabili::Risposta.startsWith("A"), qPrintable(Variabili::Risposta));
     }
 
     // 185 texts sent and verified through RFC 2217: the simulator answers only
@@ -222,5 +264,5 @@ class TestRete : public QObject {
     }
 };
 
-QTEST_GUILESS_MAIN(TestRete)
+QTEST_MAIN(TestRete)
 #include "tst_rete.moc"
