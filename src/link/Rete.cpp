@@ -223,8 +223,7 @@ bool Rete::apri(const QString &indirizzo, qint32 velocita, QSerialPort::Parity p
         }
     }
     inCorso_ = false;
-    if (!aperta_) return false;
-    return true;
+    return aperta_;
 }
 
 void Rete::chiudi() {
