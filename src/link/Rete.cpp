@@ -4,6 +4,12 @@
 
 #include <QDeadlineTimer>
 
+#ifdef Q_OS_LINUX
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+#endif
+
 namespace {
 // Telnet (RFC 854) and COM Port Control (RFC 2217).
 constexpr unsigned char IAC = 255, DONT = 254, DO = 253, WONT = 252, WILL = 251, SB = 250, SE = 240;
@@ -17,6 +23,19 @@ bool VoluteNostre(unsigned char o) {
 }
 bool VoluteLoro(unsigned char o) {
     return o == Binario || o == SenzaGoAhead;
+}
+
+// What comes is acknowledged at once, not up to 40 ms later: a server that
+// holds the rest of a reply until its first part is acknowledged (Nagle's
+// rule, as ser2net does) then sends it at once. The system goes back to
+// delayed acknowledgements by itself, so this is renewed at each read.
+void AckSubito(qintptr socket) {
+#ifdef Q_OS_LINUX
+    const int si = 1;
+    ::setsockopt(int(socket), IPPROTO_TCP, TCP_QUICKACK, &si, sizeof si);
+#else
+    Q_UNUSED(socket);
+#endif
 }
 
 QString Schema(const QString &testo) {
@@ -174,6 +193,7 @@ bool Rete::apri(const QString &indirizzo, qint32 velocita, QSerialPort::Parity p
     }
     socket_.setSocketOption(QAbstractSocket::LowDelayOption, 1);
     socket_.setSocketOption(QAbstractSocket::KeepAliveOption, 1);
+    AckSubito(socket_.socketDescriptor());
     aperta_ = true;
     emit nota(
         QStringLiteral("collegato a %1 (%2)").arg(indirizzo_, socket_.peerAddress().toString()));
@@ -278,6 +298,7 @@ void Rete::comandoPorta(unsigned char comando, const QByteArray &valore) {
 void Rete::ricevi() {
     const QByteArray arrivati = socket_.readAll();
     if (arrivati.isEmpty()) return;
+    AckSubito(socket_.socketDescriptor());
     const qsizetype prima = dati_.size();
     if (rfc2217_)
         telnet(arrivati);
