@@ -2,6 +2,7 @@
 
 #include "link/FormSeriale.h"
 #include "link/PorteSeriali.h"
+#include "link/Rete.h"
 #include "link/Traccia.h"
 #include "shared/Variabili.h"
 
@@ -52,9 +53,12 @@ QString PortaInColpa(const QString &porta) {
     const MSComm &com = FormSeriale::Istanza().MSComm1;
     if (!com.PortOpen()) {
         const QString motivo = com.ErroreApertura();
+        const QString cosa = IndirizzoDiRete(com.Dispositivo())
+                                 ? QStringLiteral("il server seriale e la rete")
+                                 : QStringLiteral("l'adattatore e il suo cavo");
         return QStringLiteral("La porta %1 si è chiusa durante il lavoro%2. Controlla "
-                              "l'adattatore e il suo cavo, poi riprova.")
-            .arg(porta, motivo.isEmpty() ? QString() : QStringLiteral(": ") + motivo);
+                              "%3, poi riprova.")
+            .arg(porta, motivo.isEmpty() ? QString() : QStringLiteral(": ") + motivo, cosa);
     }
     const QString chi = ChiTieneLaPorta(com.Dispositivo());
     if (chi.isEmpty()) return QString();
