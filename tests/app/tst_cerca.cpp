@@ -3,6 +3,7 @@
 // the simulator. A search always tries 100 identifiers at 0.8 s each for the
 // silent ones, so it takes about 80 s: the three searches run side by side.
 #include "support/Banco.h"
+#include "support/Lavoro.h"
 #include "app/Cerca.h"
 
 #include <QDir>
@@ -15,34 +16,11 @@
 
 namespace {
 
-QString Eseguibile() {
-    // The tool is built beside the tests: build/tests and build/src/app.
-    return QDir(QCoreApplication::applicationDirPath()).filePath("../src/app/velto318");
-}
-
-// The tool started in `cartella` with no display at all: a job that tried to
-// create a widget could not start.
+// The tool started in `cartella` with no display, not waited for.
 std::unique_ptr<QProcess> Avvia(const QString &cartella, const QStringList &argomenti) {
     auto p = std::make_unique<QProcess>();
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    for (const char *v : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
-        env.remove(v);
-    p->setProcessEnvironment(env);
-    p->setWorkingDirectory(cartella);
-    p->start(Eseguibile(), argomenti);
+    ::Avvia(*p, cartella, argomenti);
     return p;
-}
-
-struct Uscita {
-    int codice = -1;
-    QString uscita, errore;
-};
-
-Uscita Fine(QProcess &p) {
-    if (!p.waitForFinished(150000)) p.kill();
-    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
-            QString::fromLocal8Bit(p.readAllStandardOutput()),
-            QString::fromLocal8Bit(p.readAllStandardError())};
 }
 
 // The lines of the output that list an identifier.

@@ -6,6 +6,7 @@
 #include "support/DiscoPieno.h"
 #include "support/FileProva.h"
 #include "support/Banco.h"
+#include "support/Lavoro.h"
 #include "files/FormSalvaFile.h"
 #include "programming/FormScriveMessaggi.h"
 #include "link/FormSeriale.h"
@@ -23,43 +24,6 @@
 #include <csignal>
 
 namespace {
-
-struct Uscita {
-    int codice = -1;
-    QString uscita, errore;
-};
-
-QString Eseguibile() {
-    // The tool is built beside the tests: build/tests and build/src/app.
-    return QDir(QCoreApplication::applicationDirPath()).filePath("../src/app/velto318");
-}
-
-QProcessEnvironment SenzaDisplay() {
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    for (const char *v : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
-        env.remove(v);
-    return env;
-}
-
-// Runs the tool in `cartella` with no display at all: a job that tried to
-// create a widget could not start.
-Uscita Esegui(const QString &cartella, const QStringList &argomenti) {
-    QProcess p;
-    p.setProcessEnvironment(SenzaDisplay());
-    p.setWorkingDirectory(cartella);
-    p.start(Eseguibile(), argomenti);
-    if (!p.waitForFinished(120000)) p.kill();
-    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
-            QString::fromLocal8Bit(p.readAllStandardOutput()),
-            QString::fromLocal8Bit(p.readAllStandardError())};
-}
-
-// Starts the tool in `cartella` as Esegui does, without waiting for it.
-void Avvia(QProcess &p, const QString &cartella, const QStringList &argomenti) {
-    p.setProcessEnvironment(SenzaDisplay());
-    p.setWorkingDirectory(cartella);
-    p.start(Eseguibile(), argomenti);
-}
 
 // Sends the signal to the tool once the simulator has `quanti` commands
 // starting with `inizio`, then collects how the tool ended.

@@ -7,6 +7,7 @@
 #include "shared/Variabili.h"
 #include "support/Azioni.h"
 #include "support/Banco.h"
+#include "support/Lavoro.h"
 #include "support/FileProva.h"
 #include "testmode/FormPrincipaleTest.h"
 
@@ -21,37 +22,6 @@
 #include <QTest>
 
 namespace {
-
-struct Uscita {
-    int codice = -1;
-    QString uscita, errore;
-};
-
-QString Eseguibile() {
-    return QDir(QCoreApplication::applicationDirPath()).filePath("../src/app/velto318");
-}
-
-void Avvia(QProcess &p, const QString &cartella, const QStringList &argomenti) {
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    for (const char *v : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
-        env.remove(v);
-    p.setProcessEnvironment(env);
-    p.setWorkingDirectory(cartella);
-    p.start(Eseguibile(), argomenti);
-}
-
-Uscita Fine(QProcess &p) {
-    if (!p.waitForFinished(120000)) p.kill();
-    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
-            QString::fromLocal8Bit(p.readAllStandardOutput()),
-            QString::fromLocal8Bit(p.readAllStandardError())};
-}
-
-Uscita Esegui(const QString &cartella, const QStringList &argomenti) {
-    QProcess p;
-    Avvia(p, cartella, argomenti);
-    return Fine(p);
-}
 
 quint16 PortaLibera() {
     QTcpServer s;
