@@ -75,6 +75,7 @@ FormScriveMessaggi::FormScriveMessaggi(QWidget *parent) : QDialog(parent) {
     BarraAvanzamento->setTextVisible(true);
     BarraAvanzamento->setValue(0);
     BarraAvanzamento->setFormat(QString());
+    Menu = MenuContestuale(this);
 
     const QList<QWidget *> tab = {Command1, Text1,    Text2,    File1,    Dir1,    Command2,
                                   Drive1,   Command3, Command4, Command5, IdStart, LeggiTesti};

@@ -10,6 +10,7 @@
 
 class QLabel;
 class QLineEdit;
+class QMenu;
 class QProgressBar;
 class QPushButton;
 class ListaUnita;
@@ -35,6 +36,7 @@ class FormScriveMessaggi : public QDialog {
     QPushButton *Command5, *Command4, *Command3, *Command1, *LeggiTesti, *Command2;
     QLabel *Label1;
     QProgressBar *BarraAvanzamento; // progress of a send or read-back
+    QMenu *Menu;                    // the window's context menu
 
     // Ready for the operator: no file chosen, the first hints shown.
     // reads Identificativo; writes NomeFile, Scelta

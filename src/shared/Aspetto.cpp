@@ -3,9 +3,12 @@
 #include <QApplication>
 #include <QEvent>
 #include <QFont>
+#include <QKeySequence>
 #include <QLabel>
+#include <QMenu>
 #include <QPainter>
 #include <QPalette>
+#include <QShortcut>
 #include <QStyleOptionButton>
 #include <QStyleOptionFrame>
 #include <QStylePainter>
@@ -71,6 +74,24 @@ void SfondoSuggerimento(QWidget *casella) {
 
 QColor Sfondo(const QWidget *w) {
     return w->palette().color(QPalette::Window);
+}
+
+QMenu *MenuContestuale(QWidget *finestra) {
+    auto *menu = new QMenu(finestra);
+    menu->setObjectName(QStringLiteral("MenuContestuale"));
+    finestra->setContextMenuPolicy(Qt::CustomContextMenu);
+    QObject::connect(finestra, &QWidget::customContextMenuRequested, menu,
+                     [finestra, menu](const QPoint &punto) {
+                         if (!menu->isEmpty()) menu->popup(finestra->mapToGlobal(punto));
+                     });
+    // Shift+F10 opens it at the focused control, as the Menu key does.
+    auto *tasto = new QShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F10), finestra);
+    QObject::connect(tasto, &QShortcut::activated, menu, [finestra, menu] {
+        QWidget *fuoco = finestra->focusWidget();
+        if (!fuoco) fuoco = finestra;
+        if (!menu->isEmpty()) menu->popup(fuoco->mapToGlobal(fuoco->rect().center()));
+    });
+    return menu;
 }
 
 void Posiziona(QWidget *w, const QString &nome, const Twips &t) {

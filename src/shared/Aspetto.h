@@ -16,6 +16,7 @@
 
 class QWidget;
 class QLabel;
+class QMenu;
 
 constexpr int TwipsPerPixel = 15;
 
@@ -64,6 +65,12 @@ void SfondoSuggerimento(QWidget *casella);
 // when the operator closes it. Its text is plain, as every label's: a path or
 // a name with "<b>" in it shows as it is.
 void Avviso(QWidget *padre, QMessageBox::Icon icona, const QString &testo);
+
+// A window's context menu, named "MenuContestuale": it opens at the mouse on a
+// right click anywhere on the window (controls with a menu of their own, such
+// as a text box, keep theirs), and at the focused control on the Menu key or
+// Shift+F10. The window's entries are added to it.
+QMenu *MenuContestuale(QWidget *finestra);
 
 // Places a widget at its twips position and gives it its name.
 void Posiziona(QWidget *w, const QString &nome, const Twips &t);

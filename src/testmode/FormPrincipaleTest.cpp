@@ -121,6 +121,7 @@ FormPrincipaleTest::FormPrincipaleTest(QWidget *parent) : QWidget(parent) {
 
     File1 = Controllo<ListaFile>(this, "File1", PosFile1, Carattere("MS Sans Serif", 8.25));
     File1->hide();
+    Menu = MenuContestuale(this);
 }
 
 void FormPrincipaleTest::Command1_Click() {

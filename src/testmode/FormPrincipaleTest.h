@@ -14,6 +14,7 @@
 
 class QLabel;
 class QLineEdit;
+class QMenu;
 class QPushButton;
 class ListaFile;
 
@@ -41,6 +42,7 @@ class FormPrincipaleTest : public QWidget {
     QPushButton *TastoErroreSeriale = nullptr;
     QPushButton *Command1 = nullptr;
     ListaFile *File1 = nullptr; // gives the start-up folder only
+    QMenu *Menu = nullptr;      // the window's context menu
 
     // Public variables.
     QString ComeIngressi;
