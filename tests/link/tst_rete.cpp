@@ -9,6 +9,7 @@
 #include "support/Banco.h"
 #include "support/Lavoro.h"
 #include "support/FileProva.h"
+#include "support/Ser2net.h"
 #include "testmode/FormPrincipaleTest.h"
 
 #include <QDir>
@@ -16,23 +17,9 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QProcess>
-#include <QStandardPaths>
-#include <QTcpServer>
-#include <QTcpSocket>
 #include <QTest>
 
 namespace {
-
-quint16 PortaLibera() {
-    QTcpServer s;
-    s.listen(QHostAddress::LocalHost);
-    return s.serverPort();
-}
-
-QString Ser2net() {
-    const QString p = QStandardPaths::findExecutable("ser2net");
-    return p.isEmpty() ? QStandardPaths::findExecutable("ser2net", {"/usr/sbin", "/sbin"}) : p;
-}
 
 // A text of 16 characters for number n.
 QString TestoDi(int n) {
@@ -44,59 +31,24 @@ QString TestoDi(int n) {
 class TestRete : public QObject {
     Q_OBJECT
     Banco banco;
-    QProcess server;
-    quint16 grezza = 0, rfc2217 = 0;
+    Ser2net server;
 
-    QString tcp() const { return QString("tcp://127.0.0.1:%1").arg(grezza); }
-    QString telnet() const { return QString("rfc2217://127.0.0.1:%1").arg(rfc2217); }
-
-    // ser2net in front of COM1 of the case's folder, answering on both ports.
+    QString tcp() const { return server.tcp(); }
+    QString telnet() const { return server.telnet(); }
     bool avviaServer() {
-        const QString config = banco.percorso("ser2net.yaml");
-        Scrivi(config, QString("connection: &grezza\n"
-                               "  accepter: tcp,127.0.0.1,%1\n"
-                               "  connector: serialdev,%3,9600e71,local\n"
-                               "connection: &rfc2217\n"
-                               "  accepter: telnet(rfc2217),tcp,127.0.0.1,%2\n"
-                               "  connector: serialdev,%3,19200n81,local\n")
-                           .arg(grezza)
-                           .arg(rfc2217)
-                           .arg(banco.percorso("COM1"))
-                           .toUtf8());
-        server.setProcessChannelMode(QProcess::MergedChannels);
-        server.start(Ser2net(), {"-n", "-d", "-c", config});
-        if (!server.waitForStarted(5000)) return false;
-        QElapsedTimer t;
-        t.start();
-        while (t.elapsed() < 5000) {
-            QTcpSocket prova;
-            prova.connectToHost(QHostAddress::LocalHost, rfc2217);
-            if (prova.waitForConnected(200)) {
-                prova.abort();
-                QTest::qWait(100);
-                return true;
-            }
-            QTest::qWait(50);
-        }
-        return false;
+        return server.avvia(banco.percorso("ser2net.yaml"), banco.percorso("COM1"));
     }
-    void fermaServer() {
-        if (server.state() == QProcess::NotRunning) return;
-        server.terminate();
-        if (!server.waitForFinished(2000)) server.kill();
-        server.waitForFinished(2000);
-    }
+    void fermaServer() { server.ferma(); }
 
   private slots:
     void initTestCase() {
         QVERIFY2(QFile::exists(Eseguibile()), qPrintable(Eseguibile() + " non costruito"));
-        if (Ser2net().isEmpty())
+        if (Ser2net::Eseguibile().isEmpty())
             QSKIP("ser2net non installato (scripts/install-deps.sh lo installa)");
     }
     void init() {
         banco.inizio();
-        grezza = PortaLibera();
-        rfc2217 = PortaLibera();
+        server.scegliPorte();
     }
     void cleanup() {
         AnnullaAzioni();
