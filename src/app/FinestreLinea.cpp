@@ -8,6 +8,7 @@
 #include "link/Rete.h"
 #include "link/Traccia.h"
 #include "programming/Operazioni.h"
+#include "programming/Programmazione.h"
 #include "shared/Aspetto.h"
 #include "shared/Attendi.h"
 #include "shared/Salvataggio.h"

@@ -11,7 +11,9 @@
 #include <QString>
 #include <functional>
 
-#include "programming/Programmazione.h"
+namespace Programmazione {
+struct Voce;
+}
 
 class QAction;
 class QLabel;
