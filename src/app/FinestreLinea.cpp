@@ -237,6 +237,10 @@ void FormCerca::Esegui() {
     const QStringList ordine = OrdineCerca(V::Identificativo);
     const Operazioni::RisultatoCerca r = Operazioni::Cerca(o, ordine, !V::Modo485);
     inCorso_ = false;
+    if (!V::Modo485 && !r.trovati.isEmpty()) // one panel on RS232: the search is over
+        Barra->setFormat(QStringLiteral("Trovato dopo %1 di %2 identificativi")
+                             .arg(r.provati)
+                             .arg(ordine.size()));
     QString testo;
     if (r.interrotta)
         testo = QStringLiteral("Ricerca interrotta: provati %1 identificativi di %2.")
