@@ -8,21 +8,6 @@
 
 #include <cstdio>
 
-QStringList OrdineCerca(const QString &configurato) {
-    QStringList ordine;
-    if (!configurato.isEmpty()) ordine << configurato;
-    for (int n = 0; n <= 99; ++n) {
-        const QString id = QStringLiteral("&%1").arg(n, 2, 10, QLatin1Char('0'));
-        if (id != configurato) ordine << id;
-    }
-    return ordine;
-}
-
-bool SoloEco(const QString &comando, const QString &risposta) {
-    return risposta == comando.chopped(comando.endsWith(QLatin1Char('\r')) ? 1 : 0) ||
-           risposta.startsWith(comando);
-}
-
 QString RigaTrovato(const QString &id, const QString &risposta) {
     return QStringLiteral("%1  %2  (risposta %3)\n")
         .arg(Traccia::Visibile(id), TestoRiposo(Comandi::StatoCentrale(risposta)),
@@ -70,47 +55,47 @@ QString EsitoCerca(const QStringList &trovati, const QString &configurato, const
     return testo;
 }
 
+namespace {
+// The search on a terminal: a bar in place, each identifier found on stdout.
+struct OsservaCerca : Operazioni::Osservatore {
+    void Riga1(const QString &testo) override { id = testo; }
+    void Riga2(const QString &) override {}
+    void Conferma() override {}
+    void Avanzamento(const QString &, int fatti, int totale) override {
+        if (terminale && fatti < totale)
+            Stampa(stderr, QLatin1Char('\r') + AvanzamentoCerca(fatti, totale, id));
+    }
+    void Trovato(const QString &trovato, const QString &risposta) override {
+        if (terminale) CancellaBarra();
+        Stampa(stdout, RigaTrovato(trovato, risposta));
+    }
+    const bool terminale = ErroreSuTerminale();
+    QString id;
+};
+} // namespace
+
 int LavoroCerca(const QString &porta) {
     const QString configurato = V::Identificativo;
     const QStringList ordine = OrdineCerca(configurato);
-    const bool terminale = ErroreSuTerminale();
-    FormSeriale &seriale = FormSeriale::Istanza();
-    if (!terminale)
+    OsservaCerca o;
+    if (!o.terminale)
         Stampa(stderr, QStringLiteral("Cerco tra %1 identificativi, fino a %2 s\n")
                            .arg(ordine.size())
                            .arg(ordine.size() * 8 / 10));
-    QStringList trovati;
-    bool eco = false;
-    for (int i = 0; i < ordine.size(); ++i) {
-        const QString &id = ordine[i];
-        if (V::Interruzione) {
-            if (terminale) CancellaBarra();
-            return LavoroInterrotto(QStringLiteral("Ricerca interrotta: provati %1 identificativi "
-                                                   "di %2")
-                                        .arg(i)
-                                        .arg(ordine.size()));
-        }
-        if (terminale)
-            Stampa(stderr, QLatin1Char('\r') + AvanzamentoCerca(i, int(ordine.size()), id));
-        seriale.ProvaIdentificativo(id);
-        if (!seriale.MSComm1.PortOpen()) {
-            if (terminale) CancellaBarra();
-            return Problema(QStringLiteral("ricerca interrotta a %1, la porta si è chiusa. %2")
-                                .arg(Traccia::Visibile(id), seriale.ErroreApertura()));
-        }
-        if (V::ErroreSeriale) continue;
-        if (!V::Modo485 && SoloEco(V::Comando, V::Risposta)) {
-            eco = true;
-            continue;
-        }
-        trovati << id;
-        if (terminale) CancellaBarra();
-        Stampa(stdout, RigaTrovato(id, V::Risposta));
-    }
-    if (terminale) CancellaBarra();
-    if (trovati.isEmpty())
+    const Operazioni::RisultatoCerca r = Operazioni::Cerca(o, ordine, false);
+    if (o.terminale) CancellaBarra();
+    if (r.interrotta)
+        return LavoroInterrotto(QStringLiteral("Ricerca interrotta: provati %1 identificativi "
+                                               "di %2")
+                                    .arg(r.provati)
+                                    .arg(ordine.size()));
+    if (!r.chiusa.isEmpty())
+        return Problema(
+            QStringLiteral("ricerca interrotta a %1, la porta si è chiusa. %2")
+                .arg(Traccia::Visibile(r.chiusa), FormSeriale::Istanza().ErroreApertura()));
+    if (r.trovati.isEmpty())
         if (const QString colpa = PortaInColpa(porta); !colpa.isEmpty())
             return Problema(QStringLiteral("Nessun identificativo risponde. %1").arg(colpa));
-    Stampa(stdout, EsitoCerca(trovati, configurato, porta, V::Modo485, eco));
-    return trovati.isEmpty() ? UscitaCentrale : UscitaFatto;
+    Stampa(stdout, EsitoCerca(r.trovati, configurato, porta, V::Modo485, r.eco));
+    return r.trovati.isEmpty() ? UscitaCentrale : UscitaFatto;
 }

@@ -4,17 +4,15 @@
 // each with the usual 0.8 s time-out; every identifier that answered is
 // listed with its rest state. On an RS485 bus several panels may answer.
 
+// The search itself is Operazioni::Cerca, which the search window runs too.
+
+#include "programming/Operazioni.h"
+
 #include <QString>
 #include <QStringList>
 
-// The identifiers to try, in order: the configured one first (when it is
-// not empty), then "&00" to "&99" without trying the configured one twice.
-QStringList OrdineCerca(const QString &configurato);
-
-// True when a reply taken on an RS232 line is only the echo of the command
-// (the line echoes, as an RS485 bus does): the command without its CR, or
-// the whole command followed by what came after it.
-bool SoloEco(const QString &comando, const QString &risposta);
+using Operazioni::OrdineCerca;
+using Operazioni::SoloEco;
 
 // The line listed for an identifier that answered, from its status reply
 // (final CR and echo removed): the identifier, the rest state, the reply.

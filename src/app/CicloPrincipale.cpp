@@ -54,7 +54,9 @@ void AvvisaSeNecessario(FormPrincipaleTest &f, const QString &avvisoConfigurazio
     if (!porta.isEmpty()) {
         if (!testo.isEmpty()) testo += QStringLiteral("\n\n");
         testo += porta + QStringLiteral("\n\nIl programma prosegue senza collegamento: "
-                                        "i file dei messaggi si possono comunque modificare.");
+                                        "i file dei messaggi si possono comunque modificare. "
+                                        "Per scegliere un'altra porta: \"Porta…\" nel menu "
+                                        "della finestra (tasto destro).");
     }
     if (!testo.isEmpty()) Avviso(&f, QMessageBox::Warning, testo);
 }

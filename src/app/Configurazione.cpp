@@ -207,3 +207,26 @@ QString CaricaConfigurazione() {
     V::Identificativo = c.Identificativo;
     return c.avviso;
 }
+
+QByteArray ConIdentificativo(const QByteArray &contenuto, const QString &id) {
+    qsizetype fine = contenuto.indexOf('\n');
+    if (fine < 0) fine = contenuto.size();
+    if (fine > 0 && contenuto[fine - 1] == '\r') --fine;
+    QByteArray riga = contenuto.left(fine);
+    if (riga.size() < 11) riga.append(11 - riga.size(), ' ');
+    riga = riga.left(11) + id.toLatin1().leftJustified(3, ' ', true) + riga.mid(14);
+    return riga + contenuto.mid(fine);
+}
+
+QString SalvaIdentificativo(const QString &percorso, const QString &id) {
+    const Configurazione c = LeggiConfigurazione(percorso);
+    if (!c.avviso.isEmpty() && !c.predefinitaScritta) return c.avviso;
+    QFile file(percorso);
+    if (!file.open(QIODevice::ReadOnly))
+        return QStringLiteral("%1 non si può leggere: %2.").arg(percorso, file.errorString());
+    const QByteArray contenuto = file.readAll();
+    file.close();
+    QString errore;
+    if (!Salvataggio::Salva(percorso, ConIdentificativo(contenuto, id), &errore)) return errore;
+    return QString();
+}

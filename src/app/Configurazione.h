@@ -42,3 +42,14 @@ Configurazione LeggiConfigurazione(const QString &percorso);
 // Identificativo. Returns the Italian note of Configurazione::avviso.
 // reads NomeFile; writes Modo485, NumeroPorta, Identificativo
 QString CaricaConfigurazione();
+
+// The file's bytes with the identifier `id` (three characters) in positions
+// 12-14 of the first line, every other byte as it was; a shorter first line
+// is filled with blanks up to position 11.
+QByteArray ConIdentificativo(const QByteArray &contenuto, const QString &id);
+
+// Writes `id` into the file at percorso as ConIdentificativo does, through
+// the safe save; a missing or invalid file is first replaced by the default,
+// as at start-up. Returns the Italian reason when nothing was written, else
+// an empty text.
+QString SalvaIdentificativo(const QString &percorso, const QString &id);

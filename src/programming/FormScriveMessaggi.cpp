@@ -5,7 +5,9 @@
 #include "shared/Attendi.h"
 #include "shared/Variabili.h"
 
+#include <QAction>
 #include <QCloseEvent>
+#include <QMenu>
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
@@ -76,6 +78,7 @@ FormScriveMessaggi::FormScriveMessaggi(QWidget *parent) : QDialog(parent) {
     BarraAvanzamento->setValue(0);
     BarraAvanzamento->setFormat(QString());
     Menu = MenuContestuale(this);
+    vociLinea();
 
     const QList<QWidget *> tab = {Command1, Text1,    Text2,    File1,    Dir1,    Command2,
                                   Drive1,   Command3, Command4, Command5, IdStart, LeggiTesti};
@@ -165,11 +168,15 @@ void FormScriveMessaggi::DisabilitaComandi() {
     ++operazioni_;
     for (QWidget *w : comandiOperatore())
         w->setEnabled(false);
+    for (QAction *a : Menu->actions())
+        a->setEnabled(false);
 }
 
 void FormScriveMessaggi::AbilitaComandi() {
     for (QWidget *w : comandiOperatore())
         w->setEnabled(true);
+    for (QAction *a : Menu->actions())
+        a->setEnabled(true);
     --operazioni_;
 }
 

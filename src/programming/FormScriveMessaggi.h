@@ -87,6 +87,19 @@ class FormScriveMessaggi : public QDialog {
     // reads NomeFile; writes CorpoFile
     void Command5_Click();
 
+    // MenuLinea.cpp
+
+    // "Confronta con il VELTO…": what a send of the chosen file would change,
+    // in the window "Confronto"; the send's refusals come first.
+    // reads NomeFile, Identificativo; writes MessaggioErrore, Interrompi; runs exchanges
+    void Confronta_Click();
+    // "Cerca il VELTO sulla linea…", then the identifier shown again.
+    // globals as FormCerca::Esegui
+    void Cerca_Click();
+    // "Porta…"
+    // reads NumeroPorta
+    void Porta_Click();
+
   protected:
     // FormScriveMessaggi.cpp
     void closeEvent(QCloseEvent *evento) override;
@@ -104,6 +117,9 @@ class FormScriveMessaggi : public QDialog {
     QList<QWidget *> comandiOperatore() const;
     void avanzamento(const QString &fase, int fatti, int totale);
     int operazioni_ = 0;
+
+    // MenuLinea.cpp: the entries of the context menu that reach the line.
+    void vociLinea();
 
     // Invio.cpp
 

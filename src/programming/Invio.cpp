@@ -2,6 +2,7 @@
 // job itself is Operazioni::ProgrammaTesti, shown in this window.
 #include "programming/FormScriveMessaggi.h"
 
+#include "app/FinestreLinea.h"
 #include "programming/VistaFinestra.h"
 #include "shared/Variabili.h"
 
@@ -23,4 +24,5 @@ void FormScriveMessaggi::ProgrammaTesti() {
     Vista vista{*this};
     const Operazioni::RisultatoInvio r = Operazioni::ProgrammaTesti(vista);
     if (r.esito == Operazioni::Esito::Interrotto) Operazioni::AnnunciaInterruzione(r.motivo);
+    if (r.muto) AvvisaNessunaRisposta(this);
 }

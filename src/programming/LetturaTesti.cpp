@@ -3,6 +3,7 @@
 #include "programming/FormScriveMessaggi.h"
 
 #include "files/FormSalvaFile.h"
+#include "app/FinestreLinea.h"
 #include "programming/VistaFinestra.h"
 #include "shared/Variabili.h"
 
@@ -16,6 +17,8 @@ void FormScriveMessaggi::LeggiTesti_Click() {
     } else if (r.completa) {
         FormSalvaFile salva(this);
         salva.exec();
+    } else if (!r.incerta) {
+        AvvisaNessunaRisposta(this);
     }
     AbilitaComandi();
     if (V::Interruzione) close(); // as Exit: the application ends

@@ -14,8 +14,9 @@ namespace Operazioni {
 
 namespace {
 // Shown on a status line when the panel did not answer at all: the
-// identifier may be wrong, and the command line can find the right one.
-const QString SuggerimentoCerca = QStringLiteral("Chi risponde: velto318 --cerca");
+// identifier may be wrong, and the window's menu can find the right one.
+const QString SuggerimentoCerca =
+    QStringLiteral("Chi risponde: tasto destro, Cerca il VELTO sulla linea…");
 // Shown when the panel answered, but never twice the same whole text.
 const QString LineaDisturbata = QStringLiteral("Risposte non affidabili: linea disturbata?");
 // Reads of one text before its replies are given up as untrustworthy.
@@ -203,7 +204,7 @@ RisultatoConfronto Confronta(Osservatore &o, const QList<Programmazione::Voce> &
     const InCorso inCorso;
     RisultatoConfronto r;
     for (const Programmazione::Voce &v : voci) {
-        if (V::Interruzione) {
+        if (V::Interruzione || o.Fermato()) {
             r.interrotto = true;
             return r;
         }
@@ -260,6 +261,53 @@ RisultatoLettura LeggiTesti(Osservatore &o) {
     o.Riga2(QStringLiteral("letti tutti"));
     V::CommentoProposto = QStringLiteral("Letti dal Velto via seriale");
     r.completa = true;
+    return r;
+}
+
+QStringList OrdineCerca(const QString &configurato) {
+    QStringList ordine;
+    if (!configurato.isEmpty()) ordine << configurato;
+    for (int n = 0; n <= 99; ++n) {
+        const QString id = QStringLiteral("&%1").arg(n, 2, 10, QLatin1Char('0'));
+        if (id != configurato) ordine << id;
+    }
+    return ordine;
+}
+
+bool SoloEco(const QString &comando, const QString &risposta) {
+    return risposta == comando.chopped(comando.endsWith(QLatin1Char('\r')) ? 1 : 0) ||
+           risposta.startsWith(comando);
+}
+
+RisultatoCerca Cerca(Osservatore &o, const QStringList &ordine, bool primoBasta) {
+    const InCorso inCorso;
+    FormSeriale &seriale = FormSeriale::Istanza();
+    const int totale = int(ordine.size());
+    RisultatoCerca r;
+    for (const QString &id : ordine) {
+        if (V::Interruzione || o.Fermato()) {
+            r.interrotta = true;
+            return r;
+        }
+        o.Riga1(id);
+        o.Avanzamento(QStringLiteral("Cerco"), r.provati, totale);
+        seriale.ProvaIdentificativo(id);
+        ++r.provati;
+        if (!seriale.MSComm1.PortOpen()) {
+            r.chiusa = id;
+            return r;
+        }
+        if (V::ErroreSeriale) continue;
+        if (!V::Modo485 && SoloEco(V::Comando, V::Risposta)) {
+            r.eco = true;
+            continue;
+        }
+        r.trovati << id;
+        r.risposte << V::Risposta;
+        o.Trovato(id, V::Risposta);
+        if (primoBasta) break;
+    }
+    o.Avanzamento(QStringLiteral("Cerco"), r.provati, totale);
     return r;
 }
 

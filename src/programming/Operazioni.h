@@ -25,6 +25,14 @@ class Osservatore {
     virtual void Avanzamento(const QString &fase, int fatti, int totale) = 0;
     // A failure that stops the job: MessaggioErrore holds its text.
     virtual void Conferma() = 0;
+    // The operator asked to stop (a window's "Interrompi", or its close box):
+    // the job stops before its next exchange, as for a signal.
+    virtual bool Fermato() { return false; }
+    // A search found an identifier that answers, with its reply.
+    virtual void Trovato(const QString &id, const QString &risposta) {
+        Q_UNUSED(id);
+        Q_UNUSED(risposta);
+    }
 };
 
 // How a send ended.
@@ -90,7 +98,7 @@ struct RisultatoConfronto {
 
 // What a send of these entries would change: each is read back as the
 // verification reads it, in the same order, and nothing is written. A signal
-// stops it before the next read.
+// or the observer's stop ends it before the next read.
 // reads Identificativo, Interruzione; runs exchanges
 RisultatoConfronto Confronta(Osservatore &o, const QList<Programmazione::Voce> &voci);
 
@@ -110,6 +118,35 @@ struct RisultatoLettura {
 RisultatoLettura LeggiTesti(Osservatore &o);
 
 constexpr int UltimoTestoLetto = 192;
+
+// The identifiers a search tries, in order: the configured one first (when it
+// is not empty), then "&00" to "&99" without trying the configured one twice.
+// no globals
+QStringList OrdineCerca(const QString &configurato);
+
+// True when a reply taken on an RS232 line is only the echo of the command
+// (the line echoes, as an RS485 bus does): the command without its CR, or
+// the whole command followed by what came after it.
+// no globals
+bool SoloEco(const QString &comando, const QString &risposta);
+
+struct RisultatoCerca {
+    QStringList trovati;     // identifiers that answered, in the order tried
+    QStringList risposte;    // their status replies, in order
+    int provati = 0;         // identifiers tried
+    bool eco = false;        // an RS232 line gave back the echo of a command
+    bool interrotta = false; // a signal or the observer's stop ended it
+    QString chiusa;          // the identifier at which the port closed (it stops)
+};
+
+// Which identifiers answer on the line: one status request to each of
+// `ordine`, one attempt each with the usual time-out. With `primoBasta` it
+// stops at the first that answers (one panel on an RS232 line). The observer
+// is told each identifier before it is tried (Riga1), the progress
+// ("Cerco") and each one found (Trovato). A signal or the observer's stop
+// ends it before the next request. Nothing is written to the panel.
+// reads Modo485, Interruzione; runs exchanges
+RisultatoCerca Cerca(Osservatore &o, const QStringList &ordine, bool primoBasta);
 
 // True while one of the jobs above is exchanging with the panel (or waits
 // for the acknowledgement of its failure): a signal then lets it stop

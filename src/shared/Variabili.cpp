@@ -28,6 +28,7 @@ QString NumeroTre;
 float FineAttesa = 0.0f;
 bool ChiusuraRichiesta = false;
 int Interruzione = 0;
+bool NessunaRispostaDetta = false;
 
 void Azzera() {
     Comando.clear();
@@ -53,6 +54,7 @@ void Azzera() {
     FineAttesa = 0.0f;
     ChiusuraRichiesta = false;
     Interruzione = 0;
+    NessunaRispostaDetta = false;
 }
 
 } // namespace Variabili

@@ -66,6 +66,9 @@ extern bool ChiusuraRichiesta;
 // jobs test it between exchanges.
 extern int Interruzione;
 
+// The operator has been told once that the panel does not answer, and what to try.
+extern bool NessunaRispostaDetta;
+
 // Puts every global back to the value it has when the program starts.
 // writes every global above
 void Azzera();

@@ -2,10 +2,13 @@
 
 #include "files/ListeFile.h"
 #include "link/FormSeriale.h"
+#include "app/FinestreLinea.h"
 #include "shared/Aspetto.h"
 #include "shared/Variabili.h"
 #include "testmode/EtichettaPannello.h"
 
+#include <QAction>
+#include <QMenu>
 #include <QCloseEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -122,6 +125,20 @@ FormPrincipaleTest::FormPrincipaleTest(QWidget *parent) : QWidget(parent) {
     File1 = Controllo<ListaFile>(this, "File1", PosFile1, Carattere("MS Sans Serif", 8.25));
     File1->hide();
     Menu = MenuContestuale(this);
+    vociLinea();
+}
+
+void FormPrincipaleTest::vociLinea() {
+    // Each runs between two exchanges of test mode, which waits meanwhile.
+    QAction *porta = Menu->addAction(QStringLiteral("Porta…"));
+    porta->setObjectName(QStringLiteral("VocePorta"));
+    connect(porta, &QAction::triggered, this,
+            [this] { ALineaLibera(this, [this] { ScegliPorta(this); }); });
+    QAction *cerca = Menu->addAction(QStringLiteral("Cerca il VELTO sulla linea…"));
+    cerca->setObjectName(QStringLiteral("VoceCerca"));
+    connect(cerca, &QAction::triggered, this,
+            [this] { ALineaLibera(this, [this] { CercaIlVelto(this); }); });
+    VoceTraccia(Menu, this);
 }
 
 void FormPrincipaleTest::Command1_Click() {

@@ -90,6 +90,9 @@ class FormPrincipaleTest : public QWidget {
   private:
     // FormPrincipaleTest.cpp
 
+    // The context menu's entries that reach the line (app/FinestreLinea).
+    void vociLinea();
+
     // The window is closing: test mode stops, the port closes, every wait ends.
     // writes ChiusuraRichiesta
     void Form_QueryUnload();

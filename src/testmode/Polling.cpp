@@ -2,6 +2,7 @@
 // state, inputs and keys, and how each reply is painted.
 #include "testmode/FormPrincipaleTest.h"
 
+#include "app/FinestreLinea.h"
 #include "link/Comandi.h"
 #include "link/FormSeriale.h"
 #include "shared/Aspetto.h"
@@ -21,8 +22,10 @@ void FormPrincipaleTest::InviaComando(Comandi::Codice codice, const QString &par
     if (V::ErroreSeriale && !V::ChiusuraRichiesta) {
         Text3->setText(V::Comando);
         TastoErroreSeriale->setText(QStringLiteral("Errore Seriale Premi qui"));
+        TastoErroreSeriale->setToolTip(SuggerimentoNessunaRisposta());
         ImpostaSfondo(TastoErroreSeriale, ColoreRosso());
         TastoErroreSeriale->show();
+        AvvisaNessunaRisposta(this);
         while (StatoProgramma != Stoppato && !TastoErroreSerialeFlag && !V::ChiusuraRichiesta)
             PompaEventiInAttesa();
         TastoErroreSeriale->setText(QStringLiteral(" "));

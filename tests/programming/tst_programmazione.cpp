@@ -288,7 +288,7 @@ class TestProgrammazione : public QObject {
         p->Command1->click();
         QCOMPARE(didascalia, QString(" Errore risposta  Clicca Qui"));
         QCOMPARE(t1, QString("1234567errore seriale "));
-        QCOMPARE(t2, QString("Chi risponde: velto318 --cerca"));
+        QCOMPARE(t2, QString("Chi risponde: tasto destro, Cerca il VELTO sulla linea…"));
         QCOMPARE(banco->comandi().size(), 3 + 2); // the fourth write and its repeat
     }
 
@@ -502,7 +502,7 @@ class TestProgrammazione : public QObject {
         p->LeggiTesti->click();
         finito = true;
         QCOMPARE(didascalia, QString("Errore seriale Clicca Qui"));
-        QCOMPARE(t1, QString("0R100  Chi risponde: velto318 --cerca"));
+        QCOMPARE(t1, QString("0R100  Chi risponde: tasto destro, Cerca il VELTO sulla linea…"));
         QCOMPARE(t2, QString("Errore seriale. Controlla identificativo"));
         QVERIFY(!salvataggioOfferto);
         QVERIFY(comandiAbilitati());

@@ -2,9 +2,13 @@
 // start-up folder whose COM1 is the panel simulator, it runs the whole
 // application, saves test mode once the texts are loaded and the panel has been
 // polled twice, then opens the programming window, sends the message file and
-// saves that window once the send is verified.
+// saves that window once the send is verified. With three more names it then
+// saves the windows of the context menu: the comparison of a copy of the
+// file with two texts changed, the search, and the port.
 //
 //   velto318-schermate SIM_LOG FILE.vlt TEST.png PROGRAMMAZIONE.png
+//                      [CONFRONTO.png CERCA.png PORTA.png]
+#include "app/FinestreLinea.h"
 #include "shared/Aspetto.h"
 #include "app/CicloPrincipale.h"
 #include "testmode/FormPrincipaleTest.h"
@@ -13,7 +17,13 @@
 #include "shared/Variabili.h"
 #include "shared/Quando.h"
 
+#include <QAction>
 #include <QApplication>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
 #include <QFile>
 #include <QLineEdit>
 #include <QPixmap>
@@ -43,7 +53,64 @@ bool Salva(QWidget *w, const QString &percorso) {
     return ok;
 }
 
-FormScriveMessaggi *Programmazione(FormPrincipaleTest &f) {
+template <class T> T *Aperta() {
+    for (QWidget *w : QApplication::topLevelWidgets())
+        if (auto *t = qobject_cast<T *>(w); t && t->isVisible()) return t;
+    return nullptr;
+}
+
+// The menu's windows, each saved once its job is done: the comparison of
+// `modificato`, the search, the port.
+bool FinestreDelMenu(FormScriveMessaggi *p, const QString &modificato, const QStringList &foto) {
+    bool ok = true;
+    const auto voce = [p](const char *nome) { return p->Menu->findChild<QAction *>(nome); };
+    Quando(
+        [] { return Aperta<FormConfronto>() && !Aperta<FormConfronto>()->Interrompi->isEnabled(); },
+        [&] {
+            ok = Salva(Aperta<FormConfronto>(), foto[0]) && ok;
+            Aperta<FormConfronto>()->close();
+        },
+        PassoMs);
+    V::NomeFile = modificato;
+    voce("VoceConfronta")->trigger();
+    Quando([] { return Aperta<FormCerca>() && Aperta<FormCerca>()->Salva->isEnabled(); },
+           [&] {
+               ok = Salva(Aperta<FormCerca>(), foto[1]) && ok;
+               Aperta<FormCerca>()->close();
+           },
+           PassoMs);
+    voce("VoceCerca")->trigger();
+    Quando([] { return Aperta<FormPorta>() != nullptr; },
+           [&] {
+               FormPorta *f = Aperta<FormPorta>();
+               f->Indirizzo->setText(QStringLiteral("tcp://192.168.1.50:4001"));
+               ok = Salva(f, foto[2]) && ok;
+               f->close();
+           },
+           PassoMs);
+    voce("VocePorta")->trigger();
+    return ok;
+}
+
+// A copy of the message file with the texts of two lines changed.
+QString Modificato(const QString &messaggi) {
+    QFile f(messaggi);
+    if (!f.open(QIODevice::ReadOnly)) return messaggi;
+    QList<QByteArray> righe = f.readAll().split('\n');
+    int cambiate = 0;
+    for (int i = 1; i < righe.size() && cambiate < 2; ++i)
+        if (righe[i].size() > 19 && righe[i].at(0) >= '0' && righe[i].at(0) <= '9') {
+            righe[i].replace(3, 16, cambiate ? "Zona nuova      " : "Ingresso 2 nuovo");
+            ++cambiate;
+        }
+    const QString percorso = QStringLiteral("modificato.vlt");
+    QFile m(percorso);
+    if (!m.open(QIODevice::WriteOnly | QIODevice::Truncate)) return messaggi;
+    m.write(righe.join('\n'));
+    return QDir::current().absoluteFilePath(percorso);
+}
+
+FormScriveMessaggi *FinestraProgrammazione(FormPrincipaleTest &f) {
     auto *p = f.findChild<FormScriveMessaggi *>();
     return p && p->isVisible() ? p : nullptr;
 }
@@ -53,9 +120,9 @@ FormScriveMessaggi *Programmazione(FormPrincipaleTest &f) {
 int main(int argc, char *argv[]) {
     QApplication app(argc, argv);
     const QStringList a = app.arguments();
-    if (a.size() != 5) {
+    if (a.size() != 5 && a.size() != 8) {
         std::fprintf(stderr, "uso: velto318-schermate SIM_LOG FILE.vlt TEST.png "
-                             "PROGRAMMAZIONE.png\n");
+                             "PROGRAMMAZIONE.png [CONFRONTO.png CERCA.png PORTA.png]\n");
         return 2;
     }
     const QString registro = a[1], messaggi = a[2], fotoTest = a[3], fotoProgrammazione = a[4];
@@ -74,9 +141,9 @@ int main(int argc, char *argv[]) {
                f.Command1->click(); // "Progr"
            },
            PassoMs);
-    Quando([&] { return Programmazione(f) != nullptr; },
+    Quando([&] { return FinestraProgrammazione(f) != nullptr; },
            [&] {
-               FormScriveMessaggi *p = Programmazione(f);
+               FormScriveMessaggi *p = FinestraProgrammazione(f);
                if (!p->File1->scegli(messaggi)) {
                    std::fprintf(stderr, "%s non è nella lista dei file\n", qPrintable(messaggi));
                    p->Command2->click();
@@ -91,6 +158,9 @@ int main(int argc, char *argv[]) {
                else
                    std::fprintf(stderr, "invio non riuscito: %s / %s\n",
                                 qPrintable(p->Text1->text()), qPrintable(p->Text2->text()));
+               if (esito == 0 && a.size() == 8 &&
+                   !FinestreDelMenu(p, Modificato(messaggi), a.mid(5)))
+                   esito = 1;
                p->Command2->click(); // "Exit"
            },
            PassoMs);

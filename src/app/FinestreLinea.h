@@ -1,0 +1,137 @@
+#pragma once
+// The windows of the line, opened from the context menus of the test window
+// and of the programming window: what a send of a message file would change
+// ("Confronto"), which identifiers answer ("Cerca il VELTO"), which port the
+// link uses ("Porta"), and the trace of the exchanges. Each runs the job the
+// command line runs (Operazioni, Configurazione, PorteSeriali, Traccia) and
+// only shows it: nothing here writes to the panel.
+
+#include <QDialog>
+#include <QList>
+#include <QString>
+#include <functional>
+
+namespace Programmazione {
+struct Voce;
+}
+
+class QAction;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QMenu;
+class QPlainTextEdit;
+class QProgressBar;
+class QPushButton;
+
+// A window that runs one job: its progress bar, "Interrompi" and "Chiudi".
+// Closing it (close box, Escape, "Chiudi") stops the job before its next
+// exchange, as "Interrompi" does.
+class FinestraLavoro : public QDialog {
+    Q_OBJECT
+  public:
+    FinestraLavoro(QWidget *padre, const QString &nome, const QString &titolo);
+    bool Fermato() const { return fermato_; }
+    // The progress of the job, as the programming window shows a send's.
+    void Avanzamento(const QString &fase, int fatti, int totale);
+    // The job starts / is over: "Interrompi" is offered only while it runs.
+    void Inizio();
+    void Fine();
+
+    QProgressBar *Barra;
+    QLabel *Esito; // what the job found, or why it stopped
+    QPushButton *Interrompi, *Chiudi;
+
+  protected:
+    void closeEvent(QCloseEvent *evento) override;
+    void reject() override;
+    bool fermato_ = false;
+};
+
+// "Confronto": the texts of the file the panel holds otherwise.
+class FormConfronto : public FinestraLavoro {
+    Q_OBJECT
+  public:
+    explicit FormConfronto(QWidget *padre, const QString &file);
+    // Reads back each entry as a send's verification would and lists the
+    // differences; nothing is written.
+    // reads Identificativo, Interruzione; runs exchanges
+    void Esegui(const QList<Programmazione::Voce> &voci);
+    QPlainTextEdit *Differenze;
+};
+
+// "Cerca il VELTO": which identifiers answer; one found may be used for this
+// run or saved in Seriale318.con.
+class FormCerca : public FinestraLavoro {
+    Q_OBJECT
+  public:
+    explicit FormCerca(QWidget *padre);
+    // On RS232 it stops at the first identifier that answers; on RS485 it tries all.
+    // reads Identificativo, Modo485, Interruzione; runs exchanges
+    void Esegui();
+    QListWidget *Trovati;
+    QPushButton *Usa, *Salva;
+
+  private:
+    // writes Identificativo
+    void usa();
+    void salva();
+    void aggiorna();
+    QStringList ids_;
+    bool inCorso_ = false;
+};
+
+// "Porta": the serial ports present, or a network address, for this run or
+// saved as the start-up folder's COMn entry.
+class FormPorta : public QDialog {
+    Q_OBJECT
+  public:
+    explicit FormPorta(QWidget *padre);
+    QListWidget *Porte;
+    QLineEdit *Indirizzo;
+    QPushButton *Usa, *Salva, *Chiudi;
+    QLabel *Esito;
+
+  private:
+    // reads NumeroPorta
+    void usa();
+    // reads NumeroPorta
+    void salva();
+    // The device or address of the field, or empty with Esito saying why.
+    QString scelta();
+    // The link reopened on what the port now names; Esito says how it went.
+    void riapri(const QString &fatto);
+};
+
+// The port as the operator knows it: COMn and the device it leads to.
+// reads NumeroPorta
+QString NomePortaLinea();
+
+// The entries both windows offer: each opens its window and returns when it
+// is closed.
+// globals as FormCerca::Esegui, FormPorta
+void CercaIlVelto(QWidget *padre);
+void ScegliPorta(QWidget *padre);
+// Starts the trace in a file the operator picks, or stops the one running;
+// the title of every window says while one runs.
+// no globals
+void CambiaTraccia(QWidget *padre);
+// The menu entry "Traccia degli scambi…", ticked while a trace runs.
+QAction *VoceTraccia(QMenu *menu, QWidget *finestra);
+
+// Runs `lavoro` once the link is free: at once when no exchange is under way,
+// else as soon as the one under way has ended (the test window polls the
+// panel, and an entry chosen in mid-exchange waits for its end).
+// reads SerialeOccupata
+void ALineaLibera(QObject *contesto, const std::function<void()> &lavoro);
+
+// What the operator is told the first time the panel does not answer: the
+// port and identifier tried and what to do next.
+// reads NumeroPorta, Identificativo
+QString SuggerimentoNessunaRisposta();
+
+// The first time in the run the panel does not answer: a window (not modal,
+// nothing waits for it) says SuggerimentoNessunaRisposta. Later failures
+// say nothing more.
+// reads NumeroPorta, Identificativo; reads and writes NessunaRispostaDetta
+void AvvisaNessunaRisposta(QWidget *padre);
