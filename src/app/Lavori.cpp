@@ -3,6 +3,7 @@
 #include "app/Cerca.h"
 #include "app/Configurazione.h"
 #include "app/Confronta.h"
+#include "app/ProvaIngressi.h"
 #include "app/RigaDiComando.h"
 #include "app/Terminale.h"
 #include "files/FormatoMessaggi.h"
@@ -278,7 +279,9 @@ int EseguiLavoro(const RigaDiComando &riga) {
     default:
         esito = PreparaLinea(riga);
         if (esito < 0)
-            esito = riga.lavoro == Lavoro::Cerca ? LavoroCerca(NomePorta()) : LavoroStato();
+            esito = riga.lavoro == Lavoro::Cerca   ? LavoroCerca(NomePorta())
+                    : riga.lavoro == Lavoro::Prova ? LavoroProva(riga, NomePorta())
+                                                   : LavoroStato();
     }
     FormSeriale::Scarica();
     Traccia::Chiudi();

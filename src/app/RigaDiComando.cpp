@@ -19,10 +19,14 @@ struct Voce {
     bool RigaDiComando::*bandiera = nullptr;
     QString RigaDiComando::*valore = nullptr;
     Lavoro lavoro = Lavoro::Nessuno;
+    QStringList RigaDiComando::*valori = nullptr; // an option that may come more than once
+    int RigaDiComando::*numero = nullptr;         // a whole number above zero
 
     Voce(QCommandLineOption o, bool RigaDiComando::*b) : opzione(std::move(o)), bandiera(b) {}
     Voce(QCommandLineOption o, QString RigaDiComando::*v) : opzione(std::move(o)), valore(v) {}
     Voce(QCommandLineOption o, Lavoro l) : opzione(std::move(o)), lavoro(l) {}
+    Voce(QCommandLineOption o, QStringList RigaDiComando::*v) : opzione(std::move(o)), valori(v) {}
+    Voce(QCommandLineOption o, int RigaDiComando::*n) : opzione(std::move(o)), numero(n) {}
     QString nome() const { return opzione.names().last(); }
     bool conValore() const { return !opzione.valueName().isEmpty(); }
 };
@@ -59,6 +63,22 @@ const QList<Voce> &Voci() {
         {{"cerca", "Cerca gli identificativi a cui risponde una centrale sulla linea (da &00 a "
                    "&99, prima quello configurato), li elenca ed esce (senza finestre)."},
          Lavoro::Cerca},
+        {{"prova",
+          "Prova ingressi senza finestre: legge i testi, segue la centrale e stampa ogni "
+          "ingresso che si attiva o torna a riposo, finché non scade --durata o arriva Ctrl+C; "
+          "poi il riepilogo (esce con 0 se ogni ingresso con testo è stato provato, 1 se no)."},
+         Lavoro::Prova},
+        {{"durata", "Con --prova: finisce dopo SECONDI secondi.", "SECONDI"},
+         &RigaDiComando::durata},
+        {{"rapporto",
+          "Con --prova: alla fine scrive il rapporto in FILE, .csv o .pdf secondo l'estensione "
+          "(anche più volte).",
+          "FILE"},
+         &RigaDiComando::rapporti},
+        {{"impianto", "Con --prova: il nome dell'impianto, per i rapporti.", "TESTO"},
+         &RigaDiComando::impianto},
+        {{"tecnico", "Con --prova: il nome del tecnico, per i rapporti.", "TESTO"},
+         &RigaDiComando::tecnico},
         {{"traccia", "Aggiunge a FILE una riga per ogni scambio sulla linea seriale.", "FILE"},
          &RigaDiComando::traccia},
         {{"id",
@@ -77,11 +97,17 @@ bool SoloConLavoro(const Voce &v) {
     return v.valore == &RigaDiComando::id || v.bandiera == &RigaDiComando::rs485;
 }
 
+// The options of the walk test, and meaning nothing without it.
+bool SoloConProva(const Voce &v) {
+    return v.numero == &RigaDiComando::durata || v.valori == &RigaDiComando::rapporti ||
+           v.valore == &RigaDiComando::impianto || v.valore == &RigaDiComando::tecnico;
+}
+
 // The options of the jobs, "--invia, --leggi, --stato, --cerca e --confronta"
 // with `congiunzione` before the last.
 QString OpzioniDeiLavori(const QString &congiunzione) {
     QStringList nomi;
-    for (int l = int(Lavoro::Invia); l <= int(Lavoro::Confronta); ++l)
+    for (int l = int(Lavoro::Invia); l <= int(Lavoro::Prova); ++l)
         for (const Voce &v : Voci())
             if (v.lavoro == Lavoro(l)) nomi << QStringLiteral("--") + v.nome();
     const QString ultima = nomi.takeLast();
@@ -212,16 +238,37 @@ RigaDiComando LeggiRigaDiComando(const QStringList &argomenti) {
 
     RigaDiComando r;
     int lavori = 0;
-    QString senzaLavoro;
+    QString senzaLavoro, senzaProva;
     for (const Voce &v : Voci()) {
         const QString nome = v.nome();
         if (!lettore.isSet(nome)) continue;
-        const QString valore = v.conValore() ? lettore.value(nome) : QString();
-        if (v.conValore() && (valore.isEmpty() || valore.startsWith(QLatin1Char('-'))))
-            return Errore(QStringLiteral("manca il valore dell'opzione --%1 (%2).")
-                              .arg(nome, v.opzione.valueName()));
+        const QStringList valori = v.conValore() ? lettore.values(nome) : QStringList();
+        for (const QString &valore : valori)
+            if (valore.isEmpty() || valore.startsWith(QLatin1Char('-')))
+                return Errore(QStringLiteral("manca il valore dell'opzione --%1 (%2).")
+                                  .arg(nome, v.opzione.valueName()));
+        const QString valore = valori.isEmpty() ? QString() : valori.last();
         if (v.bandiera) r.*v.bandiera = true;
         if (v.valore) r.*v.valore = valore;
+        if (v.valori) {
+            for (const QString &f : valori)
+                if (!f.toLower().endsWith(QLatin1String(".csv")) &&
+                    !f.toLower().endsWith(QLatin1String(".pdf")))
+                    return Errore(QStringLiteral("rapporto \"%1\": il tipo è dato "
+                                                 "dall'estensione, .csv o .pdf.")
+                                      .arg(f));
+            r.*v.valori = valori;
+        }
+        if (v.numero) {
+            bool numero = false;
+            const int n = valore.toInt(&numero);
+            if (!numero || n <= 0)
+                return Errore(QStringLiteral("--%1 vuole un numero intero di secondi maggiore di "
+                                             "zero, non \"%2\".")
+                                  .arg(nome, valore));
+            r.*v.numero = n;
+        }
+        if (SoloConProva(v) && senzaProva.isEmpty()) senzaProva = nome;
         if (v.lavoro != Lavoro::Nessuno) {
             ++lavori;
             r.lavoro = v.lavoro;
@@ -237,12 +284,16 @@ RigaDiComando LeggiRigaDiComando(const QStringList &argomenti) {
         r.uscita = QStringLiteral("velto318 " VELTO_VERSIONE "\n");
     } else if (const QString errore = ErroreLavoro(r, lavori, senzaLavoro); !errore.isEmpty()) {
         return Errore(errore);
+    } else if (!senzaProva.isEmpty() && r.lavoro != Lavoro::Prova) {
+        return Errore(QStringLiteral("--%1 vale solo con --prova.").arg(senzaProva));
     }
     return r;
 }
 
 QString PreparaAvvio(RigaDiComando &riga) {
     if (!riga.file.isEmpty()) riga.file = QFileInfo(riga.file).absoluteFilePath();
+    for (QString &f : riga.rapporti)
+        f = QFileInfo(f).absoluteFilePath();
     if (!riga.porta.isEmpty()) riga.porta = DispositivoDaOpzione(riga.porta);
     if (!riga.traccia.isEmpty())
         if (const QString errore = Traccia::Apri(riga.traccia); !errore.isEmpty())

@@ -6,7 +6,7 @@
 #include <QStringList>
 
 // The job run without windows, if any: one at a time.
-enum class Lavoro { Nessuno, Invia, Leggi, Stato, Cerca, Confronta };
+enum class Lavoro { Nessuno, Invia, Leggi, Stato, Cerca, Confronta, Prova };
 
 // The command line as read once: every option in its own field. An option
 // that takes a value never has an empty one, so an empty text is an option
@@ -27,6 +27,12 @@ struct RigaDiComando {
     bool rs485 = false;          // --rs485, for the job
     Lavoro lavoro = Lavoro::Nessuno;
     QString file; // FILE.vlt of --invia, --leggi, --confronta (absolute after PreparaAvvio)
+
+    // The walk test (--prova): its length in seconds (0: until a signal), the
+    // reports to write (absolute after PreparaAvvio), the site and the technician.
+    int durata = 0;
+    QStringList rapporti;
+    QString impianto, tecnico;
 };
 
 // The program's arguments as text (argv[0] first).

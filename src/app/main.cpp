@@ -10,8 +10,10 @@
 #include "testmode/FormPrincipaleTest.h"
 
 #include <QApplication>
+#include <QGuiApplication>
 #include <QMessageBox>
 #include <cstdio>
+#include <memory>
 #ifdef Q_OS_WIN
 #include <windows.h>
 #endif
@@ -48,7 +50,13 @@ int main(int argc, char *argv[]) {
     const QString cartellaMancata = PreparaAvvio(riga);
     // The jobs of the command line create no window and need no display.
     if (riga.lavoro != Lavoro::Nessuno) {
-        QCoreApplication app(argc, argv);
+        // The walk test's PDF report is drawn with Qt Gui, on no display.
+        bool pdf = false;
+        for (const QString &f : riga.rapporti)
+            pdf = pdf || f.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive);
+        if (pdf) qputenv("QT_QPA_PLATFORM", "offscreen");
+        std::unique_ptr<QCoreApplication> app(pdf ? new QGuiApplication(argc, argv)
+                                                  : new QCoreApplication(argc, argv));
         FermaSuSegnale();
         if (!cartellaMancata.isEmpty()) return Problema(cartellaMancata);
         return EseguiLavoro(riga);

@@ -6,10 +6,11 @@
 #include "shared/Aspetto.h"
 #include "shared/Variabili.h"
 #include "testmode/EtichettaPannello.h"
+#include "testmode/FormProvaIngressi.h"
 
 #include <QAction>
-#include <QMenu>
 #include <QCloseEvent>
+#include <QMenu>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -125,7 +126,16 @@ FormPrincipaleTest::FormPrincipaleTest(QWidget *parent) : QWidget(parent) {
     File1 = Controllo<ListaFile>(this, "File1", PosFile1, Carattere("MS Sans Serif", 8.25));
     File1->hide();
     Menu = MenuContestuale(this);
+    // The walk test first, then the line's entries.
+    QAction *prova = Menu->addAction(QStringLiteral("Prova ingressi…"), this,
+                                     &FormPrincipaleTest::ApriProvaIngressi);
+    prova->setObjectName(QStringLiteral("ProvaIngressi"));
     vociLinea();
+}
+
+void FormPrincipaleTest::ApriProvaIngressi() {
+    if (!ProvaIngressi) ProvaIngressi = new FormProvaIngressi(this);
+    ProvaIngressi->Mostra();
 }
 
 void FormPrincipaleTest::vociLinea() {

@@ -5,6 +5,7 @@
 // files, grouped below by file.
 
 #include "link/Comandi.h"
+#include "testmode/RegistroProva.h"
 
 #include <QColor>
 #include <QString>
@@ -17,6 +18,7 @@ class QLineEdit;
 class QMenu;
 class QPushButton;
 class ListaFile;
+class FormProvaIngressi;
 
 class FormPrincipaleTest : public QWidget {
     Q_OBJECT
@@ -43,6 +45,13 @@ class FormPrincipaleTest : public QWidget {
     QPushButton *Command1 = nullptr;
     ListaFile *File1 = nullptr; // gives the start-up folder only
     QMenu *Menu = nullptr;      // the window's context menu
+
+    // The walk test: what the polling decoded since test mode loaded its
+    // texts, and its window, once opened ("Prova ingressi…").
+    Prova::Registro RegistroProva;
+    FormProvaIngressi *ProvaIngressi = nullptr;
+    // no globals
+    void ApriProvaIngressi();
 
     // Public variables.
     QString ComeIngressi;

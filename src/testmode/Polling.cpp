@@ -16,6 +16,7 @@
 
 void FormPrincipaleTest::InviaComando(Comandi::Codice codice, const QString &parametro) {
     FormSeriale::Istanza().Scambia(codice, parametro);
+    RegistroProva.Risposta(!V::ErroreSeriale);
     TastoErroreSerialeFlag = false;
     TastoErroreSeriale->hide();
     Attendi(10);
@@ -68,19 +69,29 @@ QString FormPrincipaleTest::leggiCoppia(int primo) {
 }
 
 void FormPrincipaleTest::CaricaTesti() {
+    QStringList testiIngressi;
     for (int i = 0; i <= 43 && !V::ChiusuraRichiesta; ++i) {
         const QString testi = leggiCoppia(4 * i);
         ImpostaTesto(Allarmi[i], QString::number(i + 1) + testi);
+        testiIngressi << testi;
     }
     const QPair<int, QLabel *> righe[3] = {
         {176, MessaggioRiposo[0]}, {178, FineCiclata[0]}, {180, NomeVelto[0]}};
     for (const auto &r : righe)
         if (!V::ChiusuraRichiesta) ImpostaTesto(r.second, leggiCoppia(r.first));
+    if (V::ChiusuraRichiesta) return;
+    // The walk test's record starts with the texts loaded.
+    RegistroProva.identificativo = V::Identificativo;
+    const QString dispositivo = FormSeriale::Istanza().MSComm1.Dispositivo();
+    RegistroProva.porta = QStringLiteral("COM") + V::NumeroPorta;
+    if (!dispositivo.isEmpty()) RegistroProva.porta += QStringLiteral(" (%1)").arg(dispositivo);
+    RegistroProva.Testi(testiIngressi);
 }
 
 void FormPrincipaleTest::LeggiStato() {
     InviaComando(Comandi::Codice::Stato);
     V::Risposta = Comandi::StatoCentrale(V::Risposta);
+    if (!V::ErroreSeriale) RegistroProva.Stato(V::Risposta);
     if (V::Risposta == QLatin1String("R")) {
         ImpostaSfondo(NomeVelto[0], ColoreFacciaPulsante());
         ImpostaSfondo(MessaggioRiposo[0], ColoreVerde());
@@ -101,6 +112,7 @@ void FormPrincipaleTest::LeggiIngressi() {
         InviaComando(Comandi::Codice::Ingressi, QString::number(g));
         const QList<Comandi::Ingresso> ingressi = Comandi::StatiIngressi(g, V::Risposta);
         V::Risposta = Comandi::Dati(Comandi::Codice::Ingressi, V::Risposta);
+        if (!V::ErroreSeriale) RegistroProva.Ingressi(ingressi);
         for (const Comandi::Ingresso &i : ingressi) {
             ComeIngressi = i.carattere;
             switch (i.stato) {
@@ -123,8 +135,10 @@ void FormPrincipaleTest::LeggiTasto() {
     const std::optional<QChar> codice = Comandi::CodiceTasto(V::Risposta);
     V::Risposta = Comandi::Dati(Comandi::Codice::Tasto, V::Risposta);
     if (!codice) return;
-    if (const auto etichetta = Comandi::EtichettaTasto(*codice))
+    if (const auto etichetta = Comandi::EtichettaTasto(*codice)) {
         ImpostaTesto(LabelTastoPremuto, *etichetta);
+        if (!V::ErroreSeriale) RegistroProva.Tasto(*etichetta);
+    }
 }
 
 void FormPrincipaleTest::Colora(int finestra, const QColor &colore) {

@@ -1,0 +1,138 @@
+#include "app/ProvaIngressi.h"
+
+#include "app/RigaDiComando.h"
+#include "app/Terminale.h"
+#include "link/Comandi.h"
+#include "link/FormSeriale.h"
+#include "shared/Attendi.h"
+#include "shared/Numeri.h"
+#include "shared/Variabili.h"
+#include "testmode/RapportoProva.h"
+#include "testmode/RegistroProva.h"
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QStringList>
+
+namespace {
+
+// The pause after every exchange, as test mode makes it; after an exchange
+// that failed at once (a port that cannot be opened) the cycle waits as long
+// as a time-out, so that it never keeps a core busy.
+constexpr double PausaMs = 10;
+constexpr double PausaSenzaRispostaMs = 800;
+
+bool Scambio(Prova::Registro &r, Comandi::Codice codice, const QString &parametro = QString()) {
+    const double inizio = SecondiOrologio();
+    FormSeriale::Istanza().Scambia(codice, parametro);
+    r.Risposta(!V::ErroreSeriale);
+    const double trascorsi = (SecondiOrologio() - inizio) * 1000;
+    Attendi(V::ErroreSeriale ? std::max(PausaMs, PausaSenzaRispostaMs - trascorsi) : PausaMs);
+    return !V::ErroreSeriale;
+}
+
+// Text `numero`, asked again until it is answered, as test mode asks it (a
+// reply that is no whole text is asked for twice more, then taken as it
+// came). False when a signal came first.
+bool LeggiTesto(int numero, const QString &porta, QString &testo, bool &detto) {
+    V::NumeroTesto = qint16(numero);
+    TreCifre();
+    int malformate = 0;
+    while (!V::Interruzione) {
+        FormSeriale::Istanza().Scambia(Comandi::Codice::LeggiTesto, V::NumeroTre);
+        Attendi(PausaMs);
+        if (V::ErroreSeriale) {
+            if (!detto)
+                Stampa(stderr, QStringLiteral("velto318: la centrale %1 non risponde alla lettura "
+                                              "del testo %2 sulla porta %3: riprovo finché "
+                                              "risponde (Ctrl+C per finire).\n")
+                                   .arg(Centrale(), V::NumeroTre, porta));
+            detto = true;
+            Attendi(PausaSenzaRispostaMs);
+            continue;
+        }
+        const Comandi::RispostaTesto r = Comandi::LeggiRispostaTesto(V::Risposta);
+        if (r.valida || malformate++ >= 2) {
+            testo = r.valida ? r.testo : Comandi::Dati(Comandi::Codice::LeggiTesto, V::Risposta);
+            return true;
+        }
+        FormSeriale::Istanza().RispostaNonValida();
+    }
+    return false;
+}
+
+} // namespace
+
+int LavoroProva(const RigaDiComando &riga, const QString &porta) {
+    Prova::Registro r;
+    r.impianto = riga.impianto;
+    r.tecnico = riga.tecnico;
+    r.identificativo = Centrale();
+    r.porta = porta;
+
+    QStringList testi;
+    bool detto = false;
+    for (int i = 0; i < 44; ++i) {
+        QString primo, secondo;
+        if (!LeggiTesto(4 * i, porta, primo, detto) ||
+            !LeggiTesto(4 * i + 1, porta, secondo, detto))
+            return LavoroInterrotto(
+                QStringLiteral("Prova interrotta durante la lettura dei testi: nulla è stato "
+                               "provato"));
+        testi << primo + secondo;
+    }
+    r.Testi(testi);
+    const QString errore = r.ApriGiornale(QDir::currentPath());
+    Stampa(stderr,
+           errore.isEmpty()
+               ? QStringLiteral("Giornale: %1\n").arg(QDir::toNativeSeparators(r.Giornale()))
+               : QStringLiteral("velto318: %1\n").arg(errore));
+    Stampa(stderr,
+           QStringLiteral("Centrale %1 sulla porta %2: %3 ingressi con testo da provare. "
+                          "Prova in corso%4; Ctrl+C per finire.\n")
+               .arg(Centrale(), porta)
+               .arg(r.Contati())
+               .arg(riga.durata ? QStringLiteral(" per %1 s").arg(riga.durata) : QString()));
+    r.avviso = [&r](const Prova::Evento &e) {
+        Stampa(stdout, Prova::RigaEvento(r, e) + QLatin1Char('\n'));
+    };
+
+    const QDeadlineTimer fine =
+        riga.durata ? QDeadlineTimer(qint64(riga.durata) * 1000) : QDeadlineTimer::Forever;
+    const auto finita = [&fine] { return V::Interruzione || fine.hasExpired(); };
+    while (!finita()) {
+        if (Scambio(r, Comandi::Codice::Stato)) r.Stato(Comandi::StatoCentrale(V::Risposta));
+        for (int g = 1; g <= 3 && !finita(); ++g)
+            if (Scambio(r, Comandi::Codice::Ingressi, QString::number(g)))
+                r.Ingressi(Comandi::StatiIngressi(g, V::Risposta));
+        if (finita()) break;
+        if (Scambio(r, Comandi::Codice::Tasto))
+            if (const std::optional<QChar> codice = Comandi::CodiceTasto(V::Risposta))
+                if (const auto etichetta = Comandi::EtichettaTasto(*codice)) r.Tasto(*etichetta);
+    }
+    r.fine = QDateTime::currentDateTime();
+
+    QString riepilogo =
+        Prova::Conteggio(r) + QStringLiteral(" (durata %1").arg(Prova::Durata(r.Inizio(), r.fine));
+    if (!r.Silenzi().empty())
+        riepilogo +=
+            r.Silenzi().size() == 1
+                ? QStringLiteral("; la centrale non ha risposto una volta")
+                : QStringLiteral("; la centrale non ha risposto %1 volte").arg(r.Silenzi().size());
+    riepilogo += QStringLiteral(")\n");
+    const QList<const Prova::Ingresso *> mancanti = r.NonProvati();
+    if (!mancanti.isEmpty()) riepilogo += QStringLiteral("Non provati:\n");
+    for (const Prova::Ingresso *n : mancanti)
+        riepilogo += QStringLiteral("%1\t%2\n").arg(n->numero).arg(Prova::TestoMostrato(*n));
+    Stampa(stdout, riepilogo);
+
+    int esito = mancanti.isEmpty() ? UscitaFatto : UscitaCentrale;
+    for (const QString &f : riga.rapporti) {
+        if (const QString e = Prova::SalvaRapporto(r, f); !e.isEmpty()) {
+            esito = Problema(e);
+            continue;
+        }
+        Stampa(stderr, QStringLiteral("Rapporto salvato: %1\n").arg(QDir::toNativeSeparators(f)));
+    }
+    return esito;
+}

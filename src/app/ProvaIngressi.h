@@ -1,0 +1,14 @@
+#pragma once
+// The walk test from the command line (--prova): the texts read as test mode
+// reads them, then the test cycle over and over, each change the record sees
+// printed as it happens, until --durata is over or a signal comes; then the
+// summary and the reports.
+
+#include <QString>
+
+struct RigaDiComando;
+
+// The link is open. `porta` names the port as the operator knows it. Returns
+// the exit status: 0 every input with a text was seen active, 1 some were
+// not, 2 a report that could not be written.
+int LavoroProva(const RigaDiComando &riga, const QString &porta);

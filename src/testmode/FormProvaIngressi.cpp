@@ -1,0 +1,285 @@
+#include "testmode/FormProvaIngressi.h"
+
+#include "shared/Aspetto.h"
+#include "testmode/FormPrincipaleTest.h"
+#include "testmode/RapportoProva.h"
+
+#include <QDir>
+#include <QFileDialog>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QPainter>
+#include <QPushButton>
+#include <QShortcut>
+#include <QTableWidget>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace {
+
+// The record is shown again at most this often while it changes; the
+// timeline's time axis moves on every few seconds while nothing does.
+constexpr int IntervalloMs = 500;
+constexpr int IntervalloLineaMs = 5000;
+
+enum Colonna { Numero, Testo, Provato, Prima, Ultima, Attivazioni, Nota, Colonne };
+
+const QColor NonProvato(255, 200, 200);
+
+class Disegno : public QWidget {
+  public:
+    Disegno(const Prova::Registro &r, QWidget *padre) : QWidget(padre), r_(r) {
+        setMinimumSize(420, 46 * 9);
+    }
+
+  protected:
+    void paintEvent(QPaintEvent *) override {
+        QPainter p(this);
+        Prova::DisegnaLineaDelTempo(p, rect(), r_,
+                                    r_.fine.isValid() ? r_.fine : QDateTime::currentDateTime());
+    }
+
+  private:
+    const Prova::Registro &r_;
+};
+
+QTableWidgetItem *Cella(const QString &testo, bool modificabile = false) {
+    auto *c = new QTableWidgetItem(testo);
+    if (!modificabile) c->setFlags(c->flags() & ~Qt::ItemIsEditable);
+    return c;
+}
+
+} // namespace
+
+FormProvaIngressi::FormProvaIngressi(FormPrincipaleTest *test)
+    : QWidget(test, Qt::Window), registro_(test->RegistroProva) {
+    setObjectName(QStringLiteral("FormProvaIngressi"));
+    setWindowTitle(QStringLiteral("Prova ingressi"));
+    resize(1180, 800);
+
+    Provati = new QLabel(this);
+    Provati->setObjectName(QStringLiteral("Provati"));
+    QFont grande = Provati->font();
+    grande.setPointSizeF(grande.pointSizeF() * 2);
+    grande.setBold(true);
+    Provati->setFont(grande);
+    Giornale = new QLabel(this);
+    Giornale->setObjectName(QStringLiteral("Giornale"));
+    Giornale->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    Giornale->setWordWrap(true);
+
+    Impianto = new QLineEdit(this);
+    Impianto->setObjectName(QStringLiteral("Impianto"));
+    Tecnico = new QLineEdit(this);
+    Tecnico->setObjectName(QStringLiteral("Tecnico"));
+    connect(Impianto, &QLineEdit::textChanged, this,
+            [this](const QString &t) { registro_.impianto = t; });
+    connect(Tecnico, &QLineEdit::textChanged, this,
+            [this](const QString &t) { registro_.tecnico = t; });
+    auto *campi = new QFormLayout;
+    campi->addRow(QStringLiteral("&Impianto:"), Impianto);
+    campi->addRow(QStringLiteral("&Tecnico:"), Tecnico);
+
+    Ingressi = new QTableWidget(Prova::NumeroIngressi, Colonne, this);
+    Ingressi->setObjectName(QStringLiteral("Ingressi"));
+    Ingressi->setHorizontalHeaderLabels({"N.", "Testo", "Provato", "Prima attivazione",
+                                         "Ultima attivazione", "Attivazioni", "Nota"});
+    Ingressi->verticalHeader()->hide();
+    Ingressi->setSelectionBehavior(QAbstractItemView::SelectRows);
+    Ingressi->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
+                              QAbstractItemView::AnyKeyPressed);
+    Ingressi->horizontalHeader()->setStretchLastSection(true);
+    for (int i = 0; i < Prova::NumeroIngressi; ++i) {
+        const Prova::Ingresso &n = registro_.Ingressi()[size_t(i)];
+        Ingressi->setItem(i, Numero, Cella(QString::number(n.numero)));
+        for (int c = Testo; c < Nota; ++c)
+            Ingressi->setItem(i, c, Cella(QString()));
+        Ingressi->setItem(i, Nota, Cella(n.nota, true));
+    }
+    connect(Ingressi, &QTableWidget::itemChanged, this, [this](QTableWidgetItem *c) {
+        if (c->column() == Nota) registro_.ImpostaNota(c->row() + 1, c->text());
+    });
+
+    LineaDelTempo = new Disegno(registro_, this);
+    LineaDelTempo->setObjectName(QStringLiteral("LineaDelTempo"));
+
+    Eventi = new QListWidget(this);
+    Eventi->setObjectName(QStringLiteral("Eventi"));
+    Eventi->setMaximumHeight(170);
+
+    auto *salva = new QPushButton(QStringLiteral("Salva rapporto…"), this);
+    salva->setObjectName(QStringLiteral("SalvaRapporto"));
+    auto *ricomincia = new QPushButton(QStringLiteral("Ricomincia"), this);
+    ricomincia->setObjectName(QStringLiteral("Ricomincia"));
+    auto *chiudi = new QPushButton(QStringLiteral("Chiudi"), this);
+    chiudi->setObjectName(QStringLiteral("Chiudi"));
+    connect(salva, &QPushButton::clicked, this, &FormProvaIngressi::SalvaRapporto_Click);
+    connect(ricomincia, &QPushButton::clicked, this, &FormProvaIngressi::Ricomincia_Click);
+    connect(chiudi, &QPushButton::clicked, this, &QWidget::close);
+    connect(new QShortcut(QKeySequence(Qt::Key_Escape), this), &QShortcut::activated, this,
+            &QWidget::close);
+
+    auto *testa = new QHBoxLayout;
+    testa->addWidget(Provati);
+    testa->addSpacing(24);
+    testa->addLayout(campi, 1);
+    auto *centro = new QHBoxLayout;
+    centro->addWidget(Ingressi, 3);
+    centro->addWidget(LineaDelTempo, 2);
+    auto *pulsanti = new QHBoxLayout;
+    pulsanti->addWidget(salva);
+    pulsanti->addWidget(ricomincia);
+    pulsanti->addStretch();
+    pulsanti->addWidget(chiudi);
+    auto *tutto = new QVBoxLayout(this);
+    tutto->addLayout(testa);
+    tutto->addWidget(Giornale);
+    tutto->addLayout(centro, 1);
+    tutto->addWidget(new QLabel(QStringLiteral("Eventi, dal più recente:"), this));
+    tutto->addWidget(Eventi);
+    tutto->addLayout(pulsanti);
+    setTabOrder(Impianto, Tecnico);
+    setTabOrder(Tecnico, Ingressi);
+    setTabOrder(Ingressi, Eventi);
+    setTabOrder(Eventi, salva);
+    setTabOrder(salva, ricomincia);
+    setTabOrder(ricomincia, chiudi);
+
+    orologio_ = new QTimer(this);
+    orologio_->setInterval(IntervalloMs);
+    connect(orologio_, &QTimer::timeout, this, [this] {
+        if (!isVisible()) return orologio_->stop();
+        if (registro_.Cambiamenti() != visti_) {
+            Aggiorna();
+        } else if ((trascorsi_ += IntervalloMs) >= IntervalloLineaMs) {
+            trascorsi_ = 0;
+            LineaDelTempo->update();
+        }
+    });
+}
+
+void FormProvaIngressi::Mostra() {
+    if (!giornaleAperto_) ApriGiornale();
+    Aggiorna();
+    show();
+    raise();
+    activateWindow();
+    orologio_->start();
+}
+
+void FormProvaIngressi::ApriGiornale() {
+    giornaleAperto_ = true;
+    if (!registro_.Avviato()) {
+        Giornale->setText(
+            QStringLiteral("La prova inizia quando il modo test ha letto i testi della centrale."));
+        giornaleAperto_ = false;
+        return;
+    }
+    const QString errore = registro_.ApriGiornale(QDir::currentPath());
+    Giornale->setText(errore.isEmpty() ? QStringLiteral("Giornale: ") +
+                                             QDir::toNativeSeparators(registro_.Giornale())
+                                       : errore);
+}
+
+void FormProvaIngressi::Aggiorna() {
+    if (!giornaleAperto_ && registro_.Avviato()) ApriGiornale();
+    visti_ = registro_.Cambiamenti();
+    setWindowTitle(
+        registro_.identificativo.isEmpty()
+            ? QStringLiteral("Prova ingressi")
+            : QStringLiteral("Prova ingressi - centrale %1").arg(registro_.identificativo));
+    Provati->setText(Prova::Conteggio(registro_));
+    AggiornaTabella();
+    AggiornaEventi();
+    LineaDelTempo->update();
+}
+
+void FormProvaIngressi::AggiornaTabella() {
+    const QSignalBlocker blocco(Ingressi);
+    for (int i = 0; i < Prova::NumeroIngressi; ++i) {
+        const Prova::Ingresso &n = registro_.Ingressi()[size_t(i)];
+        const bool manca = n.conTesto && !n.provato;
+        const QStringList valori = {QString::number(n.numero),
+                                    Prova::TestoMostrato(n),
+                                    n.provato ? QStringLiteral("sì") : QStringLiteral("no"),
+                                    Prova::Ora(n.primaAttivazione),
+                                    Prova::Ora(n.ultimaAttivazione),
+                                    QString::number(n.attivazioni)};
+        for (int c = Numero; c < Nota; ++c) {
+            QTableWidgetItem *cella = Ingressi->item(i, c);
+            cella->setText(valori[c]);
+            cella->setBackground(manca ? QBrush(NonProvato) : QBrush());
+            cella->setForeground(n.conTesto ? QBrush() : QBrush(Qt::gray));
+            QFont f = cella->font();
+            f.setBold(manca);
+            cella->setFont(f);
+        }
+        QTableWidgetItem *nota = Ingressi->item(i, Nota);
+        if (nota->text() != n.nota && !Ingressi->isPersistentEditorOpen(nota))
+            nota->setText(n.nota);
+        nota->setBackground(manca ? QBrush(NonProvato) : QBrush());
+    }
+    if (Ingressi->columnWidth(Testo) < 150) Ingressi->resizeColumnsToContents();
+}
+
+void FormProvaIngressi::AggiornaEventi() {
+    const auto &eventi = registro_.Eventi();
+    if (registro_.TotaleEventi() < eventiVisti_) { // started again
+        Eventi->clear();
+        eventiVisti_ = 0;
+    }
+    const size_t nuovi = std::min(eventi.size(), size_t(registro_.TotaleEventi() - eventiVisti_));
+    for (size_t k = eventi.size() - nuovi; k < eventi.size(); ++k) {
+        const Prova::Evento &e = eventi[k];
+        QString riga = Prova::Ora(e.quando) + QStringLiteral("   ");
+        if (e.ingresso) riga += QString::number(e.ingresso) + QStringLiteral("  ");
+        riga += Prova::Soggetto(registro_, e) + QStringLiteral(":  ") +
+                Prova::Descrizione(registro_, e);
+        Eventi->insertItem(0, riga);
+    }
+    eventiVisti_ = registro_.TotaleEventi();
+    while (Eventi->count() > Prova::EventiInMemoria)
+        delete Eventi->takeItem(Eventi->count() - 1);
+}
+
+void FormProvaIngressi::SalvaRapporto_Click() {
+    const QString nome =
+        QFileDialog::getSaveFileName(this, QStringLiteral("Salva rapporto"),
+                                     QDir::current().filePath(QStringLiteral("prova-ingressi.pdf")),
+                                     QStringLiteral("Rapporto PDF (*.pdf);;Tabella CSV (*.csv)"));
+    if (nome.isEmpty()) return;
+    registro_.fine = QDateTime::currentDateTime();
+    const QString errore = Prova::SalvaRapporto(registro_, nome);
+    registro_.fine = QDateTime();
+    if (errore.isEmpty())
+        Avviso(this, QMessageBox::Information,
+               QStringLiteral("Rapporto salvato in %1.").arg(QDir::toNativeSeparators(nome)));
+    else
+        Avviso(this, QMessageBox::Warning, errore);
+}
+
+void FormProvaIngressi::Ricomincia_Click() {
+    if (QMessageBox::question(this, QStringLiteral("Prova ingressi"),
+                              QStringLiteral("Ricominciare la prova? Quanto visto finora (%1) e "
+                                             "le note sono dimenticati; il giornale attuale "
+                                             "resta su disco.")
+                                  .arg(Prova::Conteggio(registro_))) != QMessageBox::Yes)
+        return;
+    registro_.Ricomincia();
+    if (!giornaleAperto_)
+        ApriGiornale();
+    else
+        Giornale->setText(QStringLiteral("Giornale: ") +
+                          QDir::toNativeSeparators(registro_.Giornale()));
+    {
+        const QSignalBlocker blocco(Ingressi);
+        for (int i = 0; i < Prova::NumeroIngressi; ++i)
+            Ingressi->item(i, Nota)->setText(QString());
+    }
+    Aggiorna();
+}

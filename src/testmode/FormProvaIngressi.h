@@ -1,0 +1,54 @@
+#pragma once
+// "Prova ingressi": the walk test's window, opened from the test window's
+// context menu. Not modal: test mode goes on polling underneath, and the
+// window shows what the record of the test window has seen, refreshed at
+// most twice a second while something changes.
+
+#include <QWidget>
+
+class FormPrincipaleTest;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QTableWidget;
+class QTimer;
+namespace Prova {
+class Registro;
+}
+
+class FormProvaIngressi : public QWidget {
+    Q_OBJECT
+  public:
+    explicit FormProvaIngressi(FormPrincipaleTest *test);
+
+    // Shows the window in front; the first time, opens the journal.
+    // no globals
+    void Mostra();
+
+    QLabel *Provati = nullptr;
+    QLabel *Giornale = nullptr;
+    QTableWidget *Ingressi = nullptr;
+    QWidget *LineaDelTempo = nullptr;
+    QListWidget *Eventi = nullptr;
+    QLineEdit *Impianto = nullptr;
+    QLineEdit *Tecnico = nullptr;
+
+    // The buttons: "Salva rapporto…" asks for a .csv or .pdf file,
+    // "Ricomincia" asks before it forgets what was seen.
+    void SalvaRapporto_Click();
+    void Ricomincia_Click();
+    // Shows what the record holds now.
+    void Aggiorna();
+
+  private:
+    void AggiornaTabella();
+    void AggiornaEventi();
+    void ApriGiornale();
+
+    Prova::Registro &registro_;
+    QTimer *orologio_ = nullptr;
+    int visti_ = -1;         // changes of the record already shown
+    size_t eventiVisti_ = 0; // events already in the list
+    bool giornaleAperto_ = false;
+    int trascorsi_ = 0; // ms since the timeline was last drawn
+};

@@ -1,0 +1,270 @@
+#include "testmode/RapportoProva.h"
+
+#include "shared/Salvataggio.h"
+
+#include <QBuffer>
+#include <QFontMetricsF>
+#include <QPageLayout>
+#include <QPainter>
+#include <QPdfWriter>
+#include <algorithm>
+
+namespace Prova {
+
+namespace {
+
+const QColor Attivo(200, 0, 0);
+const QColor NonProvato(255, 215, 215);
+const QColor Silenzio(150, 150, 150, 110);
+
+qint64 Ms(const QDateTime &da, const QDateTime &a) {
+    return da.msecsTo(a);
+}
+
+// The report's font, without shaping: no letters joined into ligatures
+// ("ffi"), so that the PDF's text reads back as written.
+QFont Carattere(double punti, bool grassetto) {
+    QFont f(QStringLiteral("DejaVu Sans"));
+    f.setPointSizeF(punti);
+    f.setBold(grassetto);
+    f.setStyleStrategy(QFont::PreferNoShaping);
+    return f;
+}
+
+// Writes the PDF's pages top to bottom: a new page when the next line does not fit.
+class Pagine {
+  public:
+    Pagine(QPdfWriter &w, QPainter &p) : w_(w), p_(p) {
+        area_ = QRectF(QPointF(0, 0), QSizeF(w.width(), w.height()));
+    }
+    QPainter &p() { return p_; }
+    double larghezza() const { return area_.width(); }
+    double y = 0;
+    // Room for `altezza` below y, or a new page.
+    void spazio(double altezza) {
+        if (y + altezza <= area_.height()) return;
+        w_.newPage();
+        y = 0;
+    }
+    void riga(const QString &testo, double punti, bool grassetto = false,
+              const QColor &colore = Qt::black) {
+        const QFont f = Carattere(punti, grassetto);
+        p_.setFont(f);
+        const double h = QFontMetricsF(f, &w_).height();
+        spazio(h);
+        p_.setPen(colore);
+        p_.drawText(QRectF(0, y, area_.width(), h), Qt::AlignLeft | Qt::AlignVCenter,
+                    QFontMetricsF(f, &w_).elidedText(testo, Qt::ElideRight, area_.width()));
+        y += h;
+    }
+    // A row of cells of the given widths (in fractions of the page width).
+    void tabella(const QStringList &celle, const QList<double> &larghezze, bool grassetto,
+                 const QColor &sfondo = QColor()) {
+        const QFont f = Carattere(7.5, grassetto);
+        p_.setFont(f);
+        const QFontMetricsF m(f, &w_);
+        const double h = m.height() * 1.3;
+        spazio(h);
+        if (sfondo.isValid()) p_.fillRect(QRectF(0, y, area_.width(), h), sfondo);
+        p_.setPen(Qt::black);
+        double x = 0;
+        for (int i = 0; i < celle.size(); ++i) {
+            const double w = larghezze[i] * area_.width();
+            p_.drawText(QRectF(x + 2, y, w - 4, h), Qt::AlignLeft | Qt::AlignVCenter,
+                        m.elidedText(celle[i], Qt::ElideRight, w - 4));
+            x += w;
+        }
+        p_.setPen(QColor(190, 190, 190));
+        p_.drawLine(QPointF(0, y + h), QPointF(area_.width(), y + h));
+        y += h;
+    }
+
+  private:
+    QPdfWriter &w_;
+    QPainter &p_;
+    QRectF area_;
+};
+
+QString Data(const QDateTime &t) {
+    return t.isValid() ? t.toString(QStringLiteral("dd/MM/yyyy HH:mm:ss")) : QStringLiteral("-");
+}
+
+} // namespace
+
+QString Durata(const QDateTime &da, const QDateTime &a) {
+    const qint64 s = std::max<qint64>(0, da.secsTo(a));
+    if (s >= 3600)
+        return QStringLiteral("%1 h %2 min %3 s")
+            .arg(s / 3600)
+            .arg(s / 60 % 60, 2, 10, QLatin1Char('0'))
+            .arg(s % 60, 2, 10, QLatin1Char('0'));
+    return QStringLiteral("%1 min %2 s").arg(s / 60).arg(s % 60, 2, 10, QLatin1Char('0'));
+}
+
+void DisegnaLineaDelTempo(QPainter &p, const QRectF &area, const Registro &r,
+                          const QDateTime &fine) {
+    p.save();
+    p.fillRect(area, Qt::white);
+    const QDateTime inizio = r.Inizio();
+    const double totale = std::max<double>(1000, double(Ms(inizio, fine)));
+    const auto &ingressi = r.Ingressi();
+    const int righe = int(ingressi.size());
+    QFont f = p.font();
+    f.setStyleStrategy(QFont::PreferNoShaping);
+    const double altezzaRiga = area.height() / (righe + 2);
+    f.setPixelSize(std::max(4, int(altezzaRiga * 0.8)));
+    f.setBold(true);
+    p.setFont(f);
+    const QFontMetricsF m(f, p.device());
+    const double etichetta = std::min(area.width() * 0.3, m.horizontalAdvance(QString(18, 'M')));
+    const QRectF barre(area.left() + etichetta, area.top(), area.width() - etichetta - 4,
+                       altezzaRiga * righe);
+    const auto X = [&](const QDateTime &t) {
+        const double f = std::clamp(double(Ms(inizio, t)) / totale, 0.0, 1.0);
+        return barre.left() + f * barre.width();
+    };
+    for (int i = 0; i < righe; ++i) {
+        const Ingresso &n = ingressi[size_t(i)];
+        const QRectF riga(area.left(), area.top() + i * altezzaRiga, area.width(), altezzaRiga);
+        if (n.conTesto && !n.provato)
+            p.fillRect(riga, NonProvato);
+        else if (i % 2)
+            p.fillRect(riga, QColor(238, 238, 238));
+        p.setPen(n.conTesto ? (n.provato ? Qt::black : Attivo) : QColor(140, 140, 140));
+        p.drawText(riga.adjusted(2, 0, -barre.width() - 6, 0), Qt::AlignLeft | Qt::AlignVCenter,
+                   m.elidedText(QStringLiteral("%1 %2").arg(n.numero).arg(TestoMostrato(n)),
+                                Qt::ElideRight, etichetta - 6));
+        for (const Intervallo &b : n.intervalli) {
+            const double x1 = X(b.da), x2 = X(b.a.isValid() ? b.a : fine);
+            p.fillRect(QRectF(x1, riga.top() + altezzaRiga * 0.12, std::max(2.0, x2 - x1),
+                              altezzaRiga * 0.76),
+                       Attivo);
+        }
+    }
+    for (const Intervallo &s : r.Silenzi()) {
+        const double x1 = X(s.da), x2 = X(s.a.isValid() ? s.a : fine);
+        p.fillRect(QRectF(x1, barre.top(), std::max(2.0, x2 - x1), barre.height()),
+                   QBrush(Silenzio, Qt::BDiagPattern));
+        p.fillRect(QRectF(x1, barre.top(), std::max(2.0, x2 - x1), barre.height()), Silenzio);
+    }
+    // The time axis: the start, the end and three marks between.
+    p.setPen(Qt::black);
+    p.drawLine(QPointF(barre.left(), barre.bottom()), QPointF(barre.right(), barre.bottom()));
+    for (int k = 0; k <= 4; ++k) {
+        const double x = barre.left() + barre.width() * k / 4;
+        p.drawLine(QPointF(x, barre.bottom()), QPointF(x, barre.bottom() + altezzaRiga * 0.4));
+        const QString t = Ora(inizio.addMSecs(qint64(totale * k / 4)));
+        const double w = m.horizontalAdvance(t);
+        const double sx = std::clamp(x - w / 2, area.left(), area.right() - w);
+        p.drawText(QRectF(sx, barre.bottom() + altezzaRiga * 0.4, w + 2, altezzaRiga * 1.4),
+                   Qt::AlignLeft | Qt::AlignVCenter, t);
+    }
+    p.restore();
+}
+
+QByteArray Pdf(const Registro &r) {
+    QByteArray dati;
+    QBuffer buffer(&dati);
+    buffer.open(QIODevice::WriteOnly);
+    QPdfWriter w(&buffer);
+    w.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
+                                QMarginsF(15, 15, 15, 15), QPageLayout::Millimeter));
+    w.setResolution(72); // one unit, one point
+    w.setTitle(QStringLiteral("Prova ingressi %1").arg(r.identificativo));
+    w.setCreator(QStringLiteral("Velto318"));
+    QPainter p(&w);
+    Pagine pg(w, p);
+    const QDateTime fine = r.fine.isValid() ? r.fine : QDateTime::currentDateTime();
+
+    pg.riga(QStringLiteral("Prova ingressi - centrale %1").arg(r.identificativo), 16, true);
+    pg.y += 4;
+    const auto campo = [](const QString &t) { return t.isEmpty() ? QStringLiteral("-") : t; };
+    pg.riga(QStringLiteral("Impianto: %1").arg(campo(r.impianto)), 10);
+    pg.riga(QStringLiteral("Tecnico: %1").arg(campo(r.tecnico)), 10);
+    pg.riga(QStringLiteral("Centrale: %1 sulla porta %2").arg(r.identificativo, campo(r.porta)),
+            10);
+    pg.riga(QStringLiteral("Inizio: %1    Fine: %2    Durata: %3")
+                .arg(Data(r.Inizio()), Data(fine), Durata(r.Inizio(), fine)),
+            10);
+    pg.y += 4;
+    const bool tutti = r.Provati() == r.Contati();
+    pg.riga(Conteggio(r), 14, true, tutti ? QColor(0, 110, 0) : Attivo);
+    pg.y += 4;
+
+    const QList<const Ingresso *> mancanti = r.NonProvati();
+    pg.spazio(40);
+    pg.riga(mancanti.isEmpty() ? QStringLiteral("Ingressi non provati: nessuno")
+                               : QStringLiteral("Ingressi non provati (%1):").arg(mancanti.size()),
+            10, true);
+    for (const Ingresso *n : mancanti)
+        pg.riga(QStringLiteral("   %1  %2%3")
+                    .arg(n->numero)
+                    .arg(TestoMostrato(*n),
+                         n->nota.isEmpty() ? QString() : QStringLiteral("  -  nota: ") + n->nota),
+                9);
+    pg.y += 4;
+    pg.riga(r.Silenzi().empty()
+                ? QStringLiteral("Interruzioni della linea: nessuna")
+                : QStringLiteral("Interruzioni della linea (%1):").arg(r.Silenzi().size()),
+            10, true);
+    for (const Intervallo &s : r.Silenzi())
+        pg.riga(QStringLiteral("   dalle %1 alle %2 (%3)")
+                    .arg(Data(s.da), s.a.isValid() ? Data(s.a) : QStringLiteral("la fine"),
+                         Durata(s.da, s.a.isValid() ? s.a : fine)),
+                9);
+    pg.y += 8;
+
+    const double altezza = 46 * 9.5;
+    pg.spazio(altezza + 20);
+    pg.riga(QStringLiteral("Linea del tempo (in rosso: ingresso attivo; grigio: linea muta)"), 10,
+            true);
+    DisegnaLineaDelTempo(p, QRectF(0, pg.y, pg.larghezza(), altezza), r, fine);
+    pg.y += altezza + 10;
+
+    const QList<double> colonne = {0.05, 0.28, 0.08, 0.12, 0.12, 0.12, 0.07, 0.16};
+    // Times of the day of the start without their date.
+    const auto Quando = [&r](const QDateTime &t) {
+        return t.isValid() && t.date() == r.Inizio().date() ? Ora(t) : Data(t);
+    };
+    pg.spazio(60);
+    pg.riga(QStringLiteral("Ingressi"), 10, true);
+    pg.tabella(
+        {"N.", "Testo", "Provato", "Prima attiv.", "Ultima attiv.", "A riposo", "Volte", "Nota"},
+        colonne, true);
+    for (const Ingresso &n : r.Ingressi())
+        pg.tabella({QString::number(n.numero), TestoMostrato(n),
+                    n.provato ? QStringLiteral("sì") : QStringLiteral("no"),
+                    Quando(n.primaAttivazione), Quando(n.ultimaAttivazione), Quando(n.ultimoRiposo),
+                    QString::number(n.attivazioni), n.nota},
+                   colonne, false, n.conTesto && !n.provato ? NonProvato : QColor());
+    pg.y += 8;
+    pg.spazio(60);
+    pg.riga(QStringLiteral("Eventi (%1)").arg(r.Eventi().size()), 10, true);
+    const QList<double> colonneEventi = {0.22, 0.06, 0.4, 0.32};
+    for (const Evento &e : r.Eventi())
+        pg.tabella({Data(e.quando), e.ingresso ? QString::number(e.ingresso) : QString(),
+                    Soggetto(r, e), Descrizione(r, e)},
+                   colonneEventi, false);
+    p.end();
+    return dati;
+}
+
+QString SalvaRapporto(const Registro &r, const QString &percorso) {
+    QByteArray dati;
+    switch (TipoRapporto(percorso)) {
+    case Rapporto::Csv:
+        dati = Csv(r);
+        break;
+    case Rapporto::Pdf:
+        dati = Pdf(r);
+        break;
+    default:
+        return QStringLiteral("%1: un rapporto è .csv o .pdf.").arg(percorso);
+    }
+    QString errore;
+    if (!Salvataggio::Salva(percorso, dati, &errore))
+        return QStringLiteral("Rapporto %1 non salvato: %2.").arg(percorso, errore);
+    return QString();
+}
+
+} // namespace Prova

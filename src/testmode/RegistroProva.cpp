@@ -1,0 +1,323 @@
+#include "testmode/RegistroProva.h"
+
+#include <QDir>
+#include <QRegularExpression>
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
+
+namespace Prova {
+
+namespace {
+
+const char *const NomiTessere[2] = {"P L", "ACK"};
+
+template <class T> void Limita(std::deque<T> &d, size_t massimo) {
+    while (d.size() > massimo)
+        d.pop_front();
+}
+
+// A field of the CSV: quoted when it holds the separator, a quote or a line end.
+QString CampoCsv(const QString &testo) {
+    if (!testo.contains(QRegularExpression(QStringLiteral("[;\"\r\n]")))) return testo;
+    return QLatin1Char('"') + QString(testo).replace(QLatin1Char('"'), QStringLiteral("\"\"")) +
+           QLatin1Char('"');
+}
+
+QString OraCsv(const QDateTime &t) {
+    return t.isValid() ? t.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) : QString();
+}
+
+} // namespace
+
+Registro::Registro() {
+    ingressi_.resize(NumeroIngressi);
+    for (int i = 0; i < NumeroIngressi; ++i) {
+        ingressi_[size_t(i)].numero = i + 1;
+        if (i >= 44) ingressi_[size_t(i)].testo = QString::fromLatin1(NomiTessere[i - 44]);
+    }
+}
+
+void Registro::Testi(const QStringList &testi) {
+    for (int i = 0; i < 44 && i < testi.size(); ++i) {
+        Ingresso &n = ingressi_[size_t(i)];
+        n.testo = testi[i];
+        n.conTesto = !testi[i].trimmed().isEmpty();
+    }
+    if (avviato_) return;
+    avviato_ = true;
+    inizio_ = QDateTime::currentDateTime();
+    ++cambiamenti_;
+}
+
+void Registro::Ricomincia() {
+    for (Ingresso &n : ingressi_) {
+        n.provato = n.attivo = false;
+        n.primaAttivazione = n.ultimaAttivazione = n.ultimoRiposo = QDateTime();
+        n.attivazioni = 0;
+        n.nota.clear();
+        n.intervalli.clear();
+    }
+    eventi_.clear();
+    totaleEventi_ = 0;
+    silenzi_.clear();
+    stato_.clear();
+    tasto_.clear();
+    risponde_ = true;
+    inizio_ = QDateTime::currentDateTime();
+    fine = QDateTime();
+    ++cambiamenti_;
+    if (giornale_.isOpen()) {
+        giornale_.close();
+        ApriGiornale(cartellaGiornale_);
+    }
+}
+
+void Registro::Risposta(bool risposto) {
+    if (!avviato_ || risposto == risponde_) return;
+    risponde_ = risposto;
+    const QDateTime ora = QDateTime::currentDateTime();
+    if (!risposto) {
+        silenzi_.push_back({ora, QDateTime()});
+        Limita(silenzi_, IntervalliPerIngresso);
+    } else if (!silenzi_.empty()) {
+        silenzi_.back().a = ora;
+    }
+    Registra(risposto ? Tipo::LineaTornata : Tipo::LineaPersa);
+}
+
+void Registro::Stato(const QString &stato) {
+    if (!avviato_ || stato == stato_) return;
+    stato_ = stato;
+    Registra(Tipo::StatoCentrale, 0, stato);
+}
+
+void Registro::Ingressi(const QList<Comandi::Ingresso> &ingressi) {
+    if (!avviato_) return;
+    for (const Comandi::Ingresso &i : ingressi) {
+        if (i.stato == Comandi::StatoIngresso::Invariato) continue;
+        Ingresso &n = ingressi_[size_t(i.finestra)];
+        const bool attivo = i.stato == Comandi::StatoIngresso::Attivo;
+        if (attivo == n.attivo) continue;
+        n.attivo = attivo;
+        const QDateTime ora = QDateTime::currentDateTime();
+        if (attivo) {
+            n.provato = true;
+            if (!n.primaAttivazione.isValid()) n.primaAttivazione = ora;
+            n.ultimaAttivazione = ora;
+            ++n.attivazioni;
+            n.intervalli.push_back({ora, QDateTime()});
+            Limita(n.intervalli, IntervalliPerIngresso);
+        } else {
+            n.ultimoRiposo = ora;
+            if (!n.intervalli.empty()) n.intervalli.back().a = ora;
+        }
+        Registra(attivo ? Tipo::Attivo : Tipo::Riposo, n.numero);
+    }
+}
+
+void Registro::Tasto(const QString &etichetta) {
+    if (!avviato_ || etichetta == tasto_) return;
+    const bool primo = tasto_.isEmpty();
+    tasto_ = etichetta;
+    if (!primo) Registra(Tipo::Tasto, 0, etichetta); // the first reading is no key pressed
+}
+
+void Registro::ImpostaNota(int numero, const QString &nota) {
+    if (numero >= 1 && numero <= NumeroIngressi) ingressi_[size_t(numero - 1)].nota = nota;
+}
+
+void Registro::Registra(Tipo tipo, int ingresso, const QString &valore) {
+    const Evento e{QDateTime::currentDateTime(), tipo, ingresso, valore};
+    eventi_.push_back(e);
+    Limita(eventi_, EventiInMemoria);
+    ++totaleEventi_;
+    ++cambiamenti_;
+    Scrivi(e);
+    if (avviso) avviso(e);
+}
+
+void Registro::Scrivi(const Evento &e) {
+    if (!giornale_.isOpen()) return;
+    giornale_.write((RigaEvento(*this, e, true) + QLatin1Char('\n')).toUtf8());
+    giornale_.flush();
+#ifdef Q_OS_UNIX
+    ::fdatasync(giornale_.handle()); // a pulled power cord loses nothing either
+#endif
+}
+
+void Registro::IntestaGiornale() {
+    QString testa = QStringLiteral("# Velto318, prova ingressi della centrale %1 sulla porta %2, "
+                                   "iniziata il %3\n")
+                        .arg(identificativo, porta, OraCompleta(inizio_));
+    for (const Ingresso &n : ingressi_)
+        testa +=
+            QStringLiteral("# ingresso %1\t%2%3\n")
+                .arg(n.numero)
+                .arg(TestoMostrato(n), n.conTesto ? QString() : QStringLiteral("\t(non contato)"));
+    giornale_.write(testa.toUtf8());
+    for (const Evento &e : eventi_)
+        giornale_.write((RigaEvento(*this, e, true) + QLatin1Char('\n')).toUtf8());
+    giornale_.flush();
+}
+
+QString Registro::ApriGiornale(const QString &cartella) {
+    cartellaGiornale_ = cartella;
+    QDir dir(cartella);
+    if (!dir.mkpath(QStringLiteral("prove")))
+        return QStringLiteral("Impossibile creare la cartella %1: la prova prosegue senza "
+                              "giornale.")
+            .arg(QDir::toNativeSeparators(dir.filePath(QStringLiteral("prove"))));
+    QString id = identificativo;
+    id.remove(QRegularExpression(QStringLiteral("[^A-Za-z0-9]")));
+    const QString base = dir.filePath(
+        QStringLiteral("prove/prova-%1-%2")
+            .arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd_HH-mm-ss")),
+                 id.isEmpty() ? QStringLiteral("centrale") : id));
+    QString nome = base + QStringLiteral(".txt");
+    for (int n = 2; QFile::exists(nome); ++n)
+        nome = base + QStringLiteral("-%1.txt").arg(n);
+    giornale_.setFileName(nome);
+    if (!giornale_.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text))
+        return QStringLiteral("Impossibile scrivere il giornale %1: %2. La prova prosegue senza "
+                              "giornale.")
+            .arg(QDir::toNativeSeparators(nome), giornale_.errorString());
+    IntestaGiornale();
+    return QString();
+}
+
+int Registro::Contati() const {
+    int n = 0;
+    for (const Ingresso &i : ingressi_)
+        n += i.conTesto;
+    return n;
+}
+
+int Registro::Provati() const {
+    int n = 0;
+    for (const Ingresso &i : ingressi_)
+        n += i.conTesto && i.provato;
+    return n;
+}
+
+QList<const Ingresso *> Registro::NonProvati() const {
+    QList<const Ingresso *> l;
+    for (const Ingresso &i : ingressi_)
+        if (i.conTesto && !i.provato) l << &i;
+    return l;
+}
+
+QString Ora(const QDateTime &t) {
+    return t.isValid() ? t.toString(QStringLiteral("HH:mm:ss")) : QString();
+}
+
+QString OraCompleta(const QDateTime &t) {
+    return t.isValid() ? t.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")) : QString();
+}
+
+QString TestoMostrato(const Ingresso &i) {
+    QString t = i.testo;
+    while (!t.isEmpty() && t.back().isSpace())
+        t.chop(1);
+    return t.isEmpty() ? QStringLiteral("-") : t;
+}
+
+QString TestoRiposoCentrale(const QString &stato) {
+    if (stato == QLatin1String("R")) return QStringLiteral("a riposo");
+    if (stato == QLatin1String("I")) return QStringLiteral("in programmazione");
+    return QStringLiteral("non a riposo (\"%1\")").arg(stato);
+}
+
+QString Soggetto(const Registro &r, const Evento &e) {
+    switch (e.tipo) {
+    case Tipo::Attivo:
+    case Tipo::Riposo:
+        return TestoMostrato(r.Ingressi()[size_t(e.ingresso - 1)]);
+    case Tipo::StatoCentrale:
+        return QStringLiteral("centrale");
+    case Tipo::Tasto:
+        return QStringLiteral("tasto premuto");
+    default:
+        return QStringLiteral("linea");
+    }
+}
+
+QString Descrizione(const Registro &, const Evento &e) {
+    switch (e.tipo) {
+    case Tipo::Attivo:
+        return QStringLiteral("attivo");
+    case Tipo::Riposo:
+        return QStringLiteral("a riposo");
+    case Tipo::StatoCentrale:
+        return TestoRiposoCentrale(e.valore);
+    case Tipo::Tasto:
+        return e.valore.trimmed();
+    case Tipo::LineaPersa:
+        return QStringLiteral("la centrale non risponde");
+    default:
+        return QStringLiteral("la centrale risponde di nuovo");
+    }
+}
+
+QString RigaEvento(const Registro &r, const Evento &e, bool millisecondi) {
+    const QString tempo = millisecondi ? OraCompleta(e.quando)
+                                       : e.quando.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    return QStringList{tempo, e.ingresso ? QString::number(e.ingresso) : QString(), Soggetto(r, e),
+                       Descrizione(r, e)}
+        .join(QLatin1Char('\t'));
+}
+
+QString Conteggio(const Registro &r) {
+    return QStringLiteral("Provati %1 di %2").arg(r.Provati()).arg(r.Contati());
+}
+
+Rapporto TipoRapporto(const QString &percorso) {
+    const QString p = percorso.toLower();
+    if (p.endsWith(QLatin1String(".csv"))) return Rapporto::Csv;
+    if (p.endsWith(QLatin1String(".pdf"))) return Rapporto::Pdf;
+    return Rapporto::Nessuno;
+}
+
+QByteArray Csv(const Registro &r) {
+    QString t = QStringLiteral("Ingresso;Testo;Provato;Prima attivazione;Ultima attivazione;"
+                               "Ultimo ritorno a riposo;Attivazioni;Nota\r\n");
+    for (const Ingresso &i : r.Ingressi())
+        t += QStringList{QString::number(i.numero),
+                         CampoCsv(TestoMostrato(i)),
+                         i.provato ? QStringLiteral("sì") : QStringLiteral("no"),
+                         OraCsv(i.primaAttivazione),
+                         OraCsv(i.ultimaAttivazione),
+                         OraCsv(i.ultimoRiposo),
+                         QString::number(i.attivazioni),
+                         CampoCsv(i.nota)}
+                 .join(QLatin1Char(';')) +
+             QStringLiteral("\r\n");
+    return QByteArray("\xEF\xBB\xBF") + t.toUtf8();
+}
+
+QStringList CampiCsv(const QString &riga) {
+    QStringList campi;
+    QString campo;
+    bool virgolette = false;
+    for (int i = 0; i < riga.size(); ++i) {
+        const QChar c = riga[i];
+        if (virgolette) {
+            if (c == QLatin1Char('"') && i + 1 < riga.size() && riga[i + 1] == QLatin1Char('"'))
+                campo += c, ++i;
+            else if (c == QLatin1Char('"'))
+                virgolette = false;
+            else
+                campo += c;
+        } else if (c == QLatin1Char('"')) {
+            virgolette = true;
+        } else if (c == QLatin1Char(';')) {
+            campi << campo;
+            campo.clear();
+        } else {
+            campo += c;
+        }
+    }
+    return campi << campo;
+}
+
+} // namespace Prova

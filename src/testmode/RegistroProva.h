@@ -1,0 +1,142 @@
+#pragma once
+// The walk test: what the test cycle decoded, remembered while a technician
+// trips each detector and door contact in turn. The record is fed by the
+// test window's polling and by --prova alike; it only observes, and costs a
+// few comparisons per cycle while nothing changes. No windows: Qt Core only.
+//
+// Inputs are numbered as the alarm windows, 1 to 46: 1 to 44 the alarm
+// windows, 45 the "P L" tile, 46 the "ACK" tile.
+
+#include "link/Comandi.h"
+
+#include <QDateTime>
+#include <QFile>
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <deque>
+#include <functional>
+#include <vector>
+
+namespace Prova {
+
+constexpr int NumeroIngressi = 46;
+// Events and active spans kept in memory (the journal keeps all).
+constexpr int EventiInMemoria = 5000;
+constexpr int IntervalliPerIngresso = 200;
+
+enum class Tipo { Attivo, Riposo, StatoCentrale, Tasto, LineaPersa, LineaTornata };
+
+struct Evento {
+    QDateTime quando;
+    Tipo tipo = Tipo::Attivo;
+    int ingresso = 0; // 1 to 46 for Attivo and Riposo
+    QString valore;   // the rest state character, or the key caption
+};
+
+// A span of time: `a` invalid while it lasts.
+struct Intervallo {
+    QDateTime da, a;
+};
+
+struct Ingresso {
+    int numero = 0;
+    QString testo;         // texts 4i and 4i+1 run together, as test mode shows them
+    bool conTesto = false; // counted by the walk test
+    bool provato = false;  // seen active at least once
+    bool attivo = false;   // active now
+    QDateTime primaAttivazione, ultimaAttivazione, ultimoRiposo;
+    int attivazioni = 0;
+    QString nota; // typed by the technician
+    std::deque<Intervallo> intervalli;
+};
+
+class Registro {
+  public:
+    Registro();
+
+    // The texts of the 44 alarm windows (without their number) are loaded:
+    // the record starts, or, when it runs already, keeps what it saw and
+    // takes the new texts.
+    void Testi(const QStringList &testi);
+    bool Avviato() const { return avviato_; }
+    // Everything seen is forgotten; the record starts again now, with a new journal
+    // when one was open.
+    void Ricomincia();
+
+    // What the cycle decoded. Until Testi() these are ignored.
+    void Risposta(bool risposto); // every exchange: answered or not
+    void Stato(const QString &stato);
+    void Ingressi(const QList<Comandi::Ingresso> &ingressi);
+    void Tasto(const QString &etichetta);
+
+    // Opens a journal in `cartella`/prove (created when missing), named by the
+    // date, time and identifier, and writes to it what was seen so far; then
+    // every event is appended and flushed as it happens. Returns an Italian
+    // message when it cannot, else an empty text.
+    QString ApriGiornale(const QString &cartella);
+    QString Giornale() const { return giornale_.fileName(); }
+
+    // The technician's note of input `numero`.
+    void ImpostaNota(int numero, const QString &nota);
+
+    // Called after each event is recorded.
+    std::function<void(const Evento &)> avviso;
+
+    const std::vector<Ingresso> &Ingressi() const { return ingressi_; }
+    const std::deque<Evento> &Eventi() const { return eventi_; }
+    const std::deque<Intervallo> &Silenzi() const { return silenzi_; } // the line gaps
+    int Contati() const;                                               // inputs with a text
+    int Provati() const; // inputs with a text seen active
+    QList<const Ingresso *> NonProvati() const;
+    QDateTime Inizio() const { return inizio_; }
+    int Cambiamenti() const { return cambiamenti_; }      // grows with every event
+    size_t TotaleEventi() const { return totaleEventi_; } // since the start, kept or not
+
+    // Given by the one who runs the walk test, shown in the reports.
+    QString impianto, tecnico, identificativo, porta;
+    QDateTime fine; // end of the walk test, once ended
+
+  private:
+    void Registra(Tipo tipo, int ingresso = 0, const QString &valore = QString());
+    void Scrivi(const Evento &e);
+    void IntestaGiornale();
+
+    bool avviato_ = false;
+    std::vector<Ingresso> ingressi_;
+    std::deque<Evento> eventi_;
+    std::deque<Intervallo> silenzi_;
+    QDateTime inizio_;
+    QString stato_, tasto_;
+    bool risponde_ = true;
+    int cambiamenti_ = 0;
+    size_t totaleEventi_ = 0;
+    QFile giornale_;
+    QString cartellaGiornale_;
+};
+
+// Times as shown (to the second) and as written to files (milliseconds).
+QString Ora(const QDateTime &t);
+QString OraCompleta(const QDateTime &t);
+// An input's text as shown: trailing blanks dropped; a "-" for none.
+QString TestoMostrato(const Ingresso &i);
+// The panel's rest state in words: "a riposo", "in programmazione", "non a riposo (X)".
+QString TestoRiposoCentrale(const QString &stato);
+// One event as one line of text: its time, the input's number (empty for the
+// others), what it concerns and what happened, separated by tabs.
+QString RigaEvento(const Registro &r, const Evento &e, bool millisecondi = false);
+// What happened, in words: "attivo", "a riposo", "la centrale non risponde" ...
+QString Descrizione(const Registro &r, const Evento &e);
+QString Soggetto(const Registro &r, const Evento &e);
+// "Provati N di M".
+QString Conteggio(const Registro &r);
+
+// The reports: the file's extension picks the kind.
+enum class Rapporto { Nessuno, Csv, Pdf };
+Rapporto TipoRapporto(const QString &percorso);
+// The table as CSV: ";"-separated, UTF-8 with a BOM, a header row then one row per input.
+QByteArray Csv(const Registro &r);
+// The values of one CSV line (the reader of the CSV above: quotes, ";").
+QStringList CampiCsv(const QString &riga);
+
+} // namespace Prova
