@@ -90,6 +90,7 @@ FormProvaIngressi::FormProvaIngressi(FormPrincipaleTest *test)
     Ingressi->setHorizontalHeaderLabels({"N.", "Testo", "Provato", "Prima attivazione",
                                          "Ultima attivazione", "Attivazioni", "Nota"});
     Ingressi->verticalHeader()->hide();
+    Ingressi->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
     Ingressi->setSelectionBehavior(QAbstractItemView::SelectRows);
     Ingressi->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
                               QAbstractItemView::AnyKeyPressed);
@@ -129,8 +130,8 @@ FormProvaIngressi::FormProvaIngressi(FormPrincipaleTest *test)
     testa->addSpacing(24);
     testa->addLayout(campi, 1);
     auto *centro = new QHBoxLayout;
-    centro->addWidget(Ingressi, 3);
-    centro->addWidget(LineaDelTempo, 2);
+    centro->addWidget(Ingressi, 1);
+    centro->addWidget(LineaDelTempo, 1);
     auto *pulsanti = new QHBoxLayout;
     pulsanti->addWidget(salva);
     pulsanti->addWidget(ricomincia);
