@@ -54,9 +54,16 @@ int main(int argc, char *argv[]) {
         bool pdf = false;
         for (const QString &f : riga.rapporti)
             pdf = pdf || f.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive);
+        // The notes that platform makes as it starts (no XDG_RUNTIME_DIR for root) are no
+        // business of the job's standard error.
         if (pdf) qputenv("QT_QPA_PLATFORM", "offscreen");
+        const QtMessageHandler prima =
+            pdf ? qInstallMessageHandler(
+                      [](QtMsgType, const QMessageLogContext &, const QString &) {})
+                : nullptr;
         std::unique_ptr<QCoreApplication> app(pdf ? new QGuiApplication(argc, argv)
                                                   : new QCoreApplication(argc, argv));
+        if (pdf) qInstallMessageHandler(prima);
         FermaSuSegnale();
         if (!cartellaMancata.isEmpty()) return Problema(cartellaMancata);
         return EseguiLavoro(riga);

@@ -1,0 +1,197 @@
+// The walk test against the simulator: the command line (--prova, run as a
+// process with no display) and the window opened from the test window.
+#include "support/Banco.h"
+#include "support/FileProva.h"
+#include "support/Lavoro.h"
+#include "testmode/FormPrincipaleTest.h"
+#include "testmode/FormProvaIngressi.h"
+#include "testmode/RegistroProva.h"
+
+#include <QAction>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QListWidget>
+#include <QMenu>
+#include <QTableWidget>
+#include <QTest>
+#include <csignal>
+
+namespace {
+
+// Waits until the simulator has `quanti` more group-1 requests than now:
+// that many test cycles went by.
+void Cicli(Simulatore *sim, int quanti) {
+    const int da = Conta(sim->comandi(), "&4501");
+    QElapsedTimer t;
+    t.start();
+    while (Conta(sim->comandi(), "&4501") < da + quanti && t.elapsed() < 20000)
+        QTest::qWait(10);
+}
+
+// Two inputs with a text: 1 "Porta" "ingresso", 2 "Cucina;"nord"" (a ";"
+// and quotes for the CSV); the others blank.
+void DueIngressi(Banco &b) {
+    for (const char *o : {"text 0 Porta", "text 1 ingresso", "text 4 Cucina;\"nord\""})
+        QCOMPARE(b->ordina(o), QString("ok"));
+}
+
+QString Giornale(const QString &cartella) {
+    const QStringList f = QDir(cartella + "/prove").entryList(QDir::Files);
+    return f.size() == 1 ? cartella + "/prove/" + f.first() : QString();
+}
+
+} // namespace
+
+class TestProva : public QObject {
+    Q_OBJECT
+    Banco banco;
+    QString cartellaIniziale = QDir::currentPath();
+
+  private slots:
+    void init() { banco.inizio(); }
+    void cleanup() {
+        QDir::setCurrent(cartellaIniziale);
+        banco.fine();
+    }
+
+    // An unknown report kind is refused before any exchange; a walk test of a
+    // few seconds prints each change, survives a silent spell, names the
+    // untried input (exit 1) and writes both reports.
+    void rigaDiComando() {
+        banco.limite(90);
+        AVVIA(banco, {"--fast"}, false);
+        DueIngressi(banco);
+        Uscita u = Esegui(banco.cartella(), {"--prova", "--rapporto", "r.xyz"});
+        QCOMPARE(u.codice, 2);
+        QVERIFY2(u.errore.contains(".csv o .pdf"), qPrintable(u.errore));
+        QVERIFY(banco->comandi().isEmpty());
+
+        QProcess p;
+        Avvia(p, banco.cartella(),
+              {"--prova", "--durata", "4", "--rapporto", "r.csv", "--rapporto", "r.pdf",
+               "--impianto", "Scuola Verdi", "--tecnico", "Mario Rossi"});
+        Cicli(banco.sim(), 2);
+        banco->ordina("input 1 C");
+        Cicli(banco.sim(), 3);
+        banco->ordina("input 1 -");
+        Cicli(banco.sim(), 3);
+        banco->ordina("silent on");
+        QTest::qWait(1200);
+        banco->ordina("silent off");
+        u = Fine(p);
+        QCOMPARE(u.codice, 1);
+        QVERIFY2(u.errore.startsWith("Giornale: " + banco.cartella() + "/prove/prova-"),
+                 qPrintable(u.errore));
+        const QStringList righe = u.uscita.split('\n');
+        const auto evento = [&](const QString &coda) {
+            for (const QString &r : righe)
+                if (r.endsWith(coda)) return true;
+            return false;
+        };
+        QVERIFY2(evento("\t1\tPorta           ingresso\tattivo"), qPrintable(u.uscita));
+        QVERIFY(evento("\t1\tPorta           ingresso\ta riposo"));
+        QVERIFY(evento("\t\tlinea\tla centrale non risponde"));
+        QVERIFY(evento("\t\tlinea\tla centrale risponde di nuovo"));
+        QVERIFY2(u.uscita.contains("Provati 1 di 2 (durata 0 min 0"), qPrintable(u.uscita));
+        QVERIFY(u.uscita.endsWith("Non provati:\n2\tCucina;\"nord\"\n"));
+
+        // The CSV read back: BOM, header, one row per input, quoted where needed.
+        const QByteArray csv = Leggi(banco.percorso("r.csv"));
+        QVERIFY(csv.startsWith("\xEF\xBB\xBF"));
+        const QStringList csvRighe =
+            QString::fromUtf8(csv.mid(3)).split("\r\n", Qt::SkipEmptyParts);
+        QCOMPARE(csvRighe.size(), 1 + Prova::NumeroIngressi);
+        QCOMPARE(Prova::CampiCsv(csvRighe[0]).size(), 8);
+        const QStringList uno = Prova::CampiCsv(csvRighe[1]);
+        QCOMPARE(uno.mid(0, 3), QStringList({"1", "Porta           ingresso", "sì"}));
+        QVERIFY(!uno[3].isEmpty() && !uno[5].isEmpty());
+        QCOMPARE(uno[6], QString("1"));
+        QCOMPARE(Prova::CampiCsv(csvRighe[2]).mid(0, 3),
+                 QStringList({"2", "Cucina;\"nord\"", "no"}));
+
+        // The PDF's text holds the site, the identifier and every input's text.
+        QProcess testo;
+        testo.start("pdftotext", {"-layout", banco.percorso("r.pdf"), "-"});
+        QVERIFY2(testo.waitForFinished(20000), "pdftotext (poppler-utils) non disponibile");
+        const QString pdf = QString::fromUtf8(testo.readAllStandardOutput());
+        for (const char *atteso :
+             {"Scuola Verdi", "Mario Rossi", "&45", "Provati 1 di 2", "Porta", "ingresso",
+              "Cucina;\"nord\"", "P L", "ACK", "la centrale non risponde"})
+            QVERIFY2(pdf.contains(atteso), qPrintable(atteso));
+    }
+
+    // Every input with a text tried, ended by Ctrl+C: exit 0. Killed outright,
+    // the journal still holds every event that was printed.
+    void segnaliEGiornale() {
+        banco.limite(90);
+        AVVIA(banco, {"--fast"}, false);
+        DueIngressi(banco);
+        QProcess p;
+        Avvia(p, banco.cartella(), {"--prova"});
+        Cicli(banco.sim(), 2);
+        banco->ordina("input 1 C");
+        banco->ordina("input 2 C");
+        Cicli(banco.sim(), 3);
+        ::kill(pid_t(p.processId()), SIGINT);
+        Uscita u = Fine(p);
+        QCOMPARE(u.codice, 0);
+        QVERIFY2(u.uscita.endsWith("\nProvati 2 di 2 (durata 0 min 0" +
+                                   u.uscita.section("(durata 0 min 0", 1)),
+                 qPrintable(u.uscita));
+        QVERIFY(!u.uscita.contains("Non provati"));
+
+        QDir(banco.percorso("prove")).removeRecursively();
+        banco->ordina("inputs " + QString(46, '-'));
+        Avvia(p, banco.cartella(), {"--prova"});
+        Cicli(banco.sim(), 2);
+        banco->ordina("input 2 C");
+        Cicli(banco.sim(), 3);
+        ::kill(pid_t(p.processId()), SIGKILL);
+        u = Fine(p);
+        const QString giornale = QString::fromUtf8(Leggi(Giornale(banco.cartella())));
+        QVERIFY2(u.uscita.contains("\t2\tCucina;\"nord\"\tattivo"), qPrintable(u.uscita));
+        QVERIFY2(giornale.contains("\t2\tCucina;\"nord\"\tattivo\n"), qPrintable(giornale));
+    }
+
+    // The test window's context menu opens the walk test's window, which
+    // shows what the polling decoded and keeps a journal.
+    void finestra() {
+        AVVIA(banco);
+        DueIngressi(banco);
+        QDir::setCurrent(banco.cartella()); // the journal goes to the start-up folder
+        FormPrincipaleTest f;
+        f.show();
+        f.AzzeraDisplay();
+        f.CaricaTesti();
+        const auto ciclo = [&f](int volte) {
+            for (int i = 0; i < volte; ++i) {
+                f.LeggiStato();
+                f.LeggiIngressi();
+                f.LeggiTasto();
+            }
+        };
+        ciclo(1);
+        banco->ordina("input 2 C");
+        ciclo(2);
+        QCOMPARE(f.Menu->actions().first()->objectName(), QString("ProvaIngressi"));
+        QCOMPARE(f.Menu->actions().first()->text(), QString("Prova ingressi…"));
+        f.Menu->actions().first()->trigger();
+        auto *w = f.findChild<FormProvaIngressi *>();
+        QVERIFY(w && w->isVisible() && !w->isModal());
+        QCOMPARE(w->Provati->text(), QString("Provati 1 di 2"));
+        QCOMPARE(w->Ingressi->item(1, 2)->text(), QString("sì"));
+        QCOMPARE(w->Ingressi->item(0, 2)->text(), QString("no"));
+        QVERIFY(w->Giornale->text().contains("/prove/prova-"));
+
+        banco->ordina("input 1 C");
+        ciclo(2);
+        QTRY_COMPARE(w->Provati->text(), QString("Provati 2 di 2"));
+        QVERIFY(w->Eventi->item(0)->text().endsWith("Porta           ingresso:  attivo"));
+        QVERIFY(QString::fromUtf8(Leggi(Giornale(banco.cartella())))
+                    .contains("\t1\tPorta           ingresso\tattivo\n"));
+    }
+};
+
+QTEST_MAIN(TestProva)
+#include "tst_prova.moc"
