@@ -103,7 +103,7 @@ bool SoloConProva(const Voce &v) {
            v.valore == &RigaDiComando::impianto || v.valore == &RigaDiComando::tecnico;
 }
 
-// The options of the jobs, "--invia, --leggi, --stato, --cerca e --confronta"
+// The options of the jobs, "--invia, --leggi, --stato, --cerca, --confronta e --prova"
 // with `congiunzione` before the last.
 QString OpzioniDeiLavori(const QString &congiunzione) {
     QStringList nomi;

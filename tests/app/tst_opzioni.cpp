@@ -135,14 +135,21 @@ class TestOpzioni : public QObject {
         QVERIFY(Leggi({"--stato"}).lavoro == Lavoro::Stato);
         QVERIFY(Leggi({"--cerca"}).lavoro == Lavoro::Cerca && Leggi({"--cerca"}).file.isEmpty());
         QVERIFY(Leggi({"--help"}).aiuto && Leggi({"--version"}).versione);
+        const RigaDiComando prova = Leggi({"--prova", "--durata", "30", "--rapporto", "a.csv",
+                                           "--rapporto", "b.PDF", "--impianto", "Scuola"});
+        QVERIFY(prova.lavoro == Lavoro::Prova && prova.durata == 30 && prova.impianto == "Scuola");
+        QCOMPARE(prova.rapporti, QStringList({"a.csv", "b.PDF"}));
 
-        const QString lavori = "--invia, --leggi, --stato, --cerca %1 --confronta.";
+        const QString lavori = "--invia, --leggi, --stato, --cerca, --confronta %1 --prova.";
         const QList<QPair<QStringList, QString>> sbagliate = {
             {{"--id", "&07"}, "--id vale solo con " + lavori.arg("o")},
             {{"--rs485"}, "--rs485 vale solo con " + lavori.arg("o")},
             {{"--stato", "--cerca"}, "una sola operazione alla volta tra " + lavori.arg("e")},
             {{"--stato", "--id", "45"}, "identificativo \"45\" non valido"},
             {{"--stato", "--traccia"}, "manca il valore dell'opzione --traccia (FILE)."},
+            {{"--durata", "5"}, "--durata vale solo con --prova."},
+            {{"--prova", "--durata", "0"}, "--durata vuole un numero intero di secondi"},
+            {{"--prova", "--rapporto", "r.xyz"}, "rapporto \"r.xyz\": il tipo"},
         };
         for (const auto &[argomenti, messaggio] : sbagliate) {
             r = Leggi(argomenti);
