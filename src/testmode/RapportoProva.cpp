@@ -191,6 +191,13 @@ QByteArray Pdf(const Registro &r) {
     pg.riga(Conteggio(r), 14, true, tutti ? QColor(0, 110, 0) : Attivo);
     pg.y += 4;
 
+    const double altezza = 46 * 9.5;
+    pg.spazio(altezza + 20);
+    pg.riga(QStringLiteral("Linea del tempo (in rosso: ingresso attivo; grigio: linea muta)"), 10,
+            true);
+    DisegnaLineaDelTempo(p, QRectF(0, pg.y, pg.larghezza(), altezza), r, fine);
+    pg.y += altezza + 10;
+
     const QList<const Ingresso *> mancanti = r.NonProvati();
     pg.spazio(40);
     pg.riga(mancanti.isEmpty() ? QStringLiteral("Ingressi non provati: nessuno")
@@ -213,13 +220,6 @@ QByteArray Pdf(const Registro &r) {
                          Durata(s.da, s.a.isValid() ? s.a : fine)),
                 9);
     pg.y += 8;
-
-    const double altezza = 46 * 9.5;
-    pg.spazio(altezza + 20);
-    pg.riga(QStringLiteral("Linea del tempo (in rosso: ingresso attivo; grigio: linea muta)"), 10,
-            true);
-    DisegnaLineaDelTempo(p, QRectF(0, pg.y, pg.larghezza(), altezza), r, fine);
-    pg.y += altezza + 10;
 
     const QList<double> colonne = {0.05, 0.28, 0.08, 0.12, 0.12, 0.12, 0.07, 0.16};
     // Times of the day of the start without their date.
