@@ -15,6 +15,7 @@
 #include "shared/Variabili.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
@@ -133,6 +134,12 @@ int main(int argc, char *argv[]) {
         return 0;
     }
     ARiposo(cicli, f);
+    // The walk test's window open beside it, refreshing itself (its journal
+    // in the bench's own folder).
+    QDir::setCurrent(dir.path());
+    f.ApriProvaIngressi();
+    Misura("warm-up (window shown)", 3, f);
+    Misura("at rest, walk-test window open", cicli, f);
     sim.ordina("status A");
     NonARiposo(cicli, f);
     FormSeriale::Scarica();

@@ -1,6 +1,6 @@
 #pragma once
 // The jobs run from the command line without any window (--invia, --leggi,
-// --stato, --confronta, --cerca): on a QCoreApplication, with the link
+// --stato, --confronta, --cerca, --prova): on a QCoreApplication, with the link
 // settings of Seriale318.con in the current folder, overridden for the run
 // by --porta, --id and --rs485. Results go to the standard output, problems
 // to the standard error, as Terminale.h tells.

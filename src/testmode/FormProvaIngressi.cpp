@@ -22,10 +22,13 @@
 
 namespace {
 
-// The record is shown again at most this often while it changes; the
-// timeline's time axis moves on every few seconds while nothing does.
+// The record is shown again at most this often while it changes. While
+// nothing does, the timeline is drawn again every few seconds when a bar is
+// growing (an input active, the line silent), else now and then for its
+// time axis.
 constexpr int IntervalloMs = 500;
 constexpr int IntervalloLineaMs = 5000;
+constexpr int IntervalloLineaFermaMs = 30000;
 
 enum Colonna { Numero, Testo, Provato, Prima, Ultima, Attivazioni, Nota, Colonne };
 
@@ -47,6 +50,13 @@ class Disegno : public QWidget {
   private:
     const Prova::Registro &r_;
 };
+
+// Something of the timeline grows with the time: an input active, a line gap.
+bool InCorso(const Prova::Registro &r) {
+    for (const Prova::Ingresso &n : r.Ingressi())
+        if (n.attivo) return true;
+    return !r.Silenzi().empty() && !r.Silenzi().back().a.isValid();
+}
 
 QTableWidgetItem *Cella(const QString &testo, bool modificabile = false) {
     auto *c = new QTableWidgetItem(testo);
@@ -130,8 +140,8 @@ FormProvaIngressi::FormProvaIngressi(FormPrincipaleTest *test)
     testa->addSpacing(24);
     testa->addLayout(campi, 1);
     auto *centro = new QHBoxLayout;
-    centro->addWidget(Ingressi, 1);
-    centro->addWidget(LineaDelTempo, 1);
+    centro->addWidget(Ingressi, 3);
+    centro->addWidget(LineaDelTempo, 2);
     auto *pulsanti = new QHBoxLayout;
     pulsanti->addWidget(salva);
     pulsanti->addWidget(ricomincia);
@@ -157,7 +167,8 @@ FormProvaIngressi::FormProvaIngressi(FormPrincipaleTest *test)
         if (!isVisible()) return orologio_->stop();
         if (registro_.Cambiamenti() != visti_) {
             Aggiorna();
-        } else if ((trascorsi_ += IntervalloMs) >= IntervalloLineaMs) {
+        } else if ((trascorsi_ += IntervalloMs) >=
+                   (InCorso(registro_) ? IntervalloLineaMs : IntervalloLineaFermaMs)) {
             trascorsi_ = 0;
             LineaDelTempo->update();
         }
@@ -190,6 +201,7 @@ void FormProvaIngressi::ApriGiornale() {
 void FormProvaIngressi::Aggiorna() {
     if (!giornaleAperto_ && registro_.Avviato()) ApriGiornale();
     visti_ = registro_.Cambiamenti();
+    trascorsi_ = 0;
     setWindowTitle(
         registro_.identificativo.isEmpty()
             ? QStringLiteral("Prova ingressi")
