@@ -55,6 +55,47 @@ class TestProva : public QObject {
         banco.fine();
     }
 
+    // The record alone: nothing before the texts, counted inputs are those
+    // with a text, a key's first reading and an input's first rest are no
+    // events, a line gap is two, and memory stays bounded on a long walk test.
+    void registro() {
+        Prova::Registro r;
+        const auto ingresso = [](int finestra, char c) {
+            return QList<Comandi::Ingresso>{
+                {finestra, Comandi::LeggiStatoIngresso(QLatin1Char(c)), QLatin1Char(c)}};
+        };
+        r.Ingressi(ingresso(0, 'C'));
+        QVERIFY(r.Eventi().empty());
+        QStringList testi(44, QString(32, ' '));
+        testi[0] = "Porta" + QString(27, ' ');
+        testi[2] = "Garage";
+        r.Testi(testi);
+        r.Tasto("...");
+        r.Stato("R");
+        r.Ingressi(ingresso(1, '-'));
+        QCOMPARE(r.Eventi().size(), size_t(1)); // the rest state only
+        r.Ingressi(ingresso(44, 'C'));          // the "P L" tile: listed, not counted
+        r.Risposta(false);
+        r.Risposta(false);
+        r.Risposta(true);
+        r.Tasto(" # ");
+        QCOMPARE(Prova::Conteggio(r), QString("Provati 0 di 2"));
+        QCOMPARE(r.Eventi().size(), size_t(5));
+        QCOMPARE(Prova::Descrizione(r, r.Eventi()[2]), QString("la centrale non risponde"));
+        QCOMPARE(Prova::Descrizione(r, r.Eventi()[4]), QString("#"));
+        for (int i = 0; i < 4000; ++i) {
+            r.Ingressi(ingresso(2, 'C'));
+            r.Ingressi(ingresso(2, '-'));
+        }
+        QCOMPARE(Prova::Conteggio(r), QString("Provati 1 di 2"));
+        QCOMPARE(r.Ingressi()[2].attivazioni, 4000);
+        QCOMPARE(r.Eventi().size(), size_t(Prova::EventiInMemoria));
+        QCOMPARE(r.TotaleEventi(), size_t(8005));
+        QCOMPARE(r.Ingressi()[2].intervalli.size(), size_t(Prova::IntervalliPerIngresso));
+        QCOMPARE(r.NonProvati().size(), 1);
+        QCOMPARE(r.NonProvati().first()->numero, 1);
+    }
+
     // An unknown report kind is refused before any exchange; a walk test of a
     // few seconds prints each change, survives a silent spell, names the
     // untried input (exit 1) and writes both reports.
