@@ -93,8 +93,12 @@ int LavoroProva(const RigaDiComando &riga, const QString &porta) {
                .arg(Centrale(), porta)
                .arg(r.Contati())
                .arg(riga.durata ? QStringLiteral(" per %1 s").arg(riga.durata) : QString()));
-    r.avviso = [&r](const Prova::Evento &e) {
+    bool dettoGiornale = false; // the journal that stopped, said once
+    r.avviso = [&r, &dettoGiornale](const Prova::Evento &e) {
         Stampa(stdout, Prova::RigaEvento(r, e) + QLatin1Char('\n'));
+        if (dettoGiornale || r.ErroreGiornale().isEmpty()) return;
+        Stampa(stderr, QStringLiteral("velto318: %1\n").arg(r.ErroreGiornale()));
+        dettoGiornale = true;
     };
 
     const QDeadlineTimer fine =

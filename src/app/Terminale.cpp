@@ -5,6 +5,7 @@
 #include "link/Rete.h"
 #include "link/Traccia.h"
 #include "shared/Variabili.h"
+#include "testmode/RegistroProva.h"
 
 #ifdef Q_OS_WIN
 #include <io.h>
@@ -44,9 +45,7 @@ QString Citato(const QString &testo) {
 }
 
 QString TestoRiposo(const QString &stato) {
-    if (stato == QLatin1String("R")) return QStringLiteral("a riposo");
-    if (stato == QLatin1String("I")) return QStringLiteral("in programmazione");
-    return QStringLiteral("non a riposo (%1)").arg(Citato(stato));
+    return Prova::TestoRiposoCentrale(Traccia::Visibile(stato));
 }
 
 QString PortaInColpa(const QString &porta) {

@@ -207,6 +207,7 @@ void FormProvaIngressi::Aggiorna() {
             ? QStringLiteral("Prova ingressi")
             : QStringLiteral("Prova ingressi - centrale %1").arg(registro_.identificativo));
     Provati->setText(Prova::Conteggio(registro_));
+    if (!registro_.ErroreGiornale().isEmpty()) Giornale->setText(registro_.ErroreGiornale());
     AggiornaTabella();
     AggiornaEventi();
     LineaDelTempo->update();

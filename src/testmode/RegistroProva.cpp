@@ -139,11 +139,18 @@ void Registro::Registra(Tipo tipo, int ingresso, const QString &valore) {
 
 void Registro::Scrivi(const Evento &e) {
     if (!giornale_.isOpen()) return;
-    giornale_.write((RigaEvento(*this, e, true) + QLatin1Char('\n')).toUtf8());
-    giornale_.flush();
+    const QByteArray riga = (RigaEvento(*this, e, true) + QLatin1Char('\n')).toUtf8();
+    bool scritto = giornale_.write(riga) == riga.size() && giornale_.flush();
 #ifdef Q_OS_UNIX
-    ::fdatasync(giornale_.handle()); // a pulled power cord loses nothing either
+    scritto = scritto && ::fdatasync(giornale_.handle()) == 0; // nor does a pulled power cord
 #endif
+    if (scritto) return;
+    // A full disk: said once; the record in memory and the reports go on.
+    erroreGiornale_ = QStringLiteral("Il giornale %1 non si può più scrivere (%2): gli eventi "
+                                     "da %3 in poi non vi sono.")
+                          .arg(QDir::toNativeSeparators(giornale_.fileName()),
+                               giornale_.errorString(), Ora(e.quando));
+    giornale_.close();
 }
 
 void Registro::IntestaGiornale() {
@@ -178,6 +185,7 @@ QString Registro::ApriGiornale(const QString &cartella) {
     for (int n = 2; QFile::exists(nome); ++n)
         nome = base + QStringLiteral("-%1.txt").arg(n);
     giornale_.setFileName(nome);
+    erroreGiornale_.clear();
     if (!giornale_.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text))
         return QStringLiteral("Impossibile scrivere il giornale %1: %2. La prova prosegue senza "
                               "giornale.")

@@ -76,6 +76,8 @@ class Registro {
     // message when it cannot, else an empty text.
     QString ApriGiornale(const QString &cartella);
     QString Giornale() const { return giornale_.fileName(); }
+    // Why the journal stopped (a full disk), once it did; else empty.
+    QString ErroreGiornale() const { return erroreGiornale_; }
 
     // The technician's note of input `numero`.
     void ImpostaNota(int numero, const QString &nota);
@@ -113,6 +115,7 @@ class Registro {
     size_t totaleEventi_ = 0;
     QFile giornale_;
     QString cartellaGiornale_;
+    QString erroreGiornale_;
 };
 
 // Times as shown (to the second) and as written to files (milliseconds).
@@ -120,7 +123,8 @@ QString Ora(const QDateTime &t);
 QString OraCompleta(const QDateTime &t);
 // An input's text as shown: trailing blanks dropped; a "-" for none.
 QString TestoMostrato(const Ingresso &i);
-// The panel's rest state in words: "a riposo", "in programmazione", "non a riposo (X)".
+// The panel's rest state in words: "a riposo", "in programmazione", "non a riposo ("X")"
+// (the one wording of the jobs and the walk test).
 QString TestoRiposoCentrale(const QString &stato);
 // One event as one line of text: its time, the input's number (empty for the
 // others), what it concerns and what happened, separated by tabs.
