@@ -70,7 +70,7 @@ FormProvaIngressi::FormProvaIngressi(FormPrincipaleTest *test)
     : QWidget(test, Qt::Window), registro_(test->RegistroProva) {
     setObjectName(QStringLiteral("FormProvaIngressi"));
     setWindowTitle(QStringLiteral("Prova ingressi"));
-    resize(1180, 800);
+    resize(1240, 800);
 
     Provati = new QLabel(this);
     Provati->setObjectName(QStringLiteral("Provati"));
@@ -97,8 +97,8 @@ FormProvaIngressi::FormProvaIngressi(FormPrincipaleTest *test)
 
     Ingressi = new QTableWidget(Prova::NumeroIngressi, Colonne, this);
     Ingressi->setObjectName(QStringLiteral("Ingressi"));
-    Ingressi->setHorizontalHeaderLabels({"N.", "Testo", "Provato", "Prima attivazione",
-                                         "Ultima attivazione", "Attivazioni", "Nota"});
+    Ingressi->setHorizontalHeaderLabels({"N.", "Testo", "Provato", "Prima\nattivazione",
+                                         "Ultima\nattivazione", "Attivazioni", "Nota"});
     Ingressi->verticalHeader()->hide();
     Ingressi->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
     Ingressi->setSelectionBehavior(QAbstractItemView::SelectRows);
