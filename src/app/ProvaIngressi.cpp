@@ -13,6 +13,7 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QStringList>
+#include <algorithm>
 
 namespace {
 
@@ -22,33 +23,44 @@ namespace {
 constexpr double PausaMs = 10;
 constexpr double PausaSenzaRispostaMs = 800;
 
-bool Scambio(Prova::Registro &r, Comandi::Codice codice, const QString &parametro = QString()) {
+// One exchange and its pause; true when the panel answered.
+bool ScambiaEAttendi(Comandi::Codice codice, const QString &parametro = QString()) {
     const double inizio = SecondiOrologio();
     FormSeriale::Istanza().Scambia(codice, parametro);
-    r.Risposta(!V::ErroreSeriale);
     const double trascorsi = (SecondiOrologio() - inizio) * 1000;
     Attendi(V::ErroreSeriale ? std::max(PausaMs, PausaSenzaRispostaMs - trascorsi) : PausaMs);
     return !V::ErroreSeriale;
 }
 
+// An exchange of the test cycle, told to the record.
+bool Scambio(Prova::Registro &r, Comandi::Codice codice, const QString &parametro = QString()) {
+    const bool risposto = ScambiaEAttendi(codice, parametro);
+    r.Risposta(risposto);
+    return risposto;
+}
+
 // Text `numero`, asked again until it is answered, as test mode asks it (a
 // reply that is no whole text is asked for twice more, then taken as it
-// came). False when a signal came first.
-bool LeggiTesto(int numero, const QString &porta, QString &testo, bool &detto) {
+// came). False when a signal came first, or the walk test's time is over.
+bool LeggiTesto(int numero, const QString &porta, const QDeadlineTimer &fine, QString &testo,
+                bool &detto) {
     V::NumeroTesto = qint16(numero);
     TreCifre();
     int malformate = 0;
-    while (!V::Interruzione) {
-        FormSeriale::Istanza().Scambia(Comandi::Codice::LeggiTesto, V::NumeroTre);
-        Attendi(PausaMs);
-        if (V::ErroreSeriale) {
-            if (!detto)
-                Stampa(stderr, QStringLiteral("velto318: la centrale %1 non risponde alla lettura "
-                                              "del testo %2 sulla porta %3: riprovo finché "
-                                              "risponde (Ctrl+C per finire).\n")
-                                   .arg(Centrale(), V::NumeroTre, porta));
+    while (!V::Interruzione && !fine.hasExpired()) {
+        if (!ScambiaEAttendi(Comandi::Codice::LeggiTesto, V::NumeroTre)) {
+            if (!detto) {
+                const QString colpa = PortaInColpa(porta);
+                Stampa(stderr,
+                       QStringLiteral("velto318: nessuna risposta alla lettura del testo "
+                                      "%1 %2 Riprovo finché risponde (Ctrl+C per "
+                                      "finire).\n")
+                           .arg(V::NumeroTre, colpa.isEmpty() ? QStringLiteral("dalla centrale %1 "
+                                                                               "sulla porta %2.")
+                                                                    .arg(Centrale(), porta)
+                                                              : colpa));
+            }
             detto = true;
-            Attendi(PausaSenzaRispostaMs);
             continue;
         }
         const Comandi::RispostaTesto r = Comandi::LeggiRispostaTesto(V::Risposta);
@@ -70,16 +82,27 @@ int LavoroProva(const RigaDiComando &riga, const QString &porta) {
     r.identificativo = Centrale();
     r.porta = porta;
 
+    // --durata counts from the start: a panel that never gives its texts
+    // ends the walk test too.
+    const QDeadlineTimer fine =
+        riga.durata ? QDeadlineTimer(qint64(riga.durata) * 1000) : QDeadlineTimer::Forever;
     QStringList testi;
     bool detto = false;
     for (int i = 0; i < 44; ++i) {
         QString primo, secondo;
-        if (!LeggiTesto(4 * i, porta, primo, detto) ||
-            !LeggiTesto(4 * i + 1, porta, secondo, detto))
+        if (LeggiTesto(4 * i, porta, fine, primo, detto) &&
+            LeggiTesto(4 * i + 1, porta, fine, secondo, detto)) {
+            testi << primo + secondo;
+            continue;
+        }
+        if (V::Interruzione)
             return LavoroInterrotto(
                 QStringLiteral("Prova interrotta durante la lettura dei testi: nulla è stato "
                                "provato"));
-        testi << primo + secondo;
+        Stampa(stdout, QStringLiteral("Prova finita durante la lettura dei testi (testo %1): "
+                                      "nulla è stato provato.\n")
+                           .arg(V::NumeroTre));
+        return UscitaCentrale;
     }
     r.Testi(testi);
     const QString errore = r.ApriGiornale(QDir::currentPath());
@@ -101,8 +124,6 @@ int LavoroProva(const RigaDiComando &riga, const QString &porta) {
         dettoGiornale = true;
     };
 
-    const QDeadlineTimer fine =
-        riga.durata ? QDeadlineTimer(qint64(riga.durata) * 1000) : QDeadlineTimer::Forever;
     const auto finita = [&fine] { return V::Interruzione || fine.hasExpired(); };
     while (!finita()) {
         if (Scambio(r, Comandi::Codice::Stato)) r.Stato(Comandi::StatoCentrale(V::Risposta));

@@ -8,7 +8,9 @@
 
 struct RigaDiComando;
 
-// The link is open. `porta` names the port as the operator knows it. Returns
+// The link is open. `porta` names the port as the operator knows it.
+// --durata counts from the start, the texts' reading included. Returns
 // the exit status: 0 every input with a text was seen active, 1 some were
-// not, 2 a report that could not be written.
+// not (or the time was over before the texts were read), 2 a report that
+// could not be written.
 int LavoroProva(const RigaDiComando &riga, const QString &porta);

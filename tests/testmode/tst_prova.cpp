@@ -107,10 +107,17 @@ class TestProva : public QObject {
         QCOMPARE(u.codice, 2);
         QVERIFY2(u.errore.contains(".csv o .pdf"), qPrintable(u.errore));
         QVERIFY(banco->comandi().isEmpty());
+        // A panel that never gives its texts: --durata still ends it.
+        banco->ordina("silent on");
+        u = Esegui(banco.cartella(), {"--prova", "--durata", "1"});
+        QCOMPARE(u.codice, 1);
+        QCOMPARE(u.uscita, QString("Prova finita durante la lettura dei testi (testo 000): nulla "
+                                   "è stato provato.\n"));
+        banco->ordina("silent off");
 
         QProcess p;
         Avvia(p, banco.cartella(),
-              {"--prova", "--durata", "4", "--rapporto", "r.csv", "--rapporto", "r.pdf",
+              {"--prova", "--durata", "8", "--rapporto", "r.csv", "--rapporto", "r.pdf",
                "--impianto", "Scuola Verdi", "--tecnico", "Mario Rossi"});
         Cicli(banco.sim(), 2);
         banco->ordina("input 1 C");
