@@ -1,5 +1,6 @@
 // The walk test against the simulator: the command line (--prova, run as a
 // process with no display) and the window opened from the test window.
+#include "support/Azioni.h"
 #include "support/Banco.h"
 #include "support/FileProva.h"
 #include "support/Lavoro.h"
@@ -8,11 +9,14 @@
 #include "testmode/RegistroProva.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QTableWidget>
 #include <QTest>
 #include <csignal>
@@ -52,6 +56,7 @@ class TestProva : public QObject {
     void init() { banco.inizio(); }
     void cleanup() {
         QDir::setCurrent(cartellaIniziale);
+        AnnullaAzioni();
         banco.fine();
     }
 
@@ -238,6 +243,26 @@ class TestProva : public QObject {
         QVERIFY(w->Eventi->item(0)->text().endsWith("Porta           ingresso:  attivo"));
         QVERIFY(QString::fromUtf8(Leggi(Giornale(banco.cartella())))
                     .contains("\t1\tPorta           ingresso\tattivo\n"));
+
+        // "Ricomincia" asks first: refused, nothing changes; accepted, the
+        // record starts again with a journal of its own.
+        const auto rispondi = [](QMessageBox::StandardButton b) {
+            Quando([] { return qobject_cast<QMessageBox *>(QApplication::activeModalWidget()); },
+                   [b] {
+                       qobject_cast<QMessageBox *>(QApplication::activeModalWidget())
+                           ->button(b)
+                           ->click();
+                   });
+        };
+        auto *ricomincia = w->findChild<QPushButton *>("Ricomincia");
+        rispondi(QMessageBox::No);
+        ricomincia->click();
+        QCOMPARE(w->Provati->text(), QString("Provati 2 di 2"));
+        rispondi(QMessageBox::Yes);
+        ricomincia->click();
+        QCOMPARE(w->Provati->text(), QString("Provati 0 di 2"));
+        QCOMPARE(w->Eventi->count(), 0);
+        QCOMPARE(QDir(banco.percorso("prove")).entryList(QDir::Files).size(), 2);
     }
 };
 
