@@ -262,11 +262,16 @@ void FormProvaIngressi::AggiornaEventi() {
 }
 
 void FormProvaIngressi::SalvaRapporto_Click() {
-    const QString nome =
+    const QString pdf = QStringLiteral("Rapporto PDF (*.pdf)");
+    QString filtro;
+    QString nome =
         QFileDialog::getSaveFileName(this, QStringLiteral("Salva rapporto"),
                                      QDir::current().filePath(QStringLiteral("prova-ingressi.pdf")),
-                                     QStringLiteral("Rapporto PDF (*.pdf);;Tabella CSV (*.csv)"));
+                                     pdf + QStringLiteral(";;Tabella CSV (*.csv)"), &filtro);
     if (nome.isEmpty()) return;
+    // A name typed without its extension takes the kind chosen in the list.
+    if (Prova::TipoRapporto(nome) == Prova::Rapporto::Nessuno)
+        nome += filtro == pdf ? QStringLiteral(".pdf") : QStringLiteral(".csv");
     registro_.fine = QDateTime::currentDateTime();
     const QString errore = Prova::SalvaRapporto(registro_, nome);
     registro_.fine = QDateTime();
