@@ -92,7 +92,8 @@ QString Data(const QDateTime &t) {
 } // namespace
 
 QString Durata(const QDateTime &da, const QDateTime &a) {
-    const qint64 s = std::max<qint64>(0, da.secsTo(a));
+    // Whole seconds, as the two times are shown.
+    const qint64 s = std::max<qint64>(0, a.toSecsSinceEpoch() - da.toSecsSinceEpoch());
     if (s >= 3600)
         return QStringLiteral("%1 h %2 min %3 s")
             .arg(s / 3600)
