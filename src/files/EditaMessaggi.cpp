@@ -2,15 +2,21 @@
 
 #include "files/FormSalvaFile.h"
 #include "files/FormatoMessaggi.h"
+#include "link/Comandi.h"
+#include "programming/Programmazione.h"
 #include "shared/Aspetto.h"
 #include "shared/Variabili.h"
 
+#include <QCloseEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPainter>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTextBlock>
 #include <QTextDocument>
+#include <functional>
 
 namespace {
 const Twips Finestra = {0, 0, 9810, 7515};
@@ -20,13 +26,99 @@ const Twips PosText2 = {210, 1155, 5685, 300};
 const Twips PosCommand1 = {6150, 675, 1260, 615};
 const Twips PosCommand2 = {7575, 675, 1260, 615};
 const Twips PosText1 = {210, 1575, 9165, 5745};
+// Below the window's own controls: the problem of a line, and the typing mode.
+const Twips PosLabelStato = {210, 7380, 7300, 300};
+const Twips PosLabelModo = {7600, 7380, 1775, 300};
+const int AltezzaInPiu = 22; // pixels the window grows for that line
+
+constexpr int Cifre = 3;                          // the text number
+constexpr int FineTesto = Comandi::LunghezzaVoce; // the note column starts here
+const QColor ColoreNumero(225, 235, 255);         // the guide: the number's places
+const QColor ColoreTesto(235, 250, 235);          // ... and the 16 text places
+const QString ModoSovrascrivi = QStringLiteral("Sovrascrive (Ins)");
+const QString ModoInserisci = QStringLiteral("Inserisce (Ins)");
+
+// A line whose first three characters are digits: a text line.
+bool RigaDiTesto(const QString &riga) {
+    if (riga.size() < Cifre) return false;
+    for (int k = 0; k < Cifre; ++k)
+        if (riga[k] < QLatin1Char('0') || riga[k] > QLatin1Char('9')) return false;
+    return true;
+}
+
+// The editor's text box: overwriting in the number and text places of a
+// text line, and the guide drawn under the text.
+class CampoTesti : public QPlainTextEdit {
+  public:
+    explicit CampoTesti(QWidget *padre) : QPlainTextEdit(padre) { setOverwriteMode(true); }
+    std::function<void()> modoCambiato;
+
+  protected:
+    void keyPressEvent(QKeyEvent *e) override {
+        if (e->key() == Qt::Key_Insert && e->modifiers() == Qt::NoModifier) {
+            setOverwriteMode(!overwriteMode());
+            if (modoCambiato) modoCambiato();
+            return;
+        }
+        QTextCursor c = textCursor();
+        const bool campo = overwriteMode() && !c.hasSelection() && RigaDiTesto(c.block().text()) &&
+                           c.positionInBlock() < FineTesto;
+        const QString testo = e->text();
+        const bool carattere = !testo.isEmpty() && testo[0].isPrint() &&
+                               !(e->modifiers() & (Qt::ControlModifier | Qt::AltModifier));
+        if (carattere) {
+            // Typed text is always placed here: the box's own overwriting
+            // would reach the note column too.
+            c.beginEditBlock();
+            for (const QChar ch : testo) {
+                const int pos = c.positionInBlock();
+                if (campo && pos < FineTesto && pos < c.block().length() - 1)
+                    c.movePosition(QTextCursor::NextCharacter, QTextCursor::KeepAnchor);
+                c.insertText(QString(ch));
+            }
+            c.endEditBlock();
+            setTextCursor(c);
+            ensureCursorVisible();
+            return;
+        }
+        // Backspace and Delete blank a text place instead of pulling the note left.
+        const int pos = c.positionInBlock();
+        if (campo && e->modifiers() == Qt::NoModifier &&
+            ((e->key() == Qt::Key_Backspace && pos > Cifre) ||
+             (e->key() == Qt::Key_Delete && pos >= Cifre && pos < c.block().length() - 1))) {
+            if (e->key() == Qt::Key_Backspace) c.movePosition(QTextCursor::PreviousCharacter);
+            c.movePosition(QTextCursor::NextCharacter, QTextCursor::KeepAnchor);
+            c.insertText(QStringLiteral(" "));
+            if (e->key() == Qt::Key_Backspace) c.movePosition(QTextCursor::PreviousCharacter);
+            setTextCursor(c);
+            return;
+        }
+        QPlainTextEdit::keyPressEvent(e);
+    }
+
+    void paintEvent(QPaintEvent *e) override {
+        {
+            // The guide: the number's places and the 16 text places, with a
+            // line where the note column starts.
+            QPainter p(viewport());
+            const qreal w = QFontMetricsF(font()).horizontalAdvance(QLatin1Char('0'));
+            const qreal x = contentOffset().x() + document()->documentMargin();
+            const int h = viewport()->height();
+            p.fillRect(QRectF(x, 0, Cifre * w, h), ColoreNumero);
+            p.fillRect(QRectF(x + Cifre * w, 0, (FineTesto - Cifre) * w, h), ColoreTesto);
+            p.setPen(QPen(QColor(150, 150, 150), 1, Qt::DashLine));
+            p.drawLine(QPointF(x + FineTesto * w, 0), QPointF(x + FineTesto * w, h));
+        }
+        QPlainTextEdit::paintEvent(e);
+    }
+};
 } // namespace
 
 EditaMessaggi::EditaMessaggi(QWidget *parent) : QDialog(parent) {
     ImpostaFinestra(
         this, QStringLiteral("EditaMessaggi"),
         QStringLiteral("Edita Messaggi (max.32 caratteri. Attenzione: lo spazio è un carattere)"),
-        Finestra);
+        Finestra, AltezzaInPiu);
 
     Label1 =
         Controllo<QLabel>(this, "Label1", PosLabel1, FontDellaFinestra, QStringLiteral("Label1"));
@@ -44,9 +136,21 @@ EditaMessaggi::EditaMessaggi(QWidget *parent) : QDialog(parent) {
                             Carattere("MS Sans Serif", 13.5, true, true), QStringLiteral("End"));
     Command1->setAutoDefault(false);
     Command2->setAutoDefault(false);
-    Text1 = Controllo<QPlainTextEdit>(this, "Text1", PosText1, Carattere("Courier", 9.75));
+    auto *campo = Controllo<CampoTesti>(this, "Text1", PosText1, Carattere("Courier", 9.75));
+    Text1 = campo;
     Text1->setLineWrapMode(QPlainTextEdit::NoWrap);
     Text1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+
+    LabelStato = Controllo<QLabel>(this, "LabelStato", PosLabelStato, FontDellaFinestra);
+    LabelStato->setTextFormat(Qt::PlainText); // it quotes what was typed
+    LabelModo =
+        Controllo<QLabel>(this, "LabelModo", PosLabelModo, FontDellaFinestra, ModoSovrascrivi);
+    LabelModo->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    campo->modoCambiato = [this] {
+        LabelModo->setText(Text1->overwriteMode() ? ModoSovrascrivi : ModoInserisci);
+    };
+    connect(Text1, &QPlainTextEdit::textChanged, this, &EditaMessaggi::aggiornaSegni);
+    connect(Text1, &QPlainTextEdit::cursorPositionChanged, this, &EditaMessaggi::aggiornaSegni);
 
     QWidget::setTabOrder(Command1, Text2);
     QWidget::setTabOrder(Text2, Command2);
@@ -65,6 +169,7 @@ bool EditaMessaggi::Form_Load() {
     // A lone LF inside a line shows as a placeholder and is written back as it was.
     Text1->setPlainText(FormatoMessaggi::TestoVisibile(FormatoMessaggi::TestoEditor(*scansione)));
     V::CorpoFile = TestoCorpo();
+    salvato_ = V::CorpoFile;
     return true;
 }
 
@@ -86,9 +191,59 @@ void EditaMessaggi::keyPressEvent(QKeyEvent *evento) {
 void EditaMessaggi::Command1_Click() {
     V::CorpoFile = TestoCorpo();
     FormSalvaFile salva(this);
-    salva.exec();
+    if (salva.exec() == QDialog::Accepted) salvato_ = V::CorpoFile;
 }
 
 void EditaMessaggi::Command2_Click() {
-    reject();
+    if (puoChiudere()) reject();
+}
+
+void EditaMessaggi::aggiornaSegni() {
+    QList<QTextEdit::ExtraSelection> segni;
+    QString corrente, primo;
+    int quanti = 0;
+    const QTextBlock cursore = Text1->textCursor().block();
+    for (QTextBlock b = Text1->document()->begin(); b.isValid(); b = b.next()) {
+        const QString problema =
+            Programmazione::ProblemaRiga(FormatoMessaggi::CorpoDaTesto(b.text()));
+        if (problema.isEmpty()) continue;
+        ++quanti;
+        if (primo.isEmpty()) primo = problema;
+        if (b == cursore) corrente = problema;
+        QTextEdit::ExtraSelection segno;
+        segno.cursor = QTextCursor(b);
+        segno.format.setBackground(ColoreRossoChiaro());
+        segno.format.setProperty(QTextFormat::FullWidthSelection, true);
+        segni << segno;
+    }
+    Text1->setExtraSelections(segni);
+    QString stato = corrente.isEmpty() ? primo : corrente;
+    if (quanti > 1) stato += QStringLiteral(" (righe segnate: %1)").arg(quanti);
+    LabelStato->setText(stato);
+}
+
+bool EditaMessaggi::Modificato() const {
+    return TestoCorpo() != salvato_;
+}
+
+bool EditaMessaggi::puoChiudere() {
+    if (!Modificato()) return true;
+    switch (Domanda(this, QStringLiteral("Salvare le modifiche?"))) {
+    case Risposta::Salva:
+        Command1_Click();
+        return !Modificato(); // left the save window without saving: stays open
+    case Risposta::NonSalvare:
+        return true;
+    case Risposta::Annulla:
+        break;
+    }
+    return false;
+}
+
+void EditaMessaggi::closeEvent(QCloseEvent *evento) {
+    if (!puoChiudere()) {
+        evento->ignore();
+        return;
+    }
+    QDialog::closeEvent(evento);
 }

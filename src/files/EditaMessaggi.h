@@ -1,6 +1,15 @@
 #pragma once
 // The message editor: one panel text per line in a fixed-pitch font; "Salva "
-// hands the text to the save window through CorpoFile. Escape does nothing.
+// hands the text to the save window through CorpoFile. Escape does nothing;
+// "End" and the close box ask "Salvare le modifiche?" when the text differs
+// from the one last loaded or saved.
+//
+// In a text line (three digits first) typing over the number and the 16 text
+// places overwrites them, so the note column never moves; Insert switches to
+// inserting and back (LabelModo shows the mode). Other lines, and the note
+// column, take what is typed as inserted text. A guide marks the number and
+// the text places; a line a send would not write as it stands is marked, and
+// LabelStato names the text and the problem. The text is saved as typed.
 
 #include <QDialog>
 
@@ -18,6 +27,8 @@ class EditaMessaggi : public QDialog {
     QLineEdit *Text2;
     QPushButton *Command1, *Command2;
     QPlainTextEdit *Text1;
+    QLabel *LabelStato; // the problem of the line, or of the first marked one
+    QLabel *LabelModo;  // overwriting or inserting
 
     // Loads NomeFile. Returns false, with the reason in Errore(), when the
     // file cannot be read; the window is then not to be shown.
@@ -32,13 +43,26 @@ class EditaMessaggi : public QDialog {
     // "Salva ": the text goes to the save window.
     // reads CommentoProposto; writes CorpoFile, NomeFile (once saved)
     void Command1_Click();
-    // "End"
-    // no globals
+    // "End": closes at once when nothing changed, otherwise asks first.
+    // reads CommentoProposto; writes CorpoFile, NomeFile (once saved)
     void Command2_Click();
+
+    // The text differs from the one last loaded or saved.
+    // no globals
+    bool Modificato() const;
 
   protected:
     void keyPressEvent(QKeyEvent *evento) override;
+    void closeEvent(QCloseEvent *evento) override;
 
   private:
+    // True when the window may close: nothing changed, or the operator saved
+    // or chose to discard the changes.
+    // reads CommentoProposto; writes CorpoFile, NomeFile (once saved)
+    bool puoChiudere();
+    // Marks the lines a send would not write as they stand, and names one.
+    // no globals
+    void aggiornaSegni();
     QString errore_;
+    QString salvato_; // the body as last loaded or saved
 };

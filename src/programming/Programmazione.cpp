@@ -67,14 +67,46 @@ QString RifiutoInvio(const QList<Voce> &voci, bool chiusa) {
                 .arg(v.riga);
         righe.insert(numero, v.riga);
     }
+    for (const Voce &v : voci)
+        if (const QString c = CarattereRifiutato(v); !c.isEmpty())
+            return QStringLiteral("Riga %1: %2 non trasmissibile").arg(QString::number(v.riga), c);
+    return QString();
+}
+
+QString CarattereRifiutato(const Voce &v) {
     // The entry's characters are those of its line: the line names a character
     // whose UTF-8 bytes run past the entry.
-    for (const Voce &v : voci)
-        for (qsizetype i = Cifre; i < v.voce.size(); ++i)
-            if (v.voce[i].unicode() > 127)
-                return QStringLiteral("Riga %1: %2 non trasmissibile")
-                    .arg(QString::number(v.riga), DescriviCarattere(v.linea, i));
+    for (qsizetype i = Cifre; i < v.voce.size(); ++i)
+        if (v.voce[i].unicode() > 127) return DescriviCarattere(v.linea, i);
     return QString();
+}
+
+QString ProblemaRiga(const QString &riga) {
+    const int lunghezza = Comandi::LunghezzaVoce, testo = lunghezza - Cifre;
+    bool cifre = riga.size() >= Cifre;
+    for (int k = 0; k < Cifre && cifre; ++k)
+        cifre = riga[k] >= QLatin1Char('0') && riga[k] <= QLatin1Char('9');
+    if (!cifre) return QString();
+    const QString numero = riga.left(Cifre);
+    const auto voce = FormatoMessaggi::FiltroInvio(riga);
+    QString problema;
+    if (!voce) {
+        problema = QStringLiteral("numero oltre %1: non si invia")
+                       .arg(FormatoMessaggi::NumeroMassimoInvio);
+    } else if (const QString c = CarattereRifiutato({*voce, 0, riga}); !c.isEmpty()) {
+        problema = c + QStringLiteral(" non trasmissibile");
+    } else if (riga.size() < lunghezza) {
+        problema = QStringLiteral("%1 caratteri su %2: l'invio aggiunge %3 spazi")
+                       .arg(riga.size() - Cifre)
+                       .arg(testo)
+                       .arg(lunghezza - riga.size());
+    } else if (riga.size() > lunghezza && riga[lunghezza] != QLatin1Char(' ') &&
+               riga[lunghezza] != QLatin1Char('*')) {
+        // A note starts after a blank or the read-back's "*": anything else
+        // right after the 16 places is the text running on.
+        problema = QStringLiteral("più di %1 caratteri: l'invio tiene i primi %1").arg(testo);
+    }
+    return problema.isEmpty() ? QString() : QStringLiteral("Testo %1: %2").arg(numero, problema);
 }
 
 QString RigheNonInviate(const FormatoMessaggi::Scansione &scansione) {

@@ -29,6 +29,19 @@ QList<Voce> VociDaInviare(const FormatoMessaggi::Scansione &scansione);
 // carry (the first such, with its line).
 QString RifiutoInvio(const QList<Voce> &voci, bool chiusa);
 
+// The first character of an entry the 7-bit line cannot carry, as the
+// operator knows it (`carattere "è"`, read from the entry's whole line), or
+// empty when the line carries every one.
+QString CarattereRifiutato(const Voce &v);
+
+// What a send would do to one line of a message file other than write its
+// text as it stands, in Italian (`Testo 001: carattere "è" non trasmissibile`),
+// or empty: a character refused, a number above the highest the panel takes,
+// a text padded with blanks, or a text running on into the note column (the
+// send keeps 16 characters). Lines that are no text line (a comment, the end
+// marker) have nothing to tell. The editor marks lines with it as they are typed.
+QString ProblemaRiga(const QString &riga);
+
 // What a send leaves out of a file without refusing it, in Italian, or empty:
 // the lines whose three-digit number is above the highest the panel takes.
 QString RigheNonInviate(const FormatoMessaggi::Scansione &scansione);

@@ -8,6 +8,8 @@
 #include <QMenu>
 #include <QPainter>
 #include <QPalette>
+#include <QPushButton>
+#include <QScreen>
 #include <QShortcut>
 #include <QStyleOptionButton>
 #include <QStyleOptionFrame>
@@ -56,10 +58,48 @@ void ImpostaSfondo(QWidget *w, const QColor &colore) {
     w->setAutoFillBackground(true);
 }
 
+namespace {
+// A message box opens centred over the window it belongs to (the active window
+// when it names none, the screen when there is none), wherever the window
+// manager would have put it.
+void Centra(QMessageBox &box, QWidget *padre) {
+    QWidget *finestra = padre ? padre->window() : QApplication::activeWindow();
+    box.adjustSize();
+    QRect sopra;
+    if (finestra && finestra->isVisible())
+        sopra = finestra->frameGeometry();
+    else if (const QScreen *schermo = QGuiApplication::primaryScreen())
+        sopra = schermo->availableGeometry();
+    if (sopra.isValid()) box.move(sopra.center() - box.rect().center());
+}
+} // namespace
+
 void Avviso(QWidget *padre, QMessageBox::Icon icona, const QString &testo) {
     QMessageBox box(icona, QStringLiteral("Velto318"), testo, QMessageBox::Ok, padre);
     box.setTextFormat(Qt::PlainText);
+    Centra(box, padre);
     box.exec();
+}
+
+Risposta Domanda(QWidget *padre, const QString &testo) {
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Velto318"), testo, QMessageBox::NoButton,
+                    padre);
+    box.setObjectName(QStringLiteral("Domanda"));
+    box.setTextFormat(Qt::PlainText);
+    QPushButton *salva = box.addButton(QStringLiteral("Salva"), QMessageBox::AcceptRole);
+    QPushButton *nonSalvare =
+        box.addButton(QStringLiteral("Non salvare"), QMessageBox::DestructiveRole);
+    QPushButton *annulla = box.addButton(QStringLiteral("Annulla"), QMessageBox::RejectRole);
+    salva->setObjectName(QStringLiteral("Salva"));
+    nonSalvare->setObjectName(QStringLiteral("NonSalvare"));
+    annulla->setObjectName(QStringLiteral("Annulla"));
+    box.setDefaultButton(salva);
+    box.setEscapeButton(annulla);
+    Centra(box, padre);
+    box.exec();
+    if (box.clickedButton() == salva) return Risposta::Salva;
+    if (box.clickedButton() == nonSalvare) return Risposta::NonSalvare;
+    return Risposta::Annulla;
 }
 
 void ImpostaTesto(QLabel *etichetta, const QString &testo) {

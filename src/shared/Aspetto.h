@@ -63,8 +63,14 @@ void SfondoSuggerimento(QWidget *casella);
 
 // Shows a modal message box titled "Velto318" with an OK button and returns
 // when the operator closes it. Its text is plain, as every label's: a path or
-// a name with "<b>" in it shows as it is.
+// a name with "<b>" in it shows as it is. It opens centred over its window.
 void Avviso(QWidget *padre, QMessageBox::Icon icona, const QString &testo);
+
+// Asks whether to save unsaved changes (buttons "Salva", "Non salvare",
+// "Annulla"; Escape and the close box cancel). Like Avviso, centred over its
+// window.
+enum class Risposta { Salva, NonSalvare, Annulla };
+Risposta Domanda(QWidget *padre, const QString &testo);
 
 // A window's context menu, named "MenuContestuale": it opens at the mouse on a
 // right click anywhere on the window (controls with a menu of their own, such

@@ -15,6 +15,7 @@
 #include <QClipboard>
 #include <QDir>
 #include <QFile>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -43,6 +44,17 @@ void Incolla(QWidget *casella, const QString &testo) {
     QGuiApplication::clipboard()->setText(testo);
     casella->setFocus();
     QTest::keyClick(casella, Qt::Key_V, Qt::ControlModifier);
+}
+// Answers the question "Salvare le modifiche?" with the named button, once it is asked.
+void Rispondi(const char *pulsante) {
+    Quando(
+        [] {
+            QWidget *w = QApplication::activeModalWidget();
+            return w && w->objectName() == "Domanda";
+        },
+        [pulsante] {
+            QApplication::activeModalWidget()->findChild<QPushButton *>(pulsante)->click();
+        });
 }
 // Saves CorpoFile through the save window, under `nome` with `commento`.
 void SalvaCome(FormSalvaFile &s, const QString &nome, const QString &commento) {
@@ -160,6 +172,7 @@ class TestFinestreFile : public QObject {
         QTest::keyClick(e.Text1, Qt::Key_Escape);
         QVERIFY(e.isVisible());
         QVERIFY(e.Text1->toPlainText().startsWith(QString("001uno").leftJustified(19) + "X"));
+        Rispondi("NonSalvare");
         e.close();
         QVERIFY(!e.isVisible());
 
@@ -176,6 +189,109 @@ class TestFinestreFile : public QObject {
         QVERIFY(!s.isVisible());
         QCOMPARE(s.result(), int(QDialog::Rejected));
         QCOMPARE(QDir(banco.cartella()).entryList(QDir::Files), QStringList({"m.vlt"}));
+    }
+
+    // "End" and the close box: with no change the editor closes at once; with
+    // changes it asks, and each answer keeps or writes exactly what it says.
+    void fineConModificheChiede() {
+        const QByteArray file = "c\r\n001uno               *\r\nend\r\n";
+        Scrivi(banco.percorso("m.vlt"), file);
+        NomeFile = banco.percorso("m.vlt");
+        {
+            EditaMessaggi e;
+            QVERIFY(e.Form_Load());
+            Attiva(&e);
+            e.Command2->click(); // nothing changed: no question
+            QVERIFY(!e.isVisible());
+        }
+        EditaMessaggi e;
+        QVERIFY(e.Form_Load());
+        Attiva(&e);
+        QTest::keyClick(e.Text1, Qt::Key_Home);
+        QTest::keyClicks(e.Text1, "002");
+        QVERIFY(e.Modificato());
+        Rispondi("Annulla");
+        e.Command2->click();
+        QVERIFY(e.isVisible());
+        Rispondi("Annulla");
+        e.close();
+        QVERIFY(e.isVisible());
+        QCOMPARE(Leggi(NomeFile), file);
+        // "Salva", then the save window left without saving: still open, nothing written.
+        Rispondi("Salva");
+        Quando(
+            [] { return qobject_cast<FormSalvaFile *>(QApplication::activeModalWidget()); },
+            [] {
+                qobject_cast<FormSalvaFile *>(QApplication::activeModalWidget())->Command2->click();
+            });
+        e.Command2->click();
+        QVERIFY(e.isVisible());
+        QCOMPARE(Leggi(NomeFile), file);
+        // "Salva" and a completed save: the editor closes, the file holds the edit.
+        Rispondi("Salva");
+        Quando([] { return qobject_cast<FormSalvaFile *>(QApplication::activeModalWidget()); },
+               [] {
+                   SalvaCome(*qobject_cast<FormSalvaFile *>(QApplication::activeModalWidget()),
+                             "m.vlt", "c");
+               });
+        e.close();
+        QVERIFY(!e.isVisible());
+        const QByteArray modificato = "c\r\n002uno               *\r\n\r\nend\r\n";
+        QCOMPARE(Leggi(banco.percorso("m.vlt")), modificato);
+        // "Non salvare" from the close box: closes, the file keeps its bytes.
+        EditaMessaggi d;
+        QVERIFY(d.Form_Load());
+        Attiva(&d);
+        QTest::keyClicks(d.Text1, "9");
+        Rispondi("NonSalvare");
+        d.close();
+        QVERIFY(!d.isVisible());
+        QCOMPARE(Leggi(banco.percorso("m.vlt")), modificato);
+    }
+
+    // Typing over a text line keeps the note column; Insert inserts; a free
+    // line takes typing as inserted text; a text the send would refuse or pad
+    // is marked and named by its number; the file is saved as typed.
+    void editorSovrascriveESegna() {
+        Scrivi(banco.percorso("m.vlt"), "c\r\n001Vecchio_testo_16*\r\nnota libera\r\nend\r\n");
+        NomeFile = banco.percorso("m.vlt");
+        EditaMessaggi e;
+        QVERIFY(e.Form_Load());
+        Attiva(&e);
+        QCOMPARE(e.LabelStato->text(), QString());
+        QTest::keyClick(e.Text1, Qt::Key_Home);
+        QTest::keyClicks(e.Text1, "001Caff");
+        QKeyEvent e_accentata(QEvent::KeyPress, Qt::Key_Egrave, Qt::NoModifier, "è");
+        QApplication::sendEvent(e.Text1, &e_accentata);
+        QCOMPARE(e.Text1->document()->firstBlock().text(), QString("001Caffèio_testo_16*"));
+        QCOMPARE(e.LabelStato->text(), QString("Testo 001: carattere \"è\" non trasmissibile"));
+        QCOMPARE(e.Text1->extraSelections().size(), 1);
+        QTest::keyClick(e.Text1, Qt::Key_Backspace);
+        QTest::keyClicks(e.Text1, "e");
+        QCOMPARE(e.LabelStato->text(), QString());
+        QTest::keyClick(e.Text1, Qt::Key_Insert);
+        QCOMPARE(e.LabelModo->text(), QString("Inserisce (Ins)"));
+        QTest::keyClicks(e.Text1, "!");
+        QCOMPARE(e.Text1->document()->firstBlock().text(), QString("001Caffe!io_testo_16*"));
+        QVERIFY2(e.LabelStato->text().startsWith("Testo 001: più di 16 caratteri"),
+                 qPrintable(e.LabelStato->text()));
+        QTest::keyClick(e.Text1, Qt::Key_Insert);
+        QCOMPARE(e.LabelModo->text(), QString("Sovrascrive (Ins)"));
+        QTest::keyClick(e.Text1, Qt::Key_Down);
+        QTest::keyClick(e.Text1, Qt::Key_Home);
+        QTest::keyClicks(e.Text1, "una ");
+        QCOMPARE(e.Text1->document()->findBlockByNumber(1).text(),
+                 "una " + QString("nota libera").leftJustified(19));
+        Rispondi("Salva");
+        Quando([] { return qobject_cast<FormSalvaFile *>(QApplication::activeModalWidget()); },
+               [] {
+                   SalvaCome(*qobject_cast<FormSalvaFile *>(QApplication::activeModalWidget()),
+                             "n.vlt", "c");
+               });
+        e.Command2->click();
+        QCOMPARE(Leggi(banco.percorso("n.vlt")),
+                 QByteArray("c\r\n001Caffe!io_testo_16*\r\n") + "una " +
+                     QString("nota libera").leftJustified(19).toLatin1() + "\r\n\r\nend\r\n");
     }
 
     // A comment pasted with line breaks is written as one line; the name box
