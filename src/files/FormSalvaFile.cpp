@@ -28,21 +28,13 @@ const Twips PosCommand1 = {5160, 5400, 1935, 855};
 const Twips PosLabelErrore = {360, 6420, 7000, 600};
 const int AltezzaInPiu = 45; // pixels the window grows for that line
 
-// A control character or a line break has no place in a file name.
-bool NomeAmmesso(const QString &nome) {
-    for (const QChar c : nome)
-        if (c.category() == QChar::Other_Control || c == QChar::LineSeparator ||
-            c == QChar::ParagraphSeparator)
-            return false;
-    return true;
-}
-
-// The name box refuses what the name may not hold, typed or pasted.
+// The name box refuses what the name may not hold, typed or pasted: a control
+// character or a line break.
 class ValidaNome : public QValidator {
   public:
     using QValidator::QValidator;
     State validate(QString &testo, int &) const override {
-        return NomeAmmesso(testo) ? Acceptable : Invalid;
+        return FormatoMessaggi::HaCaratteriDiControllo(testo) ? Invalid : Acceptable;
     }
 };
 
@@ -106,6 +98,8 @@ FormSalvaFile::FormSalvaFile(QWidget *parent) : QDialog(parent) {
     Concatena(Drive1, Dir1, File1, [this] { aggiornaPercorso(); });
     connect(File1, &ListaFile::clic, this, [this] { Text1->setText(File1->FileName()); });
     connect(Command1, &QPushButton::clicked, this, &FormSalvaFile::Command1_Click);
+    // Enter in the name box presses "Salva".
+    connect(Text1, &QLineEdit::returnPressed, this, &FormSalvaFile::Command1_Click);
     connect(Command2, &QPushButton::clicked, this, &FormSalvaFile::Command2_Click);
     Form_Load();
 }
@@ -122,16 +116,17 @@ void FormSalvaFile::aggiornaPercorso() {
 
 void FormSalvaFile::Command1_Click() {
     const QString nome = Text1->text();
-    if (nome.right(4).toLower() != QLatin1String(".vlt")) {
+    QString errore = FormatoMessaggi::MotivoNomeRifiutato(nome);
+    if (errore == FormatoMessaggi::NomeSenzaVlt) {
+        // The label turns light red and stays so; it and the status line say why.
         ImpostaSfondo(Label1, ColoreRossoChiaro());
+        Label1->setToolTip(errore);
+        LabelErrore->setText(errore);
         return;
     }
-    QString errore;
     const QString percorso = QDir(File1->Path()).filePath(nome);
-    if (nome.contains(QLatin1Char('/')) || nome.contains(QLatin1Char('\\'))) {
-        errore = QStringLiteral("il nome non può contenere cartelle");
-    } else if (!NomeAmmesso(nome)) {
-        errore = QStringLiteral("il nome non può contenere caratteri di controllo");
+    if (!errore.isEmpty()) {
+        errore[0] = errore[0].toLower();
     } else if (FormatoMessaggi::SalvaFile(
                    percorso,
                    FormatoMessaggi::ContenutoFile(FormatoMessaggi::SenzaACapo(Text2->text()),

@@ -3,7 +3,9 @@
 // ".vlt", with the comment typed in Text2. After a completed save NomeFile
 // holds the new file's path; otherwise NomeFile is unchanged. The comment is
 // one line (line breaks become blanks), the name holds no control character,
-// and Escape does nothing. Opening it reads CommentoProposto.
+// and Escape does nothing; Enter in the name box saves. A name without ".vlt"
+// turns Label1 light red, and its tooltip and LabelErrore say why. Opening it
+// reads CommentoProposto.
 
 #include <QDialog>
 
@@ -25,7 +27,7 @@ class FormSalvaFile : public QDialog {
     QLabel *Label3, *Label2, *Label1;
     QLineEdit *Text1, *Text2;
     QPushButton *Command2, *Command1;
-    QLabel *LabelErrore; // why the last save failed
+    QLabel *LabelErrore; // why the last save failed, or the name was refused
 
     // "Salva": writes the file and closes the window, or shows why it cannot.
     // reads CorpoFile; writes NomeFile (once saved)

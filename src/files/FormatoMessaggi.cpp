@@ -4,6 +4,7 @@
 #include "shared/Numeri.h"
 #include "shared/Salvataggio.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <limits>
@@ -170,6 +171,40 @@ bool NumeroNelCorpo(int n) {
 
 QString RigaLettura(const QString &numeroTre, const QString &testo) {
     return numeroTre + testo + QStringLiteral("*\r\n");
+}
+
+QString CorpoNuovo() {
+    QString corpo;
+    for (int n = 0; n <= NumeroMassimoInvio; ++n)
+        if (NumeroNelCorpo(n))
+            corpo += RigaLettura(QString::number(n).rightJustified(3, QLatin1Char('0')),
+                                 QString(Comandi::LunghezzaVoce - 3, QLatin1Char(' ')));
+    return corpo;
+}
+
+QString MotivoNomeRifiutato(const QString &nome) {
+    if (nome.right(4).toLower() != QLatin1String(".vlt")) return NomeSenzaVlt;
+    if (nome.contains(QLatin1Char('/')) || nome.contains(QLatin1Char('\\')))
+        return QStringLiteral("Il nome non può contenere cartelle");
+    if (HaCaratteriDiControllo(nome))
+        return QStringLiteral("Il nome non può contenere caratteri di controllo");
+    return QString();
+}
+
+bool HaCaratteriDiControllo(const QString &nome) {
+    for (const QChar c : nome)
+        if (c.category() == QChar::Other_Control || c == QChar::LineSeparator ||
+            c == QChar::ParagraphSeparator)
+            return true;
+    return false;
+}
+
+bool CreaFileNuovo(const QString &percorso, const QString &commento, QString *errore) {
+    if (QFileInfo::exists(percorso) || QFileInfo(percorso).isSymLink()) {
+        *errore = QStringLiteral("Il file %1 esiste già").arg(QDir::toNativeSeparators(percorso));
+        return false;
+    }
+    return SalvaFile(percorso, ContenutoFile(commento, CorpoNuovo()), errore);
 }
 
 QByteArray ContenutoFile(const QString &commento, const QString &corpo) {

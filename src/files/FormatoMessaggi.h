@@ -78,6 +78,23 @@ bool NumeroNelCorpo(int n);
 // One body line of a read-back: the three digits, the text, "*", CR LF.
 QString RigaLettura(const QString &numeroTre, const QString &testo);
 
+// The body of a new message file: the lines a read-back writes (RigaLettura),
+// each with 16 blanks as its text.
+QString CorpoNuovo();
+
+// Why a message file may not take this name (without folder), in Italian, or
+// empty when it may: it must end in ".vlt" (any case) and hold no folder and
+// no control character.
+QString MotivoNomeRifiutato(const QString &nome);
+const QString NomeSenzaVlt = QStringLiteral("Il nome deve finire con .vlt");
+// A control character or a line break: no place in a file name.
+bool HaCaratteriDiControllo(const QString &nome);
+
+// Creates the message file `percorso` with the comment and CorpoNuovo(),
+// through the safe save; an existing file is never touched. On failure
+// *errore says why (Italian).
+bool CreaFileNuovo(const QString &percorso, const QString &commento, QString *errore);
+
 // The bytes of a message file: comment, CR LF, the body unchanged, CR LF,
 // "end", CR LF.
 QByteArray ContenutoFile(const QString &commento, const QString &corpo);

@@ -111,7 +111,13 @@ void ListaFile::focusInEvent(QFocusEvent *evento) {
 }
 
 void ListaFile::setPath(const QString &percorso) {
-    percorso_ = QDir::cleanPath(QDir(percorso).absolutePath());
+    const QString nuovo = QDir::cleanPath(QDir(percorso).absolutePath());
+    if (nuovo != percorso_) { // another folder: no file of it is chosen yet
+        muta_ = true;
+        clear();
+        muta_ = false;
+    }
+    percorso_ = nuovo;
     Refresh();
 }
 
@@ -127,6 +133,7 @@ QString ListaFile::FileName() const {
 
 void ListaFile::Refresh() {
     muta_ = true;
+    const QString scelto = FileName();
     clear();
     QDir dir(percorso_);
     dir.setNameFilters({modello_}); // matched without regard to case
@@ -135,6 +142,10 @@ void ListaFile::Refresh() {
     // Files only (a link to a device is listed by the filter), hidden ones not.
     for (const QFileInfo &f : dir.entryInfoList())
         if (f.isFile() && !f.fileName().startsWith(QLatin1Char('.'))) addItem(f.fileName());
+    // The file chosen before stays chosen.
+    if (const auto trovati = findItems(scelto, Qt::MatchExactly);
+        !scelto.isEmpty() && !trovati.isEmpty())
+        setCurrentItem(trovati.first());
     muta_ = false;
 }
 

@@ -57,6 +57,7 @@ class ListaFile : public QListWidget {
     void setPattern(const QString &modello);
     QString Pattern() const { return modello_; }
     QString FileName() const; // name of the selected file, without folder
+    // Lists the folder's files again; the file chosen stays chosen.
     void Refresh();
     // Selects the named file (as a click would) and emits clic().
     bool scegli(const QString &nome);

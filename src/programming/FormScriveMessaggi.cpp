@@ -95,6 +95,7 @@ FormScriveMessaggi::FormScriveMessaggi(QWidget *parent) : QDialog(parent) {
     connect(Command3, &QPushButton::clicked, this, &FormScriveMessaggi::Command3_Click);
     connect(Command2, &QPushButton::clicked, this, &FormScriveMessaggi::Command2_Click);
     connect(Command4, &QPushButton::clicked, this, &FormScriveMessaggi::Command4_Click);
+    aggiungiVociFile(); // last in the context menu
 }
 
 void FormScriveMessaggi::Form_Load() {

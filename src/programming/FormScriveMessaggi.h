@@ -86,6 +86,15 @@ class FormScriveMessaggi : public QDialog {
     // "Modifica Testi": the editor opens on the chosen file.
     // reads NomeFile; writes CorpoFile
     void Command5_Click();
+    // "Nuovo file…" of the context menu: asks a name in the folder shown,
+    // creates the file with a blank text for every number a read-back
+    // writes, and opens it in the editor.
+    // writes NomeFile, CorpoFile
+    void NuovoFile_Click();
+    // Lists the files again once the tool wrote one; the file NomeFile names
+    // is the chosen one when the list shows its folder.
+    // reads NomeFile; writes NomeFile
+    void MostraFileScritti();
 
     // MenuLinea.cpp
 
@@ -101,6 +110,9 @@ class FormScriveMessaggi : public QDialog {
     void Porta_Click();
 
   protected:
+    // ModificaTesti.cpp: the entries of the context menu for message files.
+    void aggiungiVociFile();
+
     // FormScriveMessaggi.cpp
     void closeEvent(QCloseEvent *evento) override;
     // Escape does not leave the window.

@@ -16,7 +16,7 @@ void FormScriveMessaggi::LeggiTesti_Click() {
         Operazioni::AnnunciaInterruzione(QStringLiteral("Lettura interrotta: nessun file scritto"));
     } else if (r.completa) {
         FormSalvaFile salva(this);
-        salva.exec();
+        if (salva.exec() == QDialog::Accepted) MostraFileScritti();
     } else if (!r.incerta) {
         AvvisaNessunaRisposta(this);
     }

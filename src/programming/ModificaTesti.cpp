@@ -1,10 +1,23 @@
-// "Modifica Testi": opening the message editor on the chosen file.
+// "Modifica Testi": opening the message editor on the chosen file; "Nuovo
+// file…": a new message file, opened in the editor.
 #include "programming/FormScriveMessaggi.h"
 
 #include "files/EditaMessaggi.h"
 #include "shared/Variabili.h"
 
+#include "files/FormatoMessaggi.h"
+#include "files/ListeFile.h"
+
+#include <QAction>
+#include <QDir>
+#include <QFileInfo>
+#include <QInputDialog>
 #include <QLineEdit>
+#include <QMenu>
+
+namespace {
+const QString CommentoNuovo = QStringLiteral("Nuovo file dei testi");
+}
 
 void FormScriveMessaggi::Command5_Click() {
     DisabilitaComandi();
@@ -15,10 +28,50 @@ void FormScriveMessaggi::Command5_Click() {
         EditaMessaggi editor(this);
         if (editor.Form_Load()) {
             editor.exec();
+            MostraFileScritti();
         } else {
             Text1->setText(QStringLiteral("File non leggibile: l'editor non si apre"));
             Text2->setText(editor.Errore());
         }
     }
     AbilitaComandi();
+}
+
+void FormScriveMessaggi::aggiungiVociFile() {
+    Menu->addSeparator();
+    QAction *nuovo = Menu->addAction(QStringLiteral("Nuovo file…"));
+    nuovo->setObjectName(QStringLiteral("NuovoFile"));
+    connect(nuovo, &QAction::triggered, this, &FormScriveMessaggi::NuovoFile_Click);
+}
+
+void FormScriveMessaggi::NuovoFile_Click() {
+    if (OperazioneInCorso()) return;
+    const QString cartella = File1->Path();
+    QInputDialog domanda(this);
+    domanda.setObjectName(QStringLiteral("DomandaNuovoFile"));
+    domanda.setWindowTitle(QStringLiteral("Nuovo file"));
+    domanda.setLabelText(QStringLiteral("Nome del nuovo file dei messaggi, nella cartella\n%1")
+                             .arg(QDir::toNativeSeparators(cartella)));
+    domanda.setTextValue(QStringLiteral(".vlt"));
+    domanda.setOkButtonText(QStringLiteral("Crea"));
+    domanda.setCancelButtonText(QStringLiteral("Annulla"));
+    if (domanda.exec() != QDialog::Accepted) return;
+    const QString nome = domanda.textValue().trimmed();
+    QString errore = FormatoMessaggi::MotivoNomeRifiutato(nome);
+    const QString percorso = QDir(cartella).filePath(nome);
+    if (errore.isEmpty() && FormatoMessaggi::CreaFileNuovo(percorso, CommentoNuovo, &errore)) {
+        V::NomeFile = percorso;
+        MostraFileScritti();
+        Command5_Click();
+        return;
+    }
+    Text1->setText(QStringLiteral("File non creato"));
+    Text2->setText(errore);
+}
+
+void FormScriveMessaggi::MostraFileScritti() {
+    File1->Refresh();
+    const QFileInfo scritto(V::NomeFile);
+    if (!V::NomeFile.isEmpty() && QDir::cleanPath(scritto.absolutePath()) == File1->Path())
+        File1->scegli(scritto.fileName());
 }

@@ -17,6 +17,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QInputDialog>
+#include <QMenu>
+#include <QTextBlock>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -507,6 +510,73 @@ class TestProgrammazione : public QObject {
         QVERIFY(!salvataggioOfferto);
         QVERIFY(comandiAbilitati());
         QCOMPARE(Testi[99], QString(16, ' '));
+    }
+
+    // "Nuovo file…": a file of blank texts, listed at once and open in the
+    // editor; typed over, saved with Enter (a name without ".vlt" refused with
+    // its reason first), closed with "End" without a question, and sent.
+    void nuovoFileModificatoSalvatoEInviato() {
+        AVVIA(banco);
+        QDir::setCurrent(banco.cartella()); // where the save window opens
+        p->Dir1->setPath(banco.cartella());
+        p->Dir1_Change();
+        QString vuoto, modificato;
+        for (int n = 0; n <= 192; ++n) {
+            if (n >= 182 && n < 190) continue;
+            const QString numero = QString("%1").arg(n, 3, 10, QChar('0'));
+            vuoto += numero + QString(16, ' ') + "*\r\n";
+            modificato +=
+                numero + (n == 1 ? QString("Ciao").leftJustified(16) : QString(16, ' ')) + "*\r\n";
+        }
+        const QString percorso = banco.percorso("nuovo.vlt");
+        QStringList listati;
+        QString rifiuto, suggerimento;
+        Quando(
+            [] {
+                return QApplication::activeModalWidget() &&
+                       QApplication::activeModalWidget()->objectName() == "DomandaNuovoFile";
+            },
+            [] {
+                auto *d = qobject_cast<QInputDialog *>(QApplication::activeModalWidget());
+                d->setTextValue("nuovo.vlt");
+                d->accept();
+            });
+        Quando([] { return Aperta<EditaMessaggi>(); },
+               [&] {
+                   EditaMessaggi *e = Aperta<EditaMessaggi>();
+                   QCOMPARE(Leggi(percorso),
+                            ("Nuovo file dei testi\r\n" + vuoto + "\r\nend\r\n").toLatin1());
+                   for (int i = 0; i < p->File1->count(); ++i)
+                       listati << p->File1->item(i)->text();
+                   QTextCursor c(e->Text1->document()->findBlockByNumber(1));
+                   c.movePosition(QTextCursor::Right, QTextCursor::MoveAnchor, 3);
+                   e->Text1->setTextCursor(c);
+                   QTest::keyClicks(e->Text1, "Ciao");
+                   Quando([] { return Aperta<FormSalvaFile>(); },
+                          [&] {
+                              FormSalvaFile *s = Aperta<FormSalvaFile>();
+                              s->Text2->setText("Prova");
+                              s->Text1->setText("nuovo");
+                              QTest::keyClick(s->Text1, Qt::Key_Return);
+                              rifiuto = s->LabelErrore->text();
+                              suggerimento = s->Label1->toolTip();
+                              s->Text1->setText("nuovo.vlt");
+                              QTest::keyClick(s->Text1, Qt::Key_Return);
+                          });
+                   e->Command1->click();
+                   e->Command2->click();
+               });
+        p->Menu->findChild<QAction *>("NuovoFile")->trigger();
+        QVERIFY(!Aperta<EditaMessaggi>());
+        QCOMPARE(listati, QStringList({"nuovo.vlt"}));
+        QCOMPARE(rifiuto, QString("Il nome deve finire con .vlt"));
+        QCOMPARE(suggerimento, rifiuto);
+        QCOMPARE(Leggi(percorso), ("Prova\r\n" + modificato + "\r\nend\r\n").toLatin1());
+        QCOMPARE(NomeFile, percorso);
+        QCOMPARE(p->File1->FileName(), QString("nuovo.vlt"));
+        p->Command1->click();
+        QCOMPARE(p->Text2->text(), QString("DATI UGUALI  TUTTO OK "));
+        QCOMPARE(banco->testi()[1], "001" + QString("Ciao").leftJustified(16));
     }
 
     void nomiNellaFinestraDiSalvataggio() {
