@@ -2,7 +2,7 @@
 # Installs the Debian packages needed to build, test and run Velto318, and
 # any further packages named as arguments (the other scripts' own needs).
 set -euo pipefail
-PACKAGES=(build-essential cmake qt6-base-dev qt6-serialport-dev libgl-dev e2fsprogs
+PACKAGES=(build-essential cmake qt6-base-dev qt6-serialport-dev qt6-svg-dev libgl-dev e2fsprogs
           xvfb xauth imagemagick fonts-dejavu-core fonts-liberation2 ser2net poppler-utils "$@")
 missing=()
 for p in "${PACKAGES[@]}"; do

@@ -11,7 +11,11 @@
 
 #include <QApplication>
 #include <QGuiApplication>
+#include <QIcon>
 #include <QMessageBox>
+#include <QPainter>
+#include <QPixmap>
+#include <QSvgRenderer>
 #include <cstdio>
 #include <memory>
 #ifdef Q_OS_WIN
@@ -29,6 +33,36 @@ static void UsaConsoleDiAvvio() {
         freopen_s(&f, "CONOUT$", "w", stderr);
     }
 #endif
+}
+
+// Without any display the toolkit would abort the process; the jobs need none.
+// A platform named on the command line (-platform) is the toolkit's to open.
+static bool NessunDisplay(int argc, char *argv[]) {
+#if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
+    for (int i = 1; i < argc; ++i)
+        if (qstrncmp(argv[i], "-platform", 9) == 0) return false;
+    return qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") &&
+           qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+#else
+    Q_UNUSED(argc);
+    Q_UNUSED(argv);
+    return false;
+#endif
+}
+
+// The icon of the menu entry, at the sizes title bars and task bars use.
+static QIcon IconaProgramma() {
+    QSvgRenderer disegno(QStringLiteral(":/it.velto.velto318.svg"));
+    QIcon icona;
+    for (const int lato : {16, 24, 32, 48, 64, 128, 256}) {
+        QPixmap immagine(lato, lato);
+        immagine.fill(Qt::transparent);
+        QPainter pittore(&immagine);
+        disegno.render(&pittore);
+        pittore.end();
+        icona.addPixmap(immagine);
+    }
+    return icona;
 }
 
 int main(int argc, char *argv[]) {
@@ -69,13 +103,28 @@ int main(int argc, char *argv[]) {
         return EseguiLavoro(riga);
     }
 
+    if (NessunDisplay(argc, argv))
+        return Problema(QStringLiteral(
+            "le finestre hanno bisogno di una sessione grafica, e qui non ce n'è "
+            "(né DISPLAY né WAYLAND_DISPLAY).\n"
+            "Senza finestre funzionano i lavori da riga di comando: --invia FILE, --leggi FILE, "
+            "--stato, --confronta FILE, --cerca, --prova, --porte (velto318 --help)."));
+
+    // Docks and task bars tie the windows to the menu entry by these names:
+    // the desktop file name, and the window class (X11), which is the
+    // application's name when the first window is made. The start-up then
+    // sets the application title.
+    QCoreApplication::setApplicationName(QStringLiteral("velto318"));
     QApplication app(argc, argv);
+    QGuiApplication::setDesktopFileName(QStringLiteral("velto318"));
+    QApplication::setWindowIcon(IconaProgramma());
     ImpostaSostituzioniFont();
     if (!cartellaMancata.isEmpty()) {
         Avviso(nullptr, QMessageBox::Critical, cartellaMancata);
         return 1;
     }
     FormPrincipaleTest finestra;
+    finestra.winId(); // the first window, made while the class is "velto318"
     ChiudiSuSegnale(&finestra);
     FormSeriale::Istanza().MSComm1.setDispositivoForzato(riga.porta);
     Form_Load(finestra);

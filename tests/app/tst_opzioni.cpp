@@ -116,6 +116,14 @@ class TestOpzioni : public QObject {
         u = SenzaDisplay({"--porta"});
         QCOMPARE(u.codice, 2);
         QVERIFY2(u.errore.contains("manca il valore"), qPrintable(u.errore));
+        // The windows with no display: why, and the jobs that need none; no abort.
+        QTemporaryDir vuota;
+        u = SenzaDisplay({}, vuota.path());
+        QCOMPARE(u.codice, 2);
+        QVERIFY2(
+            u.errore.startsWith("velto318: le finestre hanno bisogno di una sessione grafica") &&
+                u.errore.contains("--invia") && u.errore.contains("--stato"),
+            qPrintable(u.errore));
     }
 
     // Every option in its own field of the record; a line the jobs cannot
