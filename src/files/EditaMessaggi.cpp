@@ -33,7 +33,7 @@ const int AltezzaInPiu = 22; // pixels the window grows for that line
 
 constexpr int Cifre = 3;                          // the text number
 constexpr int FineTesto = Comandi::LunghezzaVoce; // the note column starts here
-const QColor ColoreNumero(225, 235, 255);         // the guide: the number's places
+const QColor ColoreNumero(210, 225, 255);         // the guide: the number's places
 const QColor ColoreTesto(235, 250, 235);          // ... and the 16 text places
 const QString ModoSovrascrivi = QStringLiteral("Sovrascrive (Ins)");
 const QString ModoInserisci = QStringLiteral("Inserisce (Ins)");

@@ -50,13 +50,17 @@ void FormScriveMessaggi::NuovoFile_Click() {
     QInputDialog domanda(this);
     domanda.setObjectName(QStringLiteral("DomandaNuovoFile"));
     domanda.setWindowTitle(QStringLiteral("Nuovo file"));
-    domanda.setLabelText(QStringLiteral("Nome del nuovo file dei messaggi, nella cartella\n%1")
-                             .arg(QDir::toNativeSeparators(cartella)));
-    domanda.setTextValue(QStringLiteral(".vlt"));
+    domanda.setLabelText(
+        QStringLiteral("Nome del nuovo file dei messaggi (.vlt si aggiunge da sé), nella "
+                       "cartella\n%1")
+            .arg(QDir::toNativeSeparators(cartella)));
     domanda.setOkButtonText(QStringLiteral("Crea"));
     domanda.setCancelButtonText(QStringLiteral("Annulla"));
     if (domanda.exec() != QDialog::Accepted) return;
-    const QString nome = domanda.textValue().trimmed();
+    QString nome = domanda.textValue().trimmed();
+    if (nome.isEmpty()) return;
+    if (FormatoMessaggi::MotivoNomeRifiutato(nome) == FormatoMessaggi::NomeSenzaVlt)
+        nome += QStringLiteral(".vlt");
     QString errore = FormatoMessaggi::MotivoNomeRifiutato(nome);
     const QString percorso = QDir(cartella).filePath(nome);
     if (errore.isEmpty() && FormatoMessaggi::CreaFileNuovo(percorso, CommentoNuovo, &errore)) {
