@@ -57,7 +57,8 @@ int Scambio(Comandi::Codice codice, const QString &parametro = QString()) {
         return Problema(
             QStringLiteral("Nessuna risposta a %1. %2").arg(Traccia::Visibile(V::Comando), colpa));
     Stampa(stdout, NonRisponde(QStringLiteral("a ") + Traccia::Visibile(V::Comando), NomePorta(),
-                               QStringLiteral(".")));
+                               QStringLiteral(". velto318 --cerca elenca gli identificativi che "
+                                              "rispondono.")));
     return UscitaCentrale;
 }
 
@@ -221,6 +222,9 @@ int LavoroLeggi(const RigaDiComando &riga) {
         return Problema(
             QStringLiteral("%1: la cartella %2 non esiste.").arg(percorso, file.absolutePath()));
     if (file.isDir()) return Problema(QStringLiteral("%1 è una cartella.").arg(percorso));
+    // Told before the first read, not after all of them.
+    if (const QString motivo = FormatoMessaggi::MotivoNonScrivibile(percorso); !motivo.isEmpty())
+        return Problema(QStringLiteral("%1: %2. Nessun testo letto.").arg(percorso, motivo));
     if (const int problema = PreparaLinea(riga); problema >= 0) return problema;
 
     Progresso progresso;

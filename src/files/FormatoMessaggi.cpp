@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QTemporaryFile>
 #include <limits>
 
 namespace FormatoMessaggi {
@@ -197,6 +198,20 @@ bool HaCaratteriDiControllo(const QString &nome) {
             c == QChar::ParagraphSeparator)
             return true;
     return false;
+}
+
+QString MotivoNonScrivibile(const QString &percorso) {
+    const QFileInfo file(percorso);
+    if (file.exists() && !file.isFile())
+        return QStringLiteral("non è un file normale (un dispositivo, una pipe?)");
+    QTemporaryFile prova(file.absoluteDir().filePath(QStringLiteral(".velto-prova-XXXXXX")));
+    if (prova.open()) return QString();
+    if (file.exists()) {
+        QFile esistente(percorso);
+        if (esistente.open(QIODevice::ReadWrite)) return QString(); // rewritten in place
+    }
+    return QStringLiteral("la cartella %1 non accetta file nuovi (%2)")
+        .arg(QDir::toNativeSeparators(file.absolutePath()), prova.errorString());
 }
 
 bool CreaFileNuovo(const QString &percorso, const QString &commento, QString *errore) {

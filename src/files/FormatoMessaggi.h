@@ -122,6 +122,12 @@ QString TestoVisibile(const QString &corpo);
 // The body of an editor's raw text: block ends become CR LF, placeholders LF.
 QString CorpoDaTesto(const QString &testoGrezzo);
 
+// Why a file could not be saved at `percorso`, in Italian, or empty when it
+// can: it is no plain file (a device, a pipe), or neither its folder takes a
+// new file nor the file itself may be rewritten (what SalvaFile needs).
+// Checked by trying, as the save will, without changing anything.
+QString MotivoNonScrivibile(const QString &percorso);
+
 // Writes a file safely (shared/Salvataggio.h): the bytes go to a new file in
 // the same folder, which replaces the target only once every write, the sync
 // and the close succeeded. When the folder allows no new file but the target

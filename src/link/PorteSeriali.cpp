@@ -107,6 +107,8 @@ QString MessaggioAperturaFallita(const AperturaFallita &a) {
                                     "attendi qualche secondo e riavvia il programma.");
         else
             testo += QStringLiteral(" Chiudi quel programma e riavvia questo.");
+        // The port is the right one: no other port nor a new link to offer.
+        return testo;
     } else if (a.negata) {
 #ifdef Q_OS_LINUX
         testo += QStringLiteral("\nSu Linux l'utente deve poter usare la porta: gruppo \"dialout\" "

@@ -62,7 +62,7 @@ struct AperturaFallita {
     QList<PortaSeriale> porte;
 };
 
-// The operator's message: port, device and reason; who holds a busy port;
-// the ports present; and the two ways to use one (a COMn link in the
-// start-up folder, or --porta).
+// The operator's message: port, device and reason; who holds a busy port
+// (and nothing more: the port is there); otherwise the ports present and
+// the ways to use one (a COMn link in the start-up folder, or --porta).
 QString MessaggioAperturaFallita(const AperturaFallita &a);

@@ -135,6 +135,7 @@ RisultatoInvio ScriviEVerifica(Osservatore &o, const QList<Programmazione::Voce>
         }
     }
     r.scritti = conteggio;
+    o.Avanzamento(QStringLiteral("Scrittura"), conteggio, conteggio); // all written
 
     // Phase 2: every text written is read back and compared.
     for (int k = 0; k < conteggio; ++k) {

@@ -143,11 +143,14 @@ class TestRiga : public QObject {
         const QString manca = banco.percorso("manca.vlt");
         const QString nessuna = banco.percorso("nessun-adattatore");
         Scrivi(banco.percorso("vuoto.vlt"), "solo il commento\r\nend\r\n");
+        QVERIFY(QFile::link("/dev/null", banco.percorso("dispositivo.vlt")));
         const QList<QPair<QStringList, QStringList>> casi = {
             {{"--invia", "manca.vlt"}, {manca, "Nulla è stato inviato"}},
             {{"--invia", "vuoto.vlt"}, {"vuoto.vlt", "non contiene testi"}},
             {{"--leggi", "letti.txt"}, {"letti.txt", ".vlt"}},
             {{"--leggi", "no/letti.vlt"}, {"no/letti.vlt", "non esiste"}},
+            {{"--leggi", "dispositivo.vlt"}, {"dispositivo.vlt", "non è un file normale"}},
+            {{"--leggi", "/proc/letti.vlt"}, {"/proc", "non accetta file nuovi"}},
             {{"--stato", "--porta", nessuna}, {nessuna, "non esiste"}},
             {{"--stato", "--id", "45"}, {"identificativo \"45\" non valido"}},
             {{"--invia", "a.vlt", "--stato"}, {"una sola operazione"}},

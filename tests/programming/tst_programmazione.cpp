@@ -9,6 +9,7 @@
 #include "link/Comandi.h"
 #include "link/FormSeriale.h"
 #include "files/ListeFile.h"
+#include "programming/Operazioni.h"
 #include "programming/Programmazione.h"
 #include "support/Banco.h"
 #include "shared/Variabili.h"
@@ -210,6 +211,23 @@ class TestProgrammazione : public QObject {
                 QCOMPARE(store[n], QString("%1").arg(n, 3, 10, QChar('0')) + TestoDi(n));
         QCOMPARE(p->BarraAvanzamento->value(), p->BarraAvanzamento->maximum());
         QCOMPARE(Testi[184], "192" + TestoDi(192));
+
+        // The progress shows every text written before the verification begins.
+        struct Registro : Operazioni::Osservatore {
+            QStringList passi;
+            void Riga1(const QString &) override {}
+            void Riga2(const QString &) override {}
+            void Avanzamento(const QString &fase, int fatti, int totale) override {
+                passi << QString("%1 %2 di %3").arg(fase).arg(fatti).arg(totale);
+            }
+            void Conferma() override {}
+        } registro;
+        Scrivi(banco.percorso("due.vlt"), "c\r\n001uno\r\n002due\r\nend\r\n");
+        NomeFile = banco.percorso("due.vlt");
+        QCOMPARE(Operazioni::ProgrammaTesti(registro).esito, Operazioni::Esito::Fatto);
+        const qsizetype scritti = registro.passi.indexOf("Scrittura 2 di 2");
+        QVERIFY2(scritti >= 0 && scritti < registro.passi.indexOf("Verifica 0 di 2"),
+                 qPrintable(registro.passi.join('|')));
     }
 
     // A file with nothing to send says so, never "TUTTO OK", and a bar left
