@@ -5,9 +5,11 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <iostream>
 #include <poll.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <thread>
 #include <unistd.h>
@@ -48,6 +50,18 @@ bool Linea::ApriPty(const std::string &collegamento) {
         std::perror("posix_openpt");
         return false;
     }
+    // The link goes into a folder that must be there: said plainly, before
+    // anything else is made.
+    const std::string::size_type barra = collegamento.find_last_of('/');
+    const std::string cartella = barra == std::string::npos ? std::string(".")
+                                 : barra == 0               ? std::string("/")
+                                                            : collegamento.substr(0, barra);
+    struct stat info {};
+    if (::stat(cartella.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
+        std::cerr << "velto318-sim: la cartella " << cartella
+                  << " non esiste: impossibile creare il collegamento " << collegamento << "\n";
+        return false;
+    }
     nome_ = ptsname(fd_);
     // Keep the slave open ourselves: the tool may close and reopen it without the
     // master seeing a hang-up, and the line settings stay.
@@ -55,7 +69,8 @@ bool Linea::ApriPty(const std::string &collegamento) {
     if (tieniAperto_ >= 0) Linea7E1(tieniAperto_);
     ::unlink(collegamento.c_str());
     if (::symlink(nome_.c_str(), collegamento.c_str()) != 0) {
-        std::perror(collegamento.c_str());
+        std::cerr << "velto318-sim: impossibile creare il collegamento " << collegamento << ": "
+                  << std::strerror(errno) << "\n";
         return false;
     }
     collegamento_ = collegamento;
