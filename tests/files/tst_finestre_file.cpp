@@ -95,6 +95,23 @@ class TestFinestreFile : public QObject {
         QVERIFY(!cartelle.contains("COM1") && !cartelle.contains(".nascosta"));
     }
 
+    // Listed again, the file list shows a file written since and keeps the
+    // file chosen; another folder chooses nothing.
+    void listaDiNuovoTieneLaScelta() {
+        Scrivi(banco.percorso("b.vlt"), "c\r\n");
+        ListaFile lista;
+        lista.setPattern("*.vlt");
+        QVERIFY(lista.scegli("b.vlt"));
+        Scrivi(banco.percorso("a.vlt"), "c\r\n");
+        lista.Refresh();
+        QCOMPARE(Voci(&lista), QStringList({"a.vlt", "b.vlt"}));
+        QCOMPARE(lista.FileName(), QString("b.vlt"));
+        QDir(banco.cartella()).mkdir("sotto");
+        Scrivi(banco.percorso("sotto/b.vlt"), "c\r\n");
+        lista.setPath(banco.percorso("sotto"));
+        QCOMPARE(lista.FileName(), QString());
+    }
+
     // A folder gone before it is opened is named as it is in the warning: plain
     // text, as every label.
     void cartellaIlleggibileInTestoSemplice() {

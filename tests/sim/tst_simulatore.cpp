@@ -87,6 +87,15 @@ class TestSimulatore : public QObject {
             QCOMPARE(avvio.exitCode(), 2);
             QVERIFY(!avvio.readAllStandardOutput().contains("READY"));
         }
+        // A link into a folder that is not there: said so, status 1.
+        QProcess avvio;
+        avvio.start(QStringLiteral(VELTO_SIM), {"--link", dir.filePath("manca/COM1")});
+        QVERIFY(avvio.waitForFinished(5000));
+        QCOMPARE(avvio.exitCode(), 1);
+        QCOMPARE(QString::fromLocal8Bit(avvio.readAllStandardError()),
+                 QString("velto318-sim: la cartella %1 non esiste: impossibile creare il "
+                         "collegamento %2\n")
+                     .arg(dir.filePath("manca"), dir.filePath("manca/COM1")));
     }
 };
 
