@@ -64,8 +64,10 @@ class CampoTesti : public QPlainTextEdit {
         const bool campo = overwriteMode() && !c.hasSelection() && RigaDiTesto(c.block().text()) &&
                            c.positionInBlock() < FineTesto;
         const QString testo = e->text();
-        const bool carattere = !testo.isEmpty() && testo[0].isPrint() &&
-                               !(e->modifiers() & (Qt::ControlModifier | Qt::AltModifier));
+        // AltGr (Ctrl+Alt on Windows) types characters too: "@", "€".
+        const Qt::KeyboardModifiers m = e->modifiers();
+        const bool comando = (m & Qt::ControlModifier) && !(m & Qt::AltModifier);
+        const bool carattere = !testo.isEmpty() && testo[0].isPrint() && !comando;
         if (carattere) {
             // Typed text is always placed here: the box's own overwriting
             // would reach the note column too.

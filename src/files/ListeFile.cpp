@@ -133,7 +133,8 @@ QString ListaFile::FileName() const {
 
 void ListaFile::Refresh() {
     muta_ = true;
-    const QString scelto = FileName();
+    const QList<QListWidgetItem *> evidenziati = selectedItems();
+    const QString scelto = evidenziati.isEmpty() ? QString() : evidenziati.first()->text();
     clear();
     QDir dir(percorso_);
     dir.setNameFilters({modello_}); // matched without regard to case
