@@ -4,15 +4,18 @@
 // polled twice, then opens the programming window, sends the message file and
 // saves that window once the send is verified. With three more names it then
 // saves the windows of the context menu: the comparison of a copy of the
-// file with two texts changed, the search, and the port.
+// file with two texts changed, the search, and the port; with one more, the
+// message editor on the sent file with a text typed over line 004 (an "è" the
+// line cannot carry), left without saving.
 //
 //   velto318-schermate SIM_LOG FILE.vlt TEST.png PROGRAMMAZIONE.png
-//                      [CONFRONTO.png CERCA.png PORTA.png]
+//                      [CONFRONTO.png CERCA.png PORTA.png [EDITOR.png]]
 #include "app/FinestreLinea.h"
 #include "shared/Aspetto.h"
 #include "app/CicloPrincipale.h"
 #include "testmode/FormPrincipaleTest.h"
 #include "programming/FormScriveMessaggi.h"
+#include "files/EditaMessaggi.h"
 #include "files/ListeFile.h"
 #include "shared/Variabili.h"
 #include "shared/Quando.h"
@@ -20,6 +23,9 @@
 #include <QAction>
 #include <QApplication>
 #include <QDir>
+#include <QKeyEvent>
+#include <QPlainTextEdit>
+#include <QTextBlock>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -92,6 +98,41 @@ bool FinestreDelMenu(FormScriveMessaggi *p, const QString &modificato, const QSt
     return ok;
 }
 
+// The editor on the chosen file: a text typed over line 004 as the keyboard
+// types it, saved once marked, then "End" and "Non salvare".
+bool Editor(FormScriveMessaggi *p, const QString &foto) {
+    bool ok = false;
+    Quando([] { return Aperta<EditaMessaggi>() != nullptr; },
+           [&] {
+               EditaMessaggi *e = Aperta<EditaMessaggi>();
+               QTextCursor c(e->Text1->document()->findBlockByNumber(4));
+               c.movePosition(QTextCursor::Right, QTextCursor::MoveAnchor, 3);
+               e->Text1->setTextCursor(c);
+               e->Text1->setFocus();
+               for (const QChar ch : QStringLiteral("Zona 02 Caffè ")) {
+                   QKeyEvent tasto(QEvent::KeyPress, 0, Qt::NoModifier, QString(ch));
+                   QCoreApplication::sendEvent(e->Text1, &tasto);
+               }
+               QCoreApplication::processEvents();
+               ok = Salva(e, foto);
+               Quando(
+                   [] {
+                       QWidget *d = QApplication::activeModalWidget();
+                       return d && d->objectName() == QLatin1String("Domanda");
+                   },
+                   [] {
+                       QApplication::activeModalWidget()
+                           ->findChild<QPushButton *>(QStringLiteral("NonSalvare"))
+                           ->click();
+                   },
+                   PassoMs);
+               e->Command2->click(); // "End", the edit not saved
+           },
+           PassoMs);
+    p->Command5->click(); // "Modifica Testi": returns when the editor closes
+    return ok;
+}
+
 // A copy of the message file with the texts of two lines changed.
 QString Modificato(const QString &messaggi) {
     QFile f(messaggi);
@@ -120,9 +161,10 @@ FormScriveMessaggi *FinestraProgrammazione(FormPrincipaleTest &f) {
 int main(int argc, char *argv[]) {
     QApplication app(argc, argv);
     const QStringList a = app.arguments();
-    if (a.size() != 5 && a.size() != 8) {
+    if (a.size() != 5 && a.size() != 8 && a.size() != 9) {
         std::fprintf(stderr, "uso: velto318-schermate SIM_LOG FILE.vlt TEST.png "
-                             "PROGRAMMAZIONE.png [CONFRONTO.png CERCA.png PORTA.png]\n");
+                             "PROGRAMMAZIONE.png [CONFRONTO.png CERCA.png PORTA.png "
+                             "[EDITOR.png]]\n");
         return 2;
     }
     const QString registro = a[1], messaggi = a[2], fotoTest = a[3], fotoProgrammazione = a[4];
@@ -158,8 +200,9 @@ int main(int argc, char *argv[]) {
                else
                    std::fprintf(stderr, "invio non riuscito: %s / %s\n",
                                 qPrintable(p->Text1->text()), qPrintable(p->Text2->text()));
-               if (esito == 0 && a.size() == 8 &&
-                   !FinestreDelMenu(p, Modificato(messaggi), a.mid(5)))
+               if (esito == 0 && a.size() == 9 && !Editor(p, a[8])) esito = 1;
+               if (esito == 0 && a.size() >= 8 &&
+                   !FinestreDelMenu(p, Modificato(messaggi), a.mid(5, 3)))
                    esito = 1;
                p->Command2->click(); // "Exit"
            },
