@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Makes the screenshots of docs/ (shown by the README and listed in the
-# metainfo): test mode, and the programming window after a message file was
-# sent and verified. The tool runs under a virtual display (Xvfb) against the
+# metainfo): test mode, the programming window after a message file was sent
+# and verified, the windows of its context menu, and the message editor with
+# its guide. The tool runs under a virtual display (Xvfb) against the
 # panel simulator, driven by tools/schermate/schermate.cpp. BUILD names the
 # build folder (build by default).
 set -euo pipefail

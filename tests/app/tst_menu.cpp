@@ -82,7 +82,7 @@ class TestMenu : public QObject {
         for (QAction *a : p->Menu->actions())
             testi << a->text();
         QCOMPARE(testi, QStringList({"Confronta con il VELTO…", "Cerca il VELTO sulla linea…",
-                                     "Porta…", "Traccia degli scambi…"}));
+                                     "Porta…", "Traccia degli scambi…", "", "Nuovo file…"}));
         FormPrincipaleTest t;
         testi.clear();
         for (QAction *a : t.Menu->actions())
