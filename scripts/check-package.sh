@@ -15,7 +15,7 @@ if ! lintian --fail-on error "$DEB"; then fail "lintian reports errors"; fi
 echo "== files"
 list=$(dpkg-deb -c "$DEB" | awk '{print $6}')
 for f in ./usr/bin/velto318 ./usr/bin/velto318-sim \
-         ./usr/share/applications/$ID.desktop \
+         ./usr/share/applications/velto318.desktop \
          ./usr/share/icons/hicolor/scalable/apps/$ID.svg \
          ./usr/share/metainfo/$ID.metainfo.xml \
          ./usr/share/man/man1/velto318.1.gz ./usr/share/man/man1/velto318-sim.1.gz \
@@ -35,7 +35,9 @@ trap 'rm -rf "$TREE"' EXIT
 dpkg-deb -x "$DEB" "$TREE"
 
 echo "== desktop-file-validate"
-desktop-file-validate "$TREE/usr/share/applications/$ID.desktop" && echo ok || fail "desktop entry"
+desktop-file-validate "$TREE/usr/share/applications/velto318.desktop" && echo ok || fail "desktop entry"
+grep -qx "StartupWMClass=velto318" "$TREE/usr/share/applications/velto318.desktop" ||
+  fail "desktop entry without the window class velto318"
 
 echo "== appstreamcli validate --no-net"
 appstreamcli validate --no-net "$TREE/usr/share/metainfo/$ID.metainfo.xml" || fail "metainfo"

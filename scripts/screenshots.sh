@@ -39,7 +39,7 @@ xvfb-run -a -s "-screen 0 1024x768x24" "$BUILD/tools/schermate/velto318-schermat
     "$DIR/sim.log" esempio.vlt "$ROOT/docs/velto318-test.png" \
     "$ROOT/docs/velto318-programmazione.png" "$ROOT/docs/velto318-confronto.png" \
     "$ROOT/docs/velto318-cerca.png" "$ROOT/docs/velto318-porta.png" \
-    "$ROOT/docs/velto318-editor.png"
+    "$ROOT/docs/velto318-editor.png" "$ROOT/docs/velto318-prova.png"
 echo "Screenshots: docs/velto318-test.png docs/velto318-programmazione.png" \
     "docs/velto318-confronto.png docs/velto318-cerca.png docs/velto318-porta.png" \
-    "docs/velto318-editor.png"
+    "docs/velto318-editor.png docs/velto318-prova.png"

@@ -6,14 +6,17 @@
 // saves the windows of the context menu: the comparison of a copy of the
 // file with two texts changed, the search, and the port; with one more, the
 // message editor on the sent file with a text typed over line 004 (an "è" the
-// line cannot carry), left without saving.
+// line cannot carry), left without saving; with one more, the walk-test
+// window, opened from test mode's menu before the programming window and
+// saved two cycles later.
 //
 //   velto318-schermate SIM_LOG FILE.vlt TEST.png PROGRAMMAZIONE.png
-//                      [CONFRONTO.png CERCA.png PORTA.png [EDITOR.png]]
+//                      [CONFRONTO.png CERCA.png PORTA.png [EDITOR.png [PROVA.png]]]
 #include "app/FinestreLinea.h"
 #include "shared/Aspetto.h"
 #include "app/CicloPrincipale.h"
 #include "testmode/FormPrincipaleTest.h"
+#include "testmode/FormProvaIngressi.h"
 #include "programming/FormScriveMessaggi.h"
 #include "files/EditaMessaggi.h"
 #include "files/ListeFile.h"
@@ -161,10 +164,10 @@ FormScriveMessaggi *FinestraProgrammazione(FormPrincipaleTest &f) {
 int main(int argc, char *argv[]) {
     QApplication app(argc, argv);
     const QStringList a = app.arguments();
-    if (a.size() != 5 && a.size() != 8 && a.size() != 9) {
+    if (a.size() != 5 && (a.size() < 8 || a.size() > 10)) {
         std::fprintf(stderr, "uso: velto318-schermate SIM_LOG FILE.vlt TEST.png "
                              "PROGRAMMAZIONE.png [CONFRONTO.png CERCA.png PORTA.png "
-                             "[EDITOR.png]]\n");
+                             "[EDITOR.png [PROVA.png]]]\n");
         return 2;
     }
     const QString registro = a[1], messaggi = a[2], fotoTest = a[3], fotoProgrammazione = a[4];
@@ -180,7 +183,20 @@ int main(int argc, char *argv[]) {
     Quando([&] { return ComandiRegistrati(registro, "&4509") >= 2; },
            [&] {
                if (!Salva(&f, fotoTest)) f.close();
-               f.Command1->click(); // "Progr"
+               if (a.size() < 10) {
+                   f.Command1->click(); // "Progr"
+                   return;
+               }
+               f.Menu->findChild<QAction *>(QStringLiteral("ProvaIngressi"))->trigger();
+               const int dopo = ComandiRegistrati(registro, "&4509") + 2;
+               Quando([&, dopo] { return ComandiRegistrati(registro, "&4509") >= dopo; },
+                      [&] {
+                          auto *prova = f.findChild<FormProvaIngressi *>();
+                          if (!Salva(prova, a[9])) f.close();
+                          prova->close();
+                          f.Command1->click(); // "Progr"
+                      },
+                      PassoMs);
            },
            PassoMs);
     Quando([&] { return FinestraProgrammazione(f) != nullptr; },
@@ -200,7 +216,7 @@ int main(int argc, char *argv[]) {
                else
                    std::fprintf(stderr, "invio non riuscito: %s / %s\n",
                                 qPrintable(p->Text1->text()), qPrintable(p->Text2->text()));
-               if (esito == 0 && a.size() == 9 && !Editor(p, a[8])) esito = 1;
+               if (esito == 0 && a.size() >= 9 && !Editor(p, a[8])) esito = 1;
                if (esito == 0 && a.size() >= 8 &&
                    !FinestreDelMenu(p, Modificato(messaggi), a.mid(5, 3)))
                    esito = 1;
