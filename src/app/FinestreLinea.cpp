@@ -238,7 +238,7 @@ void FormCerca::Esegui() {
     const Operazioni::RisultatoCerca r = Operazioni::Cerca(o, ordine, !V::Modo485);
     inCorso_ = false;
     if (!V::Modo485 && !r.trovati.isEmpty()) // one panel on RS232: the search is over
-        Barra->setFormat(QStringLiteral("Trovato dopo %1 di %2 identificativi")
+        Barra->setFormat(QStringLiteral("Trovato al tentativo %1 di %2")
                              .arg(r.provati)
                              .arg(ordine.size()));
     QString testo;

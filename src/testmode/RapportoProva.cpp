@@ -107,7 +107,8 @@ void DisegnaLineaDelTempo(QPainter &p, const QRectF &area, const Registro &r,
     p.save();
     p.fillRect(area, Qt::white);
     const QDateTime inizio = r.Inizio();
-    const double totale = std::max<double>(1000, double(Ms(inizio, fine)));
+    // At least 4 s, so the five marks of the axis (to the second) never repeat.
+    const double totale = std::max<double>(4000, double(Ms(inizio, fine)));
     const auto &ingressi = r.Ingressi();
     const int righe = int(ingressi.size());
     QFont f = p.font();
