@@ -24,10 +24,6 @@ QString CampoCsv(const QString &testo) {
            QLatin1Char('"');
 }
 
-QString OraCsv(const QDateTime &t) {
-    return t.isValid() ? t.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) : QString();
-}
-
 } // namespace
 
 Registro::Registro() {
@@ -293,9 +289,9 @@ QByteArray Csv(const Registro &r) {
         t += QStringList{QString::number(i.numero),
                          CampoCsv(TestoMostrato(i)),
                          i.provato ? QStringLiteral("sì") : QStringLiteral("no"),
-                         OraCsv(i.primaAttivazione),
-                         OraCsv(i.ultimaAttivazione),
-                         OraCsv(i.ultimoRiposo),
+                         OraCompleta(i.primaAttivazione),
+                         OraCompleta(i.ultimaAttivazione),
+                         OraCompleta(i.ultimoRiposo),
                          QString::number(i.attivazioni),
                          CampoCsv(i.nota)}
                  .join(QLatin1Char(';')) +

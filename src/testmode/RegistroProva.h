@@ -138,7 +138,8 @@ QString Conteggio(const Registro &r);
 // The reports: the file's extension picks the kind.
 enum class Rapporto { Nessuno, Csv, Pdf };
 Rapporto TipoRapporto(const QString &percorso);
-// The table as CSV: ";"-separated, UTF-8 with a BOM, a header row then one row per input.
+// The table as CSV: ";"-separated, UTF-8 with a BOM, a header row then one row per input;
+// times to the millisecond, as in the journal.
 QByteArray Csv(const Registro &r);
 // The values of one CSV line (the reader of the CSV above: quotes, ";").
 QStringList CampiCsv(const QString &riga);

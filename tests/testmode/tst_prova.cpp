@@ -158,7 +158,8 @@ class TestProva : public QObject {
         QCOMPARE(Prova::CampiCsv(csvRighe[0]).size(), 8);
         const QStringList uno = Prova::CampiCsv(csvRighe[1]);
         QCOMPARE(uno.mid(0, 3), QStringList({"1", "Porta           ingresso", "sì"}));
-        QVERIFY(!uno[3].isEmpty() && !uno[5].isEmpty());
+        QVERIFY(QDateTime::fromString(uno[3], "yyyy-MM-dd HH:mm:ss.zzz").isValid());
+        QVERIFY(!uno[5].isEmpty());
         QCOMPARE(uno[6], QString("1"));
         QCOMPARE(Prova::CampiCsv(csvRighe[2]).mid(0, 3),
                  QStringList({"2", "Cucina;\"nord\"", "no"}));
