@@ -501,7 +501,9 @@ class TestRiga : public QObject {
                                  !u.uscita.contains("centrale: \""),
                              qPrintable(caso + ": " + u.uscita));
                     if (tutte) {
-                        QVERIFY2(u.codice == 1 && u.uscita.contains(" 000 "),
+                        // It stops at the first text without a reply in time (000,
+                        // or a later one when a busy machine's timer let one in).
+                        QVERIFY2(u.codice == 1 && u.uscita.contains(" del testo "),
                                  qPrintable(caso + ": " + u.uscita));
                         QVERIFY(!QFile::exists(banco.percorso("letti.vlt")));
                         continue;
