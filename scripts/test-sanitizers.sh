@@ -22,7 +22,9 @@ export LSAN_OPTIONS="suppressions=$ROOT/scripts/lsan.supp:print_suppressions=0"
 export QT_QPA_PLATFORM=offscreen
 
 status=0
-ctest --test-dir "$BUILD" --output-on-failure -j2 || status=$?
+# tst_cerca spends its 90 s waiting for 100 identifiers that do not answer; the
+# search's code runs under the sanitizers in tst_menu (the search window).
+ctest --test-dir "$BUILD" --output-on-failure -j2 -E '^tst_cerca$' || status=$?
 
 shopt -s nullglob
 reports=("$LOGS"/*)
