@@ -167,12 +167,22 @@ bool EditaMessaggi::Form_Load() {
     Label1->setText(V::NomeFile);
     const auto scansione = FormatoMessaggi::LeggiMessaggi(V::NomeFile, &errore_);
     if (!scansione) return false;
-    if (scansione->haCorpo) Text2->setText(scansione->commento);
+    haCorpo_ = scansione->haCorpo;
+    commentoFile_ = scansione->commento;
+    if (haCorpo_) Text2->setText(commentoFile_);
     // A lone LF inside a line shows as a placeholder and is written back as it was.
     Text1->setPlainText(FormatoMessaggi::TestoVisibile(FormatoMessaggi::TestoEditor(*scansione)));
+    vuotaInFondo_ = scansione->vuotaInFondo;
     V::CorpoFile = TestoCorpo();
     salvato_ = V::CorpoFile;
+    commentoSalvato_ = Commento();
     return true;
+}
+
+QString EditaMessaggi::Commento() const {
+    // A file of its comment line alone shows the box's caption: its comment
+    // stays the file's until the operator types one.
+    return haCorpo_ || Text2->isModified() ? Text2->text() : commentoFile_;
 }
 
 QString EditaMessaggi::TestoCorpo() const {
@@ -191,9 +201,18 @@ void EditaMessaggi::keyPressEvent(QKeyEvent *evento) {
 }
 
 void EditaMessaggi::Command1_Click() {
-    V::CorpoFile = TestoCorpo();
+    // The save window proposes the file's own comment, so a save keeps it.
+    V::CommentoProposto = Commento();
+    // The lines before "end" keep the file's own shape.
+    const QString corpo = TestoCorpo();
+    V::CorpoFile = FormatoMessaggi::CorpoComeNelFile(corpo, vuotaInFondo_);
     FormSalvaFile salva(this);
-    if (salva.exec() == QDialog::Accepted) salvato_ = V::CorpoFile;
+    if (salva.exec() != QDialog::Accepted) return;
+    salvato_ = corpo;
+    // The comment written is the one the save window held.
+    haCorpo_ = true;
+    Text2->setText(FormatoMessaggi::SenzaACapo(salva.Text2->text()));
+    commentoSalvato_ = Commento();
 }
 
 void EditaMessaggi::Command2_Click() {
@@ -225,7 +244,7 @@ void EditaMessaggi::aggiornaSegni() {
 }
 
 bool EditaMessaggi::Modificato() const {
-    return TestoCorpo() != salvato_;
+    return TestoCorpo() != salvato_ || Commento() != commentoSalvato_;
 }
 
 bool EditaMessaggi::puoChiudere() {

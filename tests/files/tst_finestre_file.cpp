@@ -253,7 +253,7 @@ class TestFinestreFile : public QObject {
                });
         e.close();
         QVERIFY(!e.isVisible());
-        const QByteArray modificato = "c\r\n002uno               *\r\n\r\nend\r\n";
+        const QByteArray modificato = "c\r\n002uno               *\r\nend\r\n";
         QCOMPARE(Leggi(banco.percorso("m.vlt")), modificato);
         // "Non salvare" from the close box: closes, the file keeps its bytes.
         EditaMessaggi d;
@@ -308,7 +308,7 @@ class TestFinestreFile : public QObject {
         e.Command2->click();
         QCOMPARE(Leggi(banco.percorso("n.vlt")),
                  QByteArray("c\r\n001Caffe!io_testo_16*\r\n") + "una " +
-                     QString("nota libera").leftJustified(19).toLatin1() + "\r\n\r\nend\r\n");
+                     QString("nota libera").leftJustified(19).toLatin1() + "\r\nend\r\n");
     }
 
     // A comment pasted with line breaks is written as one line; the name box
@@ -373,6 +373,28 @@ class TestFinestreFile : public QObject {
         e.Text1->setTextCursor(c);
         QTest::keyClicks(e.Text1, "Z");
         QVERIFY(e.TestoCorpo().contains("016a\nb" + QString(13, ' ') + "\nZ\r\n"));
+
+        // Through "Salva " with no edit: the save window proposes the file's
+        // comment, and a file with no empty line before "end" keeps its lines.
+        const QByteArray impianto = "Impianto di prova\r\n001Ingresso        *\r\nend\r\n";
+        Scrivi(banco.percorso("impianto.vlt"), impianto);
+        NomeFile = banco.percorso("impianto.vlt");
+        EditaMessaggi f;
+        QVERIFY(f.Form_Load());
+        Attiva(&f);
+        QString proposto;
+        Quando([] { return qobject_cast<FormSalvaFile *>(QApplication::activeModalWidget()); },
+               [&proposto] {
+                   auto *s = qobject_cast<FormSalvaFile *>(QApplication::activeModalWidget());
+                   proposto = s->Text2->text();
+                   s->Text1->selectAll();
+                   QTest::keyClicks(s->Text1, "copia.vlt");
+                   QTest::keyClick(s->Text1, Qt::Key_Return);
+               });
+        f.Command1->click();
+        QCOMPARE(proposto, QString("Impianto di prova"));
+        QCOMPARE(Leggi(banco.percorso("copia.vlt")), impianto);
+        QVERIFY(!f.Modificato());
     }
 
     // A file made on Linux opens with its texts and is saved with CR LF; a
