@@ -7,6 +7,7 @@
 #include "shared/Aspetto.h"
 #include "shared/Variabili.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <QLabel>
@@ -16,6 +17,7 @@
 #include <QPushButton>
 #include <QTextBlock>
 #include <QTextDocument>
+#include <algorithm>
 #include <functional>
 
 namespace {
@@ -61,20 +63,39 @@ class CampoTesti : public QPlainTextEdit {
             return;
         }
         QTextCursor c = textCursor();
-        const bool campo = overwriteMode() && !c.hasSelection() && RigaDiTesto(c.block().text()) &&
-                           c.positionInBlock() < FineTesto;
+        const bool riga = overwriteMode() && !c.hasSelection() && RigaDiTesto(c.block().text());
+        const bool campo = riga && c.positionInBlock() < FineTesto;
         const QString testo = e->text();
         // AltGr (Ctrl+Alt on Windows) types characters too: "@", "€".
         const Qt::KeyboardModifiers m = e->modifiers();
         const bool comando = (m & Qt::ControlModifier) && !(m & Qt::AltModifier);
         const bool carattere = !testo.isEmpty() && testo[0].isPrint() && !comando;
+        if (carattere && overwriteMode() && c.hasSelection()) {
+            // A selection within the number and text places of one text line
+            // is overwritten: what is typed, then blanks to its width.
+            const QTextBlock b = document()->findBlock(c.selectionStart());
+            const int da = c.selectionStart() - b.position();
+            const int a = c.selectionEnd() - b.position();
+            if (b.contains(c.selectionEnd()) && RigaDiTesto(b.text()) && a <= FineTesto) {
+                const int larghezza = a - da;
+                c.insertText(testo.left(larghezza).leftJustified(larghezza));
+                c.setPosition(b.position() + da + std::min(int(testo.size()), larghezza));
+                setTextCursor(c);
+                return;
+            }
+        }
         if (carattere) {
             // Typed text is always placed here: the box's own overwriting
-            // would reach the note column too.
+            // would reach the note column too. Past the 16th place a character
+            // is refused: it would push the note column right.
             c.beginEditBlock();
             for (const QChar ch : testo) {
                 const int pos = c.positionInBlock();
-                if (campo && pos < FineTesto && pos < c.block().length() - 1)
+                if (riga && pos == FineTesto) {
+                    QApplication::beep();
+                    break;
+                }
+                if (campo && pos < c.block().length() - 1)
                     c.movePosition(QTextCursor::NextCharacter, QTextCursor::KeepAnchor);
                 c.insertText(QString(ch));
             }

@@ -6,11 +6,12 @@
 // text or the comment differs from the one last loaded or saved.
 //
 // In a text line (three digits first) typing over the number and the 16 text
-// places overwrites them, so the note column never moves; Insert switches to
-// inserting and back (LabelModo shows the mode). Other lines, and the note
-// column, take what is typed as inserted text. A guide marks the number and
-// the text places; a line a send would not write as it stands is marked, and
-// LabelStato names the text and the problem. The text is saved as typed.
+// places overwrites them (a selection there too), and a character past the
+// 16th place is refused, so the note column never moves; Insert switches to inserting and back
+// (LabelModo shows the mode). Other lines, and the note column, take what is
+// typed as inserted text. A guide marks the number and the text places; a
+// line a send would not write as it stands is marked, and LabelStato names the
+// text and the problem. The text is saved as typed.
 
 #include <QDialog>
 

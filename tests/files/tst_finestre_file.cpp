@@ -184,11 +184,11 @@ class TestFinestreFile : public QObject {
             QTest::keyClick(w, Qt::Key_Escape);
             QVERIFY(e.isVisible());
         }
-        QTest::keyClick(e.Text1, Qt::Key_End);
+        QTest::keyClick(e.Text1, Qt::Key_Home);
         QTest::keyClicks(e.Text1, "X");
         QTest::keyClick(e.Text1, Qt::Key_Escape);
         QVERIFY(e.isVisible());
-        QVERIFY(e.Text1->toPlainText().startsWith(QString("001uno").leftJustified(19) + "X"));
+        QVERIFY(e.Text1->toPlainText().startsWith("X01uno"));
         Rispondi("NonSalvare");
         e.close();
         QVERIFY(!e.isVisible());
@@ -309,6 +309,23 @@ class TestFinestreFile : public QObject {
         QCOMPARE(Leggi(banco.percorso("n.vlt")),
                  QByteArray("c\r\n001Caffe!io_testo_16*\r\n") + "una " +
                      QString("nota libera").leftJustified(19).toLatin1() + "\r\nend\r\n");
+
+        // Typing past the 16th place is refused: the note stays in column 20.
+        NomeFile = banco.percorso("m.vlt");
+        EditaMessaggi f;
+        QVERIFY(f.Form_Load());
+        Attiva(&f);
+        QTest::keyClick(f.Text1, Qt::Key_Home);
+        QTest::keyClicks(f.Text1, "001Ingresso principale XYZ");
+        QCOMPARE(f.Text1->document()->firstBlock().text(), QString("001Ingresso princip*"));
+        QTextCursor testo(f.Text1->document()->firstBlock());
+        testo.setPosition(3);
+        testo.setPosition(19, QTextCursor::KeepAnchor);
+        f.Text1->setTextCursor(testo);
+        QTest::keyClicks(f.Text1, "Ciao");
+        QCOMPARE(f.Text1->document()->firstBlock().text(), "001Ciao" + QString(12, ' ') + "*");
+        Rispondi("NonSalvare");
+        f.close();
     }
 
     // A comment pasted with line breaks is written as one line; the name box
