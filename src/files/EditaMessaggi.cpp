@@ -7,6 +7,7 @@
 #include "shared/Aspetto.h"
 #include "shared/Variabili.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <QLabel>
@@ -16,6 +17,7 @@
 #include <QPushButton>
 #include <QTextBlock>
 #include <QTextDocument>
+#include <algorithm>
 #include <functional>
 
 namespace {
@@ -61,20 +63,39 @@ class CampoTesti : public QPlainTextEdit {
             return;
         }
         QTextCursor c = textCursor();
-        const bool campo = overwriteMode() && !c.hasSelection() && RigaDiTesto(c.block().text()) &&
-                           c.positionInBlock() < FineTesto;
+        const bool riga = overwriteMode() && !c.hasSelection() && RigaDiTesto(c.block().text());
+        const bool campo = riga && c.positionInBlock() < FineTesto;
         const QString testo = e->text();
         // AltGr (Ctrl+Alt on Windows) types characters too: "@", "€".
         const Qt::KeyboardModifiers m = e->modifiers();
         const bool comando = (m & Qt::ControlModifier) && !(m & Qt::AltModifier);
         const bool carattere = !testo.isEmpty() && testo[0].isPrint() && !comando;
+        if (carattere && overwriteMode() && c.hasSelection()) {
+            // A selection within the number and text places of one text line
+            // is overwritten: what is typed, then blanks to its width.
+            const QTextBlock b = document()->findBlock(c.selectionStart());
+            const int da = c.selectionStart() - b.position();
+            const int a = c.selectionEnd() - b.position();
+            if (b.contains(c.selectionEnd()) && RigaDiTesto(b.text()) && a <= FineTesto) {
+                const int larghezza = a - da;
+                c.insertText(testo.left(larghezza).leftJustified(larghezza));
+                c.setPosition(b.position() + da + std::min(int(testo.size()), larghezza));
+                setTextCursor(c);
+                return;
+            }
+        }
         if (carattere) {
             // Typed text is always placed here: the box's own overwriting
-            // would reach the note column too.
+            // would reach the note column too. Past the 16th place a character
+            // is refused: it would push the note column right.
             c.beginEditBlock();
             for (const QChar ch : testo) {
                 const int pos = c.positionInBlock();
-                if (campo && pos < FineTesto && pos < c.block().length() - 1)
+                if (riga && pos == FineTesto) {
+                    QApplication::beep();
+                    break;
+                }
+                if (campo && pos < c.block().length() - 1)
                     c.movePosition(QTextCursor::NextCharacter, QTextCursor::KeepAnchor);
                 c.insertText(QString(ch));
             }
@@ -167,12 +188,22 @@ bool EditaMessaggi::Form_Load() {
     Label1->setText(V::NomeFile);
     const auto scansione = FormatoMessaggi::LeggiMessaggi(V::NomeFile, &errore_);
     if (!scansione) return false;
-    if (scansione->haCorpo) Text2->setText(scansione->commento);
+    haCorpo_ = scansione->haCorpo;
+    commentoFile_ = scansione->commento;
+    if (haCorpo_) Text2->setText(commentoFile_);
     // A lone LF inside a line shows as a placeholder and is written back as it was.
     Text1->setPlainText(FormatoMessaggi::TestoVisibile(FormatoMessaggi::TestoEditor(*scansione)));
+    vuotaInFondo_ = scansione->vuotaInFondo;
     V::CorpoFile = TestoCorpo();
     salvato_ = V::CorpoFile;
+    commentoSalvato_ = Commento();
     return true;
+}
+
+QString EditaMessaggi::Commento() const {
+    // A file of its comment line alone shows the box's caption: its comment
+    // stays the file's until the operator types one.
+    return haCorpo_ || Text2->isModified() ? Text2->text() : commentoFile_;
 }
 
 QString EditaMessaggi::TestoCorpo() const {
@@ -191,9 +222,18 @@ void EditaMessaggi::keyPressEvent(QKeyEvent *evento) {
 }
 
 void EditaMessaggi::Command1_Click() {
-    V::CorpoFile = TestoCorpo();
+    // The save window proposes the file's own comment, so a save keeps it.
+    V::CommentoProposto = Commento();
+    // The lines before "end" keep the file's own shape.
+    const QString corpo = TestoCorpo();
+    V::CorpoFile = FormatoMessaggi::CorpoComeNelFile(corpo, vuotaInFondo_);
     FormSalvaFile salva(this);
-    if (salva.exec() == QDialog::Accepted) salvato_ = V::CorpoFile;
+    if (salva.exec() != QDialog::Accepted) return;
+    salvato_ = corpo;
+    // The comment written is the one the save window held.
+    haCorpo_ = true;
+    Text2->setText(FormatoMessaggi::SenzaACapo(salva.Text2->text()));
+    commentoSalvato_ = Commento();
 }
 
 void EditaMessaggi::Command2_Click() {
@@ -225,7 +265,7 @@ void EditaMessaggi::aggiornaSegni() {
 }
 
 bool EditaMessaggi::Modificato() const {
-    return TestoCorpo() != salvato_;
+    return TestoCorpo() != salvato_ || Commento() != commentoSalvato_;
 }
 
 bool EditaMessaggi::puoChiudere() {

@@ -1,15 +1,17 @@
 #pragma once
 // The message editor: one panel text per line in a fixed-pitch font; "Salva "
-// hands the text to the save window through CorpoFile. Escape does nothing;
-// "End" and the close box ask "Salvare le modifiche?" when the text differs
-// from the one last loaded or saved.
+// hands the text to the save window through CorpoFile and the file's comment
+// through CommentoProposto, so an unchanged file is saved as it was. Escape
+// does nothing; "End" and the close box ask "Salvare le modifiche?" when the
+// text or the comment differs from the one last loaded or saved.
 //
 // In a text line (three digits first) typing over the number and the 16 text
-// places overwrites them, so the note column never moves; Insert switches to
-// inserting and back (LabelModo shows the mode). Other lines, and the note
-// column, take what is typed as inserted text. A guide marks the number and
-// the text places; a line a send would not write as it stands is marked, and
-// LabelStato names the text and the problem. The text is saved as typed.
+// places overwrites them (a selection there too), and a character past the
+// 16th place is refused, so the note column never moves; Insert switches to inserting and back
+// (LabelModo shows the mode). Other lines, and the note column, take what is
+// typed as inserted text. A guide marks the number and the text places; a
+// line a send would not write as it stands is marked, and LabelStato names the
+// text and the problem. The text is saved as typed.
 
 #include <QDialog>
 
@@ -40,14 +42,19 @@ class EditaMessaggi : public QDialog {
     // no globals
     QString TestoCorpo() const;
 
-    // "Salva ": the text goes to the save window.
-    // reads CommentoProposto; writes CorpoFile, NomeFile (once saved)
+    // "Salva ": the text goes to the save window, which proposes the comment.
+    // writes CommentoProposto, CorpoFile, NomeFile (once saved)
     void Command1_Click();
     // "End": closes at once when nothing changed, otherwise asks first.
-    // reads CommentoProposto; writes CorpoFile, NomeFile (once saved)
+    // writes CommentoProposto, CorpoFile, NomeFile (once saved)
     void Command2_Click();
 
-    // The text differs from the one last loaded or saved.
+    // The comment line to write: the comment box as the operator left it, or
+    // the file's own when the box still shows its caption.
+    // no globals
+    QString Commento() const;
+
+    // The text or the comment differs from the one last loaded or saved.
     // no globals
     bool Modificato() const;
 
@@ -58,11 +65,15 @@ class EditaMessaggi : public QDialog {
   private:
     // True when the window may close: nothing changed, or the operator saved
     // or chose to discard the changes.
-    // reads CommentoProposto; writes CorpoFile, NomeFile (once saved)
+    // writes CommentoProposto, CorpoFile, NomeFile (once saved)
     bool puoChiudere();
     // Marks the lines a send would not write as they stand, and names one.
     // no globals
     void aggiornaSegni();
     QString errore_;
-    QString salvato_; // the body as last loaded or saved
+    QString salvato_;           // the body as last loaded or saved
+    QString commentoSalvato_;   // ... and the comment
+    QString commentoFile_;      // the comment line of the file loaded
+    bool haCorpo_ = false;      // the comment box shows the comment
+    bool vuotaInFondo_ = false; // the file had an empty line before "end"
 };

@@ -134,11 +134,15 @@ Scansione ScansioneComune(const QStringList &righe) {
     s.haCorpo = righe.size() > 1;
     for (qsizetype i = 1; i < righe.size(); ++i) {
         const QString &riga = righe[i];
-        if (riga.isEmpty()) continue;
+        if (riga.isEmpty()) {
+            s.vuotaInFondo = true;
+            continue;
+        }
         if (Fine(riga)) {
             s.chiusa = true;
             break;
         }
+        s.vuotaInFondo = false;
         s.righe << riga;
         s.numeri << int(i) + 1;
     }
@@ -164,6 +168,11 @@ QString TestoEditor(const Scansione &s) {
     for (const QString &riga : s.righe)
         if (const auto tenuta = FiltroEditor(riga)) testo += *tenuta + QStringLiteral("\r\n");
     return testo;
+}
+
+QString CorpoComeNelFile(const QString &corpo, bool vuotaInFondo) {
+    if (vuotaInFondo || !corpo.endsWith(QLatin1String("\r\n"))) return corpo;
+    return corpo.chopped(2);
 }
 
 bool NumeroNelCorpo(int n) {

@@ -52,6 +52,9 @@ struct Scansione {
     QStringList righe;    // body lines handed to a filter, in file order
     QList<int> numeri;    // each body line's line number in the file (comment: 1)
     bool chiusa = false;  // the body ended at an end marker
+    // An empty line stands just before the end marker (before the file's end
+    // when it has none), as the writer leaves it.
+    bool vuotaInFondo = false;
 };
 
 // The scan both readers share: line 1 is the comment whatever it holds;
@@ -72,6 +75,12 @@ std::optional<QString> FiltroEditor(const QString &riga);
 
 // The editor's text of a scanned file: each kept line followed by CR LF.
 QString TestoEditor(const Scansione &s);
+
+// The body to write for an editor's text (each line followed by CR LF): as
+// it is when the file had an empty line before its end marker, otherwise
+// without its last line end, so that ContenutoFile gives the file back with
+// the same lines.
+QString CorpoComeNelFile(const QString &corpo, bool vuotaInFondo);
 
 // Whether the read-back puts text number n in the file body (0-181, 190-192).
 bool NumeroNelCorpo(int n);

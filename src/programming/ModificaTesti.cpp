@@ -74,8 +74,12 @@ void FormScriveMessaggi::NuovoFile_Click() {
 }
 
 void FormScriveMessaggi::MostraFileScritti() {
+    // Listing again highlights the file chosen before, and a highlight chooses
+    // it: the file just written stays the one in use, and is highlighted.
+    const QString scritto = V::NomeFile;
     File1->Refresh();
-    const QFileInfo scritto(V::NomeFile);
-    if (!V::NomeFile.isEmpty() && QDir::cleanPath(scritto.absolutePath()) == File1->Path())
-        File1->scegli(scritto.fileName());
+    V::NomeFile = scritto;
+    const QFileInfo file(scritto);
+    if (!scritto.isEmpty() && QDir::cleanPath(file.absolutePath()) == File1->Path())
+        File1->scegli(file.fileName());
 }

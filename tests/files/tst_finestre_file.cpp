@@ -184,11 +184,11 @@ class TestFinestreFile : public QObject {
             QTest::keyClick(w, Qt::Key_Escape);
             QVERIFY(e.isVisible());
         }
-        QTest::keyClick(e.Text1, Qt::Key_End);
+        QTest::keyClick(e.Text1, Qt::Key_Home);
         QTest::keyClicks(e.Text1, "X");
         QTest::keyClick(e.Text1, Qt::Key_Escape);
         QVERIFY(e.isVisible());
-        QVERIFY(e.Text1->toPlainText().startsWith(QString("001uno").leftJustified(19) + "X"));
+        QVERIFY(e.Text1->toPlainText().startsWith("X01uno"));
         Rispondi("NonSalvare");
         e.close();
         QVERIFY(!e.isVisible());
@@ -253,7 +253,7 @@ class TestFinestreFile : public QObject {
                });
         e.close();
         QVERIFY(!e.isVisible());
-        const QByteArray modificato = "c\r\n002uno               *\r\n\r\nend\r\n";
+        const QByteArray modificato = "c\r\n002uno               *\r\nend\r\n";
         QCOMPARE(Leggi(banco.percorso("m.vlt")), modificato);
         // "Non salvare" from the close box: closes, the file keeps its bytes.
         EditaMessaggi d;
@@ -308,7 +308,24 @@ class TestFinestreFile : public QObject {
         e.Command2->click();
         QCOMPARE(Leggi(banco.percorso("n.vlt")),
                  QByteArray("c\r\n001Caffe!io_testo_16*\r\n") + "una " +
-                     QString("nota libera").leftJustified(19).toLatin1() + "\r\n\r\nend\r\n");
+                     QString("nota libera").leftJustified(19).toLatin1() + "\r\nend\r\n");
+
+        // Typing past the 16th place is refused: the note stays in column 20.
+        NomeFile = banco.percorso("m.vlt");
+        EditaMessaggi f;
+        QVERIFY(f.Form_Load());
+        Attiva(&f);
+        QTest::keyClick(f.Text1, Qt::Key_Home);
+        QTest::keyClicks(f.Text1, "001Ingresso principale XYZ");
+        QCOMPARE(f.Text1->document()->firstBlock().text(), QString("001Ingresso princip*"));
+        QTextCursor testo(f.Text1->document()->firstBlock());
+        testo.setPosition(3);
+        testo.setPosition(19, QTextCursor::KeepAnchor);
+        f.Text1->setTextCursor(testo);
+        QTest::keyClicks(f.Text1, "Ciao");
+        QCOMPARE(f.Text1->document()->firstBlock().text(), "001Ciao" + QString(12, ' ') + "*");
+        Rispondi("NonSalvare");
+        f.close();
     }
 
     // A comment pasted with line breaks is written as one line; the name box
@@ -373,6 +390,28 @@ class TestFinestreFile : public QObject {
         e.Text1->setTextCursor(c);
         QTest::keyClicks(e.Text1, "Z");
         QVERIFY(e.TestoCorpo().contains("016a\nb" + QString(13, ' ') + "\nZ\r\n"));
+
+        // Through "Salva " with no edit: the save window proposes the file's
+        // comment, and a file with no empty line before "end" keeps its lines.
+        const QByteArray impianto = "Impianto di prova\r\n001Ingresso        *\r\nend\r\n";
+        Scrivi(banco.percorso("impianto.vlt"), impianto);
+        NomeFile = banco.percorso("impianto.vlt");
+        EditaMessaggi f;
+        QVERIFY(f.Form_Load());
+        Attiva(&f);
+        QString proposto;
+        Quando([] { return qobject_cast<FormSalvaFile *>(QApplication::activeModalWidget()); },
+               [&proposto] {
+                   auto *s = qobject_cast<FormSalvaFile *>(QApplication::activeModalWidget());
+                   proposto = s->Text2->text();
+                   s->Text1->selectAll();
+                   QTest::keyClicks(s->Text1, "copia.vlt");
+                   QTest::keyClick(s->Text1, Qt::Key_Return);
+               });
+        f.Command1->click();
+        QCOMPARE(proposto, QString("Impianto di prova"));
+        QCOMPARE(Leggi(banco.percorso("copia.vlt")), impianto);
+        QVERIFY(!f.Modificato());
     }
 
     // A file made on Linux opens with its texts and is saved with CR LF; a

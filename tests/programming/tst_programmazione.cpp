@@ -547,8 +547,12 @@ class TestProgrammazione : public QObject {
                 numero + (n == 1 ? QString("Ciao").leftJustified(16) : QString(16, ' ')) + "*\r\n";
         }
         const QString percorso = banco.percorso("nuovo.vlt");
+        // Another file highlighted: the new one is opened and highlighted instead.
+        Scrivi(banco.percorso("impianto.vlt"), "Impianto\r\n001a\r\nend\r\n");
+        p->File1->Refresh();
+        QVERIFY(p->File1->scegli("impianto.vlt"));
         QStringList listati;
-        QString rifiuto, suggerimento;
+        QString rifiuto, suggerimento, aperto, evidenziato;
         Quando(
             [] {
                 return QApplication::activeModalWidget() &&
@@ -566,6 +570,9 @@ class TestProgrammazione : public QObject {
                             ("Nuovo file dei testi\r\n" + vuoto + "\r\nend\r\n").toLatin1());
                    for (int i = 0; i < p->File1->count(); ++i)
                        listati << p->File1->item(i)->text();
+                   aperto = e->Label1->text();
+                   for (const QListWidgetItem *v : p->File1->selectedItems())
+                       evidenziato += v->text();
                    QTextCursor c(e->Text1->document()->findBlockByNumber(1));
                    c.movePosition(QTextCursor::Right, QTextCursor::MoveAnchor, 3);
                    e->Text1->setTextCursor(c);
@@ -586,7 +593,9 @@ class TestProgrammazione : public QObject {
                });
         p->Menu->findChild<QAction *>("NuovoFile")->trigger();
         QVERIFY(!Aperta<EditaMessaggi>());
-        QCOMPARE(listati, QStringList({"nuovo.vlt"}));
+        QCOMPARE(listati, QStringList({"impianto.vlt", "nuovo.vlt"}));
+        QCOMPARE(aperto, percorso);
+        QCOMPARE(evidenziato, QString("nuovo.vlt"));
         QCOMPARE(rifiuto, QString("Il nome deve finire con .vlt"));
         QCOMPARE(suggerimento, rifiuto);
         QCOMPARE(Leggi(percorso), ("Prova\r\n" + modificato + "\r\nend\r\n").toLatin1());
