@@ -19,6 +19,7 @@
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTest>
+#include <QTimer>
 #include <csignal>
 
 namespace {
@@ -244,6 +245,24 @@ class TestProva : public QObject {
         QVERIFY(w->Eventi->item(0)->text().endsWith("Porta           ingresso:  attivo"));
         QVERIFY(QString::fromUtf8(Leggi(Giornale(banco.cartella())))
                     .contains("\t1\tPorta           ingresso\tattivo\n"));
+
+        // A silent line with the window open: the red button shows, no hint
+        // covers the window, the cycle goes on by itself after a pause, and
+        // the gap and the return are recorded.
+        QTimer::singleShot(5000, &f, [&f] { f.TastoErroreSerialeFlag = true; });
+        banco->ordina("silent on");
+        QElapsedTimer attesa;
+        attesa.start();
+        f.LeggiStato();
+        QVERIFY2(attesa.elapsed() < 4000, qPrintable(QString::number(attesa.elapsed())));
+        QVERIFY(f.TastoErroreSeriale->isVisible());
+        QVERIFY(!f.findChild<QMessageBox *>("AvvisoNessunaRisposta"));
+        banco->ordina("silent off");
+        ciclo(1);
+        QVERIFY(!f.TastoErroreSeriale->isVisible());
+        for (const char *e :
+             {"linea:  la centrale non risponde", "linea:  la centrale risponde di nuovo"})
+            QTRY_COMPARE(w->Eventi->findItems(e, Qt::MatchEndsWith).size(), 1);
 
         // "Ricomincia" asks first: refused, nothing changes; accepted, the
         // record starts again with a journal of its own.
