@@ -116,7 +116,10 @@ void Registro::Tasto(const QString &etichetta) {
     if (!avviato_ || etichetta == tasto_) return;
     const bool primo = tasto_.isEmpty();
     tasto_ = etichetta;
-    if (!primo) Registra(Tipo::Tasto, 0, etichetta); // the first reading is no key pressed
+    // Neither the first reading nor the caption going back to its no-key
+    // value is a key pressed.
+    if (!primo && etichetta != Comandi::EtichettaTasto(QLatin1Char(Comandi::NessunTasto)))
+        Registra(Tipo::Tasto, 0, etichetta);
 }
 
 void Registro::ImpostaNota(int numero, const QString &nota) {

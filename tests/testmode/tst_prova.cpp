@@ -63,7 +63,8 @@ class TestProva : public QObject {
 
     // The record alone: nothing before the texts, counted inputs are those
     // with a text, a key's first reading and an input's first rest are no
-    // events, a line gap is two, and memory stays bounded on a long walk test.
+    // events, nor is the caption going back to no key, a line gap is two, and memory stays bounded
+    // on a long walk test.
     void registro() {
         Prova::Registro r;
         const auto ingresso = [](int finestra, char c) {
@@ -85,6 +86,7 @@ class TestProva : public QObject {
         r.Risposta(false);
         r.Risposta(true);
         r.Tasto(" # ");
+        r.Tasto("..."); // the caption back to no key: no key pressed
         QCOMPARE(Prova::Conteggio(r), QString("Provati 0 di 2"));
         QCOMPARE(r.Eventi().size(), size_t(5));
         QCOMPARE(Prova::Descrizione(r, r.Eventi()[2]), QString("la centrale non risponde"));
