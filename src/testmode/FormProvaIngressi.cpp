@@ -55,7 +55,8 @@ class Disegno : public QWidget {
 bool InCorso(const Prova::Registro &r) {
     for (const Prova::Ingresso &n : r.Ingressi())
         if (n.attivo) return true;
-    return !r.Silenzi().empty() && !r.Silenzi().back().a.isValid();
+    return (!r.Silenzi().empty() && !r.Silenzi().back().a.isValid()) ||
+           (!r.Sospensioni().empty() && !r.Sospensioni().back().a.isValid());
 }
 
 QTableWidgetItem *Cella(const QString &testo, bool modificabile = false) {
