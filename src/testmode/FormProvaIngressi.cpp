@@ -68,7 +68,7 @@ QTableWidgetItem *Cella(const QString &testo, bool modificabile = false) {
 } // namespace
 
 FormProvaIngressi::FormProvaIngressi(FormPrincipaleTest *test)
-    : QWidget(test, Qt::Window), registro_(test->RegistroProva) {
+    : QWidget(test, Qt::Window), test_(test), registro_(test->RegistroProva) {
     setObjectName(QStringLiteral("FormProvaIngressi"));
     setWindowTitle(QStringLiteral("Prova ingressi"));
     resize(1240, 800);
@@ -290,6 +290,7 @@ void FormProvaIngressi::Ricomincia_Click() {
                                              "resta su disco.")
                                   .arg(Prova::Conteggio(registro_))) != QMessageBox::Yes)
         return;
+    test_->IdentificaProva(); // the new record is of the panel in use now
     registro_.Ricomincia();
     if (!giornaleAperto_)
         ApriGiornale();

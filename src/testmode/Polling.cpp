@@ -99,12 +99,17 @@ void FormPrincipaleTest::CaricaTesti() {
     for (const auto &r : righe)
         if (!V::ChiusuraRichiesta) ImpostaTesto(r.second, leggiCoppia(r.first));
     if (V::ChiusuraRichiesta) return;
-    // The walk test's record starts with the texts loaded.
+    // The walk test's record starts with the texts loaded, and keeps the
+    // panel it began with.
+    if (!RegistroProva.Avviato()) IdentificaProva();
+    RegistroProva.Testi(testiIngressi);
+}
+
+void FormPrincipaleTest::IdentificaProva() {
     RegistroProva.identificativo = V::Identificativo;
     const QString dispositivo = FormSeriale::Istanza().MSComm1.Dispositivo();
     RegistroProva.porta = QStringLiteral("COM") + V::NumeroPorta;
     if (!dispositivo.isEmpty()) RegistroProva.porta += QStringLiteral(" (%1)").arg(dispositivo);
-    RegistroProva.Testi(testiIngressi);
 }
 
 void FormPrincipaleTest::LeggiStato() {

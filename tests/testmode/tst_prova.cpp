@@ -7,6 +7,7 @@
 #include "testmode/FormPrincipaleTest.h"
 #include "testmode/FormProvaIngressi.h"
 #include "testmode/RegistroProva.h"
+#include "shared/Variabili.h"
 
 #include <QAction>
 #include <QApplication>
@@ -280,11 +281,19 @@ class TestProva : public QObject {
         rispondi(QMessageBox::No);
         ricomincia->click();
         QCOMPARE(w->Provati->text(), QString("Provati 2 di 2"));
+        V::Identificativo = "&46"; // another panel chosen meanwhile
         rispondi(QMessageBox::Yes);
         ricomincia->click();
         QCOMPARE(w->Provati->text(), QString("Provati 0 di 2"));
         QCOMPARE(w->Eventi->count(), 0);
         QCOMPARE(QDir(banco.percorso("prove")).entryList(QDir::Files).size(), 2);
+        // The record keeps the panel it began with when another identifier is
+        // taken later and the texts are loaded again.
+        QCOMPARE(w->windowTitle(), QString("Prova ingressi - centrale &46"));
+        V::Identificativo = "&45";
+        f.CaricaTesti();
+        w->Aggiorna();
+        QCOMPARE(w->windowTitle(), QString("Prova ingressi - centrale &46"));
     }
 };
 
