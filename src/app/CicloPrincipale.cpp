@@ -40,11 +40,13 @@ bool PollIngresso(FormPrincipaleTest &f) {
 
 void ModoTest(FormPrincipaleTest &f) {
     f.CaricaTesti();
+    f.RegistroProva.Riprendi(); // the time away from test mode is a gap of the walk test
     do {
         f.LeggiStato();
         f.LeggiIngressi();
         f.LeggiTasto();
     } while (f.StatoProgramma != FormPrincipaleTest::Stoppato && !V::ChiusuraRichiesta);
+    if (!V::ChiusuraRichiesta) f.RegistroProva.Sospendi();
     f.StatoProgramma = FormPrincipaleTest::Run;
 }
 

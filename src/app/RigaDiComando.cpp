@@ -68,7 +68,10 @@ const QList<Voce> &Voci() {
           "ingresso che si attiva o torna a riposo, finché non scade --durata o arriva Ctrl+C; "
           "poi il riepilogo (esce con 0 se ogni ingresso con testo è stato provato, 1 se no)."},
          Lavoro::Prova},
-        {{"durata", "Con --prova: finisce dopo SECONDI secondi.", "SECONDI"},
+        {{"durata",
+          "Con --prova: finisce dopo SECONDI secondi, contati dall'avvio "
+          "(lettura dei testi compresa, circa 4 s).",
+          "SECONDI"},
          &RigaDiComando::durata},
         {{"rapporto",
           "Con --prova: alla fine scrive il rapporto in FILE, .csv o .pdf secondo l'estensione "

@@ -104,7 +104,7 @@ std::optional<QChar> CodiceTasto(const QString &risposta) {
 
 std::optional<QString> EtichettaTasto(QChar codice) {
     switch (codice.unicode()) {
-    case '@':
+    case NessunTasto:
         return QStringLiteral("...");
     case 'A':
         return QStringLiteral(" #");

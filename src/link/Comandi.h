@@ -100,5 +100,7 @@ std::optional<QChar> CodiceTasto(const QString &risposta);
 // The caption shown for a key code, or nothing for a code outside the table
 // (two keys at once, a failed exchange), which leaves the caption as it was.
 std::optional<QString> EtichettaTasto(QChar codice);
+// The key code while no key is pressed (its caption "...").
+constexpr char NessunTasto = '@';
 
 } // namespace Comandi

@@ -52,6 +52,9 @@ class FormPrincipaleTest : public QWidget {
     FormProvaIngressi *ProvaIngressi = nullptr;
     // no globals
     void ApriProvaIngressi();
+    // The walk test's record takes the panel and the port in use.
+    // reads Identificativo, NumeroPorta
+    void IdentificaProva();
 
     // Public variables.
     QString ComeIngressi;

@@ -55,7 +55,8 @@ class Disegno : public QWidget {
 bool InCorso(const Prova::Registro &r) {
     for (const Prova::Ingresso &n : r.Ingressi())
         if (n.attivo) return true;
-    return !r.Silenzi().empty() && !r.Silenzi().back().a.isValid();
+    return (!r.Silenzi().empty() && !r.Silenzi().back().a.isValid()) ||
+           (!r.Sospensioni().empty() && !r.Sospensioni().back().a.isValid());
 }
 
 QTableWidgetItem *Cella(const QString &testo, bool modificabile = false) {
@@ -67,7 +68,7 @@ QTableWidgetItem *Cella(const QString &testo, bool modificabile = false) {
 } // namespace
 
 FormProvaIngressi::FormProvaIngressi(FormPrincipaleTest *test)
-    : QWidget(test, Qt::Window), registro_(test->RegistroProva) {
+    : QWidget(test, Qt::Window), test_(test), registro_(test->RegistroProva) {
     setObjectName(QStringLiteral("FormProvaIngressi"));
     setWindowTitle(QStringLiteral("Prova ingressi"));
     resize(1240, 800);
@@ -289,6 +290,7 @@ void FormProvaIngressi::Ricomincia_Click() {
                                              "resta su disco.")
                                   .arg(Prova::Conteggio(registro_))) != QMessageBox::Yes)
         return;
+    test_->IdentificaProva(); // the new record is of the panel in use now
     registro_.Ricomincia();
     if (!giornaleAperto_)
         ApriGiornale();

@@ -45,6 +45,7 @@ class FormProvaIngressi : public QWidget {
     void AggiornaEventi();
     void ApriGiornale();
 
+    FormPrincipaleTest *test_;
     Prova::Registro &registro_;
     QTimer *orologio_ = nullptr;
     int visti_ = -1;         // changes of the record already shown

@@ -9,29 +9,48 @@
 #include "shared/Attendi.h"
 #include "shared/Numeri.h"
 #include "shared/Variabili.h"
+#include "testmode/FormProvaIngressi.h"
 
+#include <QDeadlineTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+
+namespace {
+
+// With the walk test's window open, how long the error button waits for a
+// click before the cycle asks the panel again.
+constexpr qint64 PausaSenzaRispostaMs = 1000;
+
+} // namespace
 
 void FormPrincipaleTest::InviaComando(Comandi::Codice codice, const QString &parametro) {
     FormSeriale::Istanza().Scambia(codice, parametro);
     RegistroProva.Risposta(!V::ErroreSeriale);
     TastoErroreSerialeFlag = false;
-    TastoErroreSeriale->hide();
+    if (!V::ErroreSeriale) TastoErroreSeriale->hide();
     Attendi(10);
     if (V::ErroreSeriale && !V::ChiusuraRichiesta) {
+        // A walk test being recorded (its window open) has nobody at the
+        // keyboard: the wait ends by itself, the cycle goes on, and the gap
+        // and the panel's return are recorded. The button stays while the
+        // line is silent.
+        const bool prova = ProvaIngressi && ProvaIngressi->isVisible();
         Text3->setText(V::Comando);
         TastoErroreSeriale->setText(QStringLiteral("Errore Seriale Premi qui"));
         TastoErroreSeriale->setToolTip(SuggerimentoNessunaRisposta());
         ImpostaSfondo(TastoErroreSeriale, ColoreRosso());
         TastoErroreSeriale->show();
-        AvvisaNessunaRisposta(this);
-        while (StatoProgramma != Stoppato && !TastoErroreSerialeFlag && !V::ChiusuraRichiesta)
-            PompaEventiInAttesa();
-        TastoErroreSeriale->setText(QStringLiteral(" "));
-        ImpostaSfondo(TastoErroreSeriale, ColoreFacciaPulsante());
-        TastoErroreSeriale->hide();
+        if (!prova) AvvisaNessunaRisposta(this);
+        const QDeadlineTimer pausa(PausaSenzaRispostaMs);
+        while (StatoProgramma != Stoppato && !TastoErroreSerialeFlag && !V::ChiusuraRichiesta &&
+               !(prova && pausa.hasExpired()))
+            prova ? PompaEventiFino(pausa) : PompaEventiInAttesa();
+        if (!prova || TastoErroreSerialeFlag) {
+            TastoErroreSeriale->setText(QStringLiteral(" "));
+            ImpostaSfondo(TastoErroreSeriale, ColoreFacciaPulsante());
+            TastoErroreSeriale->hide();
+        }
     }
     Text3->setText(V::Risposta);
 }
@@ -80,12 +99,17 @@ void FormPrincipaleTest::CaricaTesti() {
     for (const auto &r : righe)
         if (!V::ChiusuraRichiesta) ImpostaTesto(r.second, leggiCoppia(r.first));
     if (V::ChiusuraRichiesta) return;
-    // The walk test's record starts with the texts loaded.
+    // The walk test's record starts with the texts loaded, and keeps the
+    // panel it began with.
+    if (!RegistroProva.Avviato()) IdentificaProva();
+    RegistroProva.Testi(testiIngressi);
+}
+
+void FormPrincipaleTest::IdentificaProva() {
     RegistroProva.identificativo = V::Identificativo;
     const QString dispositivo = FormSeriale::Istanza().MSComm1.Dispositivo();
     RegistroProva.porta = QStringLiteral("COM") + V::NumeroPorta;
     if (!dispositivo.isEmpty()) RegistroProva.porta += QStringLiteral(" (%1)").arg(dispositivo);
-    RegistroProva.Testi(testiIngressi);
 }
 
 void FormPrincipaleTest::LeggiStato() {

@@ -143,7 +143,10 @@ void DisegnaLineaDelTempo(QPainter &p, const QRectF &area, const Registro &r,
                        Attivo);
         }
     }
-    for (const Intervallo &s : r.Silenzi()) {
+    // The line gaps and the suspended spells: nothing was watched.
+    std::vector<Intervallo> vuoti(r.Silenzi().begin(), r.Silenzi().end());
+    vuoti.insert(vuoti.end(), r.Sospensioni().begin(), r.Sospensioni().end());
+    for (const Intervallo &s : vuoti) {
         const double x1 = X(s.da), x2 = X(s.a.isValid() ? s.a : fine);
         p.fillRect(QRectF(x1, barre.top(), std::max(2.0, x2 - x1), barre.height()),
                    QBrush(Silenzio, Qt::BDiagPattern));
@@ -195,8 +198,9 @@ QByteArray Pdf(const Registro &r) {
 
     const double altezza = 46 * 9.5;
     pg.spazio(altezza + 20);
-    pg.riga(QStringLiteral("Linea del tempo (in rosso: ingresso attivo; grigio: linea muta)"), 10,
-            true);
+    pg.riga(QStringLiteral("Linea del tempo (in rosso: ingresso attivo; grigio: linea muta o prova "
+                           "sospesa)"),
+            10, true);
     DisegnaLineaDelTempo(p, QRectF(0, pg.y, pg.larghezza(), altezza), r, fine);
     pg.y += altezza + 10;
 
@@ -221,6 +225,17 @@ QByteArray Pdf(const Registro &r) {
                     .arg(Data(s.da), s.a.isValid() ? Data(s.a) : QStringLiteral("la fine"),
                          Durata(s.da, s.a.isValid() ? s.a : fine)),
                 9);
+    if (!r.Sospensioni().empty()) {
+        pg.y += 4;
+        pg.riga(
+            QStringLiteral("Prova sospesa, ingressi non letti (%1):").arg(r.Sospensioni().size()),
+            10, true);
+        for (const Intervallo &s : r.Sospensioni())
+            pg.riga(QStringLiteral("   dalle %1 alle %2 (%3)")
+                        .arg(Data(s.da), s.a.isValid() ? Data(s.a) : QStringLiteral("la fine"),
+                             Durata(s.da, s.a.isValid() ? s.a : fine)),
+                    9);
+    }
     pg.y += 8;
 
     const QList<double> colonne = {0.05, 0.28, 0.08, 0.12, 0.12, 0.12, 0.07, 0.16};

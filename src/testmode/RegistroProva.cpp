@@ -57,6 +57,7 @@ void Registro::Ricomincia() {
     eventi_.clear();
     totaleEventi_ = 0;
     silenzi_.clear();
+    sospensioni_.clear();
     stato_.clear();
     tasto_.clear();
     risponde_ = true;
@@ -80,6 +81,30 @@ void Registro::Risposta(bool risposto) {
         silenzi_.back().a = ora;
     }
     Registra(risposto ? Tipo::LineaTornata : Tipo::LineaPersa);
+}
+
+void Registro::Sospendi() {
+    if (!avviato_ || (!sospensioni_.empty() && !sospensioni_.back().a.isValid())) return;
+    const QDateTime ora = QDateTime::currentDateTime();
+    sospensioni_.push_back({ora, QDateTime()});
+    Limita(sospensioni_, IntervalliPerIngresso);
+    for (Ingresso &n : ingressi_)
+        if (n.attivo && !n.intervalli.empty()) n.intervalli.back().a = ora;
+    Registra(Tipo::Sospesa);
+}
+
+void Registro::Riprendi() {
+    if (sospensioni_.empty() || sospensioni_.back().a.isValid()) return;
+    const QDateTime ora = QDateTime::currentDateTime();
+    sospensioni_.back().a = ora;
+    // Still active, as far as anyone knows: the bar starts again now, and
+    // the next reading ends it if the input went back to rest meanwhile.
+    for (Ingresso &n : ingressi_)
+        if (n.attivo) {
+            n.intervalli.push_back({ora, QDateTime()});
+            Limita(n.intervalli, IntervalliPerIngresso);
+        }
+    Registra(Tipo::Ripresa);
 }
 
 void Registro::Stato(const QString &stato) {
@@ -116,7 +141,10 @@ void Registro::Tasto(const QString &etichetta) {
     if (!avviato_ || etichetta == tasto_) return;
     const bool primo = tasto_.isEmpty();
     tasto_ = etichetta;
-    if (!primo) Registra(Tipo::Tasto, 0, etichetta); // the first reading is no key pressed
+    // Neither the first reading nor the caption going back to its no-key
+    // value is a key pressed.
+    if (!primo && etichetta != Comandi::EtichettaTasto(QLatin1Char(Comandi::NessunTasto)))
+        Registra(Tipo::Tasto, 0, etichetta);
 }
 
 void Registro::ImpostaNota(int numero, const QString &nota) {
@@ -241,6 +269,9 @@ QString Soggetto(const Registro &r, const Evento &e) {
         return QStringLiteral("centrale");
     case Tipo::Tasto:
         return QStringLiteral("tasto premuto");
+    case Tipo::Sospesa:
+    case Tipo::Ripresa:
+        return QStringLiteral("prova");
     default:
         return QStringLiteral("linea");
     }
@@ -258,6 +289,10 @@ QString Descrizione(const Registro &, const Evento &e) {
         return e.valore.trimmed();
     case Tipo::LineaPersa:
         return QStringLiteral("la centrale non risponde");
+    case Tipo::Sospesa:
+        return QStringLiteral("sospesa (modo test fermo, ingressi non letti)");
+    case Tipo::Ripresa:
+        return QStringLiteral("ripresa");
     default:
         return QStringLiteral("la centrale risponde di nuovo");
     }

@@ -25,7 +25,16 @@ constexpr int NumeroIngressi = 46;
 constexpr int EventiInMemoria = 5000;
 constexpr int IntervalliPerIngresso = 200;
 
-enum class Tipo { Attivo, Riposo, StatoCentrale, Tasto, LineaPersa, LineaTornata };
+enum class Tipo {
+    Attivo,
+    Riposo,
+    StatoCentrale,
+    Tasto,
+    LineaPersa,
+    LineaTornata,
+    Sospesa, // the polling stopped (test mode left for the programming window)
+    Ripresa
+};
 
 struct Evento {
     QDateTime quando;
@@ -69,6 +78,11 @@ class Registro {
     void Stato(const QString &stato);
     void Ingressi(const QList<Comandi::Ingresso> &ingressi);
     void Tasto(const QString &etichetta);
+    // The polling stops (nothing is watched) and starts again: a gap in the
+    // record, as a silent line is; the inputs active meanwhile are not
+    // shown active through it.
+    void Sospendi();
+    void Riprendi();
 
     // Opens a journal in `cartella`/prove (created when missing), named by the
     // date, time and identifier, and writes to it what was seen so far; then
@@ -88,7 +102,8 @@ class Registro {
     const std::vector<Ingresso> &Ingressi() const { return ingressi_; }
     const std::deque<Evento> &Eventi() const { return eventi_; }
     const std::deque<Intervallo> &Silenzi() const { return silenzi_; } // the line gaps
-    int Contati() const;                                               // inputs with a text
+    const std::deque<Intervallo> &Sospensioni() const { return sospensioni_; }
+    int Contati() const; // inputs with a text
     int Provati() const; // inputs with a text seen active
     QList<const Ingresso *> NonProvati() const;
     QDateTime Inizio() const { return inizio_; }
@@ -107,7 +122,7 @@ class Registro {
     bool avviato_ = false;
     std::vector<Ingresso> ingressi_;
     std::deque<Evento> eventi_;
-    std::deque<Intervallo> silenzi_;
+    std::deque<Intervallo> silenzi_, sospensioni_;
     QDateTime inizio_;
     QString stato_, tasto_;
     bool risponde_ = true;

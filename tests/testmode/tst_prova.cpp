@@ -7,6 +7,7 @@
 #include "testmode/FormPrincipaleTest.h"
 #include "testmode/FormProvaIngressi.h"
 #include "testmode/RegistroProva.h"
+#include "shared/Variabili.h"
 
 #include <QAction>
 #include <QApplication>
@@ -19,6 +20,7 @@
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTest>
+#include <QTimer>
 #include <csignal>
 
 namespace {
@@ -62,7 +64,8 @@ class TestProva : public QObject {
 
     // The record alone: nothing before the texts, counted inputs are those
     // with a text, a key's first reading and an input's first rest are no
-    // events, a line gap is two, and memory stays bounded on a long walk test.
+    // events, nor is the caption going back to no key, a line gap is two, and memory stays bounded
+    // on a long walk test.
     void registro() {
         Prova::Registro r;
         const auto ingresso = [](int finestra, char c) {
@@ -84,6 +87,7 @@ class TestProva : public QObject {
         r.Risposta(false);
         r.Risposta(true);
         r.Tasto(" # ");
+        r.Tasto("..."); // the caption back to no key: no key pressed
         QCOMPARE(Prova::Conteggio(r), QString("Provati 0 di 2"));
         QCOMPARE(r.Eventi().size(), size_t(5));
         QCOMPARE(Prova::Descrizione(r, r.Eventi()[2]), QString("la centrale non risponde"));
@@ -245,6 +249,24 @@ class TestProva : public QObject {
         QVERIFY(QString::fromUtf8(Leggi(Giornale(banco.cartella())))
                     .contains("\t1\tPorta           ingresso\tattivo\n"));
 
+        // A silent line with the window open: the red button shows, no hint
+        // covers the window, the cycle goes on by itself after a pause, and
+        // the gap and the return are recorded.
+        QTimer::singleShot(5000, &f, [&f] { f.TastoErroreSerialeFlag = true; });
+        banco->ordina("silent on");
+        QElapsedTimer attesa;
+        attesa.start();
+        f.LeggiStato();
+        QVERIFY2(attesa.elapsed() < 4000, qPrintable(QString::number(attesa.elapsed())));
+        QVERIFY(f.TastoErroreSeriale->isVisible());
+        QVERIFY(!f.findChild<QMessageBox *>("AvvisoNessunaRisposta"));
+        banco->ordina("silent off");
+        ciclo(1);
+        QVERIFY(!f.TastoErroreSeriale->isVisible());
+        for (const char *e :
+             {"linea:  la centrale non risponde", "linea:  la centrale risponde di nuovo"})
+            QTRY_COMPARE(w->Eventi->findItems(e, Qt::MatchEndsWith).size(), 1);
+
         // "Ricomincia" asks first: refused, nothing changes; accepted, the
         // record starts again with a journal of its own.
         const auto rispondi = [](QMessageBox::StandardButton b) {
@@ -259,11 +281,19 @@ class TestProva : public QObject {
         rispondi(QMessageBox::No);
         ricomincia->click();
         QCOMPARE(w->Provati->text(), QString("Provati 2 di 2"));
+        V::Identificativo = "&46"; // another panel chosen meanwhile
         rispondi(QMessageBox::Yes);
         ricomincia->click();
         QCOMPARE(w->Provati->text(), QString("Provati 0 di 2"));
         QCOMPARE(w->Eventi->count(), 0);
         QCOMPARE(QDir(banco.percorso("prove")).entryList(QDir::Files).size(), 2);
+        // The record keeps the panel it began with when another identifier is
+        // taken later and the texts are loaded again.
+        QCOMPARE(w->windowTitle(), QString("Prova ingressi - centrale &46"));
+        V::Identificativo = "&45";
+        f.CaricaTesti();
+        w->Aggiorna();
+        QCOMPARE(w->windowTitle(), QString("Prova ingressi - centrale &46"));
     }
 };
 
