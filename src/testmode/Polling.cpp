@@ -26,7 +26,8 @@ constexpr qint64 PausaSenzaRispostaMs = 1000;
 
 void FormPrincipaleTest::InviaComando(Comandi::Codice codice, const QString &parametro) {
     FormSeriale::Istanza().Scambia(codice, parametro);
-    RegistroProva.Risposta(!V::ErroreSeriale);
+    // An exchange cut short by the closing or a signal says nothing of the line.
+    if (!V::ChiusuraRichiesta && !V::Interruzione) RegistroProva.Risposta(!V::ErroreSeriale);
     TastoErroreSerialeFlag = false;
     if (!V::ErroreSeriale) TastoErroreSeriale->hide();
     Attendi(10);
