@@ -238,9 +238,8 @@ void FormCerca::Esegui() {
     const Operazioni::RisultatoCerca r = Operazioni::Cerca(o, ordine, !V::Modo485);
     inCorso_ = false;
     if (!V::Modo485 && !r.trovati.isEmpty()) // one panel on RS232: the search is over
-        Barra->setFormat(QStringLiteral("Trovato al tentativo %1 di %2")
-                             .arg(r.provati)
-                             .arg(ordine.size()));
+        Barra->setFormat(
+            QStringLiteral("Trovato al tentativo %1 di %2").arg(r.provati).arg(ordine.size()));
     QString testo;
     if (r.interrotta)
         testo = QStringLiteral("Ricerca interrotta: provati %1 identificativi di %2.")
@@ -347,8 +346,16 @@ FormPorta::FormPorta(QWidget *padre) : QDialog(padre) {
     l->addWidget(Esito);
     l->addLayout(pulsanti);
     resize(620, 360);
-    connect(Porte, &QListWidget::currentItemChanged, this, [this](QListWidgetItem *voce) {
-        if (voce) Indirizzo->setText(voce->data(Qt::UserRole).toString());
+    // The field starts on the port in use, so that "Salva" at once keeps it; a
+    // row chosen (click or arrows) replaces it, the list taking the focus does not.
+    const QString inUso = FormSeriale::Istanza().MSComm1.Dispositivo();
+    Indirizzo->setText(inUso);
+    for (int i = 0; i < Porte->count(); ++i)
+        if (!inUso.isEmpty() && Porte->item(i)->data(Qt::UserRole).toString() == inUso)
+            Porte->setCurrentRow(i);
+    connect(Porte, &QListWidget::itemSelectionChanged, this, [this] {
+        const QList<QListWidgetItem *> scelte = Porte->selectedItems();
+        if (!scelte.isEmpty()) Indirizzo->setText(scelte.first()->data(Qt::UserRole).toString());
     });
     connect(Usa, &QPushButton::clicked, this, &FormPorta::usa);
     connect(Salva, &QPushButton::clicked, this, &FormPorta::salva);
@@ -381,17 +388,42 @@ void FormPorta::riapri(const QString &fatto) {
                        : fatto + QLatin1Char('\n') + seriale.ErroreApertura());
 }
 
+bool FormPorta::prova(const QString &dispositivo) {
+    FormSeriale &seriale = FormSeriale::Istanza();
+    MSComm &comm = seriale.MSComm1;
+    const QString forzato = comm.DispositivoForzato(), prima = comm.Dispositivo();
+    comm.setDispositivoForzato(dispositivo);
+    seriale.ChiudiSeriale();
+    seriale.ApriSeriale();
+    if (comm.PortOpen()) return true;
+    const QString errore = seriale.ErroreApertura();
+    comm.setDispositivoForzato(forzato);
+    seriale.ChiudiSeriale();
+    seriale.ApriSeriale();
+    const QString com = QStringLiteral("COM") + Traccia::Visibile(V::NumeroPorta);
+    // Why it failed, without the list of ports the window already shows.
+    QString testo = errore.section(QStringLiteral("\n\n"), 0, 0) + QLatin1Char('\n');
+    if (comm.PortOpen())
+        testo += QStringLiteral("%1 resta su %2, aperta.").arg(com, comm.Dispositivo());
+    else
+        testo += QStringLiteral("%1 resta su %2, che però non si apre.")
+                     .arg(com, prima.isEmpty() ? QStringLiteral("nessun dispositivo") : prima);
+    Esito->setText(testo);
+    return false;
+}
+
 void FormPorta::usa() {
     const QString dispositivo = scelta();
-    if (dispositivo.isEmpty()) return;
-    FormSeriale::Istanza().MSComm1.setDispositivoForzato(dispositivo);
-    riapri(QStringLiteral("COM%1 usa %2 fino alla chiusura del programma.")
-               .arg(Traccia::Visibile(V::NumeroPorta), dispositivo));
+    if (dispositivo.isEmpty() || !prova(dispositivo)) return;
+    Esito->setText(QStringLiteral("COM%1 usa %2 fino alla chiusura del programma. La porta è "
+                                  "aperta.")
+                       .arg(Traccia::Visibile(V::NumeroPorta), dispositivo));
 }
 
 void FormPorta::salva() {
+    // Only a port that opens is written: the next start must find a working link.
     const QString dispositivo = scelta();
-    if (dispositivo.isEmpty()) return;
+    if (dispositivo.isEmpty() || !prova(dispositivo)) return;
     MSComm &comm = FormSeriale::Istanza().MSComm1;
     const QString nome = QStringLiteral("COM") + V::NumeroPorta;
     const QString percorso = QDir(comm.CartellaPorte()).filePath(nome);
@@ -418,7 +450,9 @@ void FormPorta::salva() {
         }
     }
     if (!errore.isEmpty()) {
-        Esito->setText(QStringLiteral("Non salvato: %1.").arg(errore));
+        Esito->setText(QStringLiteral("Non salvato: %1. COM%2 usa %3 fino alla chiusura del "
+                                      "programma.")
+                           .arg(errore, Traccia::Visibile(V::NumeroPorta), dispositivo));
         return;
     }
     comm.setDispositivoForzato(QString());

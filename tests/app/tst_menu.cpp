@@ -11,6 +11,7 @@
 #include "support/Banco.h"
 #include "support/FileProva.h"
 #include "support/Lavoro.h"
+#include "support/Ser2net.h"
 #include "testmode/FormPrincipaleTest.h"
 
 #include <QAction>
@@ -25,6 +26,7 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTcpServer>
 #include <QTest>
 #include <memory>
 
@@ -246,7 +248,9 @@ class TestMenu : public QObject {
     }
 
     // A port chosen and saved as COM1: the link at the next start opens it;
-    // a network address is saved as the file COM1 holding it.
+    // the field starts on the port in use. An address that does not open is
+    // neither used nor saved: the link stays on its port. A network address
+    // that opens is saved as the file COM1 holding it.
     void porta() {
         AVVIA(banco);
         const QString com1 = banco.percorso("COM1");
@@ -255,7 +259,7 @@ class TestMenu : public QObject {
         programmazione();
         AllaFinestra<FormPorta>([](FormPorta *) { return true; },
                                 [&](FormPorta *f) {
-                                    f->Indirizzo->setText(pty);
+                                    QCOMPARE(f->Indirizzo->text(), pty);
                                     f->Salva->click();
                                     QVERIFY2(f->Esito->text().contains("La porta è aperta"),
                                              qPrintable(f->Esito->text()));
@@ -267,18 +271,33 @@ class TestMenu : public QObject {
         FormSeriale::Istanza().MSComm1.setCartellaPorte(banco.cartella());
         FormSeriale::Istanza().ApriSeriale();
         QCOMPARE(FormSeriale::Istanza().MSComm1.Dispositivo(), pty);
-        FormSeriale::Istanza().Scambia(Comandi::Codice::Stato);
-        QVERIFY(!V::ErroreSeriale);
 
+        QTcpServer server;
+        QVERIFY(server.listen(QHostAddress::LocalHost));
+        const QString nessuno = QString("tcp://127.0.0.1:%1").arg(PortaLibera());
+        const QString rete = QString("tcp://127.0.0.1:%1").arg(server.serverPort());
         AllaFinestra<FormPorta>([](FormPorta *) { return true; },
                                 [&](FormPorta *f) {
-                                    f->Indirizzo->setText("tcp://127.0.0.1:9");
+                                    for (QPushButton *b : {f->Usa, f->Salva}) {
+                                        f->Indirizzo->setText(nessuno);
+                                        b->click();
+                                        const QString esito = f->Esito->text();
+                                        QVERIFY2(esito.contains("Impossibile collegarsi") &&
+                                                     esito.contains("resta su " + pty) &&
+                                                     !esito.contains("fino alla chiusura"),
+                                                 qPrintable(esito));
+                                        QCOMPARE(FormSeriale::Istanza().MSComm1.Dispositivo(), pty);
+                                        FormSeriale::Istanza().Scambia(Comandi::Codice::Stato);
+                                        QVERIFY(!V::ErroreSeriale);
+                                    }
+                                    QCOMPARE(QFileInfo(com1).symLinkTarget(), pty);
+                                    f->Indirizzo->setText(rete);
                                     f->Salva->click();
                                     f->Chiudi->click();
                                 });
         Voce(p.get(), "VocePorta")->trigger();
         QVERIFY(!QFileInfo(com1).isSymLink());
-        QCOMPARE(Leggi(com1), QByteArray("tcp://127.0.0.1:9\n"));
+        QCOMPARE(Leggi(com1), (rete + "\n").toUtf8());
     }
 
     // The trace started and stopped from the menu holds the exchanges in
