@@ -16,6 +16,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
@@ -77,7 +78,9 @@ class TestMenu : public QObject {
         banco.fine();
     }
 
-    // The entries, in order, in both windows.
+    // The entries, in order, in both windows. Opened from the keyboard (Menu
+    // key, Shift+F10) the first entry is highlighted and Return chooses it;
+    // from the mouse, none.
     void voci() {
         programmazione();
         QStringList testi;
@@ -85,6 +88,24 @@ class TestMenu : public QObject {
             testi << a->text();
         QCOMPARE(testi, QStringList({"Confronta con il VELTO…", "Cerca il VELTO sulla linea…",
                                      "Porta…", "Traccia degli scambi…", "", "Nuovo file…"}));
+        p->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(p.get()));
+        QWidget *fuoco = p->focusWidget() ? p->focusWidget() : p.get();
+        for (int modo = 0; modo < 3; ++modo) {
+            QContextMenuEvent tasto(QContextMenuEvent::Keyboard, {5, 5},
+                                    fuoco->mapToGlobal(QPoint(5, 5)));
+            QContextMenuEvent mouse(QContextMenuEvent::Mouse, {5, 5}, p->mapToGlobal(QPoint(5, 5)));
+            if (modo == 0) QTest::keyClick(p.get(), Qt::Key_F10, Qt::ShiftModifier);
+            if (modo > 0)
+                QApplication::sendEvent(modo == 1 ? fuoco : p.get(), modo == 1 ? &tasto : &mouse);
+            QTRY_VERIFY(p->Menu->isVisible());
+            QCOMPARE(p->Menu->activeAction(), modo < 2 ? Voce(p.get(), "VoceConfronta") : nullptr);
+            p->Menu->close();
+        }
+        QTest::keyClick(p.get(), Qt::Key_F10, Qt::ShiftModifier);
+        QTRY_VERIFY(p->Menu->isVisible());
+        QTest::keyClick(p->Menu, Qt::Key_Return);
+        QTRY_COMPARE(p->Text1->text(), QString("Devi selezionare un file"));
         FormPrincipaleTest t;
         testi.clear();
         for (QAction *a : t.Menu->actions())
