@@ -193,7 +193,10 @@ class TestMenu : public QObject {
                 AllaFinestra<FormConfronto>(
                     [](FormConfronto *f) { return !f->Interrompi->isEnabled(); },
                     [&](FormConfronto *f) {
+                        // the bar and the summary give the same count
                         esito = f->Esito->text();
+                        QVERIFY2(esito.contains(QString(": %1 testi").arg(f->Barra->value())),
+                                 qPrintable(esito + " / " + f->Barra->text()));
                         f->close();
                     });
             Voce(p.get(), "VoceConfronta")->trigger();
@@ -237,11 +240,14 @@ class TestMenu : public QObject {
         programmazione();
         AllaFinestra<FormCerca>([](FormCerca *f) { return f->Trovati->count() > 0; },
                                 [](FormCerca *f) { f->Interrompi->click(); });
-        AllaFinestra<FormCerca>([](FormCerca *f) { return f->Usa->isEnabled(); },
-                                [](FormCerca *f) {
-                                    f->Usa->click();
-                                    f->close();
-                                });
+        AllaFinestra<FormCerca>(
+            [](FormCerca *f) { return f->Usa->isEnabled(); },
+            [](FormCerca *f) {
+                QVERIFY2(f->Esito->text().contains(QString("provati %1 ").arg(f->Barra->value())),
+                         qPrintable(f->Esito->text() + " / " + f->Barra->text()));
+                f->Usa->click();
+                f->close();
+            });
         Voce(p.get(), "VoceCerca")->trigger();
         QCOMPARE(banco->comandi().mid(0, 4), QStringList({"&45SA", "&00SA", "&01SA", "&02SA"}));
         QVERIFY(banco->comandi().size() <= 5);
