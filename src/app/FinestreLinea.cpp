@@ -29,6 +29,7 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QProgressBar>
+#include <QStyle>
 #include <QPushButton>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -307,16 +308,27 @@ FormPorta::FormPorta(QWidget *padre) : QDialog(padre) {
                      : FormSeriale::Istanza().MSComm1.Dispositivo()));
     Porte = new QListWidget(this);
     Porte->setObjectName(QStringLiteral("Porte"));
+    const QFont fisso = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    Porte->setFont(fisso);
+    // The columns of --porte, under a line that names them.
+    auto *intestazione = NuovaEtichetta(this, "Intestazione");
+    intestazione->setFont(fisso);
+    intestazione->setWordWrap(false);
+    intestazione->setIndent(Porte->frameWidth() +
+                            Porte->style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 1);
     const QList<PortaSeriale> presenti = PortePresenti();
-    for (const PortaSeriale &p : presenti) {
-        QString riga = ElencoPorte({p}).trimmed();
-        if (const QString chi = ChiTieneLaPorta(p.dispositivo); !chi.isEmpty())
+    QStringList righe = ElencoPorte(presenti, true).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    if (!presenti.isEmpty()) intestazione->setText(righe.takeFirst());
+    intestazione->setVisible(!presenti.isEmpty());
+    for (qsizetype i = 0; i < presenti.size(); ++i) {
+        QString riga = righe.value(i);
+        if (const QString chi = ChiTieneLaPorta(presenti[i].dispositivo); !chi.isEmpty())
             riga += QStringLiteral("  (occupata da %1)").arg(chi);
         auto *voce = new QListWidgetItem(riga, Porte);
-        voce->setData(Qt::UserRole, p.dispositivo);
+        voce->setData(Qt::UserRole, presenti[i].dispositivo);
     }
     if (presenti.isEmpty()) {
-        auto *voce = new QListWidgetItem(ElencoPorte({}).trimmed(), Porte);
+        auto *voce = new QListWidgetItem(righe.value(0), Porte);
         voce->setFlags(Qt::NoItemFlags);
     }
     auto *etichetta = new QLabel(QStringLiteral("&Dispositivo o indirizzo:"), this);
@@ -341,6 +353,7 @@ FormPorta::FormPorta(QWidget *padre) : QDialog(padre) {
     pulsanti->addWidget(Chiudi);
     auto *l = new QVBoxLayout(this);
     l->addWidget(spiegazione);
+    l->addWidget(intestazione);
     l->addWidget(Porte, 1);
     l->addLayout(campo);
     l->addWidget(Esito);

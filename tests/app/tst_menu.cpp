@@ -287,6 +287,11 @@ class TestMenu : public QObject {
         AllaFinestra<FormPorta>([](FormPorta *) { return true; },
                                 [&](FormPorta *f) {
                                     QCOMPARE(f->Indirizzo->text(), pty);
+                                    // the columns are named above the ports
+                                    if (f->Porte->item(0)->flags() != Qt::NoItemFlags)
+                                        QVERIFY(f->findChild<QLabel *>("Intestazione")
+                                                    ->text()
+                                                    .startsWith("Dispositivo  Descrizione"));
                                     f->Salva->click();
                                     QVERIFY2(f->Esito->text().contains("La porta è aperta"),
                                              qPrintable(f->Esito->text()));
