@@ -315,7 +315,7 @@ FormPorta::FormPorta(QWidget *padre) : QDialog(padre) {
     intestazione->setFont(fisso);
     intestazione->setWordWrap(false);
     intestazione->setIndent(Porte->frameWidth() +
-                            Porte->style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 1);
+                            Porte->style()->pixelMetric(QStyle::PM_FocusFrameHMargin));
     const QList<PortaSeriale> presenti = PortePresenti();
     QStringList righe = ElencoPorte(presenti, true).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     if (!presenti.isEmpty()) intestazione->setText(righe.takeFirst());
