@@ -346,6 +346,8 @@ class TestMenu : public QObject {
             [&] {
                 auto *d = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
                 d->selectFile(file);
+                // selectFile leaves the name field alone while it has the focus
+                d->findChild<QLineEdit *>("fileNameEdit")->setText(file);
                 static_cast<QDialog *>(d)->accept();
             });
         Voce(p.get(), "VoceTraccia")->trigger();
