@@ -29,6 +29,7 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QProgressBar>
+#include <QStyle>
 #include <QPushButton>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -238,9 +239,8 @@ void FormCerca::Esegui() {
     const Operazioni::RisultatoCerca r = Operazioni::Cerca(o, ordine, !V::Modo485);
     inCorso_ = false;
     if (!V::Modo485 && !r.trovati.isEmpty()) // one panel on RS232: the search is over
-        Barra->setFormat(QStringLiteral("Trovato al tentativo %1 di %2")
-                             .arg(r.provati)
-                             .arg(ordine.size()));
+        Barra->setFormat(
+            QStringLiteral("Trovato al tentativo %1 di %2").arg(r.provati).arg(ordine.size()));
     QString testo;
     if (r.interrotta)
         testo = QStringLiteral("Ricerca interrotta: provati %1 identificativi di %2.")
@@ -308,16 +308,27 @@ FormPorta::FormPorta(QWidget *padre) : QDialog(padre) {
                      : FormSeriale::Istanza().MSComm1.Dispositivo()));
     Porte = new QListWidget(this);
     Porte->setObjectName(QStringLiteral("Porte"));
+    const QFont fisso = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    Porte->setFont(fisso);
+    // The columns of --porte, under a line that names them.
+    auto *intestazione = NuovaEtichetta(this, "Intestazione");
+    intestazione->setFont(fisso);
+    intestazione->setWordWrap(false);
+    intestazione->setIndent(Porte->frameWidth() +
+                            Porte->style()->pixelMetric(QStyle::PM_FocusFrameHMargin));
     const QList<PortaSeriale> presenti = PortePresenti();
-    for (const PortaSeriale &p : presenti) {
-        QString riga = ElencoPorte({p}).trimmed();
-        if (const QString chi = ChiTieneLaPorta(p.dispositivo); !chi.isEmpty())
+    QStringList righe = ElencoPorte(presenti, true).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    if (!presenti.isEmpty()) intestazione->setText(righe.takeFirst());
+    intestazione->setVisible(!presenti.isEmpty());
+    for (qsizetype i = 0; i < presenti.size(); ++i) {
+        QString riga = righe.value(i);
+        if (const QString chi = ChiTieneLaPorta(presenti[i].dispositivo); !chi.isEmpty())
             riga += QStringLiteral("  (occupata da %1)").arg(chi);
         auto *voce = new QListWidgetItem(riga, Porte);
-        voce->setData(Qt::UserRole, p.dispositivo);
+        voce->setData(Qt::UserRole, presenti[i].dispositivo);
     }
     if (presenti.isEmpty()) {
-        auto *voce = new QListWidgetItem(ElencoPorte({}).trimmed(), Porte);
+        auto *voce = new QListWidgetItem(righe.value(0), Porte);
         voce->setFlags(Qt::NoItemFlags);
     }
     auto *etichetta = new QLabel(QStringLiteral("&Dispositivo o indirizzo:"), this);
@@ -342,13 +353,22 @@ FormPorta::FormPorta(QWidget *padre) : QDialog(padre) {
     pulsanti->addWidget(Chiudi);
     auto *l = new QVBoxLayout(this);
     l->addWidget(spiegazione);
+    l->addWidget(intestazione);
     l->addWidget(Porte, 1);
     l->addLayout(campo);
     l->addWidget(Esito);
     l->addLayout(pulsanti);
     resize(620, 360);
-    connect(Porte, &QListWidget::currentItemChanged, this, [this](QListWidgetItem *voce) {
-        if (voce) Indirizzo->setText(voce->data(Qt::UserRole).toString());
+    // The field starts on the port in use, so that "Salva" at once keeps it; a
+    // row chosen (click or arrows) replaces it, the list taking the focus does not.
+    const QString inUso = FormSeriale::Istanza().MSComm1.Dispositivo();
+    Indirizzo->setText(inUso);
+    for (int i = 0; i < Porte->count(); ++i)
+        if (!inUso.isEmpty() && Porte->item(i)->data(Qt::UserRole).toString() == inUso)
+            Porte->setCurrentRow(i);
+    connect(Porte, &QListWidget::itemSelectionChanged, this, [this] {
+        const QList<QListWidgetItem *> scelte = Porte->selectedItems();
+        if (!scelte.isEmpty()) Indirizzo->setText(scelte.first()->data(Qt::UserRole).toString());
     });
     connect(Usa, &QPushButton::clicked, this, &FormPorta::usa);
     connect(Salva, &QPushButton::clicked, this, &FormPorta::salva);
@@ -381,17 +401,42 @@ void FormPorta::riapri(const QString &fatto) {
                        : fatto + QLatin1Char('\n') + seriale.ErroreApertura());
 }
 
+bool FormPorta::prova(const QString &dispositivo) {
+    FormSeriale &seriale = FormSeriale::Istanza();
+    MSComm &comm = seriale.MSComm1;
+    const QString forzato = comm.DispositivoForzato(), prima = comm.Dispositivo();
+    comm.setDispositivoForzato(dispositivo);
+    seriale.ChiudiSeriale();
+    seriale.ApriSeriale();
+    if (comm.PortOpen()) return true;
+    const QString errore = seriale.ErroreApertura();
+    comm.setDispositivoForzato(forzato);
+    seriale.ChiudiSeriale();
+    seriale.ApriSeriale();
+    const QString com = QStringLiteral("COM") + Traccia::Visibile(V::NumeroPorta);
+    // Why it failed, without the list of ports the window already shows.
+    QString testo = errore.section(QStringLiteral("\n\n"), 0, 0) + QLatin1Char('\n');
+    if (comm.PortOpen())
+        testo += QStringLiteral("%1 resta su %2, aperta.").arg(com, comm.Dispositivo());
+    else
+        testo += QStringLiteral("%1 resta su %2, che però non si apre.")
+                     .arg(com, prima.isEmpty() ? QStringLiteral("nessun dispositivo") : prima);
+    Esito->setText(testo);
+    return false;
+}
+
 void FormPorta::usa() {
     const QString dispositivo = scelta();
-    if (dispositivo.isEmpty()) return;
-    FormSeriale::Istanza().MSComm1.setDispositivoForzato(dispositivo);
-    riapri(QStringLiteral("COM%1 usa %2 fino alla chiusura del programma.")
-               .arg(Traccia::Visibile(V::NumeroPorta), dispositivo));
+    if (dispositivo.isEmpty() || !prova(dispositivo)) return;
+    Esito->setText(QStringLiteral("COM%1 usa %2 fino alla chiusura del programma. La porta è "
+                                  "aperta.")
+                       .arg(Traccia::Visibile(V::NumeroPorta), dispositivo));
 }
 
 void FormPorta::salva() {
+    // Only a port that opens is written: the next start must find a working link.
     const QString dispositivo = scelta();
-    if (dispositivo.isEmpty()) return;
+    if (dispositivo.isEmpty() || !prova(dispositivo)) return;
     MSComm &comm = FormSeriale::Istanza().MSComm1;
     const QString nome = QStringLiteral("COM") + V::NumeroPorta;
     const QString percorso = QDir(comm.CartellaPorte()).filePath(nome);
@@ -418,7 +463,9 @@ void FormPorta::salva() {
         }
     }
     if (!errore.isEmpty()) {
-        Esito->setText(QStringLiteral("Non salvato: %1.").arg(errore));
+        Esito->setText(QStringLiteral("Non salvato: %1. COM%2 usa %3 fino alla chiusura del "
+                                      "programma.")
+                           .arg(errore, Traccia::Visibile(V::NumeroPorta), dispositivo));
         return;
     }
     comm.setDispositivoForzato(QString());

@@ -101,6 +101,10 @@ class FormPorta : public QDialog {
     QString scelta();
     // The link reopened on what the port now names; Esito says how it went.
     void riapri(const QString &fatto);
+    // The link reopened on `dispositivo`; when that does not open, on the
+    // device it used before, and Esito says so. True when `dispositivo` opened.
+    // reads NumeroPorta
+    bool prova(const QString &dispositivo);
 };
 
 // The port as the operator knows it: COMn and the device it leads to.

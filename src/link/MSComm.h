@@ -75,6 +75,7 @@ class MSComm : public QObject {
         forzato_ = dispositivo;
         voce_.clear();
     }
+    QString DispositivoForzato() const { return forzato_; }
 
     // Device that COMn names: an entry COMn in the start-up folder (a link to
     // /dev/ttyUSB0, a pseudo-terminal, ..., or a file whose first line is a

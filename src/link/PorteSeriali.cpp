@@ -21,10 +21,15 @@ QList<PortaSeriale> PortePresenti() {
     return porte;
 }
 
-QString ElencoPorte(const QList<PortaSeriale> &porte) {
+QString ElencoPorte(const QList<PortaSeriale> &porte, bool intestazione) {
     if (porte.isEmpty()) return QStringLiteral("Nessuna porta seriale trovata.\n");
     QList<QStringList> righe;
+    if (intestazione)
+        righe << QStringList{QStringLiteral("Dispositivo"), QStringLiteral("Descrizione"),
+                             QStringLiteral("Produttore"), QStringLiteral("Numero di serie")};
     QList<int> larghezze(4, 0);
+    for (qsizetype i = 0; intestazione && i < larghezze.size(); ++i)
+        larghezze[i] = int(righe[0][i].size());
     for (const PortaSeriale &p : porte) {
         QStringList campi = {p.dispositivo, p.descrizione, p.produttore, p.numeroSerie};
         for (int i = 0; i < campi.size(); ++i) {

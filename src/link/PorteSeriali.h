@@ -23,7 +23,8 @@ PortaSeriale DaInfo(const QSerialPortInfo &info);
 
 // One port a line: device, description, maker, serial number, in aligned
 // columns, "-" for what the port does not tell. One sentence when there is none.
-QString ElencoPorte(const QList<PortaSeriale> &porte);
+// With `intestazione`, a first line names the columns.
+QString ElencoPorte(const QList<PortaSeriale> &porte, bool intestazione = false);
 
 // The device the --porta option names. A link (/dev/serial/by-id/...) is
 // followed to its device, so that two tools on one port see each other's

@@ -204,12 +204,17 @@ TestoPannello Rileggi(const QString &numero) {
 RisultatoConfronto Confronta(Osservatore &o, const QList<Programmazione::Voce> &voci) {
     const InCorso inCorso;
     RisultatoConfronto r;
+    // The bar ends on the count the result gives, however the job ends.
+    const auto avanza = [&] {
+        o.Avanzamento(QStringLiteral("Confronto"), r.confrontati, int(voci.size()));
+    };
     for (const Programmazione::Voce &v : voci) {
         if (V::Interruzione || o.Fermato()) {
             r.interrotto = true;
+            avanza();
             return r;
         }
-        o.Avanzamento(QStringLiteral("Confronto"), r.confrontati, int(voci.size()));
+        avanza();
         const TestoPannello letto = Rileggi(v.voce.left(3));
         if (letto.esito != TestoPannello::Letto) {
             r.muta = v.voce;
@@ -222,7 +227,7 @@ RisultatoConfronto Confronta(Osservatore &o, const QList<Programmazione::Voce> &
             r.letti << letto.testo;
         }
     }
-    o.Avanzamento(QStringLiteral("Confronto"), r.confrontati, int(voci.size()));
+    avanza();
     return r;
 }
 
@@ -285,17 +290,21 @@ RisultatoCerca Cerca(Osservatore &o, const QStringList &ordine, bool primoBasta)
     FormSeriale &seriale = FormSeriale::Istanza();
     const int totale = int(ordine.size());
     RisultatoCerca r;
+    // The bar ends on the count the result gives, however the search ends.
+    const auto avanza = [&] { o.Avanzamento(QStringLiteral("Cerco"), r.provati, totale); };
     for (const QString &id : ordine) {
         if (V::Interruzione || o.Fermato()) {
             r.interrotta = true;
+            avanza();
             return r;
         }
         o.Riga1(id);
-        o.Avanzamento(QStringLiteral("Cerco"), r.provati, totale);
+        avanza();
         seriale.ProvaIdentificativo(id);
         ++r.provati;
         if (!seriale.MSComm1.PortOpen()) {
             r.chiusa = id;
+            avanza();
             return r;
         }
         if (V::ErroreSeriale) continue;
@@ -308,7 +317,7 @@ RisultatoCerca Cerca(Osservatore &o, const QStringList &ordine, bool primoBasta)
         o.Trovato(id, V::Risposta);
         if (primoBasta) break;
     }
-    o.Avanzamento(QStringLiteral("Cerco"), r.provati, totale);
+    avanza();
     return r;
 }
 

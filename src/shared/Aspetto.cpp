@@ -1,6 +1,7 @@
 #include "shared/Aspetto.h"
 
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QEvent>
 #include <QFont>
 #include <QKeySequence>
@@ -116,20 +117,53 @@ QColor Sfondo(const QWidget *w) {
     return w->palette().color(QPalette::Window);
 }
 
+namespace {
+
+// Opens the menu at `punto`; opened from the keyboard, its first entry that
+// can be chosen is highlighted, so that Return chooses it.
+void ApriMenu(QMenu *menu, const QPoint &punto, bool tastiera) {
+    if (menu->isEmpty()) return;
+    menu->popup(punto);
+    if (!tastiera) return;
+    for (QAction *a : menu->actions())
+        if (a->isEnabled() && a->isVisible() && !a->isSeparator()) {
+            menu->setActiveAction(a);
+            return;
+        }
+}
+
+// Notes whether the window's last context menu request came from the keyboard
+// (the Menu key) or from the mouse.
+class Provenienza : public QObject {
+  public:
+    using QObject::QObject;
+    bool tastiera = false;
+    bool eventFilter(QObject *oggetto, QEvent *evento) override {
+        if (evento->type() == QEvent::ContextMenu)
+            tastiera =
+                static_cast<QContextMenuEvent *>(evento)->reason() == QContextMenuEvent::Keyboard;
+        return QObject::eventFilter(oggetto, evento);
+    }
+};
+
+} // namespace
+
 QMenu *MenuContestuale(QWidget *finestra) {
     auto *menu = new QMenu(finestra);
     menu->setObjectName(QStringLiteral("MenuContestuale"));
     finestra->setContextMenuPolicy(Qt::CustomContextMenu);
+    auto *provenienza = new Provenienza(menu);
+    finestra->installEventFilter(provenienza);
     QObject::connect(finestra, &QWidget::customContextMenuRequested, menu,
-                     [finestra, menu](const QPoint &punto) {
-                         if (!menu->isEmpty()) menu->popup(finestra->mapToGlobal(punto));
+                     [finestra, menu, provenienza](const QPoint &punto) {
+                         ApriMenu(menu, finestra->mapToGlobal(punto), provenienza->tastiera);
                      });
     // Shift+F10 opens it at the focused control, as the Menu key does.
     auto *tasto = new QShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F10), finestra);
     QObject::connect(tasto, &QShortcut::activated, menu, [finestra, menu] {
         QWidget *fuoco = finestra->focusWidget();
         if (!fuoco) fuoco = finestra;
-        if (!menu->isEmpty()) menu->popup(fuoco->mapToGlobal(fuoco->rect().center()));
+        ApriMenu(menu, fuoco->mapToGlobal(fuoco->rect().center()), true);
     });
     return menu;
 }

@@ -75,7 +75,8 @@ Risposta Domanda(QWidget *padre, const QString &testo);
 // A window's context menu, named "MenuContestuale": it opens at the mouse on a
 // right click anywhere on the window (controls with a menu of their own, such
 // as a text box, keep theirs), and at the focused control on the Menu key or
-// Shift+F10. The window's entries are added to it.
+// Shift+F10, its first entry that can be chosen highlighted so that Return
+// chooses it. The window's entries are added to it.
 QMenu *MenuContestuale(QWidget *finestra);
 
 // Places a widget at its twips position and gives it its name.

@@ -11,10 +11,12 @@
 #include "support/Banco.h"
 #include "support/FileProva.h"
 #include "support/Lavoro.h"
+#include "support/Ser2net.h"
 #include "testmode/FormPrincipaleTest.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
@@ -25,6 +27,7 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTcpServer>
 #include <QTest>
 #include <memory>
 
@@ -75,7 +78,9 @@ class TestMenu : public QObject {
         banco.fine();
     }
 
-    // The entries, in order, in both windows.
+    // The entries, in order, in both windows. Opened from the keyboard (Menu
+    // key, Shift+F10) the first entry is highlighted and Return chooses it;
+    // from the mouse, none.
     void voci() {
         programmazione();
         QStringList testi;
@@ -83,6 +88,24 @@ class TestMenu : public QObject {
             testi << a->text();
         QCOMPARE(testi, QStringList({"Confronta con il VELTO…", "Cerca il VELTO sulla linea…",
                                      "Porta…", "Traccia degli scambi…", "", "Nuovo file…"}));
+        p->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(p.get()));
+        QWidget *fuoco = p->focusWidget() ? p->focusWidget() : p.get();
+        for (int modo = 0; modo < 3; ++modo) {
+            QContextMenuEvent tasto(QContextMenuEvent::Keyboard, {5, 5},
+                                    fuoco->mapToGlobal(QPoint(5, 5)));
+            QContextMenuEvent mouse(QContextMenuEvent::Mouse, {5, 5}, p->mapToGlobal(QPoint(5, 5)));
+            if (modo == 0) QTest::keyClick(p.get(), Qt::Key_F10, Qt::ShiftModifier);
+            if (modo > 0)
+                QApplication::sendEvent(modo == 1 ? fuoco : p.get(), modo == 1 ? &tasto : &mouse);
+            QTRY_VERIFY(p->Menu->isVisible());
+            QCOMPARE(p->Menu->activeAction(), modo < 2 ? Voce(p.get(), "VoceConfronta") : nullptr);
+            p->Menu->close();
+        }
+        QTest::keyClick(p.get(), Qt::Key_F10, Qt::ShiftModifier);
+        QTRY_VERIFY(p->Menu->isVisible());
+        QTest::keyClick(p->Menu, Qt::Key_Return);
+        QTRY_COMPARE(p->Text1->text(), QString("Devi selezionare un file"));
         FormPrincipaleTest t;
         testi.clear();
         for (QAction *a : t.Menu->actions())
@@ -170,7 +193,10 @@ class TestMenu : public QObject {
                 AllaFinestra<FormConfronto>(
                     [](FormConfronto *f) { return !f->Interrompi->isEnabled(); },
                     [&](FormConfronto *f) {
+                        // the bar and the summary give the same count
                         esito = f->Esito->text();
+                        QVERIFY2(esito.contains(QString(": %1 testi").arg(f->Barra->value())),
+                                 qPrintable(esito + " / " + f->Barra->text()));
                         f->close();
                     });
             Voce(p.get(), "VoceConfronta")->trigger();
@@ -214,11 +240,14 @@ class TestMenu : public QObject {
         programmazione();
         AllaFinestra<FormCerca>([](FormCerca *f) { return f->Trovati->count() > 0; },
                                 [](FormCerca *f) { f->Interrompi->click(); });
-        AllaFinestra<FormCerca>([](FormCerca *f) { return f->Usa->isEnabled(); },
-                                [](FormCerca *f) {
-                                    f->Usa->click();
-                                    f->close();
-                                });
+        AllaFinestra<FormCerca>(
+            [](FormCerca *f) { return f->Usa->isEnabled(); },
+            [](FormCerca *f) {
+                QVERIFY2(f->Esito->text().contains(QString("provati %1 ").arg(f->Barra->value())),
+                         qPrintable(f->Esito->text() + " / " + f->Barra->text()));
+                f->Usa->click();
+                f->close();
+            });
         Voce(p.get(), "VoceCerca")->trigger();
         QCOMPARE(banco->comandi().mid(0, 4), QStringList({"&45SA", "&00SA", "&01SA", "&02SA"}));
         QVERIFY(banco->comandi().size() <= 5);
@@ -246,7 +275,9 @@ class TestMenu : public QObject {
     }
 
     // A port chosen and saved as COM1: the link at the next start opens it;
-    // a network address is saved as the file COM1 holding it.
+    // the field starts on the port in use. An address that does not open is
+    // neither used nor saved: the link stays on its port. A network address
+    // that opens is saved as the file COM1 holding it.
     void porta() {
         AVVIA(banco);
         const QString com1 = banco.percorso("COM1");
@@ -255,7 +286,12 @@ class TestMenu : public QObject {
         programmazione();
         AllaFinestra<FormPorta>([](FormPorta *) { return true; },
                                 [&](FormPorta *f) {
-                                    f->Indirizzo->setText(pty);
+                                    QCOMPARE(f->Indirizzo->text(), pty);
+                                    // the columns are named above the ports
+                                    if (f->Porte->item(0)->flags() != Qt::NoItemFlags)
+                                        QVERIFY(f->findChild<QLabel *>("Intestazione")
+                                                    ->text()
+                                                    .startsWith("Dispositivo  Descrizione"));
                                     f->Salva->click();
                                     QVERIFY2(f->Esito->text().contains("La porta è aperta"),
                                              qPrintable(f->Esito->text()));
@@ -267,18 +303,33 @@ class TestMenu : public QObject {
         FormSeriale::Istanza().MSComm1.setCartellaPorte(banco.cartella());
         FormSeriale::Istanza().ApriSeriale();
         QCOMPARE(FormSeriale::Istanza().MSComm1.Dispositivo(), pty);
-        FormSeriale::Istanza().Scambia(Comandi::Codice::Stato);
-        QVERIFY(!V::ErroreSeriale);
 
+        QTcpServer server;
+        QVERIFY(server.listen(QHostAddress::LocalHost));
+        const QString nessuno = QString("tcp://127.0.0.1:%1").arg(PortaLibera());
+        const QString rete = QString("tcp://127.0.0.1:%1").arg(server.serverPort());
         AllaFinestra<FormPorta>([](FormPorta *) { return true; },
                                 [&](FormPorta *f) {
-                                    f->Indirizzo->setText("tcp://127.0.0.1:9");
+                                    for (QPushButton *b : {f->Usa, f->Salva}) {
+                                        f->Indirizzo->setText(nessuno);
+                                        b->click();
+                                        const QString esito = f->Esito->text();
+                                        QVERIFY2(esito.contains("Impossibile collegarsi") &&
+                                                     esito.contains("resta su " + pty) &&
+                                                     !esito.contains("fino alla chiusura"),
+                                                 qPrintable(esito));
+                                        QCOMPARE(FormSeriale::Istanza().MSComm1.Dispositivo(), pty);
+                                        FormSeriale::Istanza().Scambia(Comandi::Codice::Stato);
+                                        QVERIFY(!V::ErroreSeriale);
+                                    }
+                                    QCOMPARE(QFileInfo(com1).symLinkTarget(), pty);
+                                    f->Indirizzo->setText(rete);
                                     f->Salva->click();
                                     f->Chiudi->click();
                                 });
         Voce(p.get(), "VocePorta")->trigger();
         QVERIFY(!QFileInfo(com1).isSymLink());
-        QCOMPARE(Leggi(com1), QByteArray("tcp://127.0.0.1:9\n"));
+        QCOMPARE(Leggi(com1), (rete + "\n").toUtf8());
     }
 
     // The trace started and stopped from the menu holds the exchanges in
@@ -295,6 +346,8 @@ class TestMenu : public QObject {
             [&] {
                 auto *d = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
                 d->selectFile(file);
+                // selectFile leaves the name field alone while it has the focus
+                d->findChild<QLineEdit *>("fileNameEdit")->setText(file);
                 static_cast<QDialog *>(d)->accept();
             });
         Voce(p.get(), "VoceTraccia")->trigger();
