@@ -7,6 +7,7 @@
 #include "programming/FormScriveMessaggi.h"
 #include "shared/Aspetto.h"
 #include "shared/Variabili.h"
+#include "support/Aperta.h"
 #include "support/Azioni.h"
 #include "support/Banco.h"
 #include "support/FileProva.h"
@@ -32,11 +33,6 @@
 #include <memory>
 
 namespace {
-template <class T> T *Aperta() {
-    for (QWidget *w : QApplication::topLevelWidgets())
-        if (auto *t = qobject_cast<T *>(w); t && t->isVisible()) return t;
-    return nullptr;
-}
 QString TestoDi(int n) {
     return QString("Testo %1 ab").arg(n, 3, 10, QChar('0')).leftJustified(16);
 }

@@ -2,6 +2,7 @@
 // the line, run by the real executable without any display against the
 // simulator on COM1 of the case's folder.
 #include "shared/Aspetto.h"
+#include "support/Aperta.h"
 #include "support/Azioni.h"
 #include "support/DiscoPieno.h"
 #include "support/FileProva.h"
@@ -58,12 +59,6 @@ QList<int> NumeriLetti() {
     for (int i = 0; i <= 192; ++i)
         if (i < 182 || i >= 190) n << i;
     return n;
-}
-
-template <class T> T *Aperta() {
-    for (QWidget *w : QApplication::topLevelWidgets())
-        if (auto *t = qobject_cast<T *>(w); t && t->isVisible()) return t;
-    return nullptr;
 }
 
 } // namespace

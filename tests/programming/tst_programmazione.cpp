@@ -1,6 +1,7 @@
 // The programming window against the simulator: sending and verifying a
 // message file, reading all texts back, the save window and the editor.
 #include "shared/Aspetto.h"
+#include "support/Aperta.h"
 #include "support/Azioni.h"
 #include "support/FileProva.h"
 #include "files/EditaMessaggi.h"
@@ -35,11 +36,6 @@
 using namespace Variabili;
 
 namespace {
-template <class T> T *Aperta() {
-    for (QWidget *w : QApplication::topLevelWidgets())
-        if (auto *t = qobject_cast<T *>(w); t && t->isVisible()) return t;
-    return nullptr;
-}
 // A text of 16 characters for number n, different for every n.
 QString TestoDi(int n) {
     return QString("Testo %1 ab").arg(n, 3, 10, QChar('0')).leftJustified(16);
