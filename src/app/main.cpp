@@ -119,6 +119,7 @@ int main(int argc, char *argv[]) {
     QGuiApplication::setDesktopFileName(QStringLiteral("velto318"));
     QApplication::setWindowIcon(IconaProgramma());
     ImpostaSostituzioniFont();
+    TraduzioniDiQt();
     if (!cartellaMancata.isEmpty()) {
         Avviso(nullptr, QMessageBox::Critical, cartellaMancata);
         return 1;

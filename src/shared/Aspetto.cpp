@@ -6,6 +6,8 @@
 #include <QFont>
 #include <QKeySequence>
 #include <QLabel>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QMenu>
 #include <QPainter>
 #include <QPalette>
@@ -15,6 +17,7 @@
 #include <QStyleOptionButton>
 #include <QStyleOptionFrame>
 #include <QStylePainter>
+#include <QTranslator>
 #include <QWidget>
 
 QColor ColoreFacciaPulsante() {
@@ -30,6 +33,15 @@ void ImpostaSostituzioniFont() {
                                QStringLiteral("Liberation Mono")};
     QFont::insertSubstitutions(QStringLiteral("Courier"), fisso);
     QFont::insertSubstitutions(QStringLiteral("Monospac821 BT"), fisso);
+}
+
+void TraduzioniDiQt() {
+    auto *qt = new QTranslator(QCoreApplication::instance());
+    if (qt->load(QLocale(QLocale::Italian, QLocale::Italy), QStringLiteral("qtbase"),
+                 QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(qt);
+    else
+        delete qt;
 }
 
 QFont Carattere(const char *famiglia, double punti, bool grassetto, bool corsivo) {

@@ -49,6 +49,12 @@ inline QColor ColoreRossoChiaro() {
 // application object exists.
 void ImpostaSostituzioniFont();
 
+// Qt's own dialogs and buttons (the file dialog, Yes/No) speak Italian as the
+// windows do, whatever the system's language, when Qt's translations are
+// installed (Debian's qt6-translations-l10n); else they stay in English.
+// Call once, after the application object exists.
+void TraduzioniDiQt();
+
 // A font of the given family, size in points and style.
 QFont Carattere(const char *famiglia, double punti, bool grassetto = false, bool corsivo = false);
 

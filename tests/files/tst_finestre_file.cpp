@@ -69,7 +69,13 @@ class TestFinestreFile : public QObject {
     Banco banco;
 
   private slots:
-    void initTestCase() { ImpostaSostituzioniFont(); }
+    void initTestCase() {
+        ImpostaSostituzioniFont();
+        // Qt's own buttons speak Italian as the windows do (the system here is "C").
+        TraduzioniDiQt();
+        QMessageBox b(QMessageBox::Question, "", "", QMessageBox::Yes | QMessageBox::Cancel);
+        QCOMPARE(b.button(QMessageBox::Cancel)->text().remove('&'), QString("Annulla"));
+    }
     void init() {
         banco.inizio();
         QDir::setCurrent(banco.cartella());

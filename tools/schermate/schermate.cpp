@@ -172,6 +172,7 @@ int main(int argc, char *argv[]) {
     }
     const QString registro = a[1], messaggi = a[2], fotoTest = a[3], fotoProgrammazione = a[4];
     ImpostaSostituzioniFont();
+    TraduzioniDiQt();
     FormPrincipaleTest f;
     int esito = 1;
 
