@@ -15,8 +15,7 @@ namespace Operazioni {
 namespace {
 // Shown on a status line when the panel did not answer at all: the
 // identifier may be wrong, and the window's menu can find the right one.
-const QString SuggerimentoCerca =
-    QStringLiteral("Chi risponde: tasto destro, Cerca il VELTO sulla linea…");
+const QString SuggerimentoCerca = QStringLiteral("Tasto destro: Cerca il VELTO");
 // Shown when the panel answered, but never twice the same whole text.
 const QString LineaDisturbata = QStringLiteral("Risposte non affidabili: linea disturbata?");
 // Reads of one text before its replies are given up as untrustworthy.

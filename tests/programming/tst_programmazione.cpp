@@ -305,7 +305,7 @@ class TestProgrammazione : public QObject {
         p->Command1->click();
         QCOMPARE(didascalia, QString(" Errore risposta  Clicca Qui"));
         QCOMPARE(t1, QString("1234567errore seriale "));
-        QCOMPARE(t2, QString("Chi risponde: tasto destro, Cerca il VELTO sulla linea…"));
+        QCOMPARE(t2, QString("Tasto destro: Cerca il VELTO"));
         QCOMPARE(banco->comandi().size(), 3 + 2); // the fourth write and its repeat
     }
 
@@ -519,7 +519,7 @@ class TestProgrammazione : public QObject {
         p->LeggiTesti->click();
         finito = true;
         QCOMPARE(didascalia, QString("Errore seriale Clicca Qui"));
-        QCOMPARE(t1, QString("0R100  Chi risponde: tasto destro, Cerca il VELTO sulla linea…"));
+        QCOMPARE(t1, QString("0R100  Tasto destro: Cerca il VELTO"));
         QCOMPARE(t2, QString("Errore seriale. Controlla identificativo"));
         QVERIFY(!salvataggioOfferto);
         QVERIFY(comandiAbilitati());
