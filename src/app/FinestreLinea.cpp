@@ -167,21 +167,27 @@ void FormConfronto::Esegui(const QList<Programmazione::Voce> &voci) {
     Differenze->setPlainText(testo);
     const QString confrontati =
         QStringLiteral("%1 testi confrontati su %2").arg(r.confrontati).arg(voci.size());
-    if (r.interrotto)
+    if (r.interrotto) {
         Esito->setText(
             QStringLiteral("Confronto interrotto: %1, nulla è stato scritto.").arg(confrontati));
-    else if (r.incerta)
+        Sintesi = QStringLiteral("Confronto interrotto");
+    } else if (r.incerta) {
         Esito->setText(QStringLiteral("Errore seriale: le risposte della centrale alla lettura "
                                       "del testo %1 sulla porta %2 non sono affidabili (linea "
                                       "disturbata?); %3.")
                            .arg(r.muta.left(3), NomePortaLinea(), confrontati));
-    else if (!r.muta.isEmpty())
+        Sintesi = QStringLiteral("Testo %1: risposte non affidabili").arg(r.muta.left(3));
+    } else if (!r.muta.isEmpty()) {
         Esito->setText(QStringLiteral("Nessuna risposta alla lettura del testo %1 (%2).\n%3")
                            .arg(r.muta.left(3), confrontati, SuggerimentoNessunaRisposta()));
-    else if (numeri.isEmpty())
+        Sintesi = QStringLiteral("Testo %1: nessuna risposta").arg(r.muta.left(3));
+    } else if (numeri.isEmpty()) {
         Esito->setText(QStringLiteral("Nessuna differenza: %1 testi uguali").arg(voci.size()));
-    else
+        Sintesi = Esito->text();
+    } else {
         Esito->setText(EsitoConfronto(numeri, int(voci.size())).trimmed());
+        Sintesi = QStringLiteral("%1 testi diversi dalla centrale").arg(numeri.size());
+    }
     Fine();
 }
 

@@ -58,6 +58,7 @@ class FormConfronto : public FinestraLavoro {
     // reads Identificativo, Interruzione; runs exchanges
     void Esegui(const QList<Programmazione::Voce> &voci);
     QPlainTextEdit *Differenze;
+    QString Sintesi; // the result in a few words, for a status line
 };
 
 // "Cerca il VELTO": which identifiers answer; one found may be used for this

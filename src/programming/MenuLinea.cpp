@@ -42,7 +42,7 @@ void FormScriveMessaggi::Confronta_Click() {
         Text2->setText(p.avviso);
         FormConfronto f(this, V::NomeFile);
         f.Esegui(voci);
-        Text1->setText(f.Esito->text().section(QLatin1Char('\n'), 0, 0));
+        Text1->setText(f.Sintesi);
         Text2->clear();
         AbilitaComandi();
         if (f.isVisible() && !V::Interruzione) f.exec();

@@ -137,6 +137,7 @@ class TestMenu : public QObject {
                                      "\"altro··testo····\""),
                  qPrintable(differenze));
         QVERIFY2(esito.startsWith("2 testi su 5 sono diversi"), qPrintable(esito));
+        QCOMPARE(p->Text1->text(), QString("2 testi diversi dalla centrale"));
 
         // The command line, on the same file and line, prints the same lines.
         FormSeriale::Istanza().ChiudiSeriale();
