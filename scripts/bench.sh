@@ -13,6 +13,8 @@ QT_QPA_PLATFORM=offscreen ./build/bench/bench_modotest
 # Where an operator runs it: a real X server (Xvfb), each repaint sent to it.
 xvfb-run -a ./build/bench/bench_modotest
 xvfb-run -a ./build/bench/bench_modotest --strace
+# The walk test's memory over 200000 input changes.
+./build/bench/bench_registro
 # A panel behind a serial device server.
 xvfb-run -a ./build/bench/bench_rete
 
