@@ -140,8 +140,14 @@ FormProvaIngressi::FormProvaIngressi(FormPrincipaleTest *test)
     testa->addWidget(Provati);
     testa->addSpacing(24);
     testa->addLayout(campi, 1);
+    // The table over the events on the left; the timeline takes the whole
+    // height on the right, so its rows read from across a room.
+    auto *sinistra = new QVBoxLayout;
+    sinistra->addWidget(Ingressi, 1);
+    sinistra->addWidget(new QLabel(QStringLiteral("Eventi, dal più recente:"), this));
+    sinistra->addWidget(Eventi);
     auto *centro = new QHBoxLayout;
-    centro->addWidget(Ingressi, 3);
+    centro->addLayout(sinistra, 3);
     centro->addWidget(LineaDelTempo, 2);
     auto *pulsanti = new QHBoxLayout;
     pulsanti->addWidget(salva);
@@ -152,8 +158,6 @@ FormProvaIngressi::FormProvaIngressi(FormPrincipaleTest *test)
     tutto->addLayout(testa);
     tutto->addWidget(Giornale);
     tutto->addLayout(centro, 1);
-    tutto->addWidget(new QLabel(QStringLiteral("Eventi, dal più recente:"), this));
-    tutto->addWidget(Eventi);
     tutto->addLayout(pulsanti);
     setTabOrder(Impianto, Tecnico);
     setTabOrder(Tecnico, Ingressi);
