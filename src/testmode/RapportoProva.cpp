@@ -215,26 +215,26 @@ QByteArray Pdf(const Registro &r) {
                     .arg(TestoMostrato(*n),
                          n->nota.isEmpty() ? QString() : QStringLiteral("  -  nota: ") + n->nota),
                 9);
+    // Each span of a list of gaps, from its start to its end (or the walk test's).
+    const auto intervalli = [&](const std::deque<Intervallo> &lista) {
+        for (const Intervallo &s : lista)
+            pg.riga(QStringLiteral("   dalle %1 alle %2 (%3)")
+                        .arg(Data(s.da), s.a.isValid() ? Data(s.a) : QStringLiteral("la fine"),
+                             Durata(s.da, s.a.isValid() ? s.a : fine)),
+                    9);
+    };
     pg.y += 4;
     pg.riga(r.Silenzi().empty()
                 ? QStringLiteral("Interruzioni della linea: nessuna")
                 : QStringLiteral("Interruzioni della linea (%1):").arg(r.Silenzi().size()),
             10, true);
-    for (const Intervallo &s : r.Silenzi())
-        pg.riga(QStringLiteral("   dalle %1 alle %2 (%3)")
-                    .arg(Data(s.da), s.a.isValid() ? Data(s.a) : QStringLiteral("la fine"),
-                         Durata(s.da, s.a.isValid() ? s.a : fine)),
-                9);
+    intervalli(r.Silenzi());
     if (!r.Sospensioni().empty()) {
         pg.y += 4;
         pg.riga(
             QStringLiteral("Prova sospesa, ingressi non letti (%1):").arg(r.Sospensioni().size()),
             10, true);
-        for (const Intervallo &s : r.Sospensioni())
-            pg.riga(QStringLiteral("   dalle %1 alle %2 (%3)")
-                        .arg(Data(s.da), s.a.isValid() ? Data(s.a) : QStringLiteral("la fine"),
-                             Durata(s.da, s.a.isValid() ? s.a : fine)),
-                    9);
+        intervalli(r.Sospensioni());
     }
     pg.y += 8;
 
