@@ -336,7 +336,10 @@ class TestModoTest : public QObject {
                    banco->ordina("text 5 di nuovo qui");
                });
         f->LeggiTesto();
-        QVERIFY2(TempoCpu() - cpu < 0.3, qPrintable(QString::number(TempoCpu() - cpu)));
+        // A spinning retry burns the whole wait; the retries with their
+        // repaints take a few percent, more on a loaded machine.
+        const double usata = TempoCpu() - cpu;
+        QVERIFY2(usata < 0.25 * double(t.elapsed()) / 1000, qPrintable(QString::number(usata)));
         QVERIFY(!ErroreSeriale);
         QCOMPARE(DatiRisposta, QString("di nuovo qui").leftJustified(16));
     }
