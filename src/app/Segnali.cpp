@@ -1,5 +1,6 @@
 #include "app/Segnali.h"
 
+#include "files/EditaMessaggi.h"
 #include "programming/Operazioni.h"
 #include "shared/Variabili.h"
 
@@ -46,6 +47,11 @@ void ChiudiSuSegnale(QWidget *finestra) {
     FermaSuSegnale([finestra] {
         // A job stops between two exchanges and closes its window itself.
         if (Operazioni::LavoroInCorso()) return;
+        // The editor cannot ask now: its unsaved edits go to a file of their own.
+        for (QWidget *w : QApplication::topLevelWidgets())
+            if (auto *editor = qobject_cast<EditaMessaggi *>(w); editor && editor->isVisible())
+                if (const QString detto = editor->SalvaSuInterruzione(); !detto.isEmpty())
+                    Operazioni::AnnunciaInterruzione(detto);
         finestra->close();
         // Windows shown over it (a message, the programming window) end too,
         // so no wait is left waiting for a click.

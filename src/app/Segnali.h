@@ -16,6 +16,7 @@ void FermaSuSegnale(std::function<void()> poi = {});
 // is exchanging with the panel stops after the exchange in progress and its
 // window closes (saying on the standard error what the panel holds), while
 // otherwise the given window is closed at once as its close box would, and
-// any modal window over it is hidden, so that no wait is left waiting.
+// any modal window over it is hidden, so that no wait is left waiting. An
+// open editor's unsaved edits are first written to a file of their own.
 // writes Interruzione
 void ChiudiSuSegnale(QWidget *finestra);

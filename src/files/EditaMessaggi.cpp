@@ -9,9 +9,13 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -62,48 +66,17 @@ class CampoTesti : public QPlainTextEdit {
             if (modoCambiato) modoCambiato();
             return;
         }
-        QTextCursor c = textCursor();
-        const bool riga = overwriteMode() && !c.hasSelection() && RigaDiTesto(c.block().text());
-        const bool campo = riga && c.positionInBlock() < FineTesto;
         const QString testo = e->text();
         // AltGr (Ctrl+Alt on Windows) types characters too: "@", "€".
         const Qt::KeyboardModifiers m = e->modifiers();
         const bool comando = (m & Qt::ControlModifier) && !(m & Qt::AltModifier);
-        const bool carattere = !testo.isEmpty() && testo[0].isPrint() && !comando;
-        if (carattere && overwriteMode() && c.hasSelection()) {
-            // A selection within the number and text places of one text line
-            // is overwritten: what is typed, then blanks to its width.
-            const QTextBlock b = document()->findBlock(c.selectionStart());
-            const int da = c.selectionStart() - b.position();
-            const int a = c.selectionEnd() - b.position();
-            if (b.contains(c.selectionEnd()) && RigaDiTesto(b.text()) && a <= FineTesto) {
-                const int larghezza = a - da;
-                c.insertText(testo.left(larghezza).leftJustified(larghezza));
-                c.setPosition(b.position() + da + std::min(int(testo.size()), larghezza));
-                setTextCursor(c);
-                return;
-            }
-        }
-        if (carattere) {
-            // Typed text is always placed here: the box's own overwriting
-            // would reach the note column too. Past the 16th place a character
-            // is refused: it would push the note column right.
-            c.beginEditBlock();
-            for (const QChar ch : testo) {
-                const int pos = c.positionInBlock();
-                if (riga && pos == FineTesto) {
-                    QApplication::beep();
-                    break;
-                }
-                if (campo && pos < c.block().length() - 1)
-                    c.movePosition(QTextCursor::NextCharacter, QTextCursor::KeepAnchor);
-                c.insertText(QString(ch));
-            }
-            c.endEditBlock();
-            setTextCursor(c);
-            ensureCursorVisible();
+        if (!testo.isEmpty() && testo[0].isPrint() && !comando) {
+            scrivi(testo);
             return;
         }
+        QTextCursor c = textCursor();
+        const bool campo = overwriteMode() && !c.hasSelection() && RigaDiTesto(c.block().text()) &&
+                           c.positionInBlock() < FineTesto;
         // Backspace and Delete blank a text place instead of pulling the note left.
         const int pos = c.positionInBlock();
         if (campo && e->modifiers() == Qt::NoModifier &&
@@ -117,6 +90,17 @@ class CampoTesti : public QPlainTextEdit {
             return;
         }
         QPlainTextEdit::keyPressEvent(e);
+    }
+
+    // A paste of one line is placed as typed text is.
+    void insertFromMimeData(const QMimeData *dati) override {
+        const QString testo = dati->text();
+        if (overwriteMode() && !testo.isEmpty() && !testo.contains(QLatin1Char('\n')) &&
+            !testo.contains(QLatin1Char('\r'))) {
+            scrivi(testo);
+            return;
+        }
+        QPlainTextEdit::insertFromMimeData(dati);
     }
 
     void paintEvent(QPaintEvent *e) override {
@@ -133,6 +117,46 @@ class CampoTesti : public QPlainTextEdit {
             p.drawLine(QPointF(x + FineTesto * w, 0), QPointF(x + FineTesto * w, h));
         }
         QPlainTextEdit::paintEvent(e);
+    }
+
+  private:
+    // Typed or pasted text: overwriting in the number and text places of a
+    // text line, inserted elsewhere.
+    void scrivi(const QString &testo) {
+        QTextCursor c = textCursor();
+        const bool riga = overwriteMode() && !c.hasSelection() && RigaDiTesto(c.block().text());
+        const bool campo = riga && c.positionInBlock() < FineTesto;
+        if (overwriteMode() && c.hasSelection()) {
+            // A selection within the number and text places of one text line
+            // is overwritten: what is typed, then blanks to its width.
+            const QTextBlock b = document()->findBlock(c.selectionStart());
+            const int da = c.selectionStart() - b.position();
+            const int a = c.selectionEnd() - b.position();
+            if (b.contains(c.selectionEnd()) && RigaDiTesto(b.text()) && a <= FineTesto) {
+                const int larghezza = a - da;
+                c.insertText(testo.left(larghezza).leftJustified(larghezza));
+                c.setPosition(b.position() + da + std::min(int(testo.size()), larghezza));
+                setTextCursor(c);
+                return;
+            }
+        }
+        // Text is always placed here: the box's own overwriting would reach
+        // the note column too. Past the 16th place a character is refused: it
+        // would push the note column right.
+        c.beginEditBlock();
+        for (const QChar ch : testo) {
+            const int pos = c.positionInBlock();
+            if (riga && pos == FineTesto) {
+                QApplication::beep();
+                break;
+            }
+            if (campo && pos < c.block().length() - 1)
+                c.movePosition(QTextCursor::NextCharacter, QTextCursor::KeepAnchor);
+            c.insertText(QString(ch));
+        }
+        c.endEditBlock();
+        setTextCursor(c);
+        ensureCursorVisible();
     }
 };
 } // namespace
@@ -186,6 +210,7 @@ EditaMessaggi::EditaMessaggi(QWidget *parent) : QDialog(parent) {
 bool EditaMessaggi::Form_Load() {
     Text1->clear();
     Label1->setText(V::NomeFile);
+    percorso_ = V::NomeFile;
     const auto scansione = FormatoMessaggi::LeggiMessaggi(V::NomeFile, &errore_);
     if (!scansione) return false;
     haCorpo_ = scansione->haCorpo;
@@ -230,6 +255,8 @@ void EditaMessaggi::Command1_Click() {
     FormSalvaFile salva(this);
     if (salva.exec() != QDialog::Accepted) return;
     salvato_ = corpo;
+    percorso_ = V::NomeFile;
+    Label1->setText(percorso_);
     // The comment written is the one the save window held.
     haCorpo_ = true;
     Text2->setText(FormatoMessaggi::SenzaACapo(salva.Text2->text()));
@@ -280,6 +307,27 @@ bool EditaMessaggi::puoChiudere() {
         break;
     }
     return false;
+}
+
+QString EditaMessaggi::SalvaSuInterruzione() const {
+    if (!Modificato()) return QString();
+    const QFileInfo file(percorso_);
+    const QString nome =
+        file.completeBaseName() +
+        QDateTime::currentDateTime().toString(QStringLiteral("'-non-salvato-'yyyyMMdd-HHmmss")) +
+        QStringLiteral(".vlt");
+    const QByteArray dati = FormatoMessaggi::ContenutoFile(
+        FormatoMessaggi::SenzaACapo(Commento()),
+        FormatoMessaggi::CorpoComeNelFile(TestoCorpo(), vuotaInFondo_));
+    QString errore;
+    for (const QDir &cartella : {file.dir(), QDir::current()}) {
+        const QString percorso = cartella.absoluteFilePath(nome);
+        if (FormatoMessaggi::SalvaFile(percorso, dati, &errore))
+            return QStringLiteral("Modifiche non salvate di %1 scritte in %2")
+                .arg(QDir::toNativeSeparators(percorso_), QDir::toNativeSeparators(percorso));
+    }
+    return QStringLiteral("Modifiche non salvate di %1 perse: %2")
+        .arg(QDir::toNativeSeparators(percorso_), errore);
 }
 
 void EditaMessaggi::closeEvent(QCloseEvent *evento) {

@@ -6,8 +6,9 @@
 // text or the comment differs from the one last loaded or saved.
 //
 // In a text line (three digits first) typing over the number and the 16 text
-// places overwrites them (a selection there too), and a character past the
-// 16th place is refused, so the note column never moves; Insert switches to inserting and back
+// places overwrites them (a selection there too, and a one-line paste), and a
+// character past the 16th place is refused, so the note column never moves;
+// Insert switches to inserting and back
 // (LabelModo shows the mode). Other lines, and the note column, take what is
 // typed as inserted text. A guide marks the number and the text places; a
 // line a send would not write as it stands is marked, and LabelStato names the
@@ -58,6 +59,13 @@ class EditaMessaggi : public QDialog {
     // no globals
     bool Modificato() const;
 
+    // A signal closes the window without asking: the edits not yet saved go
+    // to a new file beside the one loaded (or in the working folder), named
+    // "<name>-non-salvato-<date>-<time>.vlt", never over it. Returns what to
+    // tell the operator, or nothing when there was nothing to keep.
+    // no globals
+    QString SalvaSuInterruzione() const;
+
   protected:
     void keyPressEvent(QKeyEvent *evento) override;
     void closeEvent(QCloseEvent *evento) override;
@@ -71,6 +79,7 @@ class EditaMessaggi : public QDialog {
     // no globals
     void aggiornaSegni();
     QString errore_;
+    QString percorso_;          // the file last loaded or saved
     QString salvato_;           // the body as last loaded or saved
     QString commentoSalvato_;   // ... and the comment
     QString commentoFile_;      // the comment line of the file loaded

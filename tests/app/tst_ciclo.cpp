@@ -7,6 +7,7 @@
 #include "support/FileProva.h"
 #include "testmode/FormPrincipaleTest.h"
 #include "programming/FormScriveMessaggi.h"
+#include "files/EditaMessaggi.h"
 #include "link/FormSeriale.h"
 #include "support/Banco.h"
 #include "shared/Variabili.h"
@@ -16,6 +17,7 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -236,6 +238,34 @@ class TestCiclo : public QObject {
             QString("&450W018%1Nuovo %1 testo ").arg(scritti - 1, 3, 10, QChar('0'))));
         QCOMPARE(Scelta, QString("Finisci"));
         QVERIFY(!f.isVisible());
+    }
+
+    // A signal with the editor open and edited: the edits go to a file of
+    // their own beside the one loaded, which keeps its bytes.
+    void segnaleConEditorModificato() {
+        const QByteArray originale = "c\r\n001Primo           *\r\nend\r\n";
+        Scrivi(banco.percorso("ed.vlt"), originale);
+        NomeFile = banco.percorso("ed.vlt");
+        QWidget finestra;
+        ChiudiSuSegnale(&finestra);
+        const auto ripristina = qScopeGuard([] {
+            for (int s : {SIGTERM, SIGINT, SIGHUP})
+                std::signal(s, SIG_DFL);
+        });
+        EditaMessaggi e;
+        QVERIFY(e.Form_Load());
+        Quando([&] { return e.isVisible(); },
+               [&] {
+                   QTest::keyClick(e.Text1, Qt::Key_Home);
+                   QTest::keyClicks(e.Text1, "001Nuovo");
+                   ::raise(SIGTERM);
+               });
+        e.exec();
+        QCOMPARE(Leggi(banco.percorso("ed.vlt")), originale);
+        const QStringList copie = QDir(banco.cartella()).entryList({"ed-non-salvato-*.vlt"});
+        QCOMPARE(copie.size(), 1);
+        QCOMPARE(Leggi(banco.percorso(copie[0])),
+                 QByteArray("c\r\n001Nuovo           *\r\nend\r\n"));
     }
 
     // Start-up held in a system call, where no event pump runs: here the

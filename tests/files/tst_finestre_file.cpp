@@ -330,6 +330,11 @@ class TestFinestreFile : public QObject {
         f.Text1->setTextCursor(testo);
         QTest::keyClicks(f.Text1, "Ciao");
         QCOMPARE(f.Text1->document()->firstBlock().text(), "001Ciao" + QString(12, ' ') + "*");
+        // A one-line paste overwrites as typing does, and stops at the 16th place.
+        testo.setPosition(7);
+        f.Text1->setTextCursor(testo);
+        Incolla(f.Text1, "-Mondo e altro ancora");
+        QCOMPARE(f.Text1->document()->firstBlock().text(), QString("001Ciao-Mondo e alt*"));
         Rispondi("NonSalvare");
         f.close();
     }
@@ -418,6 +423,7 @@ class TestFinestreFile : public QObject {
         QCOMPARE(proposto, QString("Impianto di prova"));
         QCOMPARE(Leggi(banco.percorso("copia.vlt")), impianto);
         QVERIFY(!f.Modificato());
+        QCOMPARE(f.Label1->text(), banco.percorso("copia.vlt")); // the file now edited
     }
 
     // A file made on Linux opens with its texts and is saved with CR LF; a
