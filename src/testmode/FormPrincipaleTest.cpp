@@ -139,15 +139,21 @@ void FormPrincipaleTest::ApriProvaIngressi() {
 }
 
 void FormPrincipaleTest::vociLinea() {
-    // Each runs between two exchanges of test mode, which waits meanwhile.
+    // Each runs between two exchanges of test mode, which waits meanwhile:
+    // for the walk test, a time when the inputs were not read.
+    const auto fermo = [this](void (*finestra)(QWidget *)) {
+        ALineaLibera(this, [this, finestra] {
+            const bool sospesa = RegistroProva.Sospendi();
+            finestra(this);
+            if (sospesa) RegistroProva.Riprendi();
+        });
+    };
     QAction *porta = Menu->addAction(QStringLiteral("Porta…"));
     porta->setObjectName(QStringLiteral("VocePorta"));
-    connect(porta, &QAction::triggered, this,
-            [this] { ALineaLibera(this, [this] { ScegliPorta(this); }); });
+    connect(porta, &QAction::triggered, this, [fermo] { fermo(ScegliPorta); });
     QAction *cerca = Menu->addAction(QStringLiteral("Cerca il VELTO sulla linea…"));
     cerca->setObjectName(QStringLiteral("VoceCerca"));
-    connect(cerca, &QAction::triggered, this,
-            [this] { ALineaLibera(this, [this] { CercaIlVelto(this); }); });
+    connect(cerca, &QAction::triggered, this, [fermo] { fermo(CercaIlVelto); });
     VoceTraccia(Menu, this);
 }
 

@@ -83,14 +83,15 @@ void Registro::Risposta(bool risposto) {
     Registra(risposto ? Tipo::LineaTornata : Tipo::LineaPersa);
 }
 
-void Registro::Sospendi() {
-    if (!avviato_ || (!sospensioni_.empty() && !sospensioni_.back().a.isValid())) return;
+bool Registro::Sospendi() {
+    if (!avviato_ || (!sospensioni_.empty() && !sospensioni_.back().a.isValid())) return false;
     const QDateTime ora = QDateTime::currentDateTime();
     sospensioni_.push_back({ora, QDateTime()});
     Limita(sospensioni_, IntervalliPerIngresso);
     for (Ingresso &n : ingressi_)
         if (n.attivo && !n.intervalli.empty()) n.intervalli.back().a = ora;
     Registra(Tipo::Sospesa);
+    return true;
 }
 
 void Registro::Riprendi() {

@@ -80,8 +80,9 @@ class Registro {
     void Tasto(const QString &etichetta);
     // The polling stops (nothing is watched) and starts again: a gap in the
     // record, as a silent line is; the inputs active meanwhile are not
-    // shown active through it.
-    void Sospendi();
+    // shown active through it. Sospendi is false when no gap was opened (no
+    // record yet, or one already open).
+    bool Sospendi();
     void Riprendi();
 
     // Opens a journal in `cartella`/prove (created when missing), named by the

@@ -267,6 +267,14 @@ class TestProva : public QObject {
              {"linea:  la centrale non risponde", "linea:  la centrale risponde di nuovo"})
             QTRY_COMPARE(w->Eventi->findItems(e, Qt::MatchEndsWith).size(), 1);
 
+        // The port window opened from the menu holds the polling: a gap.
+        Quando([] { return QApplication::activeModalWidget(); },
+               [] { QApplication::activeModalWidget()->close(); });
+        f.findChild<QAction *>("VocePorta")->trigger();
+        QTRY_COMPARE(w->Eventi->findItems("prova:  ripresa", Qt::MatchEndsWith).size(), 1);
+        QVERIFY(w->Eventi->item(1)->text().endsWith(
+            "prova:  sospesa (modo test fermo, ingressi non letti)"));
+
         // "Ricomincia" asks first: refused, nothing changes; accepted, the
         // record starts again with a journal of its own.
         const auto rispondi = [](QMessageBox::StandardButton b) {
