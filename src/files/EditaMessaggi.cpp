@@ -272,9 +272,13 @@ void EditaMessaggi::aggiornaSegni() {
     QString corrente, primo;
     int quanti = 0;
     const QTextBlock cursore = Text1->textCursor().block();
+    QStringList righe;
+    for (QTextBlock b = Text1->document()->begin(); b.isValid(); b = b.next())
+        righe << FormatoMessaggi::CorpoDaTesto(b.text());
+    // The comment is the file's first line.
+    const QStringList problemi = Programmazione::ProblemiRighe(righe, 2);
     for (QTextBlock b = Text1->document()->begin(); b.isValid(); b = b.next()) {
-        const QString problema =
-            Programmazione::ProblemaRiga(FormatoMessaggi::CorpoDaTesto(b.text()));
+        const QString &problema = problemi[b.blockNumber()];
         if (problema.isEmpty()) continue;
         ++quanti;
         if (primo.isEmpty()) primo = problema;

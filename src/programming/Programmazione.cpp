@@ -38,6 +38,10 @@ QString DescriviCarattere(const QString &testo, qsizetype pos) {
     return QStringLiteral("carattere di codice %1").arg(primo);
 }
 
+QString DueVolte(const QString &numero, int prima, int seconda) {
+    return QStringLiteral("Testo %1 due volte: righe %2 e %3").arg(numero).arg(prima).arg(seconda);
+}
+
 } // namespace
 
 QList<Voce> VociDaInviare(const FormatoMessaggi::Scansione &scansione) {
@@ -61,10 +65,7 @@ QString RifiutoInvio(const QList<Voce> &voci, bool chiusa) {
     for (const Voce &v : voci) {
         const QString numero = v.voce.left(Cifre);
         if (const auto prima = righe.constFind(numero); prima != righe.constEnd())
-            return QStringLiteral("Testo %1 due volte: righe %2 e %3")
-                .arg(numero)
-                .arg(*prima)
-                .arg(v.riga);
+            return DueVolte(numero, *prima, v.riga);
         righe.insert(numero, v.riga);
     }
     for (const Voce &v : voci)
@@ -107,6 +108,24 @@ QString ProblemaRiga(const QString &riga) {
         problema = QStringLiteral("più di %1 caratteri: l'invio tiene i primi %1").arg(testo);
     }
     return problema.isEmpty() ? QString() : QStringLiteral("Testo %1: %2").arg(numero, problema);
+}
+
+QStringList ProblemiRighe(const QStringList &righe, int primaRiga) {
+    QStringList problemi;
+    QHash<QString, QList<int>> doveNumero; // the lines a send writes each number from
+    for (int i = 0; i < righe.size(); ++i) {
+        problemi << ProblemaRiga(righe[i]);
+        if (const auto voce = FormatoMessaggi::FiltroInvio(righe[i]))
+            doveNumero[voce->left(Cifre)] << i;
+    }
+    for (auto d = doveNumero.cbegin(); d != doveNumero.cend(); ++d) {
+        const QList<int> &dove = d.value();
+        // The send refuses the whole file for it: it comes before the line's own problem.
+        for (int k = 0; k < dove.size() && dove.size() > 1; ++k)
+            problemi[dove[k]] =
+                DueVolte(d.key(), primaRiga + dove[0], primaRiga + dove[k == 0 ? 1 : k]);
+    }
+    return problemi;
 }
 
 QString RigheNonInviate(const FormatoMessaggi::Scansione &scansione) {

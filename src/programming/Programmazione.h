@@ -42,6 +42,11 @@ QString CarattereRifiutato(const Voce &v);
 // marker) have nothing to tell. The editor marks lines with it as they are typed.
 QString ProblemaRiga(const QString &riga);
 
+// ProblemaRiga for each line of a message file's body, whose first line is
+// line `primaRiga` of the file; a line whose number a send finds on another
+// line too says so, as the send's refusal names it.
+QStringList ProblemiRighe(const QStringList &righe, int primaRiga);
+
 // What a send leaves out of a file without refusing it, in Italian, or empty:
 // the lines whose three-digit number is above the highest the panel takes.
 QString RigheNonInviate(const FormatoMessaggi::Scansione &scansione);

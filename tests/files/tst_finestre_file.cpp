@@ -335,6 +335,12 @@ class TestFinestreFile : public QObject {
         f.Text1->setTextCursor(testo);
         Incolla(f.Text1, "-Mondo e altro ancora");
         QCOMPARE(f.Text1->document()->firstBlock().text(), QString("001Ciao-Mondo e alt*"));
+        // A number on two lines is marked on both, as the send would refuse it.
+        f.Text1->moveCursor(QTextCursor::End);
+        QTest::keyClicks(f.Text1, "001Doppio");
+        QCOMPARE(f.Text1->extraSelections().size(), 2);
+        QCOMPARE(f.LabelStato->text(),
+                 QString("Testo 001 due volte: righe 2 e 4 (righe segnate: 2)"));
         Rispondi("NonSalvare");
         f.close();
     }
