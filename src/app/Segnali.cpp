@@ -1,6 +1,7 @@
 #include "app/Segnali.h"
 
 #include "files/EditaMessaggi.h"
+#include "files/FormSalvaFile.h"
 #include "programming/Operazioni.h"
 #include "shared/Variabili.h"
 
@@ -47,11 +48,18 @@ void ChiudiSuSegnale(QWidget *finestra) {
     FermaSuSegnale([finestra] {
         // A job stops between two exchanges and closes its window itself.
         if (Operazioni::LavoroInCorso()) return;
-        // The editor cannot ask now: its unsaved edits go to a file of their own.
-        for (QWidget *w : QApplication::topLevelWidgets())
-            if (auto *editor = qobject_cast<EditaMessaggi *>(w); editor && editor->isVisible())
-                if (const QString detto = editor->SalvaSuInterruzione(); !detto.isEmpty())
-                    Operazioni::AnnunciaInterruzione(detto);
+        // Nobody can be asked now: an editor's unsaved edits, or texts read
+        // and waiting for a name, go to a file of their own.
+        for (QWidget *w : QApplication::topLevelWidgets()) {
+            if (!w->isVisible()) continue;
+            QString detto;
+            if (auto *editor = qobject_cast<EditaMessaggi *>(w))
+                detto = editor->SalvaSuInterruzione();
+            else if (auto *salva = qobject_cast<FormSalvaFile *>(w);
+                     salva && !qobject_cast<EditaMessaggi *>(salva->parentWidget()))
+                detto = salva->SalvaSuInterruzione();
+            if (!detto.isEmpty()) Operazioni::AnnunciaInterruzione(detto);
+        }
         finestra->close();
         // Windows shown over it (a message, the programming window) end too,
         // so no wait is left waiting for a click.

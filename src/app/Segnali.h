@@ -17,6 +17,7 @@ void FermaSuSegnale(std::function<void()> poi = {});
 // window closes (saying on the standard error what the panel holds), while
 // otherwise the given window is closed at once as its close box would, and
 // any modal window over it is hidden, so that no wait is left waiting. An
-// open editor's unsaved edits are first written to a file of their own.
+// open editor's unsaved edits, and texts read waiting in the save window,
+// are first written to a file of their own.
 // writes Interruzione
 void ChiudiSuSegnale(QWidget *finestra);

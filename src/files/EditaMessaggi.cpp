@@ -9,7 +9,6 @@
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
 #include <QKeyEvent>
@@ -316,22 +315,17 @@ bool EditaMessaggi::puoChiudere() {
 QString EditaMessaggi::SalvaSuInterruzione() const {
     if (!Modificato()) return QString();
     const QFileInfo file(percorso_);
-    const QString nome =
-        file.completeBaseName() +
-        QDateTime::currentDateTime().toString(QStringLiteral("'-non-salvato-'yyyyMMdd-HHmmss")) +
-        QStringLiteral(".vlt");
     const QByteArray dati = FormatoMessaggi::ContenutoFile(
         FormatoMessaggi::SenzaACapo(Commento()),
         FormatoMessaggi::CorpoComeNelFile(TestoCorpo(), vuotaInFondo_));
     QString errore;
-    for (const QDir &cartella : {file.dir(), QDir::current()}) {
-        const QString percorso = cartella.absoluteFilePath(nome);
-        if (FormatoMessaggi::SalvaFile(percorso, dati, &errore))
-            return QStringLiteral("Modifiche non salvate di %1 scritte in %2")
-                .arg(QDir::toNativeSeparators(percorso_), QDir::toNativeSeparators(percorso));
-    }
-    return QStringLiteral("Modifiche non salvate di %1 perse: %2")
-        .arg(QDir::toNativeSeparators(percorso_), errore);
+    const QString percorso = FormatoMessaggi::SalvaNonSalvato(
+        file.absolutePath(), file.completeBaseName(), dati, &errore);
+    const QString di = QDir::toNativeSeparators(percorso_);
+    return percorso.isEmpty()
+               ? QStringLiteral("Modifiche non salvate di %1 perse: %2").arg(di, errore)
+               : QStringLiteral("Modifiche non salvate di %1 scritte in %2")
+                     .arg(di, QDir::toNativeSeparators(percorso));
 }
 
 void EditaMessaggi::closeEvent(QCloseEvent *evento) {

@@ -60,9 +60,9 @@ class EditaMessaggi : public QDialog {
     bool Modificato() const;
 
     // A signal closes the window without asking: the edits not yet saved go
-    // to a new file beside the one loaded (or in the working folder), named
-    // "<name>-non-salvato-<date>-<time>.vlt", never over it. Returns what to
-    // tell the operator, or nothing when there was nothing to keep.
+    // to a new file beside the one loaded (FormatoMessaggi::SalvaNonSalvato),
+    // never over it. Returns what to tell the operator, or nothing when there
+    // was nothing to keep.
     // no globals
     QString SalvaSuInterruzione() const;
 

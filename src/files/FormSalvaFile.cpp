@@ -6,6 +6,7 @@
 #include "shared/Variabili.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -137,6 +138,21 @@ void FormSalvaFile::Command1_Click() {
         return;
     }
     LabelErrore->setText(QStringLiteral("File non salvato: %1.").arg(errore));
+}
+
+QString FormSalvaFile::SalvaSuInterruzione() const {
+    const QString nome = Text1->text();
+    const QString base =
+        nome.endsWith(QLatin1String(".vlt")) && FormatoMessaggi::MotivoNomeRifiutato(nome).isEmpty()
+            ? QFileInfo(nome).completeBaseName()
+            : QStringLiteral("testi-letti");
+    const QByteArray dati =
+        FormatoMessaggi::ContenutoFile(FormatoMessaggi::SenzaACapo(Text2->text()), V::CorpoFile);
+    QString errore;
+    const QString percorso = FormatoMessaggi::SalvaNonSalvato(File1->Path(), base, dati, &errore);
+    return percorso.isEmpty() ? QStringLiteral("Testi da salvare persi: %1").arg(errore)
+                              : QStringLiteral("Testi da salvare scritti in %1")
+                                    .arg(QDir::toNativeSeparators(percorso));
 }
 
 void FormSalvaFile::Command2_Click() {

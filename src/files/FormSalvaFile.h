@@ -36,6 +36,12 @@ class FormSalvaFile : public QDialog {
     // no globals
     void Command2_Click();
 
+    // A signal closes the window without a save: what it was to write goes to
+    // a new file in its folder (FormatoMessaggi::SalvaNonSalvato), named after
+    // the name typed, or "testi-letti". Returns what to tell the operator.
+    // reads CorpoFile
+    QString SalvaSuInterruzione() const;
+
   protected:
     void keyPressEvent(QKeyEvent *evento) override;
 

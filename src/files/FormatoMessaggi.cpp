@@ -4,6 +4,7 @@
 #include "shared/Numeri.h"
 #include "shared/Salvataggio.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -331,6 +332,19 @@ QString CorpoDaTesto(const QString &testoGrezzo) {
 
 bool SalvaFile(const QString &percorso, const QByteArray &dati, QString *errore) {
     return Salvataggio::Salva(percorso, dati, errore);
+}
+
+QString SalvaNonSalvato(const QString &cartella, const QString &base, const QByteArray &dati,
+                        QString *errore) {
+    const QString nome =
+        base +
+        QDateTime::currentDateTime().toString(QStringLiteral("'-non-salvato-'yyyyMMdd-HHmmss")) +
+        QStringLiteral(".vlt");
+    for (const QDir &dove : {QDir(cartella), QDir::current(), QDir::home(), QDir::temp()}) {
+        const QString percorso = dove.absoluteFilePath(nome);
+        if (!QFileInfo::exists(percorso) && SalvaFile(percorso, dati, errore)) return percorso;
+    }
+    return QString();
 }
 
 } // namespace FormatoMessaggi

@@ -145,4 +145,12 @@ QString MotivoNonScrivibile(const QString &percorso);
 // its content byte for byte.
 bool SalvaFile(const QString &percorso, const QByteArray &dati, QString *errore);
 
+// What a signal leaves unsaved (an editor's edits, texts just read) goes to a
+// new file "<base>-non-salvato-<date>-<time>.vlt", never over another one: in
+// `cartella`, else the working folder, the home folder or the temporary
+// folder, the first that takes it. Returns the path written, or nothing with
+// the last reason in *errore.
+QString SalvaNonSalvato(const QString &cartella, const QString &base, const QByteArray &dati,
+                        QString *errore);
+
 } // namespace FormatoMessaggi

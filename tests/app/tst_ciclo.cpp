@@ -8,6 +8,7 @@
 #include "testmode/FormPrincipaleTest.h"
 #include "programming/FormScriveMessaggi.h"
 #include "files/EditaMessaggi.h"
+#include "files/FormSalvaFile.h"
 #include "link/FormSeriale.h"
 #include "support/Banco.h"
 #include "shared/Variabili.h"
@@ -240,18 +241,19 @@ class TestCiclo : public QObject {
         QVERIFY(!f.isVisible());
     }
 
-    // A signal with the editor open and edited: the edits go to a file of
-    // their own beside the one loaded, which keeps its bytes.
-    void segnaleConEditorModificato() {
+    // A signal while edits or read texts wait to be saved: they go to a file
+    // of their own, beside the file loaded (which keeps its bytes), or in the
+    // working folder when the save window's folder is gone.
+    void segnaleSalvaIlNonSalvato() {
         const QByteArray originale = "c\r\n001Primo           *\r\nend\r\n";
         Scrivi(banco.percorso("ed.vlt"), originale);
         NomeFile = banco.percorso("ed.vlt");
-        QWidget finestra;
-        ChiudiSuSegnale(&finestra);
         const auto ripristina = qScopeGuard([] {
             for (int s : {SIGTERM, SIGINT, SIGHUP})
                 std::signal(s, SIG_DFL);
         });
+        QWidget finestra;
+        ChiudiSuSegnale(&finestra);
         EditaMessaggi e;
         QVERIFY(e.Form_Load());
         Quando([&] { return e.isVisible(); },
@@ -262,10 +264,29 @@ class TestCiclo : public QObject {
                });
         e.exec();
         QCOMPARE(Leggi(banco.percorso("ed.vlt")), originale);
-        const QStringList copie = QDir(banco.cartella()).entryList({"ed-non-salvato-*.vlt"});
-        QCOMPARE(copie.size(), 1);
-        QCOMPARE(Leggi(banco.percorso(copie[0])),
-                 QByteArray("c\r\n001Nuovo           *\r\nend\r\n"));
+        const auto copia = [this](const char *modello) {
+            const QStringList c = QDir(banco.cartella()).entryList({modello});
+            return c.size() == 1 ? Leggi(banco.percorso(c[0])) : QByteArray();
+        };
+        QCOMPARE(copia("ed-non-salvato-*.vlt"), QByteArray("c\r\n001Nuovo           *\r\nend\r\n"));
+
+        QVERIFY(QDir(banco.cartella()).mkdir("chiavetta"));
+        QDir::setCurrent(banco.percorso("chiavetta"));
+        CorpoFile = "001Letto           *";
+        CommentoProposto = "Letti";
+        FormSalvaFile s;
+        QDir::setCurrent(banco.cartella());
+        QVERIFY(QDir(banco.percorso("chiavetta")).removeRecursively());
+        QWidget altra;
+        ChiudiSuSegnale(&altra); // the first signal took the handler away
+        Quando([&] { return s.isVisible(); },
+               [&] {
+                   s.Text1->setText("impianto.vlt");
+                   ::raise(SIGTERM);
+               });
+        s.exec();
+        QCOMPARE(copia("impianto-non-salvato-*.vlt"),
+                 QByteArray("Letti\r\n001Letto           *\r\nend\r\n"));
     }
 
     // Start-up held in a system call, where no event pump runs: here the
