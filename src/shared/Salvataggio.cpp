@@ -290,6 +290,18 @@ SulPosto RiscriviSulPosto(const QString &finale, const QByteArray &dati) {
 
 #endif
 
+// Why a file may not be written: its own mark, or (a file the owner may
+// write) the disk or the folder's rights.
+QString PercheSolaLettura(const QFileInfo &info) {
+#ifdef Q_OS_UNIX
+    if ((info.permissions() & QFile::WriteOwner) &&
+        ::access(QFile::encodeName(info.filePath()).constData(), W_OK) != 0)
+        return QStringLiteral("non si può modificare (%1)").arg(Motivo(errno));
+#endif
+    Q_UNUSED(info)
+    return QStringLiteral("è in sola lettura");
+}
+
 } // namespace
 
 bool Salva(const QString &percorso, const QByteArray &dati, QString *errore) {
@@ -297,7 +309,8 @@ bool Salva(const QString &percorso, const QByteArray &dati, QString *errore) {
     // A file marked read-only stays untouched, whoever runs the tool.
     const bool solaLettura = !info.isWritable() || !(info.permissions() & QFile::WriteOwner);
     if (info.exists() && (!info.isFile() || solaLettura)) {
-        *errore = info.isFile() ? QStringLiteral("il file %1 è in sola lettura").arg(percorso)
+        *errore = info.isFile() ? QStringLiteral("il file %1 %2: è rimasto com'era")
+                                      .arg(percorso, PercheSolaLettura(info))
                                 : QStringLiteral("%1 non è un file").arg(percorso);
         return false;
     }

@@ -399,6 +399,13 @@ class TestFormato : public QObject {
         QCOMPARE(Leggi(chiuso), vecchio);
         QCOMPARE(Voci(disco.percorso("chiusa")), QStringList({"c.vlt"}));
         QCOMPARE(disco.liberi(), 4096);
+
+        // A read-only disk is named as such, not the file.
+        QVERIFY(disco.solaLettura());
+        QVERIFY(!SalvaFile(pieno, nuovo, &errore));
+        QCOMPARE(errore, QString("il file %1 non si può modificare (il disco è in sola lettura): "
+                                 "è rimasto com'era")
+                             .arg(pieno));
     }
 
     // The temporary files of saves that were killed are removed at the next

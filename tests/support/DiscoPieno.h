@@ -42,6 +42,11 @@ class DiscoPieno {
     QString cartella() const { return cartella_; }
     QString percorso(const QString &nome) const { return cartella_ + '/' + nome; }
 
+    // Mounts the disk again read-only (a write-protected card).
+    bool solaLettura() {
+        return ::mount(nullptr, QFile::encodeName(cartella_).constData(), nullptr,
+                       MS_REMOUNT | MS_RDONLY, nullptr) == 0;
+    }
     // Bytes still free on the disk.
     qint64 liberi() const {
         struct statvfs s;
