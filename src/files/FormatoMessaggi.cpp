@@ -236,10 +236,21 @@ QByteArray ContenutoFile(const QString &commento, const QString &corpo) {
     return commento.toLatin1() + "\r\n" + corpo.toLatin1() + "\r\nend\r\n";
 }
 
+namespace {
+// Why a file did not open for reading: in Italian for a missing file or one
+// without rights, else the system's own words.
+QString MotivoApertura(const QFile &f) {
+    const QFileInfo info(f.fileName());
+    if (!info.exists()) return QStringLiteral("il file non esiste");
+    if (!info.isReadable()) return QStringLiteral("permesso negato");
+    return f.errorString();
+}
+} // namespace
+
 std::optional<QByteArray> LeggiFile(const QString &percorso, QString *errore) {
     QFile f(percorso);
     if (!f.open(QIODevice::ReadOnly)) {
-        *errore = QStringLiteral("Impossibile aprire %1: %2").arg(percorso, f.errorString());
+        *errore = QStringLiteral("Impossibile aprire %1: %2").arg(percorso, MotivoApertura(f));
         return std::nullopt;
     }
     const QByteArray dati = f.readAll();
@@ -261,7 +272,7 @@ std::optional<Scansione> LeggiMessaggi(const QString &percorso, QString *errore,
     }
     QFile f(percorso);
     if (!f.open(QIODevice::ReadOnly)) {
-        *errore = QStringLiteral("Impossibile aprire %1: %2").arg(percorso, f.errorString());
+        *errore = QStringLiteral("Impossibile aprire %1: %2").arg(percorso, MotivoApertura(f));
         return std::nullopt;
     }
     QByteArray dati;
