@@ -14,8 +14,14 @@ namespace Operazioni {
 
 namespace {
 // Shown on a status line when the panel did not answer at all: the
-// identifier may be wrong, and the window's menu can find the right one.
-const QString SuggerimentoCerca = QStringLiteral("Tasto destro: Cerca il VELTO");
+// identifier may be wrong, and the window's menu can find the right one; or
+// the port itself is gone (an adapter pulled out), and the menu can choose
+// another.
+QString SuggerimentoMuto() {
+    return FormSeriale::Istanza().MSComm1.PortOpen()
+               ? QStringLiteral("Tasto destro: Cerca il VELTO")
+               : QStringLiteral("Porta persa: tasto destro, Porta…");
+}
 // Shown when the panel answered, but never twice the same whole text.
 const QString LineaDisturbata = QStringLiteral("Risposte non affidabili: linea disturbata?");
 // Reads of one text before its replies are given up as untrustworthy.
@@ -125,7 +131,7 @@ RisultatoInvio ScriviEVerifica(Osservatore &o, const QList<Programmazione::Voce>
         Scrivi(voce);
         if (!Comandi::ScritturaAccettata(V::Risposta)) {
             o.Riga1(V::Risposta);
-            if (V::ErroreSeriale) o.Riga2(SuggerimentoCerca);
+            if (V::ErroreSeriale) o.Riga2(SuggerimentoMuto());
             V::MessaggioErrore = QStringLiteral(" Errore risposta ");
             r = {Esito::ScritturaRifiutata, {},           voce, V::Risposta, {},
                  V::ErroreSeriale,          conteggio - 1};
@@ -156,7 +162,7 @@ RisultatoInvio ScriviEVerifica(Osservatore &o, const QList<Programmazione::Voce>
         }
         if (letto.esito == TestoPannello::Muto || letto.testo != atteso) {
             const bool muto = letto.esito == TestoPannello::Muto;
-            if (muto) o.Riga2(SuggerimentoCerca);
+            if (muto) o.Riga2(QStringLiteral("Testo %1: nessuna risposta").arg(numero));
             V::MessaggioErrore = QStringLiteral("Errore Dati non scritti giusti.");
             r = {Esito::Diverso, {}, voce, V::Risposta, letto.testo, muto, conteggio};
             o.Conferma();
@@ -247,7 +253,7 @@ RisultatoLettura LeggiTesti(Osservatore &o) {
         if (letto.esito != TestoPannello::Letto) {
             r.incerta = letto.esito == TestoPannello::Incerto;
             o.Riga1(QStringLiteral("0R%1  %2")
-                        .arg(V::NumeroTre, r.incerta ? LineaDisturbata : SuggerimentoCerca));
+                        .arg(V::NumeroTre, r.incerta ? LineaDisturbata : SuggerimentoMuto()));
             o.Riga2(r.incerta ? QStringLiteral("Errore seriale. Nessun file scritto")
                               : QStringLiteral("Errore seriale. Controlla identificativo"));
             V::MessaggioErrore = QStringLiteral("Errore seriale");

@@ -307,6 +307,14 @@ class TestProgrammazione : public QObject {
         QCOMPARE(t1, QString("1234567errore seriale "));
         QCOMPARE(t2, QString("Tasto destro: Cerca il VELTO"));
         QCOMPARE(banco->comandi().size(), 3 + 2); // the fourth write and its repeat
+
+        // Silent at the verification: the text and the silence are named.
+        AVVIA(banco, {"--fast", "--silent-after", "5"});
+        conferma(&didascalia, &t1, &t2);
+        p->Command1->click();
+        QCOMPARE(didascalia, QString("Errore Dati non scritti giusti. Clicca Qui"));
+        QCOMPARE(t1, QString("a").leftJustified(16));
+        QCOMPARE(t2, QString("Testo 001: nessuna risposta"));
     }
 
     void fileNonLeggibile() {
@@ -524,6 +532,14 @@ class TestProgrammazione : public QObject {
         QVERIFY(!salvataggioOfferto);
         QVERIFY(comandiAbilitati());
         QCOMPARE(Testi[99], QString(16, ' '));
+
+        // The adapter pulled out during the read: the hint names the port.
+        AVVIA(banco, {"--fast"});
+        conferma(&didascalia, &t1, &t2);
+        Quando([&] { return banco->comandi().size() >= 20; }, [&] { banco.scollega(); });
+        p->LeggiTesti->click();
+        QVERIFY2(t1.endsWith("  Porta persa: tasto destro, Porta…"), qPrintable(t1));
+        QVERIFY(!salvataggioOfferto);
     }
 
     // "Nuovo file…": a file of blank texts, listed at once and open in the
