@@ -303,15 +303,8 @@ FormPorta::FormPorta(QWidget *padre) : QDialog(padre) {
     setObjectName(QStringLiteral("FormPorta"));
     setWindowTitle(QStringLiteral("Porta"));
     setModal(true);
-    auto *spiegazione = NuovaEtichetta(this, "Spiegazione");
-    spiegazione->setText(
-        QStringLiteral("La porta COM%1 apre ora %2.\nScegli una porta seriale, oppure scrivi "
-                       "l'indirizzo di rete di un convertitore (tcp://HOST:PORTA o "
-                       "rfc2217://HOST:PORTA).")
-            .arg(Traccia::Visibile(V::NumeroPorta),
-                 FormSeriale::Istanza().MSComm1.Dispositivo().isEmpty()
-                     ? QStringLiteral("nessun dispositivo")
-                     : FormSeriale::Istanza().MSComm1.Dispositivo()));
+    Spiegazione = NuovaEtichetta(this, "Spiegazione");
+    aggiornaSpiegazione();
     Porte = new QListWidget(this);
     Porte->setObjectName(QStringLiteral("Porte"));
     const QFont fisso = QFontDatabase::systemFont(QFontDatabase::FixedFont);
@@ -358,7 +351,7 @@ FormPorta::FormPorta(QWidget *padre) : QDialog(padre) {
     pulsanti->addStretch();
     pulsanti->addWidget(Chiudi);
     auto *l = new QVBoxLayout(this);
-    l->addWidget(spiegazione);
+    l->addWidget(Spiegazione);
     l->addWidget(intestazione);
     l->addWidget(Porte, 1);
     l->addLayout(campo);
@@ -382,6 +375,16 @@ FormPorta::FormPorta(QWidget *padre) : QDialog(padre) {
     Porte->setFocus();
 }
 
+void FormPorta::aggiornaSpiegazione() {
+    const QString dispositivo = FormSeriale::Istanza().MSComm1.Dispositivo();
+    Spiegazione->setText(
+        QStringLiteral("La porta COM%1 apre ora %2.\nScegli una porta seriale, oppure scrivi "
+                       "l'indirizzo di rete di un convertitore (tcp://HOST:PORTA o "
+                       "rfc2217://HOST:PORTA).")
+            .arg(Traccia::Visibile(V::NumeroPorta),
+                 dispositivo.isEmpty() ? QStringLiteral("nessun dispositivo") : dispositivo));
+}
+
 QString FormPorta::scelta() {
     const QString testo = Indirizzo->text().trimmed();
     if (testo.isEmpty()) {
@@ -402,6 +405,7 @@ void FormPorta::riapri(const QString &fatto) {
     FormSeriale &seriale = FormSeriale::Istanza();
     seriale.ChiudiSeriale();
     seriale.ApriSeriale();
+    aggiornaSpiegazione();
     Esito->setText(seriale.MSComm1.PortOpen()
                        ? fatto + QStringLiteral(" La porta è aperta.")
                        : fatto + QLatin1Char('\n') + seriale.ErroreApertura());
@@ -414,11 +418,13 @@ bool FormPorta::prova(const QString &dispositivo) {
     comm.setDispositivoForzato(dispositivo);
     seriale.ChiudiSeriale();
     seriale.ApriSeriale();
+    aggiornaSpiegazione();
     if (comm.PortOpen()) return true;
     const QString errore = seriale.ErroreApertura();
     comm.setDispositivoForzato(forzato);
     seriale.ChiudiSeriale();
     seriale.ApriSeriale();
+    aggiornaSpiegazione();
     const QString com = QStringLiteral("COM") + Traccia::Visibile(V::NumeroPorta);
     // Why it failed, without the list of ports the window already shows.
     QString testo = errore.section(QStringLiteral("\n\n"), 0, 0) + QLatin1Char('\n');

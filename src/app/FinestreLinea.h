@@ -88,12 +88,15 @@ class FormPorta : public QDialog {
     Q_OBJECT
   public:
     explicit FormPorta(QWidget *padre);
+    QLabel *Spiegazione; // the port and what it opens now
     QListWidget *Porte;
     QLineEdit *Indirizzo;
     QPushButton *Usa, *Salva, *Chiudi;
     QLabel *Esito;
 
   private:
+    // reads NumeroPorta
+    void aggiornaSpiegazione();
     // reads NumeroPorta
     void usa();
     // reads NumeroPorta

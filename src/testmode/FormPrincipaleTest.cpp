@@ -141,11 +141,17 @@ void FormPrincipaleTest::ApriProvaIngressi() {
 void FormPrincipaleTest::vociLinea() {
     // Each runs between two exchanges of test mode, which waits meanwhile:
     // for the walk test, a time when the inputs were not read.
+    // A port or identifier changed there ends the red button's wait: the
+    // next exchange tries it at once.
     const auto fermo = [this](void (*finestra)(QWidget *)) {
         ALineaLibera(this, [this, finestra] {
+            const MSComm &comm = FormSeriale::Istanza().MSComm1;
+            const QString prima = comm.Dispositivo() + V::Identificativo;
             const bool sospesa = RegistroProva.Sospendi();
             finestra(this);
             if (sospesa) RegistroProva.Riprendi();
+            if (comm.Dispositivo() + V::Identificativo != prima && comm.PortOpen())
+                TastoErroreSerialeFlag = true;
         });
     };
     QAction *porta = Menu->addAction(QStringLiteral("Porta…"));

@@ -322,6 +322,7 @@ class TestMenu : public QObject {
                                     QCOMPARE(QFileInfo(com1).symLinkTarget(), pty);
                                     f->Indirizzo->setText(rete);
                                     f->Salva->click();
+                                    QVERIFY(f->Spiegazione->text().contains("apre ora " + rete));
                                     f->Chiudi->click();
                                 });
         Voce(p.get(), "VocePorta")->trigger();

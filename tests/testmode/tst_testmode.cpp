@@ -1,6 +1,8 @@
 // Test mode against the panel simulator: texts loaded, states painted.
 #include "shared/Aspetto.h"
+#include "support/Aperta.h"
 #include "support/Azioni.h"
+#include "app/FinestreLinea.h"
 #include "testmode/EtichettaPannello.h"
 #include "testmode/FormPrincipaleTest.h"
 #include "link/FormSeriale.h"
@@ -10,7 +12,9 @@
 #include "support/TempoCpu.h"
 #include "shared/Variabili.h"
 
+#include <QAction>
 #include <QLabel>
+#include <QTcpServer>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QElapsedTimer>
@@ -375,6 +379,22 @@ class TestModoTest : public QObject {
         Quando([&] { return f->TastoErroreSeriale->isVisible(); }, [&] { f->Command1->click(); });
         f->LeggiStato();
         QVERIFY(rosso(f->FineCiclata[0])); // the marker is not "R"
+
+        // Another port chosen from the menu ends it too.
+        f->StatoProgramma = FormPrincipaleTest::Run;
+        QTcpServer server;
+        QVERIFY(server.listen(QHostAddress::LocalHost));
+        const QString rete = QString("tcp://127.0.0.1:%1").arg(server.serverPort());
+        Quando([&] { return Aperta<FormPorta>(); },
+               [&] {
+                   Aperta<FormPorta>()->Indirizzo->setText(rete);
+                   Aperta<FormPorta>()->Usa->click();
+                   Aperta<FormPorta>()->Chiudi->click();
+               });
+        Quando([&] { return f->TastoErroreSeriale->isVisible(); },
+               [&] { f->findChild<QAction *>("VocePorta")->trigger(); });
+        f->LeggiStato();
+        QCOMPARE(FormSeriale::Istanza().MSComm1.Dispositivo(), rete);
     }
 };
 
