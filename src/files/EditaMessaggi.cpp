@@ -76,8 +76,20 @@ class CampoTesti : public QPlainTextEdit {
         QTextCursor c = textCursor();
         const bool campo = overwriteMode() && !c.hasSelection() && RigaDiTesto(c.block().text()) &&
                            c.positionInBlock() < FineTesto;
-        // Backspace and Delete blank a text place instead of pulling the note left.
+        // Backspace and Delete blank a text place instead of pulling the note
+        // left, and leave the number's digits alone.
         const int pos = c.positionInBlock();
+        if (campo && e->modifiers() == Qt::NoModifier &&
+            ((e->key() == Qt::Key_Backspace && pos <= Cifre) ||
+             (e->key() == Qt::Key_Delete && pos < Cifre))) {
+            if (e->key() == Qt::Key_Backspace && pos > 0) {
+                c.movePosition(QTextCursor::PreviousCharacter);
+                setTextCursor(c);
+            } else {
+                QApplication::beep();
+            }
+            return;
+        }
         if (campo && e->modifiers() == Qt::NoModifier &&
             ((e->key() == Qt::Key_Backspace && pos > Cifre) ||
              (e->key() == Qt::Key_Delete && pos >= Cifre && pos < c.block().length() - 1))) {
@@ -144,7 +156,13 @@ class CampoTesti : public QPlainTextEdit {
         // would push the note column right.
         c.beginEditBlock();
         for (const QChar ch : testo) {
-            const int pos = c.positionInBlock();
+            int pos = c.positionInBlock();
+            // The number keeps its three digits: anything else typed there
+            // goes to the first text place, where it was meant to go.
+            if (riga && pos < Cifre && (ch < QLatin1Char('0') || ch > QLatin1Char('9'))) {
+                c.setPosition(c.block().position() + Cifre);
+                pos = Cifre;
+            }
             if (riga && pos == FineTesto) {
                 QApplication::beep();
                 break;

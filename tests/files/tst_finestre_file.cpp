@@ -194,7 +194,7 @@ class TestFinestreFile : public QObject {
         QTest::keyClicks(e.Text1, "X");
         QTest::keyClick(e.Text1, Qt::Key_Escape);
         QVERIFY(e.isVisible());
-        QVERIFY(e.Text1->toPlainText().startsWith("X01uno"));
+        QVERIFY(e.Text1->toPlainText().startsWith("001Xno"));
         Rispondi("NonSalvare");
         e.close();
         QVERIFY(!e.isVisible());
@@ -335,6 +335,15 @@ class TestFinestreFile : public QObject {
         f.Text1->setTextCursor(testo);
         Incolla(f.Text1, "-Mondo e altro ancora");
         QCOMPARE(f.Text1->document()->firstBlock().text(), QString("001Ciao-Mondo e alt*"));
+        // The number keeps its digits: a letter typed there goes to the text,
+        // Backspace and Delete leave them.
+        f.Text1->moveCursor(QTextCursor::Start);
+        QTest::keyClicks(f.Text1, "0X");
+        QTest::keyClick(f.Text1, Qt::Key_Home);
+        QTest::keyClick(f.Text1, Qt::Key_Delete);
+        f.Text1->moveCursor(QTextCursor::NextCharacter);
+        QTest::keyClick(f.Text1, Qt::Key_Backspace);
+        QCOMPARE(f.Text1->document()->firstBlock().text(), QString("001Xiao-Mondo e alt*"));
         // A number on two lines is marked on both, as the send would refuse it.
         f.Text1->moveCursor(QTextCursor::End);
         QTest::keyClicks(f.Text1, "001Doppio");
