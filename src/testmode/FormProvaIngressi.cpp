@@ -223,12 +223,10 @@ void FormProvaIngressi::AggiornaTabella() {
     for (int i = 0; i < Prova::NumeroIngressi; ++i) {
         const Prova::Ingresso &n = registro_.Ingressi()[size_t(i)];
         const bool manca = n.conTesto && !n.provato;
-        const QStringList valori = {QString::number(n.numero),
-                                    Prova::TestoMostrato(n),
-                                    n.provato ? QStringLiteral("sì") : QStringLiteral("no"),
-                                    Prova::Ora(n.primaAttivazione),
-                                    Prova::Ora(n.ultimaAttivazione),
-                                    QString::number(n.attivazioni)};
+        const QStringList valori = {
+            QString::number(n.numero),       Prova::TestoMostrato(n),
+            Prova::TestoProvato(n),          Prova::Ora(n.primaAttivazione),
+            Prova::Ora(n.ultimaAttivazione), QString::number(n.attivazioni)};
         for (int c = Numero; c < Nota; ++c) {
             QTableWidgetItem *cella = Ingressi->item(i, c);
             cella->setText(valori[c]);

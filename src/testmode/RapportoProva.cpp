@@ -249,8 +249,7 @@ QByteArray Pdf(const Registro &r) {
         {"N.", "Testo", "Provato", "Prima attiv.", "Ultima attiv.", "A riposo", "Volte", "Nota"},
         colonne, true);
     for (const Ingresso &n : r.Ingressi())
-        pg.tabella({QString::number(n.numero), TestoMostrato(n),
-                    n.provato ? QStringLiteral("sì") : QStringLiteral("no"),
+        pg.tabella({QString::number(n.numero), TestoMostrato(n), TestoProvato(n),
                     Quando(n.primaAttivazione), Quando(n.ultimaAttivazione), Quando(n.ultimoRiposo),
                     QString::number(n.attivazioni), n.nota},
                    colonne, false, n.conTesto && !n.provato ? NonProvato : QColor());

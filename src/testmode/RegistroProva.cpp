@@ -11,6 +11,8 @@ namespace Prova {
 namespace {
 
 const char *const NomiTessere[2] = {"P L", "ACK"};
+// The value of the event of an input active at its first reading.
+const QString ValoreGiaAttivo = QStringLiteral("inizio");
 
 template <class T> void Limita(std::deque<T> &d, size_t massimo) {
     while (d.size() > massimo)
@@ -48,7 +50,7 @@ void Registro::Testi(const QStringList &testi) {
 
 void Registro::Ricomincia() {
     for (Ingresso &n : ingressi_) {
-        n.provato = n.attivo = false;
+        n.provato = n.attivo = n.letto = n.giaAttivo = false;
         n.primaAttivazione = n.ultimaAttivazione = n.ultimoRiposo = QDateTime();
         n.attivazioni = 0;
         n.nota.clear();
@@ -120,9 +122,19 @@ void Registro::Ingressi(const QList<Comandi::Ingresso> &ingressi) {
         if (i.stato == Comandi::StatoIngresso::Invariato) continue;
         Ingresso &n = ingressi_[size_t(i.finestra)];
         const bool attivo = i.stato == Comandi::StatoIngresso::Attivo;
+        const bool primo = !n.letto;
+        n.letto = true;
         if (attivo == n.attivo) continue;
         n.attivo = attivo;
         const QDateTime ora = QDateTime::currentDateTime();
+        if (attivo && primo) {
+            // A door left open, a detector stuck in alarm: shown active,
+            // tried only once it is seen going active.
+            n.giaAttivo = true;
+            n.intervalli.push_back({ora, QDateTime()});
+            Registra(Tipo::Attivo, n.numero, ValoreGiaAttivo);
+            continue;
+        }
         if (attivo) {
             n.provato = true;
             if (!n.primaAttivazione.isValid()) n.primaAttivazione = ora;
@@ -255,6 +267,11 @@ QString TestoMostrato(const Ingresso &i) {
     return t.isEmpty() ? QStringLiteral("-") : t;
 }
 
+QString TestoProvato(const Ingresso &i) {
+    if (i.provato) return QStringLiteral("sì");
+    return i.giaAttivo ? QStringLiteral("no (già attivo)") : QStringLiteral("no");
+}
+
 QString TestoRiposoCentrale(const QString &stato) {
     if (stato == QLatin1String("R")) return QStringLiteral("a riposo");
     if (stato == QLatin1String("I")) return QStringLiteral("in programmazione");
@@ -281,7 +298,8 @@ QString Soggetto(const Registro &r, const Evento &e) {
 QString Descrizione(const Registro &, const Evento &e) {
     switch (e.tipo) {
     case Tipo::Attivo:
-        return QStringLiteral("attivo");
+        return e.valore == ValoreGiaAttivo ? QStringLiteral("già attivo all'inizio")
+                                           : QStringLiteral("attivo");
     case Tipo::Riposo:
         return QStringLiteral("a riposo");
     case Tipo::StatoCentrale:
@@ -324,7 +342,7 @@ QByteArray Csv(const Registro &r) {
     for (const Ingresso &i : r.Ingressi())
         t += QStringList{QString::number(i.numero),
                          CampoCsv(TestoMostrato(i)),
-                         i.provato ? QStringLiteral("sì") : QStringLiteral("no"),
+                         TestoProvato(i),
                          OraCompleta(i.primaAttivazione),
                          OraCompleta(i.ultimaAttivazione),
                          OraCompleta(i.ultimoRiposo),

@@ -50,10 +50,12 @@ struct Intervallo {
 
 struct Ingresso {
     int numero = 0;
-    QString testo;         // texts 4i and 4i+1 run together, as test mode shows them
-    bool conTesto = false; // counted by the walk test
-    bool provato = false;  // seen active at least once
-    bool attivo = false;   // active now
+    QString testo;          // texts 4i and 4i+1 run together, as test mode shows them
+    bool conTesto = false;  // counted by the walk test
+    bool provato = false;   // seen going active at least once
+    bool attivo = false;    // active now
+    bool letto = false;     // its state was read since the start
+    bool giaAttivo = false; // active at its first reading: nobody was seen tripping it
     QDateTime primaAttivazione, ultimaAttivazione, ultimoRiposo;
     int attivazioni = 0;
     QString nota; // typed by the technician
@@ -139,6 +141,10 @@ QString Ora(const QDateTime &t);
 QString OraCompleta(const QDateTime &t);
 // An input's text as shown: trailing blanks dropped; a "-" for none.
 QString TestoMostrato(const Ingresso &i);
+// Whether it was tried, as the table and the reports show it: "sì", "no", or
+// "no (già attivo)" for an input active since the start and never seen
+// going active.
+QString TestoProvato(const Ingresso &i);
 // The panel's rest state in words: "a riposo", "in programmazione", "non a riposo ("X")"
 // (the one wording of the jobs and the walk test).
 QString TestoRiposoCentrale(const QString &stato);

@@ -64,7 +64,8 @@ class TestProva : public QObject {
 
     // The record alone: nothing before the texts, counted inputs are those
     // with a text, a key's first reading and an input's first rest are no
-    // events, nor is the caption going back to no key, a line gap is two, and memory stays bounded
+    // events, nor is the caption going back to no key, an input active at its
+    // first reading is not tried, a line gap is two, and memory stays bounded
     // on a long walk test.
     void registro() {
         Prova::Registro r;
@@ -92,14 +93,17 @@ class TestProva : public QObject {
         QCOMPARE(r.Eventi().size(), size_t(5));
         QCOMPARE(Prova::Descrizione(r, r.Eventi()[2]), QString("la centrale non risponde"));
         QCOMPARE(Prova::Descrizione(r, r.Eventi()[4]), QString("#"));
+        r.Ingressi(ingresso(0, 'C')); // active at its first reading: nobody tripped it
+        QCOMPARE(Prova::Descrizione(r, r.Eventi().back()), QString("già attivo all'inizio"));
+        QCOMPARE(Prova::TestoProvato(r.Ingressi()[0]), QString("no (già attivo)"));
         for (int i = 0; i < 4000; ++i) {
             r.Ingressi(ingresso(2, 'C'));
             r.Ingressi(ingresso(2, '-'));
         }
         QCOMPARE(Prova::Conteggio(r), QString("Provati 1 di 2"));
-        QCOMPARE(r.Ingressi()[2].attivazioni, 4000);
+        QCOMPARE(r.Ingressi()[2].attivazioni, 3999); // the first reading was one already
         QCOMPARE(r.Eventi().size(), size_t(Prova::EventiInMemoria));
-        QCOMPARE(r.TotaleEventi(), size_t(8005));
+        QCOMPARE(r.TotaleEventi(), size_t(8006));
         QCOMPARE(r.Ingressi()[2].intervalli.size(), size_t(Prova::IntervalliPerIngresso));
         QCOMPARE(r.NonProvati().size(), 1);
         QCOMPARE(r.NonProvati().first()->numero, 1);
