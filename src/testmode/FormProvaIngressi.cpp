@@ -92,6 +92,11 @@ FormProvaIngressi::FormProvaIngressi(FormPrincipaleTest *test)
             [this](const QString &t) { registro_.impianto = t; });
     connect(Tecnico, &QLineEdit::textChanged, this,
             [this](const QString &t) { registro_.tecnico = t; });
+    // In the journal too, so that a crash or an Exit keeps them.
+    connect(Impianto, &QLineEdit::editingFinished, this,
+            [this] { registro_.Annota(QStringLiteral("impianto: %1").arg(registro_.impianto)); });
+    connect(Tecnico, &QLineEdit::editingFinished, this,
+            [this] { registro_.Annota(QStringLiteral("tecnico: %1").arg(registro_.tecnico)); });
     auto *campi = new QFormLayout;
     campi->addRow(QStringLiteral("&Impianto:"), Impianto);
     campi->addRow(QStringLiteral("&Tecnico:"), Tecnico);

@@ -161,7 +161,19 @@ void Registro::Tasto(const QString &etichetta) {
 }
 
 void Registro::ImpostaNota(int numero, const QString &nota) {
-    if (numero >= 1 && numero <= NumeroIngressi) ingressi_[size_t(numero - 1)].nota = nota;
+    if (numero < 1 || numero > NumeroIngressi) return;
+    QString &n = ingressi_[size_t(numero - 1)].nota;
+    if (n == nota) return;
+    n = nota;
+    Annota(QStringLiteral("nota dell'ingresso %1: %2").arg(numero).arg(nota));
+}
+
+void Registro::Annota(const QString &testo) {
+    if (!giornale_.isOpen()) return;
+    ScriviRiga(QStringLiteral("# %1  %2")
+                   .arg(OraCompleta(QDateTime::currentDateTime()),
+                        QString(testo).replace(QLatin1Char('\n'), QLatin1Char(' '))),
+               QDateTime::currentDateTime());
 }
 
 void Registro::Registra(Tipo tipo, int ingresso, const QString &valore) {
@@ -175,8 +187,11 @@ void Registro::Registra(Tipo tipo, int ingresso, const QString &valore) {
 }
 
 void Registro::Scrivi(const Evento &e) {
-    if (!giornale_.isOpen()) return;
-    const QByteArray riga = (RigaEvento(*this, e, true) + QLatin1Char('\n')).toUtf8();
+    if (giornale_.isOpen()) ScriviRiga(RigaEvento(*this, e, true), e.quando);
+}
+
+void Registro::ScriviRiga(const QString &testo, const QDateTime &quando) {
+    const QByteArray riga = (testo + QLatin1Char('\n')).toUtf8();
     bool scritto = giornale_.write(riga) == riga.size() && giornale_.flush();
 #ifdef Q_OS_UNIX
     scritto = scritto && ::fdatasync(giornale_.handle()) == 0; // nor does a pulled power cord
@@ -186,7 +201,7 @@ void Registro::Scrivi(const Evento &e) {
     erroreGiornale_ = QStringLiteral("Il giornale %1 non si può più scrivere (%2): gli eventi "
                                      "da %3 in poi non vi sono.")
                           .arg(QDir::toNativeSeparators(giornale_.fileName()),
-                               giornale_.errorString(), Ora(e.quando));
+                               giornale_.errorString(), Ora(quando));
     giornale_.close();
 }
 
@@ -199,6 +214,9 @@ void Registro::IntestaGiornale() {
             QStringLiteral("# ingresso %1\t%2%3\n")
                 .arg(n.numero)
                 .arg(TestoMostrato(n), n.conTesto ? QString() : QStringLiteral("\t(non contato)"));
+    for (const auto &[nome, valore] : {std::pair{"impianto", impianto}, {"tecnico", tecnico}})
+        if (!valore.isEmpty())
+            testa += QStringLiteral("# %1: %2\n").arg(QLatin1String(nome), valore);
     giornale_.write(testa.toUtf8());
     for (const Evento &e : eventi_)
         giornale_.write((RigaEvento(*this, e, true) + QLatin1Char('\n')).toUtf8());

@@ -96,8 +96,10 @@ class Registro {
     // Why the journal stopped (a full disk), once it did; else empty.
     QString ErroreGiornale() const { return erroreGiornale_; }
 
-    // The technician's note of input `numero`.
+    // The technician's note of input `numero`, written to the journal too.
     void ImpostaNota(int numero, const QString &nota);
+    // A line of the technician's (a note, the site) in the journal, with the time.
+    void Annota(const QString &testo);
 
     // Called after each event is recorded.
     std::function<void(const Evento &)> avviso;
@@ -120,6 +122,7 @@ class Registro {
   private:
     void Registra(Tipo tipo, int ingresso = 0, const QString &valore = QString());
     void Scrivi(const Evento &e);
+    void ScriviRiga(const QString &testo, const QDateTime &quando);
     void IntestaGiornale();
 
     bool avviato_ = false;

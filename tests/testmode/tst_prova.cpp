@@ -14,6 +14,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
 #include <QMessageBox>
@@ -250,8 +251,15 @@ class TestProva : public QObject {
         ciclo(2);
         QTRY_COMPARE(w->Provati->text(), QString("Provati 2 di 2"));
         QVERIFY(w->Eventi->item(0)->text().endsWith("Porta           ingresso:  attivo"));
-        QVERIFY(QString::fromUtf8(Leggi(Giornale(banco.cartella())))
-                    .contains("\t1\tPorta           ingresso\tattivo\n"));
+        // The technician's note and the site reach the journal as typed.
+        w->Ingressi->item(0, 6)->setText("sensore coperto"); // the note's column
+        w->findChild<QLineEdit *>("Impianto")->setText("Villa Rossi");
+        emit w->findChild<QLineEdit *>("Impianto")->editingFinished();
+        const QString giornale = QString::fromUtf8(Leggi(Giornale(banco.cartella())));
+        QVERIFY(giornale.contains("\t1\tPorta           ingresso\tattivo\n"));
+        for (const char *riga :
+             {"  nota dell'ingresso 1: sensore coperto\n", "  impianto: Villa Rossi\n"})
+            QVERIFY2(giornale.contains(riga), riga);
 
         // A silent line with the window open: the red button shows, no hint
         // covers the window, the cycle goes on by itself after a pause, and
