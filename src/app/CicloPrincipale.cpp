@@ -39,9 +39,15 @@ bool PollIngresso(FormPrincipaleTest &f) {
 }
 
 void ModoTest(FormPrincipaleTest &f) {
+    f.RicaricaTesti = false;
     f.CaricaTesti();
     f.RegistroProva.Riprendi(); // the time away from test mode is a gap of the walk test
     do {
+        if (f.RicaricaTesti) {
+            f.RicaricaTesti = false;
+            f.AzzeraDisplay();
+            f.CaricaTesti();
+        }
         f.LeggiStato();
         f.LeggiIngressi();
         f.LeggiTasto();

@@ -142,7 +142,7 @@ void FormPrincipaleTest::vociLinea() {
     // Each runs between two exchanges of test mode, which waits meanwhile:
     // for the walk test, a time when the inputs were not read.
     // A port or identifier changed there ends the red button's wait: the
-    // next exchange tries it at once.
+    // next exchange tries it at once, and the cycle loads its texts again.
     const auto fermo = [this](void (*finestra)(QWidget *)) {
         ALineaLibera(this, [this, finestra] {
             const MSComm &comm = FormSeriale::Istanza().MSComm1;
@@ -151,7 +151,7 @@ void FormPrincipaleTest::vociLinea() {
             finestra(this);
             if (sospesa) RegistroProva.Riprendi();
             if (comm.Dispositivo() + V::Identificativo != prima && comm.PortOpen())
-                TastoErroreSerialeFlag = true;
+                TastoErroreSerialeFlag = RicaricaTesti = true;
         });
     };
     QAction *porta = Menu->addAction(QStringLiteral("Porta…"));

@@ -60,6 +60,8 @@ class FormPrincipaleTest : public QWidget {
     QString ComeIngressi;
     QString StatoProgramma; // Stoppato or Run
     bool TastoErroreSerialeFlag = false;
+    // Another port or panel was chosen from the menu: the cycle loads the texts again.
+    bool RicaricaTesti = false;
 
     // "Progr": test mode stops for the programming window.
     // no globals

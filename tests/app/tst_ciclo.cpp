@@ -10,10 +10,15 @@
 #include "files/EditaMessaggi.h"
 #include "files/FormSalvaFile.h"
 #include "link/FormSeriale.h"
+#include "support/Aperta.h"
 #include "support/Banco.h"
+#include "support/Simulatore.h"
+#include "app/FinestreLinea.h"
 #include "shared/Variabili.h"
 
+#include <QAction>
 #include <QApplication>
+#include <QLabel>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLineEdit>
@@ -32,7 +37,7 @@
 using namespace Variabili;
 
 namespace {
-FormScriveMessaggi *Programmazione(FormPrincipaleTest &f) {
+FormScriveMessaggi *FinestraProgrammazione(FormPrincipaleTest &f) {
     auto *p = f.findChild<FormScriveMessaggi *>();
     return p && p->isVisible() ? p : nullptr;
 }
@@ -64,10 +69,10 @@ class TestCiclo : public QObject {
         FormPrincipaleTest f;
         QStringList allApertura;
         Quando([&] { return banco->comandi().size() >= 10; }, [&] { f.Command1->click(); });
-        Quando([&] { return Programmazione(f) != nullptr; },
+        Quando([&] { return FinestraProgrammazione(f) != nullptr; },
                [&] {
                    allApertura = banco->comandi();
-                   Programmazione(f)->Command2->click();
+                   FinestraProgrammazione(f)->Command2->click();
                });
         Form_Load(f);
         QCOMPARE(QFile(banco.percorso("Seriale318.con")).size(), 22); // default written
@@ -80,6 +85,30 @@ class TestCiclo : public QObject {
         QCOMPARE(banco->comandi().size(), allApertura.size()); // nothing after the end
         // The port was closed: it can be opened again.
         QVERIFY2(banco.riapri(), qPrintable(banco.errore()));
+        FormSeriale::Scarica();
+    }
+
+    // Another panel chosen with "Porta…" during test mode: its texts are
+    // loaded before the cycle goes on.
+    void altraCentraleDallaPorta() {
+        AVVIA(banco, {"--fast"}, false);
+        QTemporaryDir cartella;
+        Simulatore altra(cartella.path());
+        QVERIFY(altra.avvia());
+        QCOMPARE(altra.ordina("text 0 Seconda"), QString("ok"));
+        FormPrincipaleTest f;
+        Quando([&] { return Aperta<FormPorta>(); },
+               [&] {
+                   auto *p = Aperta<FormPorta>();
+                   p->Indirizzo->setText(QFileInfo(cartella.filePath("COM1")).symLinkTarget());
+                   p->Usa->click();
+                   p->Chiudi->click();
+               });
+        Quando([&] { return Conta(banco->comandi(), "&4509") >= 1; },
+               [&] { f.findChild<QAction *>("VocePorta")->trigger(); });
+        Quando([&] { return f.Allarmi[0]->text().contains("Seconda"); }, [&] { f.close(); });
+        Form_Load(f);
+        QVERIFY2(f.Allarmi[0]->text().contains("Seconda"), qPrintable(f.Allarmi[0]->text()));
         FormSeriale::Scarica();
     }
 
@@ -111,14 +140,15 @@ class TestCiclo : public QObject {
         int comandiAllaChiusura = 0;
         std::function<void()> programma;
         programma = [&] {
-            FormScriveMessaggi *p = Programmazione(f);
+            FormScriveMessaggi *p = FinestraProgrammazione(f);
             ++volte;
             if (volte == 1) {
                 p->Text1->setText("stato conservato");
                 p->Command3->click();
                 Quando([&] { return Conta(banco->comandi(), "&450R") >= 94 + 10; },
                        [&] { f.Command1->click(); });
-                Quando([&] { return Programmazione(f) != nullptr && volte == 1; }, programma);
+                Quando([&] { return FinestraProgrammazione(f) != nullptr && volte == 1; },
+                       programma);
             } else {
                 QCOMPARE(p->Text1->text(), QString("stato conservato"));
                 p->Command3->click();
@@ -132,7 +162,7 @@ class TestCiclo : public QObject {
             }
         };
         Quando([&] { return banco->comandi().size() >= 3; }, [&] { f.Command1->click(); });
-        Quando([&] { return Programmazione(f) != nullptr; }, programma);
+        Quando([&] { return FinestraProgrammazione(f) != nullptr; }, programma);
         Form_Load(f);
         QVERIFY(chiusura.elapsed() < 500);
         QCOMPARE(volte, 2);
@@ -217,9 +247,9 @@ class TestCiclo : public QObject {
         });
         QStringList righe;
         Quando([&] { return Conta(banco->comandi(), "&4509") >= 1; }, [&] { f.Command1->click(); });
-        Quando([&] { return Programmazione(f) != nullptr; },
+        Quando([&] { return FinestraProgrammazione(f) != nullptr; },
                [&] {
-                   FormScriveMessaggi *p = Programmazione(f);
+                   FormScriveMessaggi *p = FinestraProgrammazione(f);
                    connect(p->Text2, &QLineEdit::textChanged,
                            [&](const QString &t) { righe << t; });
                    NomeFile = banco.percorso("segnale.vlt");
@@ -343,10 +373,10 @@ class TestCiclo : public QObject {
                    m->accept();
                });
         Quando([&] { return f.TastoErroreSeriale->isVisible(); }, [&] { f.Command1->click(); });
-        Quando([&] { return Programmazione(f) != nullptr; },
+        Quando([&] { return FinestraProgrammazione(f) != nullptr; },
                [&] {
                    programmazioneAperta = true;
-                   Programmazione(f)->Command2->click();
+                   FinestraProgrammazione(f)->Command2->click();
                });
         Form_Load(f);
         QVERIFY2(avviso.contains("COM1") && avviso.contains("nessun-adattatore") &&
