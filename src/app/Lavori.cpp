@@ -206,6 +206,18 @@ int LavoroConfronta(const RigaDiComando &riga) {
     return numeri.isEmpty() ? UscitaFatto : UscitaCentrale;
 }
 
+// Why a job could not write the file `percorso` when it ends, or empty: a
+// missing folder, a folder of that name, or what MotivoNonScrivibile finds.
+QString MotivoDestinazione(const QString &percorso) {
+    const QFileInfo file(percorso);
+    if (!file.absoluteDir().exists())
+        return QStringLiteral("%1: la cartella %2 non esiste.").arg(percorso, file.absolutePath());
+    if (file.isDir()) return QStringLiteral("%1 è una cartella.").arg(percorso);
+    if (const QString motivo = FormatoMessaggi::MotivoNonScrivibile(percorso); !motivo.isEmpty())
+        return QStringLiteral("%1: %2.").arg(percorso, motivo);
+    return QString();
+}
+
 // The read-back of "Leggi Testi dal VELTO", saved as the save window would
 // with the proposed comment. A name the save window refuses, or a folder
 // that is not there, is told before anything is read.
@@ -218,13 +230,9 @@ int LavoroLeggi(const RigaDiComando &riga) {
         if (c.unicode() < 32 || c.unicode() == 127)
             return Problema(QStringLiteral("%1: il nome non può contenere caratteri di controllo.")
                                 .arg(Traccia::Visibile(percorso)));
-    if (!file.absoluteDir().exists())
-        return Problema(
-            QStringLiteral("%1: la cartella %2 non esiste.").arg(percorso, file.absolutePath()));
-    if (file.isDir()) return Problema(QStringLiteral("%1 è una cartella.").arg(percorso));
     // Told before the first read, not after all of them.
-    if (const QString motivo = FormatoMessaggi::MotivoNonScrivibile(percorso); !motivo.isEmpty())
-        return Problema(QStringLiteral("%1: %2. Nessun testo letto.").arg(percorso, motivo));
+    if (const QString motivo = MotivoDestinazione(percorso); !motivo.isEmpty())
+        return Problema(motivo + QStringLiteral(" Nessun testo letto."));
     if (const int problema = PreparaLinea(riga); problema >= 0) return problema;
 
     Progresso progresso;
@@ -281,7 +289,13 @@ int EseguiLavoro(const RigaDiComando &riga) {
         esito = LavoroConfronta(riga);
         break;
     default:
-        esito = PreparaLinea(riga);
+        esito = -1;
+        // The walk test's reports are written at its end: their places are
+        // checked before it starts.
+        for (const QString &f : riga.rapporti)
+            if (const QString motivo = MotivoDestinazione(f); !motivo.isEmpty() && esito < 0)
+                esito = Problema(motivo + QStringLiteral(" Nessuna prova iniziata."));
+        if (esito < 0) esito = PreparaLinea(riga);
         if (esito < 0)
             esito = riga.lavoro == Lavoro::Cerca   ? LavoroCerca(NomePorta())
                     : riga.lavoro == Lavoro::Prova ? LavoroProva(riga, NomePorta())

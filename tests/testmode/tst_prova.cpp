@@ -110,7 +110,8 @@ class TestProva : public QObject {
         QCOMPARE(r.NonProvati().first()->numero, 1);
     }
 
-    // An unknown report kind is refused before any exchange; a walk test of a
+    // An unknown report kind or a missing folder is refused before any
+    // exchange; a walk test of a
     // few seconds prints each change, survives a silent spell, names the
     // untried input (exit 1) and writes both reports.
     void rigaDiComando() {
@@ -120,6 +121,9 @@ class TestProva : public QObject {
         Uscita u = Esegui(banco.cartella(), {"--prova", "--rapporto", "r.xyz"});
         QCOMPARE(u.codice, 2);
         QVERIFY2(u.errore.contains(".csv o .pdf"), qPrintable(u.errore));
+        u = Esegui(banco.cartella(), {"--prova", "--rapporto", "manca/r.pdf"});
+        QCOMPARE(u.codice, 2);
+        QVERIFY2(u.errore.endsWith("non esiste. Nessuna prova iniziata.\n"), qPrintable(u.errore));
         QVERIFY(banco->comandi().isEmpty());
         // A panel that never gives its texts: --durata still ends it.
         banco->ordina("silent on");
