@@ -550,6 +550,12 @@ void ALineaLibera(QObject *contesto, const std::function<void()> &lavoro) {
 }
 
 QString SuggerimentoNessunaRisposta() {
+    if (!FormSeriale::Istanza().MSComm1.PortOpen())
+        return QStringLiteral("La porta %1 non è aperta: adattatore scollegato o collegamento di "
+                              "rete chiuso. Ricollega l'adattatore (o riavvia il server seriale) "
+                              "e premi il pulsante rosso; oppure, dal menu (tasto destro), "
+                              "\"Porta…\" sceglie un'altra porta.")
+            .arg(NomePortaLinea());
     return QStringLiteral("La centrale non risponde sulla porta %1 con l'identificativo %2. "
                           "Controlla il cavo e l'alimentazione della centrale; poi, dal menu "
                           "(tasto destro): \"Cerca il VELTO sulla linea…\" trova "

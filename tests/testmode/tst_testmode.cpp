@@ -334,8 +334,10 @@ class TestModoTest : public QObject {
         const double cpu = TempoCpu();
         QElapsedTimer t;
         t.start();
+        QString suggerimento;
         Quando([&] { return t.elapsed() > 2500; },
                [&] {
+                   suggerimento = f->TastoErroreSeriale->toolTip();
                    AVVIA(banco, {"--fast"}, false);
                    banco->ordina("text 5 di nuovo qui");
                });
@@ -346,6 +348,8 @@ class TestModoTest : public QObject {
         QVERIFY2(usata < 0.25 * double(t.elapsed()) / 1000, qPrintable(QString::number(usata)));
         QVERIFY(!ErroreSeriale);
         QCOMPARE(DatiRisposta, QString("di nuovo qui").leftJustified(16));
+        QVERIFY2(suggerimento.contains("non è aperta: adattatore scollegato"),
+                 qPrintable(suggerimento)); // not "the panel does not answer"
     }
 
     // A silent panel stops test mode at the failed exchange until the operator
