@@ -9,6 +9,7 @@
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QMenu>
+#include <QKeyEvent>
 #include <QPainter>
 #include <QPalette>
 #include <QPushButton>
@@ -191,6 +192,15 @@ void ImpostaFinestra(QWidget *finestra, const QString &nome, const QString &tito
     finestra->setWindowTitle(titolo);
     finestra->setFixedSize(DaTwips(misura).size() + QSize(0, altezzaInPiu));
     finestra->setFont(Carattere("MS Sans Serif", 8.25)); // the windows' default font
+}
+
+void Pulsante::keyPressEvent(QKeyEvent *evento) {
+    if ((evento->key() == Qt::Key_Return || evento->key() == Qt::Key_Enter) &&
+        (evento->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+        animateClick();
+        return;
+    }
+    QPushButton::keyPressEvent(evento);
 }
 
 void Pulsante::paintEvent(QPaintEvent *) {

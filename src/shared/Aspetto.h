@@ -118,6 +118,8 @@ class Pulsante : public QPushButton {
 
   protected:
     void paintEvent(QPaintEvent *evento) override;
+    // Enter presses a button that has the focus, as Space does.
+    void keyPressEvent(QKeyEvent *evento) override;
 };
 
 // A status box: a one-line text box that shows every text the program puts in

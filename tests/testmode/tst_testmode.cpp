@@ -379,8 +379,12 @@ class TestModoTest : public QObject {
         QCOMPARE(f->Text3->text(), QString("1234567errore seriale "));
         QCOMPARE(f->LabelTastoPremuto->text(), QString(" +"));
 
-        // "Progr" also ends the wait, without a click.
-        Quando([&] { return f->TastoErroreSeriale->isVisible(); }, [&] { f->Command1->click(); });
+        // "Progr" also ends the wait, without a click: Enter on it, as the keyboard goes.
+        Quando([&] { return f->TastoErroreSeriale->isVisible(); },
+               [&] {
+                   f->Command1->setFocus();
+                   QTest::keyClick(f->Command1, Qt::Key_Return);
+               });
         f->LeggiStato();
         QVERIFY(rosso(f->FineCiclata[0])); // the marker is not "R"
 
