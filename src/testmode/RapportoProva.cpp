@@ -155,14 +155,27 @@ void DisegnaLineaDelTempo(QPainter &p, const QRectF &area, const Registro &r,
     // The time axis: the start, the end and three marks between.
     p.setPen(Qt::black);
     p.drawLine(QPointF(barre.left(), barre.bottom()), QPointF(barre.right(), barre.bottom()));
-    for (int k = 0; k <= 4; ++k) {
+    const auto segno = [&](int k) {
         const double x = barre.left() + barre.width() * k / 4;
-        p.drawLine(QPointF(x, barre.bottom()), QPointF(x, barre.bottom() + altezzaRiga * 0.4));
         const QString t = Ora(inizio.addMSecs(qint64(totale * k / 4)));
         const double w = m.horizontalAdvance(t);
         const double sx = std::clamp(x - w / 2, area.left(), area.right() - w);
-        p.drawText(QRectF(sx, barre.bottom() + altezzaRiga * 0.4, w + 2, altezzaRiga * 1.4),
-                   Qt::AlignLeft | Qt::AlignVCenter, t);
+        return std::pair{QRectF(sx, barre.bottom() + altezzaRiga * 0.4, w + 2, altezzaRiga * 1.4),
+                         t};
+    };
+    // A mark whose time would touch its neighbour's (a narrow timeline) keeps
+    // only its tick: the end's time is always written.
+    const double spazio = m.horizontalAdvance(QStringLiteral("   "));
+    const double fineSinistra = segno(4).first.left();
+    double destra = area.left() - spazio;
+    for (int k = 0; k <= 4; ++k) {
+        const double x = barre.left() + barre.width() * k / 4;
+        p.drawLine(QPointF(x, barre.bottom()), QPointF(x, barre.bottom() + altezzaRiga * 0.4));
+        const auto [dove, t] = segno(k);
+        if (k < 4 && (dove.left() < destra + spazio || dove.right() + spazio > fineSinistra))
+            continue;
+        p.drawText(dove, Qt::AlignLeft | Qt::AlignVCenter, t);
+        destra = dove.right();
     }
     p.restore();
 }
