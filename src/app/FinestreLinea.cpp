@@ -376,13 +376,16 @@ FormPorta::FormPorta(QWidget *padre) : QDialog(padre) {
 }
 
 void FormPorta::aggiornaSpiegazione() {
-    const QString dispositivo = FormSeriale::Istanza().MSComm1.Dispositivo();
+    QString dispositivo = FormSeriale::Istanza().MSComm1.Dispositivo();
+    if (dispositivo.isEmpty())
+        dispositivo = QStringLiteral("nessun dispositivo");
+    else if (!IndirizzoDiRete(dispositivo) && !QFileInfo::exists(dispositivo))
+        dispositivo += QStringLiteral(", che ora non c'è"); // an adapter pulled out
     Spiegazione->setText(
         QStringLiteral("La porta COM%1 apre ora %2.\nScegli una porta seriale, oppure scrivi "
                        "l'indirizzo di rete di un convertitore (tcp://HOST:PORTA o "
                        "rfc2217://HOST:PORTA).")
-            .arg(Traccia::Visibile(V::NumeroPorta),
-                 dispositivo.isEmpty() ? QStringLiteral("nessun dispositivo") : dispositivo));
+            .arg(Traccia::Visibile(V::NumeroPorta), dispositivo));
 }
 
 QString FormPorta::scelta() {
