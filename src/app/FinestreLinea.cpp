@@ -41,7 +41,7 @@
 namespace {
 
 QPushButton *NuovoPulsante(QWidget *padre, const char *nome, const QString &testo) {
-    auto *b = new QPushButton(testo, padre);
+    auto *b = new PulsanteInvio(testo, padre);
     b->setObjectName(QLatin1String(nome));
     b->setAutoDefault(false);
     return b;
@@ -370,6 +370,7 @@ FormPorta::FormPorta(QWidget *padre) : QDialog(padre) {
         if (!scelte.isEmpty()) Indirizzo->setText(scelte.first()->data(Qt::UserRole).toString());
     });
     connect(Usa, &QPushButton::clicked, this, &FormPorta::usa);
+    connect(Indirizzo, &QLineEdit::returnPressed, this, &FormPorta::usa);
     connect(Salva, &QPushButton::clicked, this, &FormPorta::salva);
     connect(Chiudi, &QPushButton::clicked, this, &QDialog::accept);
     Porte->setFocus();
@@ -466,10 +467,12 @@ void FormPorta::salva() {
         else
             Salvataggio::Salva(percorso, dispositivo.toUtf8() + '\n', &errore);
     } else {
-        // The new link is made beside the entry, then takes its place in one step.
+        // The new link is made beside the entry, then takes its place in one
+        // step. It leads to the name chosen (a stable /dev/serial/by-id/... name
+        // stays one), not to the device it stands for today.
         const QString nuovo = percorso + QStringLiteral(".velto-nuovo");
         QFile::remove(nuovo);
-        if (!QFile::link(dispositivo, nuovo))
+        if (!QFile::link(QFileInfo(Indirizzo->text().trimmed()).absoluteFilePath(), nuovo))
             errore = QStringLiteral("il collegamento %1 non si può creare").arg(percorso);
         else if (std::rename(QFile::encodeName(nuovo).constData(),
                              QFile::encodeName(percorso).constData()) != 0) {
@@ -553,12 +556,20 @@ void ALineaLibera(QObject *contesto, const std::function<void()> &lavoro) {
 }
 
 QString SuggerimentoNessunaRisposta() {
-    if (!FormSeriale::Istanza().MSComm1.PortOpen())
-        return QStringLiteral("La porta %1 non è aperta: adattatore scollegato o collegamento di "
-                              "rete chiuso. Ricollega l'adattatore (o riavvia il server seriale) "
-                              "e premi il pulsante rosso; oppure, dal menu (tasto destro), "
-                              "\"Porta…\" sceglie un'altra porta.")
-            .arg(NomePortaLinea());
+    if (!FormSeriale::Istanza().MSComm1.PortOpen()) {
+        // Why it did not open (no rights, busy, not there), or a lost one.
+        const MSComm &comm = FormSeriale::Istanza().MSComm1;
+        QString perche = comm.ErroreApertura();
+        if (perche.isEmpty())
+            perche = QStringLiteral("adattatore scollegato o collegamento di rete chiuso");
+        else if (comm.CodiceErrore() == QSerialPort::DeviceNotFoundError &&
+                 !IndirizzoDiRete(comm.Dispositivo()))
+            perche += QStringLiteral(" (adattatore scollegato?)");
+        return QStringLiteral("La porta %1 non è aperta: %2. Ricollega l'adattatore (o riavvia il "
+                              "server seriale) e premi il pulsante rosso; oppure, dal menu (tasto "
+                              "destro), \"Porta…\" sceglie un'altra porta.")
+            .arg(NomePortaLinea(), perche);
+    }
     return QStringLiteral("La centrale non risponde sulla porta %1 con l'identificativo %2. "
                           "Controlla il cavo e l'alimentazione della centrale; poi, dal menu "
                           "(tasto destro): \"Cerca il VELTO sulla linea…\" trova "

@@ -203,6 +203,7 @@ EditaMessaggi::EditaMessaggi(QWidget *parent) : QDialog(parent) {
     auto *campo = Controllo<CampoTesti>(this, "Text1", PosText1, Carattere("Courier", 9.75));
     Text1 = campo;
     Text1->setLineWrapMode(QPlainTextEdit::NoWrap);
+    Text1->setTabChangesFocus(true); // a tab in a panel text is never meant
     Text1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
 
     LabelStato = Controllo<QLabel>(this, "LabelStato", PosLabelStato, FontDellaFinestra);

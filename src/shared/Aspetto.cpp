@@ -194,7 +194,7 @@ void ImpostaFinestra(QWidget *finestra, const QString &nome, const QString &tito
     finestra->setFont(Carattere("MS Sans Serif", 8.25)); // the windows' default font
 }
 
-void Pulsante::keyPressEvent(QKeyEvent *evento) {
+void PulsanteInvio::keyPressEvent(QKeyEvent *evento) {
     if ((evento->key() == Qt::Key_Return || evento->key() == Qt::Key_Enter) &&
         (evento->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
         animateClick();

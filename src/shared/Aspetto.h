@@ -108,18 +108,27 @@ T *Controllo(QWidget *finestra, const QString &nome, const Twips &pos,
     return controllo;
 }
 
-// A command button whose caption wraps onto more lines when it is wider than
-// the button, as the windows' long captions expect. A flat one is a plain
-// field of its background colour inside a thin border, with no shading.
-class Pulsante : public QPushButton {
+// A push button that Enter presses when it has the focus, as Space does, so
+// that every window can be worked from the keyboard alone.
+class PulsanteInvio : public QPushButton {
     Q_OBJECT
   public:
     using QPushButton::QPushButton;
 
   protected:
-    void paintEvent(QPaintEvent *evento) override;
-    // Enter presses a button that has the focus, as Space does.
     void keyPressEvent(QKeyEvent *evento) override;
+};
+
+// A command button whose caption wraps onto more lines when it is wider than
+// the button, as the windows' long captions expect. A flat one is a plain
+// field of its background colour inside a thin border, with no shading.
+class Pulsante : public PulsanteInvio {
+    Q_OBJECT
+  public:
+    using PulsanteInvio::PulsanteInvio;
+
+  protected:
+    void paintEvent(QPaintEvent *evento) override;
 };
 
 // A status box: a one-line text box that shows every text the program puts in

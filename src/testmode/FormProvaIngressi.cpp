@@ -102,6 +102,7 @@ FormProvaIngressi::FormProvaIngressi(FormPrincipaleTest *test)
     campi->addRow(QStringLiteral("&Tecnico:"), Tecnico);
 
     Ingressi = new QTableWidget(Prova::NumeroIngressi, Colonne, this);
+    Ingressi->setTabKeyNavigation(false); // Tab goes on to the buttons
     Ingressi->setObjectName(QStringLiteral("Ingressi"));
     Ingressi->setHorizontalHeaderLabels({"N.", "Testo", "Provato", "Prima\nattivazione",
                                          "Ultima\nattivazione", "Attivazioni", "Nota"});
@@ -129,11 +130,11 @@ FormProvaIngressi::FormProvaIngressi(FormPrincipaleTest *test)
     Eventi->setObjectName(QStringLiteral("Eventi"));
     Eventi->setMaximumHeight(170);
 
-    auto *salva = new QPushButton(QStringLiteral("Salva rapporto…"), this);
+    auto *salva = new PulsanteInvio(QStringLiteral("Salva rapporto…"), this);
     salva->setObjectName(QStringLiteral("SalvaRapporto"));
-    auto *ricomincia = new QPushButton(QStringLiteral("Ricomincia"), this);
+    auto *ricomincia = new PulsanteInvio(QStringLiteral("Ricomincia"), this);
     ricomincia->setObjectName(QStringLiteral("Ricomincia"));
-    auto *chiudi = new QPushButton(QStringLiteral("Chiudi"), this);
+    auto *chiudi = new PulsanteInvio(QStringLiteral("Chiudi"), this);
     chiudi->setObjectName(QStringLiteral("Chiudi"));
     connect(salva, &QPushButton::clicked, this, &FormProvaIngressi::SalvaRapporto_Click);
     connect(ricomincia, &QPushButton::clicked, this, &FormProvaIngressi::Ricomincia_Click);
@@ -247,6 +248,10 @@ void FormProvaIngressi::AggiornaTabella() {
         nota->setBackground(manca ? QBrush(NonProvato) : QBrush());
     }
     if (Ingressi->columnWidth(Testo) < 150) Ingressi->resizeColumnsToContents();
+    // "no (già attivo)" needs more than "sì" and "no".
+    const int provato =
+        Ingressi->fontMetrics().horizontalAdvance(QStringLiteral("no (già attivo)")) + 16;
+    if (Ingressi->columnWidth(Provato) < provato) Ingressi->setColumnWidth(Provato, provato);
 }
 
 void FormProvaIngressi::AggiornaEventi() {

@@ -90,8 +90,12 @@ bool Registro::Sospendi() {
     const QDateTime ora = QDateTime::currentDateTime();
     sospensioni_.push_back({ora, QDateTime()});
     Limita(sospensioni_, IntervalliPerIngresso);
-    for (Ingresso &n : ingressi_)
+    for (Ingresso &n : ingressi_) {
         if (n.attivo && !n.intervalli.empty()) n.intervalli.back().a = ora;
+        // Nobody watched meanwhile: what is found active on return was not
+        // seen going active.
+        n.letto = false;
+    }
     Registra(Tipo::Sospesa);
     return true;
 }

@@ -279,11 +279,14 @@ class TestMenu : public QObject {
         AVVIA(banco);
         const QString com1 = banco.percorso("COM1");
         const QString pty = QFileInfo(com1).symLinkTarget();
+        const QString perId = banco.percorso("per-id"); // a stable name of the device
+        QVERIFY(QFile::link(pty, perId));
         QVERIFY(QFile::remove(com1));
         programmazione();
         AllaFinestra<FormPorta>([](FormPorta *) { return true; },
                                 [&](FormPorta *f) {
                                     QCOMPARE(f->Indirizzo->text(), pty);
+                                    f->Indirizzo->setText(perId);
                                     // the columns are named above the ports
                                     if (f->Porte->item(0)->flags() != Qt::NoItemFlags)
                                         QVERIFY(f->findChild<QLabel *>("Intestazione")
@@ -292,10 +295,12 @@ class TestMenu : public QObject {
                                     f->Salva->click();
                                     QVERIFY2(f->Esito->text().contains("La porta è aperta"),
                                              qPrintable(f->Esito->text()));
-                                    f->Chiudi->click();
+                                    f->Chiudi->setFocus(); // Enter presses it
+                                    QTest::keyClick(f->Chiudi, Qt::Key_Return);
                                 });
         Voce(p.get(), "VocePorta")->trigger();
-        QCOMPARE(QFileInfo(com1).symLinkTarget(), pty);
+        QCOMPARE(QFileInfo(com1).symLinkTarget(), perId); // the name chosen, kept
+        QCOMPARE(QFileInfo(com1).canonicalFilePath(), pty);
         FormSeriale::Scarica();
         FormSeriale::Istanza().MSComm1.setCartellaPorte(banco.cartella());
         FormSeriale::Istanza().ApriSeriale();
@@ -319,7 +324,7 @@ class TestMenu : public QObject {
                                         FormSeriale::Istanza().Scambia(Comandi::Codice::Stato);
                                         QVERIFY(!V::ErroreSeriale);
                                     }
-                                    QCOMPARE(QFileInfo(com1).symLinkTarget(), pty);
+                                    QCOMPARE(QFileInfo(com1).symLinkTarget(), perId);
                                     f->Indirizzo->setText(rete);
                                     f->Salva->click();
                                     QVERIFY(f->Spiegazione->text().contains("apre ora " + rete));

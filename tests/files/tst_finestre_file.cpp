@@ -344,6 +344,10 @@ class TestFinestreFile : public QObject {
         f.Text1->moveCursor(QTextCursor::NextCharacter);
         QTest::keyClick(f.Text1, Qt::Key_Backspace);
         QCOMPARE(f.Text1->document()->firstBlock().text(), QString("001Xiao-Mondo e alt*"));
+        // Tab leaves the box: a tab in a panel text is never meant.
+        QTest::keyClick(f.Text1, Qt::Key_Tab);
+        QVERIFY(!f.Text1->hasFocus() && !f.Text1->toPlainText().contains('\t'));
+        f.Text1->setFocus();
         // A number on two lines is marked on both, as the send would refuse it.
         f.Text1->moveCursor(QTextCursor::End);
         QTest::keyClicks(f.Text1, "001Doppio");

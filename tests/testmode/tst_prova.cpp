@@ -108,6 +108,11 @@ class TestProva : public QObject {
         QCOMPARE(r.Ingressi()[2].intervalli.size(), size_t(Prova::IntervalliPerIngresso));
         QCOMPARE(r.NonProvati().size(), 1);
         QCOMPARE(r.NonProvati().first()->numero, 1);
+        r.Sospendi(); // nobody watching: found active on return, not seen going active
+        r.Riprendi();
+        r.Ingressi(ingresso(2, 'C'));
+        QCOMPARE(Prova::Descrizione(r, r.Eventi().back()), QString("già attivo all'inizio"));
+        QCOMPARE(r.Ingressi()[2].attivazioni, 3999);
     }
 
     // An unknown report kind or a missing folder is refused before any

@@ -348,7 +348,8 @@ class TestModoTest : public QObject {
         QVERIFY2(usata < 0.25 * double(t.elapsed()) / 1000, qPrintable(QString::number(usata)));
         QVERIFY(!ErroreSeriale);
         QCOMPARE(DatiRisposta, QString("di nuovo qui").leftJustified(16));
-        QVERIFY2(suggerimento.contains("non è aperta: adattatore scollegato"),
+        QVERIFY2(suggerimento.contains("non è aperta") &&
+                     suggerimento.contains("adattatore scollegato"),
                  qPrintable(suggerimento)); // not "the panel does not answer"
     }
 
