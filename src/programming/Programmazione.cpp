@@ -4,6 +4,7 @@
 #include "link/Comandi.h"
 #include "shared/Variabili.h"
 
+#include <algorithm>
 #include <QHash>
 
 namespace Programmazione {
@@ -115,6 +116,16 @@ QStringList ProblemiRighe(const QStringList &righe, int primaRiga) {
     QHash<QString, QList<int>> doveNumero; // the lines a send writes each number from
     for (int i = 0; i < righe.size(); ++i) {
         problemi << ProblemaRiga(righe[i]);
+        // A number with a digit typed away or in front: the send skips the
+        // line as a comment, without a word.
+        const QString inizio = righe[i].left(Cifre);
+        const auto cifre = std::count_if(inizio.begin(), inizio.end(), [](QChar c) {
+            return c >= QLatin1Char('0') && c <= QLatin1Char('9');
+        });
+        if (cifre > 0 && (cifre < Cifre || inizio.size() < Cifre))
+            problemi.last() = QStringLiteral("Riga %1: non comincia con un numero di tre cifre: "
+                                             "l'invio la salta")
+                                  .arg(primaRiga + i);
         if (const auto voce = FormatoMessaggi::FiltroInvio(righe[i]))
             doveNumero[voce->left(Cifre)] << i;
     }

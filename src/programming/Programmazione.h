@@ -44,7 +44,9 @@ QString ProblemaRiga(const QString &riga);
 
 // ProblemaRiga for each line of a message file's body, whose first line is
 // line `primaRiga` of the file; a line whose number a send finds on another
-// line too says so, as the send's refusal names it.
+// line too says so instead, as the send's refusal names it, and so does a
+// line that starts with one or two digits only (a number broken: the send
+// skips it as a comment).
 QStringList ProblemiRighe(const QStringList &righe, int primaRiga);
 
 // What a send leaves out of a file without refusing it, in Italian, or empty:

@@ -354,6 +354,12 @@ class TestFinestreFile : public QObject {
         QCOMPARE(f.Text1->extraSelections().size(), 2);
         QCOMPARE(f.LabelStato->text(),
                  QString("Testo 001 due volte: righe 2 e 4 (righe segnate: 2)"));
+        // A number broken in Insert mode: the send would skip the line.
+        QTest::keyClick(f.Text1, Qt::Key_Insert);
+        QTest::keyClick(f.Text1, Qt::Key_Home);
+        QTest::keyClick(f.Text1, Qt::Key_Delete);
+        QCOMPARE(f.LabelStato->text(),
+                 QString("Riga 4: non comincia con un numero di tre cifre: l'invio la salta"));
         Rispondi("NonSalvare");
         f.close();
     }
