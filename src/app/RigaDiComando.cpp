@@ -1,5 +1,6 @@
 #include "app/RigaDiComando.h"
 
+#include "shared/Numeri.h"
 #include "link/PorteSeriali.h"
 #include "link/Traccia.h"
 
@@ -194,9 +195,8 @@ QString ErroreLavoro(const RigaDiComando &r, int lavori, const QString &senzaLav
         return QStringLiteral("--%1 vale solo con %2.")
             .arg(senzaLavoro, OpzioniDeiLavori(QStringLiteral("o")));
     const QString &id = r.id;
-    const auto cifra = [](QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); };
-    if (!id.isEmpty() &&
-        (id.size() != 3 || id[0] != QLatin1Char('&') || !cifra(id[1]) || !cifra(id[2])))
+    if (!id.isEmpty() && (id.size() != 3 || id[0] != QLatin1Char('&') || !CifraDecimale(id[1]) ||
+                          !CifraDecimale(id[2])))
         return QStringLiteral("identificativo \"%1\" non valido: & e due cifre, es. --id '&45'.")
             .arg(Traccia::Visibile(id));
     return QString();

@@ -5,6 +5,7 @@
 #include "link/Comandi.h"
 #include "programming/Programmazione.h"
 #include "shared/Aspetto.h"
+#include "shared/Numeri.h"
 #include "shared/Variabili.h"
 
 #include <QApplication>
@@ -43,14 +44,6 @@ const QColor ColoreTesto(235, 250, 235);          // ... and the 16 text places
 const QString ModoSovrascrivi = QStringLiteral("Sovrascrive (Ins)");
 const QString ModoInserisci = QStringLiteral("Inserisce (Ins)");
 
-// A line whose first three characters are digits: a text line.
-bool RigaDiTesto(const QString &riga) {
-    if (riga.size() < Cifre) return false;
-    for (int k = 0; k < Cifre; ++k)
-        if (riga[k] < QLatin1Char('0') || riga[k] > QLatin1Char('9')) return false;
-    return true;
-}
-
 // The editor's text box: overwriting in the number and text places of a
 // text line, and the guide drawn under the text.
 class CampoTesti : public QPlainTextEdit {
@@ -74,7 +67,8 @@ class CampoTesti : public QPlainTextEdit {
             return;
         }
         QTextCursor c = textCursor();
-        const bool campo = overwriteMode() && !c.hasSelection() && RigaDiTesto(c.block().text()) &&
+        const bool campo = overwriteMode() && !c.hasSelection() &&
+                           FormatoMessaggi::RigaConNumero(c.block().text()) &&
                            c.positionInBlock() < FineTesto;
         // Backspace and Delete blank a text place instead of pulling the note
         // left, and leave the number's digits alone.
@@ -135,7 +129,8 @@ class CampoTesti : public QPlainTextEdit {
     // text line, inserted elsewhere.
     void scrivi(const QString &testo) {
         QTextCursor c = textCursor();
-        const bool riga = overwriteMode() && !c.hasSelection() && RigaDiTesto(c.block().text());
+        const bool riga = overwriteMode() && !c.hasSelection() &&
+                          FormatoMessaggi::RigaConNumero(c.block().text());
         const bool campo = riga && c.positionInBlock() < FineTesto;
         if (overwriteMode() && c.hasSelection()) {
             // A selection within the number and text places of one text line
@@ -143,7 +138,8 @@ class CampoTesti : public QPlainTextEdit {
             const QTextBlock b = document()->findBlock(c.selectionStart());
             const int da = c.selectionStart() - b.position();
             const int a = c.selectionEnd() - b.position();
-            if (b.contains(c.selectionEnd()) && RigaDiTesto(b.text()) && a <= FineTesto) {
+            if (b.contains(c.selectionEnd()) && FormatoMessaggi::RigaConNumero(b.text()) &&
+                a <= FineTesto) {
                 const int larghezza = a - da;
                 c.insertText(testo.left(larghezza).leftJustified(larghezza));
                 c.setPosition(b.position() + da + std::min(int(testo.size()), larghezza));
@@ -159,7 +155,7 @@ class CampoTesti : public QPlainTextEdit {
             int pos = c.positionInBlock();
             // The number keeps its three digits: anything else typed there
             // goes to the first text place, where it was meant to go.
-            if (riga && pos < Cifre && (ch < QLatin1Char('0') || ch > QLatin1Char('9'))) {
+            if (riga && pos < Cifre && !CifraDecimale(ch)) {
                 c.setPosition(c.block().position() + Cifre);
                 pos = Cifre;
             }

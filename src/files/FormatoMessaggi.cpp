@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryFile>
+#include <algorithm>
 #include <limits>
 
 namespace FormatoMessaggi {
@@ -150,11 +151,12 @@ Scansione ScansioneComune(const QStringList &righe) {
     return s;
 }
 
+bool RigaConNumero(const QString &riga) {
+    return riga.size() >= 3 && std::all_of(riga.begin(), riga.begin() + 3, CifraDecimale);
+}
+
 std::optional<QString> FiltroInvio(const QString &riga) {
-    if (riga.size() < 3) return std::nullopt;
-    for (int i = 0; i < 3; ++i)
-        if (riga[i] < QLatin1Char('0') || riga[i] > QLatin1Char('9')) return std::nullopt;
-    if (riga.left(3).toInt() > NumeroMassimoInvio) return std::nullopt;
+    if (!RigaConNumero(riga) || riga.left(3).toInt() > NumeroMassimoInvio) return std::nullopt;
     return riga.left(Comandi::LunghezzaVoce).leftJustified(Comandi::LunghezzaVoce);
 }
 

@@ -64,6 +64,9 @@ struct Scansione {
 // the sender refuses such a file, which may have been cut short.
 Scansione ScansioneComune(const QStringList &righe);
 
+// A text line: its first three characters are decimal digits.
+bool RigaConNumero(const QString &riga);
+
 // The sender's filter: three decimal digits forming a number up to 197;
 // the record is the first 19 characters, padded with blanks.
 std::optional<QString> FiltroInvio(const QString &riga);

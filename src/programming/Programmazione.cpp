@@ -2,6 +2,7 @@
 
 #include "files/FormatoMessaggi.h"
 #include "link/Comandi.h"
+#include "shared/Numeri.h"
 #include "shared/Variabili.h"
 
 #include <algorithm>
@@ -85,10 +86,7 @@ QString CarattereRifiutato(const Voce &v) {
 
 QString ProblemaRiga(const QString &riga) {
     const int lunghezza = Comandi::LunghezzaVoce, testo = lunghezza - Cifre;
-    bool cifre = riga.size() >= Cifre;
-    for (int k = 0; k < Cifre && cifre; ++k)
-        cifre = riga[k] >= QLatin1Char('0') && riga[k] <= QLatin1Char('9');
-    if (!cifre) return QString();
+    if (!FormatoMessaggi::RigaConNumero(riga)) return QString();
     const QString numero = riga.left(Cifre);
     const auto voce = FormatoMessaggi::FiltroInvio(riga);
     QString problema;
@@ -119,9 +117,7 @@ QStringList ProblemiRighe(const QStringList &righe, int primaRiga) {
         // A number with a digit typed away or in front: the send skips the
         // line as a comment, without a word.
         const QString inizio = righe[i].left(Cifre);
-        const auto cifre = std::count_if(inizio.begin(), inizio.end(), [](QChar c) {
-            return c >= QLatin1Char('0') && c <= QLatin1Char('9');
-        });
+        const auto cifre = std::count_if(inizio.begin(), inizio.end(), CifraDecimale);
         if (cifre > 0 && (cifre < Cifre || inizio.size() < Cifre))
             problemi.last() = QStringLiteral("Riga %1: non comincia con un numero di tre cifre: "
                                              "l'invio la salta")
@@ -143,10 +139,9 @@ QString RigheNonInviate(const FormatoMessaggi::Scansione &scansione) {
     int quante = 0, prima = 0;
     for (qsizetype i = 0; i < scansione.righe.size(); ++i) {
         const QString &riga = scansione.righe[i];
-        bool numero = riga.size() >= Cifre;
-        for (int k = 0; k < Cifre && numero; ++k)
-            numero = riga[k] >= QLatin1Char('0') && riga[k] <= QLatin1Char('9');
-        if (!numero || riga.left(Cifre).toInt() <= FormatoMessaggi::NumeroMassimoInvio) continue;
+        if (!FormatoMessaggi::RigaConNumero(riga) ||
+            riga.left(Cifre).toInt() <= FormatoMessaggi::NumeroMassimoInvio)
+            continue;
         if (quante++ == 0) prima = scansione.numeri.value(i);
     }
     if (quante == 0) return QString();

@@ -13,7 +13,7 @@ double ValoreIniziale(const QString &testo) {
         } else if (c == QLatin1Char('.') && !punto) {
             punto = true;
             numero += c;
-        } else if (c >= QLatin1Char('0') && c <= QLatin1Char('9')) {
+        } else if (CifraDecimale(c)) {
             cifre = true;
             numero += c;
         } else {
