@@ -93,6 +93,11 @@ int LavoroCerca(const QString &porta) {
         return Problema(
             QStringLiteral("ricerca interrotta a %1, la porta si è chiusa. %2")
                 .arg(Traccia::Visibile(r.chiusa), FormSeriale::Istanza().ErroreApertura()));
+    if (!r.estranea.isEmpty()) {
+        Stampa(stdout, QStringLiteral("Ricerca fermata a %1 sulla porta %2: %3.\n")
+                           .arg(Traccia::Visibile(ordine.value(r.provati - 1)), porta, r.estranea));
+        return UscitaCentrale;
+    }
     if (r.trovati.isEmpty())
         if (const QString colpa = PortaInColpa(porta); !colpa.isEmpty())
             return Problema(QStringLiteral("Nessun identificativo risponde. %1").arg(colpa));

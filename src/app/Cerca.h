@@ -6,13 +6,14 @@
 
 // The search itself is Operazioni::Cerca, which the search window runs too.
 
+#include "link/Comandi.h"
 #include "programming/Operazioni.h"
 
 #include <QString>
 #include <QStringList>
 
+using Comandi::SoloEco;
 using Operazioni::OrdineCerca;
-using Operazioni::SoloEco;
 
 // The line listed for an identifier that answered, from its status reply
 // (final CR and echo removed): the identifier, the rest state, the reply.

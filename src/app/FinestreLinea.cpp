@@ -173,9 +173,10 @@ void FormConfronto::Esegui(const QList<Programmazione::Voce> &voci) {
         Sintesi = QStringLiteral("Confronto interrotto");
     } else if (r.incerta) {
         Esito->setText(QStringLiteral("Errore seriale: le risposte della centrale alla lettura "
-                                      "del testo %1 sulla porta %2 non sono affidabili (linea "
-                                      "disturbata?); %3.")
-                           .arg(r.muta.left(3), NomePortaLinea(), confrontati));
+                                      "del testo %1 sulla porta %2 non sono affidabili (%3); "
+                                      "%4.")
+                           .arg(r.muta.left(3), NomePortaLinea(),
+                                FormSeriale::Istanza().PercheNonAffidabili(), confrontati));
         Sintesi = QStringLiteral("Testo %1: risposte non affidabili").arg(r.muta.left(3));
     } else if (!r.muta.isEmpty()) {
         Esito->setText(QStringLiteral("Nessuna risposta alla lettura del testo %1 (%2).\n%3")
@@ -255,6 +256,9 @@ void FormCerca::Esegui() {
     else if (!r.chiusa.isEmpty())
         testo = QStringLiteral("Ricerca interrotta a %1, la porta si è chiusa. %2")
                     .arg(Traccia::Visibile(r.chiusa), FormSeriale::Istanza().ErroreApertura());
+    else if (!r.estranea.isEmpty())
+        testo =
+            QStringLiteral("Ricerca fermata sulla porta %1: %2.").arg(NomePortaLinea(), r.estranea);
     else if (r.trovati.isEmpty())
         testo = QStringLiteral("Nessuna centrale risponde sulla porta %1 (%2 identificativi "
                                "provati su %3). Controlla il cavo, l'alimentazione della "

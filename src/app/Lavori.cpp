@@ -51,8 +51,16 @@ int PreparaLinea(const RigaDiComando &riga) {
 // One exchange: -1 when the panel answered, else the job's exit status with
 // its failure printed (the port's fault, or a panel that does not answer).
 int Scambio(Comandi::Codice codice, const QString &parametro = QString()) {
-    FormSeriale::Istanza().Scambia(codice, parametro);
+    FormSeriale &seriale = FormSeriale::Istanza();
+    seriale.Scambia(codice, parametro);
     if (!V::ErroreSeriale) return -1;
+    if (seriale.NonIntera()) {
+        Stampa(stdout, QStringLiteral("Errore seriale: non ho potuto leggere %1 della centrale %2 "
+                                      "sulla porta %3, le risposte non sono affidabili (%4).\n")
+                           .arg(Comandi::CosaChiede(codice, parametro), Centrale(), NomePorta(),
+                                seriale.PercheNonAffidabili()));
+        return UscitaCentrale;
+    }
     if (const QString colpa = PortaInColpa(NomePorta()); !colpa.isEmpty())
         return Problema(
             QStringLiteral("Nessuna risposta a %1. %2").arg(Traccia::Visibile(V::Comando), colpa));
@@ -142,8 +150,9 @@ int LavoroInvia(const RigaDiComando &riga) {
     case Operazioni::Esito::Incerta:
         Stampa(stdout, QStringLiteral("Errore seriale. Testo %1: scritto %2, ma le risposte della "
                                       "centrale alla rilettura sulla porta %3 non sono affidabili "
-                                      "(linea disturbata?): il testo non è verificato.\n")
-                           .arg(numero, Citato(testo), NomePorta()));
+                                      "(%4): il testo non è verificato.\n")
+                           .arg(numero, Citato(testo), NomePorta(),
+                                FormSeriale::Istanza().PercheNonAffidabili()));
         return UscitaCentrale;
     default:
         return UscitaProblema; // the file was checked above
@@ -175,11 +184,12 @@ int LavoroConfronta(const RigaDiComando &riga) {
         numeri << r.diverse[i].voce.left(3);
     }
     if (r.incerta) {
-        Stampa(stdout, QStringLiteral("Errore seriale: le risposte della centrale alla lettura del "
-                                      "testo %1 sulla porta %2 non sono affidabili (linea "
-                                      "disturbata?); %3 testi confrontati su %4.\n")
-                           .arg(r.muta.left(3), NomePorta(), QString::number(r.confrontati),
-                                QString::number(voci.size())));
+        Stampa(stdout,
+               QStringLiteral("Errore seriale: le risposte della centrale alla lettura del "
+                              "testo %1 sulla porta %2 non sono affidabili (%3); "
+                              "%4 testi confrontati su %5.\n")
+                   .arg(r.muta.left(3), NomePorta(), FormSeriale::Istanza().PercheNonAffidabili(),
+                        QString::number(r.confrontati), QString::number(voci.size())));
         return UscitaCentrale;
     }
     if (r.interrotto)
@@ -246,9 +256,10 @@ int LavoroLeggi(const RigaDiComando &riga) {
         TreCifre();
         if (r.incerta) {
             Stampa(stdout, QStringLiteral("Errore seriale: le risposte della centrale alla lettura "
-                                          "del testo %1 sulla porta %2 non sono affidabili (linea "
-                                          "disturbata?). Nessun file scritto.\n")
-                               .arg(V::NumeroTre, NomePorta()));
+                                          "del testo %1 sulla porta %2 non sono affidabili (%3). "
+                                          "Nessun file scritto.\n")
+                               .arg(V::NumeroTre, NomePorta(),
+                                    FormSeriale::Istanza().PercheNonAffidabili()));
             return UscitaCentrale;
         }
         if (const QString colpa = PortaInColpa(NomePorta()); !colpa.isEmpty())

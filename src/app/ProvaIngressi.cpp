@@ -39,36 +39,35 @@ bool Scambio(Prova::Registro &r, Comandi::Codice codice, const QString &parametr
     return risposto;
 }
 
-// Text `numero`, asked again until it is answered, as test mode asks it (a
-// reply that is no whole text is asked for twice more, then taken as it
-// came). False when a signal came first, or the walk test's time is over.
+// Text `numero`, asked again until the panel answers with a whole text, as
+// test mode asks it. False when a signal came first, or the walk test's time
+// is over.
 bool LeggiTesto(int numero, const QString &porta, const QDeadlineTimer &fine, QString &testo,
                 bool &detto) {
     V::NumeroTesto = qint16(numero);
     TreCifre();
-    int malformate = 0;
     while (!V::Interruzione && !fine.hasExpired()) {
-        if (!ScambiaEAttendi(Comandi::Codice::LeggiTesto, V::NumeroTre)) {
-            if (!detto) {
-                const QString colpa = PortaInColpa(porta);
-                Stampa(stderr,
-                       QStringLiteral("velto318: nessuna risposta alla lettura del testo "
-                                      "%1 %2 Riprovo finché risponde (Ctrl+C per "
-                                      "finire).\n")
-                           .arg(V::NumeroTre, colpa.isEmpty() ? QStringLiteral("dalla centrale %1 "
-                                                                               "sulla porta %2.")
-                                                                    .arg(Centrale(), porta)
-                                                              : colpa));
-            }
-            detto = true;
-            continue;
-        }
-        const Comandi::RispostaTesto r = Comandi::LeggiRispostaTesto(V::Risposta);
-        if (r.valida || malformate++ >= 2) {
-            testo = r.valida ? r.testo : Comandi::Dati(Comandi::Codice::LeggiTesto, V::Risposta);
+        if (ScambiaEAttendi(Comandi::Codice::LeggiTesto, V::NumeroTre)) {
+            testo = Comandi::Dati(Comandi::Codice::LeggiTesto, V::Risposta);
             return true;
         }
-        FormSeriale::Istanza().RispostaNonValida();
+        if (!detto) {
+            const FormSeriale &seriale = FormSeriale::Istanza();
+            const QString colpa = PortaInColpa(porta);
+            const QString perche =
+                seriale.NonIntera()
+                    ? QStringLiteral("le risposte della centrale %1 sulla porta %2 non sono "
+                                     "affidabili (%3).")
+                          .arg(Centrale(), porta, seriale.PercheNonAffidabili())
+                : colpa.isEmpty()
+                    ? QStringLiteral("nessuna risposta dalla centrale %1 sulla porta %2.")
+                          .arg(Centrale(), porta)
+                    : QStringLiteral("nessuna risposta. ") + colpa;
+            Stampa(stderr, QStringLiteral("velto318: lettura del testo %1: %2 Riprovo finché "
+                                          "risponde (Ctrl+C per finire).\n")
+                               .arg(V::NumeroTre, perche));
+        }
+        detto = true;
     }
     return false;
 }

@@ -82,6 +82,49 @@ bool RispostaScritturaIntera(const QString &risposta) {
     return risposta.size() == RigaDi(Codice::ScriviTesto).lunghezza - 1; // its CR removed
 }
 
+Forma FormaRisposta(Codice codice, const QString &ricevuto) {
+    const Riga &r = RigaDi(codice);
+    // Where the reply's CR falls: after the characters awaited, or as the
+    // last of them for the replies whose length counts it.
+    const int fine = codice == Codice::LeggiTesto || codice == Codice::ScriviTesto ? r.lunghezza - 1
+                                                                                   : r.lunghezza;
+    // No reply is longer than a text's: a few bytes of noise before it are
+    // the most a panel's line gives.
+    constexpr int PiuLunga = 24 + 8;
+    const qsizetype cr = ricevuto.indexOf(CR);
+    const bool troppoLunga = cr < 0 ? ricevuto.size() > PiuLunga : cr > PiuLunga;
+    if (troppoLunga || ricevuto.contains(QLatin1Char('\n'))) return Forma::Estranea;
+    // Text places may hold any character; the other replies are printable.
+    if (codice != Codice::LeggiTesto)
+        for (const QChar c : ricevuto.left(cr < 0 ? ricevuto.size() : cr))
+            if (c.unicode() < 32 || c.unicode() == 127) return Forma::Estranea;
+    if (ricevuto.size() == fine + 1 && ricevuto.back() == CR &&
+        (codice == Codice::LeggiTesto || cr == fine))
+        return Forma::Intera;
+    return Forma::NonIntera;
+}
+
+QString CosaChiede(Codice codice, const QString &parametro) {
+    switch (codice) {
+    case Codice::Stato:
+        return QStringLiteral("lo stato");
+    case Codice::LeggiTesto:
+        return QStringLiteral("il testo ") + parametro;
+    case Codice::ScriviTesto:
+        return QStringLiteral("la scrittura del testo ") + parametro.left(3);
+    case Codice::Ingressi: {
+        const int g = parametro.toInt();
+        const int primo = FinestraDiIngresso(g, 1) + 1;
+        return QStringLiteral("gli ingressi %1-%2")
+            .arg(primo)
+            .arg(primo + IngressiNelGruppo(g) - 1);
+    }
+    case Codice::Tasto:
+        return QStringLiteral("il tasto premuto");
+    }
+    return QString();
+}
+
 RispostaTesto LeggiRispostaTesto(const QString &risposta) {
     RispostaTesto r;
     const int testa = RigaDi(Codice::LeggiTesto).testa;
@@ -121,6 +164,11 @@ std::optional<QString> EtichettaTasto(QChar codice) {
     default:
         return std::nullopt;
     }
+}
+
+bool SoloEco(const QString &comando, const QString &risposta) {
+    return risposta == comando.chopped(comando.endsWith(QLatin1Char('\r')) ? 1 : 0) ||
+           risposta.startsWith(comando);
 }
 
 StatoIngresso LeggiStatoIngresso(QChar c) {

@@ -78,6 +78,28 @@ struct RispostaTesto {
 };
 RispostaTesto LeggiRispostaTesto(const QString &risposta);
 
+// How whole a reply is, judged on everything that came for one exchange: the
+// reply, its CR and whatever followed it (the echo of an RS485 bus removed).
+// Every reply ends in a CR at a fixed place: right after the status
+// character, the 16 text places, the accept character, the 16 input states
+// or the key reply's three characters. A reply is whole when its CR falls
+// there and nothing follows it: a byte of noise before it, one character too
+// many or too few, or a second reply behind it (another program on the same
+// line) makes it no answer. What no panel sends at all (a line feed, a
+// control character in a reply that carries none, no CR where the longest
+// reply would have ended: a web or SSH server's greeting, steady noise) is
+// foreign.
+enum class Forma { Intera, NonIntera, Estranea };
+Forma FormaRisposta(Codice codice, const QString &ricevuto);
+// What a command asks the panel for, as the messages name it ("lo stato",
+// "il testo 007", "gli ingressi 17-32", "il tasto premuto").
+QString CosaChiede(Codice codice, const QString &parametro = QString());
+
+// True when a reply taken on an RS232 line is only the echo of the command
+// (the line echoes, as an RS485 bus does): the command without its CR, or
+// the whole command followed by what came after it.
+bool SoloEco(const QString &comando, const QString &risposta);
+
 enum class StatoIngresso { Attivo, Inattivo, Invariato };
 // "C" active, "-" at rest, anything else leaves the window unchanged.
 StatoIngresso LeggiStatoIngresso(QChar c);

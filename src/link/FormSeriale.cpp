@@ -14,6 +14,8 @@ constexpr int TempoRispostaMs = 800;
 constexpr int QuieteMs = 100;
 constexpr int QuieteMassimaMs = 2000;
 constexpr char ImpostazioniLinea[] = "9600,E,7,1";
+// Replies that are not whole before an exchange is given up.
+constexpr int TentativiNonInteri = 3;
 } // namespace
 
 FormSeriale::FormSeriale(QObject *parent) : QObject(parent) {
@@ -108,13 +110,52 @@ void FormSeriale::Prepara(const Comandi::Richiesta &richiesta) {
 }
 
 void FormSeriale::Scambia(Comandi::Codice codice, const QString &parametro) {
-    Prepara(Comandi::Componi(codice, V::Identificativo, parametro));
-    InviaAllaSeriale();
+    scambio(codice, V::Identificativo, parametro, true);
 }
 
 void FormSeriale::ProvaIdentificativo(const QString &id) {
-    Prepara(Comandi::Componi(Comandi::Codice::Stato, id));
-    invia(false);
+    scambio(Comandi::Codice::Stato, id, QString(), false);
+}
+
+void FormSeriale::scambio(Comandi::Codice codice, const QString &id, const QString &parametro,
+                          bool ripeti) {
+    forma_ = Comandi::Forma::Intera;
+    eco_ = false;
+    bool estranea = true; // every reply was foreign, not a panel's
+    for (int volta = 1;; ++volta) {
+        Prepara(Comandi::Componi(codice, id, parametro));
+        invia(ripeti);
+        if (V::ErroreSeriale || codice == Comandi::Codice::ScriviTesto) return;
+        const Comandi::Forma forma = Comandi::FormaRisposta(codice, ricevuto_);
+        if (forma == Comandi::Forma::Intera) {
+            // A reply that came only after others were refused is no clean read.
+            if (volta > 1) irregolare_ = true;
+            return;
+        }
+        estranea = estranea && forma == Comandi::Forma::Estranea;
+        RispostaNonValida();
+        // An RS232 line that gives back each command (wired as a bus) gives
+        // it back again: asking again helps nothing.
+        eco_ = !V::Modo485 && Comandi::SoloEco(V::Comando, ricevuto_);
+        if (eco_) estranea = false;
+        Traccia::Nota(QStringLiteral("risposta non intera a %1: %2")
+                          .arg(Traccia::Visibile(V::Comando), Traccia::Visibile(ricevuto_)));
+        if (volta == TentativiNonInteri || eco_ || V::ChiusuraRichiesta) break;
+    }
+    scartata_ = ricevuto_;
+    forma_ = estranea ? Comandi::Forma::Estranea : Comandi::Forma::NonIntera;
+    nessunaRisposta();
+}
+
+QString FormSeriale::PercheNonAffidabili() const {
+    if (eco_)
+        return QStringLiteral("la linea restituisce l'eco di ogni comando, come un bus RS485: "
+                              "serve rs485 in Seriale318.con o --rs485");
+    if (forma_ != Comandi::Forma::Estranea) return QStringLiteral("linea disturbata?");
+    constexpr int Mostrati = 40;
+    QString visto = Traccia::Visibile(scartata_.left(Mostrati));
+    if (scartata_.size() > Mostrati) visto += QStringLiteral("…");
+    return QStringLiteral("chi risponde non è una centrale Velto: ha mandato \"%1\"").arg(visto);
 }
 
 void FormSeriale::InviaAllaSeriale() {
@@ -123,6 +164,7 @@ void FormSeriale::InviaAllaSeriale() {
 
 void FormSeriale::invia(bool ripeti) {
     irregolare_ = false;
+    ricevuto_.clear();
     if (!linkDisponibile()) {
         Traccia::NonInviato(Traccia::Tentativo::Primo, V::Comando);
         nessunaRisposta();
@@ -148,8 +190,10 @@ void FormSeriale::tentativo(int lunghezzaEco, Traccia::Tentativo quale) {
     MSComm1.setRThreshold(V::LunghezzaRisposta);
     AspettaRisposta();
     Traccia::Scambio(quale, V::Comando, !V::ErroreSeriale);
-    if (V::Modo485 && V::Risposta != V::MarcatoreNessunaRisposta)
+    if (V::Modo485 && V::Risposta != V::MarcatoreNessunaRisposta) {
         V::Risposta = V::Risposta.mid(lunghezzaEco);
+        ricevuto_ = ricevuto_.mid(lunghezzaEco);
+    }
 }
 
 void FormSeriale::AspettaSerialeLibera() {
@@ -186,8 +230,15 @@ void FormSeriale::AspettaRisposta() {
     const bool chiusa = V::Risposta.endsWith(QLatin1Char('\r'));
     if (chiusa) V::Risposta.chop(1);
     Attendi(10);
+    // A reply is whole only with its CR, which follows its last character at
+    // once on the line; a link that delivers it late is waited for as long as
+    // the reply's time allows.
+    while (!chiusa && !MSComm1.InBuffer().contains(QLatin1Char('\r')) && !scadenza.hasExpired() &&
+           MSComm1.PortOpen() && !V::ChiusuraRichiesta)
+        PompaEventiFino(scadenza);
     // Only the CR of a reply taken before it came may follow the reply.
     const QString coda = MSComm1.InBuffer();
+    ricevuto_ = V::Risposta + (chiusa ? QStringLiteral("\r") : QString()) + coda;
     if (!coda.isEmpty() && (chiusa || coda != QLatin1String("\r"))) RispostaNonValida();
 }
 

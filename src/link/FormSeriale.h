@@ -32,11 +32,16 @@ class FormSeriale : public QObject {
     void ChiudiSeriale();
     // One exchange of a command of the table (link/Comandi) addressed to
     // Identificativo: Comando and LunghezzaRisposta are set from the table,
-    // here and nowhere else, then InviaAllaSeriale.
+    // here and nowhere else, then InviaAllaSeriale. A reply that is not whole
+    // (Comandi::FormaRisposta) is no answer: the command is sent again once
+    // the line is quiet, and after three such replies the exchange ends as an
+    // unanswered one does (the no-reply marker, ErroreSeriale), with
+    // NonIntera() telling why. Write replies are judged by their caller.
     // reads Identificativo; writes Comando, LunghezzaRisposta; then as InviaAllaSeriale
     void Scambia(Comandi::Codice codice, const QString &parametro = QString());
-    // The status request to identifier id, with one attempt only (no repeat):
-    // for probing identifiers, where silence is the common answer.
+    // The status request to identifier id, with one attempt only when it is
+    // unanswered (silence is the common answer when probing identifiers); a
+    // reply that is not whole is asked for again as Scambia does.
     // writes Comando, LunghezzaRisposta; then as InviaAllaSeriale
     void ProvaIdentificativo(const QString &id);
     // The exchange of the Comando and LunghezzaRisposta set (by Scambia): free
@@ -60,6 +65,23 @@ class FormSeriale : public QObject {
     // discarded. A text it brought must be confirmed by another read.
     // no globals
     bool ScambioIrregolare() const { return irregolare_; }
+    // The last exchange ended without an answer because its replies were not
+    // whole (or came from something that is not a panel), not because the
+    // line was silent.
+    // no globals
+    bool NonIntera() const { return forma_ != Comandi::Forma::Intera; }
+    // ... and every one of them was foreign: what answers is not a panel.
+    // no globals
+    bool Estranea() const { return forma_ == Comandi::Forma::Estranea; }
+    // ... because an RS232 line gave back the command itself (an echo, as an
+    // RS485 bus gives).
+    // no globals
+    bool Eco() const { return eco_; }
+    // Why the panel's replies to the last exchange cannot be trusted, for the
+    // operator: what answers is not a panel (and what it sent), or the line
+    // is disturbed. One wording for the windows and the command line.
+    // no globals
+    QString PercheNonAffidabili() const;
     // The caller found the reply malformed: before the next command goes out,
     // whatever the panel still sends is left to come and discarded.
     // no globals
@@ -75,6 +97,9 @@ class FormSeriale : public QObject {
     explicit FormSeriale(QObject *parent = nullptr);
     // writes Comando, LunghezzaRisposta
     static void Prepara(const Comandi::Richiesta &richiesta);
+    // Scambia and ProvaIdentificativo: the command to `id`, asked again while
+    // its replies are not whole.
+    void scambio(Comandi::Codice codice, const QString &id, const QString &parametro, bool ripeti);
     // The exchange of InviaAllaSeriale, with its one repeat or without.
     // reads Comando, LunghezzaRisposta, Modo485; writes Risposta, ErroreSeriale, LunghezzaRisposta
     void invia(bool ripeti);
@@ -93,4 +118,8 @@ class FormSeriale : public QObject {
     bool voluta_ = false;     // ApriSeriale called and ChiudiSeriale not yet
     bool quiete_ = false;     // the line must go quiet before the next command
     bool irregolare_ = false; // see ScambioIrregolare()
+    QString ricevuto_;        // all that came for the last attempt: reply, CR, what followed
+    Comandi::Forma forma_ = Comandi::Forma::Intera; // see NonIntera()
+    QString scartata_;                              // the last reply not taken
+    bool eco_ = false;                              // see Eco()
 };

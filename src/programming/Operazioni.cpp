@@ -22,8 +22,12 @@ QString SuggerimentoMuto() {
                ? QStringLiteral("Tasto destro: Cerca il VELTO")
                : QStringLiteral("Porta persa: tasto destro, Porta…");
 }
-// Shown when the panel answered, but never twice the same whole text.
-const QString LineaDisturbata = QStringLiteral("Risposte non affidabili: linea disturbata?");
+// Shown when the panel answered, but never twice the same whole text, or
+// never a whole reply.
+QString LineaDisturbata() {
+    return QStringLiteral("Risposte non affidabili: ") +
+           FormSeriale::Istanza().PercheNonAffidabili();
+}
 // Reads of one text before its replies are given up as untrustworthy.
 constexpr int MassimoLetture = 4;
 
@@ -154,7 +158,7 @@ RisultatoInvio ScriviEVerifica(Osservatore &o, const QList<Programmazione::Voce>
         o.Riga1(atteso);
         o.Riga2(letto.testo);
         if (letto.esito == TestoPannello::Incerto) {
-            o.Riga2(LineaDisturbata);
+            o.Riga2(LineaDisturbata());
             V::MessaggioErrore = QStringLiteral("Errore seriale");
             r = {Esito::Incerta, {}, voce, V::Risposta, {}, false, conteggio};
             o.Conferma();
@@ -193,7 +197,8 @@ TestoPannello Rileggi(const QString &numero) {
     std::optional<QString> daConfermare;
     for (int lettura = 0; lettura < MassimoLetture && !V::ChiusuraRichiesta; ++lettura) {
         seriale.Scambia(Comandi::Codice::LeggiTesto, numero);
-        if (V::ErroreSeriale) return {TestoPannello::Muto, QString()};
+        if (V::ErroreSeriale)
+            return {seriale.NonIntera() ? TestoPannello::Incerto : TestoPannello::Muto, QString()};
         const Comandi::RispostaTesto r = Comandi::LeggiRispostaTesto(V::Risposta);
         if (!r.valida) {
             seriale.RispostaNonValida();
@@ -253,9 +258,12 @@ RisultatoLettura LeggiTesti(Osservatore &o) {
         if (letto.esito != TestoPannello::Letto) {
             r.incerta = letto.esito == TestoPannello::Incerto;
             o.Riga1(QStringLiteral("0R%1  %2")
-                        .arg(V::NumeroTre, r.incerta ? LineaDisturbata : SuggerimentoMuto()));
+                        .arg(V::NumeroTre, r.incerta ? LineaDisturbata() : SuggerimentoMuto()));
             o.Riga2(r.incerta ? QStringLiteral("Errore seriale. Nessun file scritto")
-                              : QStringLiteral("Errore seriale. Controlla identificativo"));
+                    : FormSeriale::Istanza().MSComm1.PortOpen()
+                        ? QStringLiteral("Errore seriale. Controlla identificativo")
+                        : QStringLiteral("Errore seriale: collegamento chiuso. Nessun file "
+                                         "scritto"));
             V::MessaggioErrore = QStringLiteral("Errore seriale");
             r.numero = n;
             o.Conferma();
@@ -285,11 +293,6 @@ QStringList OrdineCerca(const QString &configurato) {
     return ordine;
 }
 
-bool SoloEco(const QString &comando, const QString &risposta) {
-    return risposta == comando.chopped(comando.endsWith(QLatin1Char('\r')) ? 1 : 0) ||
-           risposta.startsWith(comando);
-}
-
 RisultatoCerca Cerca(Osservatore &o, const QStringList &ordine, bool primoBasta) {
     const InCorso inCorso;
     FormSeriale &seriale = FormSeriale::Istanza();
@@ -312,11 +315,15 @@ RisultatoCerca Cerca(Osservatore &o, const QStringList &ordine, bool primoBasta)
             avanza();
             return r;
         }
-        if (V::ErroreSeriale) continue;
-        if (!V::Modo485 && SoloEco(V::Comando, V::Risposta)) {
-            r.eco = true;
-            continue;
+        // An identifier whose replies are not whole is not counted; what
+        // answers with no panel's reply at all ends the search.
+        if (V::ErroreSeriale && seriale.Estranea()) {
+            r.estranea = seriale.PercheNonAffidabili();
+            avanza();
+            return r;
         }
+        r.eco = r.eco || seriale.Eco();
+        if (V::ErroreSeriale) continue;
         r.trovati << id;
         r.risposte << V::Risposta;
         o.Trovato(id, V::Risposta);

@@ -124,12 +124,6 @@ constexpr int UltimoTestoLetto = 192;
 // no globals
 QStringList OrdineCerca(const QString &configurato);
 
-// True when a reply taken on an RS232 line is only the echo of the command
-// (the line echoes, as an RS485 bus does): the command without its CR, or
-// the whole command followed by what came after it.
-// no globals
-bool SoloEco(const QString &comando, const QString &risposta);
-
 struct RisultatoCerca {
     QStringList trovati;     // identifiers that answered, in the order tried
     QStringList risposte;    // their status replies, in order
@@ -137,10 +131,12 @@ struct RisultatoCerca {
     bool eco = false;        // an RS232 line gave back the echo of a command
     bool interrotta = false; // a signal or the observer's stop ended it
     QString chiusa;          // the identifier at which the port closed (it stops)
+    QString estranea;        // what answers is not a panel (it stops): why
 };
 
 // Which identifiers answer on the line: one status request to each of
-// `ordine`, one attempt each with the usual time-out. With `primoBasta` it
+// `ordine`, one attempt each with the usual time-out; an identifier whose
+// replies are not whole is not counted. With `primoBasta` it
 // stops at the first that answers (one panel on an RS232 line). The observer
 // is told each identifier before it is tried (Riga1), the progress
 // ("Cerco") and each one found (Trovato). A signal or the observer's stop

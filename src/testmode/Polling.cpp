@@ -39,7 +39,11 @@ void FormPrincipaleTest::InviaComando(Comandi::Codice codice, const QString &par
         const bool prova = ProvaIngressi && ProvaIngressi->isVisible();
         Text3->setText(V::Comando);
         TastoErroreSeriale->setText(QStringLiteral("Errore Seriale Premi qui"));
-        TastoErroreSeriale->setToolTip(SuggerimentoNessunaRisposta());
+        const FormSeriale &seriale = FormSeriale::Istanza();
+        TastoErroreSeriale->setToolTip(seriale.NonIntera()
+                                           ? QStringLiteral("Risposte non affidabili: ") +
+                                                 seriale.PercheNonAffidabili()
+                                           : SuggerimentoNessunaRisposta());
         ImpostaSfondo(TastoErroreSeriale, ColoreRosso());
         TastoErroreSeriale->show();
         if (!prova) AvvisaNessunaRisposta(this);
@@ -57,24 +61,14 @@ void FormPrincipaleTest::InviaComando(Comandi::Codice codice, const QString &par
 }
 
 void FormPrincipaleTest::LeggiTesto() {
-    // A reply that is no whole text (noise before it, a character too many)
-    // is asked for again a few times before it is shown as it came.
-    constexpr int MalformateAmmesse = 2;
-    int malformate = 0;
-    bool ancora;
+    // Asked again until the panel answers with a whole text (the link
+    // refuses the others).
     do {
         InviaComando(Comandi::Codice::LeggiTesto, V::NumeroTre);
         Text3->setText(V::Comando + V::Risposta);
-        const Comandi::RispostaTesto r = Comandi::LeggiRispostaTesto(V::Risposta);
-        V::DatiRisposta =
-            r.valida ? r.testo : Comandi::Dati(Comandi::Codice::LeggiTesto, V::Risposta);
-        ancora = V::ErroreSeriale;
-        if (!V::ErroreSeriale && !r.valida && malformate++ < MalformateAmmesse) {
-            FormSeriale::Istanza().RispostaNonValida();
-            ancora = true;
-        }
+        V::DatiRisposta = Comandi::Dati(Comandi::Codice::LeggiTesto, V::Risposta);
         PompaEventi();
-    } while (ancora && !V::ChiusuraRichiesta);
+    } while (V::ErroreSeriale && !V::ChiusuraRichiesta);
 }
 
 QString FormPrincipaleTest::leggiCoppia(int primo) {
@@ -115,6 +109,8 @@ void FormPrincipaleTest::IdentificaProva() {
 
 void FormPrincipaleTest::LeggiStato() {
     InviaComando(Comandi::Codice::Stato);
+    // Replies that could not be trusted leave the windows as they were.
+    if (V::ErroreSeriale && FormSeriale::Istanza().NonIntera()) return;
     V::Risposta = Comandi::StatoCentrale(V::Risposta);
     if (!V::ErroreSeriale) RegistroProva.Stato(V::Risposta);
     if (V::Risposta == QLatin1String("R")) {

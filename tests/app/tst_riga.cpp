@@ -21,6 +21,8 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTest>
 #include <csignal>
 
@@ -59,6 +61,18 @@ QList<int> NumeriLetti() {
     for (int i = 0; i <= 192; ++i)
         if (i < 182 || i >= 190) n << i;
     return n;
+}
+
+// Runs the tool while this process's events go on (a server of the case
+// answers it meanwhile).
+Uscita EseguiServendo(const QString &cartella, const QStringList &argomenti) {
+    QProcess p;
+    Avvia(p, cartella, argomenti);
+    QElapsedTimer t;
+    t.start();
+    while (p.state() != QProcess::NotRunning && t.elapsed() < 60000)
+        QTest::qWait(10);
+    return Fine(p);
 }
 
 } // namespace
@@ -508,6 +522,58 @@ class TestRiga : public QObject {
                         QCOMPARE(Leggi(banco.percorso("letti.vlt")), giusto);
                 }
             }
+        }
+    }
+
+    // A reply that is not whole is no answer: a noise byte before an input
+    // group's reply moves no input (input 5 active is never shown as 6, in
+    // --stato nor in a walk test); replies that never come whole end the job
+    // with exit 1, naming what could not be read; what answers with no panel's
+    // reply at all (a web server) is named as not a panel, by --cerca too.
+    void risposteNonIntere() {
+        AVVIA(banco, QStringList{}, false);
+        banco->ordina("inputs ----C" + QString(41, '-'));
+        banco->ordina("silentafter 0");
+        banco->ordina("junk 2"); // the reply to input group 1
+        Uscita u = Esegui(banco.cartella(), {"--stato"});
+        QVERIFY2(u.codice == 0 && u.uscita.contains("Ingressi attivi: 5\n"), qPrintable(u.uscita));
+
+        banco->ordina("text 16 Porta ingresso");
+        banco->ordina("text 20 Finestra sala");
+        banco->ordina("silentafter 0");
+        banco->ordina("junk 100"); // input group 1 in the third test cycle
+        u = Esegui(banco.cartella(), {"--prova", "--durata", "6"});
+        const QString nonProvati = u.uscita.mid(u.uscita.indexOf("Non provati:"));
+        QVERIFY2(nonProvati.contains("\n5\t") && nonProvati.contains("\n6\t"),
+                 qPrintable(u.uscita));
+
+        banco->ordina("noise on");
+        u = Esegui(banco.cartella(), {"--stato"});
+        banco->ordina("noise off");
+        QVERIFY2(u.codice == 1 &&
+                     u.uscita.contains("non ho potuto leggere lo stato della centrale &45") &&
+                     u.uscita.contains("linea disturbata"),
+                 qPrintable(u.uscita));
+
+        QTcpServer web;
+        QVERIFY(web.listen(QHostAddress::LocalHost));
+        QObject::connect(&web, &QTcpServer::newConnection, &web, [&web] {
+            QTcpSocket *s = web.nextPendingConnection();
+            QObject::connect(s, &QTcpSocket::readyRead, s, [s] {
+                s->readAll();
+                s->write("HTTP/1.1 400 Bad Request\r\nServer: nginx\r\nContent-Type: "
+                         "text/html\r\n\r\n<html><body>400</body></html>\r\n");
+            });
+        });
+        const QString indirizzo = QString("tcp://127.0.0.1:%1").arg(web.serverPort());
+        for (const char *lavoro : {"--stato", "--cerca"}) {
+            QElapsedTimer t;
+            t.start();
+            u = EseguiServendo(banco.cartella(), {lavoro, "--porta", indirizzo});
+            QVERIFY2(u.codice == 1 && u.uscita.contains("non è una centrale Velto") &&
+                         u.uscita.contains("HTTP/1.1 400 Bad Request<CR><LF>") &&
+                         t.elapsed() < 15000,
+                     qPrintable(QString("%1: %2 %3").arg(lavoro, u.uscita, u.errore)));
         }
     }
 

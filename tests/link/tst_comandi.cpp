@@ -53,6 +53,37 @@ class TestComandi : public QObject {
         QCOMPARE(StatiIngressi(1, "&4501xx" + stati).size(), 16);
     }
 
+    // Whole means the CR right where the layout ends and nothing after it;
+    // a line feed, a control character outside a text or a line longer than
+    // any reply is no panel's at all.
+    void formaDelleRisposte() {
+        const QString testo = "Zona\r\x01Nord 07 ##";
+        const struct {
+            Codice codice;
+            QString ricevuto;
+            Forma forma;
+        } righe[] = {
+            {Codice::Stato, "&45SAR\r", Forma::Intera},
+            {Codice::Stato, "&45SAR", Forma::NonIntera},      // its CR never came
+            {Codice::Stato, "y&45SAR\r", Forma::NonIntera},   // noise before it
+            {Codice::Stato, "&45SAR\r%?#", Forma::NonIntera}, // noise after it
+            {Codice::Stato, "&45SAR\r&45SAR\r", Forma::NonIntera},
+            {Codice::Stato, "&45S\x07R\r", Forma::Estranea},
+            {Codice::Stato, "HTTP/1.1 400 Bad Request\r\nServer: nginx\r\n", Forma::Estranea},
+            {Codice::Stato, "SSH-2.0-OpenSSH_9.2p1 Debian-2+deb12u3 and more", Forma::Estranea},
+            {Codice::LeggiTesto, "&450R00" + testo + "\r", Forma::Intera},
+            {Codice::LeggiTesto, "&450R00" + testo + "x\r", Forma::NonIntera},
+            {Codice::LeggiTesto, "&450R00\n" + testo.left(15) + "\r", Forma::Estranea},
+            {Codice::Ingressi, "&4501xx" + QString(16, '-') + "\r", Forma::Intera},
+            {Codice::Ingressi, "y&4501xx" + QString(16, '-') + "\r", Forma::NonIntera},
+            {Codice::Ingressi, "&4501xx" + QString(15, '-') + "\r", Forma::NonIntera},
+            {Codice::Tasto, "&450900@00\r", Forma::Intera},
+            {Codice::Tasto, "&450900@0\r\r", Forma::NonIntera},
+        };
+        for (const auto &r : righe)
+            QVERIFY2(FormaRisposta(r.codice, r.ricevuto) == r.forma, qPrintable(r.ricevuto));
+    }
+
     void scritturaTestoSempreDiTrentaCaratteri() {
         const QString blank = ScriviTesto("&45", "197" + QString(16, ' '));
         QCOMPARE(blank, "&450W018197" + QString(16, ' ') + "0W\r");
