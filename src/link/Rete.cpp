@@ -3,6 +3,7 @@
 #include "shared/Attendi.h"
 
 #include <QDeadlineTimer>
+#include <utility>
 
 #ifdef Q_OS_LINUX
 #include <netinet/in.h>
@@ -167,6 +168,9 @@ bool Rete::apri(const QString &indirizzo, qint32 velocita, QSerialPort::Parity p
     std::fill(std::begin(loro_), std::end(loro_), false);
     std::fill(std::begin(chiesteNostre_), std::end(chiesteNostre_), false);
     std::fill(std::begin(chiesteLoro_), std::end(chiesteLoro_), false);
+    std::fill(std::begin(rifiutateNostre_), std::end(rifiutateNostre_), false);
+    std::fill(std::begin(rifiutateLoro_), std::end(rifiutateLoro_), false);
+    sb_.clear();
     portaAccettata_ = 0;
     confermati_ = 0;
     conferme_.clear();
@@ -300,14 +304,17 @@ void Rete::ricevi() {
     if (arrivati.isEmpty()) return;
     AckSubito(socket_.socketDescriptor());
     const qsizetype prima = dati_.size();
-    if (rfc2217_)
-        telnet(arrivati);
-    else
-        dati_ += arrivati;
+    const bool telnetCorretto = !rfc2217_ || telnet(arrivati);
+    if (!rfc2217_) dati_ += arrivati;
     if (dati_.size() > prima) emit datiArrivati();
+    if (!telnetCorretto)
+        perdi(QStringLiteral("server %1 difettoso: non parla correttamente Telnet/RFC 2217 (un "
+                             "suo comando supera %2 byte senza finire)")
+                  .arg(indirizzo_)
+                  .arg(MassimoSottonegoziazione));
 }
 
-void Rete::telnet(const QByteArray &arrivati) {
+bool Rete::telnet(const QByteArray &arrivati) {
     for (const char carattere : arrivati) {
         const auto b = uchar(carattere);
         switch (stato_) {
@@ -358,18 +365,23 @@ void Rete::telnet(const QByteArray &arrivati) {
             }
             break;
         }
+        if (sb_.size() > MassimoSottonegoziazione) {
+            risposte_.clear();
+            return false;
+        }
     }
+    if (!risposte_.isEmpty()) invia(std::exchange(risposte_, {}));
+    return true;
 }
 
 void Rete::opzione(unsigned char verbo, unsigned char o) {
     auto manda = [this](unsigned char v, unsigned char opz) {
-        const char comando[3] = {char(IAC), char(v), char(opz)};
-        invia(QByteArray(comando, 3));
+        risposte_ += char(IAC), risposte_ += char(v), risposte_ += char(opz);
     };
     switch (verbo) {
     case DO:
         if (!VoluteNostre(o)) {
-            manda(WONT, o);
+            if (!std::exchange(rifiutateNostre_[o], true)) manda(WONT, o);
         } else if (!nostre_[o]) {
             nostre_[o] = true;
             if (!chiesteNostre_[o]) manda(WILL, o);
@@ -386,7 +398,7 @@ void Rete::opzione(unsigned char verbo, unsigned char o) {
         break;
     case WILL:
         if (!VoluteLoro(o)) {
-            manda(DONT, o);
+            if (!std::exchange(rifiutateLoro_[o], true)) manda(DONT, o);
         } else if (!loro_[o]) {
             loro_[o] = true;
             if (!chiesteLoro_[o]) manda(DO, o);
@@ -441,13 +453,20 @@ void Rete::caduta() {
     if (!aperta_) return;
     // What came before the close is still data.
     ricevi();
+    const QAbstractSocket::SocketError e = socket_.error();
+    perdi(e == QAbstractSocket::UnknownSocketError
+              ? QStringLiteral("il server ha chiuso il collegamento")
+              : MotivoSocket(e, socket_.errorString()));
+}
+
+void Rete::perdi(const QString &motivo) {
+    if (!aperta_) return;
     aperta_ = false;
     inCorso_ = false;
-    const QAbstractSocket::SocketError e = socket_.error();
-    errore_ = e == QAbstractSocket::UnknownSocketError
-                  ? QStringLiteral("il server ha chiuso il collegamento")
-                  : MotivoSocket(e, socket_.errorString());
+    errore_ = motivo;
     socket_.abort();
+    sb_.clear();
+    risposte_.clear();
     emit nota(QStringLiteral("collegamento con %1 perso: %2").arg(indirizzo_, errore_));
     emit persa();
 }

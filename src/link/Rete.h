@@ -9,7 +9,10 @@
 // Connecting pumps events (the windows go on) for at most LimiteConnessioneMs.
 // Only data reaches the reader: Telnet commands are answered or refused here,
 // IAC is doubled on the way out and undoubled on the way in. A control command
-// the server does not confirm never holds the line up.
+// the server does not confirm never holds the line up. An option we refuse is
+// refused once, however often the server asks, and the answers to what came in
+// one read go out in one write; a server whose command never ends (no IAC SE
+// within MassimoSottonegoziazione bytes) is faulty: the link is dropped as lost.
 //
 // No operation here reads or writes a global.
 
@@ -41,6 +44,9 @@ class Rete : public QObject {
     // How long the server is given to accept COM Port Control and confirm
     // the line settings; past it the link goes on without its confirmation.
     static constexpr int LimiteNegoziazioneMs = 1500;
+    // The longest command (between IAC SB and IAC SE) a server may send: a
+    // port-control notice takes a few bytes; one that never ends drops the link.
+    static constexpr int MassimoSottonegoziazione = 512;
 
     explicit Rete(QObject *parent = nullptr);
     ~Rete() override;
@@ -69,12 +75,15 @@ class Rete : public QObject {
 
   private:
     void ricevi();
-    void telnet(const QByteArray &arrivati);
+    // False when the server broke Telnet: the rest is not read.
+    bool telnet(const QByteArray &arrivati);
     void opzione(unsigned char verbo, unsigned char opzione);
     void sottonegoziazione(const QByteArray &sb);
     void invia(const QByteArray &grezzi);
     void comandoPorta(unsigned char comando, const QByteArray &valore);
     void caduta();
+    // Closes the open connection as lost, for the reason given (Italian).
+    void perdi(const QString &motivo);
 
     QTcpSocket socket_;
     QString indirizzo_;
@@ -94,7 +103,12 @@ class Rete : public QObject {
     bool loro_[256] = {};          // options in force on the server's side
     bool chiesteNostre_[256] = {}; // WILL sent, answer awaited
     bool chiesteLoro_[256] = {};   // DO sent, answer awaited
-    int portaAccettata_ = 0;       // COM Port Control: 0 unknown, 1 accepted, -1 refused
-    int confermati_ = 0;           // line settings the server confirmed
+    // Options we refused (WONT, DONT): a server asking again gets no answer,
+    // so one that keeps asking cannot keep us writing.
+    bool rifiutateNostre_[256] = {};
+    bool rifiutateLoro_[256] = {};
+    QByteArray risposte_;    // answers to what is being read, sent in one write
+    int portaAccettata_ = 0; // COM Port Control: 0 unknown, 1 accepted, -1 refused
+    int confermati_ = 0;     // line settings the server confirmed
     QStringList conferme_;
 };

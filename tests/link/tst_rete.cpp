@@ -15,9 +15,12 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QLabel>
+#include <QMap>
 #include <QPushButton>
 #include <QProcess>
 #include <QTest>
+#include <QTimer>
+#include <utility>
 
 namespace {
 
@@ -25,6 +28,158 @@ namespace {
 QString TestoDi(int n) {
     return QString("Rete %1 ab").arg(n, 3, 10, QChar('0')).leftJustified(16);
 }
+
+// The job run while this process goes on serving its sockets, with how many
+// write calls it made (Linux counts them in /proc; the last count seen while
+// it ran).
+struct Servito : Uscita {
+    qint64 scritture = 0;
+};
+Servito EseguiServendo(const QString &cartella, const QStringList &argomenti) {
+    QProcess p;
+    Avvia(p, cartella, argomenti);
+    Servito s;
+    QElapsedTimer t;
+    t.start();
+    while (p.state() != QProcess::NotRunning && t.elapsed() < 60000) {
+        QTest::qWait(5);
+        QFile io(QString("/proc/%1/io").arg(p.processId()));
+        if (!io.open(QIODevice::ReadOnly)) continue;
+        for (const QByteArray &riga : io.readAll().split('\n'))
+            if (riga.startsWith("syscw:")) s.scritture = riga.mid(6).trimmed().toLongLong();
+    }
+    static_cast<Uscita &>(s) = Fine(p);
+    return s;
+}
+
+constexpr char IAC = char(255), DONT = char(254), DO = char(253), WONT = char(252),
+               WILL = char(251), SB = char(250);
+
+// IAC, a command and its option.
+QByteArray Telnet(char comando, int opzione) {
+    const char t[3] = {IAC, comando, char(opzione)};
+    return QByteArray(t, 3);
+}
+
+// A faulty device server that starts a port-control command and never ends
+// it: it refuses port control, and once the tool sends a command it answers
+// IAC SB 44 and then Totale bytes, with no IAC SE.
+class SenzaFine : public QObject {
+  public:
+    static constexpr qint64 Totale = 32 << 20, Blocco = 64 << 10;
+    QTcpServer ascolto;
+    // For each connection, the bytes of the endless command handed to the
+    // socket before the tool closed it.
+    QList<qint64> inviati;
+
+    SenzaFine() {
+        ascolto.listen(QHostAddress::LocalHost);
+        connect(&ascolto, &QTcpServer::newConnection, this, [this] {
+            while (QTcpSocket *s = ascolto.nextPendingConnection())
+                segui(s);
+        });
+    }
+    QString indirizzo() const {
+        return QString("rfc2217://127.0.0.1:%1").arg(ascolto.serverPort());
+    }
+
+  private:
+    void segui(QTcpSocket *s) {
+        connect(s, &QTcpSocket::disconnected, s, &QObject::deleteLater);
+        const qsizetype n = inviati.size();
+        inviati << 0;
+        s->write(Telnet(DONT, 44));
+        auto avanti = [this, s, n] {
+            if (inviati[n] == 0 || inviati[n] >= Totale || s->bytesToWrite() >= Blocco) return;
+            s->write(QByteArray(Blocco, 'x'));
+            inviati[n] += Blocco;
+        };
+        connect(s, &QTcpSocket::bytesWritten, this, avanti);
+        connect(s, &QTcpSocket::readyRead, this, [this, s, n, avanti] {
+            if (!s->readAll().contains('\r') || inviati[n] > 0) return;
+            s->write(Telnet(SB, 44));
+            inviati[n] = 3;
+            avanti();
+        });
+    }
+};
+
+// A faulty device server in front of ser2net's RFC 2217 accepter: between the
+// panel's bytes it asks the tool, over and over, to use options nobody uses
+// (DO and WILL of 100 to 139). What the tool answers about them is counted
+// here and not passed on.
+class Diluvio : public QObject {
+  public:
+    QTcpServer ascolto;
+    QMap<QByteArray, int> risposte; // each answer about those options, how many times
+    int ondate = 0;
+
+    explicit Diluvio(quint16 ser2net) : avanti_(ser2net) {
+        ascolto.listen(QHostAddress::LocalHost);
+        connect(&ascolto, &QTcpServer::newConnection, this, [this] {
+            while (QTcpSocket *s = ascolto.nextPendingConnection())
+                segui(s);
+        });
+    }
+    QString indirizzo() const {
+        return QString("rfc2217://127.0.0.1:%1").arg(ascolto.serverPort());
+    }
+    static bool Inondata(uchar o) { return o >= 100 && o < 140; }
+
+  private:
+    void segui(QTcpSocket *s) {
+        auto *server = new QTcpSocket(s);
+        server->connectToHost(QHostAddress::LocalHost, avanti_);
+        auto *timer = new QTimer(s);
+        connect(s, &QTcpSocket::disconnected, s, &QObject::deleteLater);
+        connect(server, &QTcpSocket::readyRead, s, [this, s, server] {
+            ondata(s);
+            s->write(server->readAll());
+        });
+        connect(timer, &QTimer::timeout, s, [this, s] { ondata(s); });
+        connect(s, &QTcpSocket::readyRead, s, [this, s, server] {
+            resto_ += s->readAll();
+            server->write(filtra());
+        });
+        timer->start(5);
+    }
+    void ondata(QTcpSocket *s) {
+        QByteArray richieste;
+        for (int o = 100; o < 140; ++o)
+            richieste += Telnet(DO, o) + Telnet(WILL, o);
+        s->write(richieste);
+        ++ondate;
+    }
+    // What goes on to ser2net; an answer cut in two waits for its end.
+    QByteArray filtra() {
+        const QByteArray d = std::exchange(resto_, {});
+        QByteArray fuori;
+        for (qsizetype i = 0; i < d.size(); ++i) {
+            const auto b = [&d](qsizetype k) { return uchar(d[k]); };
+            const bool opzione =
+                i + 1 < d.size() && b(i + 1) >= uchar(WILL) && b(i + 1) <= uchar(DONT);
+            if (b(i) != uchar(IAC)) {
+                fuori += d[i];
+            } else if (i + 1 == d.size() || (opzione && i + 2 == d.size())) {
+                resto_ = d.mid(i);
+                break;
+            } else if (!opzione) {
+                fuori += d.mid(i, 2);
+                ++i;
+            } else {
+                if (Inondata(b(i + 2)))
+                    ++risposte[d.mid(i, 3)];
+                else
+                    fuori += d.mid(i, 3);
+                i += 2;
+            }
+        }
+        return fuori;
+    }
+
+    quint16 avanti_;
+    QByteArray resto_;
+};
 
 } // namespace
 
@@ -163,6 +318,51 @@ class TestRete : public QObject {
         QVERIFY(!QFile::exists(banco.percorso("fermata.vlt")));
         QVERIFY2((u.uscita + u.errore).contains(tcp()), qPrintable(u.uscita + u.errore));
         QVERIFY2(!u.errore.contains("adattatore"), qPrintable(u.errore));
+    }
+
+    // A device server that starts a command and never ends it is dropped
+    // soon, long before it has sent what would fill the memory, and the job
+    // names it once (on the first try and on the repeat, which connects again).
+    void comandoTelnetSenzaFine() {
+        SenzaFine senzaFine;
+        const Uscita u =
+            EseguiServendo(banco.cartella(), {"--stato", "--porta", senzaFine.indirizzo()});
+        QCOMPARE(u.codice, 2);
+        const QString detto = u.uscita + u.errore;
+        QCOMPARE(detto.count("server " + senzaFine.indirizzo() + " difettoso"), 1);
+        QVERIFY2(detto.contains("Telnet/RFC 2217"), qPrintable(detto));
+        QVERIFY(!senzaFine.inviati.isEmpty());
+        for (const qint64 n : std::as_const(senzaFine.inviati))
+            QVERIFY2(n > 0 && n < SenzaFine::Totale, qPrintable(QString::number(n)));
+    }
+
+    // A device server that floods requests for options nobody uses, before
+    // and between the panel's answers, gets one refusal of each, all sent in
+    // few writes, and the answers still reach the job.
+    void richiesteTelnetSenzaFine() {
+        AVVIA(banco, {"--fast"}, false);
+        QVERIFY(avviaServer());
+        for (const char *o : {"input 17 C", "key A"})
+            QCOMPARE(banco->ordina(o), QString("ok"));
+        const QString atteso = "Stato: a riposo\nIngressi attivi: 17\nUltimo tasto: #\n";
+        const Servito senza = EseguiServendo(banco.cartella(), {"--stato", "--porta", telnet()});
+        QCOMPARE(senza.uscita, atteso);
+        QVERIFY(senza.scritture > 0);
+        Diluvio diluvio(server.rfc2217);
+        const Servito u =
+            EseguiServendo(banco.cartella(), {"--stato", "--porta", diluvio.indirizzo()});
+        QCOMPARE(u.codice, 0);
+        QCOMPARE(u.uscita, atteso);
+        QVERIFY2(diluvio.ondate > 5, qPrintable(QString::number(diluvio.ondate)));
+        QMap<QByteArray, int> una;
+        for (int o = 100; o < 140; ++o)
+            una[Telnet(WONT, o)] = una[Telnet(DONT, o)] = 1;
+        QCOMPARE(diluvio.risposte, una);
+        // The same job without the requests, and the refusals in a write or two.
+        QVERIFY2(u.scritture < senza.scritture + 10,
+                 qPrintable(QString("%1 scritture, %2 senza le richieste")
+                                .arg(u.scritture)
+                                .arg(senza.scritture)));
     }
 
     // Nothing listening, an unknown host, no port: exit 2 soon, with the
