@@ -39,18 +39,23 @@ bool Scambio(Prova::Registro &r, Comandi::Codice codice, const QString &parametr
     return risposto;
 }
 
-// Text `numero`, asked again until the panel answers with a whole text, as
-// test mode asks it. False when a signal came first, or the walk test's time
+// Text `numero`, asked again until the panel's text can be trusted, as test
+// mode asks it. False when a signal came first, or the walk test's time
 // is over.
 bool LeggiTesto(int numero, const QString &porta, const QDeadlineTimer &fine, QString &testo,
                 bool &detto) {
     V::NumeroTesto = qint16(numero);
     TreCifre();
+    Comandi::ConfermaTesto conferma;
     while (!V::Interruzione && !fine.hasExpired()) {
         if (ScambiaEAttendi(Comandi::Codice::LeggiTesto, V::NumeroTre)) {
-            testo = Comandi::Dati(Comandi::Codice::LeggiTesto, V::Risposta);
-            return true;
+            const Comandi::RispostaTesto r = Comandi::LeggiRispostaTesto(V::Risposta);
+            testo = r.testo;
+            if (conferma.Accetta(r.testo, !r.coda && !FormSeriale::Istanza().ScambioIrregolare()))
+                return true;
+            continue;
         }
+        conferma.Fallita();
         if (!detto) {
             const FormSeriale &seriale = FormSeriale::Istanza();
             const QString colpa = PortaInColpa(porta);

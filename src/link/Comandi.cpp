@@ -98,9 +98,9 @@ Forma FormaRisposta(Codice codice, const QString &ricevuto) {
     if (codice != Codice::LeggiTesto)
         for (const QChar c : ricevuto.left(cr < 0 ? ricevuto.size() : cr))
             if (c.unicode() < 32 || c.unicode() == 127) return Forma::Estranea;
-    if (ricevuto.size() == fine + 1 && ricevuto.back() == CR &&
-        (codice == Codice::LeggiTesto || cr == fine))
-        return Forma::Intera;
+    if (codice == Codice::LeggiTesto)
+        return ricevuto.size() > fine && ricevuto.at(fine) == CR ? Forma::Intera : Forma::NonIntera;
+    if (ricevuto.size() == fine + 1 && cr == fine) return Forma::Intera;
     return Forma::NonIntera;
 }
 

@@ -90,6 +90,29 @@ RispostaTesto LeggiRispostaTesto(const QString &risposta);
 // reply would have ended: a web or SSH server's greeting, steady noise) is
 // foreign.
 enum class Forma { Intera, NonIntera, Estranea };
+
+// When a text read from the panel can be trusted: a clean first read (no
+// repeat, nothing behind the reply, no earlier failure) at once; any other
+// only when the read before it brought the same text.
+class ConfermaTesto {
+  public:
+    // True when `testo`, read now, is the panel's text.
+    bool Accetta(const QString &testo, bool pulita) {
+        const bool fidata = (prima_ && pulita) || precedente_ == testo;
+        prima_ = false;
+        precedente_ = testo;
+        return fidata;
+    }
+    // A read that brought no text: the next one is no first read.
+    void Fallita() {
+        prima_ = false;
+        precedente_.reset();
+    }
+
+  private:
+    bool prima_ = true;
+    std::optional<QString> precedente_;
+};
 Forma FormaRisposta(Codice codice, const QString &ricevuto);
 // What a command asks the panel for, as the messages name it ("lo stato",
 // "il testo 007", "gli ingressi 17-32", "il tasto premuto").

@@ -233,7 +233,8 @@ void FormSeriale::AspettaRisposta() {
     // A reply is whole only with its CR, which follows its last character at
     // once on the line; a link that delivers it late is waited for as long as
     // the reply's time allows.
-    while (!chiusa && !MSComm1.InBuffer().contains(QLatin1Char('\r')) && !scadenza.hasExpired() &&
+    while (!chiusa && !V::Risposta.contains(QLatin1Char('\r')) &&
+           !MSComm1.InBuffer().contains(QLatin1Char('\r')) && !scadenza.hasExpired() &&
            MSComm1.PortOpen() && !V::ChiusuraRichiesta)
         PompaEventiFino(scadenza);
     // Only the CR of a reply taken before it came may follow the reply.

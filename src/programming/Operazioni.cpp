@@ -192,23 +192,16 @@ RisultatoInvio ProgrammaTesti(Osservatore &o) {
 
 TestoPannello Rileggi(const QString &numero) {
     FormSeriale &seriale = FormSeriale::Istanza();
-    TestoPannello t;
-    t.esito = TestoPannello::Incerto;
-    std::optional<QString> daConfermare;
+    Comandi::ConfermaTesto conferma;
     for (int lettura = 0; lettura < MassimoLetture && !V::ChiusuraRichiesta; ++lettura) {
         seriale.Scambia(Comandi::Codice::LeggiTesto, numero);
         if (V::ErroreSeriale)
             return {seriale.NonIntera() ? TestoPannello::Incerto : TestoPannello::Muto, QString()};
         const Comandi::RispostaTesto r = Comandi::LeggiRispostaTesto(V::Risposta);
-        if (!r.valida) {
-            seriale.RispostaNonValida();
-            continue;
-        }
-        const bool pulita = lettura == 0 && !r.coda && !seriale.ScambioIrregolare();
-        if (pulita || daConfermare == r.testo) return {TestoPannello::Letto, r.testo};
-        daConfermare = r.testo;
+        if (conferma.Accetta(r.testo, !r.coda && !seriale.ScambioIrregolare()))
+            return {TestoPannello::Letto, r.testo};
     }
-    return t;
+    return {TestoPannello::Incerto, QString()};
 }
 
 RisultatoConfronto Confronta(Osservatore &o, const QList<Programmazione::Voce> &voci) {

@@ -61,14 +61,25 @@ void FormPrincipaleTest::InviaComando(Comandi::Codice codice, const QString &par
 }
 
 void FormPrincipaleTest::LeggiTesto() {
-    // Asked again until the panel answers with a whole text (the link
-    // refuses the others).
-    do {
+    // Asked again until the panel's text can be trusted: the link refuses a
+    // reply that is not whole, and a text that came after a repeat or with
+    // something behind it must come twice the same.
+    Comandi::ConfermaTesto conferma;
+    for (;;) {
         InviaComando(Comandi::Codice::LeggiTesto, V::NumeroTre);
         Text3->setText(V::Comando + V::Risposta);
         V::DatiRisposta = Comandi::Dati(Comandi::Codice::LeggiTesto, V::Risposta);
         PompaEventi();
-    } while (V::ErroreSeriale && !V::ChiusuraRichiesta);
+        if (V::ChiusuraRichiesta) return;
+        if (V::ErroreSeriale) {
+            conferma.Fallita();
+            continue;
+        }
+        const Comandi::RispostaTesto r = Comandi::LeggiRispostaTesto(V::Risposta);
+        V::DatiRisposta = r.testo;
+        if (conferma.Accetta(r.testo, !r.coda && !FormSeriale::Istanza().ScambioIrregolare()))
+            return;
+    }
 }
 
 QString FormPrincipaleTest::leggiCoppia(int primo) {

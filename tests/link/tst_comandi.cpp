@@ -73,6 +73,7 @@ class TestComandi : public QObject {
             {Codice::Stato, "SSH-2.0-OpenSSH_9.2p1 Debian-2+deb12u3 and more", Forma::Estranea},
             {Codice::LeggiTesto, "&450R00" + testo + "\r", Forma::Intera},
             {Codice::LeggiTesto, "&450R00" + testo + "x\r", Forma::NonIntera},
+            {Codice::LeggiTesto, "&450R00" + testo + "\r%?#", Forma::Intera}, // to confirm
             {Codice::LeggiTesto, "&450R00\n" + testo.left(15) + "\r", Forma::Estranea},
             {Codice::Ingressi, "&4501xx" + QString(16, '-') + "\r", Forma::Intera},
             {Codice::Ingressi, "y&4501xx" + QString(16, '-') + "\r", Forma::NonIntera},
