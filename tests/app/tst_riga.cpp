@@ -194,6 +194,33 @@ class TestRiga : public QObject {
         QVERIFY2(u.uscita.startsWith(nonInviate), qPrintable(u.uscita));
     }
 
+    // A line whose number lost a digit ("02Testo", " 004Testo") is a text
+    // gone wrong, not a comment: the send writes the good texts, names the
+    // lines it left out and ends with exit 2, not as all done; so does the
+    // comparison. A blank line and a comment without digits stay silent.
+    void righeConNumeroSpezzato() {
+        AVVIA(banco, {"--fast"}, false);
+        Scrivi(banco.percorso("spezzato.vlt"),
+               "Prova\r\n001" + TestoDi(1).toLatin1() +
+                   "\r\n02Testo due\r\n\r\n--- nota\r\n 004Testo quattro\r\n003" +
+                   TestoDi(3).toLatin1() + "\r\nend\r\n");
+        const QString saltate = "2 righe non inviate: non cominciano con un numero di tre cifre "
+                                "(righe 3 e 6).\n";
+        Uscita u = Esegui(banco.cartella(), {"--invia", "spezzato.vlt"});
+        QCOMPARE(u.codice, 2);
+        QCOMPARE(u.uscita, saltate + "DATI UGUALI (2 testi scritti e verificati), ma le righe "
+                                     "saltate non sono state inviate: correggi il loro numero "
+                                     "e invia di nuovo il file.\n");
+        QCOMPARE(Conta(banco->comandi(), "&450W018"), 2);
+        QCOMPARE(banco->testi().value(1), "001" + TestoDi(1));
+        QCOMPARE(banco->testi().value(3), "003" + TestoDi(3));
+        u = Esegui(banco.cartella(), {"--confronta", "spezzato.vlt"});
+        QCOMPARE(u.codice, 2);
+        QCOMPARE(u.uscita, saltate + "La centrale ha già i 2 testi che un invio del file "
+                                     "scriverebbe, ma le righe saltate non sarebbero inviate: "
+                                     "correggi il loro numero.\n");
+    }
+
     // --leggi writes the very bytes the window's read-back and save write;
     // a read that fails writes nothing and leaves an old file as it was.
     void letturaComeLaFinestra() {
