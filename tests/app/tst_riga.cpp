@@ -22,7 +22,10 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTest>
+#include <QSet>
 #include <csignal>
+#include <filesystem>
+#include <fstream>
 
 namespace {
 
@@ -219,6 +222,61 @@ class TestRiga : public QObject {
         QCOMPARE(u.uscita, saltate + "La centrale ha già i 2 testi che un invio del file "
                                      "scriverebbe, ma le righe saltate non sarebbero inviate: "
                                      "correggi il loro numero.\n");
+    }
+
+    // A file name that is not UTF-8 (Latin-1 "été.vlt") cannot be opened or
+    // written by that name: a job refuses it with exit 2 and says why,
+    // sends nothing and leaves the folder as it was, even beside the file
+    // that name would be taken for. With no locale set as well; a UTF-8
+    // name works there.
+    void nomeNonUtf8() {
+        AVVIA(banco, {"--fast"}, false);
+        const QByteArray testi = FileDi({1, 2});
+        Scrivi(banco.percorso("\u00e9t\u00e9.vlt"), testi);
+        Scrivi(banco.percorso("\ufffdt\ufffd.vlt"), testi);
+        // Removed at the end: the temporary folder's own clean-up cannot name it.
+        struct Latin1 {
+            const std::string nome;
+            ~Latin1() { std::filesystem::remove(nome); }
+        } latin1{QFile::encodeName(banco.cartella()).toStdString() + "/\xe9t\xe9.vlt"};
+        std::ofstream(latin1.nome, std::ios::binary) << testi.toStdString();
+        const auto nomi = [&] {
+            QSet<QByteArray> n;
+            for (const auto &e : std::filesystem::directory_iterator(
+                     QFile::encodeName(banco.cartella()).toStdString()))
+                n << QByteArray::fromStdString(e.path().filename().native());
+            return n;
+        };
+        const QSet<QByteArray> prima = nomi();
+        QProcessEnvironment senzaLocale = SenzaDisplay();
+        for (const char *v : {"LANG", "LC_ALL", "LC_CTYPE", "LANGUAGE"})
+            senzaLocale.remove(v);
+        for (const QProcessEnvironment &ambiente : {SenzaDisplay(), senzaLocale}) {
+            for (const char *lavoro : {"--leggi", "--invia", "--confronta"}) {
+                QProcess p;
+                p.setProcessEnvironment(ambiente);
+                p.setWorkingDirectory(banco.cartella());
+                // QProcess passes its arguments as UTF-8: the shell's printf makes the bytes.
+                p.start("/bin/sh", {"-c", "exec \"$0\" \"$1\" \"$(printf '\\351t\\351.vlt')\"",
+                                    Eseguibile(), QString(lavoro)});
+                const Uscita u = Fine(p);
+                QCOMPARE(u.codice, 2);
+                QVERIFY(u.uscita.isEmpty());
+                QCOMPARE(u.errore, QString("velto318: l'argomento \"\\xE9t\\xE9.vlt\" non è "
+                                           "testo UTF-8: velto318 non può aprire né scrivere un "
+                                           "file con questo nome. Rinomina il file con un nome "
+                                           "UTF-8 (es. convmv -f latin1 -t utf8 --notest "
+                                           "FILE).\n"));
+                QCOMPARE(nomi(), prima);
+            }
+            QVERIFY(banco->comandi().isEmpty());
+        }
+        QProcess p;
+        p.setProcessEnvironment(senzaLocale);
+        p.setWorkingDirectory(banco.cartella());
+        p.start(Eseguibile(), {"--invia", "\u00e9t\u00e9.vlt"});
+        QCOMPARE(Fine(p).codice, 0);
+        QCOMPARE(Conta(banco->comandi(), "&450W018"), 2);
     }
 
     // --leggi writes the very bytes the window's read-back and save write;
