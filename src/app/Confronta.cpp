@@ -11,7 +11,12 @@ QString RigheDiverse(const QString &voce, const QString &letto) {
         .arg(voce.left(3), TestoVisibile(voce.mid(3)), TestoVisibile(letto));
 }
 
-QString EsitoConfronto(const QStringList &diversi, int totale) {
+QString EsitoConfronto(const QStringList &diversi, int totale, bool saltate) {
+    if (diversi.isEmpty() && saltate)
+        return QStringLiteral("La centrale ha già i %1 testi che un invio del file scriverebbe, "
+                              "ma le righe saltate non sarebbero inviate: correggi il loro "
+                              "numero.\n")
+            .arg(totale);
     if (diversi.isEmpty())
         return QStringLiteral("La centrale ha già tutti i %1 testi del file: inviarlo non "
                               "cambierebbe nulla.\n")

@@ -16,5 +16,6 @@ QString TestoVisibile(const QString &testo);
 QString RigheDiverse(const QString &voce, const QString &letto);
 
 // The closing line: the numbers that differ among `totale` texts, or that
-// the panel already holds them all.
-QString EsitoConfronto(const QStringList &diversi, int totale);
+// the panel already holds them all; with `saltate` (lines with a broken
+// number, which a send skips), not as if nothing needed doing.
+QString EsitoConfronto(const QStringList &diversi, int totale, bool saltate = false);

@@ -108,6 +108,7 @@ int LavoroInvia(const RigaDiComando &riga) {
     if (const int problema = PreparaLinea(riga); problema >= 0) return problema;
 
     const QString avviso = r.avviso;
+    const int spezzate = r.spezzate;
     r = Operazioni::ScriviEVerifica(progresso, voci);
     progresso.Chiudi();
     StampaAvviso(avviso);
@@ -125,6 +126,14 @@ int LavoroInvia(const RigaDiComando &riga) {
     case Operazioni::Esito::Interrotto:
         return LavoroInterrotto(r.motivo);
     case Operazioni::Esito::Fatto:
+        // Lines meant as texts were left out: the file needs mending.
+        if (spezzate > 0) {
+            Stampa(stdout, QStringLiteral("DATI UGUALI (%1 testi scritti e verificati), ma le "
+                                          "righe saltate non sono state inviate: correggi il "
+                                          "loro numero e invia di nuovo il file.\n")
+                               .arg(r.scritti));
+            return UscitaProblema;
+        }
         Stampa(stdout, QStringLiteral("DATI UGUALI  TUTTO OK (%1 testi scritti e verificati)\n")
                            .arg(r.scritti));
         return UscitaFatto;
@@ -212,8 +221,9 @@ int LavoroConfronta(const RigaDiComando &riga) {
                                .arg(voci.size())));
         return UscitaCentrale;
     }
-    Stampa(stdout, EsitoConfronto(numeri, int(voci.size())));
-    return numeri.isEmpty() ? UscitaFatto : UscitaCentrale;
+    Stampa(stdout, EsitoConfronto(numeri, int(voci.size()), p.spezzate > 0));
+    if (!numeri.isEmpty()) return UscitaCentrale;
+    return p.spezzate > 0 ? UscitaProblema : UscitaFatto; // as the send would end
 }
 
 // Why a job could not write the file `percorso` when it ends, or empty: a

@@ -6,6 +6,7 @@
 
 #include <QCommandLineParser>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QList>
 #include <cstdio>
@@ -202,13 +203,52 @@ QString ErroreLavoro(const RigaDiComando &r, int lavori, const QString &senzaLav
     return QString();
 }
 
+// The bytes of an argument as the operator reads them: printable UTF-8
+// characters as they are, any other byte as \xNN.
+QString ByteVisibili(const QByteArray &byte) {
+    QString testo;
+    for (qsizetype i = 0; i < byte.size();) {
+        const uchar c = uchar(byte[i]);
+        const int lunghezza = c < 0x80 ? 1 : c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 0;
+        const QByteArray sequenza = byte.mid(i, lunghezza);
+        const QString carattere = QString::fromUtf8(sequenza);
+        if (lunghezza > 0 && sequenza.size() == lunghezza && carattere.toUtf8() == sequenza &&
+            QChar::isPrint(carattere.toUcs4().value(0))) {
+            testo += carattere;
+            i += lunghezza;
+        } else {
+            testo +=
+                QStringLiteral("\\x") + QString::number(c, 16).toUpper().rightJustified(2, u'0');
+            ++i;
+        }
+    }
+    return testo;
+}
+
 } // namespace
 
 QStringList ArgomentiDi(int argc, char *argv[]) {
     QStringList argomenti;
     for (int i = 0; i < argc; ++i)
-        argomenti << QString::fromLocal8Bit(argv[i]);
+        argomenti << QFile::decodeName(argv[i]);
     return argomenti;
+}
+
+RigaDiComando LeggiRigaDiComando(int argc, char *argv[]) {
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray byte(argv[i]);
+        if (QFile::encodeName(QFile::decodeName(byte)) == byte) continue;
+        RigaDiComando r;
+        r.esci = true;
+        r.codiceUscita = 2;
+        r.errore = QStringLiteral("velto318: l'argomento \"%1\" non è testo UTF-8: velto318 non "
+                                  "può aprire né scrivere un file con questo nome. Rinomina il "
+                                  "file con un nome UTF-8 (es. convmv -f latin1 -t utf8 "
+                                  "--notest FILE).\n")
+                       .arg(ByteVisibili(byte));
+        return r;
+    }
+    return LeggiRigaDiComando(ArgomentiDi(argc, argv));
 }
 
 RigaDiComando LeggiRigaDiComando(const QStringList &argomenti) {

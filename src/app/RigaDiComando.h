@@ -35,7 +35,8 @@ struct RigaDiComando {
     QString impianto, tecnico;
 };
 
-// The program's arguments as text (argv[0] first).
+// The program's arguments as text (argv[0] first), as file names are
+// decoded.
 QStringList ArgomentiDi(int argc, char *argv[]);
 
 // Reads the arguments (the program's name first). The options of Qt itself
@@ -44,6 +45,11 @@ QStringList ArgomentiDi(int argc, char *argv[]);
 // argument that is not an option, or an option without its value give a
 // message for the standard error and exit status 2.
 RigaDiComando LeggiRigaDiComando(const QStringList &argomenti);
+// The same from the program's own arguments. An argument whose bytes do not
+// come back from its text (a file name that is not UTF-8: the file could
+// only be opened or written under another name) is refused first, with its
+// bytes named and exit status 2.
+RigaDiComando LeggiRigaDiComando(int argc, char *argv[]);
 
 // What the line asks of the start, done once before the windows or a job
 // start, while the current folder is still the one the command was given

@@ -68,7 +68,7 @@ static QIcon IconaProgramma() {
 int main(int argc, char *argv[]) {
     // The command line is read before any window exists: --help, --version,
     // --porte and a wrong line need no display.
-    RigaDiComando riga = LeggiRigaDiComando(ArgomentiDi(argc, argv));
+    RigaDiComando riga = LeggiRigaDiComando(argc, argv);
     UsaConsoleDiAvvio();
     if (riga.esci) {
         std::fputs(riga.uscita.toLocal8Bit().constData(), stdout);

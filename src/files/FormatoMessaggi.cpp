@@ -155,6 +155,11 @@ bool RigaConNumero(const QString &riga) {
     return riga.size() >= 3 && std::all_of(riga.begin(), riga.begin() + 3, CifraDecimale);
 }
 
+bool NumeroSpezzato(const QString &riga) {
+    const QString inizio = riga.left(3);
+    return !RigaConNumero(riga) && std::any_of(inizio.begin(), inizio.end(), CifraDecimale);
+}
+
 std::optional<QString> FiltroInvio(const QString &riga) {
     if (!RigaConNumero(riga) || riga.left(3).toInt() > NumeroMassimoInvio) return std::nullopt;
     return riga.left(Comandi::LunghezzaVoce).leftJustified(Comandi::LunghezzaVoce);

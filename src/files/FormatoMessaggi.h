@@ -66,6 +66,11 @@ Scansione ScansioneComune(const QStringList &righe);
 
 // A text line: its first three characters are decimal digits.
 bool RigaConNumero(const QString &riga);
+// A text line whose number lost a digit, or got a character in front: one or
+// two of its first three characters are decimal digits ("02Testo",
+// " 004Testo"). The sender's filter skips it; a line without any digit there
+// is a comment.
+bool NumeroSpezzato(const QString &riga);
 
 // The sender's filter: three decimal digits forming a number up to 197;
 // the record is the first 19 characters, padded with blanks.

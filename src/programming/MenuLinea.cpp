@@ -43,7 +43,7 @@ void FormScriveMessaggi::Confronta_Click() {
         FormConfronto f(this, V::NomeFile);
         f.Esegui(voci);
         Text1->setText(f.Sintesi);
-        Text2->clear();
+        Text2->setText(p.avviso); // the lines a send would leave out stay in sight
         AbilitaComandi();
         if (f.isVisible() && !V::Interruzione) f.exec();
     } else {

@@ -118,6 +118,7 @@ RisultatoInvio PreparaInvio(Osservatore &o, QList<Programmazione::Voce> *voci) {
         r.motivo = rifiuto;
     }
     r.avviso = Programmazione::RigheNonInviate(*scansione);
+    r.spezzate = int(Programmazione::RigheSpezzate(*scansione).size());
     return r;
 }
 
@@ -186,7 +187,10 @@ RisultatoInvio ProgrammaTesti(Osservatore &o) {
     if (p.esito != Esito::Fatto) return p;
     RisultatoInvio r = ScriviEVerifica(o, voci);
     r.avviso = p.avviso;
+    r.spezzate = p.spezzate;
     if (r.esito == Esito::Fatto && !r.avviso.isEmpty()) o.Riga1(r.avviso);
+    if (r.esito == Esito::Fatto && r.spezzate > 0)
+        o.Riga2(QStringLiteral("DATI UGUALI, ma le righe saltate non sono state inviate"));
     return r;
 }
 

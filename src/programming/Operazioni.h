@@ -56,6 +56,9 @@ struct RisultatoInvio {
     int scritti = 0;   // texts written
     // Lines of the file a send leaves out, said beside the result.
     QString avviso = {};
+    // Of them, the lines whose number is broken: texts meant for the panel,
+    // so a send that skipped them is not all done.
+    int spezzate = 0;
 };
 
 // The entries of the file NomeFile, read and checked before anything is
@@ -68,7 +71,8 @@ RisultatoInvio PreparaInvio(Osservatore &o, QList<Programmazione::Voce> *voci);
 // reads Identificativo, Interruzione; writes Testi, MessaggioErrore; runs exchanges
 RisultatoInvio ScriviEVerifica(Osservatore &o, const QList<Programmazione::Voce> &voci);
 // The whole send of NomeFile: "Programmo scritte", PreparaInvio, ScriviEVerifica;
-// a send that ends well shows the lines left out on the first status line.
+// a send that ends well shows the lines left out on the first status line,
+// and not "TUTTO OK" when some had a broken number.
 // reads NomeFile, Identificativo; writes Testi, MessaggioErrore; runs exchanges
 RisultatoInvio ProgrammaTesti(Osservatore &o);
 

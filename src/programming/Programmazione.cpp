@@ -44,6 +44,45 @@ QString DueVolte(const QString &numero, int prima, int seconda) {
     return QStringLiteral("Testo %1 due volte: righe %2 e %3").arg(numero).arg(prima).arg(seconda);
 }
 
+// The lines whose number is above the highest the panel takes, in Italian,
+// or empty.
+QString RigheOltreIlMassimo(const FormatoMessaggi::Scansione &scansione) {
+    int quante = 0, prima = 0;
+    for (qsizetype i = 0; i < scansione.righe.size(); ++i) {
+        const QString &riga = scansione.righe[i];
+        if (!FormatoMessaggi::RigaConNumero(riga) ||
+            riga.left(Cifre).toInt() <= FormatoMessaggi::NumeroMassimoInvio)
+            continue;
+        if (quante++ == 0) prima = scansione.numeri.value(i);
+    }
+    if (quante == 0) return QString();
+    const QString massimo = QString::number(FormatoMessaggi::NumeroMassimoInvio);
+    if (quante == 1)
+        return QStringLiteral("1 riga non inviata: il suo numero è oltre %1, il più alto che il "
+                              "VELTO accetta (riga %2)")
+            .arg(massimo)
+            .arg(prima);
+    return QStringLiteral("%1 righe non inviate: il loro numero è oltre %2, il più alto che il "
+                          "VELTO accetta (la prima è la riga %3)")
+        .arg(quante)
+        .arg(massimo)
+        .arg(prima);
+}
+
+// "riga 3", "righe 3 e 6", "righe 3, 6 e 8"; past five lines, the first
+// five and how many more.
+QString ElencoRighe(const QList<int> &righe) {
+    constexpr int Nominate = 5;
+    if (righe.size() == 1) return QStringLiteral("riga %1").arg(righe[0]);
+    QStringList nomi;
+    for (qsizetype i = 0; i < righe.size() && i < Nominate; ++i)
+        nomi << QString::number(righe[i]);
+    const QString ultima = righe.size() > Nominate
+                               ? QStringLiteral("altre %1").arg(righe.size() - Nominate)
+                               : nomi.takeLast();
+    return QStringLiteral("righe %1 e %2").arg(nomi.join(QStringLiteral(", ")), ultima);
+}
+
 } // namespace
 
 QList<Voce> VociDaInviare(const FormatoMessaggi::Scansione &scansione) {
@@ -114,11 +153,8 @@ QStringList ProblemiRighe(const QStringList &righe, int primaRiga) {
     QHash<QString, QList<int>> doveNumero; // the lines a send writes each number from
     for (int i = 0; i < righe.size(); ++i) {
         problemi << ProblemaRiga(righe[i]);
-        // A number with a digit typed away or in front: the send skips the
-        // line as a comment, without a word.
-        const QString inizio = righe[i].left(Cifre);
-        const auto cifre = std::count_if(inizio.begin(), inizio.end(), CifraDecimale);
-        if (cifre > 0 && (cifre < Cifre || inizio.size() < Cifre))
+        // A number with a digit typed away or in front: the send skips the line.
+        if (FormatoMessaggi::NumeroSpezzato(righe[i]))
             problemi.last() = QStringLiteral("Riga %1: non comincia con un numero di tre cifre: "
                                              "l'invio la salta")
                                   .arg(primaRiga + i);
@@ -135,27 +171,27 @@ QStringList ProblemiRighe(const QStringList &righe, int primaRiga) {
     return problemi;
 }
 
+QList<int> RigheSpezzate(const FormatoMessaggi::Scansione &scansione) {
+    QList<int> righe;
+    for (qsizetype i = 0; i < scansione.righe.size(); ++i)
+        if (FormatoMessaggi::NumeroSpezzato(scansione.righe[i])) righe << scansione.numeri.value(i);
+    return righe;
+}
+
 QString RigheNonInviate(const FormatoMessaggi::Scansione &scansione) {
-    int quante = 0, prima = 0;
-    for (qsizetype i = 0; i < scansione.righe.size(); ++i) {
-        const QString &riga = scansione.righe[i];
-        if (!FormatoMessaggi::RigaConNumero(riga) ||
-            riga.left(Cifre).toInt() <= FormatoMessaggi::NumeroMassimoInvio)
-            continue;
-        if (quante++ == 0) prima = scansione.numeri.value(i);
-    }
-    if (quante == 0) return QString();
-    const QString massimo = QString::number(FormatoMessaggi::NumeroMassimoInvio);
-    if (quante == 1)
-        return QStringLiteral("1 riga non inviata: il suo numero è oltre %1, il più alto che il "
-                              "VELTO accetta (riga %2)")
-            .arg(massimo)
-            .arg(prima);
-    return QStringLiteral("%1 righe non inviate: il loro numero è oltre %2, il più alto che il "
-                          "VELTO accetta (la prima è la riga %3)")
-        .arg(quante)
-        .arg(massimo)
-        .arg(prima);
+    QStringList avvisi;
+    const QList<int> spezzate = RigheSpezzate(scansione);
+    if (spezzate.size() == 1)
+        avvisi << QStringLiteral("1 riga non inviata: non comincia con un numero di tre cifre "
+                                 "(%1)")
+                      .arg(ElencoRighe(spezzate));
+    else if (!spezzate.isEmpty())
+        avvisi << QStringLiteral("%1 righe non inviate: non cominciano con un numero di tre "
+                                 "cifre (%2)")
+                      .arg(spezzate.size())
+                      .arg(ElencoRighe(spezzate));
+    if (const QString oltre = RigheOltreIlMassimo(scansione); !oltre.isEmpty()) avvisi << oltre;
+    return avvisi.join(QStringLiteral(". "));
 }
 
 QString TestoLetto(const QString &testoLetto) {

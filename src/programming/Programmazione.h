@@ -49,8 +49,14 @@ QString ProblemaRiga(const QString &riga);
 // skips it as a comment).
 QStringList ProblemiRighe(const QStringList &righe, int primaRiga);
 
+// The lines of a file a send skips because their number is broken
+// (FormatoMessaggi::NumeroSpezzato), by their line number in the file.
+QList<int> RigheSpezzate(const FormatoMessaggi::Scansione &scansione);
+
 // What a send leaves out of a file without refusing it, in Italian, or empty:
-// the lines whose three-digit number is above the highest the panel takes.
+// the lines whose number is broken, each named (past five, the first five and
+// how many more), then the lines whose three-digit number is above the
+// highest the panel takes.
 QString RigheNonInviate(const FormatoMessaggi::Scansione &scansione);
 
 // The text a read-back keeps of a text read from the panel: every CR or LF

@@ -24,7 +24,10 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
+#include <QSet>
 #include <csignal>
+#include <filesystem>
+#include <fstream>
 
 namespace {
 
@@ -206,6 +209,88 @@ class TestRiga : public QObject {
         u = Esegui(banco.cartella(), {"--confronta", "alti.vlt"});
         QCOMPARE(u.codice, 0);
         QVERIFY2(u.uscita.startsWith(nonInviate), qPrintable(u.uscita));
+    }
+
+    // A line whose number lost a digit ("02Testo", " 004Testo") is a text
+    // gone wrong, not a comment: the send writes the good texts, names the
+    // lines it left out and ends with exit 2, not as all done; so does the
+    // comparison. A blank line and a comment without digits stay silent.
+    void righeConNumeroSpezzato() {
+        AVVIA(banco, {"--fast"}, false);
+        Scrivi(banco.percorso("spezzato.vlt"),
+               "Prova\r\n001" + TestoDi(1).toLatin1() +
+                   "\r\n02Testo due\r\n\r\n--- nota\r\n 004Testo quattro\r\n003" +
+                   TestoDi(3).toLatin1() + "\r\nend\r\n");
+        const QString saltate = "2 righe non inviate: non cominciano con un numero di tre cifre "
+                                "(righe 3 e 6).\n";
+        Uscita u = Esegui(banco.cartella(), {"--invia", "spezzato.vlt"});
+        QCOMPARE(u.codice, 2);
+        QCOMPARE(u.uscita, saltate + "DATI UGUALI (2 testi scritti e verificati), ma le righe "
+                                     "saltate non sono state inviate: correggi il loro numero "
+                                     "e invia di nuovo il file.\n");
+        QCOMPARE(Conta(banco->comandi(), "&450W018"), 2);
+        QCOMPARE(banco->testi().value(1), "001" + TestoDi(1));
+        QCOMPARE(banco->testi().value(3), "003" + TestoDi(3));
+        u = Esegui(banco.cartella(), {"--confronta", "spezzato.vlt"});
+        QCOMPARE(u.codice, 2);
+        QCOMPARE(u.uscita, saltate + "La centrale ha già i 2 testi che un invio del file "
+                                     "scriverebbe, ma le righe saltate non sarebbero inviate: "
+                                     "correggi il loro numero.\n");
+    }
+
+    // A file name that is not UTF-8 (Latin-1 "été.vlt") cannot be opened or
+    // written by that name: a job refuses it with exit 2 and says why,
+    // sends nothing and leaves the folder as it was, even beside the file
+    // that name would be taken for. With no locale set as well; a UTF-8
+    // name works there.
+    void nomeNonUtf8() {
+        AVVIA(banco, {"--fast"}, false);
+        const QByteArray testi = FileDi({1, 2});
+        Scrivi(banco.percorso("\u00e9t\u00e9.vlt"), testi);
+        Scrivi(banco.percorso("\ufffdt\ufffd.vlt"), testi);
+        // Removed at the end: the temporary folder's own clean-up cannot name it.
+        struct Latin1 {
+            const std::string nome;
+            ~Latin1() { std::filesystem::remove(nome); }
+        } latin1{QFile::encodeName(banco.cartella()).toStdString() + "/\xe9t\xe9.vlt"};
+        std::ofstream(latin1.nome, std::ios::binary) << testi.toStdString();
+        const auto nomi = [&] {
+            QSet<QByteArray> n;
+            for (const auto &e : std::filesystem::directory_iterator(
+                     QFile::encodeName(banco.cartella()).toStdString()))
+                n << QByteArray::fromStdString(e.path().filename().native());
+            return n;
+        };
+        const QSet<QByteArray> prima = nomi();
+        QProcessEnvironment senzaLocale = SenzaDisplay();
+        for (const char *v : {"LANG", "LC_ALL", "LC_CTYPE", "LANGUAGE"})
+            senzaLocale.remove(v);
+        for (const QProcessEnvironment &ambiente : {SenzaDisplay(), senzaLocale}) {
+            for (const char *lavoro : {"--leggi", "--invia", "--confronta"}) {
+                QProcess p;
+                p.setProcessEnvironment(ambiente);
+                p.setWorkingDirectory(banco.cartella());
+                // QProcess passes its arguments as UTF-8: the shell's printf makes the bytes.
+                p.start("/bin/sh", {"-c", "exec \"$0\" \"$1\" \"$(printf '\\351t\\351.vlt')\"",
+                                    Eseguibile(), QString(lavoro)});
+                const Uscita u = Fine(p);
+                QCOMPARE(u.codice, 2);
+                QVERIFY(u.uscita.isEmpty());
+                QCOMPARE(u.errore, QString("velto318: l'argomento \"\\xE9t\\xE9.vlt\" non è "
+                                           "testo UTF-8: velto318 non può aprire né scrivere un "
+                                           "file con questo nome. Rinomina il file con un nome "
+                                           "UTF-8 (es. convmv -f latin1 -t utf8 --notest "
+                                           "FILE).\n"));
+                QCOMPARE(nomi(), prima);
+            }
+            QVERIFY(banco->comandi().isEmpty());
+        }
+        QProcess p;
+        p.setProcessEnvironment(senzaLocale);
+        p.setWorkingDirectory(banco.cartella());
+        p.start(Eseguibile(), {"--invia", "\u00e9t\u00e9.vlt"});
+        QCOMPARE(Fine(p).codice, 0);
+        QCOMPARE(Conta(banco->comandi(), "&450W018"), 2);
     }
 
     // --leggi writes the very bytes the window's read-back and save write;

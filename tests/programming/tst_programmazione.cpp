@@ -393,8 +393,9 @@ class TestProgrammazione : public QObject {
 
     // Files that are not what they seem: a file cut short (no end marker) and
     // a number on two lines are refused before the first write; lines above
-    // 197 are left out and the final status line says so. The editor still
-    // opens the cut file, last line included.
+    // 197 or with a broken number are left out and the status lines say so,
+    // the latter not as all done. The editor still opens the cut file, last
+    // line included.
     void fileNonComeSembrano() {
         AVVIA(banco);
         const auto invia = [&](const QByteArray &file) {
@@ -418,6 +419,13 @@ class TestProgrammazione : public QObject {
                               "il VELTO accetta (la prima è la riga 3)",
                               "DATI UGUALI  TUTTO OK "}));
         QCOMPARE(Conta(banco->comandi(), "&450W018"), 2);
+        // A number that lost a digit: the line is named, and the send is not all done.
+        QCOMPARE(invia("c\r\n001uno\r\n02due\r\n--- nota\r\n198no\r\n003tre\r\nend\r\n"),
+                 QStringList({"1 riga non inviata: non comincia con un numero di tre cifre (riga "
+                              "3). 1 riga non inviata: il suo numero è oltre 197, il più alto "
+                              "che il VELTO accetta (riga 5)",
+                              "DATI UGUALI, ma le righe saltate non sono state inviate"}));
+        QCOMPARE(Conta(banco->comandi(), "&450W018"), 4);
 
         Scrivi(banco.percorso("a.vlt"), "c\r\n001uno\r\n002du");
         EditaMessaggi e;
