@@ -143,11 +143,11 @@ int LavoroProva(const RigaDiComando &riga, const QString &porta) {
 
     QString riepilogo =
         Prova::Conteggio(r) + QStringLiteral(" (durata %1").arg(Prova::Durata(r.Inizio(), r.fine));
-    if (!r.Silenzi().empty())
+    if (r.TotaleSilenzi())
         riepilogo +=
-            r.Silenzi().size() == 1
+            r.TotaleSilenzi() == 1
                 ? QStringLiteral("; la centrale non ha risposto una volta")
-                : QStringLiteral("; la centrale non ha risposto %1 volte").arg(r.Silenzi().size());
+                : QStringLiteral("; la centrale non ha risposto %1 volte").arg(r.TotaleSilenzi());
     riepilogo += QStringLiteral(")\n");
     const QList<const Prova::Ingresso *> mancanti = r.NonProvati();
     if (!mancanti.isEmpty()) riepilogo += QStringLiteral("Non provati:\n");

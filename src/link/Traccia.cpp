@@ -38,11 +38,6 @@ struct Pozzo {
 };
 std::unique_ptr<Pozzo> pozzo;
 
-const char *const NomiControllo[32] = {"NUL", "SOH", "STX", "ETX", "EOT", "ENQ", "ACK", "BEL",
-                                       "BS",  "TAB", "LF",  "VT",  "FF",  "CR",  "SO",  "SI",
-                                       "DLE", "DC1", "DC2", "DC3", "DC4", "NAK", "SYN", "ETB",
-                                       "CAN", "EM",  "SUB", "ESC", "FS",  "GS",  "RS",  "US"};
-
 double Adesso() {
     return double(pozzo->orologio.nsecsElapsed()) / 1e6;
 }
@@ -78,17 +73,11 @@ void Aggiungi(const QString &riga) {
 QString Visibile(const QString &testo) {
     QString v;
     v.reserve(testo.size());
-    for (const QChar c : testo) {
-        const char16_t u = c.unicode();
-        if (u < 32)
-            v += QLatin1Char('<') + QLatin1String(NomiControllo[u]) + QLatin1Char('>');
-        else if (u == 127)
-            v += QLatin1String("<DEL>");
-        else if (u > 127)
-            v += QStringLiteral("<x%1>").arg(uint(u), 2, 16, QLatin1Char('0')).toUpper();
-        else
+    for (const QChar c : testo)
+        if (c.unicode() >= 32 && c.unicode() < 127)
             v += c;
-    }
+        else
+            v += CarattereVisibile(c);
     return v;
 }
 

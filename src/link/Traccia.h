@@ -19,9 +19,41 @@ namespace Traccia {
 
 enum class Tentativo { Primo, Ripetizione };
 
+// One character as the trace writes it: printable 7-bit ASCII as it is; <CR>,
+// <LF>, <NUL>, <ESC>, <DEL> ...; any other as <xNN>. Inline, so that what has
+// no link (the walk test's record) writes control characters alike.
+inline QString CarattereVisibile(QChar c) {
+    static const char *const nomi[32] = {"NUL", "SOH", "STX", "ETX", "EOT", "ENQ", "ACK", "BEL",
+                                         "BS",  "TAB", "LF",  "VT",  "FF",  "CR",  "SO",  "SI",
+                                         "DLE", "DC1", "DC2", "DC3", "DC4", "NAK", "SYN", "ETB",
+                                         "CAN", "EM",  "SUB", "ESC", "FS",  "GS",  "RS",  "US"};
+    const char16_t u = c.unicode();
+    if (u < 32) return QLatin1Char('<') + QLatin1String(nomi[u]) + QLatin1Char('>');
+    if (u == 127) return QStringLiteral("<DEL>");
+    if (u < 127) return QString(c);
+    return QStringLiteral("<x%1>").arg(uint(u), 2, 16, QLatin1Char('0')).toUpper();
+}
+
 // A text with every control character written visibly: <CR>, <LF>, <NUL>,
 // <ESC>, <DEL> ...; a character beyond 7-bit ASCII as <xNN>.
 QString Visibile(const QString &testo);
+
+// A text a person typed or a panel holds, for one line of a file, a report
+// or a terminal: its control characters written visibly as above (also
+// those beyond ASCII, and the line and paragraph separators, which some
+// readers take as line ends); every other character as it is ("è" stays).
+inline QString ControlliVisibili(const QString &testo) {
+    QString v;
+    v.reserve(testo.size());
+    for (const QChar c : testo) {
+        const char16_t u = c.unicode();
+        if (u < 32 || (u >= 127 && u < 160) || u == 0x2028 || u == 0x2029)
+            v += CarattereVisibile(c);
+        else
+            v += c;
+    }
+    return v;
+}
 
 // One line of the trace, without its line end. Without a reply (`risposto`
 // false) the reply field reads "nessuna risposta".

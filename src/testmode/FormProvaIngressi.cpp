@@ -255,21 +255,29 @@ void FormProvaIngressi::AggiornaTabella() {
 }
 
 void FormProvaIngressi::AggiornaEventi() {
-    const auto &eventi = registro_.Eventi();
-    if (registro_.TotaleEventi() < eventiVisti_) { // started again
+    const size_t totale = registro_.TotaleEventi();
+    if (totale < eventiVisti_) { // started again
         Eventi->clear();
         eventiVisti_ = 0;
     }
-    const size_t nuovi = std::min(eventi.size(), size_t(registro_.TotaleEventi() - eventiVisti_));
-    for (size_t k = eventi.size() - nuovi; k < eventi.size(); ++k) {
-        const Prova::Evento &e = eventi[k];
-        QString riga = Prova::Ora(e.quando) + QStringLiteral("   ");
-        if (e.ingresso) riga += QString::number(e.ingresso) + QStringLiteral("  ");
-        riga += Prova::Soggetto(registro_, e) + QStringLiteral(":  ") +
-                Prova::Descrizione(registro_, e);
+    // The events not shown yet; those the record left out meanwhile (the
+    // window first shown on a long walk test) are one line.
+    size_t omessi = 0;
+    for (size_t n = eventiVisti_; n < totale; ++n) {
+        const Prova::Evento *e = registro_.EventoNumero(n);
+        if (!e) {
+            ++omessi;
+            continue;
+        }
+        if (omessi) Eventi->insertItem(0, registro_.Omissione(omessi));
+        omessi = 0;
+        QString riga = Prova::Ora(e->quando) + QStringLiteral("   ");
+        if (e->ingresso) riga += QString::number(e->ingresso) + QStringLiteral("  ");
+        riga += Prova::Soggetto(registro_, *e) + QStringLiteral(":  ") +
+                Prova::Descrizione(registro_, *e);
         Eventi->insertItem(0, riga);
     }
-    eventiVisti_ = registro_.TotaleEventi();
+    eventiVisti_ = totale;
     while (Eventi->count() > Prova::EventiInMemoria)
         delete Eventi->takeItem(Eventi->count() - 1);
 }

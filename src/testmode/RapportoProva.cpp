@@ -1,5 +1,6 @@
 #include "testmode/RapportoProva.h"
 
+#include "link/Traccia.h"
 #include "shared/Salvataggio.h"
 
 #include <QBuffer>
@@ -55,6 +56,20 @@ class Pagine {
         p_.setPen(colore);
         p_.drawText(QRectF(0, y, area_.width(), h), Qt::AlignLeft | Qt::AlignVCenter,
                     QFontMetricsF(f, &w_).elidedText(testo, Qt::ElideRight, area_.width()));
+        y += h;
+    }
+    // A text on as many lines as it takes, broken between words (a path
+    // named in full).
+    void paragrafo(const QString &testo, double punti, bool grassetto = false) {
+        const QFont f = Carattere(punti, grassetto);
+        p_.setFont(f);
+        const int come = Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap;
+        const double h = QFontMetricsF(f, &w_)
+                             .boundingRect(QRectF(0, 0, area_.width(), 1e6), come, testo)
+                             .height();
+        spazio(h);
+        p_.setPen(Qt::black);
+        p_.drawText(QRectF(0, y, area_.width(), h), come, testo);
         y += h;
     }
     // A row of cells of the given widths (in fractions of the page width).
@@ -188,19 +203,24 @@ QByteArray Pdf(const Registro &r) {
     w.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
                                 QMarginsF(15, 15, 15, 15), QPageLayout::Millimeter));
     w.setResolution(72); // one unit, one point
-    w.setTitle(QStringLiteral("Prova ingressi %1").arg(r.identificativo));
+    // What was typed or came from the panel, on one line: control characters
+    // written visibly, as in the journal.
+    const auto campo = [](const QString &t) {
+        return t.isEmpty() ? QStringLiteral("-") : Traccia::ControlliVisibili(t);
+    };
+    w.setTitle(QStringLiteral("Prova ingressi %1").arg(campo(r.identificativo)));
     w.setCreator(QStringLiteral("Velto318"));
     QPainter p(&w);
     Pagine pg(w, p);
     const QDateTime fine = r.fine.isValid() ? r.fine : QDateTime::currentDateTime();
 
-    pg.riga(QStringLiteral("Prova ingressi - centrale %1").arg(r.identificativo), 16, true);
+    pg.riga(QStringLiteral("Prova ingressi - centrale %1").arg(campo(r.identificativo)), 16, true);
     pg.y += 4;
-    const auto campo = [](const QString &t) { return t.isEmpty() ? QStringLiteral("-") : t; };
     pg.riga(QStringLiteral("Impianto: %1").arg(campo(r.impianto)), 10);
     pg.riga(QStringLiteral("Tecnico: %1").arg(campo(r.tecnico)), 10);
-    pg.riga(QStringLiteral("Centrale: %1 sulla porta %2").arg(r.identificativo, campo(r.porta)),
-            10);
+    pg.riga(
+        QStringLiteral("Centrale: %1 sulla porta %2").arg(campo(r.identificativo), campo(r.porta)),
+        10);
     pg.riga(QStringLiteral("Inizio: %1    Fine: %2    Durata: %3")
                 .arg(Data(r.Inizio()), Data(fine), Durata(r.Inizio(), fine)),
             10);
@@ -225,11 +245,15 @@ QByteArray Pdf(const Registro &r) {
     for (const Ingresso *n : mancanti)
         pg.riga(QStringLiteral("   %1  %2%3")
                     .arg(n->numero)
-                    .arg(TestoMostrato(*n),
-                         n->nota.isEmpty() ? QString() : QStringLiteral("  -  nota: ") + n->nota),
+                    .arg(TestoMostrato(*n), n->nota.isEmpty()
+                                                ? QString()
+                                                : QStringLiteral("  -  nota: ") + campo(n->nota)),
                 9);
-    // Each span of a list of gaps, from its start to its end (or the walk test's).
-    const auto intervalli = [&](const std::deque<Intervallo> &lista) {
+    // Each span of a list of gaps, from its start to its end (or the walk
+    // test's); only the newest are kept, the others are counted.
+    const auto intervalli = [&](const std::deque<Intervallo> &lista, size_t totale) {
+        if (totale > lista.size())
+            pg.riga(QStringLiteral("   … le prime %1 omesse").arg(totale - lista.size()), 9);
         for (const Intervallo &s : lista)
             pg.riga(QStringLiteral("   dalle %1 alle %2 (%3)")
                         .arg(Data(s.da), s.a.isValid() ? Data(s.a) : QStringLiteral("la fine"),
@@ -239,15 +263,15 @@ QByteArray Pdf(const Registro &r) {
     pg.y += 4;
     pg.riga(r.Silenzi().empty()
                 ? QStringLiteral("Interruzioni della linea: nessuna")
-                : QStringLiteral("Interruzioni della linea (%1):").arg(r.Silenzi().size()),
+                : QStringLiteral("Interruzioni della linea (%1):").arg(r.TotaleSilenzi()),
             10, true);
-    intervalli(r.Silenzi());
+    intervalli(r.Silenzi(), r.TotaleSilenzi());
     if (!r.Sospensioni().empty()) {
         pg.y += 4;
         pg.riga(
-            QStringLiteral("Prova sospesa, ingressi non letti (%1):").arg(r.Sospensioni().size()),
+            QStringLiteral("Prova sospesa, ingressi non letti (%1):").arg(r.TotaleSospensioni()),
             10, true);
-        intervalli(r.Sospensioni());
+        intervalli(r.Sospensioni(), r.TotaleSospensioni());
     }
     pg.y += 8;
 
@@ -264,16 +288,28 @@ QByteArray Pdf(const Registro &r) {
     for (const Ingresso &n : r.Ingressi())
         pg.tabella({QString::number(n.numero), TestoMostrato(n), TestoProvato(n),
                     Quando(n.primaAttivazione), Quando(n.ultimaAttivazione), Quando(n.ultimoRiposo),
-                    QString::number(n.attivazioni), n.nota},
+                    QString::number(n.attivazioni), Traccia::ControlliVisibili(n.nota)},
                    colonne, false, n.conTesto && !n.provato ? NonProvato : QColor());
     pg.y += 8;
     pg.spazio(60);
-    pg.riga(QStringLiteral("Eventi (%1)").arg(r.Eventi().size()), 10, true);
+    // A long walk test: the first events and the newest, and what is between
+    // said by a line of its own.
+    const auto &eventi = r.Eventi();
+    pg.riga(r.Omessi() ? QStringLiteral("Eventi (%1 in tutto; qui i primi %2 e gli ultimi %3)")
+                             .arg(r.TotaleEventi())
+                             .arg(EventiIniziali)
+                             .arg(eventi.size() - size_t(EventiIniziali))
+                       : QStringLiteral("Eventi (%1)").arg(eventi.size()),
+            10, true);
     const QList<double> colonneEventi = {0.22, 0.06, 0.4, 0.32};
-    for (const Evento &e : r.Eventi())
+    for (size_t k = 0; k < eventi.size(); ++k) {
+        if (k == size_t(EventiIniziali) && r.Omessi())
+            pg.paragrafo(r.Omissione(r.Omessi()), 9, true);
+        const Evento &e = eventi[k];
         pg.tabella({Data(e.quando), e.ingresso ? QString::number(e.ingresso) : QString(),
                     Soggetto(r, e), Descrizione(r, e)},
                    colonneEventi, false);
+    }
     p.end();
     return dati;
 }

@@ -1,5 +1,7 @@
 #include "testmode/RegistroProva.h"
 
+#include "link/Traccia.h"
+
 #include <QDir>
 #include <QRegularExpression>
 #ifdef Q_OS_UNIX
@@ -17,13 +19,6 @@ const QString ValoreGiaAttivo = QStringLiteral("inizio");
 template <class T> void Limita(std::deque<T> &d, size_t massimo) {
     while (d.size() > massimo)
         d.pop_front();
-}
-
-// A field of the CSV: quoted when it holds the separator, a quote or a line end.
-QString CampoCsv(const QString &testo) {
-    if (!testo.contains(QRegularExpression(QStringLiteral("[;\"\r\n]")))) return testo;
-    return QLatin1Char('"') + QString(testo).replace(QLatin1Char('"'), QStringLiteral("\"\"")) +
-           QLatin1Char('"');
 }
 
 } // namespace
@@ -57,7 +52,7 @@ void Registro::Ricomincia() {
         n.intervalli.clear();
     }
     eventi_.clear();
-    totaleEventi_ = 0;
+    totaleEventi_ = totaleSilenzi_ = totaleSospensioni_ = 0;
     silenzi_.clear();
     sospensioni_.clear();
     stato_.clear();
@@ -79,6 +74,7 @@ void Registro::Risposta(bool risposto) {
     if (!risposto) {
         silenzi_.push_back({ora, QDateTime()});
         Limita(silenzi_, IntervalliPerIngresso);
+        ++totaleSilenzi_;
     } else if (!silenzi_.empty()) {
         silenzi_.back().a = ora;
     }
@@ -90,6 +86,7 @@ bool Registro::Sospendi() {
     const QDateTime ora = QDateTime::currentDateTime();
     sospensioni_.push_back({ora, QDateTime()});
     Limita(sospensioni_, IntervalliPerIngresso);
+    ++totaleSospensioni_;
     for (Ingresso &n : ingressi_) {
         if (n.attivo && !n.intervalli.empty()) n.intervalli.back().a = ora;
         // Nobody watched meanwhile: what is found active on return was not
@@ -174,16 +171,17 @@ void Registro::ImpostaNota(int numero, const QString &nota) {
 
 void Registro::Annota(const QString &testo) {
     if (!giornale_.isOpen()) return;
-    ScriviRiga(QStringLiteral("# %1  %2")
-                   .arg(OraCompleta(QDateTime::currentDateTime()),
-                        QString(testo).replace(QLatin1Char('\n'), QLatin1Char(' '))),
-               QDateTime::currentDateTime());
+    ScriviRiga(
+        QStringLiteral("# %1  %2")
+            .arg(OraCompleta(QDateTime::currentDateTime()), Traccia::ControlliVisibili(testo)),
+        QDateTime::currentDateTime());
 }
 
 void Registro::Registra(Tipo tipo, int ingresso, const QString &valore) {
     const Evento e{QDateTime::currentDateTime(), tipo, ingresso, valore};
     eventi_.push_back(e);
-    Limita(eventi_, EventiInMemoria);
+    // The first ones stay: the oldest of the newest goes.
+    if (eventi_.size() > size_t(EventiInMemoria)) eventi_.erase(eventi_.begin() + EventiIniziali);
     ++totaleEventi_;
     ++cambiamenti_;
     Scrivi(e);
@@ -210,9 +208,11 @@ void Registro::ScriviRiga(const QString &testo, const QDateTime &quando) {
 }
 
 void Registro::IntestaGiornale() {
-    QString testa = QStringLiteral("# Velto318, prova ingressi della centrale %1 sulla porta %2, "
-                                   "iniziata il %3\n")
-                        .arg(identificativo, porta, OraCompleta(inizio_));
+    using Traccia::ControlliVisibili;
+    QString testa =
+        QStringLiteral("# Velto318, prova ingressi della centrale %1 sulla porta %2, "
+                       "iniziata il %3\n")
+            .arg(ControlliVisibili(identificativo), ControlliVisibili(porta), OraCompleta(inizio_));
     for (const Ingresso &n : ingressi_)
         testa +=
             QStringLiteral("# ingresso %1\t%2%3\n")
@@ -220,10 +220,20 @@ void Registro::IntestaGiornale() {
                 .arg(TestoMostrato(n), n.conTesto ? QString() : QStringLiteral("\t(non contato)"));
     for (const auto &[nome, valore] : {std::pair{"impianto", impianto}, {"tecnico", tecnico}})
         if (!valore.isEmpty())
-            testa += QStringLiteral("# %1: %2\n").arg(QLatin1String(nome), valore);
+            testa +=
+                QStringLiteral("# %1: %2\n").arg(QLatin1String(nome), ControlliVisibili(valore));
     giornale_.write(testa.toUtf8());
-    for (const Evento &e : eventi_)
-        giornale_.write((RigaEvento(*this, e, true) + QLatin1Char('\n')).toUtf8());
+    // Opened late (the window shown long after test mode began): what was
+    // left out of memory meanwhile is in no journal, and is said so.
+    omessiPrimaDelGiornale_ = Omessi();
+    for (size_t k = 0; k < eventi_.size(); ++k) {
+        if (k == size_t(EventiIniziali) && omessiPrimaDelGiornale_)
+            giornale_.write(QStringLiteral("# … %1 eventi omessi: non erano più in memoria quando "
+                                           "il giornale è stato aperto\n")
+                                .arg(omessiPrimaDelGiornale_)
+                                .toUtf8());
+        giornale_.write((RigaEvento(*this, eventi_[k], true) + QLatin1Char('\n')).toUtf8());
+    }
     giornale_.flush();
 }
 
@@ -251,6 +261,27 @@ QString Registro::ApriGiornale(const QString &cartella) {
             .arg(QDir::toNativeSeparators(nome), giornale_.errorString());
     IntestaGiornale();
     return QString();
+}
+
+const Evento *Registro::EventoNumero(size_t numero) const {
+    if (numero >= totaleEventi_) return nullptr;
+    if (numero < size_t(EventiIniziali)) return &eventi_[numero];
+    if (numero < EventiIniziali + Omessi()) return nullptr;
+    return &eventi_[numero - Omessi()];
+}
+
+QString Registro::Omissione(size_t quanti) const {
+    const QString omessi = QStringLiteral("… %1 eventi omessi").arg(quanti);
+    const QString nome = QDir::toNativeSeparators(giornale_.fileName());
+    if (!erroreGiornale_.isEmpty()) return omessi + QStringLiteral(". ") + erroreGiornale_;
+    if (!giornale_.isOpen())
+        return omessi + QStringLiteral(": nessun giornale li ha, non sono più disponibili");
+    if (omessiPrimaDelGiornale_)
+        return omessi + QStringLiteral(": sono nel giornale %1, tranne %2 di prima della sua "
+                                       "apertura")
+                            .arg(nome)
+                            .arg(omessiPrimaDelGiornale_);
+    return omessi + QStringLiteral(": sono tutti nel giornale %1").arg(nome);
 }
 
 int Registro::Contati() const {
@@ -286,7 +317,7 @@ QString TestoMostrato(const Ingresso &i) {
     QString t = i.testo;
     while (!t.isEmpty() && t.back().isSpace())
         t.chop(1);
-    return t.isEmpty() ? QStringLiteral("-") : t;
+    return t.isEmpty() ? QStringLiteral("-") : Traccia::ControlliVisibili(t);
 }
 
 QString TestoProvato(const Ingresso &i) {
@@ -325,9 +356,9 @@ QString Descrizione(const Registro &, const Evento &e) {
     case Tipo::Riposo:
         return QStringLiteral("a riposo");
     case Tipo::StatoCentrale:
-        return TestoRiposoCentrale(e.valore);
+        return TestoRiposoCentrale(Traccia::ControlliVisibili(e.valore));
     case Tipo::Tasto:
-        return e.valore.trimmed();
+        return Traccia::ControlliVisibili(e.valore.trimmed());
     case Tipo::LineaPersa:
         return QStringLiteral("la centrale non risponde");
     case Tipo::Sospesa:
@@ -358,20 +389,31 @@ Rapporto TipoRapporto(const QString &percorso) {
     return Rapporto::Nessuno;
 }
 
+QString CampoCsv(const QString &testo) {
+    QString t = Traccia::ControlliVisibili(testo);
+    if (!t.isEmpty() && QStringLiteral("=+-@\t\r").contains(t.front()) && t != QLatin1String("-"))
+        t.prepend(QLatin1Char('\''));
+    if (!t.contains(QRegularExpression(QStringLiteral("[;\"\r\n]")))) return t;
+    return QLatin1Char('"') + t.replace(QLatin1Char('"'), QStringLiteral("\"\"")) +
+           QLatin1Char('"');
+}
+
 QByteArray Csv(const Registro &r) {
     QString t = QStringLiteral("Ingresso;Testo;Provato;Prima attivazione;Ultima attivazione;"
                                "Ultimo ritorno a riposo;Attivazioni;Nota\r\n");
-    for (const Ingresso &i : r.Ingressi())
-        t += QStringList{QString::number(i.numero),
-                         CampoCsv(TestoMostrato(i)),
+    for (const Ingresso &i : r.Ingressi()) {
+        QStringList riga{QString::number(i.numero),
+                         TestoMostrato(i),
                          TestoProvato(i),
                          OraCompleta(i.primaAttivazione),
                          OraCompleta(i.ultimaAttivazione),
                          OraCompleta(i.ultimoRiposo),
                          QString::number(i.attivazioni),
-                         CampoCsv(i.nota)}
-                 .join(QLatin1Char(';')) +
-             QStringLiteral("\r\n");
+                         i.nota};
+        for (QString &campo : riga)
+            campo = CampoCsv(campo);
+        t += riga.join(QLatin1Char(';')) + QStringLiteral("\r\n");
+    }
     return QByteArray("\xEF\xBB\xBF") + t.toUtf8();
 }
 

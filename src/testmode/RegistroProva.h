@@ -21,8 +21,12 @@
 namespace Prova {
 
 constexpr int NumeroIngressi = 46;
-// Events and active spans kept in memory (the journal keeps all).
+// Events and active spans kept in memory (the journal keeps all): of the
+// events, the first EventiIniziali and the newest after them, EventiInMemoria
+// in all, so that a report shows how the walk test began as well as how it
+// ended, and says how many were left out between.
 constexpr int EventiInMemoria = 5000;
+constexpr int EventiIniziali = 1000;
 constexpr int IntervalliPerIngresso = 200;
 
 enum class Tipo {
@@ -105,9 +109,20 @@ class Registro {
     std::function<void(const Evento &)> avviso;
 
     const std::vector<Ingresso> &Ingressi() const { return ingressi_; }
+    // The events kept: the first ones, then (after Omessi() more, when there
+    // were) the newest.
     const std::deque<Evento> &Eventi() const { return eventi_; }
-    const std::deque<Intervallo> &Silenzi() const { return silenzi_; } // the line gaps
+    size_t Omessi() const { return totaleEventi_ - eventi_.size(); }
+    // Event `numero` since the start (0 the first), or none when it was left out.
+    const Evento *EventoNumero(size_t numero) const;
+    // The line that stands for `quanti` events left out: how many, and where
+    // they all are ("… 40188 eventi omessi: sono tutti nel giornale FILE").
+    QString Omissione(size_t quanti) const;
+    // The newest line gaps and suspended spells, and how many there were in all.
+    const std::deque<Intervallo> &Silenzi() const { return silenzi_; }
     const std::deque<Intervallo> &Sospensioni() const { return sospensioni_; }
+    size_t TotaleSilenzi() const { return totaleSilenzi_; }
+    size_t TotaleSospensioni() const { return totaleSospensioni_; }
     int Contati() const; // inputs with a text
     int Provati() const; // inputs with a text seen active
     QList<const Ingresso *> NonProvati() const;
@@ -134,6 +149,8 @@ class Registro {
     bool risponde_ = true;
     int cambiamenti_ = 0;
     size_t totaleEventi_ = 0;
+    size_t totaleSilenzi_ = 0, totaleSospensioni_ = 0;
+    size_t omessiPrimaDelGiornale_ = 0; // left out before the journal was opened
     QFile giornale_;
     QString cartellaGiornale_;
     QString erroreGiornale_;
@@ -142,7 +159,8 @@ class Registro {
 // Times as shown (to the second) and as written to files (milliseconds).
 QString Ora(const QDateTime &t);
 QString OraCompleta(const QDateTime &t);
-// An input's text as shown: trailing blanks dropped; a "-" for none.
+// An input's text as shown: trailing blanks dropped, control characters
+// written visibly (<TAB>); a "-" for none.
 QString TestoMostrato(const Ingresso &i);
 // Whether it was tried, as the table and the reports show it: "sì", "no", or
 // "no (già attivo)" for an input active since the start and never seen
@@ -152,9 +170,11 @@ QString TestoProvato(const Ingresso &i);
 // (the one wording of the jobs and the walk test).
 QString TestoRiposoCentrale(const QString &stato);
 // One event as one line of text: its time, the input's number (empty for the
-// others), what it concerns and what happened, separated by tabs.
+// others), what it concerns and what happened, separated by tabs (none
+// within: control characters are written visibly).
 QString RigaEvento(const Registro &r, const Evento &e, bool millisecondi = false);
 // What happened, in words: "attivo", "a riposo", "la centrale non risponde" ...
+// Both as TestoMostrato, control characters written visibly.
 QString Descrizione(const Registro &r, const Evento &e);
 QString Soggetto(const Registro &r, const Evento &e);
 // "Provati N di M".
@@ -166,6 +186,11 @@ Rapporto TipoRapporto(const QString &percorso);
 // The table as CSV: ";"-separated, UTF-8 with a BOM, a header row then one row per input;
 // times to the millisecond, as in the journal.
 QByteArray Csv(const Registro &r);
+// One value for a CSV cell, as every CSV of the tool writes it: control
+// characters written visibly; an apostrophe before a text a spreadsheet
+// would run as a formula (one starting with =, +, -, @, a tab or a CR),
+// except a "-" alone (no text); quoted when it holds ";" or a quote.
+QString CampoCsv(const QString &testo);
 // The values of one CSV line (the reader of the CSV above: quotes, ";").
 QStringList CampiCsv(const QString &riga);
 

@@ -6,6 +6,7 @@
 #include "support/Lavoro.h"
 #include "testmode/FormPrincipaleTest.h"
 #include "testmode/FormProvaIngressi.h"
+#include "testmode/RapportoProva.h"
 #include "testmode/RegistroProva.h"
 #include "shared/Variabili.h"
 
@@ -13,6 +14,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -20,6 +22,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTableWidget>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <csignal>
@@ -46,6 +49,22 @@ void DueIngressi(Banco &b) {
 QString Giornale(const QString &cartella) {
     const QStringList f = QDir(cartella + "/prove").entryList(QDir::Files);
     return f.size() == 1 ? cartella + "/prove/" + f.first() : QString();
+}
+
+// The text of a PDF, as pdftotext reads it back.
+QString TestoPdf(const QString &percorso) {
+    QProcess testo;
+    testo.start("pdftotext", {"-layout", percorso, "-"});
+    if (!testo.waitForFinished(60000)) qWarning("pdftotext (poppler-utils) non disponibile");
+    return QString::fromUtf8(testo.readAllStandardOutput());
+}
+
+// The rows of a CSV report, each as its values.
+QList<QStringList> RigheCsv(const QByteArray &csv) {
+    QList<QStringList> righe;
+    for (const QString &r : QString::fromUtf8(csv.mid(3)).split("\r\n", Qt::SkipEmptyParts))
+        righe << Prova::CampiCsv(r);
+    return righe;
 }
 
 } // namespace
@@ -191,6 +210,121 @@ class TestProva : public QObject {
              {"Scuola Verdi", "Mario Rossi", "&45", "Provati 1 di 2", "Porta", "ingresso",
               "Cucina;\"nord\"", "P L", "ACK", "la centrale non risponde"})
             QVERIFY2(pdf.contains(atteso), qPrintable(atteso));
+    }
+
+    // Texts a spreadsheet would run, or that would break a line: the panel's,
+    // the site and the technician given on the command line, a note. In the
+    // CSV a formula stays a text (an apostrophe first; a lone "-", no text,
+    // untouched); control characters are written visibly in the journal, on
+    // stdout, in the CSV and in the PDF: no journal line is forged, no tab
+    // splits a field, nothing after a line end is lost.
+    void campiPericolosi() {
+        banco.limite(90);
+        AVVIA(banco, {"--fast"}, false);
+        for (const char *o :
+             {"text 0 =2+5*10", "text 4 @SUM(1+1)\ta", "text 8 =HYPERLINK(\"http",
+              "text 9 ://x.it\")", "text 12 =cmd|' /C calc'!", "text 13 A0", "text 16 -5"})
+            QCOMPARE(banco->ordina(o), QString("ok"));
+        const QString impianto = "Villa\n# 12:00:00.000 falso\x1b[31m";
+        QProcess p;
+        Avvia(p, banco.cartella(),
+              {"--prova", "--durata", "5", "--rapporto", "r.csv", "--rapporto", "r.pdf",
+               "--impianto", impianto, "--tecnico", "+Rossi\a"});
+        Cicli(banco.sim(), 2);
+        banco->ordina("input 2 C");
+        Cicli(banco.sim(), 3);
+        const Uscita u = Fine(p);
+        QCOMPARE(u.codice, 1);
+        QVERIFY2(u.uscita.contains("\t2\t@SUM(1+1)<TAB>a\tattivo\n"), qPrintable(u.uscita));
+
+        const QString giornale = QString::fromUtf8(Leggi(Giornale(banco.cartella())));
+        QVERIFY2(giornale.contains("\n# impianto: Villa<LF># 12:00:00.000 falso<ESC>[31m\n# "
+                                   "tecnico: +Rossi<BEL>\n"),
+                 qPrintable(giornale));
+        QVERIFY(!giornale.contains("\n# 12:00") && !giornale.contains('\x1b'));
+        QVERIFY(giornale.contains("# ingresso 2\t@SUM(1+1)<TAB>a\n"));
+
+        const QList<QStringList> csv = RigheCsv(Leggi(banco.percorso("r.csv")));
+        QCOMPARE(csv.size(), 1 + Prova::NumeroIngressi);
+        QStringList testi;
+        for (int i = 1; i <= 6; ++i)
+            testi << csv[i][1];
+        QCOMPARE(testi, QStringList({"'=2+5*10", "'@SUM(1+1)<TAB>a", "'=HYPERLINK(\"http://x.it\")",
+                                     "'=cmd|' /C calc'!A0", "'-5", "-"}));
+
+        const QString pdf = TestoPdf(banco.percorso("r.pdf"));
+        for (const char *atteso : {"Villa<LF># 12:00:00.000 falso<ESC>[31m", "+Rossi<BEL>",
+                                   "@SUM(1+1)<TAB>a", "=cmd|' /C calc'!A0"})
+            QVERIFY2(pdf.contains(atteso), atteso);
+
+        // The technician's notes, typed in the window: in the journal and the CSV.
+        Prova::Registro r;
+        r.Testi(QStringList(44, QString()));
+        QCOMPARE(r.ApriGiornale(banco.percorso("finestra")), QString());
+        const QStringList note = {"=1+1", "-", "+39 333", "a;b", "sì\r\x1b[2K# falso", "-2"};
+        for (int i = 0; i < note.size(); ++i)
+            r.ImpostaNota(i + 1, note[i]);
+        QStringList scritte;
+        for (const QStringList &riga : RigheCsv(Prova::Csv(r)).mid(1, note.size()))
+            scritte << riga[7];
+        QCOMPARE(scritte,
+                 QStringList({"'=1+1", "-", "'+39 333", "a;b", "sì<CR><ESC>[2K# falso", "'-2"}));
+        QVERIFY(Leggi(r.Giornale()).contains("nota dell'ingresso 5: sì<CR><ESC>[2K# falso\n"));
+    }
+
+    // A long walk test: memory keeps the first events and the newest; the
+    // PDF says how many there were in all, shows both ends and, between them,
+    // a line naming the journal that holds every one; the line gaps are all
+    // counted, though only the newest are listed.
+    void registroLungo() {
+        // Every line of the journal is synced to disk: on tmpfs, where there
+        // is one, that costs nothing.
+        QTemporaryDir cartella(QDir("/dev/shm").exists() ? "/dev/shm/tst_prova-XXXXXX"
+                                                         : QDir::tempPath() + "/tst_prova-XXXXXX");
+        Prova::Registro r;
+        QStringList testi(44, QString());
+        testi[0] = "Porta";
+        r.Testi(testi);
+        QCOMPARE(r.ApriGiornale(cartella.path()), QString());
+        r.Stato("R");
+        for (int i = 0; i < 250; ++i) {
+            r.Risposta(false);
+            r.Risposta(true);
+        }
+        for (int i = 0; i < 22000; ++i)
+            for (char c : {'C', '-'})
+                r.Ingressi({{0, Comandi::LeggiStatoIngresso(QLatin1Char(c)), QLatin1Char(c)}});
+        r.Stato("I");
+        const size_t totale = 1 + 500 + 44000 + 1;
+        QCOMPARE(r.TotaleEventi(), totale);
+        QCOMPARE(r.Eventi().size(), size_t(Prova::EventiInMemoria));
+        QCOMPARE(Prova::Descrizione(r, r.Eventi().front()), QString("a riposo"));
+        QCOMPARE(Prova::Descrizione(r, r.Eventi().back()), QString("in programmazione"));
+        // By number since the start, as the window takes them: none between the two ends.
+        QCOMPARE(r.EventoNumero(Prova::EventiIniziali - 1), &r.Eventi()[Prova::EventiIniziali - 1]);
+        QVERIFY(!r.EventoNumero(Prova::EventiIniziali));
+        QVERIFY(!r.EventoNumero(totale - (Prova::EventiInMemoria - Prova::EventiIniziali) - 1));
+        QCOMPARE(r.EventoNumero(totale - 1), &r.Eventi().back());
+        QVERIFY(!r.EventoNumero(totale));
+
+        const QString percorso = cartella.filePath("r.pdf");
+        QCOMPARE(Prova::SalvaRapporto(r, percorso), QString());
+        const QString pdf = TestoPdf(percorso);
+        QVERIFY2(pdf.contains("Eventi (44502 in tutto; qui i primi 1000 e gli ultimi 4000)"),
+                 qPrintable(pdf.left(3000)));
+        const int omessi = pdf.indexOf("… 39502 eventi omessi: sono tutti nel giornale");
+        QVERIFY(omessi > 0);
+        QVERIFY2(pdf.indexOf(QFileInfo(r.Giornale()).fileName(), omessi) > 0,
+                 qPrintable(pdf.mid(omessi, 300)));
+        QVERIFY(pdf.indexOf("la centrale non risponde") < omessi);
+        QVERIFY(pdf.indexOf("in programmazione") > omessi);
+        QVERIFY(pdf.contains("Interruzioni della linea (250):"));
+        QVERIFY(pdf.contains("… le prime 50 omesse"));
+
+        int righe = 0;
+        for (const QByteArray &riga : Leggi(r.Giornale()).split('\n'))
+            righe += !riga.isEmpty() && !riga.startsWith('#');
+        QCOMPARE(size_t(righe), totale);
     }
 
     // Every input with a text tried, ended by Ctrl+C: exit 0. Killed outright,
