@@ -1,5 +1,7 @@
 #include "testmode/RegistroProva.h"
 
+#include "shared/Salvataggio.h"
+
 #include <QDir>
 #include <QRegularExpression>
 #ifdef Q_OS_UNIX
@@ -204,7 +206,7 @@ void Registro::ScriviRiga(const QString &testo, const QDateTime &quando) {
     // A full disk: said once; the record in memory and the reports go on.
     erroreGiornale_ = QStringLiteral("Il giornale %1 non si può più scrivere (%2): gli eventi "
                                      "da %3 in poi non vi sono.")
-                          .arg(QDir::toNativeSeparators(giornale_.fileName()),
+                          .arg(QDir::toNativeSeparators(nomeGiornale_),
                                giornale_.errorString(), Ora(quando));
     giornale_.close();
 }
@@ -240,15 +242,21 @@ QString Registro::ApriGiornale(const QString &cartella) {
         QStringLiteral("prove/prova-%1-%2")
             .arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd_HH-mm-ss")),
                  id.isEmpty() ? QStringLiteral("centrale") : id));
+    // A new file, never one that is there nor one another user's link leads to.
     QString nome = base + QStringLiteral(".txt");
-    for (int n = 2; QFile::exists(nome); ++n)
-        nome = base + QStringLiteral("-%1.txt").arg(n);
-    giornale_.setFileName(nome);
+    QString motivo;
+    bool esiste = false;
+    int n = 1;
+    while (
+        !Salvataggio::ApriNuovo(giornale_, nome, Salvataggio::ModoPredefinito, &motivo, &esiste) &&
+        esiste)
+        nome = base + QStringLiteral("-%1.txt").arg(++n);
+    nomeGiornale_ = nome;
     erroreGiornale_.clear();
-    if (!giornale_.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text))
+    if (!giornale_.isOpen())
         return QStringLiteral("Impossibile scrivere il giornale %1: %2. La prova prosegue senza "
                               "giornale.")
-            .arg(QDir::toNativeSeparators(nome), giornale_.errorString());
+            .arg(QDir::toNativeSeparators(nome), motivo);
     IntestaGiornale();
     return QString();
 }
