@@ -198,16 +198,22 @@ void Registro::Scrivi(const Evento &e) {
 
 void Registro::ScriviRiga(const QString &testo, const QDateTime &quando) {
     const QByteArray riga = (testo + QLatin1Char('\n')).toUtf8();
-    bool scritto = giornale_.write(riga) == riga.size() && giornale_.flush();
 #ifdef Q_OS_UNIX
-    scritto = scritto && ::fdatasync(giornale_.handle()) == 0; // nor does a pulled power cord
+    // Straight to the file, past the buffer, so that a failure keeps its
+    // reason; a pulled power cord loses nothing written either.
+    const int fd = giornale_.handle();
+    const bool scritto =
+        giornale_.flush() && Salvataggio::ScriviTutto(fd, riga) && ::fdatasync(fd) == 0;
+    const QString motivo = scritto ? QString() : Salvataggio::Motivo(errno);
+#else
+    const bool scritto = giornale_.write(riga) == riga.size() && giornale_.flush();
+    const QString motivo = giornale_.errorString();
 #endif
     if (scritto) return;
     // A full disk: said once; the record in memory and the reports go on.
     erroreGiornale_ = QStringLiteral("Il giornale %1 non si può più scrivere (%2): gli eventi "
                                      "da %3 in poi non vi sono.")
-                          .arg(QDir::toNativeSeparators(nomeGiornale_),
-                               giornale_.errorString(), Ora(quando));
+                          .arg(QDir::toNativeSeparators(nomeGiornale_), motivo, Ora(quando));
     giornale_.close();
 }
 

@@ -1,8 +1,10 @@
 #include "app/Configurazione.h"
 #include "files/FormatoMessaggi.h"
+#include "link/MSComm.h"
 #include "shared/Attendi.h"
 #include "shared/Numeri.h"
 #include "shared/Salvataggio.h"
+#include "support/DiscoPieno.h"
 #include "support/FileProva.h"
 #include "support/TempoCpu.h"
 #include "shared/Variabili.h"
@@ -222,6 +224,30 @@ class TestShared : public QObject {
         QCOMPARE(Stat(suo).st_uid, Altro);
         QCOMPARE(Stat(suo).st_gid, gid_t(Altro));
         QCOMPARE(Stat(suo).st_mode & 07777, 0640u);
+    }
+
+    // Why a write or an opening failed, in Italian: a full disk under the
+    // walk-test journal; a COMn file too big to name a port.
+    void motiviInItaliano() {
+        DiscoPieno disco;
+        SALTA_SENZA_DISCO(disco);
+        Prova::Registro registro;
+        registro.Testi(QStringList(44, "ingresso"));
+        QCOMPARE(registro.ApriGiornale(disco.cartella()), QString());
+        QVERIFY(disco.riempi(0));
+        registro.Annota(QString(20000, 'n'));
+        QVERIFY2(registro.ErroreGiornale().contains("(spazio esaurito sul disco)"),
+                 qPrintable(registro.ErroreGiornale()));
+
+        QTemporaryDir dir;
+        Scrivi(dir.filePath("COM1"), QByteArray(5000, 'x'));
+        MSComm porta;
+        porta.setCartellaPorte(dir.path());
+        porta.setCommPort(1);
+        porta.setPortOpen(true);
+        QVERIFY(!porta.PortOpen());
+        QVERIFY2(porta.ErroreApertura().contains("troppo grande"),
+                 qPrintable(porta.ErroreApertura()));
     }
 };
 
