@@ -6,6 +6,7 @@
 #include "programming/Programmazione.h"
 #include "shared/Aspetto.h"
 #include "shared/Numeri.h"
+#include "shared/Salvataggio.h"
 #include "shared/Variabili.h"
 
 #include <QApplication>
@@ -335,7 +336,7 @@ QString EditaMessaggi::SalvaSuInterruzione() const {
         FormatoMessaggi::CorpoComeNelFile(TestoCorpo(), vuotaInFondo_));
     QString errore;
     const QString percorso = FormatoMessaggi::SalvaNonSalvato(
-        file.absolutePath(), file.completeBaseName(), dati, &errore);
+        file.absolutePath(), file.completeBaseName(), dati, Salvataggio::Modo(percorso_), &errore);
     const QString di = QDir::toNativeSeparators(percorso_);
     return percorso.isEmpty()
                ? QStringLiteral("Modifiche non salvate di %1 perse: %2").arg(di, errore)

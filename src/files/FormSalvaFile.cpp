@@ -149,7 +149,9 @@ QString FormSalvaFile::SalvaSuInterruzione() const {
     const QByteArray dati =
         FormatoMessaggi::ContenutoFile(FormatoMessaggi::SenzaACapo(Text2->text()), V::CorpoFile);
     QString errore;
-    const QString percorso = FormatoMessaggi::SalvaNonSalvato(File1->Path(), base, dati, &errore);
+    // Texts read from the panel are for this user only, as any copy of them.
+    const QString percorso =
+        FormatoMessaggi::SalvaNonSalvato(File1->Path(), base, dati, 0600, &errore);
     return percorso.isEmpty() ? QStringLiteral("Testi da salvare persi: %1").arg(errore)
                               : QStringLiteral("Testi da salvare scritti in %1")
                                     .arg(QDir::toNativeSeparators(percorso));

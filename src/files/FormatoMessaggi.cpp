@@ -353,14 +353,14 @@ bool SalvaFile(const QString &percorso, const QByteArray &dati, QString *errore)
 }
 
 QString SalvaNonSalvato(const QString &cartella, const QString &base, const QByteArray &dati,
-                        QString *errore) {
+                        int modo, QString *errore) {
     const QString nome =
         base +
         QDateTime::currentDateTime().toString(QStringLiteral("'-non-salvato-'yyyyMMdd-HHmmss")) +
         QStringLiteral(".vlt");
     for (const QDir &dove : {QDir(cartella), QDir::current(), QDir::home(), QDir::temp()}) {
         const QString percorso = dove.absoluteFilePath(nome);
-        if (!QFileInfo::exists(percorso) && SalvaFile(percorso, dati, errore)) return percorso;
+        if (Salvataggio::SalvaNuovo(percorso, dati, modo, errore)) return percorso;
     }
     return QString();
 }

@@ -156,9 +156,10 @@ bool SalvaFile(const QString &percorso, const QByteArray &dati, QString *errore)
 // What a signal leaves unsaved (an editor's edits, texts just read) goes to a
 // new file "<base>-non-salvato-<date>-<time>.vlt", never over another one: in
 // `cartella`, else the working folder, the home folder or the temporary
-// folder, the first that takes it. Returns the path written, or nothing with
-// the last reason in *errore.
+// folder, the first that takes it, with the permissions `modo` (those of the
+// file it rescues, Salvataggio::Modo; 0600 for texts read from the panel).
+// Returns the path written, or nothing with the last reason in *errore.
 QString SalvaNonSalvato(const QString &cartella, const QString &base, const QByteArray &dati,
-                        QString *errore);
+                        int modo, QString *errore);
 
 } // namespace FormatoMessaggi

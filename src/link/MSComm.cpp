@@ -85,7 +85,7 @@ QString MSComm::Segui(const QString &voce) {
 #else
     if (IndirizzoDiRete(voce)) return voce;
     const QFileInfo info(voce);
-    if (info.isFile() && info.size() < 4096) {
+    if (info.isFile() && info.size() < MassimoFileIndirizzo) {
         QFile file(info.absoluteFilePath());
         if (file.open(QIODevice::ReadOnly)) {
             const QString riga = QString::fromUtf8(file.readLine()).trimmed();
@@ -99,6 +99,24 @@ QString MSComm::Segui(const QString &voce) {
     }
     if (info.exists()) return info.absoluteFilePath();
     return voce;
+#endif
+}
+
+QString MSComm::FileNonPorta(const QString &dispositivo) {
+#ifdef Q_OS_WIN
+    Q_UNUSED(dispositivo);
+    return QString();
+#else
+    const QFileInfo info(dispositivo);
+    if (!info.isFile()) return QString();
+    if (info.size() >= MassimoFileIndirizzo)
+        return QStringLiteral("è un file di %1 byte, non una porta seriale, e troppo grande per "
+                              "contenerne l'indirizzo di rete (al massimo %2 byte: una riga come "
+                              "tcp://192.168.1.50:4001)")
+            .arg(info.size())
+            .arg(MassimoFileIndirizzo - 1);
+    return QStringLiteral("è un file, non una porta seriale, e la sua prima riga non è un "
+                          "indirizzo di rete (tcp://, socket:// o rfc2217://)");
 #endif
 }
 
@@ -145,6 +163,12 @@ void MSComm::setPortOpen(bool aperta) {
     dispositivo_ = Segui(voce_);
     if (dispositivo_.isEmpty()) {
         errore_ = QStringLiteral("numero di porta non valido");
+        return;
+    }
+    // A plain file is no port: the port library would open it and fail without a reason.
+    if (const QString perche = FileNonPorta(dispositivo_); !perche.isEmpty()) {
+        codice_ = QSerialPort::UnknownError;
+        errore_ = perche;
         return;
     }
     if (IndirizzoDiRete(dispositivo_)) {

@@ -90,6 +90,12 @@ class MSComm : public QObject {
     // line is a network address gives that address; anything else (a network
     // address too) stays as it is.
     static QString Segui(const QString &voce);
+    // A file of an address is read only up to this size.
+    static constexpr qint64 MassimoFileIndirizzo = 4096;
+    // Why `dispositivo` (as Segui gives it) is no port, when it is a plain
+    // file: too big for an address, or its first line is none. Italian,
+    // without the path; empty for anything else.
+    static QString FileNonPorta(const QString &dispositivo);
 
     // Why the last opening failed (Italian, for the operator), or why an open
     // port was lost; empty when nothing went wrong.

@@ -45,6 +45,10 @@ QString Motivo(int numeroErrore) {
         return QStringLiteral("è una cartella");
     case ENAMETOOLONG:
         return QStringLiteral("nome troppo lungo");
+    case EEXIST:
+        return QStringLiteral("esiste già un file con questo nome");
+    case ELOOP:
+        return QStringLiteral("troppi collegamenti simbolici di seguito (forse in cerchio)");
     case EMFILE:
     case ENFILE:
         return QStringLiteral("troppi file aperti");
@@ -57,6 +61,21 @@ QString Motivo(int numeroErrore) {
             .arg(QString::fromLocal8Bit(std::strerror(numeroErrore)));
     }
 }
+
+#ifdef Q_OS_UNIX
+bool ScriviTutto(int fd, const QByteArray &dati) {
+    for (qint64 scritti = 0; scritti < dati.size();) {
+        const ssize_t n = ::write(fd, dati.constData() + scritti, size_t(dati.size() - scritti));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            if (n == 0) errno = EIO;
+            return false;
+        }
+        scritti += n;
+    }
+    return true;
+}
+#endif
 
 namespace {
 
@@ -80,6 +99,85 @@ struct SulPosto {
 
 // A temporary file older than this is stale whoever made it.
 constexpr std::time_t SecondiVecchio = 10 * 60;
+
+// Whether a link may be followed, as the kernel's protected_symlinks rule
+// has it: in a folder that anyone may write to and only owners delete from
+// (sticky, as /tmp), only a link of this user or of the folder's owner.
+bool PuoSeguire(uid_t proprietarioLink, const struct stat &cartella) {
+    const bool condivisa = (cartella.st_mode & S_ISVTX) && (cartella.st_mode & S_IWOTH);
+    return !condivisa || proprietarioLink == ::geteuid() || proprietarioLink == cartella.st_uid;
+}
+
+// Where a write to `percorso` lands: the path itself or, for a link, the
+// entry it names, each link of the way followed only where PuoSeguire
+// allows. An entry that is missing ends the way too (a new file). False,
+// with the reason in *motivo, when a link may not be followed.
+bool Destinazione(const QString &percorso, QString *finale, QString *motivo) {
+    QString voce = QFileInfo(percorso).absoluteFilePath();
+    for (int passi = 0; passi < 40; ++passi) {
+        struct stat s;
+        if (::lstat(QFile::encodeName(voce).constData(), &s) != 0 || !S_ISLNK(s.st_mode)) {
+            *finale = voce;
+            return true;
+        }
+        const qsizetype barra = voce.lastIndexOf(QLatin1Char('/'));
+        const QString cartella = voce.left(qMax<qsizetype>(barra, 1));
+        struct stat c;
+        if (::stat(QFile::encodeName(cartella).constData(), &c) != 0) {
+            *motivo = Motivo(errno);
+            return false;
+        }
+        if (!PuoSeguire(s.st_uid, c)) {
+            const QString che =
+                voce == QFileInfo(percorso).absoluteFilePath()
+                    ? QStringLiteral("è un collegamento simbolico")
+                    : QStringLiteral("porta al collegamento simbolico %1,").arg(voce);
+            *motivo = che + QStringLiteral(" che appartiene a un altro utente, in una cartella in "
+                                           "cui tutti possono scrivere: non viene seguito e "
+                                           "nessun file è stato scritto");
+            return false;
+        }
+        QByteArray bersaglio(4096, '\0');
+        const ssize_t n = ::readlink(QFile::encodeName(voce).constData(), bersaglio.data(),
+                                     size_t(bersaglio.size()));
+        if (n < 0) {
+            *motivo = Motivo(errno);
+            return false;
+        }
+        // A relative target is read from the link's folder.
+        voce = QDir(cartella).filePath(QFile::decodeName(bersaglio.left(n)));
+    }
+    *motivo = Motivo(ELOOP);
+    return false;
+}
+
+// The folder's new entry reaches the disk too, where the folder allows it.
+void SincronizzaCartella(const QString &cartella) {
+    const int dir =
+        ::open(QFile::encodeName(cartella).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+        ::fsync(dir);
+        ::close(dir);
+    }
+}
+
+// A new file at the place `percorso` leads to, never an existing one: its
+// descriptor, or -1 with *motivo set (*esiste when a file took the name).
+int CreaNuovo(const QString &percorso, int modo, QString *finale, QString *motivo, bool *esiste) {
+    *esiste = false;
+    if (!Destinazione(percorso, finale, motivo)) return -1;
+    const int fd = ::open(QFile::encodeName(*finale).constData(),
+                          O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC,
+                          modo == ModoPredefinito ? mode_t(0666) : mode_t(modo));
+    if (fd < 0) {
+        *esiste = errno == EEXIST;
+        *motivo = Motivo(errno);
+        return -1;
+    }
+    // Exactly the bits asked for, whatever the umask.
+    if (modo != ModoPredefinito) (void)::fchmod(fd, mode_t(modo) & 07777);
+    return fd;
+}
 
 // The target's name as its temporary file carries it: at most 60 characters,
 // so that the temporary name stays within what a folder allows.
@@ -124,20 +222,6 @@ void TogliAvanzi(const QString &cartella) {
     }
 }
 
-// Writes every byte at the file's position; false, errno set, when one fails.
-bool ScriviTutto(int fd, const QByteArray &dati) {
-    for (qint64 scritti = 0; scritti < dati.size();) {
-        const ssize_t n = ::write(fd, dati.constData() + scritti, size_t(dati.size() - scritti));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            if (n == 0) errno = EIO;
-            return false;
-        }
-        scritti += n;
-    }
-    return true;
-}
-
 // The bytes reach the disk; a file system that cannot sync is no failure.
 bool Sincronizza(int fd) {
     return ::fsync(fd) == 0 || errno == EINVAL || errno == ENOTSUP;
@@ -170,10 +254,18 @@ Esito Sostituisci(const QString &finale, const QByteArray &dati, bool esiste) {
         return {esiste && (e == EACCES || e == EPERM) ? Esito::CartellaChiusa : Esito::NonCreato,
                 Motivo(e)};
     }
-    // The new file keeps the old one's permissions.
+    // The new file keeps the old one's owner, group and permissions, as far
+    // as the system allows: a user who may not give it away may still give
+    // it a group of theirs. Permissions last: a change of owner drops setuid.
     struct stat vecchio;
-    if (esiste && ::stat(QFile::encodeName(finale).constData(), &vecchio) == 0)
+    if (esiste && ::lstat(QFile::encodeName(finale).constData(), &vecchio) == 0 &&
+        S_ISREG(vecchio.st_mode)) {
+        if (::fchown(fd, vecchio.st_uid, vecchio.st_gid) != 0 &&
+            ::fchown(fd, uid_t(-1), vecchio.st_gid) != 0) {
+            // The new file stays this user's: the most the system allows.
+        }
         (void)::fchmod(fd, vecchio.st_mode & 07777);
+    }
     bool fatto = ScriviTutto(fd, dati) && Sincronizza(fd);
     int e = fatto ? 0 : errno;
     if (!Chiudi(fd) && fatto) {
@@ -188,19 +280,13 @@ Esito Sostituisci(const QString &finale, const QByteArray &dati, bool esiste) {
         ::unlink(temporaneo.constData());
         return {Esito::NonScritto, Motivo(e)};
     }
-    // The folder's new entry reaches the disk too, where the folder allows it.
-    const int dir =
-        ::open(QFile::encodeName(cartella).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-        ::fsync(dir);
-        ::close(dir);
-    }
+    SincronizzaCartella(cartella);
     return {};
 }
 
 SulPosto RiscriviSulPosto(const QString &finale, const QByteArray &dati) {
     const QByteArray nome = QFile::encodeName(finale);
-    const int fd = ::open(nome.constData(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    const int fd = ::open(nome.constData(), O_RDWR | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) return {SulPosto::NonAperto, Motivo(errno)};
     struct stat s;
     if (::fstat(fd, &s) != 0 || !S_ISREG(s.st_mode)) {
@@ -227,7 +313,7 @@ SulPosto RiscriviSulPosto(const QString &finale, const QByteArray &dati) {
         if (Chiudi(fd)) return {};
         // The close failed: the old bytes go back through the file opened again.
         const int e = errno;
-        const int di_nuovo = ::open(nome.constData(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
+        const int di_nuovo = ::open(nome.constData(), O_WRONLY | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC);
         bool rimesso = di_nuovo >= 0 && Riscrivi(di_nuovo, vecchio);
         if (di_nuovo >= 0) rimesso = Chiudi(di_nuovo) && rimesso;
         return {SulPosto::NonScritto, Motivo(e), rimesso};
@@ -262,6 +348,18 @@ Esito Sostituisci(const QString &finale, const QByteArray &dati, bool esiste) {
     }
     if (!f.commit()) return {Esito::NonScritto, f.errorString()};
     return {};
+}
+
+// Where a write to `percorso` lands: a link is followed to the file it names.
+bool Destinazione(const QString &percorso, QString *finale, QString *) {
+    *finale = percorso;
+    if (QFileInfo voce(percorso); voce.isSymLink()) {
+        int passi = 128;
+        while (--passi && voce.isSymLink())
+            voce.setFile(voce.symLinkTarget());
+        if (passi > 0) *finale = voce.filePath();
+    }
+    return true;
 }
 
 bool Riscrivi(QFile &f, const QByteArray &dati) {
@@ -305,7 +403,12 @@ QString PercheSolaLettura(const QFileInfo &info) {
 } // namespace
 
 bool Salva(const QString &percorso, const QByteArray &dati, QString *errore) {
-    const QFileInfo info(percorso);
+    QString finale, motivo;
+    if (!Destinazione(percorso, &finale, &motivo)) {
+        *errore = QStringLiteral("impossibile scrivere %1: %2").arg(percorso, motivo);
+        return false;
+    }
+    const QFileInfo info(finale);
     // A file marked read-only stays untouched, whoever runs the tool.
     const bool solaLettura = !info.isWritable() || !(info.permissions() & QFile::WriteOwner);
     if (info.exists() && (!info.isFile() || solaLettura)) {
@@ -314,15 +417,6 @@ bool Salva(const QString &percorso, const QByteArray &dati, QString *errore) {
                                 : QStringLiteral("%1 non è un file").arg(percorso);
         return false;
     }
-    // A link is followed to the file it names: that file gets the new bytes.
-    QString finale = percorso;
-    if (QFileInfo voce(percorso); voce.isSymLink()) {
-        int passi = 128;
-        while (--passi && voce.isSymLink())
-            voce.setFile(voce.symLinkTarget());
-        if (passi > 0) finale = voce.filePath();
-    }
-
     const Esito esito = Sostituisci(finale, dati, info.exists());
     switch (esito.come) {
     case Esito::Fatto:
@@ -369,5 +463,84 @@ bool Salva(const QString &percorso, const QByteArray &dati, QString *errore) {
     }
     return false;
 }
+
+#ifdef Q_OS_UNIX
+
+int Modo(const QString &percorso) {
+    struct stat s;
+    if (::stat(QFile::encodeName(percorso).constData(), &s) != 0) return ModoPredefinito;
+    return int(s.st_mode & 0777);
+}
+
+bool ApriNuovo(QFile &file, const QString &percorso, int modo, QString *motivo, bool *esiste) {
+    QString finale;
+    bool preso = false;
+    const int fd = CreaNuovo(percorso, modo, &finale, motivo, &preso);
+    if (esiste) *esiste = preso;
+    if (fd < 0) return false;
+    if (file.open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle)) return true;
+    *motivo = file.errorString();
+    ::close(fd);
+    ::unlink(QFile::encodeName(finale).constData());
+    return false;
+}
+
+bool SalvaNuovo(const QString &percorso, const QByteArray &dati, int modo, QString *errore) {
+    QString finale, motivo;
+    bool esiste = false;
+    const int fd = CreaNuovo(percorso, modo, &finale, &motivo, &esiste);
+    if (fd < 0) {
+        *errore = QStringLiteral("impossibile creare %1: %2").arg(percorso, motivo);
+        return false;
+    }
+    bool fatto = ScriviTutto(fd, dati) && Sincronizza(fd);
+    int e = fatto ? 0 : errno;
+    if (!Chiudi(fd) && fatto) {
+        fatto = false;
+        e = errno;
+    }
+    if (fatto) {
+        SincronizzaCartella(QFileInfo(finale).absolutePath());
+        return true;
+    }
+    ::unlink(QFile::encodeName(finale).constData());
+    *errore = QStringLiteral("impossibile scrivere %1 (%2): il file non è stato creato")
+                  .arg(percorso, Motivo(e));
+    return false;
+}
+
+#else
+
+int Modo(const QString &) {
+    return ModoPredefinito;
+}
+
+bool ApriNuovo(QFile &file, const QString &percorso, int, QString *motivo, bool *esiste) {
+    file.setFileName(percorso);
+    if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) return true;
+    if (esiste) *esiste = QFileInfo::exists(percorso) || QFileInfo(percorso).isSymLink();
+    *motivo = file.errorString();
+    return false;
+}
+
+bool SalvaNuovo(const QString &percorso, const QByteArray &dati, int modo, QString *errore) {
+    QFile f;
+    QString motivo;
+    if (!ApriNuovo(f, percorso, modo, &motivo)) {
+        *errore = QStringLiteral("impossibile creare %1: %2").arg(percorso, motivo);
+        return false;
+    }
+    if (ScriviTutto(f, dati) && f.flush()) {
+        f.close();
+        if (f.error() == QFileDevice::NoError) return true;
+    }
+    *errore = QStringLiteral("impossibile scrivere %1 (%2): il file non è stato creato")
+                  .arg(percorso, f.errorString());
+    f.close();
+    f.remove();
+    return false;
+}
+
+#endif
 
 } // namespace Salvataggio

@@ -8,10 +8,21 @@
 // temporary file left by a save that was killed (its process is gone, or it
 // is older than ten minutes) is removed at the next save in that folder. When
 // the folder allows no new file but the target may be written, the target is
-// rewritten in place, and its old bytes put back if that fails.
+// rewritten in place, and its old bytes put back if that fails. The new file
+// keeps the old one's permissions, and its owner and group where the system
+// allows.
+//
+// A link is followed to the file it names only where the kernel's
+// protected_symlinks rule would follow it: the link is this user's or the
+// folder's owner's, or the folder is not one that anyone may write to and
+// only owners delete from (as /tmp). A link planted by another user there is
+// refused and nothing is written: the tool follows links itself, so the
+// kernel's rule would not protect it.
 
 #include <QByteArray>
 #include <QString>
+
+class QFile;
 
 namespace Salvataggio {
 
@@ -23,5 +34,30 @@ QString Motivo(int numeroErrore);
 // a file is left alone. On any failure returns false, *errore says why
 // (Italian, naming the file) and the old file keeps its content.
 bool Salva(const QString &percorso, const QByteArray &dati, QString *errore);
+
+// Permissions of a new file: these bits exactly (0600), or the usual ones
+// (0666 less the umask) for ModoPredefinito.
+constexpr int ModoPredefinito = -1;
+// The permission bits of the file at `percorso`, else ModoPredefinito.
+int Modo(const QString &percorso);
+
+// Opens `file` on a new file at `percorso` for writing: never an existing
+// file, and through a link (even one that leads nowhere) only as above. On
+// Unix `file` is opened on the descriptor: its fileName() stays empty. On
+// failure returns false, *motivo says why (Italian, without the path) and
+// *esiste tells whether the name was taken by a file.
+bool ApriNuovo(QFile &file, const QString &percorso, int modo, QString *motivo,
+               bool *esiste = nullptr);
+
+// Writes `dati` to a new file at `percorso`, as ApriNuovo opens it, synced.
+// On failure returns false, *errore says why (Italian, naming the file) and
+// no file is left.
+bool SalvaNuovo(const QString &percorso, const QByteArray &dati, int modo, QString *errore);
+
+#ifdef Q_OS_UNIX
+// Writes every byte of `dati` at the file's position: false, errno set,
+// when a write fails.
+bool ScriviTutto(int fd, const QByteArray &dati);
+#endif
 
 } // namespace Salvataggio

@@ -1,6 +1,7 @@
 #include "testmode/RegistroProva.h"
 
 #include "link/Traccia.h"
+#include "shared/Salvataggio.h"
 
 #include <QDir>
 #include <QRegularExpression>
@@ -194,16 +195,22 @@ void Registro::Scrivi(const Evento &e) {
 
 void Registro::ScriviRiga(const QString &testo, const QDateTime &quando) {
     const QByteArray riga = (testo + QLatin1Char('\n')).toUtf8();
-    bool scritto = giornale_.write(riga) == riga.size() && giornale_.flush();
 #ifdef Q_OS_UNIX
-    scritto = scritto && ::fdatasync(giornale_.handle()) == 0; // nor does a pulled power cord
+    // Straight to the file, past the buffer, so that a failure keeps its
+    // reason; a pulled power cord loses nothing written either.
+    const int fd = giornale_.handle();
+    const bool scritto =
+        giornale_.flush() && Salvataggio::ScriviTutto(fd, riga) && ::fdatasync(fd) == 0;
+    const QString motivo = scritto ? QString() : Salvataggio::Motivo(errno);
+#else
+    const bool scritto = giornale_.write(riga) == riga.size() && giornale_.flush();
+    const QString motivo = giornale_.errorString();
 #endif
     if (scritto) return;
     // A full disk: said once; the record in memory and the reports go on.
     erroreGiornale_ = QStringLiteral("Il giornale %1 non si può più scrivere (%2): gli eventi "
                                      "da %3 in poi non vi sono.")
-                          .arg(QDir::toNativeSeparators(giornale_.fileName()),
-                               giornale_.errorString(), Ora(quando));
+                          .arg(QDir::toNativeSeparators(nomeGiornale_), motivo, Ora(quando));
     giornale_.close();
 }
 
@@ -250,15 +257,21 @@ QString Registro::ApriGiornale(const QString &cartella) {
         QStringLiteral("prove/prova-%1-%2")
             .arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd_HH-mm-ss")),
                  id.isEmpty() ? QStringLiteral("centrale") : id));
+    // A new file, never one that is there nor one another user's link leads to.
     QString nome = base + QStringLiteral(".txt");
-    for (int n = 2; QFile::exists(nome); ++n)
-        nome = base + QStringLiteral("-%1.txt").arg(n);
-    giornale_.setFileName(nome);
+    QString motivo;
+    bool esiste = false;
+    int n = 1;
+    while (
+        !Salvataggio::ApriNuovo(giornale_, nome, Salvataggio::ModoPredefinito, &motivo, &esiste) &&
+        esiste)
+        nome = base + QStringLiteral("-%1.txt").arg(++n);
+    nomeGiornale_ = nome;
     erroreGiornale_.clear();
-    if (!giornale_.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text))
+    if (!giornale_.isOpen())
         return QStringLiteral("Impossibile scrivere il giornale %1: %2. La prova prosegue senza "
                               "giornale.")
-            .arg(QDir::toNativeSeparators(nome), giornale_.errorString());
+            .arg(QDir::toNativeSeparators(nome), motivo);
     IntestaGiornale();
     return QString();
 }
@@ -272,7 +285,7 @@ const Evento *Registro::EventoNumero(size_t numero) const {
 
 QString Registro::Omissione(size_t quanti) const {
     const QString omessi = QStringLiteral("… %1 eventi omessi").arg(quanti);
-    const QString nome = QDir::toNativeSeparators(giornale_.fileName());
+    const QString nome = QDir::toNativeSeparators(nomeGiornale_);
     if (!erroreGiornale_.isEmpty()) return omessi + QStringLiteral(". ") + erroreGiornale_;
     if (!giornale_.isOpen())
         return omessi + QStringLiteral(": nessun giornale li ha, non sono più disponibili");

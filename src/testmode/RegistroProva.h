@@ -92,11 +92,12 @@ class Registro {
     void Riprendi();
 
     // Opens a journal in `cartella`/prove (created when missing), named by the
-    // date, time and identifier, and writes to it what was seen so far; then
-    // every event is appended and flushed as it happens. Returns an Italian
-    // message when it cannot, else an empty text.
+    // date, time and identifier (a new file, never one another user's link
+    // leads to: Salvataggio::ApriNuovo), and writes to it what was seen so
+    // far; then every event is appended and flushed as it happens. Returns an
+    // Italian message when it cannot, else an empty text.
     QString ApriGiornale(const QString &cartella);
-    QString Giornale() const { return giornale_.fileName(); }
+    QString Giornale() const { return nomeGiornale_; }
     // Why the journal stopped (a full disk), once it did; else empty.
     QString ErroreGiornale() const { return erroreGiornale_; }
 
@@ -152,6 +153,7 @@ class Registro {
     size_t totaleSilenzi_ = 0, totaleSospensioni_ = 0;
     size_t omessiPrimaDelGiornale_ = 0; // left out before the journal was opened
     QFile giornale_;
+    QString nomeGiornale_;
     QString cartellaGiornale_;
     QString erroreGiornale_;
 };

@@ -273,10 +273,13 @@ class TestCiclo : public QObject {
 
     // A signal while edits or read texts wait to be saved: they go to a file
     // of their own, beside the file loaded (which keeps its bytes), or in the
-    // working folder when the save window's folder is gone.
+    // working folder when the save window's folder is gone; with the file's
+    // permissions, and for this user only for texts read from the panel.
     void segnaleSalvaIlNonSalvato() {
         const QByteArray originale = "c\r\n001Primo           *\r\nend\r\n";
         Scrivi(banco.percorso("ed.vlt"), originale);
+        QVERIFY(
+            QFile::setPermissions(banco.percorso("ed.vlt"), QFile::ReadOwner | QFile::WriteOwner));
         NomeFile = banco.percorso("ed.vlt");
         const auto ripristina = qScopeGuard([] {
             for (int s : {SIGTERM, SIGINT, SIGHUP})
@@ -298,7 +301,14 @@ class TestCiclo : public QObject {
             const QStringList c = QDir(banco.cartella()).entryList({modello});
             return c.size() == 1 ? Leggi(banco.percorso(c[0])) : QByteArray();
         };
+        const auto permessi = [this](const char *modello) {
+            const QStringList c = QDir(banco.cartella()).entryList({modello});
+            return c.size() == 1 ? QFile::permissions(banco.percorso(c[0])) : QFile::Permissions();
+        };
+        const QFile::Permissions soloIo =
+            QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser;
         QCOMPARE(copia("ed-non-salvato-*.vlt"), QByteArray("c\r\n001Nuovo           *\r\nend\r\n"));
+        QCOMPARE(permessi("ed-non-salvato-*.vlt"), soloIo);
 
         QVERIFY(QDir(banco.cartella()).mkdir("chiavetta"));
         QDir::setCurrent(banco.percorso("chiavetta"));
@@ -317,6 +327,7 @@ class TestCiclo : public QObject {
         s.exec();
         QCOMPARE(copia("impianto-non-salvato-*.vlt"),
                  QByteArray("Letti\r\n001Letto           *\r\nend\r\n"));
+        QCOMPARE(permessi("impianto-non-salvato-*.vlt"), soloIo);
     }
 
     // Start-up held in a system call, where no event pump runs: here the

@@ -1,13 +1,54 @@
+#include "app/Configurazione.h"
+#include "files/FormatoMessaggi.h"
+#include "link/MSComm.h"
 #include "shared/Attendi.h"
 #include "shared/Numeri.h"
+#include "shared/Salvataggio.h"
+#include "support/DiscoPieno.h"
+#include "support/FileProva.h"
 #include "support/TempoCpu.h"
 #include "shared/Variabili.h"
+#include "testmode/RegistroProva.h"
 
+#include <QDateTime>
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFileInfo>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace Variabili;
+
+namespace {
+
+// The user a test gives files to: nobody.
+constexpr uid_t Altro = 65534;
+
+// A link of user Altro at `link` to `bersaglio`.
+bool LinkAltrui(const QString &bersaglio, const QString &link) {
+    return QFile::link(bersaglio, link) &&
+           ::lchown(QFile::encodeName(link).constData(), Altro, Altro) == 0;
+}
+
+// Links of user Altro to `bersaglio`, one for each name a file made within
+// the next seconds would have: `nome` with a time as `formato` writes it.
+bool LinkPerOgniSecondo(const QString &nome, const QString &formato, const QString &bersaglio) {
+    const QDateTime ora = QDateTime::currentDateTime();
+    for (int s = -1; s <= 5; ++s)
+        if (!LinkAltrui(bersaglio, nome.arg(ora.addSecs(s).toString(formato)))) return false;
+    return true;
+}
+
+struct stat Stat(const QString &percorso) {
+    struct stat s = {};
+    ::lstat(QFile::encodeName(percorso).constData(), &s);
+    return s;
+}
+
+} // namespace
 
 class TestShared : public QObject {
     Q_OBJECT
@@ -101,6 +142,112 @@ class TestShared : public QObject {
         QFETCH(QString, testo);
         QFETCH(double, valore);
         QCOMPARE(ValoreIniziale(testo), valore);
+    }
+
+    // Whatever the tool writes (a save, the rescue file of a signal, the
+    // walk-test journal, the default configuration) follows a link only as
+    // the kernel's protected_symlinks rule would: in a folder anyone may
+    // write to and only owners delete from (as /tmp), another user's link is
+    // refused, whether it leads to a file or nowhere, and nothing is written.
+    // A file saved over keeps its owner, group and permissions; a rescue file
+    // gets the permissions asked for.
+    void collegamentiAltruiEPermessi() {
+        if (::geteuid() != 0) QSKIP("serve root per dare file e collegamenti a un altro utente");
+        QTemporaryDir base;
+        const QString condivisa = base.filePath("condivisa");
+        QVERIFY(QDir().mkdir(condivisa));
+        QVERIFY(::chmod(QFile::encodeName(condivisa).constData(), 01777) == 0);
+        const auto in = [&](const QString &nome) { return condivisa + '/' + nome; };
+        const QString segreto = base.filePath("segreto");
+        Scrivi(segreto, "di root");
+        QVERIFY(::chmod(QFile::encodeName(segreto).constData(), 0600) == 0);
+        QString errore;
+
+        // Another user's link, to a file and to nowhere: refused, named.
+        QVERIFY(LinkAltrui(segreto, in("a.vlt")));
+        QVERIFY(!Salvataggio::Salva(in("a.vlt"), "nuovo", &errore));
+        QVERIFY2(errore.contains(in("a.vlt")) && errore.contains("appartiene a un altro utente"),
+                 qPrintable(errore));
+        QVERIFY(LinkAltrui(base.filePath("nuovo-b"), in("b.vlt")));
+        QVERIFY(!Salvataggio::Salva(in("b.vlt"), "nuovo", &errore));
+        // This user's own link there, and another user's in a folder of
+        // this user's: followed, the link kept.
+        QVERIFY(QFile::link(base.filePath("nuovo-c"), in("c.vlt")));
+        QVERIFY2(Salvataggio::Salva(in("c.vlt"), "nuovo", &errore), qPrintable(errore));
+        QVERIFY(LinkAltrui("nuovo-d", base.filePath("d.vlt")));
+        QVERIFY2(Salvataggio::Salva(base.filePath("d.vlt"), "nuovo", &errore), qPrintable(errore));
+        QCOMPARE(Leggi(base.filePath("nuovo-c")), QByteArray("nuovo"));
+        QCOMPARE(Leggi(base.filePath("nuovo-d")), QByteArray("nuovo"));
+        QVERIFY(QFileInfo(in("c.vlt")).isSymLink());
+
+        // The rescue file of a signal: the next place takes it, 0600.
+        QVERIFY(LinkPerOgniSecondo(in("x-non-salvato-%1.vlt"), "yyyyMMdd-HHmmss",
+                                   base.filePath("nuovo-x")));
+        QVERIFY(QDir().mkdir(base.filePath("lavoro")));
+        const QString prima = QDir::currentPath();
+        QDir::setCurrent(base.filePath("lavoro"));
+        const QString salvato =
+            FormatoMessaggi::SalvaNonSalvato(condivisa, "x", "testi", 0600, &errore);
+        QDir::setCurrent(prima);
+        QVERIFY2(salvato.startsWith(base.filePath("lavoro/x-non-salvato-")), qPrintable(salvato));
+        QCOMPARE(Stat(salvato).st_mode & 07777, 0600u);
+
+        // The walk-test journal in a shared folder.
+        const QString prove = base.filePath("giro/prove");
+        QVERIFY(QDir().mkpath(prove));
+        QVERIFY(::chmod(QFile::encodeName(prove).constData(), 01777) == 0);
+        QVERIFY(LinkPerOgniSecondo(prove + "/prova-%1-45.txt", "yyyy-MM-dd_HH-mm-ss",
+                                   base.filePath("nuovo-giornale")));
+        Prova::Registro registro;
+        registro.identificativo = "&45";
+        const QString giornale = registro.ApriGiornale(base.filePath("giro"));
+        QVERIFY2(giornale.contains("appartiene a un altro utente"), qPrintable(giornale));
+
+        // The default configuration written at the first start.
+        QVERIFY(LinkAltrui(base.filePath("nuovo-con"), in("Seriale318.con")));
+        const Configurazione c = LeggiConfigurazione(in("Seriale318.con"));
+        QVERIFY2(!c.predefinitaScritta && c.avviso.contains("appartiene a un altro utente"),
+                 qPrintable(c.avviso));
+
+        QCOMPARE(Leggi(segreto), QByteArray("di root"));
+        for (const char *nome : {"nuovo-b", "nuovo-x", "nuovo-giornale", "nuovo-con"})
+            QVERIFY2(!QFileInfo::exists(base.filePath(nome)), nome);
+        QVERIFY(QFileInfo(in("a.vlt")).isSymLink() && QFileInfo(in("b.vlt")).isSymLink());
+
+        // Saved over by root, another user's file stays theirs.
+        const QString suo = base.filePath("suo.vlt");
+        Scrivi(suo, "vecchio");
+        QVERIFY(::chown(QFile::encodeName(suo).constData(), Altro, Altro) == 0);
+        QVERIFY(::chmod(QFile::encodeName(suo).constData(), 0640) == 0);
+        QVERIFY2(Salvataggio::Salva(suo, "nuovo", &errore), qPrintable(errore));
+        QCOMPARE(Leggi(suo), QByteArray("nuovo"));
+        QCOMPARE(Stat(suo).st_uid, Altro);
+        QCOMPARE(Stat(suo).st_gid, gid_t(Altro));
+        QCOMPARE(Stat(suo).st_mode & 07777, 0640u);
+    }
+
+    // Why a write or an opening failed, in Italian: a full disk under the
+    // walk-test journal; a COMn file too big to name a port.
+    void motiviInItaliano() {
+        DiscoPieno disco;
+        SALTA_SENZA_DISCO(disco);
+        Prova::Registro registro;
+        registro.Testi(QStringList(44, "ingresso"));
+        QCOMPARE(registro.ApriGiornale(disco.cartella()), QString());
+        QVERIFY(disco.riempi(0));
+        registro.Annota(QString(20000, 'n'));
+        QVERIFY2(registro.ErroreGiornale().contains("(spazio esaurito sul disco)"),
+                 qPrintable(registro.ErroreGiornale()));
+
+        QTemporaryDir dir;
+        Scrivi(dir.filePath("COM1"), QByteArray(5000, 'x'));
+        MSComm porta;
+        porta.setCartellaPorte(dir.path());
+        porta.setCommPort(1);
+        porta.setPortOpen(true);
+        QVERIFY(!porta.PortOpen());
+        QVERIFY2(porta.ErroreApertura().contains("troppo grande"),
+                 qPrintable(porta.ErroreApertura()));
     }
 };
 
