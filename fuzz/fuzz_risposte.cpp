@@ -145,6 +145,32 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *d, size_t n) {
         VERIFICA(letto[i] == (acapo ? QChar(QLatin1Char(' ')) : t.testo[i]));
     }
 
+    // Whole replies: a status, input or key reply only with its CR right at
+    // its end and no other CR or control character, so its data are whole;
+    // a text reply only with its CR after the 16 places. What a panel could
+    // send (no line feed, a CR within the longest reply) is never foreign.
+    const int fini[] = {6, 23, 6, 23, 10};
+    const Codice codici[] = {Codice::Stato, Codice::LeggiTesto, Codice::ScriviTesto,
+                             Codice::Ingressi, Codice::Tasto};
+    for (int k = 0; k < 5; ++k) {
+        const Forma f = FormaRisposta(codici[k], risposta);
+        const qsizetype cr = risposta.indexOf(QChar(13));
+        if (codici[k] == Codice::LeggiTesto) {
+            if (f == Forma::Intera) VERIFICA(chiusa);
+        } else if (f == Forma::Intera) {
+            VERIFICA(risposta.size() == fini[k] + 1 && cr == fini[k]);
+            for (qsizetype i = 0; i < fini[k]; ++i)
+                VERIFICA(risposta[i].unicode() >= 32 && risposta[i].unicode() != 127);
+        }
+        if (f != Forma::Estranea) continue;
+        const bool lunga = cr < 0 ? risposta.size() > 32 : cr > 32;
+        bool controllo = false;
+        for (const QChar c : risposta.left(cr < 0 ? risposta.size() : cr))
+            controllo = controllo || c.unicode() < 32 || c.unicode() == 127;
+        VERIFICA(risposta.contains(QChar(10)) || lunga ||
+                 (codici[k] != Codice::LeggiTesto && controllo));
+    }
+
     // Commands: the identifier first, the layout of the table, one CR at the end.
     const QString id = risposta.left(3);
     const QString voce = risposta.mid(3);

@@ -258,7 +258,8 @@ RisultatoLettura LeggiTesti(Osservatore &o) {
                         .arg(V::NumeroTre, r.incerta ? LineaDisturbata() : SuggerimentoMuto()));
             o.Riga2(r.incerta ? QStringLiteral("Errore seriale. Nessun file scritto")
                     : FormSeriale::Istanza().MSComm1.PortOpen()
-                        ? QStringLiteral("Errore seriale. Controlla identificativo")
+                        ? QStringLiteral("Errore seriale: nessuna risposta. Controlla "
+                                         "identificativo")
                         : QStringLiteral("Errore seriale: collegamento chiuso. Nessun file "
                                          "scritto"));
             V::MessaggioErrore = QStringLiteral("Errore seriale");

@@ -20,6 +20,7 @@
 #include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <memory>
 
 using namespace Variabili;
@@ -178,6 +179,36 @@ class TestModoTest : public QObject {
         QVERIFY(neutro(f->MessaggioRiposo[0]));
         QVERIFY(rosso(f->FineCiclata[0]));
         QVERIFY(rosso(f->NomeVelto[0]));
+    }
+
+    // Replies that never come whole change no window: the red button shows the
+    // failure, with why, as for a silent panel.
+    void risposteNonIntereLascianoLeFinestre() {
+        AVVIA(banco);
+        f->LeggiStato();
+        QCOMPARE(Sfondo(f->MessaggioRiposo[0]), ColoreVerde());
+        banco->ordina("status A");
+        banco->ordina("input 5 C");
+        banco->ordina("noise on");
+        QStringList perche; // each failure's button, pressed as it shows
+        QTimer premi;
+        connect(&premi, &QTimer::timeout, this, [&] {
+            if (!f->TastoErroreSeriale->isVisible() || f->TastoErroreSerialeFlag) return;
+            perche << f->TastoErroreSeriale->toolTip();
+            f->TastoErroreSeriale->click();
+        });
+        premi.start(10);
+        f->LeggiStato();
+        f->LeggiIngressi();
+        premi.stop();
+        QCOMPARE(Sfondo(f->MessaggioRiposo[0]), ColoreVerde());
+        QVERIFY(neutro(f->FineCiclata[0]) && neutro(f->Allarmi[4]));
+        QCOMPARE(perche.size(), 4);
+        QVERIFY2(perche[0].contains("linea disturbata"), qPrintable(perche[0]));
+        banco->ordina("noise off");
+        f->LeggiStato();
+        f->LeggiIngressi();
+        QVERIFY(rosso(f->FineCiclata[0]) && rosso(f->Allarmi[4]));
     }
 
     void ingressiDiOgniGruppo() {
