@@ -6,9 +6,9 @@ QString TestoVisibile(const QString &testo) {
     return Citato(testo).replace(QLatin1Char(' '), QChar(0x00B7));
 }
 
-QString RigheDiverse(const QString &voce, const QString &letto) {
+QString RigheDiverse(const Programmazione::Voce &voce, const QString &letto) {
     return QStringLiteral("%1  file:     %2\n     centrale: %3\n")
-        .arg(voce.left(3), TestoVisibile(voce.mid(3)), TestoVisibile(letto));
+        .arg(voce.numero(), TestoVisibile(voce.testo()), TestoVisibile(letto));
 }
 
 QString EsitoConfronto(const QStringList &diversi, int totale, bool saltate) {

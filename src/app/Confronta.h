@@ -3,6 +3,8 @@
 // text a send would write is read back as the verification reads it, and
 // nothing is written; the texts that differ are printed with both versions.
 
+#include "programming/Programmazione.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -10,10 +12,9 @@
 // and every control character as in the trace (<CR> ...).
 QString TestoVisibile(const QString &testo);
 
-// What is printed for an entry (number and the file's 16 characters) whose
-// text on the panel (`letto`) is another: the number, the file's text, the
-// panel's text.
-QString RigheDiverse(const QString &voce, const QString &letto);
+// What is printed for an entry of the file whose text on the panel (`letto`)
+// is another: the number, the file's text, the panel's text.
+QString RigheDiverse(const Programmazione::Voce &voce, const QString &letto);
 
 // The closing line: the numbers that differ among `totale` texts, or that
 // the panel already holds them all; with `saltate` (lines with a broken

@@ -161,8 +161,8 @@ void FormConfronto::Esegui(const QList<Programmazione::Voce> &voci) {
     QStringList numeri;
     QString testo;
     for (qsizetype i = 0; i < r.diverse.size(); ++i) {
-        testo += RigheDiverse(r.diverse[i].voce, r.letti[i]);
-        numeri << r.diverse[i].voce.left(3);
+        testo += RigheDiverse(r.diverse[i], r.letti[i]);
+        numeri << r.diverse[i].numero();
     }
     Differenze->setPlainText(testo);
     const QString confrontati =
@@ -175,13 +175,13 @@ void FormConfronto::Esegui(const QList<Programmazione::Voce> &voci) {
         Esito->setText(QStringLiteral("Errore seriale: le risposte della centrale alla lettura "
                                       "del testo %1 sulla porta %2 non sono affidabili (%3); "
                                       "%4.")
-                           .arg(r.muta.left(3), NomePortaLinea(),
+                           .arg(r.muta.numero(), NomePortaLinea(),
                                 FormSeriale::Istanza().PercheNonAffidabili(), confrontati));
-        Sintesi = QStringLiteral("Testo %1: risposte non affidabili").arg(r.muta.left(3));
+        Sintesi = QStringLiteral("Testo %1: risposte non affidabili").arg(r.muta.numero());
     } else if (!r.muta.isEmpty()) {
         Esito->setText(QStringLiteral("Nessuna risposta alla lettura del testo %1 (%2).\n%3")
-                           .arg(r.muta.left(3), confrontati, SuggerimentoNessunaRisposta()));
-        Sintesi = QStringLiteral("Testo %1: nessuna risposta").arg(r.muta.left(3));
+                           .arg(r.muta.numero(), confrontati, SuggerimentoNessunaRisposta()));
+        Sintesi = QStringLiteral("Testo %1: nessuna risposta").arg(r.muta.numero());
     } else if (numeri.isEmpty()) {
         Esito->setText(QStringLiteral("Nessuna differenza: %1 testi uguali").arg(voci.size()));
         Sintesi = Esito->text();

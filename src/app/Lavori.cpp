@@ -112,7 +112,7 @@ int LavoroInvia(const RigaDiComando &riga) {
     r = Operazioni::ScriviEVerifica(progresso, voci);
     progresso.Chiudi();
     StampaAvviso(avviso);
-    const QString numero = r.voce.left(3), testo = r.voce.mid(3);
+    const QString numero = r.voce.numero(), testo = r.voce.testo();
     if (r.muto)
         if (const QString colpa = PortaInColpa(NomePorta()); !colpa.isEmpty())
             return Problema(
@@ -189,15 +189,15 @@ int LavoroConfronta(const RigaDiComando &riga) {
     StampaAvviso(p.avviso);
     QStringList numeri;
     for (qsizetype i = 0; i < r.diverse.size(); ++i) {
-        Stampa(stdout, RigheDiverse(r.diverse[i].voce, r.letti[i]));
-        numeri << r.diverse[i].voce.left(3);
+        Stampa(stdout, RigheDiverse(r.diverse[i], r.letti[i]));
+        numeri << r.diverse[i].numero();
     }
     if (r.incerta) {
         Stampa(stdout,
                QStringLiteral("Errore seriale: le risposte della centrale alla lettura del "
                               "testo %1 sulla porta %2 non sono affidabili (%3); "
                               "%4 testi confrontati su %5.\n")
-                   .arg(r.muta.left(3), NomePorta(), FormSeriale::Istanza().PercheNonAffidabili(),
+                   .arg(r.muta.numero(), NomePorta(), FormSeriale::Istanza().PercheNonAffidabili(),
                         QString::number(r.confrontati), QString::number(voci.size())));
         return UscitaCentrale;
     }
@@ -210,10 +210,10 @@ int LavoroConfronta(const RigaDiComando &riga) {
         if (const QString colpa = PortaInColpa(NomePorta()); !colpa.isEmpty())
             return Problema(QStringLiteral("Confronto fermato al testo %1: nessuna risposta alla "
                                            "lettura (%2 testi confrontati su %3). %4")
-                                .arg(r.muta.left(3), QString::number(r.confrontati),
+                                .arg(r.muta.numero(), QString::number(r.confrontati),
                                      QString::number(voci.size()), colpa));
         Stampa(stdout,
-               NonRisponde(QStringLiteral("alla lettura del testo ") + r.muta.left(3), NomePorta(),
+               NonRisponde(QStringLiteral("alla lettura del testo ") + r.muta.numero(), NomePorta(),
                            QStringLiteral(" (%1 testi confrontati su %2). velto318 "
                                           "--cerca elenca gli identificativi che "
                                           "rispondono.")

@@ -63,8 +63,8 @@ RisultatoInvio InvioInterrotto(Osservatore &o, const QList<Programmazione::Voce>
     r.esito = Esito::Interrotto;
     r.scritti = scritti;
     const int totale = int(voci.size());
-    const QString primo = scritti > 0 ? voci[0].voce.left(3) : QString(),
-                  ultimo = scritti > 0 ? voci[scritti - 1].voce.left(3) : QString();
+    const QString primo = scritti > 0 ? voci[0].numero() : QString(),
+                  ultimo = scritti > 0 ? voci[scritti - 1].numero() : QString();
     const QString quali =
         scritti == 1
             ? QStringLiteral("scritto 1 testo di %1, il %2").arg(QString::number(totale), primo)
@@ -138,7 +138,7 @@ RisultatoInvio ScriviEVerifica(Osservatore &o, const QList<Programmazione::Voce>
             o.Riga1(V::Risposta);
             if (V::ErroreSeriale) o.Riga2(SuggerimentoMuto());
             V::MessaggioErrore = QStringLiteral(" Errore risposta ");
-            r = {Esito::ScritturaRifiutata, {},           voce, V::Risposta, {},
+            r = {Esito::ScritturaRifiutata, {},           v, V::Risposta, {},
                  V::ErroreSeriale,          conteggio - 1};
             o.Conferma();
             return r;
@@ -151,11 +151,11 @@ RisultatoInvio ScriviEVerifica(Osservatore &o, const QList<Programmazione::Voce>
     for (int k = 0; k < conteggio; ++k) {
         if (V::Interruzione) return InvioInterrotto(o, voci, conteggio, k);
         o.Avanzamento(QStringLiteral("Verifica"), k, conteggio);
-        const QString &voce = voci[k].voce;
-        const QString numero = voce.left(3);
+        const Programmazione::Voce &voce = voci[k];
+        const QString numero = voce.numero();
         o.Riga1(QStringLiteral("0R") + numero);
         const TestoPannello letto = Rileggi(numero);
-        const QString atteso = voce.mid(3);
+        const QString atteso = voce.testo();
         o.Riga1(atteso);
         o.Riga2(letto.testo);
         if (letto.esito == TestoPannello::Incerto) {
@@ -222,14 +222,14 @@ RisultatoConfronto Confronta(Osservatore &o, const QList<Programmazione::Voce> &
             return r;
         }
         avanza();
-        const TestoPannello letto = Rileggi(v.voce.left(3));
+        const TestoPannello letto = Rileggi(v.numero());
         if (letto.esito != TestoPannello::Letto) {
-            r.muta = v.voce;
+            r.muta = v;
             r.incerta = letto.esito == TestoPannello::Incerto;
             return r;
         }
         ++r.confrontati;
-        if (letto.testo != v.voce.mid(3)) {
+        if (letto.testo != v.testo()) {
             r.diverse << v;
             r.letti << letto.testo;
         }

@@ -48,12 +48,12 @@ enum class Esito {
 
 struct RisultatoInvio {
     Esito esito = Esito::Fatto;
-    QString motivo;    // FileNonLeggibile, FileRifiutato: why; Interrotto: what the panel holds
-    QString voce;      // the 19-character entry (number and text) that failed
-    QString risposta;  // the reply as the job took it
-    QString letto;     // Diverso: the text read back
-    bool muto = false; // the failing exchange got no reply at all
-    int scritti = 0;   // texts written
+    QString motivo; // FileNonLeggibile, FileRifiutato: why; Interrotto: what the panel holds
+    Programmazione::Voce voce; // the entry (number and text) that failed
+    QString risposta;          // the reply as the job took it
+    QString letto;             // Diverso: the text read back
+    bool muto = false;         // the failing exchange got no reply at all
+    int scritti = 0;           // texts written
     // Lines of the file a send leaves out, said beside the result.
     QString avviso = {};
     // Of them, the lines whose number is broken: texts meant for the panel,
@@ -95,7 +95,7 @@ struct RisultatoConfronto {
     QList<Programmazione::Voce> diverse; // entries the panel holds another text for
     QStringList letti;                   // the panel's texts of those entries, in order
     int confrontati = 0;                 // entries read back
-    QString muta;                        // the entry whose read failed (it stops)
+    Programmazione::Voce muta;           // the entry whose read failed (it stops)
     bool incerta = false;                // ... because its replies could not be trusted
     bool interrotto = false;             // a signal stopped it before the next read
 };

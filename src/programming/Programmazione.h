@@ -13,9 +13,12 @@ namespace Programmazione {
 // One accepted line of a message file: its 19-character entry, the number of
 // the file line it stands on (the comment line is line 1), and that line whole.
 struct Voce {
-    QString voce;
+    QString voce; // 19 characters: the text's number (three digits) and its 16 places
     int riga = 0;
     QString linea;
+    QString numero() const { return voce.left(3); }
+    QString testo() const { return voce.mid(3); }
+    bool isEmpty() const { return voce.isEmpty(); }
 };
 
 // The entries a send writes, in file order, from the scan of a message file.
