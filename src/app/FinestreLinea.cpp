@@ -343,9 +343,9 @@ FormPorta::FormPorta(QWidget *padre) : QDialog(padre) {
     Salva = NuovoPulsante(this, "Salva", QStringLiteral("Salva"));
     Chiudi = NuovoPulsante(this, "Chiudi", QStringLiteral("Chiudi"));
     Usa->setToolTip(QStringLiteral("Apre questa porta fino alla chiusura del programma"));
-    Salva->setToolTip(QStringLiteral("Apre questa porta e la scrive come COM%1 nella cartella "
+    Salva->setToolTip(QStringLiteral("Apre questa porta e la scrive come %1 nella cartella "
                                      "di partenza, per le prossime partenze")
-                          .arg(Traccia::Visibile(V::NumeroPorta)));
+                          .arg(FormSeriale::NomeCom()));
     auto *campo = new QHBoxLayout;
     campo->addWidget(etichetta);
     campo->addWidget(Indirizzo, 1);
@@ -387,10 +387,10 @@ void FormPorta::aggiornaSpiegazione() {
     else if (!IndirizzoDiRete(dispositivo) && !QFileInfo::exists(dispositivo))
         dispositivo += QStringLiteral(", che ora non c'è"); // an adapter pulled out
     Spiegazione->setText(
-        QStringLiteral("La porta COM%1 apre ora %2.\nScegli una porta seriale, oppure scrivi "
+        QStringLiteral("La porta %1 apre ora %2.\nScegli una porta seriale, oppure scrivi "
                        "l'indirizzo di rete di un convertitore (tcp://HOST:PORTA o "
                        "rfc2217://HOST:PORTA).")
-            .arg(Traccia::Visibile(V::NumeroPorta), dispositivo));
+            .arg(FormSeriale::NomeCom(), dispositivo));
 }
 
 QString FormPorta::scelta() {
@@ -433,7 +433,7 @@ bool FormPorta::prova(const QString &dispositivo) {
     seriale.ChiudiSeriale();
     seriale.ApriSeriale();
     aggiornaSpiegazione();
-    const QString com = QStringLiteral("COM") + Traccia::Visibile(V::NumeroPorta);
+    const QString com = FormSeriale::NomeCom();
     // Why it failed, without the list of ports the window already shows.
     QString testo = errore.section(QStringLiteral("\n\n"), 0, 0) + QLatin1Char('\n');
     if (comm.PortOpen())
@@ -448,9 +448,9 @@ bool FormPorta::prova(const QString &dispositivo) {
 void FormPorta::usa() {
     const QString dispositivo = scelta();
     if (dispositivo.isEmpty() || !prova(dispositivo)) return;
-    Esito->setText(QStringLiteral("COM%1 usa %2 fino alla chiusura del programma. La porta è "
+    Esito->setText(QStringLiteral("%1 usa %2 fino alla chiusura del programma. La porta è "
                                   "aperta.")
-                       .arg(Traccia::Visibile(V::NumeroPorta), dispositivo));
+                       .arg(FormSeriale::NomeCom(), dispositivo));
 }
 
 void FormPorta::salva() {
@@ -485,9 +485,9 @@ void FormPorta::salva() {
         }
     }
     if (!errore.isEmpty()) {
-        Esito->setText(QStringLiteral("Non salvato: %1. COM%2 usa %3 fino alla chiusura del "
+        Esito->setText(QStringLiteral("Non salvato: %1. %2 usa %3 fino alla chiusura del "
                                       "programma.")
-                           .arg(errore, Traccia::Visibile(V::NumeroPorta), dispositivo));
+                           .arg(errore, FormSeriale::NomeCom(), dispositivo));
         return;
     }
     comm.setDispositivoForzato(QString());
@@ -496,9 +496,7 @@ void FormPorta::salva() {
 }
 
 QString NomePortaLinea() {
-    const QString com = QStringLiteral("COM") + Traccia::Visibile(V::NumeroPorta);
-    const QString dispositivo = FormSeriale::Istanza().MSComm1.Dispositivo();
-    return dispositivo.isEmpty() ? com : QStringLiteral("%1 (%2)").arg(com, dispositivo);
+    return FormSeriale::Istanza().NomePorta();
 }
 
 void CercaIlVelto(QWidget *padre) {

@@ -25,10 +25,8 @@ bool portaForzata = false; // --porta names the device
 // The port as the operator knows it: COMn and the device it leads to, or the
 // device given with --porta.
 QString NomePorta() {
-    const QString dispositivo = FormSeriale::Istanza().MSComm1.Dispositivo();
-    if (portaForzata) return dispositivo;
-    const QString com = QStringLiteral("COM") + Traccia::Visibile(V::NumeroPorta);
-    return dispositivo.isEmpty() ? com : QStringLiteral("%1 (%2)").arg(com, dispositivo);
+    const FormSeriale &seriale = FormSeriale::Istanza();
+    return portaForzata ? seriale.MSComm1.Dispositivo() : seriale.NomePorta();
 }
 
 // The link of the job: Seriale318.con of the current folder (its default

@@ -48,10 +48,20 @@ void FormSeriale::ChiudiSeriale() {
     if (MSComm1.PortOpen()) MSComm1.setPortOpen(false);
 }
 
+QString FormSeriale::NomeCom() {
+    return QStringLiteral("COM") + Traccia::Visibile(V::NumeroPorta);
+}
+
+QString FormSeriale::NomePorta() const {
+    const QString dispositivo = MSComm1.Dispositivo();
+    return dispositivo.isEmpty() ? NomeCom()
+                                 : QStringLiteral("%1 (%2)").arg(NomeCom(), dispositivo);
+}
+
 QString FormSeriale::ErroreApertura() const {
     if (MSComm1.PortOpen()) return QString();
     AperturaFallita a;
-    a.porta = QStringLiteral("COM") + Traccia::Visibile(V::NumeroPorta);
+    a.porta = NomeCom();
     a.dispositivo = MSComm1.Dispositivo();
     a.motivo = MSComm1.ErroreApertura();
     if (MSComm1.CodiceErrore() == QSerialPort::PermissionError && !a.dispositivo.isEmpty()) {

@@ -87,6 +87,13 @@ class FormSeriale : public QObject {
     // no globals
     void RispostaNonValida();
 
+    // The configured port as the operator knows it, "COM1" (a character a
+    // hand-edited file put there shown as the trace shows it).
+    // reads NumeroPorta
+    static QString NomeCom();
+    // The port as the messages name it: COMn and the device it leads to.
+    // reads NumeroPorta
+    QString NomePorta() const;
     // Italian description of why the port is not open (port, device, reason,
     // who holds a busy port, the ports present and how to use one); empty
     // when it is open.
