@@ -6,7 +6,7 @@
 // With --strace, strace is attached to the process for the cycles at rest
 // and the system calls of an exchange are counted (the times printed for
 // that phase then count strace's own stops too).
-#include "shared/Aspetto.h"
+#include "widgets/Aspetto.h"
 #include "testmode/FormPrincipaleTest.h"
 #include "link/FormSeriale.h"
 #include "Risvegli.h"

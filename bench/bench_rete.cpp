@@ -11,7 +11,7 @@
 #include "link/Comandi.h"
 #include "link/FormSeriale.h"
 #include "programming/Operazioni.h"
-#include "shared/Aspetto.h"
+#include "widgets/Aspetto.h"
 #include "shared/Variabili.h"
 #include "support/Ser2net.h"
 #include "support/Simulatore.h"

@@ -6,7 +6,7 @@
 // the default file and gives RS232, COM1, &45, its old content kept beside it.
 // Reading again changes nothing.
 
-#include "app/Configurazione.h"
+#include "link/Configurazione.h"
 #include "Verifica.h"
 
 #include <QFile>

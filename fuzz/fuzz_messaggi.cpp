@@ -10,7 +10,7 @@
 
 #include "files/FormatoMessaggi.h"
 #include "link/Comandi.h"
-#include "programming/Programmazione.h"
+#include "files/Programmazione.h"
 #include "Verifica.h"
 
 #include <QFile>

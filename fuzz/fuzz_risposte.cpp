@@ -7,7 +7,7 @@
 // read-text reply, and the length and layout of every command.
 
 #include "link/Comandi.h"
-#include "programming/Programmazione.h"
+#include "files/Programmazione.h"
 #include "shared/Variabili.h"
 #include "Verifica.h"
 

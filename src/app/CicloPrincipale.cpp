@@ -1,11 +1,11 @@
 #include "app/CicloPrincipale.h"
 
-#include "app/Configurazione.h"
+#include "link/Configurazione.h"
 #include "files/ListeFile.h"
 #include "link/Comandi.h"
 #include "link/FormSeriale.h"
 #include "programming/FormScriveMessaggi.h"
-#include "shared/Aspetto.h"
+#include "widgets/Aspetto.h"
 #include "shared/Variabili.h"
 #include "testmode/FormPrincipaleTest.h"
 

@@ -3,7 +3,7 @@
 // text a send would write is read back as the verification reads it, and
 // nothing is written; the texts that differ are printed with both versions.
 
-#include "programming/Programmazione.h"
+#include "files/Programmazione.h"
 
 #include <QString>
 #include <QStringList>

@@ -1,7 +1,7 @@
 #include "app/Lavori.h"
 
 #include "app/Cerca.h"
-#include "app/Configurazione.h"
+#include "link/Configurazione.h"
 #include "app/Confronta.h"
 #include "app/ProvaIngressi.h"
 #include "app/RigaDiComando.h"

@@ -5,7 +5,7 @@
 #include "app/Terminale.h"
 #include "link/FormSeriale.h"
 #include "link/PorteSeriali.h"
-#include "shared/Aspetto.h"
+#include "widgets/Aspetto.h"
 #include "shared/Variabili.h"
 #include "testmode/FormPrincipaleTest.h"
 

@@ -2,7 +2,8 @@
 
 #include "files/FormatoMessaggi.h"
 #include "files/ListeFile.h"
-#include "shared/Aspetto.h"
+#include "widgets/Aspetto.h"
+#include "widgets/Controlli.h"
 #include "shared/Variabili.h"
 
 #include <QDir>

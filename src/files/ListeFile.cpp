@@ -1,5 +1,5 @@
 #include "files/ListeFile.h"
-#include "shared/Aspetto.h"
+#include "widgets/Aspetto.h"
 
 #include <QDir>
 #include <QStorageInfo>

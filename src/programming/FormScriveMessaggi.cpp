@@ -1,7 +1,8 @@
 #include "programming/FormScriveMessaggi.h"
 
 #include "files/ListeFile.h"
-#include "shared/Aspetto.h"
+#include "widgets/Aspetto.h"
+#include "widgets/Controlli.h"
 #include "shared/Attendi.h"
 #include "shared/Variabili.h"
 

@@ -2,7 +2,7 @@
 // job itself is Operazioni::ProgrammaTesti, shown in this window.
 #include "programming/FormScriveMessaggi.h"
 
-#include "app/FinestreLinea.h"
+#include "linea/FinestreLinea.h"
 #include "programming/VistaFinestra.h"
 #include "shared/Variabili.h"
 

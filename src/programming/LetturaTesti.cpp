@@ -3,7 +3,7 @@
 #include "programming/FormScriveMessaggi.h"
 
 #include "files/FormSalvaFile.h"
-#include "app/FinestreLinea.h"
+#include "linea/FinestreLinea.h"
 #include "programming/VistaFinestra.h"
 #include "shared/Variabili.h"
 

@@ -2,7 +2,7 @@
 // comparison, the search, the port and the trace (app/FinestreLinea).
 #include "programming/FormScriveMessaggi.h"
 
-#include "app/FinestreLinea.h"
+#include "linea/FinestreLinea.h"
 #include "programming/VistaFinestra.h"
 #include "shared/Variabili.h"
 

@@ -7,7 +7,7 @@
 // The data of a job go through globals, as each one says below; what the
 // observer writes (the window's acknowledgement) is the observer's.
 
-#include "programming/Programmazione.h"
+#include "files/Programmazione.h"
 
 #include <QList>
 #include <QString>

@@ -2,8 +2,9 @@
 
 #include "files/ListeFile.h"
 #include "link/FormSeriale.h"
-#include "app/FinestreLinea.h"
-#include "shared/Aspetto.h"
+#include "linea/FinestreLinea.h"
+#include "widgets/Aspetto.h"
+#include "widgets/Controlli.h"
 #include "shared/Variabili.h"
 #include "testmode/EtichettaPannello.h"
 #include "testmode/FormProvaIngressi.h"

@@ -1,6 +1,7 @@
 #include "testmode/FormProvaIngressi.h"
 
-#include "shared/Aspetto.h"
+#include "widgets/Aspetto.h"
+#include "widgets/Controlli.h"
 #include "testmode/FormPrincipaleTest.h"
 #include "testmode/RapportoProva.h"
 

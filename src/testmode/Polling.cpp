@@ -2,10 +2,10 @@
 // state, inputs and keys, and how each reply is painted.
 #include "testmode/FormPrincipaleTest.h"
 
-#include "app/FinestreLinea.h"
+#include "linea/FinestreLinea.h"
 #include "link/Comandi.h"
 #include "link/FormSeriale.h"
-#include "shared/Aspetto.h"
+#include "widgets/Aspetto.h"
 #include "shared/Attendi.h"
 #include "shared/Numeri.h"
 #include "shared/Variabili.h"

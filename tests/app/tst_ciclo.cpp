@@ -1,5 +1,5 @@
 // The whole application run, from start-up to its end, against the simulator.
-#include "shared/Aspetto.h"
+#include "widgets/Aspetto.h"
 #include "shared/Attendi.h"
 #include "support/Azioni.h"
 #include "app/CicloPrincipale.h"
@@ -13,7 +13,7 @@
 #include "support/Aperta.h"
 #include "support/Banco.h"
 #include "support/Simulatore.h"
-#include "app/FinestreLinea.h"
+#include "linea/FinestreLinea.h"
 #include "shared/Variabili.h"
 
 #include <QAction>

@@ -1,11 +1,11 @@
 // The context menus' windows against the simulator: the comparison, the
 // search, the port and the trace, driven as an operator drives them, and the
 // operator told once when the panel does not answer.
-#include "app/FinestreLinea.h"
+#include "linea/FinestreLinea.h"
 #include "link/FormSeriale.h"
 #include "link/MSComm.h"
 #include "programming/FormScriveMessaggi.h"
-#include "shared/Aspetto.h"
+#include "widgets/Aspetto.h"
 #include "shared/Variabili.h"
 #include "support/Aperta.h"
 #include "support/Azioni.h"

@@ -1,7 +1,7 @@
 // The jobs of the command line (--invia, --leggi, --stato) and the trace of
 // the line, run by the real executable without any display against the
 // simulator on COM1 of the case's folder.
-#include "shared/Aspetto.h"
+#include "widgets/Aspetto.h"
 #include "support/Aperta.h"
 #include "support/Azioni.h"
 #include "support/DiscoPieno.h"

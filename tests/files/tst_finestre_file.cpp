@@ -1,6 +1,6 @@
 // The message editor, the save window and the file lists, driven as an
 // operator does: keys and clicks on the real widgets.
-#include "shared/Aspetto.h"
+#include "widgets/Aspetto.h"
 #include "support/Azioni.h"
 #include "support/Banco.h"
 #include "support/DiscoPieno.h"

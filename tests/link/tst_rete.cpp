@@ -3,7 +3,7 @@
 // server) and one RFC 2217 accepter whose line starts at 19200n81, reached by
 // the real executable's jobs with --porta tcp:// and rfc2217://.
 #include "link/FormSeriale.h"
-#include "shared/Aspetto.h"
+#include "widgets/Aspetto.h"
 #include "shared/Variabili.h"
 #include "support/Azioni.h"
 #include "support/Banco.h"

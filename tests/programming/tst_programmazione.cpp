@@ -1,6 +1,7 @@
 // The programming window against the simulator: sending and verifying a
 // message file, reading all texts back, the save window and the editor.
-#include "shared/Aspetto.h"
+#include "widgets/Aspetto.h"
+#include "widgets/Controlli.h"
 #include "support/Aperta.h"
 #include "support/Azioni.h"
 #include "support/FileProva.h"
@@ -11,7 +12,7 @@
 #include "link/FormSeriale.h"
 #include "files/ListeFile.h"
 #include "programming/Operazioni.h"
-#include "programming/Programmazione.h"
+#include "files/Programmazione.h"
 #include "support/Banco.h"
 #include "shared/Variabili.h"
 

@@ -1,4 +1,4 @@
-#include "app/Configurazione.h"
+#include "link/Configurazione.h"
 #include "files/FormatoMessaggi.h"
 #include "link/MSComm.h"
 #include "shared/Attendi.h"

@@ -3,7 +3,7 @@
 // action once, as soon as its condition holds (checked every 10 ms while
 // events are pumped).
 
-#include "shared/Quando.h"
+#include "support/Quando.h"
 
 // Drops the actions still waiting: call it when a test ends, so that no action
 // outlives the test that set it.

@@ -1,8 +1,8 @@
 // Test mode against the panel simulator: texts loaded, states painted.
-#include "shared/Aspetto.h"
+#include "widgets/Aspetto.h"
 #include "support/Aperta.h"
 #include "support/Azioni.h"
-#include "app/FinestreLinea.h"
+#include "linea/FinestreLinea.h"
 #include "testmode/EtichettaPannello.h"
 #include "testmode/FormPrincipaleTest.h"
 #include "link/FormSeriale.h"

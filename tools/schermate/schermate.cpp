@@ -12,8 +12,8 @@
 //
 //   velto318-schermate SIM_LOG FILE.vlt TEST.png PROGRAMMAZIONE.png
 //                      [CONFRONTO.png CERCA.png PORTA.png [EDITOR.png [PROVA.png]]]
-#include "app/FinestreLinea.h"
-#include "shared/Aspetto.h"
+#include "linea/FinestreLinea.h"
+#include "widgets/Aspetto.h"
 #include "app/CicloPrincipale.h"
 #include "testmode/FormPrincipaleTest.h"
 #include "testmode/FormProvaIngressi.h"
@@ -21,7 +21,7 @@
 #include "files/EditaMessaggi.h"
 #include "files/ListeFile.h"
 #include "shared/Variabili.h"
-#include "shared/Quando.h"
+#include "support/Quando.h"
 
 #include <QAction>
 #include <QApplication>

@@ -1,4 +1,4 @@
-#include "app/Configurazione.h"
+#include "link/Configurazione.h"
 #include "shared/Variabili.h"
 #include "support/DiscoPieno.h"
 #include "support/FileProva.h"

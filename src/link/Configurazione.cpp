@@ -1,4 +1,4 @@
-#include "app/Configurazione.h"
+#include "link/Configurazione.h"
 
 #include "shared/Numeri.h"
 #include "shared/Salvataggio.h"

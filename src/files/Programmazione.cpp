@@ -1,4 +1,4 @@
-#include "programming/Programmazione.h"
+#include "files/Programmazione.h"
 
 #include "files/FormatoMessaggi.h"
 #include "link/Comandi.h"
