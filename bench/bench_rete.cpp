@@ -10,7 +10,7 @@
 #include "Risvegli.h"
 #include "link/Comandi.h"
 #include "link/FormSeriale.h"
-#include "programming/Operazioni.h"
+#include "jobs/Operazioni.h"
 #include "widgets/Aspetto.h"
 #include "shared/Variabili.h"
 #include "support/Ser2net.h"

@@ -8,12 +8,6 @@
 
 #include <cstdio>
 
-QString RigaTrovato(const QString &id, const QString &risposta) {
-    return QStringLiteral("%1  %2  (risposta %3)\n")
-        .arg(Traccia::Visibile(id), TestoRiposo(Comandi::StatoCentrale(risposta)),
-             Citato(risposta));
-}
-
 QString AvanzamentoCerca(int fatti, int totale, const QString &id) {
     return Barra(QStringLiteral("Cerco"), fatti, totale) +
            QStringLiteral(" (%1)").arg(Traccia::Visibile(id));

@@ -7,17 +7,14 @@
 // The search itself is Operazioni::Cerca, which the search window runs too.
 
 #include "link/Comandi.h"
-#include "programming/Operazioni.h"
+#include "jobs/Esiti.h"
+#include "jobs/Operazioni.h"
 
 #include <QString>
 #include <QStringList>
 
 using Comandi::SoloEco;
 using Operazioni::OrdineCerca;
-
-// The line listed for an identifier that answered, from its status reply
-// (final CR and echo removed): the identifier, the rest state, the reply.
-QString RigaTrovato(const QString &id, const QString &risposta);
 
 // The progress bar shown in place on a terminal, as the other jobs show theirs.
 QString AvanzamentoCerca(int fatti, int totale, const QString &id);

@@ -2,7 +2,7 @@
 
 #include "app/Cerca.h"
 #include "link/Configurazione.h"
-#include "app/Confronta.h"
+#include "jobs/Esiti.h"
 #include "app/ProvaIngressi.h"
 #include "app/RigaDiComando.h"
 #include "app/Terminale.h"
@@ -10,7 +10,7 @@
 #include "link/Comandi.h"
 #include "link/FormSeriale.h"
 #include "link/Traccia.h"
-#include "programming/Operazioni.h"
+#include "jobs/Operazioni.h"
 #include "shared/Numeri.h"
 #include "shared/Variabili.h"
 

@@ -2,7 +2,7 @@
 
 #include "files/EditaMessaggi.h"
 #include "files/FormSalvaFile.h"
-#include "programming/Operazioni.h"
+#include "jobs/Operazioni.h"
 #include "shared/Variabili.h"
 
 #include <QApplication>

@@ -5,7 +5,6 @@
 #include "link/Rete.h"
 #include "link/Traccia.h"
 #include "shared/Variabili.h"
-#include "testmode/RegistroProva.h"
 
 #ifdef Q_OS_WIN
 #include <io.h>
@@ -38,14 +37,6 @@ int LavoroInterrotto(const QString &testo) {
 
 QString Centrale() {
     return Traccia::Visibile(V::Identificativo);
-}
-
-QString Citato(const QString &testo) {
-    return QLatin1Char('"') + Traccia::Visibile(testo) + QLatin1Char('"');
-}
-
-QString TestoRiposo(const QString &stato) {
-    return Prova::TestoRiposoCentrale(Traccia::Visibile(stato));
 }
 
 QString PortaInColpa(const QString &porta) {

@@ -4,7 +4,8 @@
 // status. The words shared by the jobs stand here once: the progress bar,
 // the panel's rest state, the panel that does not answer.
 
-#include "programming/Operazioni.h"
+#include "jobs/Esiti.h"
+#include "jobs/Operazioni.h"
 
 #include <QString>
 #include <cstdio>
@@ -37,14 +38,6 @@ int LavoroInterrotto(const QString &testo);
 // any three characters there, a NUL among them.
 // reads Identificativo
 QString Centrale();
-
-// A text of the panel as the operator reads it: between quotes, control
-// characters shown as in the trace.
-QString Citato(const QString &testo);
-
-// The panel's rest state from the status part of its reply: "a riposo",
-// "in programmazione", or "non a riposo" with what it said.
-QString TestoRiposo(const QString &stato);
 
 // After an exchange that got no reply: when the port, not the panel, is at
 // fault, the sentence that says so, naming the port as `porta`; empty when

@@ -1,13 +1,12 @@
 #include "linea/FinestreLinea.h"
 
-#include "app/Cerca.h"
 #include "link/Configurazione.h"
-#include "app/Confronta.h"
+#include "jobs/Esiti.h"
 #include "link/FormSeriale.h"
 #include "link/PorteSeriali.h"
 #include "link/Rete.h"
 #include "link/Traccia.h"
-#include "programming/Operazioni.h"
+#include "jobs/Operazioni.h"
 #include "files/Programmazione.h"
 #include "widgets/Aspetto.h"
 #include "widgets/Controlli.h"
@@ -243,7 +242,7 @@ void FormCerca::Esegui() {
     aggiorna();
     Inizio();
     OsservaCerca o(*this);
-    const QStringList ordine = OrdineCerca(V::Identificativo);
+    const QStringList ordine = Operazioni::OrdineCerca(V::Identificativo);
     const Operazioni::RisultatoCerca r = Operazioni::Cerca(o, ordine, !V::Modo485);
     inCorso_ = false;
     if (!V::Modo485 && !r.trovati.isEmpty()) // one panel on RS232: the search is over

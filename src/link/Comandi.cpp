@@ -73,6 +73,12 @@ QString StatoCentrale(const QString &risposta) {
     return Dati(Codice::Stato, risposta);
 }
 
+QString TestoRiposo(const QString &stato) {
+    if (stato == QLatin1String("R")) return QStringLiteral("a riposo");
+    if (stato == QLatin1String("I")) return QStringLiteral("in programmazione");
+    return QStringLiteral("non a riposo (\"%1\")").arg(stato);
+}
+
 bool ScritturaAccettata(const QString &risposta) {
     const int testa = RigaDi(Codice::ScriviTesto).testa;
     return risposta.size() > testa && risposta.at(testa) == QLatin1Char('R');

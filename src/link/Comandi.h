@@ -59,6 +59,10 @@ inline QString SenzaTesta(const QString &risposta, int k) {
 // one being programmed; anything else, one character too many included, is
 // neither.
 QString StatoCentrale(const QString &risposta);
+// The panel's rest state from a status reply's status part: "a riposo", "in
+// programmazione", or "non a riposo" with what it said (as given: a caller
+// shows its control characters visibly first).
+QString TestoRiposo(const QString &stato);
 
 // The panel took the text: the sixth reply character is "R".
 bool ScritturaAccettata(const QString &risposta);

@@ -3,7 +3,7 @@
 // Text1 and Text2, the progress bar, and the acknowledge button for a failure.
 
 #include "programming/FormScriveMessaggi.h"
-#include "programming/Operazioni.h"
+#include "jobs/Operazioni.h"
 
 #include <QLineEdit>
 

@@ -1,5 +1,6 @@
 #include "testmode/RegistroProva.h"
 
+#include "link/Comandi.h"
 #include "link/Traccia.h"
 #include "shared/Salvataggio.h"
 
@@ -338,12 +339,6 @@ QString TestoProvato(const Ingresso &i) {
     return i.giaAttivo ? QStringLiteral("no (già attivo)") : QStringLiteral("no");
 }
 
-QString TestoRiposoCentrale(const QString &stato) {
-    if (stato == QLatin1String("R")) return QStringLiteral("a riposo");
-    if (stato == QLatin1String("I")) return QStringLiteral("in programmazione");
-    return QStringLiteral("non a riposo (\"%1\")").arg(stato);
-}
-
 QString Soggetto(const Registro &r, const Evento &e) {
     switch (e.tipo) {
     case Tipo::Attivo:
@@ -369,7 +364,7 @@ QString Descrizione(const Registro &, const Evento &e) {
     case Tipo::Riposo:
         return QStringLiteral("a riposo");
     case Tipo::StatoCentrale:
-        return TestoRiposoCentrale(Traccia::ControlliVisibili(e.valore));
+        return Comandi::TestoRiposo(Traccia::ControlliVisibili(e.valore));
     case Tipo::Tasto:
         return Traccia::ControlliVisibili(e.valore.trimmed());
     case Tipo::LineaPersa:

@@ -168,9 +168,6 @@ QString TestoMostrato(const Ingresso &i);
 // "no (già attivo)" for an input active since the start and never seen
 // going active.
 QString TestoProvato(const Ingresso &i);
-// The panel's rest state in words: "a riposo", "in programmazione", "non a riposo ("X")"
-// (the one wording of the jobs and the walk test).
-QString TestoRiposoCentrale(const QString &stato);
 // One event as one line of text: its time, the input's number (empty for the
 // others), what it concerns and what happened, separated by tabs (none
 // within: control characters are written visibly).

@@ -11,7 +11,7 @@
 #include "link/Comandi.h"
 #include "link/FormSeriale.h"
 #include "files/ListeFile.h"
-#include "programming/Operazioni.h"
+#include "jobs/Operazioni.h"
 #include "files/Programmazione.h"
 #include "support/Banco.h"
 #include "shared/Variabili.h"

@@ -1,4 +1,4 @@
-#include "programming/Operazioni.h"
+#include "jobs/Operazioni.h"
 
 #include "files/FormatoMessaggi.h"
 #include "link/Comandi.h"

@@ -1,12 +1,21 @@
 #pragma once
-// --confronta FILE.vlt: what a send of FILE would change on the panel. Each
-// text a send would write is read back as the verification reads it, and
-// nothing is written; the texts that differ are printed with both versions.
+// What the jobs say of their results, in the same words on a terminal and
+// in the windows: texts quoted as the operator reads them, the panel's rest
+// state, an identifier a search found, what a comparison found. Qt Core only.
 
 #include "files/Programmazione.h"
 
 #include <QString>
 #include <QStringList>
+
+// A text between quotes, every control character as in the trace (<CR> ...).
+QString Citato(const QString &testo);
+
+// The panel's rest state as a status reply gave it ("a riposo", ...).
+QString TestoRiposo(const QString &stato);
+
+// A line for an identifier that answers a search, with its status reply.
+QString RigaTrovato(const QString &id, const QString &risposta);
 
 // A text as the operator reads it: between quotes, every blank shown as "·"
 // and every control character as in the trace (<CR> ...).

@@ -1,6 +1,21 @@
-#include "app/Confronta.h"
+#include "jobs/Esiti.h"
 
-#include "app/Terminale.h"
+#include "link/Comandi.h"
+#include "link/Traccia.h"
+
+QString Citato(const QString &testo) {
+    return QLatin1Char('"') + Traccia::Visibile(testo) + QLatin1Char('"');
+}
+
+QString TestoRiposo(const QString &stato) {
+    return Comandi::TestoRiposo(Traccia::Visibile(stato));
+}
+
+QString RigaTrovato(const QString &id, const QString &risposta) {
+    return QStringLiteral("%1  %2  (risposta %3)\n")
+        .arg(Traccia::Visibile(id), TestoRiposo(Comandi::StatoCentrale(risposta)),
+             Citato(risposta));
+}
 
 QString TestoVisibile(const QString &testo) {
     return Citato(testo).replace(QLatin1Char(' '), QChar(0x00B7));
