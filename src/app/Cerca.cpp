@@ -95,6 +95,7 @@ int LavoroCerca(const QString &porta) {
     if (r.trovati.isEmpty())
         if (const QString colpa = PortaInColpa(porta); !colpa.isEmpty())
             return Problema(QStringLiteral("Nessun identificativo risponde. %1").arg(colpa));
-    Stampa(stdout, EsitoCerca(r.trovati, configurato, porta, V::Modo485, r.eco));
+    Stampa(stdout, RigaNonInteri(r.nonInteri) +
+                       EsitoCerca(r.trovati, configurato, porta, V::Modo485, r.eco));
     return r.trovati.isEmpty() ? UscitaCentrale : UscitaFatto;
 }

@@ -241,10 +241,10 @@ RigaDiComando LeggiRigaDiComando(int argc, char *argv[]) {
         RigaDiComando r;
         r.esci = true;
         r.codiceUscita = 2;
-        r.errore = QStringLiteral("velto318: l'argomento \"%1\" non è testo UTF-8: velto318 non "
-                                  "può aprire né scrivere un file con questo nome. Rinomina il "
-                                  "file con un nome UTF-8 (es. convmv -f latin1 -t utf8 "
-                                  "--notest FILE).\n")
+        r.errore = QStringLiteral("velto318: l'argomento \"%1\" non è testo UTF-8: velto318 "
+                                  "accetta solo argomenti UTF-8 (un file con un nome così non si "
+                                  "può aprire né scrivere; rinominalo, es. convmv -f latin1 -t "
+                                  "utf8 --notest FILE).\n")
                        .arg(ByteVisibili(byte));
         return r;
     }

@@ -11,6 +11,19 @@ QString TestoRiposo(const QString &stato) {
     return Comandi::TestoRiposo(Traccia::Visibile(stato));
 }
 
+QString RigaNonInteri(const QStringList &ids) {
+    if (ids.isEmpty()) return QString();
+    QStringList visibili;
+    for (const QString &id : ids)
+        visibili << Traccia::Visibile(id);
+    return QStringLiteral("%1 %2, ma mai con una risposta intera (linea disturbata, o un altro "
+                          "programma sulla stessa linea?): non %3.\n")
+        .arg(ids.size() == 1 ? QStringLiteral("Risponde anche")
+                             : QStringLiteral("Rispondono anche"),
+             visibili.join(QStringLiteral(", ")),
+             ids.size() == 1 ? QStringLiteral("è contato") : QStringLiteral("sono contati"));
+}
+
 QString RigaTrovato(const QString &id, const QString &risposta) {
     return QStringLiteral("%1  %2  (risposta %3)\n")
         .arg(Traccia::Visibile(id), TestoRiposo(Comandi::StatoCentrale(risposta)),

@@ -16,6 +16,9 @@ QString TestoRiposo(const QString &stato);
 
 // A line for an identifier that answers a search, with its status reply.
 QString RigaTrovato(const QString &id, const QString &risposta);
+// A search's line for identifiers that answered, but never with a whole
+// reply (empty when there are none): they are not counted.
+QString RigaNonInteri(const QStringList &ids);
 
 // A text as the operator reads it: between quotes, every blank shown as "·"
 // and every control character as in the trace (<CR> ...).

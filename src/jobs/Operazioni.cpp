@@ -308,19 +308,21 @@ RisultatoCerca Cerca(Osservatore &o, const QStringList &ordine, bool primoBasta)
         avanza();
         seriale.ProvaIdentificativo(id);
         ++r.provati;
-        if (!seriale.MSComm1.PortOpen()) {
-            r.chiusa = id;
-            avanza();
-            return r;
-        }
-        // An identifier whose replies are not whole is not counted; what
-        // answers with no panel's reply at all ends the search.
+        // What answers with no panel's reply at all ends the search, even
+        // when it closes the link after saying so.
         if (V::ErroreSeriale && seriale.Estranea()) {
             r.estranea = seriale.PercheNonAffidabili();
             avanza();
             return r;
         }
+        if (!seriale.MSComm1.PortOpen()) {
+            r.chiusa = id;
+            avanza();
+            return r;
+        }
+        // An identifier whose replies are not whole is not counted, but named.
         r.eco = r.eco || seriale.Eco();
+        if (V::ErroreSeriale && seriale.NonIntera() && !seriale.Eco()) r.nonInteri << id;
         if (V::ErroreSeriale) continue;
         r.trovati << id;
         r.risposte << V::Risposta;

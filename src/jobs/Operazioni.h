@@ -136,6 +136,7 @@ struct RisultatoCerca {
     bool interrotta = false; // a signal or the observer's stop ended it
     QString chiusa;          // the identifier at which the port closed (it stops)
     QString estranea;        // what answers is not a panel (it stops): why
+    QStringList nonInteri;   // identifiers that answered, never with a whole reply
 };
 
 // Which identifiers answer on the line: one status request to each of

@@ -271,6 +271,7 @@ void FormCerca::Esegui() {
         testo = QStringLiteral("Scegli un identificativo: \"Usa questo identificativo\" vale "
                                "per questa sessione, \"Salva in Seriale318.con\" anche per le "
                                "prossime.");
+    if (!r.nonInteri.isEmpty()) testo = RigaNonInteri(r.nonInteri) + testo;
     if (r.eco && !V::Modo485)
         testo += QStringLiteral("\nLa linea restituisce l'eco di ogni comando, come un bus "
                                 "RS485: scrivi rs485 in Seriale318.con.");

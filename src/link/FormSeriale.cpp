@@ -135,7 +135,13 @@ void FormSeriale::scambio(Comandi::Codice codice, const QString &id, const QStri
     for (int volta = 1;; ++volta) {
         Prepara(Comandi::Componi(codice, id, parametro));
         invia(ripeti);
-        if (V::ErroreSeriale || codice == Comandi::Codice::ScriviTesto) return;
+        if (V::ErroreSeriale) {
+            // What sent something no panel sends and then fell silent (an SSH
+            // server's greeting) is still no panel.
+            if (volta > 1 && estranea) forma_ = Comandi::Forma::Estranea;
+            return;
+        }
+        if (codice == Comandi::Codice::ScriviTesto) return;
         const Comandi::Forma forma = Comandi::FormaRisposta(codice, ricevuto_);
         if (forma == Comandi::Forma::Intera) {
             // A reply that came only after others were refused is no clean read.
@@ -143,6 +149,7 @@ void FormSeriale::scambio(Comandi::Codice codice, const QString &id, const QStri
             return;
         }
         estranea = estranea && forma == Comandi::Forma::Estranea;
+        scartata_ = ricevuto_;
         RispostaNonValida();
         // An RS232 line that gives back each command (wired as a bus) gives
         // it back again: asking again helps nothing.
@@ -152,7 +159,6 @@ void FormSeriale::scambio(Comandi::Codice codice, const QString &id, const QStri
                           .arg(Traccia::Visibile(V::Comando), Traccia::Visibile(ricevuto_)));
         if (volta == TentativiNonInteri || eco_ || V::ChiusuraRichiesta) break;
     }
-    scartata_ = ricevuto_;
     forma_ = estranea ? Comandi::Forma::Estranea : Comandi::Forma::NonIntera;
     nessunaRisposta();
 }

@@ -105,9 +105,14 @@ QString Apri(const QString &percorso) {
         motivo = QStringLiteral("è una cartella");
     } else {
 #ifdef Q_OS_UNIX
-        nuovo->fd = ::open(QFile::encodeName(percorso).constData(),
-                           O_WRONLY | O_APPEND | O_CREAT | O_NOCTTY | O_CLOEXEC, 0666);
-        if (nuovo->fd < 0) motivo = Salvataggio::Motivo(errno);
+        // Appended to, never through a link another user planted.
+        QString finale;
+        if (Salvataggio::Destinazione(percorso, &finale, &motivo)) {
+            nuovo->fd =
+                ::open(QFile::encodeName(finale).constData(),
+                       O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC, 0666);
+            if (nuovo->fd < 0) motivo = Salvataggio::Motivo(errno);
+        }
 #else
         nuovo->file.setFileName(percorso);
         if (!nuovo->file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered))

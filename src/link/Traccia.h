@@ -47,7 +47,11 @@ inline QString ControlliVisibili(const QString &testo) {
     v.reserve(testo.size());
     for (const QChar c : testo) {
         const char16_t u = c.unicode();
-        if (u < 32 || (u >= 127 && u < 160) || u == 0x2028 || u == 0x2029)
+        // Line and paragraph separators, and the marks that turn the writing
+        // direction (a name could show reversed, or hide what follows).
+        const bool direzione = (u >= 0x200E && u <= 0x200F) || (u >= 0x202A && u <= 0x202E) ||
+                               (u >= 0x2066 && u <= 0x2069);
+        if (u < 32 || (u >= 127 && u < 160) || u == 0x2028 || u == 0x2029 || direzione)
             v += CarattereVisibile(c);
         else
             v += c;

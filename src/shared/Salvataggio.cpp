@@ -108,33 +108,51 @@ bool PuoSeguire(uid_t proprietarioLink, const struct stat &cartella) {
     return !condivisa || proprietarioLink == ::geteuid() || proprietarioLink == cartella.st_uid;
 }
 
-// Where a write to `percorso` lands: the path itself or, for a link, the
-// entry it names, each link of the way followed only where PuoSeguire
-// allows. An entry that is missing ends the way too (a new file). False,
-// with the reason in *motivo, when a link may not be followed.
-bool Destinazione(const QString &percorso, QString *finale, QString *motivo) {
-    QString voce = QFileInfo(percorso).absoluteFilePath();
-    for (int passi = 0; passi < 40; ++passi) {
+// Where a write to `percorso` lands, with every link on the way resolved,
+// the folders' as well as the file's own, each followed only where
+// PuoSeguire allows. An entry that is missing ends the way (a new file, or a
+// folder that is not there, for the open to tell). False, with the reason in
+// *motivo, when a link may not be followed.
+bool Risolvi(const QString &percorso, QString *finale, QString *motivo) {
+    const QString assoluto = QFileInfo(percorso).absoluteFilePath();
+    QStringList resto = assoluto.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    QString fatto; // the way resolved so far, without links ("" is the root)
+    int collegamenti = 0;
+    while (!resto.isEmpty()) {
+        const QString parte = resto.takeFirst();
+        if (parte == QLatin1String(".")) continue;
+        if (parte == QLatin1String("..")) {
+            fatto = fatto.left(qMax<qsizetype>(fatto.lastIndexOf(QLatin1Char('/')), 0));
+            continue;
+        }
+        const QString voce = fatto + QLatin1Char('/') + parte;
         struct stat s;
-        if (::lstat(QFile::encodeName(voce).constData(), &s) != 0 || !S_ISLNK(s.st_mode)) {
-            *finale = voce;
+        if (::lstat(QFile::encodeName(voce).constData(), &s) != 0) {
+            *finale =
+                resto.isEmpty() ? voce : voce + QLatin1Char('/') + resto.join(QLatin1Char('/'));
             return true;
         }
-        const qsizetype barra = voce.lastIndexOf(QLatin1Char('/'));
-        const QString cartella = voce.left(qMax<qsizetype>(barra, 1));
+        if (!S_ISLNK(s.st_mode)) {
+            fatto = voce;
+            continue;
+        }
         struct stat c;
+        const QString cartella = fatto.isEmpty() ? QStringLiteral("/") : fatto;
         if (::stat(QFile::encodeName(cartella).constData(), &c) != 0) {
             *motivo = Motivo(errno);
             return false;
         }
         if (!PuoSeguire(s.st_uid, c)) {
             const QString che =
-                voce == QFileInfo(percorso).absoluteFilePath()
-                    ? QStringLiteral("è un collegamento simbolico")
-                    : QStringLiteral("porta al collegamento simbolico %1,").arg(voce);
+                voce == assoluto ? QStringLiteral("è un collegamento simbolico")
+                                 : QStringLiteral("passa dal collegamento simbolico %1,").arg(voce);
             *motivo = che + QStringLiteral(" che appartiene a un altro utente, in una cartella in "
                                            "cui tutti possono scrivere: non viene seguito e "
                                            "nessun file è stato scritto");
+            return false;
+        }
+        if (++collegamenti > 40) {
+            *motivo = Motivo(ELOOP);
             return false;
         }
         QByteArray bersaglio(4096, '\0');
@@ -144,11 +162,14 @@ bool Destinazione(const QString &percorso, QString *finale, QString *motivo) {
             *motivo = Motivo(errno);
             return false;
         }
-        // A relative target is read from the link's folder.
-        voce = QDir(cartella).filePath(QFile::decodeName(bersaglio.left(n)));
+        // The target takes the link's place; a relative one is read from
+        // the link's folder, an absolute one from the root.
+        const QString destinazione = QFile::decodeName(bersaglio.left(n));
+        if (destinazione.startsWith(QLatin1Char('/'))) fatto.clear();
+        resto = destinazione.split(QLatin1Char('/'), Qt::SkipEmptyParts) + resto;
     }
-    *motivo = Motivo(ELOOP);
-    return false;
+    *finale = fatto.isEmpty() ? QStringLiteral("/") : fatto;
+    return true;
 }
 
 // The folder's new entry reaches the disk too, where the folder allows it.
@@ -165,7 +186,7 @@ void SincronizzaCartella(const QString &cartella) {
 // descriptor, or -1 with *motivo set (*esiste when a file took the name).
 int CreaNuovo(const QString &percorso, int modo, QString *finale, QString *motivo, bool *esiste) {
     *esiste = false;
-    if (!Destinazione(percorso, finale, motivo)) return -1;
+    if (!Risolvi(percorso, finale, motivo)) return -1;
     const int fd = ::open(QFile::encodeName(*finale).constData(),
                           O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC,
                           modo == ModoPredefinito ? mode_t(0666) : mode_t(modo));
@@ -351,7 +372,7 @@ Esito Sostituisci(const QString &finale, const QByteArray &dati, bool esiste) {
 }
 
 // Where a write to `percorso` lands: a link is followed to the file it names.
-bool Destinazione(const QString &percorso, QString *finale, QString *) {
+bool Risolvi(const QString &percorso, QString *finale, QString *) {
     *finale = percorso;
     if (QFileInfo voce(percorso); voce.isSymLink()) {
         int passi = 128;
@@ -402,9 +423,13 @@ QString PercheSolaLettura(const QFileInfo &info) {
 
 } // namespace
 
+bool Destinazione(const QString &percorso, QString *finale, QString *motivo) {
+    return Risolvi(percorso, finale, motivo);
+}
+
 bool Salva(const QString &percorso, const QByteArray &dati, QString *errore) {
     QString finale, motivo;
-    if (!Destinazione(percorso, &finale, &motivo)) {
+    if (!Risolvi(percorso, &finale, &motivo)) {
         *errore = QStringLiteral("impossibile scrivere %1: %2").arg(percorso, motivo);
         return false;
     }

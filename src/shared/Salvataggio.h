@@ -12,8 +12,8 @@
 // keeps the old one's permissions, and its owner and group where the system
 // allows.
 //
-// A link is followed to the file it names only where the kernel's
-// protected_symlinks rule would follow it: the link is this user's or the
+// A link, a folder's on the way as well as the file's own, is followed only
+// where the kernel's protected_symlinks rule would follow it: the link is this user's or the
 // folder's owner's, or the folder is not one that anyone may write to and
 // only owners delete from (as /tmp). A link planted by another user there is
 // refused and nothing is written: the tool follows links itself, so the
@@ -34,6 +34,11 @@ QString Motivo(int numeroErrore);
 // a file is left alone. On any failure returns false, *errore says why
 // (Italian, naming the file) and the old file keeps its content.
 bool Salva(const QString &percorso, const QByteArray &dati, QString *errore);
+
+// Where a write to `percorso` lands, every link on the way followed as the
+// rule above allows: false, with *motivo (Italian, without the path), when
+// one may not be followed. For a file opened by other means (the trace).
+bool Destinazione(const QString &percorso, QString *finale, QString *motivo);
 
 // Permissions of a new file: these bits exactly (0600), or the usual ones
 // (0666 less the umask) for ModoPredefinito.

@@ -277,10 +277,10 @@ class TestRiga : public QObject {
                 QCOMPARE(u.codice, 2);
                 QVERIFY(u.uscita.isEmpty());
                 QCOMPARE(u.errore, QString("velto318: l'argomento \"\\xE9t\\xE9.vlt\" non è "
-                                           "testo UTF-8: velto318 non può aprire né scrivere un "
-                                           "file con questo nome. Rinomina il file con un nome "
-                                           "UTF-8 (es. convmv -f latin1 -t utf8 --notest "
-                                           "FILE).\n"));
+                                           "testo UTF-8: velto318 accetta solo argomenti UTF-8 "
+                                           "(un file con un nome così non si può aprire né "
+                                           "scrivere; rinominalo, es. convmv -f latin1 -t utf8 "
+                                           "--notest FILE).\n"));
                 QCOMPARE(nomi(), prima);
             }
             QVERIFY(banco->comandi().isEmpty());
@@ -650,15 +650,27 @@ class TestRiga : public QObject {
                          "text/html\r\n\r\n<html><body>400</body></html>\r\n");
             });
         });
+        // An SSH server greets on connecting, then waits in silence.
+        QTcpServer ssh;
+        QVERIFY(ssh.listen(QHostAddress::LocalHost));
+        QObject::connect(&ssh, &QTcpServer::newConnection, &ssh, [&ssh] {
+            ssh.nextPendingConnection()->write("SSH-2.0-OpenSSH_9.2p1 Debian-2\r\n");
+        });
         const QString indirizzo = QString("tcp://127.0.0.1:%1").arg(web.serverPort());
-        for (const char *lavoro : {"--stato", "--cerca"}) {
+        const QString indirizzoSsh = QString("tcp://127.0.0.1:%1").arg(ssh.serverPort());
+        const QList<QPair<QStringList, QString>> casi = {
+            {{"--stato", "--porta", indirizzo}, "HTTP/1.1 400 Bad Request<CR><LF>"},
+            {{"--cerca", "--porta", indirizzo}, "HTTP/1.1 400 Bad Request<CR><LF>"},
+            {{"--stato", "--porta", indirizzoSsh}, "SSH-2.0-OpenSSH_9.2p1"},
+            {{"--cerca", "--porta", indirizzoSsh}, "SSH-2.0-OpenSSH_9.2p1"},
+        };
+        for (const auto &[argomenti, visto] : casi) {
             QElapsedTimer t;
             t.start();
-            u = EseguiServendo(banco.cartella(), {lavoro, "--porta", indirizzo});
+            u = EseguiServendo(banco.cartella(), argomenti);
             QVERIFY2(u.codice == 1 && u.uscita.contains("non è una centrale Velto") &&
-                         u.uscita.contains("HTTP/1.1 400 Bad Request<CR><LF>") &&
-                         t.elapsed() < 15000,
-                     qPrintable(QString("%1: %2 %3").arg(lavoro, u.uscita, u.errore)));
+                         u.uscita.contains(visto) && t.elapsed() < 15000,
+                     qPrintable(argomenti.join(' ') + ": " + u.uscita + u.errore));
         }
     }
 

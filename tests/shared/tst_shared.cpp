@@ -3,6 +3,7 @@
 #include "link/MSComm.h"
 #include "shared/Attendi.h"
 #include "shared/Numeri.h"
+#include "link/Traccia.h"
 #include "shared/Salvataggio.h"
 #include "support/DiscoPieno.h"
 #include "support/FileProva.h"
@@ -179,6 +180,19 @@ class TestShared : public QObject {
         QCOMPARE(Leggi(base.filePath("nuovo-c")), QByteArray("nuovo"));
         QCOMPARE(Leggi(base.filePath("nuovo-d")), QByteArray("nuovo"));
         QVERIFY(QFileInfo(in("c.vlt")).isSymLink());
+
+        // Another user's link to a folder, on the way to the file: refused
+        // as well; and the line's trace, appended to, never goes through one.
+        QVERIFY(QDir().mkdir(base.filePath("altrove")));
+        QVERIFY(LinkAltrui(base.filePath("altrove"), in("sub")));
+        QVERIFY(!Salvataggio::Salva(in("sub/e.vlt"), "nuovo", &errore));
+        QVERIFY2(errore.contains("passa dal collegamento simbolico " + in("sub")),
+                 qPrintable(errore));
+        QVERIFY(LinkAltrui(segreto, in("traccia.txt")));
+        const QString traccia = Traccia::Apri(in("traccia.txt"));
+        Traccia::Chiudi();
+        QVERIFY2(traccia.contains("appartiene a un altro utente"), qPrintable(traccia));
+        QVERIFY(QDir(base.filePath("altrove")).isEmpty());
 
         // The rescue file of a signal: the next place takes it, 0600.
         QVERIFY(LinkPerOgniSecondo(in("x-non-salvato-%1.vlt"), "yyyyMMdd-HHmmss",
