@@ -1,5 +1,4 @@
 #include "linea/FinestreLinea.h"
-#include "linea/Comuni.h"
 
 #include "link/FormSeriale.h"
 #include "link/PorteSeriali.h"
@@ -16,8 +15,6 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QTimer>
-
-using namespace Linea;
 
 namespace {
 
