@@ -7,7 +7,16 @@
 #include <QFile>
 #include <QFileInfo>
 
-MSComm::MSComm(QObject *parent) : QObject(parent), cartella_(QDir::currentPath()) {}
+MSComm::MSComm(QObject *parent) : QObject(parent), cartella_(QDir::currentPath()) {
+    avvisi_.datiArrivati = [this] {
+        riceviDati();
+        forseSegnala();
+    };
+    avvisi_.persa = [this](QSerialPort::SerialPortError codice, const QString &motivo) {
+        lineaPersa(codice, motivo);
+    };
+    avvisi_.nota = [this](const QString &testo) { emit NotaRete(testo); };
+}
 
 MSComm::~MSComm() {
     for (const auto &t : trasporti_)
@@ -21,15 +30,8 @@ Trasporto *MSComm::trasportoPer(const QString &dispositivo) {
 
 template <class T> Trasporto *MSComm::tieni() {
     for (const auto &t : trasporti_)
-        if (auto *fatto = qobject_cast<T *>(t.get())) return fatto;
-    Trasporto *t = trasporti_.emplace_back(std::make_unique<T>()).get();
-    connect(t, &Trasporto::datiArrivati, this, [this] {
-        riceviDati();
-        forseSegnala();
-    });
-    connect(t, &Trasporto::persa, this, [this, t] { lineaPersa(*t); });
-    connect(t, &Trasporto::nota, this, &MSComm::NotaRete);
-    return t;
+        if (auto *fatto = dynamic_cast<T *>(t.get())) return fatto;
+    return trasporti_.emplace_back(std::make_unique<T>(avvisi_)).get();
 }
 
 bool MSComm::setSettings(const QString &impostazioni) {
@@ -210,9 +212,9 @@ void MSComm::forseSegnala() {
     }
 }
 
-void MSComm::lineaPersa(const Trasporto &t) {
-    codice_ = t.CodiceErrore();
-    errore_ = t.Errore();
+void MSComm::lineaPersa(QSerialPort::SerialPortError codice, const QString &motivo) {
+    codice_ = codice;
+    errore_ = motivo;
     persa_ = true;
     buffer_.clear();
 }

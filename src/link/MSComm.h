@@ -128,7 +128,7 @@ class MSComm : public QObject {
     // The system wakes us once the characters the threshold still awaits are in.
     void svegliaPerLaRisposta();
     // The transport lost its open line (adapter unplugged, server gone).
-    void lineaPersa(const Trasporto &t);
+    void lineaPersa(QSerialPort::SerialPortError codice, const QString &motivo);
 
     QByteArray buffer_;
     int porta_ = 0;
@@ -144,7 +144,8 @@ class MSComm : public QObject {
     QString voce_; // what the openings follow; empty until worked out
     QSerialPort::SerialPortError codice_ = QSerialPort::NoError;
     bool persa_ = false;
-    // Declared last, so they go first: what they signal as they close still
+    Trasporto::Avvisi avvisi_; // what every transport calls back
+    // Declared last, so they go first: what they tell as they close still
     // finds everything above in place.
     std::vector<std::unique_ptr<Trasporto>> trasporti_;
     Trasporto *trasporto_ = nullptr; // the one of the last opening

@@ -6,9 +6,8 @@
 #include "link/Trasporto.h"
 
 class PortaDiRete : public Trasporto {
-    Q_OBJECT
   public:
-    explicit PortaDiRete(QObject *parent = nullptr);
+    explicit PortaDiRete(Avvisi avvisi);
 
     // Connects (pumping events, see Rete::apri) and, for rfc2217, sets the line.
     bool apri(const QString &indirizzo, const Linea &linea) override;

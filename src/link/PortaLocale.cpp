@@ -30,9 +30,10 @@ static QString SpiegaErrore(QSerialPort::SerialPortError e, const QString &testo
     return motivo;
 }
 
-PortaLocale::PortaLocale(QObject *parent) : Trasporto(parent) {
-    connect(&porta_, &QSerialPort::readyRead, this, &Trasporto::datiArrivati);
-    connect(&porta_, &QSerialPort::errorOccurred, this, &PortaLocale::erroreSeriale);
+PortaLocale::PortaLocale(Avvisi avvisi) : Trasporto(std::move(avvisi)) {
+    QObject::connect(&porta_, &QSerialPort::readyRead, &porta_, [this] { arrivati(); });
+    QObject::connect(&porta_, &QSerialPort::errorOccurred, &porta_,
+                     [this](QSerialPort::SerialPortError errore) { erroreSeriale(errore); });
 }
 
 bool PortaLocale::apri(const QString &dispositivo, const Linea &linea) {
@@ -50,7 +51,7 @@ bool PortaLocale::apri(const QString &dispositivo, const Linea &linea) {
         if (LineaNeutra(dispositivo)) aperta_ora = porta_.open(QIODevice::ReadWrite);
     }
     if (!aperta_ora) {
-        fallito(porta_.error(), SpiegaErrore(porta_.error(), porta_.errorString()));
+        fallita(porta_.error(), SpiegaErrore(porta_.error(), porta_.errorString()));
         porta_.clearError();
         return false;
     }
@@ -95,8 +96,8 @@ void PortaLocale::erroreSeriale(QSerialPort::SerialPortError errore) {
         return;
     }
     // Left open, the port would raise errors without end at full CPU.
-    fallito(errore, SpiegaErrore(errore, porta_.errorString()));
+    const QString motivo = SpiegaErrore(errore, porta_.errorString());
     porta_.clearError();
     chiudi();
-    emit persa();
+    perduta(errore, motivo);
 }

@@ -9,9 +9,8 @@
 #include <QSerialPort>
 
 class PortaLocale : public Trasporto {
-    Q_OBJECT
   public:
-    explicit PortaLocale(QObject *parent = nullptr);
+    explicit PortaLocale(Avvisi avvisi);
 
     // All four line settings are set before the port is opened: on a
     // pseudo-terminal they cannot be changed once it is open.
