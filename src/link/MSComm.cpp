@@ -1,29 +1,37 @@
 #include "link/MSComm.h"
 
-#include "link/Risveglio.h"
+#include "link/PortaDiRete.h"
+#include "link/PortaLocale.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <algorithm>
 
 MSComm::MSComm(QObject *parent) : QObject(parent), cartella_(QDir::currentPath()) {
-    connect(&porta_aperta_, &QSerialPort::readyRead, this, [this] {
+    avvisi_.datiArrivati = [this] {
         riceviDati();
         forseSegnala();
-    });
-    connect(&porta_aperta_, &QSerialPort::errorOccurred, this, &MSComm::erroreSeriale);
-    connect(&rete_, &Rete::datiArrivati, this, [this] {
-        riceviDati();
-        forseSegnala();
-    });
-    connect(&rete_, &Rete::persa, this, &MSComm::reteCaduta);
-    connect(&rete_, &Rete::nota, this, &MSComm::NotaRete);
+    };
+    avvisi_.persa = [this](QSerialPort::SerialPortError codice, const QString &motivo) {
+        lineaPersa(codice, motivo);
+    };
+    avvisi_.nota = [this](const QString &testo) { emit NotaRete(testo); };
 }
 
 MSComm::~MSComm() {
-    porta_aperta_.close();
-    rete_.chiudi();
+    for (const auto &t : trasporti_)
+        t->chiudi();
+}
+
+Trasporto *MSComm::trasportoPer(const QString &dispositivo) {
+    if (IndirizzoDiRete(dispositivo)) return tieni<PortaDiRete>();
+    return tieni<PortaLocale>();
+}
+
+template <class T> Trasporto *MSComm::tieni() {
+    for (const auto &t : trasporti_)
+        if (auto *fatto = dynamic_cast<T *>(t.get())) return fatto;
+    return trasporti_.emplace_back(std::make_unique<T>(avvisi_)).get();
 }
 
 bool MSComm::setSettings(const QString &impostazioni) {
@@ -54,10 +62,7 @@ bool MSComm::setSettings(const QString &impostazioni) {
         bitStop = QSerialPort::TwoStop;
     else
         return false;
-    velocita_ = velocita;
-    parita_ = parita;
-    bit_dati_ = QSerialPort::DataBits(dati);
-    bit_stop_ = bitStop;
+    linea_ = {velocita, parita, QSerialPort::DataBits(dati), bitStop};
     impostazioni_ = impostazioni;
     return true;
 }
@@ -120,42 +125,14 @@ QString MSComm::FileNonPorta(const QString &dispositivo) {
 #endif
 }
 
-static QString SpiegaErrore(QSerialPort::SerialPortError e, const QString &testoSistema) {
-    QString motivo;
-    switch (e) {
-    case QSerialPort::DeviceNotFoundError:
-        motivo = QStringLiteral("la porta non esiste");
-        break;
-    case QSerialPort::PermissionError:
-        motivo = QStringLiteral("accesso negato o porta già in uso");
-        break;
-    case QSerialPort::OpenError:
-        motivo = QStringLiteral("porta già aperta");
-        break;
-    case QSerialPort::ResourceError:
-        motivo = QStringLiteral("la porta non è più disponibile (adattatore scollegato?)");
-        break;
-    case QSerialPort::UnsupportedOperationError:
-        motivo = QStringLiteral("impostazioni della linea non supportate");
-        break;
-    default:
-        motivo = QStringLiteral("errore della porta");
-        break;
-    }
-    if (!testoSistema.isEmpty()) motivo += QStringLiteral(" (%1)").arg(testoSistema);
-    return motivo;
-}
-
 void MSComm::setPortOpen(bool aperta) {
     if (!aperta) {
-        porta_aperta_.close();
-        rete_.chiudi();
+        if (trasporto_) trasporto_->chiudi();
         buffer_.clear();
-        sveglia_ = 0;
         return;
     }
     // A connection being made pumps events: an opening from one of them waits its turn.
-    if (PortOpen() || rete_.inCorso()) return;
+    if (PortOpen() || (trasporto_ && trasporto_->inCorso())) return;
     errore_.clear();
     codice_ = QSerialPort::NoError;
     persa_ = false;
@@ -171,37 +148,15 @@ void MSComm::setPortOpen(bool aperta) {
         errore_ = perche;
         return;
     }
-    if (IndirizzoDiRete(dispositivo_)) {
-        buffer_.clear();
-        if (!rete_.apri(dispositivo_, velocita_, parita_, bit_dati_, bit_stop_)) {
-            codice_ = QSerialPort::DeviceNotFoundError;
-            errore_ = rete_.errore();
-        }
-        return;
-    }
-    porta_aperta_.setPortName(dispositivo_);
-    // All four line settings before open(): on a pseudo-terminal they cannot
-    // be changed once the port is open.
-    porta_aperta_.setBaudRate(velocita_);
-    porta_aperta_.setParity(parita_);
-    porta_aperta_.setDataBits(bit_dati_);
-    porta_aperta_.setStopBits(bit_stop_);
-    porta_aperta_.setFlowControl(QSerialPort::NoFlowControl);
-    bool aperta_ora = porta_aperta_.open(QIODevice::ReadWrite);
-    // Settings refused: a program killed while it held the port left its
-    // own on the line; with plain settings put back, one more try.
-    if (!aperta_ora && porta_aperta_.error() == QSerialPort::UnsupportedOperationError) {
-        porta_aperta_.clearError();
-        if (LineaNeutra(dispositivo_)) aperta_ora = porta_aperta_.open(QIODevice::ReadWrite);
-    }
-    if (!aperta_ora) {
-        codice_ = porta_aperta_.error();
-        errore_ = SpiegaErrore(codice_, porta_aperta_.errorString());
-        porta_aperta_.clearError();
-        return;
-    }
+    Trasporto *t = trasportoPer(dispositivo_);
+    trasporto_ = t;
+    // What came before this opening is no reply (a connection pumps events,
+    // and what comes while it is made is kept).
     buffer_.clear();
-    sveglia_ = 0;
+    if (!t->apri(dispositivo_, linea_)) {
+        codice_ = t->CodiceErrore();
+        errore_ = t->Errore();
+    }
 }
 
 void MSComm::setRThreshold(int soglia) {
@@ -218,19 +173,7 @@ void MSComm::setOutput(const QString &testo) {
     QByteArray dati = testo.toLatin1();
     for (char &c : dati)
         c = char(c & 0x7F);
-    if (rete_.aperta()) {
-        rete_.scrivi(dati);
-        return;
-    }
-    // A command goes to the line at once: handed to the port's own buffer it
-    // would wait for the next pump, which the port wakes twice for (ready to
-    // write, then written). What the line does not take now (it never happens
-    // with a command of a few characters) follows through that buffer, as
-    // does any error, which the port then reports as usual.
-    qint64 scritti = 0;
-    if (porta_aperta_.bytesToWrite() == 0)
-        scritti = std::max<qint64>(ScriviSubito(porta_aperta_.handle(), dati), 0);
-    if (scritti < dati.size()) porta_aperta_.write(dati.mid(scritti));
+    trasporto_->scrivi(dati);
 }
 
 QString MSComm::Input() {
@@ -241,7 +184,7 @@ QString MSComm::Input() {
 }
 
 void MSComm::riceviDati() {
-    QByteArray arrivati = rete_.aperta() ? rete_.leggi() : porta_aperta_.readAll();
+    QByteArray arrivati = trasporto_->leggi();
     for (char &c : arrivati)
         c = char(c & 0x7F);
     buffer_.append(arrivati);
@@ -250,16 +193,12 @@ void MSComm::riceviDati() {
 }
 
 void MSComm::svegliaPerLaRisposta() {
-    if (!porta_aperta_.isOpen()) return;
+    if (!PortOpen()) return;
     // Once the threshold is reached, every character wakes us again, so that
-    // what trails a reply is taken (and discarded) as soon as it comes.
-    const int mancano = inAttesa_ ? soglia_ - int(buffer_.size()) : 1;
-    // Every read and every threshold asks again; the system is asked only
-    // when the count changes (twice an exchange: the reply's length, then 1).
-    const int sveglia = std::clamp(mancano, 1, 255);
-    if (sveglia == sveglia_) return;
-    sveglia_ = sveglia;
-    SvegliaDopo(porta_aperta_.handle(), sveglia);
+    // what trails a reply is taken (and discarded) as soon as it comes. Every
+    // read and every threshold asks again; the transport asks the system only
+    // when the count changes.
+    trasporto_->svegliaDopo(inAttesa_ ? soglia_ - int(buffer_.size()) : 1);
 }
 
 void MSComm::forseSegnala() {
@@ -273,28 +212,9 @@ void MSComm::forseSegnala() {
     }
 }
 
-void MSComm::erroreSeriale(QSerialPort::SerialPortError errore) {
-    if (errore == QSerialPort::ResourceError || errore == QSerialPort::ReadError ||
-        errore == QSerialPort::WriteError) {
-        // A read that found the characters gone (another program reading the
-        // same line took them) is no lost port.
-        if (errore != QSerialPort::WriteError && LineaAncoraViva(porta_aperta_.handle())) {
-            porta_aperta_.clearError();
-            return;
-        }
-        // Left open, the port would raise errors without end at full CPU.
-        codice_ = errore;
-        errore_ = SpiegaErrore(errore, porta_aperta_.errorString());
-        persa_ = true;
-        porta_aperta_.clearError();
-        porta_aperta_.close();
-        buffer_.clear();
-    }
-}
-
-void MSComm::reteCaduta() {
-    codice_ = QSerialPort::ResourceError;
-    errore_ = rete_.errore();
+void MSComm::lineaPersa(QSerialPort::SerialPortError codice, const QString &motivo) {
+    codice_ = codice;
+    errore_ = motivo;
     persa_ = true;
     buffer_.clear();
 }

@@ -1,6 +1,7 @@
 #pragma once
 // The serial control the link is built on: the few properties and the one
-// event the transport uses, on top of QSerialPort.
+// event the exchanges use, on top of a transport (link/Trasporto.h): a serial
+// port of this machine, or a serial device server over TCP.
 //
 // Characters travel as 7-bit text both ways (the line runs 7 data bits; a
 // pseudo-terminal would carry the eighth bit, a real line would not).
@@ -10,16 +11,19 @@
 // characters, and never while the threshold is 0.
 //
 // A device that is a network address (tcp://, socket://, rfc2217://, see
-// link/Rete.h) is reached over TCP behind the same properties.
+// link/Rete.h) is reached over TCP behind the same properties (trasportoPer).
 //
 // No operation here reads or writes a global.
 
 #include "link/Rete.h"
+#include "link/Trasporto.h"
 
 #include <QByteArray>
 #include <QObject>
 #include <QSerialPort>
 #include <QString>
+#include <memory>
+#include <vector>
 
 class MSComm : public QObject {
     Q_OBJECT
@@ -51,7 +55,7 @@ class MSComm : public QObject {
     // (after a lost port) follows that same entry again and never falls back
     // to another port when the entry has gone.
     void setPortOpen(bool aperta);
-    bool PortOpen() const { return porta_aperta_.isOpen() || rete_.aperta(); }
+    bool PortOpen() const { return trasporto_ && trasporto_->aperta(); }
 
     void setRThreshold(int soglia);
     int RThreshold() const { return soglia_; }
@@ -112,26 +116,26 @@ class MSComm : public QObject {
     void NotaRete(const QString &testo);
 
   private:
+    // The transport that reaches the device (as Segui gives it): the one
+    // place that picks a kind of line.
+    Trasporto *trasportoPer(const QString &dispositivo);
+    // This object's transport of kind T, made the first time it is wanted and
+    // kept: an opening that pumps events is never left without its object.
+    template <class T> Trasporto *tieni();
+
     void riceviDati();
-    void erroreSeriale(QSerialPort::SerialPortError errore);
     void forseSegnala();
     // The system wakes us once the characters the threshold still awaits are in.
     void svegliaPerLaRisposta();
+    // The transport lost its open line (adapter unplugged, server gone).
+    void lineaPersa(QSerialPort::SerialPortError codice, const QString &motivo);
 
-    void reteCaduta();
-
-    QSerialPort porta_aperta_;
-    Rete rete_;
     QByteArray buffer_;
     int porta_ = 0;
     QString impostazioni_ = QStringLiteral("9600,N,8,1");
-    qint32 velocita_ = 9600;
-    QSerialPort::Parity parita_ = QSerialPort::NoParity;
-    QSerialPort::DataBits bit_dati_ = QSerialPort::Data8;
-    QSerialPort::StopBits bit_stop_ = QSerialPort::OneStop;
+    Linea linea_;
     int soglia_ = 0;
     bool inAttesa_ = false; // the threshold is set and not yet reached
-    int sveglia_ = 0;       // the wake-up count last asked of the open port; 0: none yet
     int evento_ = 0;
     QString cartella_;
     QString errore_;
@@ -140,4 +144,9 @@ class MSComm : public QObject {
     QString voce_; // what the openings follow; empty until worked out
     QSerialPort::SerialPortError codice_ = QSerialPort::NoError;
     bool persa_ = false;
+    Trasporto::Avvisi avvisi_; // what every transport calls back
+    // Declared last, so they go first: what they tell as they close still
+    // finds everything above in place.
+    std::vector<std::unique_ptr<Trasporto>> trasporti_;
+    Trasporto *trasporto_ = nullptr; // the one of the last opening
 };

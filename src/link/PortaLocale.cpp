@@ -1,0 +1,103 @@
+#include "link/PortaLocale.h"
+
+#include "link/Risveglio.h"
+
+#include <algorithm>
+
+static QString SpiegaErrore(QSerialPort::SerialPortError e, const QString &testoSistema) {
+    QString motivo;
+    switch (e) {
+    case QSerialPort::DeviceNotFoundError:
+        motivo = QStringLiteral("la porta non esiste");
+        break;
+    case QSerialPort::PermissionError:
+        motivo = QStringLiteral("accesso negato o porta già in uso");
+        break;
+    case QSerialPort::OpenError:
+        motivo = QStringLiteral("porta già aperta");
+        break;
+    case QSerialPort::ResourceError:
+        motivo = QStringLiteral("la porta non è più disponibile (adattatore scollegato?)");
+        break;
+    case QSerialPort::UnsupportedOperationError:
+        motivo = QStringLiteral("impostazioni della linea non supportate");
+        break;
+    default:
+        motivo = QStringLiteral("errore della porta");
+        break;
+    }
+    if (!testoSistema.isEmpty()) motivo += QStringLiteral(" (%1)").arg(testoSistema);
+    return motivo;
+}
+
+PortaLocale::PortaLocale(Avvisi avvisi) : Trasporto(std::move(avvisi)) {
+    QObject::connect(&porta_, &QSerialPort::readyRead, &porta_, [this] { arrivati(); });
+    QObject::connect(&porta_, &QSerialPort::errorOccurred, &porta_,
+                     [this](QSerialPort::SerialPortError errore) { erroreSeriale(errore); });
+}
+
+bool PortaLocale::apri(const QString &dispositivo, const Linea &linea) {
+    porta_.setPortName(dispositivo);
+    porta_.setBaudRate(linea.velocita);
+    porta_.setParity(linea.parita);
+    porta_.setDataBits(linea.dati);
+    porta_.setStopBits(linea.stop);
+    porta_.setFlowControl(QSerialPort::NoFlowControl);
+    bool aperta_ora = porta_.open(QIODevice::ReadWrite);
+    // Settings refused: a program killed while it held the port left its
+    // own on the line; with plain settings put back, one more try.
+    if (!aperta_ora && porta_.error() == QSerialPort::UnsupportedOperationError) {
+        porta_.clearError();
+        if (LineaNeutra(dispositivo)) aperta_ora = porta_.open(QIODevice::ReadWrite);
+    }
+    if (!aperta_ora) {
+        fallita(porta_.error(), SpiegaErrore(porta_.error(), porta_.errorString()));
+        porta_.clearError();
+        return false;
+    }
+    sveglia_ = 0;
+    return true;
+}
+
+void PortaLocale::chiudi() {
+    porta_.close();
+    sveglia_ = 0;
+}
+
+void PortaLocale::scrivi(const QByteArray &dati) {
+    // A command goes to the line at once: handed to the port's own buffer it
+    // would wait for the next pump, which the port wakes twice for (ready to
+    // write, then written). What the line does not take now (it never happens
+    // with a command of a few characters) follows through that buffer, as
+    // does any error, which the port then reports as usual.
+    qint64 scritti = 0;
+    if (porta_.bytesToWrite() == 0)
+        scritti = std::max<qint64>(ScriviSubito(porta_.handle(), dati), 0);
+    if (scritti < dati.size()) porta_.write(dati.mid(scritti));
+}
+
+void PortaLocale::svegliaDopo(int caratteri) {
+    // The system is asked only when the count changes (twice an exchange:
+    // the reply's length, then 1).
+    const int sveglia = std::clamp(caratteri, 1, 255);
+    if (sveglia == sveglia_) return;
+    sveglia_ = sveglia;
+    SvegliaDopo(porta_.handle(), sveglia);
+}
+
+void PortaLocale::erroreSeriale(QSerialPort::SerialPortError errore) {
+    if (errore != QSerialPort::ResourceError && errore != QSerialPort::ReadError &&
+        errore != QSerialPort::WriteError)
+        return;
+    // A read that found the characters gone (another program reading the
+    // same line took them) is no lost port.
+    if (errore != QSerialPort::WriteError && LineaAncoraViva(porta_.handle())) {
+        porta_.clearError();
+        return;
+    }
+    // Left open, the port would raise errors without end at full CPU.
+    const QString motivo = SpiegaErrore(errore, porta_.errorString());
+    porta_.clearError();
+    chiudi();
+    perduta(errore, motivo);
+}
