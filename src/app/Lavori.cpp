@@ -155,11 +155,8 @@ int LavoroInvia(const RigaDiComando &riga) {
                             .arg(numero, Citato(testo), Citato(r.letto)));
         return UscitaCentrale;
     case Operazioni::Esito::Incerta:
-        Stampa(stdout, QStringLiteral("Errore seriale. Testo %1: scritto %2, ma le risposte della "
-                                      "centrale alla rilettura sulla porta %3 non sono affidabili "
-                                      "(%4): il testo non è verificato.\n")
-                           .arg(numero, Citato(testo), NomePorta(),
-                                FormSeriale::Istanza().PercheNonAffidabili()));
+        Stampa(stdout, QStringLiteral("%1: il testo %2 scritto non è verificato.\n")
+                           .arg(RisposteNonAffidabili(numero, true, NomePorta()), Citato(testo)));
         return UscitaCentrale;
     default:
         return UscitaProblema; // the file was checked above
@@ -191,12 +188,10 @@ int LavoroConfronta(const RigaDiComando &riga) {
         numeri << r.diverse[i].numero();
     }
     if (r.incerta) {
-        Stampa(stdout,
-               QStringLiteral("Errore seriale: le risposte della centrale alla lettura del "
-                              "testo %1 sulla porta %2 non sono affidabili (%3); "
-                              "%4 testi confrontati su %5.\n")
-                   .arg(r.muta.numero(), NomePorta(), FormSeriale::Istanza().PercheNonAffidabili(),
-                        QString::number(r.confrontati), QString::number(voci.size())));
+        Stampa(stdout, QStringLiteral("%1; %2 testi confrontati su %3.\n")
+                           .arg(RisposteNonAffidabili(r.muta.numero(), false, NomePorta()))
+                           .arg(r.confrontati)
+                           .arg(voci.size()));
         return UscitaCentrale;
     }
     if (r.interrotto)
@@ -242,12 +237,10 @@ QString MotivoDestinazione(const QString &percorso) {
 int LavoroLeggi(const RigaDiComando &riga) {
     const QFileInfo file(riga.file);
     const QString percorso = file.absoluteFilePath();
-    if (file.fileName().right(4).toLower() != QLatin1String(".vlt"))
-        return Problema(QStringLiteral("%1: il nome deve avere estensione .vlt.").arg(percorso));
-    for (const QChar c : file.fileName())
-        if (c.unicode() < 32 || c.unicode() == 127)
-            return Problema(QStringLiteral("%1: il nome non può contenere caratteri di controllo.")
-                                .arg(Traccia::Visibile(percorso)));
+    // The save window's rule for a message file's name, in its words.
+    if (const QString motivo = FormatoMessaggi::MotivoNomeRifiutato(file.fileName());
+        !motivo.isEmpty())
+        return Problema(QStringLiteral("%1: %2.").arg(Traccia::Visibile(percorso), motivo));
     // Told before the first read, not after all of them.
     if (const QString motivo = MotivoDestinazione(percorso); !motivo.isEmpty())
         return Problema(motivo + QStringLiteral(" Nessun testo letto."));
@@ -263,11 +256,8 @@ int LavoroLeggi(const RigaDiComando &riga) {
         V::NumeroTesto = qint16(r.numero);
         TreCifre();
         if (r.incerta) {
-            Stampa(stdout, QStringLiteral("Errore seriale: le risposte della centrale alla lettura "
-                                          "del testo %1 sulla porta %2 non sono affidabili (%3). "
-                                          "Nessun file scritto.\n")
-                               .arg(V::NumeroTre, NomePorta(),
-                                    FormSeriale::Istanza().PercheNonAffidabili()));
+            Stampa(stdout, RisposteNonAffidabili(V::NumeroTre, false, NomePorta()) +
+                               QStringLiteral(". Nessun file scritto.\n"));
             return UscitaCentrale;
         }
         if (const QString colpa = PortaInColpa(NomePorta()); !colpa.isEmpty())

@@ -1,6 +1,7 @@
 #include "jobs/Esiti.h"
 
 #include "link/Comandi.h"
+#include "link/FormSeriale.h"
 #include "link/Traccia.h"
 
 QString Citato(const QString &testo) {
@@ -9,6 +10,13 @@ QString Citato(const QString &testo) {
 
 QString TestoRiposo(const QString &stato) {
     return Comandi::TestoRiposo(Traccia::Visibile(stato));
+}
+
+QString RisposteNonAffidabili(const QString &numero, bool rilettura, const QString &porta) {
+    return QStringLiteral("Errore seriale: le risposte della centrale alla %1 del testo %2 sulla "
+                          "porta %3 non sono affidabili (%4)")
+        .arg(rilettura ? QStringLiteral("rilettura") : QStringLiteral("lettura"), numero, porta,
+             FormSeriale::Istanza().PercheNonAffidabili());
 }
 
 QString RigaNonInteri(const QStringList &ids) {

@@ -16,6 +16,11 @@ QString TestoRiposo(const QString &stato);
 
 // A line for an identifier that answers a search, with its status reply.
 QString RigaTrovato(const QString &id, const QString &risposta);
+// "Errore seriale: le risposte della centrale alla lettura (or rilettura)
+// del testo NNN sulla porta P non sono affidabili (why)", without a stop:
+// the one wording of a text whose replies could not be trusted.
+QString RisposteNonAffidabili(const QString &numero, bool rilettura, const QString &porta);
+
 // A search's line for identifiers that answered, but never with a whole
 // reply (empty when there are none): they are not counted.
 QString RigaNonInteri(const QStringList &ids);

@@ -13,7 +13,7 @@ class QLabel;
 class QPushButton;
 class QWidget;
 
-namespace Linea {
+namespace Finestre {
 
 // A button that Enter presses when it has the focus, never the default one.
 QPushButton *NuovoPulsante(QWidget *padre, const char *nome, const QString &testo);
@@ -33,4 +33,4 @@ struct Osserva : Operazioni::Osservatore {
     FinestraLavoro &f;
 };
 
-} // namespace Linea
+} // namespace Finestre

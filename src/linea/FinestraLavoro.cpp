@@ -8,7 +8,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 
-namespace Linea {
+namespace Finestre {
 
 QPushButton *NuovoPulsante(QWidget *padre, const char *nome, const QString &testo) {
     auto *b = new PulsanteInvio(testo, padre);
@@ -26,9 +26,9 @@ QLabel *NuovaEtichetta(QWidget *padre, const char *nome) {
     return l;
 }
 
-} // namespace Linea
+} // namespace Finestre
 
-using namespace Linea;
+using namespace Finestre;
 
 FinestraLavoro::FinestraLavoro(QWidget *padre, const QString &nome, const QString &titolo)
     : QDialog(padre) {

@@ -17,7 +17,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-using namespace Linea;
+using namespace Finestre;
 
 FormCerca::FormCerca(QWidget *padre)
     : FinestraLavoro(padre, QStringLiteral("FormCerca"), QStringLiteral("Cerca il VELTO")) {

@@ -17,7 +17,7 @@
 
 #include <QFontDatabase>
 
-using namespace Linea;
+using namespace Finestre;
 
 FormConfronto::FormConfronto(QWidget *padre, const QString &file)
     : FinestraLavoro(padre, QStringLiteral("FormConfronto"),
@@ -58,11 +58,8 @@ void FormConfronto::Esegui(const QList<Programmazione::Voce> &voci) {
             QStringLiteral("Confronto interrotto: %1, nulla è stato scritto.").arg(confrontati));
         Sintesi = QStringLiteral("Confronto interrotto");
     } else if (r.incerta) {
-        Esito->setText(QStringLiteral("Errore seriale: le risposte della centrale alla lettura "
-                                      "del testo %1 sulla porta %2 non sono affidabili (%3); "
-                                      "%4.")
-                           .arg(r.muta.numero(), NomePortaLinea(),
-                                FormSeriale::Istanza().PercheNonAffidabili(), confrontati));
+        Esito->setText(QStringLiteral("%1; %2.").arg(
+            RisposteNonAffidabili(r.muta.numero(), false, NomePortaLinea()), confrontati));
         Sintesi = QStringLiteral("Testo %1: risposte non affidabili").arg(r.muta.numero());
     } else if (!r.muta.isEmpty()) {
         Esito->setText(QStringLiteral("Nessuna risposta alla lettura del testo %1 (%2).\n%3")

@@ -23,7 +23,7 @@
 #include <cerrno>
 #include <cstdio>
 
-using namespace Linea;
+using namespace Finestre;
 
 FormPorta::FormPorta(QWidget *padre) : QDialog(padre) {
     setObjectName(QStringLiteral("FormPorta"));
