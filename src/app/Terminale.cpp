@@ -50,11 +50,9 @@ QString PortaInColpa(const QString &porta) {
                               "%3, poi riprova.")
             .arg(porta, motivo.isEmpty() ? QString() : QStringLiteral(": ") + motivo, cosa);
     }
-    const QString chi = ChiTieneLaPorta(com.Dispositivo());
-    if (chi.isEmpty()) return QString();
-    return QStringLiteral("La porta %1 è aperta anche da %2, che prende le risposte della "
-                          "centrale: chiudi quel programma e riprova.")
-        .arg(porta, chi);
+    const QString altro = FormSeriale::Istanza().AltroProgramma(porta);
+    return altro.isEmpty() ? QString()
+                           : altro + QStringLiteral(": chiudi quel programma e riprova.");
 }
 
 QString NonRisponde(const QString &aCosa, const QString &porta, const QString &seguito) {

@@ -113,6 +113,9 @@ QString SuggerimentoNessunaRisposta() {
                               "destro), \"Porta…\" sceglie un'altra porta.")
             .arg(NomePortaLinea(), perche);
     }
+    if (const QString altro = FormSeriale::Istanza().AltroProgramma(NomePortaLinea());
+        !altro.isEmpty())
+        return altro + QStringLiteral(": chiudi quel programma, poi premi il pulsante rosso.");
     return QStringLiteral("La centrale non risponde sulla porta %1 con l'identificativo %2. "
                           "Controlla il cavo e l'alimentazione della centrale; poi, dal menu "
                           "(tasto destro): \"Cerca il VELTO sulla linea…\" trova "

@@ -58,6 +58,14 @@ QString FormSeriale::NomePorta() const {
                                  : QStringLiteral("%1 (%2)").arg(NomeCom(), dispositivo);
 }
 
+QString FormSeriale::AltroProgramma(const QString &porta) const {
+    if (!MSComm1.PortOpen()) return QString();
+    const QString chi = ChiTieneLaPorta(MSComm1.Dispositivo());
+    if (chi.isEmpty()) return QString();
+    return QStringLiteral("La porta %1 è aperta anche da %2, che prende le risposte della centrale")
+        .arg(porta, chi);
+}
+
 QString FormSeriale::ErroreApertura() const {
     if (MSComm1.PortOpen()) return QString();
     AperturaFallita a;

@@ -94,6 +94,11 @@ class FormSeriale : public QObject {
     // The port as the messages name it: COMn and the device it leads to.
     // reads NumeroPorta
     QString NomePorta() const;
+    // "La porta … è aperta anche da …, che prende le risposte della centrale"
+    // when another program holds the open port (it takes the panel's
+    // replies), else empty. `porta` names the port in the sentence.
+    // no globals
+    QString AltroProgramma(const QString &porta) const;
     // Italian description of why the port is not open (port, device, reason,
     // who holds a busy port, the ports present and how to use one); empty
     // when it is open.
