@@ -8,6 +8,7 @@
 // the sender then sends the same records); and a file written after a
 // read-back whose texts come from the input.
 
+#include "files/FileMessaggi.h"
 #include "files/FormatoMessaggi.h"
 #include "link/Comandi.h"
 #include "files/Programmazione.h"

@@ -6,6 +6,7 @@
 #include "app/ProvaIngressi.h"
 #include "app/RigaDiComando.h"
 #include "app/Terminale.h"
+#include "files/FileMessaggi.h"
 #include "files/FormatoMessaggi.h"
 #include "link/Comandi.h"
 #include "link/FormSeriale.h"

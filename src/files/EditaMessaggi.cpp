@@ -1,6 +1,7 @@
 #include "files/EditaMessaggi.h"
 
 #include "files/FormSalvaFile.h"
+#include "files/FileMessaggi.h"
 #include "files/FormatoMessaggi.h"
 #include "link/Comandi.h"
 #include "files/Programmazione.h"

@@ -1,5 +1,6 @@
 #include "files/FormSalvaFile.h"
 
+#include "files/FileMessaggi.h"
 #include "files/FormatoMessaggi.h"
 #include "files/ListeFile.h"
 #include "widgets/Aspetto.h"

@@ -42,6 +42,8 @@ struct Parte {
 };
 Parte ParteUsata(const QByteArray &dati, bool tutto, qsizetype limite = LimiteFile);
 
+// The lines of the part of a file ParteUsata found ready, split as it says.
+QStringList RigheDellaParte(const QByteArray &dati, const Parte &parte);
 // The lines of a whole file as the readers take them: by LF when ParteUsata
 // says so, otherwise as Righe().
 QStringList RigheLette(const QByteArray &dati);
@@ -107,25 +109,9 @@ const QString NomeSenzaVlt = QStringLiteral("Il nome deve finire con .vlt");
 // A control character or a line break: no place in a file name.
 bool HaCaratteriDiControllo(const QString &nome);
 
-// Creates the message file `percorso` with the comment and CorpoNuovo(),
-// through the safe save; an existing file is never touched. On failure
-// *errore says why (Italian).
-bool CreaFileNuovo(const QString &percorso, const QString &commento, QString *errore);
-
 // The bytes of a message file: comment, CR LF, the body unchanged, CR LF,
 // "end", CR LF.
 QByteArray ContenutoFile(const QString &commento, const QString &corpo);
-
-// Reads a whole file; on failure returns nothing and sets *errore (Italian).
-std::optional<QByteArray> LeggiFile(const QString &percorso, QString *errore);
-
-// Reads a message file for the sender and the editor: block by block, only up
-// to its end marker, then runs the common scan. On failure returns nothing and
-// sets *errore (Italian, naming the file); *troppoGrande, when given, says that
-// the file was refused for holding more than LimiteFile bytes before its end
-// marker.
-std::optional<Scansione> LeggiMessaggi(const QString &percorso, QString *errore,
-                                       bool *troppoGrande = nullptr);
 
 // The comment line as it may be written: every line break (CR LF, CR or LF)
 // becomes one blank, so a comment never adds a line to the file.
@@ -138,28 +124,5 @@ constexpr QChar SegnapostoLF = u'\u21B5'; // an arrow the fixed-pitch fonts draw
 QString TestoVisibile(const QString &corpo);
 // The body of an editor's raw text: block ends become CR LF, placeholders LF.
 QString CorpoDaTesto(const QString &testoGrezzo);
-
-// Why a file could not be saved at `percorso`, in Italian, or empty when it
-// can: it is no plain file (a device, a pipe), or neither its folder takes a
-// new file nor the file itself may be rewritten (what SalvaFile needs).
-// Checked by trying, as the save will, without changing anything.
-QString MotivoNonScrivibile(const QString &percorso);
-
-// Writes a file safely (shared/Salvataggio.h): the bytes go to a new file in
-// the same folder, which replaces the target only once every write, the sync
-// and the close succeeded. When the folder allows no new file but the target
-// may be written, the target is rewritten in place, and put back as it was if
-// that fails. On any failure *errore says why (Italian) and the old file keeps
-// its content byte for byte.
-bool SalvaFile(const QString &percorso, const QByteArray &dati, QString *errore);
-
-// What a signal leaves unsaved (an editor's edits, texts just read) goes to a
-// new file "<base>-non-salvato-<date>-<time>.vlt", never over another one: in
-// `cartella`, else the working folder, the home folder or the temporary
-// folder, the first that takes it, with the permissions `modo` (those of the
-// file it rescues, Salvataggio::Modo; 0600 for texts read from the panel).
-// Returns the path written, or nothing with the last reason in *errore.
-QString SalvaNonSalvato(const QString &cartella, const QString &base, const QByteArray &dati,
-                        int modo, QString *errore);
 
 } // namespace FormatoMessaggi

@@ -1,5 +1,6 @@
 #include "jobs/Operazioni.h"
 
+#include "files/FileMessaggi.h"
 #include "files/FormatoMessaggi.h"
 #include "link/Comandi.h"
 #include "link/FormSeriale.h"

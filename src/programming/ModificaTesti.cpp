@@ -5,6 +5,7 @@
 #include "files/EditaMessaggi.h"
 #include "shared/Variabili.h"
 
+#include "files/FileMessaggi.h"
 #include "files/FormatoMessaggi.h"
 #include "files/ListeFile.h"
 

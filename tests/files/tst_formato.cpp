@@ -1,3 +1,4 @@
+#include "files/FileMessaggi.h"
 #include "files/FormatoMessaggi.h"
 #include "support/DiscoPieno.h"
 #include "support/FileProva.h"

@@ -1,4 +1,5 @@
 #include "link/Configurazione.h"
+#include "files/FileMessaggi.h"
 #include "files/FormatoMessaggi.h"
 #include "link/MSComm.h"
 #include "shared/Attendi.h"
