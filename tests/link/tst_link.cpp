@@ -255,7 +255,8 @@ class TestLink : public QObject {
     }
 
     // A lost port is opened again on the same COMn entry: while the entry is
-    // gone the link stays down (never another port), once it is back the
+    // gone the link stays down (never another port, not even another line
+    // that takes the freed pseudo-terminal's number), once it is back the
     // link works again.
     void scollegaERicollega() {
         AVVIA(banco);
@@ -270,6 +271,14 @@ class TestLink : public QObject {
         QVERIFY2(TempoCpu() - cpu < 0.3, qPrintable(QString::number(TempoCpu() - cpu)));
         QVERIFY(!seriale().MSComm1.PortOpen());
         QVERIFY(!seriale().ErroreApertura().isEmpty());
+        // The line closed, its pseudo-terminal's number is free: the next
+        // line opened on the system usually takes it.
+        QTemporaryDir altrove;
+        Simulatore altro(altrove.path());
+        QVERIFY2(altro.avvia(), qPrintable(altro.errore()));
+        scambia(Comandi::Stato("&45"), 6);
+        QVERIFY(ErroreSeriale);
+        QVERIFY(altro.comandi().isEmpty());
 
         QVERIFY(QFile::remove(banco.percorso("COM1")));
         scambia(Comandi::Stato("&45"), 6);
