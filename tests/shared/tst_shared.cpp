@@ -19,6 +19,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <algorithm>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -92,27 +93,41 @@ class TestShared : public QObject {
         QVERIFY(eseguito);
     }
 
+    // A wait is never shorter than asked; how much longer it takes depends on
+    // the load of the machine, so the upper bounds hold for the best of a few
+    // waits: a wait that always overshoots fails every one of them.
     void attendiDuraQuantoDeveSenzaOccupareLaCpu() {
-        QElapsedTimer t;
-        t.start();
-        const double cpu = TempoCpu();
-        Attendi(300);
-        const qint64 trascorsi = t.elapsed();
-        QVERIFY2(trascorsi >= 300 && trascorsi < 450, qPrintable(QString::number(trascorsi)));
-        // A busy wait would burn about 300 ms of CPU.
-        QVERIFY2(TempoCpu() - cpu < 0.05, qPrintable(QString::number(TempoCpu() - cpu)));
+        qint64 lunga = 1000000, breve = 1000000;
+        for (int volta = 0; volta < 3 && (lunga >= 450 || breve >= 80); ++volta) {
+            QElapsedTimer t;
+            t.start();
+            const double cpu = TempoCpu();
+            Attendi(300);
+            const qint64 trascorsi = t.elapsed();
+            QVERIFY2(trascorsi >= 300, qPrintable(QString::number(trascorsi)));
+            lunga = std::min(lunga, trascorsi);
+            // A busy wait would burn about 300 ms of CPU.
+            QVERIFY2(TempoCpu() - cpu < 0.05, qPrintable(QString::number(TempoCpu() - cpu)));
 
-        t.restart();
-        Attendi(10);
-        QVERIFY(t.elapsed() >= 10 && t.elapsed() < 80);
+            t.restart();
+            Attendi(10);
+            QVERIFY(t.elapsed() >= 10);
+            breve = std::min(breve, t.elapsed());
+        }
+        QVERIFY2(lunga < 450, qPrintable(QString::number(lunga)));
+        QVERIFY2(breve < 80, qPrintable(QString::number(breve)));
     }
 
     void attendiServeGliEventiMentreAspetta() {
-        int scatti = 0;
-        QTimer timer;
-        connect(&timer, &QTimer::timeout, this, [&] { ++scatti; });
-        timer.start(20);
-        Attendi(210);
+        int scatti = 0; // the most in one wait
+        for (int volta = 0; volta < 3 && scatti < 8; ++volta) {
+            int qui = 0;
+            QTimer timer;
+            connect(&timer, &QTimer::timeout, this, [&] { ++qui; });
+            timer.start(20);
+            Attendi(210);
+            scatti = std::max(scatti, qui);
+        }
         QVERIFY2(scatti >= 8, qPrintable(QString::number(scatti)));
     }
 

@@ -6,7 +6,6 @@
 
 #include <QApplication>
 #include <QFile>
-#include <QFileInfo>
 #include <QTest>
 #include <QTimer>
 #include <QWidget>
@@ -104,10 +103,12 @@ bool Banco::riapri() {
 
 void Banco::scollega() {
     if (!sim_) return;
-    // An unplugged adapter leaves COM1 pointing at a device that is gone: the
-    // simulator removes its link when it ends, so the link is put back.
-    const QString com1 = percorso(QStringLiteral("COM1"));
-    const QString dispositivo = QFile::symLinkTarget(com1);
     sim_->termina();
-    if (!dispositivo.isEmpty() && !QFileInfo(com1).isSymLink()) QFile::link(dispositivo, com1);
+    // An unplugged adapter leaves COM1 pointing at a device that is gone. Not
+    // at the simulator's pseudo-terminal: the system soon gives its number to
+    // another process, whose line (and lock) the tool would then open. A name
+    // of the case's own folder that never exists is gone for good.
+    const QString com1 = percorso(QStringLiteral("COM1"));
+    QFile::remove(com1);
+    QFile::link(percorso(QStringLiteral("adattatore-scollegato")), com1);
 }

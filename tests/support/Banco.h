@@ -39,7 +39,8 @@ class Banco {
     QString percorso(const QString &nome) const { return dir_->filePath(nome); }
     Simulatore *sim() const { return sim_.get(); }
     Simulatore *operator->() const { return sim_.get(); }
-    // Ends the simulator, as an unplugged adapter.
+    // Ends the simulator, as an unplugged adapter: COM1 is left pointing at a
+    // device of the case's folder that does not exist.
     void scollega();
 
     // Seconds a case may run before the watchdog ends its waits (default 60).
