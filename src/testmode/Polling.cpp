@@ -58,6 +58,8 @@ void FormPrincipaleTest::Scambiato(const CicloTest::Scambio &s) {
         }
     }
     Text3->setText(V::Risposta);
+    // A text read shows its command before the reply, and lets the window
+    // breathe between the many reads of the texts.
     if (s.codice == Comandi::Codice::LeggiTesto) {
         Text3->setText(V::Comando + V::Risposta);
         PompaEventi();
