@@ -5,14 +5,13 @@
 #include "link/Comandi.h"
 #include "link/FormSeriale.h"
 #include "shared/Attendi.h"
-#include "shared/Numeri.h"
 #include "shared/Variabili.h"
+#include "testmode/CicloTest.h"
 #include "testmode/RapportoProva.h"
 #include "testmode/RegistroProva.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
-#include <QStringList>
 #include <algorithm>
 
 namespace {
@@ -23,59 +22,39 @@ namespace {
 constexpr double PausaMs = 10;
 constexpr double PausaSenzaRispostaMs = 800;
 
-// One exchange and its pause; true when the panel answered.
-bool ScambiaEAttendi(Comandi::Codice codice, const QString &parametro = QString()) {
-    const double inizio = SecondiOrologio();
-    FormSeriale::Istanza().Scambia(codice, parametro);
-    const double trascorsi = (SecondiOrologio() - inizio) * 1000;
-    Attendi(V::ErroreSeriale ? std::max(PausaMs, PausaSenzaRispostaMs - trascorsi) : PausaMs);
-    return !V::ErroreSeriale;
-}
+// What the command line adds to the cycle: the pause after each exchange,
+// and why the texts do not come, said once on stderr while they are asked
+// again.
+class Voce : public CicloTest::Osservatore {
+  public:
+    explicit Voce(const QString &porta) : porta_(porta) {}
 
-// An exchange of the test cycle, told to the record.
-bool Scambio(Prova::Registro &r, Comandi::Codice codice, const QString &parametro = QString()) {
-    const bool risposto = ScambiaEAttendi(codice, parametro);
-    r.Risposta(risposto);
-    return risposto;
-}
-
-// Text `numero`, asked again until the panel's text can be trusted, as test
-// mode asks it. False when a signal came first, or the walk test's time
-// is over.
-bool LeggiTesto(int numero, const QString &porta, const QDeadlineTimer &fine, QString &testo,
-                bool &detto) {
-    V::NumeroTesto = qint16(numero);
-    TreCifre();
-    Comandi::ConfermaTesto conferma;
-    while (!V::Interruzione && !fine.hasExpired()) {
-        if (ScambiaEAttendi(Comandi::Codice::LeggiTesto, V::NumeroTre)) {
-            const Comandi::RispostaTesto r = Comandi::LeggiRispostaTesto(V::Risposta);
-            testo = r.testo;
-            if (conferma.Accetta(r.testo, !r.coda && !FormSeriale::Istanza().ScambioIrregolare()))
-                return true;
-            continue;
-        }
-        conferma.Fallita();
-        if (!detto) {
-            const FormSeriale &seriale = FormSeriale::Istanza();
-            const QString colpa = PortaInColpa(porta);
-            const QString perche =
-                seriale.NonIntera()
-                    ? QStringLiteral("le risposte della centrale %1 sulla porta %2 non sono "
-                                     "affidabili (%3).")
-                          .arg(Centrale(), porta, seriale.PercheNonAffidabili())
-                : colpa.isEmpty()
-                    ? QStringLiteral("nessuna risposta dalla centrale %1 sulla porta %2.")
-                          .arg(Centrale(), porta)
-                    : QStringLiteral("nessuna risposta. ") + colpa;
-            Stampa(stderr, QStringLiteral("velto318: lettura del testo %1: %2 Riprovo finché "
-                                          "risponde (Ctrl+C per finire).\n")
-                               .arg(V::NumeroTre, perche));
-        }
-        detto = true;
+    void Scambiato(const CicloTest::Scambio &s) override {
+        Attendi(s.risposto ? PausaMs : std::max(PausaMs, PausaSenzaRispostaMs - s.millisecondi));
     }
-    return false;
-}
+
+    void Fallito(Comandi::Codice codice) override {
+        if (codice != Comandi::Codice::LeggiTesto || detto_) return;
+        detto_ = true;
+        const FormSeriale &seriale = FormSeriale::Istanza();
+        const QString colpa = PortaInColpa(porta_);
+        const QString perche =
+            seriale.NonIntera()
+                ? QStringLiteral("le risposte della centrale %1 sulla porta %2 non sono "
+                                 "affidabili (%3).")
+                      .arg(Centrale(), porta_, seriale.PercheNonAffidabili())
+            : colpa.isEmpty() ? QStringLiteral("nessuna risposta dalla centrale %1 sulla porta %2.")
+                                    .arg(Centrale(), porta_)
+                              : QStringLiteral("nessuna risposta. ") + colpa;
+        Stampa(stderr, QStringLiteral("velto318: lettura del testo %1: %2 Riprovo finché "
+                                      "risponde (Ctrl+C per finire).\n")
+                           .arg(V::NumeroTre, perche));
+    }
+
+  private:
+    QString porta_;
+    bool detto_ = false;
+};
 
 } // namespace
 
@@ -90,15 +69,14 @@ int LavoroProva(const RigaDiComando &riga, const QString &porta) {
     // ends the walk test too.
     const QDeadlineTimer fine =
         riga.durata ? QDeadlineTimer(qint64(riga.durata) * 1000) : QDeadlineTimer::Forever;
-    QStringList testi;
-    bool detto = false;
-    for (int i = 0; i < 44; ++i) {
-        QString primo, secondo;
-        if (LeggiTesto(4 * i, porta, fine, primo, detto) &&
-            LeggiTesto(4 * i + 1, porta, fine, secondo, detto)) {
-            testi << primo + secondo;
-            continue;
-        }
+    const auto finita = [&fine] { return V::Interruzione || fine.hasExpired(); };
+    // Each exchange's pause comes before the record hears of it.
+    CicloTest ciclo(finita);
+    Voce voce(porta);
+    AscoltoProva ascolto(r);
+    ciclo.Aggiungi(&voce);
+    ciclo.Aggiungi(&ascolto);
+    if (!ciclo.CaricaTesti(false)) {
         if (V::Interruzione)
             return LavoroInterrotto(
                 QStringLiteral("Prova interrotta durante la lettura dei testi: nulla è stato "
@@ -108,7 +86,6 @@ int LavoroProva(const RigaDiComando &riga, const QString &porta) {
                            .arg(V::NumeroTre));
         return UscitaCentrale;
     }
-    r.Testi(testi);
     const QString errore = r.ApriGiornale(QDir::currentPath());
     Stampa(stderr,
            errore.isEmpty()
@@ -128,17 +105,8 @@ int LavoroProva(const RigaDiComando &riga, const QString &porta) {
         dettoGiornale = true;
     };
 
-    const auto finita = [&fine] { return V::Interruzione || fine.hasExpired(); };
-    while (!finita()) {
-        if (Scambio(r, Comandi::Codice::Stato)) r.Stato(Comandi::StatoCentrale(V::Risposta));
-        for (int g = 1; g <= 3 && !finita(); ++g)
-            if (Scambio(r, Comandi::Codice::Ingressi, QString::number(g)))
-                r.Ingressi(Comandi::StatiIngressi(g, V::Risposta));
-        if (finita()) break;
-        if (Scambio(r, Comandi::Codice::Tasto))
-            if (const std::optional<QChar> codice = Comandi::CodiceTasto(V::Risposta))
-                if (const auto etichetta = Comandi::EtichettaTasto(*codice)) r.Tasto(*etichetta);
-    }
+    while (!finita())
+        ciclo.Giro();
     r.fine = QDateTime::currentDateTime();
 
     QString riepilogo =

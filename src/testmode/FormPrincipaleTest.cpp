@@ -66,7 +66,10 @@ const QString Blank17(17, QLatin1Char(' '));
 
 } // namespace
 
-FormPrincipaleTest::FormPrincipaleTest(QWidget *parent) : QWidget(parent) {
+FormPrincipaleTest::FormPrincipaleTest(QWidget *parent)
+    : QWidget(parent), ciclo_([] { return V::ChiusuraRichiesta; }) {
+    ciclo_.Aggiungi(&ascoltoProva_);
+    ciclo_.Aggiungi(this);
     ImpostaFinestra(this, QStringLiteral("FormPrincipaleTest"),
                     QStringLiteral("Test Velto   (Velto318)  "), Finestra);
 
@@ -135,7 +138,9 @@ FormPrincipaleTest::FormPrincipaleTest(QWidget *parent) : QWidget(parent) {
 }
 
 void FormPrincipaleTest::ApriProvaIngressi() {
-    if (!ProvaIngressi) ProvaIngressi = new FormProvaIngressi(this);
+    if (!ProvaIngressi)
+        ProvaIngressi = new FormProvaIngressi(
+            RegistroProva, [this] { IdentificaProva(); }, this);
     ProvaIngressi->Mostra();
 }
 

@@ -1,10 +1,12 @@
 #pragma once
 // The test window: the live mirror of the panel, and the first window of the
 // application. Its controls and public variables are filled by the polling
-// procedures below and by the main loop. Its operations are defined in two
-// files, grouped below by file.
+// procedures below, which run the test cycle (CicloTest) and paint what it
+// decodes, and by the main loop. Its operations are defined in two files,
+// grouped below by file.
 
 #include "link/Comandi.h"
+#include "testmode/CicloTest.h"
 #include "testmode/RegistroProva.h"
 
 #include <QColor>
@@ -20,7 +22,7 @@ class QPushButton;
 class ListaFile;
 class FormProvaIngressi;
 
-class FormPrincipaleTest : public QWidget {
+class FormPrincipaleTest : public QWidget, private CicloTest::Osservatore {
     Q_OBJECT
   public:
     // The values of StatoProgramma: the operator asked for the programming
@@ -76,21 +78,21 @@ class FormPrincipaleTest : public QWidget {
 
     // Polling.cpp: the exchanges of test mode and how their replies are shown.
 
-    // One exchange of a command of the table; when it fails, the error
-    // button waits for the operator.
+    // One exchange of a command of the table, told to the walk test's record;
+    // when it fails, the error button waits for the operator.
     // globals as FormSeriale::Scambia
     void InviaComando(Comandi::Codice codice, const QString &parametro = QString());
     // The texts of the alarm windows and of the three lines at the top.
     // reads Identificativo; writes NumeroTesto, NumeroTre, DatiRisposta; runs exchanges
     void CaricaTesti();
-    // Text NumeroTre, asked again until it is answered.
+    // Text NumeroTre, asked again until it can be trusted (CicloTest::LeggiTesto).
     // reads Identificativo, NumeroTre; writes DatiRisposta; runs exchanges
     void LeggiTesto();
-    // reads Identificativo; runs exchanges
+    // The steps of the test cycle, each painted as the cycle decodes it; the
+    // alarm windows take their colours at the end of the input groups.
+    // reads Identificativo; writes Risposta; runs exchanges
     void LeggiStato();
-    // reads Identificativo; runs exchanges
     void LeggiIngressi();
-    // reads Identificativo; runs exchanges
     void LeggiTasto();
 
   signals:
@@ -113,7 +115,20 @@ class FormPrincipaleTest : public QWidget {
 
     // Polling.cpp
 
-    QString leggiCoppia(int primo); // texts primo and primo + 1, run together
+    // The walk test's record hears the cycle first, then the window paints.
+    AscoltoProva ascoltoProva_{RegistroProva};
+    CicloTest ciclo_; // stops when the window closes
+
+    // CicloTest::Osservatore: after each exchange, its pause and the error
+    // button; what the cycle decoded, painted.
+    void Scambiato(const CicloTest::Scambio &s) override;
+    void Fallito(Comandi::Codice codice) override;
+    void Testi(int primo, const QString &testi) override;
+    void Stato(const QString &stato) override;
+    void Ingressi(int gruppo, const QList<Comandi::Ingresso> &ingressi) override;
+    void Tasto(const QString &etichetta) override;
+    // The three lines at the top as the panel's status is: at rest, or not.
+    void MostraStato(bool riposo);
 
     // The colour the decoding of the cycle under way gives each of Allarmi(0)
     // to Allarmi(46) (invalid: none yet). The windows show them together at

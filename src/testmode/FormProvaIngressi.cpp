@@ -2,8 +2,8 @@
 
 #include "widgets/Aspetto.h"
 #include "widgets/Controlli.h"
-#include "testmode/FormPrincipaleTest.h"
 #include "testmode/RapportoProva.h"
+#include "testmode/RegistroProva.h"
 
 #include <QDir>
 #include <QFileDialog>
@@ -68,8 +68,9 @@ QTableWidgetItem *Cella(const QString &testo, bool modificabile = false) {
 
 } // namespace
 
-FormProvaIngressi::FormProvaIngressi(FormPrincipaleTest *test)
-    : QWidget(test, Qt::Window), test_(test), registro_(test->RegistroProva) {
+FormProvaIngressi::FormProvaIngressi(Prova::Registro &registro, std::function<void()> identifica,
+                                     QWidget *padre)
+    : QWidget(padre, Qt::Window), registro_(registro), identifica_(std::move(identifica)) {
     setObjectName(QStringLiteral("FormProvaIngressi"));
     setWindowTitle(QStringLiteral("Prova ingressi"));
     resize(1240, 800);
@@ -311,7 +312,7 @@ void FormProvaIngressi::Ricomincia_Click() {
                                              "resta su disco.")
                                   .arg(Prova::Conteggio(registro_))) != QMessageBox::Yes)
         return;
-    test_->IdentificaProva(); // the new record is of the panel in use now
+    identifica_(); // the new record is of the panel in use now
     registro_.Ricomincia();
     if (!giornaleAperto_)
         ApriGiornale();

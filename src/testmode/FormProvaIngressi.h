@@ -5,8 +5,8 @@
 // most twice a second while something changes.
 
 #include <QWidget>
+#include <functional>
 
-class FormPrincipaleTest;
 class QLabel;
 class QLineEdit;
 class QListWidget;
@@ -19,7 +19,9 @@ class Registro;
 class FormProvaIngressi : public QWidget {
     Q_OBJECT
   public:
-    explicit FormProvaIngressi(FormPrincipaleTest *test);
+    // `identifica` gives the record the panel and the port in use, when the
+    // walk test starts again.
+    FormProvaIngressi(Prova::Registro &registro, std::function<void()> identifica, QWidget *padre);
 
     // Shows the window in front; the first time, opens the journal.
     // no globals
@@ -45,8 +47,8 @@ class FormProvaIngressi : public QWidget {
     void AggiornaEventi();
     void ApriGiornale();
 
-    FormPrincipaleTest *test_;
     Prova::Registro &registro_;
+    std::function<void()> identifica_;
     QTimer *orologio_ = nullptr;
     int visti_ = -1;         // changes of the record already shown
     size_t eventiVisti_ = 0; // events already in the list

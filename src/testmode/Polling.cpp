@@ -1,5 +1,5 @@
-// Test mode: the exchanges that load the panel's texts and follow its rest
-// state, inputs and keys, and how each reply is painted.
+// Test mode: the test cycle's exchanges, with the window's pause and error
+// button after each, and how each decoded reply is painted.
 #include "testmode/FormPrincipaleTest.h"
 
 #include "linea/FinestreLinea.h"
@@ -7,7 +7,6 @@
 #include "link/FormSeriale.h"
 #include "widgets/Aspetto.h"
 #include "shared/Attendi.h"
-#include "shared/Numeri.h"
 #include "shared/Variabili.h"
 #include "testmode/FormProvaIngressi.h"
 
@@ -25,13 +24,14 @@ constexpr qint64 PausaSenzaRispostaMs = 1000;
 } // namespace
 
 void FormPrincipaleTest::InviaComando(Comandi::Codice codice, const QString &parametro) {
-    FormSeriale::Istanza().Scambia(codice, parametro);
-    // An exchange cut short by the closing or a signal says nothing of the line.
-    if (!V::ChiusuraRichiesta && !V::Interruzione) RegistroProva.Risposta(!V::ErroreSeriale);
+    ciclo_.Scambia(codice, parametro);
+}
+
+void FormPrincipaleTest::Scambiato(const CicloTest::Scambio &s) {
     TastoErroreSerialeFlag = false;
-    if (!V::ErroreSeriale) TastoErroreSeriale->hide();
+    if (s.risposto) TastoErroreSeriale->hide();
     Attendi(10);
-    if (V::ErroreSeriale && !V::ChiusuraRichiesta) {
+    if (!s.risposto && !V::ChiusuraRichiesta) {
         // A walk test being recorded (its window open) has nobody at the
         // keyboard: the wait ends by itself, the cycle goes on, and the gap
         // and the panel's return are recorded. The button stays while the
@@ -58,57 +58,35 @@ void FormPrincipaleTest::InviaComando(Comandi::Codice codice, const QString &par
         }
     }
     Text3->setText(V::Risposta);
+    // A text read shows its command before the reply, and lets the window
+    // breathe between the many reads of the texts.
+    if (s.codice == Comandi::Codice::LeggiTesto) {
+        Text3->setText(V::Comando + V::Risposta);
+        PompaEventi();
+    }
 }
 
 void FormPrincipaleTest::LeggiTesto() {
-    // Asked again until the panel's text can be trusted: the link refuses a
-    // reply that is not whole, and a text that came after a repeat or with
-    // something behind it must come twice the same.
-    Comandi::ConfermaTesto conferma;
-    for (;;) {
-        InviaComando(Comandi::Codice::LeggiTesto, V::NumeroTre);
-        Text3->setText(V::Comando + V::Risposta);
-        V::DatiRisposta = Comandi::Dati(Comandi::Codice::LeggiTesto, V::Risposta);
-        PompaEventi();
-        if (V::ChiusuraRichiesta) return;
-        if (V::ErroreSeriale) {
-            conferma.Fallita();
-            continue;
-        }
-        const Comandi::RispostaTesto r = Comandi::LeggiRispostaTesto(V::Risposta);
-        V::DatiRisposta = r.testo;
-        if (conferma.Accetta(r.testo, !r.coda && !FormSeriale::Istanza().ScambioIrregolare()))
-            return;
-    }
-}
-
-QString FormPrincipaleTest::leggiCoppia(int primo) {
-    V::NumeroTesto = qint16(primo);
-    TreCifre();
-    LeggiTesto();
-    const QString primoTesto = V::DatiRisposta;
-    V::NumeroTesto = qint16(V::NumeroTesto + 1);
-    TreCifre();
-    LeggiTesto();
-    return primoTesto + V::DatiRisposta;
+    ciclo_.LeggiTesto();
 }
 
 void FormPrincipaleTest::CaricaTesti() {
-    QStringList testiIngressi;
-    for (int i = 0; i <= 43 && !V::ChiusuraRichiesta; ++i) {
-        const QString testi = leggiCoppia(4 * i);
-        ImpostaTesto(Allarmi[i], QString::number(i + 1) + testi);
-        testiIngressi << testi;
-    }
-    const QPair<int, QLabel *> righe[3] = {
-        {176, MessaggioRiposo[0]}, {178, FineCiclata[0]}, {180, NomeVelto[0]}};
-    for (const auto &r : righe)
-        if (!V::ChiusuraRichiesta) ImpostaTesto(r.second, leggiCoppia(r.first));
-    if (V::ChiusuraRichiesta) return;
     // The walk test's record starts with the texts loaded, and keeps the
     // panel it began with.
-    if (!RegistroProva.Avviato()) IdentificaProva();
-    RegistroProva.Testi(testiIngressi);
+    const bool nuova = !RegistroProva.Avviato();
+    if (ciclo_.CaricaTesti(true) && nuova) IdentificaProva();
+}
+
+void FormPrincipaleTest::Testi(int primo, const QString &testi) {
+    // The alarm windows show their number before the texts.
+    const int finestra = primo / 4;
+    if (finestra <= 43)
+        ImpostaTesto(Allarmi[finestra], QString::number(finestra + 1) + testi);
+    else
+        ImpostaTesto(primo == 176   ? MessaggioRiposo[0]
+                     : primo == 178 ? FineCiclata[0]
+                                    : NomeVelto[0],
+                     testi);
 }
 
 void FormPrincipaleTest::IdentificaProva() {
@@ -119,12 +97,21 @@ void FormPrincipaleTest::IdentificaProva() {
 }
 
 void FormPrincipaleTest::LeggiStato() {
-    InviaComando(Comandi::Codice::Stato);
-    // Replies that could not be trusted leave the windows as they were.
-    if (V::ErroreSeriale && FormSeriale::Istanza().NonIntera()) return;
-    V::Risposta = Comandi::StatoCentrale(V::Risposta);
-    if (!V::ErroreSeriale) RegistroProva.Stato(V::Risposta);
-    if (V::Risposta == QLatin1String("R")) {
+    ciclo_.LeggiStato();
+}
+
+void FormPrincipaleTest::Stato(const QString &stato) {
+    MostraStato(stato == QLatin1String("R"));
+}
+
+void FormPrincipaleTest::Fallito(Comandi::Codice codice) {
+    // A silent panel is not at rest; replies that could not be trusted
+    // leave the windows as they were.
+    if (codice == Comandi::Codice::Stato && !FormSeriale::Istanza().NonIntera()) MostraStato(false);
+}
+
+void FormPrincipaleTest::MostraStato(bool riposo) {
+    if (riposo) {
         ImpostaSfondo(NomeVelto[0], ColoreFacciaPulsante());
         ImpostaSfondo(MessaggioRiposo[0], ColoreVerde());
         ImpostaSfondo(FineCiclata[0], ColoreFacciaPulsante());
@@ -140,37 +127,32 @@ void FormPrincipaleTest::LeggiStato() {
 }
 
 void FormPrincipaleTest::LeggiIngressi() {
-    for (int g = 1; g <= 3; ++g) {
-        InviaComando(Comandi::Codice::Ingressi, QString::number(g));
-        const QList<Comandi::Ingresso> ingressi = Comandi::StatiIngressi(g, V::Risposta);
-        V::Risposta = Comandi::Dati(Comandi::Codice::Ingressi, V::Risposta);
-        if (!V::ErroreSeriale) RegistroProva.Ingressi(ingressi);
-        for (const Comandi::Ingresso &i : ingressi) {
-            ComeIngressi = i.carattere;
-            switch (i.stato) {
-            case Comandi::StatoIngresso::Attivo:
-                Colora(i.finestra, ColoreRosso());
-                break;
-            case Comandi::StatoIngresso::Inattivo:
-                Colora(i.finestra, ColoreFacciaPulsante());
-                break;
-            case Comandi::StatoIngresso::Invariato:
-                break;
-            }
-        }
-    }
+    ciclo_.LeggiIngressi();
     MostraColori(); // the cycle's colours are all decoded
 }
 
-void FormPrincipaleTest::LeggiTasto() {
-    InviaComando(Comandi::Codice::Tasto);
-    const std::optional<QChar> codice = Comandi::CodiceTasto(V::Risposta);
-    V::Risposta = Comandi::Dati(Comandi::Codice::Tasto, V::Risposta);
-    if (!codice) return;
-    if (const auto etichetta = Comandi::EtichettaTasto(*codice)) {
-        ImpostaTesto(LabelTastoPremuto, *etichetta);
-        if (!V::ErroreSeriale) RegistroProva.Tasto(*etichetta);
+void FormPrincipaleTest::Ingressi(int, const QList<Comandi::Ingresso> &ingressi) {
+    for (const Comandi::Ingresso &i : ingressi) {
+        ComeIngressi = i.carattere;
+        switch (i.stato) {
+        case Comandi::StatoIngresso::Attivo:
+            Colora(i.finestra, ColoreRosso());
+            break;
+        case Comandi::StatoIngresso::Inattivo:
+            Colora(i.finestra, ColoreFacciaPulsante());
+            break;
+        case Comandi::StatoIngresso::Invariato:
+            break;
+        }
     }
+}
+
+void FormPrincipaleTest::LeggiTasto() {
+    ciclo_.LeggiTasto();
+}
+
+void FormPrincipaleTest::Tasto(const QString &etichetta) {
+    ImpostaTesto(LabelTastoPremuto, etichetta);
 }
 
 void FormPrincipaleTest::Colora(int finestra, const QColor &colore) {

@@ -3,6 +3,7 @@
 #include "support/Aperta.h"
 #include "support/Azioni.h"
 #include "linea/FinestreLinea.h"
+#include "testmode/CicloTest.h"
 #include "testmode/EtichettaPannello.h"
 #include "testmode/FormPrincipaleTest.h"
 #include "link/FormSeriale.h"
@@ -351,6 +352,64 @@ class TestModoTest : public QObject {
         banco->ordina("key `");
         f->LeggiTasto();
         QCOMPARE(f->LabelTastoPremuto->text(), QString("ack"));
+    }
+
+    // The cycle without windows, as --prova runs it: each exchange is heard
+    // as it ends, then what was decoded from it; per test cycle one status,
+    // the three input groups and one key. A failed exchange is a gap with
+    // nothing decoded; a cycle that stops asks nothing more.
+    void cicloSenzaFinestre() {
+        AVVIA(banco);
+        struct Ascolto : CicloTest::Osservatore {
+            QStringList visti;
+            QStringList ingressi;
+            void Scambiato(const CicloTest::Scambio &s) override {
+                visti << (s.risposto ? "scambio" : "muto");
+            }
+            void Fallito(Comandi::Codice) override { visti << "fallito"; }
+            void TestiCaricati(const QStringList &t) override { ingressi = t; }
+            void Stato(const QString &s) override { visti << "stato " + s; }
+            void Ingressi(int gruppo, const QList<Comandi::Ingresso> &stati) override {
+                QString s = QString("gruppo %1 ").arg(gruppo);
+                for (const Comandi::Ingresso &i : stati)
+                    s += i.carattere;
+                visti << s;
+            }
+            void Tasto(const QString &etichetta) override { visti << "tasto " + etichetta; }
+        } ascolto;
+        bool fermo = false;
+        CicloTest ciclo([&fermo] { return fermo; });
+        ciclo.Aggiungi(&ascolto);
+
+        banco->ordina("text 172 Zona 44");
+        QVERIFY(ciclo.CaricaTesti(false)); // the alarm windows' texts only
+        QCOMPARE(banco->comandi().size(), 88);
+        QCOMPARE(banco->comandi().last(), QString("&450R173"));
+        QCOMPARE(ascolto.ingressi.size(), 44);
+        QCOMPARE(ascolto.ingressi.last(), QString("Zona 44").leftJustified(32));
+
+        ascolto.visti.clear();
+        banco->ordina("input 5 C");
+        banco->ordina("input 46 C");
+        ciclo.Giro();
+        const QString riposo(16, '-');
+        QCOMPARE(ascolto.visti,
+                 QStringList({"scambio", "stato R", "scambio", "gruppo 1 ----C-----------",
+                              "scambio", "gruppo 2 " + riposo, "scambio", "gruppo 3 -------------C",
+                              "scambio", "tasto ..."}));
+
+        ascolto.visti.clear();
+        banco->ordina("silent on");
+        ciclo.LeggiStato();
+        QCOMPARE(ascolto.visti, QStringList({"muto", "fallito"}));
+        banco->ordina("silent off");
+
+        ascolto.visti.clear();
+        fermo = true;
+        ciclo.Giro(); // the status is asked, the rest of the cycle is not
+        QCOMPARE(ascolto.visti, QStringList({"scambio", "stato R"}));
+        QVERIFY(!ciclo.CaricaTesti(false));
+        QCOMPARE(ascolto.visti.size(), 2);
     }
 
     // Adapter unplugged while the texts load, after "Progr" (so no error wait
