@@ -91,9 +91,7 @@ void FormPrincipaleTest::Testi(int primo, const QString &testi) {
 
 void FormPrincipaleTest::IdentificaProva() {
     RegistroProva.identificativo = V::Identificativo;
-    const QString dispositivo = FormSeriale::Istanza().MSComm1.Dispositivo();
-    RegistroProva.porta = QStringLiteral("COM") + V::NumeroPorta;
-    if (!dispositivo.isEmpty()) RegistroProva.porta += QStringLiteral(" (%1)").arg(dispositivo);
+    RegistroProva.porta = FormSeriale::Istanza().NomePorta();
 }
 
 void FormPrincipaleTest::LeggiStato() {
