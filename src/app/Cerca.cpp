@@ -30,13 +30,10 @@ QString EsitoCerca(const QStringList &trovati, const QString &configurato, const
                                                 : Traccia::Visibile(configurato),
                           trovati.first());
     if (trovati.isEmpty()) {
-        testo = QStringLiteral("Nessuna centrale risponde sulla porta %1 agli identificativi da "
-                               "&00 a &99")
-                    .arg(porta);
+        testo = NessunaCentrale(porta) + QStringLiteral(" agli identificativi da &00 a &99");
         if (OrdineCerca(configurato).size() > 100)
             testo += QStringLiteral(" né a %1").arg(Traccia::Visibile(configurato));
-        testo += QStringLiteral(". Controlla il cavo, l'alimentazione della centrale e il tipo "
-                                "di linea: ");
+        testo += QStringLiteral(". ") + ControllaLaLinea() + QStringLiteral(": ");
         testo += rs485 ? QStringLiteral("la ricerca è stata fatta su RS485 (con eco); per una "
                                         "linea RS232 servono rs232 in Seriale318.con e nessun "
                                         "--rs485.\n")
@@ -44,8 +41,7 @@ QString EsitoCerca(const QStringList &trovati, const QString &configurato, const
                                         "aggiungi --rs485.\n");
     }
     if (eco && !rs485)
-        testo += QStringLiteral("La linea restituisce l'eco di ogni comando, come un bus RS485: "
-                                "riprova con velto318 --cerca --rs485.\n");
+        testo += LineaConEco() + QStringLiteral(": riprova con velto318 --cerca --rs485.\n");
     return testo;
 }
 

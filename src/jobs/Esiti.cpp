@@ -19,6 +19,18 @@ QString RisposteNonAffidabili(const QString &numero, bool rilettura, const QStri
              FormSeriale::Istanza().PercheNonAffidabili());
 }
 
+QString NessunaCentrale(const QString &porta) {
+    return QStringLiteral("Nessuna centrale risponde sulla porta %1").arg(porta);
+}
+
+QString ControllaLaLinea() {
+    return QStringLiteral("Controlla il cavo, l'alimentazione della centrale e il tipo di linea");
+}
+
+QString LineaConEco() {
+    return QStringLiteral("La linea restituisce l'eco di ogni comando, come un bus RS485");
+}
+
 QString RigaNonInteri(const QStringList &ids) {
     if (ids.isEmpty()) return QString();
     QStringList visibili;

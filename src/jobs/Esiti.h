@@ -21,6 +21,15 @@ QString RigaTrovato(const QString &id, const QString &risposta);
 // the one wording of a text whose replies could not be trusted.
 QString RisposteNonAffidabili(const QString &numero, bool rilettura, const QString &porta);
 
+// What a search found when nothing answered, and an echoing line: the
+// facts, which each front follows with its own way to act on them.
+// "Nessuna centrale risponde sulla porta P"
+QString NessunaCentrale(const QString &porta);
+// "Controlla il cavo, l'alimentazione della centrale e il tipo di linea"
+QString ControllaLaLinea();
+// "La linea restituisce l'eco di ogni comando, come un bus RS485"
+QString LineaConEco();
+
 // A search's line for identifiers that answered, but never with a whole
 // reply (empty when there are none): they are not counted.
 QString RigaNonInteri(const QStringList &ids);

@@ -87,21 +87,20 @@ void FormCerca::Esegui() {
         testo =
             QStringLiteral("Ricerca fermata sulla porta %1: %2.").arg(NomePortaLinea(), r.estranea);
     else if (r.trovati.isEmpty())
-        testo = QStringLiteral("Nessuna centrale risponde sulla porta %1 (%2 identificativi "
-                               "provati su %3). Controlla il cavo, l'alimentazione della "
-                               "centrale e il tipo di linea in Seriale318.con (rs232 o rs485); "
-                               "\"Porta…\" nel menu sceglie un'altra porta.")
-                    .arg(NomePortaLinea())
+        testo = QStringLiteral("%1 (%2 identificativi provati su %3). %4 in Seriale318.con "
+                               "(rs232 o rs485); \"Porta…\" nel menu sceglie un'altra porta.")
+                    .arg(NessunaCentrale(NomePortaLinea()))
                     .arg(r.provati)
-                    .arg(V::Modo485 ? QStringLiteral("RS485") : QStringLiteral("RS232"));
+                    .arg(V::Modo485 ? QStringLiteral("RS485") : QStringLiteral("RS232"),
+                         ControllaLaLinea());
     else
         testo = QStringLiteral("Scegli un identificativo: \"Usa questo identificativo\" vale "
                                "per questa sessione, \"Salva in Seriale318.con\" anche per le "
                                "prossime.");
     if (!r.nonInteri.isEmpty()) testo = RigaNonInteri(r.nonInteri) + testo;
     if (r.eco && !V::Modo485)
-        testo += QStringLiteral("\nLa linea restituisce l'eco di ogni comando, come un bus "
-                                "RS485: scrivi rs485 in Seriale318.con.");
+        testo +=
+            QLatin1Char('\n') + LineaConEco() + QStringLiteral(": scrivi rs485 in Seriale318.con.");
     Esito->setText(testo);
     aggiorna();
     Fine();
