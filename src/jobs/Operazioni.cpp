@@ -257,12 +257,10 @@ RisultatoLettura LeggiTesti(Osservatore &o) {
             r.incerta = letto.esito == TestoPannello::Incerto;
             o.Riga1(QStringLiteral("0R%1  %2")
                         .arg(V::NumeroTre, r.incerta ? LineaDisturbata() : SuggerimentoMuto()));
+            // What was seen is on the first line: no answer, a port lost, or
+            // replies that cannot be trusted.
             o.Riga2(r.incerta ? QStringLiteral("Errore seriale. Nessun file scritto")
-                    : FormSeriale::Istanza().MSComm1.PortOpen()
-                        ? QStringLiteral("Errore seriale: nessuna risposta. Controlla "
-                                         "identificativo")
-                        : QStringLiteral("Errore seriale: collegamento chiuso. Nessun file "
-                                         "scritto"));
+                              : QStringLiteral("Errore seriale. Controlla identificativo"));
             V::MessaggioErrore = QStringLiteral("Errore seriale");
             r.numero = n;
             o.Conferma();

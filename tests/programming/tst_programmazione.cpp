@@ -537,7 +537,7 @@ class TestProgrammazione : public QObject {
         finito = true;
         QCOMPARE(didascalia, QString("Errore seriale Clicca Qui"));
         QCOMPARE(t1, QString("0R100  Tasto destro: Cerca il VELTO"));
-        QCOMPARE(t2, QString("Errore seriale: nessuna risposta. Controlla identificativo"));
+        QCOMPARE(t2, QString("Errore seriale. Controlla identificativo"));
         QVERIFY(!salvataggioOfferto);
         QVERIFY(comandiAbilitati());
         QCOMPARE(Testi[99], QString(16, ' '));
