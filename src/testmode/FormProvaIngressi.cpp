@@ -3,6 +3,7 @@
 #include "widgets/Aspetto.h"
 #include "widgets/Controlli.h"
 #include "testmode/RapportoProva.h"
+#include "testmode/CsvProva.h"
 #include "testmode/RegistroProva.h"
 
 #include <QDir>

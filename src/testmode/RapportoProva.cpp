@@ -1,6 +1,7 @@
 #include "testmode/RapportoProva.h"
 
 #include "link/Traccia.h"
+#include "testmode/CsvProva.h"
 #include "shared/Salvataggio.h"
 
 #include <QBuffer>

@@ -7,6 +7,7 @@
 #include "testmode/FormPrincipaleTest.h"
 #include "testmode/FormProvaIngressi.h"
 #include "testmode/RapportoProva.h"
+#include "testmode/CsvProva.h"
 #include "testmode/RegistroProva.h"
 #include "shared/Variabili.h"
 
