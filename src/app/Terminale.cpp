@@ -1,7 +1,6 @@
 #include "app/Terminale.h"
 
 #include "link/FormSeriale.h"
-#include "link/PorteSeriali.h"
 #include "link/Rete.h"
 #include "link/Traccia.h"
 #include "shared/Variabili.h"
