@@ -60,9 +60,17 @@ const Riga &RigaDi(Codice codice) {
 
 } // namespace
 
+// Where a whole reply's CR falls: after the characters awaited, or as the
+// last of them for the replies whose length counts it.
+static int PostoCr(Codice codice) {
+    const Riga &r = RigaDi(codice);
+    return codice == Codice::LeggiTesto || codice == Codice::ScriviTesto ? r.lunghezza - 1
+                                                                         : r.lunghezza;
+}
+
 Richiesta Componi(Codice codice, const QString &id, const QString &parametro) {
     const Riga &r = RigaDi(codice);
-    return {r.testo(id, parametro), r.lunghezza, r.testa};
+    return {r.testo(id, parametro), r.lunghezza, r.testa, qint16(PostoCr(codice) + 1)};
 }
 
 QString Dati(Codice codice, const QString &risposta) {
@@ -89,11 +97,7 @@ bool RispostaScritturaIntera(const QString &risposta) {
 }
 
 Forma FormaRisposta(Codice codice, const QString &ricevuto) {
-    const Riga &r = RigaDi(codice);
-    // Where the reply's CR falls: after the characters awaited, or as the
-    // last of them for the replies whose length counts it.
-    const int fine = codice == Codice::LeggiTesto || codice == Codice::ScriviTesto ? r.lunghezza - 1
-                                                                                   : r.lunghezza;
+    const int fine = PostoCr(codice);
     // No reply is longer than a text's: a few bytes of noise before it are
     // the most a panel's line gives.
     constexpr int PiuLunga = 24 + 8;

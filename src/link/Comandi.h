@@ -34,6 +34,7 @@ struct Richiesta {
     QString testo;
     qint16 lunghezza = 0;
     int testa = 0;
+    qint16 intera = 0; // characters of a whole reply, its CR included
 };
 
 // The command table, the one place that pairs each command with its reply

@@ -125,6 +125,8 @@ void FormSeriale::AspettaLineaQuieta() {
 void FormSeriale::Prepara(const Comandi::Richiesta &richiesta) {
     V::Comando = richiesta.testo;
     V::LunghezzaRisposta = richiesta.lunghezza;
+    Istanza().preparato_ = richiesta.testo;
+    Istanza().intera_ = richiesta.intera;
 }
 
 void FormSeriale::Scambia(Comandi::Codice codice, const QString &parametro) {
@@ -196,6 +198,8 @@ void FormSeriale::invia(bool ripeti) {
     }
     const int eco = V::Modo485 ? int(V::Comando.size()) : 0;
     V::LunghezzaRisposta = qint16(V::LunghezzaRisposta + eco);
+    intera_ = preparato_ == V::Comando ? intera_ + eco : 0;
+    preparato_.clear();
     tentativo(eco, Traccia::Tentativo::Primo);
     if (!ripeti || !V::ErroreSeriale || V::ChiusuraRichiesta) return;
     if (!linkDisponibile()) {
@@ -211,7 +215,7 @@ void FormSeriale::tentativo(int lunghezzaEco, Traccia::Tentativo quale) {
     if (quiete_) AspettaLineaQuieta();
     MSComm1.setOutput(V::Comando);
     Traccia::Inviato();
-    MSComm1.setRThreshold(V::LunghezzaRisposta);
+    MSComm1.setRThreshold(V::LunghezzaRisposta, intera_);
     AspettaRisposta();
     Traccia::Scambio(quale, V::Comando, !V::ErroreSeriale);
     if (V::Modo485 && V::Risposta != V::MarcatoreNessunaRisposta) {
@@ -242,6 +246,8 @@ void FormSeriale::AspettaRisposta() {
         PompaEventiFino(scadenza);
         if (!V::SerialeOccupata || !MSComm1.PortOpen() || V::ChiusuraRichiesta) break;
     }
+    // A reply without its CR woke nobody: it is taken now, and judged.
+    if (V::SerialeOccupata && scadenza.hasExpired()) MSComm1.Raccogli();
     V::ErroreSeriale = false;
     if (V::SerialeOccupata) {
         MSComm1.setRThreshold(0);

@@ -131,6 +131,10 @@ class FormSeriale : public QObject {
     bool quiete_ = false;     // the line must go quiet before the next command
     bool irregolare_ = false; // see ScambioIrregolare()
     QString ricevuto_;        // all that came for the last attempt: reply, CR, what followed
+    // The command Prepara set and its whole reply's length, CR included: a
+    // command set by hand has only its threshold.
+    QString preparato_;
+    int intera_ = 0;
     Comandi::Forma forma_ = Comandi::Forma::Intera; // see NonIntera()
     QString scartata_;                              // the last reply not taken
     bool eco_ = false;                              // see Eco()

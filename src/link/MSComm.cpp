@@ -2,10 +2,12 @@
 
 #include "link/PortaDiRete.h"
 #include "link/PortaLocale.h"
+#include "shared/Attendi.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <algorithm>
 
 MSComm::MSComm(QObject *parent) : QObject(parent), cartella_(QDir::currentPath()) {
     avvisi_.datiArrivati = [this] {
@@ -159,8 +161,9 @@ void MSComm::setPortOpen(bool aperta) {
     }
 }
 
-void MSComm::setRThreshold(int soglia) {
+void MSComm::setRThreshold(int soglia, int intera) {
     soglia_ = soglia;
+    intera_ = std::max(soglia, intera);
     inAttesa_ = soglia_ > 0;
     svegliaPerLaRisposta();
     // Characters already waiting raise the event too, but only from a pump.
@@ -198,7 +201,17 @@ void MSComm::svegliaPerLaRisposta() {
     // what trails a reply is taken (and discarded) as soon as it comes. Every
     // read and every threshold asks again; the transport asks the system only
     // when the count changes.
-    trasporto_->svegliaDopo(inAttesa_ ? soglia_ - int(buffer_.size()) : 1);
+    trasporto_->svegliaDopo(inAttesa_ ? intera_ - int(buffer_.size()) : 1);
+}
+
+void MSComm::Raccogli() {
+    if (!inAttesa_ || intera_ <= soglia_) return;
+    intera_ = soglia_;
+    svegliaPerLaRisposta();
+    // The port reports what waits at the next pump; a pump may serve other
+    // sources first.
+    for (int i = 0; i < 3 && inAttesa_ && PortOpen(); ++i)
+        PompaEventi();
 }
 
 void MSComm::forseSegnala() {

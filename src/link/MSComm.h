@@ -57,8 +57,16 @@ class MSComm : public QObject {
     void setPortOpen(bool aperta);
     bool PortOpen() const { return trasporto_ && trasporto_->aperta(); }
 
-    void setRThreshold(int soglia);
+    void setRThreshold(int soglia) { setRThreshold(soglia, soglia); }
+    // The threshold, and the length of a whole reply (its CR included) when
+    // it is longer: the system then wakes us once, when all of it is in,
+    // instead of once for the reply and once more for its CR. A reply cut
+    // short stays unseen until Raccogli().
+    void setRThreshold(int soglia, int intera);
     int RThreshold() const { return soglia_; }
+    // Takes what came for a threshold that still waits for a whole reply
+    // (the reply's time is over): the event is raised if the threshold is reached.
+    void Raccogli();
 
     void setOutput(const QString &testo);
     QString Input();
@@ -135,6 +143,7 @@ class MSComm : public QObject {
     QString impostazioni_ = QStringLiteral("9600,N,8,1");
     Linea linea_;
     int soglia_ = 0;
+    int intera_ = 0; // what the system waits for before it wakes us, while inAttesa_
     bool inAttesa_ = false; // the threshold is set and not yet reached
     int evento_ = 0;
     QString cartella_;
