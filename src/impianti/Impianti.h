@@ -1,0 +1,78 @@
+#pragma once
+// The site book: the panels a technician looks after, one folder each under
+// impianti/ in the working folder. A site's folder holds its description
+// (impianto.txt, "key: value" lines a person can read and edit), its versions
+// (versioni/, Versioni.h) and its register (registro/, Registro.h). Plain
+// files, so that a book shared through a synced folder never conflicts:
+// every description write goes through the safe save.
+//
+// Qt Core, the message files and the link's address rules only.
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+namespace Impianti {
+
+struct Impianto {
+    QString nome;
+    QString cliente;
+    QString indirizzo;
+    QString porta; // the link: a device path, COMn, or a network address as --porta takes it
+    QString id;    // the panel's identifier, "&NN"
+    bool rs485 = false;
+    bool copia = true; // a backup of the panel before every send
+    QString note;      // free notes, several lines allowed
+    // Lines of the description this version of the tool does not know: kept
+    // as they are when the site is saved again.
+    QStringList altre;
+};
+
+// The book's folder (in the current folder) and a site's.
+QString Libro();
+QString CartellaDi(const QString &nome);
+
+// Why a name cannot be a site's (Italian), empty when it can: it must be
+// usable as a folder name on every system the book is synced to.
+QString MotivoNome(const QString &nome);
+// Why a link or an identifier is not one, empty when it is.
+QString MotivoPorta(const QString &porta);
+QString MotivoId(const QString &id);
+// All three, the first that is wrong.
+QString MotivoImpianto(const Impianto &i);
+
+// The description file's bytes, and back. A description always names its
+// site by its folder: `nome` wins over what the file says.
+QByteArray Descrizione(const Impianto &i);
+Impianto DaDescrizione(const QByteArray &dati, const QString &nome);
+
+// Creates the site's folder and description; an existing name (in any case,
+// as a synced folder on another system would clash) is refused. On failure
+// *errore says why (Italian) and nothing is left behind.
+bool Crea(const Impianto &i, QString *errore);
+// Saves an existing site's description (the safe save).
+bool Aggiorna(const Impianto &i, QString *errore);
+// One site, or nothing with *errore (Italian) when it is not in the book or
+// its description cannot be read.
+std::optional<Impianto> Carica(const QString &nome, QString *errore);
+// Every site, sorted by name without regard to case. Folders whose
+// description cannot be read are left out and named in *errori.
+QList<Impianto> Elenco(QStringList *errori = nullptr);
+// The names of the book near `nome` (the same letters in another case, a
+// part of it, one or two letters off), for an error that lists them.
+QStringList Vicini(const QString &nome, const QList<Impianto> &libro);
+
+// The book as CSV: ';'-separated, UTF-8, a header row, one site a row.
+QByteArray Csv(const QList<Impianto> &libro);
+struct Importazione {
+    QList<Impianto> impianti; // rows that make a site
+    QStringList saltati;      // "riga N (NOME): why" of every row left out
+};
+// The sites of a CSV made as above (columns found by their header, in any
+// order; ',' accepted as the separator when the header has no ';'). A row
+// whose site is wrong, or repeats a name of the file, is skipped and said.
+Importazione LeggiCsv(const QByteArray &dati);
+
+} // namespace Impianti

@@ -1,0 +1,53 @@
+#pragma once
+// A site's maintenance register: one line for every job run on the site and
+// every action from its windows, as it ends. Each computer appends only to
+// its own file (registro/<computer>.txt in the site's folder), so two
+// computers sharing a book through a synced folder never edit one file; the
+// register is shown merged by time. Lines are only ever appended, each
+// written whole, flushed and synced before the job goes on.
+//
+// A job writes a line when it starts and one when it ends, under one key; a
+// job that was killed leaves its start alone, and the register shows it as
+// not finished.
+
+#include <QDateTime>
+#include <QList>
+#include <QString>
+
+namespace Registro {
+
+struct Voce {
+    QDateTime quando; // when it ended (when it started, for a job not finished)
+    QString utente, computer, porta, azione, esito;
+    bool finito = true;
+};
+
+// The register of a site, every computer's lines merged, oldest first. On
+// failure *errore says why (Italian) and what could be read is returned.
+QList<Voce> Leggi(const QString &impianto, QString *errore);
+
+// A job's two lines. The start is written at once (Errore() says when it
+// could not be); Fine() writes the end. A job ended without Fine() (killed)
+// leaves the start alone.
+class Lavoro {
+  public:
+    Lavoro(const QString &impianto, const QString &porta, const QString &azione);
+    bool Fine(const QString &esito);
+    // The azione as the end line will say it (a job learns its file or
+    // version numbers as it goes).
+    void Azione(const QString &azione) { azione_ = azione; }
+    QString Errore() const { return errore_; }
+
+  private:
+    QString impianto_, porta_, azione_, chiave_, errore_;
+    bool finito_ = false;
+};
+
+// One action of the windows, already ended: its one line.
+bool Annota(const QString &impianto, const QString &porta, const QString &azione,
+            const QString &esito, QString *errore);
+
+// The operating-system user running the tool.
+QString Utente();
+
+} // namespace Registro

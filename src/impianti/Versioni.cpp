@@ -1,0 +1,162 @@
+#include "impianti/Versioni.h"
+
+#include "files/FileMessaggi.h"
+#include "files/Programmazione.h"
+#include "impianti/Impianti.h"
+#include "shared/Salvataggio.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QRegularExpression>
+#include <QSysInfo>
+#include <algorithm>
+
+namespace Versioni {
+
+namespace {
+
+const QString FormatoOra = QStringLiteral("yyyyMMdd-HHmmss-zzz");
+
+QString Cartella(const QString &impianto) {
+    return QDir(Impianti::CartellaDi(impianto)).filePath(QStringLiteral("versioni"));
+}
+
+// The kind's word in a file name.
+QString Parola(Tipo tipo) {
+    switch (tipo) {
+    case Tipo::Letto:
+        return QStringLiteral("letto");
+    case Tipo::Inviato:
+        return QStringLiteral("inviato");
+    case Tipo::Copia:
+        return QStringLiteral("copia");
+    }
+    return QString();
+}
+
+// The version a file name describes, without its number and texts.
+std::optional<Versione> DaNome(const QString &nome) {
+    static const QRegularExpression forma(
+        QStringLiteral(R"(^(\d{8}-\d{6}-\d{3})_([A-Za-z0-9-]+)_(letto|inviato|copia)\.vlt$)"));
+    const auto m = forma.match(nome);
+    if (!m.hasMatch()) return std::nullopt;
+    Versione v;
+    // Read as UTC from the start: a local time may not exist (a clock put forward).
+    const QString t = m.captured(1);
+    v.quando = QDateTime(QDate::fromString(t.left(8), QStringLiteral("yyyyMMdd")),
+                         QTime::fromString(t.mid(9), QStringLiteral("HHmmss-zzz")), Qt::UTC);
+    if (!v.quando.isValid()) return std::nullopt;
+    v.computer = m.captured(2);
+    for (Tipo t : {Tipo::Letto, Tipo::Inviato, Tipo::Copia})
+        if (Parola(t) == m.captured(3)) v.tipo = t;
+    return v;
+}
+
+} // namespace
+
+QString NomeTipo(Tipo tipo) {
+    return tipo == Tipo::Copia ? QStringLiteral("copia prima dell'invio") : Parola(tipo);
+}
+
+QString Computer() {
+    QString nome = QSysInfo::machineHostName().section(QLatin1Char('.'), 0, 0);
+    static const QRegularExpression altro(QStringLiteral("[^A-Za-z0-9-]"));
+    nome.replace(altro, QStringLiteral("-"));
+    return nome.isEmpty() ? QStringLiteral("computer") : nome;
+}
+
+QString Impronta(const Testi &testi) {
+    QCryptographicHash h(QCryptographicHash::Sha256);
+    for (auto t = testi.cbegin(); t != testi.cend(); ++t)
+        h.addData((t.key() + t.value() + QLatin1Char('\n')).toUtf8());
+    return QString::fromLatin1(h.result().toHex().left(8));
+}
+
+std::optional<Testi> TestiDi(const Versione &v, QString *errore) {
+    const auto scansione = FormatoMessaggi::LeggiMessaggi(v.percorso, errore);
+    if (!scansione) return std::nullopt;
+    Testi testi;
+    for (const Programmazione::Voce &voce : Programmazione::VociDaInviare(*scansione))
+        testi.insert(voce.numero(), voce.testo());
+    return testi;
+}
+
+QList<Versione> Elenco(const QString &impianto) {
+    QList<Versione> versioni;
+    const QDir cartella(Cartella(impianto));
+    for (const QString &nome : cartella.entryList({QStringLiteral("*.vlt")}, QDir::Files)) {
+        auto v = DaNome(nome);
+        if (!v) continue;
+        v->percorso = cartella.filePath(nome);
+        if (const auto testi = TestiDi(*v, &v->illeggibile)) {
+            v->testi = int(testi->size());
+            v->impronta = Impronta(*testi);
+        }
+        versioni << *v;
+    }
+    std::sort(versioni.begin(), versioni.end(), [](const Versione &a, const Versione &b) {
+        return a.quando != b.quando ? a.quando < b.quando : a.percorso < b.percorso;
+    });
+    for (qsizetype i = 0; i < versioni.size(); ++i)
+        versioni[i].numero = int(i + 1);
+    return versioni;
+}
+
+std::optional<Versione> Conserva(const QString &impianto, Tipo tipo, const Testi &daConservare,
+                                 const QString &commento, QString *errore, bool *nuova) {
+    if (nuova) *nuova = false;
+    // A line break would split the file's line, as it would the read-back's.
+    Testi testi;
+    for (auto t = daConservare.cbegin(); t != daConservare.cend(); ++t)
+        testi.insert(t.key(), Programmazione::TestoLetto(t.value()));
+    const QList<Versione> prima = Elenco(impianto);
+    if (!prima.isEmpty()) {
+        QString ignorato;
+        const auto ultimi = TestiDi(prima.last(), &ignorato);
+        if (ultimi && *ultimi == testi) return prima.last();
+    }
+    if (!QDir().mkpath(Cartella(impianto))) {
+        *errore = QStringLiteral("impossibile creare la cartella %1")
+                      .arg(QDir::toNativeSeparators(Cartella(impianto)));
+        return std::nullopt;
+    }
+    QString corpo;
+    for (auto t = testi.cbegin(); t != testi.cend(); ++t)
+        corpo += FormatoMessaggi::RigaLettura(t.key(), t.value());
+    corpo.chop(2); // ContenutoFile puts the last line end
+    const QByteArray dati =
+        FormatoMessaggi::ContenutoFile(FormatoMessaggi::SenzaACapo(commento), corpo);
+    // A name this computer already took in the same millisecond: the next one.
+    QDateTime quando = QDateTime::currentDateTimeUtc();
+    for (int prova = 0; prova < 50; ++prova, quando = quando.addMSecs(1)) {
+        const QString nome = QStringLiteral("%1_%2_%3.vlt")
+                                 .arg(quando.toString(FormatoOra), Computer(), Parola(tipo));
+        const QString percorso = QDir(Cartella(impianto)).filePath(nome);
+        if (QFile::exists(percorso)) continue;
+        if (!Salvataggio::SalvaNuovo(percorso, dati, Salvataggio::ModoPredefinito, errore))
+            return std::nullopt;
+        if (nuova) *nuova = true;
+        for (const Versione &v : Elenco(impianto))
+            if (v.percorso == percorso) return v;
+        *errore = QStringLiteral("la versione scritta in %1 non si rilegge")
+                      .arg(QDir::toNativeSeparators(percorso));
+        return std::nullopt;
+    }
+    *errore = QStringLiteral("nessun nome libero per la nuova versione");
+    return std::nullopt;
+}
+
+QList<Differenza> Confronta(const Testi &prima, const Testi &dopo) {
+    QStringList numeri = prima.keys();
+    for (const QString &n : dopo.keys())
+        if (!prima.contains(n)) numeri << n;
+    std::sort(numeri.begin(), numeri.end());
+    QList<Differenza> diverse;
+    for (const QString &n : numeri)
+        if (prima.value(n) != dopo.value(n) || prima.contains(n) != dopo.contains(n))
+            diverse.append({n, prima.value(n), dopo.value(n)});
+    return diverse;
+}
+
+} // namespace Versioni

@@ -1,0 +1,172 @@
+// The site book on the disk: names, descriptions, the CSV, versions and the
+// register, in a folder of the case's own.
+#include "impianti/Impianti.h"
+#include "impianti/Registro.h"
+#include "impianti/Versioni.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace Impianti;
+
+class TestImpianti : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir dir_;
+
+    static Impianto Sito(const QString &nome) {
+        Impianto i;
+        i.nome = nome;
+        i.porta = QStringLiteral("tcp://10.0.0.5:4001");
+        i.id = QStringLiteral("&45");
+        return i;
+    }
+
+    static void Scrivi(const QString &percorso, const QByteArray &dati) {
+        QDir().mkpath(QFileInfo(percorso).path());
+        QFile f(percorso);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(dati);
+    }
+
+  private slots:
+    void init() {
+        QDir(dir_.path()).removeRecursively();
+        QDir().mkpath(dir_.path());
+        QDir::setCurrent(dir_.path());
+    }
+
+    // What a site may be called and linked to, created once, read back whole.
+    void creaECarica() {
+        QString errore;
+        for (const char *nome : {"", "a/b", ".nascosto", "a\tb", "NUL", "fine.", "x:y"}) {
+            Impianto i = Sito(QString::fromUtf8(nome));
+            QVERIFY2(!Crea(i, &errore), nome);
+            QVERIFY(!errore.isEmpty());
+        }
+        Impianto i = Sito(QStringLiteral("Scuola Verdi"));
+        i.porta = QStringLiteral("tcp://10.0.0.5");
+        QVERIFY(!Crea(i, &errore));
+        i.porta = QStringLiteral("ttyUSB0");
+        QVERIFY(!Crea(i, &errore));
+        i.porta = QStringLiteral("COM3");
+        i.id = QStringLiteral("45");
+        QVERIFY(!Crea(i, &errore));
+        QVERIFY(!QDir(Libro()).exists() || QDir(Libro()).isEmpty());
+
+        i.id = QStringLiteral("&45");
+        i.rs485 = true;
+        i.copia = false;
+        i.cliente = QStringLiteral("Comune: ufficio \\ tecnico");
+        i.note = QStringLiteral("chiave in portineria\nallarme: 2 sirene");
+        QVERIFY2(Crea(i, &errore), qPrintable(errore));
+        QVERIFY(!Crea(Sito(QStringLiteral("scuola verdi")), &errore));
+        QVERIFY2(errore.contains(QStringLiteral("già")), qPrintable(errore));
+        // A line of a later version of the tool stays.
+        QFile f(QDir(CartellaDi(i.nome)).filePath(QStringLiteral("impianto.txt")));
+        QVERIFY(f.open(QIODevice::Append));
+        f.write("zona: nord\n");
+        f.close();
+        auto letto = Carica(i.nome, &errore);
+        QVERIFY(letto);
+        QCOMPARE(letto->cliente, i.cliente);
+        QCOMPARE(letto->note, i.note);
+        QVERIFY(letto->rs485 && !letto->copia);
+        letto->indirizzo = QStringLiteral("Via Roma 1");
+        QVERIFY(Aggiorna(*letto, &errore));
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QVERIFY(f.readAll().contains("zona: nord\n"));
+
+        QVERIFY(Crea(Sito(QStringLiteral("asilo")), &errore));
+        QDir().mkpath(QDir(Libro()).filePath(QStringLiteral(".stfolder")));
+        const QList<Impianto> libro = Elenco();
+        QCOMPARE(libro.size(), 2);
+        QCOMPARE(libro[0].nome, QStringLiteral("asilo"));
+        QVERIFY(!Carica(QStringLiteral("Scuola Verde"), &errore));
+        QCOMPARE(Vicini(QStringLiteral("Scuola Verde"), libro), QStringList{"Scuola Verdi"});
+        QCOMPARE(Vicini(QStringLiteral("scuola"), libro), QStringList{"Scuola Verdi"});
+    }
+
+    // The book out to CSV and in again; rows that cannot be sites are said.
+    void csv() {
+        Impianto a = Sito(QStringLiteral("Banca; sede"));
+        a.note = QStringLiteral("due \"righe\"\nqui");
+        a.rs485 = true;
+        Impianto b = Sito(QStringLiteral("Asilo"));
+        b.copia = false;
+        const Importazione dentro = LeggiCsv(Csv({a, b}));
+        QCOMPARE(dentro.saltati, QStringList());
+        QCOMPARE(dentro.impianti.size(), 2);
+        QCOMPARE(dentro.impianti[0].note, a.note);
+        QVERIFY(dentro.impianti[0].rs485 && dentro.impianti[0].copia);
+        QVERIFY2(!dentro.impianti[1].copia, Csv({a, b}).constData());
+        const Importazione mista = LeggiCsv("identificativo,nome,collegamento\r\n"
+                                            "&01,Uno,COM1\r\n&02,a/b,COM1\r\n&3,Tre,COM1\r\n"
+                                            "&04,uno,COM2\r\n");
+        QCOMPARE(mista.impianti.size(), 1);
+        QCOMPARE(mista.saltati.size(), 3);
+        QVERIFY(mista.saltati[0].startsWith(QLatin1String("riga 3 (a/b): ")));
+        QVERIFY(mista.saltati[2].contains(QStringLiteral("già")));
+    }
+
+    // Versions: stored once while the texts stay the same, numbered by time
+    // whichever computer made them, their texts kept exactly.
+    void versioni() {
+        QString errore;
+        QVERIFY(Crea(Sito(QStringLiteral("S")), &errore));
+        Versioni::Testi t{{"000", "Velto  Centrale "}, {"001", "Zona 1  ingresso"}};
+        bool nuova = false;
+        const auto v1 = Versioni::Conserva("S", Versioni::Tipo::Letto, t, "letti", &errore, &nuova);
+        QVERIFY2(v1 && nuova, qPrintable(errore));
+        const auto v2 = Versioni::Conserva("S", Versioni::Tipo::Copia, t, "copia", &errore, &nuova);
+        QVERIFY(v2 && !nuova);
+        QCOMPARE(v2->percorso, v1->percorso);
+        t["001"] = QStringLiteral(" *Zona 1 \\ ~ ;\" ");
+        const auto v3 = Versioni::Conserva("S", Versioni::Tipo::Inviato, t, "x", &errore, &nuova);
+        QVERIFY(v3 && nuova && v3->numero == 2 && v3->impronta != v1->impronta);
+        QCOMPARE(*Versioni::TestiDi(*v3, &errore), t);
+        // Another computer's version, made earlier, synced in later.
+        Scrivi(QDir(CartellaDi("S")).filePath("versioni/20200101-000000-000_altro_letto.vlt"),
+               "vecchia\r\n005Altro testo     *\r\nend\r\n");
+        const QList<Versioni::Versione> elenco = Versioni::Elenco("S");
+        QCOMPARE(elenco.size(), 3);
+        QCOMPARE(elenco[0].computer, QStringLiteral("altro"));
+        QCOMPARE(elenco[0].testi, 1);
+        QCOMPARE(elenco[2].tipo, Versioni::Tipo::Inviato);
+        QCOMPARE(elenco[2].numero, 3);
+        const auto d = Versioni::Confronta(*Versioni::TestiDi(elenco[0], &errore), t);
+        QCOMPARE(d.size(), 3);
+        QCOMPARE(d[2].numero, QStringLiteral("005"));
+        QVERIFY(d[2].dopo.isEmpty());
+    }
+
+    // The register: every computer's lines by time, a job never ended said so.
+    void registro() {
+        QString errore;
+        QVERIFY(Crea(Sito(QStringLiteral("R")), &errore));
+        {
+            Registro::Lavoro finito("R", "COM1", "lettura");
+            QVERIFY(finito.Errore().isEmpty());
+            QVERIFY(finito.Fine("letti tutti"));
+        }
+        // A job killed on another computer, and a line cut short by a full disk.
+        Scrivi(
+            QDir(CartellaDi("R")).filePath("registro/altro.txt"),
+            "2020-01-01T10:00:00.000+01:00\taltro-7-1\tinizio\tanna\taltro\tCOM2\tinvio a.vlt\t\n"
+            "2020-01-01T11:00:00.000+01:00\taltro-8-1\tfi");
+        QVERIFY(Registro::Annota("R", "COM1", "modifica", "salvata", &errore));
+        const QList<Registro::Voce> voci = Registro::Leggi("R", &errore);
+        QCOMPARE(voci.size(), 3);
+        QCOMPARE(voci[0].utente, QStringLiteral("anna"));
+        QVERIFY(!voci[0].finito);
+        QVERIFY(voci[0].esito.contains(QLatin1String("non finito")));
+        QCOMPARE(voci[1].esito, QStringLiteral("letti tutti"));
+        QCOMPARE(voci[1].computer, Versioni::Computer());
+        QCOMPARE(voci[2].azione, QStringLiteral("modifica"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestImpianti)
+#include "tst_impianti.moc"
