@@ -18,7 +18,7 @@
 #include <unistd.h>
 #endif
 
-namespace Registro {
+namespace Manutenzione {
 
 namespace {
 
@@ -184,4 +184,4 @@ bool Annota(const QString &impianto, const QString &porta, const QString &azione
                   errore);
 }
 
-} // namespace Registro
+} // namespace Manutenzione

@@ -14,7 +14,7 @@
 #include <QList>
 #include <QString>
 
-namespace Registro {
+namespace Manutenzione {
 
 struct Voce {
     QDateTime quando; // when it ended (when it started, for a job not finished)
@@ -50,4 +50,4 @@ bool Annota(const QString &impianto, const QString &porta, const QString &azione
 // The operating-system user running the tool.
 QString Utente();
 
-} // namespace Registro
+} // namespace Manutenzione

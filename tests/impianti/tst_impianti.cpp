@@ -147,7 +147,7 @@ class TestImpianti : public QObject {
         QString errore;
         QVERIFY(Crea(Sito(QStringLiteral("R")), &errore));
         {
-            Registro::Lavoro finito("R", "COM1", "lettura");
+            Manutenzione::Lavoro finito("R", "COM1", "lettura");
             QVERIFY(finito.Errore().isEmpty());
             QVERIFY(finito.Fine("letti tutti"));
         }
@@ -156,8 +156,8 @@ class TestImpianti : public QObject {
             QDir(CartellaDi("R")).filePath("registro/altro.txt"),
             "2020-01-01T10:00:00.000+01:00\taltro-7-1\tinizio\tanna\taltro\tCOM2\tinvio a.vlt\t\n"
             "2020-01-01T11:00:00.000+01:00\taltro-8-1\tfi");
-        QVERIFY(Registro::Annota("R", "COM1", "modifica", "salvata", &errore));
-        const QList<Registro::Voce> voci = Registro::Leggi("R", &errore);
+        QVERIFY(Manutenzione::Annota("R", "COM1", "modifica", "salvata", &errore));
+        const QList<Manutenzione::Voce> voci = Manutenzione::Leggi("R", &errore);
         QCOMPARE(voci.size(), 3);
         QCOMPARE(voci[0].utente, QStringLiteral("anna"));
         QVERIFY(!voci[0].finito);
