@@ -142,6 +142,18 @@ QString CartellaDi(const QString &nome) {
     return QDir(Libro()).filePath(nome);
 }
 
+QString &InUso() {
+    static QString nome;
+    return nome;
+}
+
+Linea LineaDi(const Impianto &i) {
+    static const QRegularExpression com(QStringLiteral("^COM([1-9])$"),
+                                        QRegularExpression::CaseInsensitiveOption);
+    if (const auto m = com.match(i.porta); m.hasMatch()) return {m.captured(1), QString()};
+    return {QString(), i.porta};
+}
+
 QString MotivoNome(const QString &nome) {
     if (nome.trimmed().isEmpty()) return QStringLiteral("il nome dell'impianto è vuoto");
     if (nome.size() > 100)

@@ -64,6 +64,19 @@ QList<Impianto> Elenco(QStringList *errori = nullptr);
 // part of it, one or two letters off), for an error that lists them.
 QStringList Vicini(const QString &nome, const QList<Impianto> &libro);
 
+// The site this run works on (--impianto, or "Usa" in the site window):
+// its jobs go into its register, its versions into its folder. Empty: none.
+QString &InUso();
+
+// A site's link as the line takes it: COMn is the configured port's number
+// (its entry in the working folder, else the system port), and anything else
+// the device or network address used in its place.
+struct Linea {
+    QString numeroPorta; // "1" to "9" for COMn, else empty
+    QString dispositivo; // the device or address, else empty
+};
+Linea LineaDi(const Impianto &i);
+
 // The book as CSV: ';'-separated, UTF-8, a header row, one site a row.
 QByteArray Csv(const QList<Impianto> &libro);
 struct Importazione {
