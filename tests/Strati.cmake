@@ -9,7 +9,7 @@
 
 cmake_minimum_required(VERSION 3.16)
 
-set(GRADINI "shared" "widgets" "link" "files" "impianti" "jobs" "linea" "testmode;programming" "app")
+set(GRADINI "shared" "widgets" "link" "files" "impianti" "jobs;rapporti" "linea" "testmode;programming" "app")
 
 if(NOT SRC)
   message(FATAL_ERROR "SRC not set")

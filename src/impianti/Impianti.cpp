@@ -1,6 +1,7 @@
 #include "impianti/Impianti.h"
 
 #include "link/IndirizzoRete.h"
+#include "shared/Csv.h"
 #include "shared/Salvataggio.h"
 
 #include <QDir>
@@ -65,56 +66,6 @@ const Colonna Colonne[] = {
     {"copia prima dell'invio", nullptr, &Impianto::copia},
     {"note", &Impianto::note, nullptr},
 };
-
-QString CampoCsv(const QString &campo) {
-    if (!campo.contains(QLatin1Char(';')) && !campo.contains(QLatin1Char('"')) &&
-        !campo.contains(QLatin1Char('\n')) && !campo.contains(QLatin1Char('\r')))
-        return campo;
-    QString c = campo;
-    c.replace(QLatin1Char('"'), QLatin1String("\"\""));
-    return QLatin1Char('"') + c + QLatin1Char('"');
-}
-
-// The rows of a CSV text, each split into its fields (quotes as RFC 4180).
-QList<QStringList> RigheCsv(const QString &testo, QChar separatore) {
-    QList<QStringList> righe;
-    QStringList riga;
-    QString campo;
-    bool virgolette = false;
-    bool vuota = true;
-    for (qsizetype i = 0; i < testo.size(); ++i) {
-        const QChar c = testo[i];
-        if (virgolette) {
-            if (c == QLatin1Char('"') && i + 1 < testo.size() && testo[i + 1] == QLatin1Char('"')) {
-                campo += c;
-                ++i;
-            } else if (c == QLatin1Char('"')) {
-                virgolette = false;
-            } else {
-                campo += c;
-            }
-        } else if (c == QLatin1Char('"')) {
-            virgolette = true;
-            vuota = false;
-        } else if (c == separatore) {
-            riga << campo;
-            campo.clear();
-            vuota = false;
-        } else if (c == QLatin1Char('\n') || c == QLatin1Char('\r')) {
-            if (c == QLatin1Char('\r') && i + 1 < testo.size() && testo[i + 1] == QLatin1Char('\n'))
-                ++i;
-            if (!vuota || !campo.isEmpty()) righe << (riga << campo);
-            riga.clear();
-            campo.clear();
-            vuota = true;
-        } else {
-            campo += c;
-            vuota = false;
-        }
-    }
-    if (!vuota || !campo.isEmpty()) righe << (riga << campo);
-    return righe;
-}
 
 // Letters two names differ by (insertions, deletions, changes), without case.
 int Distanza(const QString &a, const QString &b) {
@@ -349,7 +300,7 @@ QByteArray Csv(const QList<Impianto> &libro) {
     for (const Impianto &i : libro) {
         QStringList campi;
         for (const Colonna &c : Colonne)
-            campi << (c.testo ? CampoCsv(i.*c.testo)
+            campi << (c.testo ? Csv::Cella(i.*c.testo)
                               : (i.*c.bandiera ? QStringLiteral("sì") : QStringLiteral("no")));
         testo += campi.join(QLatin1Char(';')) + QStringLiteral("\r\n");
     }
@@ -364,7 +315,7 @@ Importazione LeggiCsv(const QByteArray &dati) {
     const QChar separatore = prima.contains(QLatin1Char(';')) || !prima.contains(QLatin1Char(','))
                                  ? QLatin1Char(';')
                                  : QLatin1Char(',');
-    const QList<QStringList> righe = RigheCsv(testo, separatore);
+    const QList<QStringList> righe = Csv::Righe(testo, separatore);
     if (righe.isEmpty()) return r;
     // Where each column stands, by its header.
     QList<int> posto;
@@ -381,7 +332,7 @@ Importazione LeggiCsv(const QByteArray &dati) {
         Impianto i;
         for (size_t k = 0; k < std::size(Colonne); ++k) {
             if (posto[int(k)] < 0 || posto[int(k)] >= righe[n].size()) continue;
-            const QString campo = righe[n][posto[int(k)]];
+            const QString campo = Csv::Valore(righe[n][posto[int(k)]]);
             if (Colonne[k].testo)
                 i.*Colonne[k].testo = Colonne[k].testo == &Impianto::note ? campo : campo.trimmed();
             else

@@ -1,5 +1,7 @@
 #include "testmode/CsvProva.h"
 
+#include "shared/Csv.h"
+
 #include "link/Traccia.h"
 
 #include <QFileInfo>
@@ -15,12 +17,7 @@ Rapporto TipoRapporto(const QString &percorso) {
 }
 
 QString CampoCsv(const QString &testo) {
-    QString t = Traccia::ControlliVisibili(testo);
-    if (!t.isEmpty() && QStringLiteral("=+-@\t\r").contains(t.front()) && t != QLatin1String("-"))
-        t.prepend(QLatin1Char('\''));
-    if (!t.contains(QRegularExpression(QStringLiteral("[;\"\r\n]")))) return t;
-    return QLatin1Char('"') + t.replace(QLatin1Char('"'), QStringLiteral("\"\"")) +
-           QLatin1Char('"');
+    return Csv::Cella(Traccia::ControlliVisibili(testo));
 }
 
 QByteArray Csv(const Registro &r) {
@@ -43,28 +40,7 @@ QByteArray Csv(const Registro &r) {
 }
 
 QStringList CampiCsv(const QString &riga) {
-    QStringList campi;
-    QString campo;
-    bool virgolette = false;
-    for (int i = 0; i < riga.size(); ++i) {
-        const QChar c = riga[i];
-        if (virgolette) {
-            if (c == QLatin1Char('"') && i + 1 < riga.size() && riga[i + 1] == QLatin1Char('"'))
-                campo += c, ++i;
-            else if (c == QLatin1Char('"'))
-                virgolette = false;
-            else
-                campo += c;
-        } else if (c == QLatin1Char('"')) {
-            virgolette = true;
-        } else if (c == QLatin1Char(';')) {
-            campi << campo;
-            campo.clear();
-        } else {
-            campo += c;
-        }
-    }
-    return campi << campo;
+    return Csv::Righe(riga).value(0, QStringList{QString()});
 }
 
 } // namespace Prova

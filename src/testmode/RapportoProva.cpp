@@ -1,6 +1,7 @@
 #include "testmode/RapportoProva.h"
 
 #include "link/Traccia.h"
+#include "rapporti/PaginePdf.h"
 #include "testmode/CsvProva.h"
 #include "shared/Salvataggio.h"
 
@@ -21,88 +22,6 @@ const QColor Silenzio(150, 150, 150, 110);
 
 qint64 Ms(const QDateTime &da, const QDateTime &a) {
     return da.msecsTo(a);
-}
-
-// The report's font, without shaping: no letters joined into ligatures
-// ("ffi"), so that the PDF's text reads back as written.
-QFont Carattere(double punti, bool grassetto) {
-    QFont f(QStringLiteral("DejaVu Sans"));
-    f.setPointSizeF(punti);
-    f.setBold(grassetto);
-    f.setStyleStrategy(QFont::PreferNoShaping);
-    return f;
-}
-
-// Writes the PDF's pages top to bottom: a new page when the next line does not fit.
-class Pagine {
-  public:
-    Pagine(QPdfWriter &w, QPainter &p) : w_(w), p_(p) {
-        area_ = QRectF(QPointF(0, 0), QSizeF(w.width(), w.height()));
-    }
-    QPainter &p() { return p_; }
-    double larghezza() const { return area_.width(); }
-    double y = 0;
-    // Room for `altezza` below y, or a new page.
-    void spazio(double altezza) {
-        if (y + altezza <= area_.height()) return;
-        w_.newPage();
-        y = 0;
-    }
-    void riga(const QString &testo, double punti, bool grassetto = false,
-              const QColor &colore = Qt::black) {
-        const QFont f = Carattere(punti, grassetto);
-        p_.setFont(f);
-        const double h = QFontMetricsF(f, &w_).height();
-        spazio(h);
-        p_.setPen(colore);
-        p_.drawText(QRectF(0, y, area_.width(), h), Qt::AlignLeft | Qt::AlignVCenter,
-                    QFontMetricsF(f, &w_).elidedText(testo, Qt::ElideRight, area_.width()));
-        y += h;
-    }
-    // A text on as many lines as it takes, broken between words (a path
-    // named in full).
-    void paragrafo(const QString &testo, double punti, bool grassetto = false) {
-        const QFont f = Carattere(punti, grassetto);
-        p_.setFont(f);
-        const int come = Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap;
-        const double h = QFontMetricsF(f, &w_)
-                             .boundingRect(QRectF(0, 0, area_.width(), 1e6), come, testo)
-                             .height();
-        spazio(h);
-        p_.setPen(Qt::black);
-        p_.drawText(QRectF(0, y, area_.width(), h), come, testo);
-        y += h;
-    }
-    // A row of cells of the given widths (in fractions of the page width).
-    void tabella(const QStringList &celle, const QList<double> &larghezze, bool grassetto,
-                 const QColor &sfondo = QColor()) {
-        const QFont f = Carattere(7.5, grassetto);
-        p_.setFont(f);
-        const QFontMetricsF m(f, &w_);
-        const double h = m.height() * 1.3;
-        spazio(h);
-        if (sfondo.isValid()) p_.fillRect(QRectF(0, y, area_.width(), h), sfondo);
-        p_.setPen(Qt::black);
-        double x = 0;
-        for (int i = 0; i < celle.size(); ++i) {
-            const double w = larghezze[i] * area_.width();
-            p_.drawText(QRectF(x + 2, y, w - 4, h), Qt::AlignLeft | Qt::AlignVCenter,
-                        m.elidedText(celle[i], Qt::ElideRight, w - 4));
-            x += w;
-        }
-        p_.setPen(QColor(190, 190, 190));
-        p_.drawLine(QPointF(0, y + h), QPointF(area_.width(), y + h));
-        y += h;
-    }
-
-  private:
-    QPdfWriter &w_;
-    QPainter &p_;
-    QRectF area_;
-};
-
-QString Data(const QDateTime &t) {
-    return t.isValid() ? t.toString(QStringLiteral("dd/MM/yyyy HH:mm:ss")) : QStringLiteral("-");
 }
 
 } // namespace
@@ -201,18 +120,14 @@ QByteArray Pdf(const Registro &r) {
     QBuffer buffer(&dati);
     buffer.open(QIODevice::WriteOnly);
     QPdfWriter w(&buffer);
-    w.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
-                                QMarginsF(15, 15, 15, 15), QPageLayout::Millimeter));
-    w.setResolution(72); // one unit, one point
     // What was typed or came from the panel, on one line: control characters
     // written visibly, as in the journal.
     const auto campo = [](const QString &t) {
         return t.isEmpty() ? QStringLiteral("-") : Traccia::ControlliVisibili(t);
     };
-    w.setTitle(QStringLiteral("Prova ingressi %1").arg(campo(r.identificativo)));
-    w.setCreator(QStringLiteral("Velto318"));
+    Rapporti::ImpostaA4(w, QStringLiteral("Prova ingressi %1").arg(campo(r.identificativo)));
     QPainter p(&w);
-    Pagine pg(w, p);
+    Rapporti::Pagine pg(w, p, true);
     const QDateTime fine = r.fine.isValid() ? r.fine : QDateTime::currentDateTime();
 
     pg.riga(QStringLiteral("Prova ingressi - centrale %1").arg(campo(r.identificativo)), 16, true);
@@ -223,7 +138,7 @@ QByteArray Pdf(const Registro &r) {
         QStringLiteral("Centrale: %1 sulla porta %2").arg(campo(r.identificativo), campo(r.porta)),
         10);
     pg.riga(QStringLiteral("Inizio: %1    Fine: %2    Durata: %3")
-                .arg(Data(r.Inizio()), Data(fine), Durata(r.Inizio(), fine)),
+                .arg(Rapporti::Data(r.Inizio()), Rapporti::Data(fine), Durata(r.Inizio(), fine)),
             10);
     pg.y += 4;
     const bool tutti = r.Provati() == r.Contati();
@@ -257,7 +172,8 @@ QByteArray Pdf(const Registro &r) {
             pg.riga(QStringLiteral("   … le prime %1 omesse").arg(totale - lista.size()), 9);
         for (const Intervallo &s : lista)
             pg.riga(QStringLiteral("   dalle %1 alle %2 (%3)")
-                        .arg(Data(s.da), s.a.isValid() ? Data(s.a) : QStringLiteral("la fine"),
+                        .arg(Rapporti::Data(s.da),
+                             s.a.isValid() ? Rapporti::Data(s.a) : QStringLiteral("la fine"),
                              Durata(s.da, s.a.isValid() ? s.a : fine)),
                     9);
     };
@@ -279,7 +195,7 @@ QByteArray Pdf(const Registro &r) {
     const QList<double> colonne = {0.05, 0.28, 0.08, 0.12, 0.12, 0.12, 0.07, 0.16};
     // Times of the day of the start without their date.
     const auto Quando = [&r](const QDateTime &t) {
-        return t.isValid() && t.date() == r.Inizio().date() ? Ora(t) : Data(t);
+        return t.isValid() && t.date() == r.Inizio().date() ? Ora(t) : Rapporti::Data(t);
     };
     pg.spazio(60);
     pg.riga(QStringLiteral("Ingressi"), 10, true);
@@ -307,10 +223,11 @@ QByteArray Pdf(const Registro &r) {
         if (k == size_t(EventiIniziali) && r.Omessi())
             pg.paragrafo(r.Omissione(r.Omessi()), 9, true);
         const Evento &e = eventi[k];
-        pg.tabella({Data(e.quando), e.ingresso ? QString::number(e.ingresso) : QString(),
+        pg.tabella({Rapporti::Data(e.quando), e.ingresso ? QString::number(e.ingresso) : QString(),
                     Soggetto(r, e), Descrizione(r, e)},
                    colonneEventi, false);
     }
+    pg.fine();
     p.end();
     return dati;
 }

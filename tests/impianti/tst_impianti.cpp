@@ -3,9 +3,11 @@
 #include "impianti/Impianti.h"
 #include "impianti/Registro.h"
 #include "impianti/Versioni.h"
+#include "rapporti/RapportoRegistro.h"
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -94,12 +96,15 @@ class TestImpianti : public QObject {
         Impianto a = Sito(QStringLiteral("Banca; sede"));
         a.note = QStringLiteral("due \"righe\"\nqui");
         a.rs485 = true;
+        a.cliente = QStringLiteral("=2+3");
+        QVERIFY(Csv({a}).contains("'=2+3"));
         Impianto b = Sito(QStringLiteral("Asilo"));
         b.copia = false;
         const Importazione dentro = LeggiCsv(Csv({a, b}));
         QCOMPARE(dentro.saltati, QStringList());
         QCOMPARE(dentro.impianti.size(), 2);
         QCOMPARE(dentro.impianti[0].note, a.note);
+        QCOMPARE(dentro.impianti[0].cliente, a.cliente);
         QVERIFY(dentro.impianti[0].rs485 && dentro.impianti[0].copia);
         QVERIFY2(!dentro.impianti[1].copia, Csv({a, b}).constData());
         const Importazione mista = LeggiCsv("identificativo,nome,collegamento\r\n"
@@ -142,6 +147,35 @@ class TestImpianti : public QObject {
         QVERIFY(d[2].dopo.isEmpty());
     }
 
+    // The register as a report: the site at the top, every entry whole, the
+    // pages numbered, nothing a spreadsheet would run.
+    void rapporto() {
+        Impianto i = Sito(QStringLiteral("Banca"));
+        i.cliente = QStringLiteral("=HYPERLINK(\"http://x\")");
+        QList<Manutenzione::Voce> voci;
+        for (int n = 0; n < 60; ++n)
+            voci.append({QDateTime(QDate(2026, 12, 1), QTime(9, 0)).addSecs(n * 60), "anna",
+                         "portatile", "COM1", QStringLiteral("invio %1.vlt").arg(n),
+                         "DATI UGUALI  TUTTO OK ", n != 59});
+        const QString pdf = QDir(dir_.path()).filePath("r.pdf");
+        QCOMPARE(Manutenzione::SalvaRapporto(i, voci, pdf), QString());
+        QProcess testo;
+        testo.start("pdftotext", {"-layout", pdf, "-"});
+        QVERIFY2(testo.waitForFinished(20000), "pdftotext (poppler-utils) non disponibile");
+        const QString letto = QString::fromUtf8(testo.readAllStandardOutput());
+        QVERIFY(letto.contains(QStringLiteral("Registro di manutenzione - impianto Banca")));
+        QVERIFY(letto.contains(QStringLiteral("invio 0.vlt: DATI UGUALI")));
+        QVERIFY(letto.contains(QStringLiteral("NON FINITO")));
+        QVERIFY(letto.contains(QStringLiteral("Pagina 1")) && letto.contains("Pagina 2"));
+        const QString csv = QDir(dir_.path()).filePath("r.csv");
+        QCOMPARE(Manutenzione::SalvaRapporto(i, voci, csv), QString());
+        QFile f(csv);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QByteArray righe = f.readAll();
+        QCOMPARE(righe.count("\r\n"), 61);
+        QVERIFY(!righe.contains(";=") && !righe.contains("\n=") && !righe.contains(";\"="));
+    }
+
     // The register: every computer's lines by time, a job never ended said so.
     void registro() {
         QString errore;
@@ -168,5 +202,5 @@ class TestImpianti : public QObject {
     }
 };
 
-QTEST_GUILESS_MAIN(TestImpianti)
+QTEST_MAIN(TestImpianti)
 #include "tst_impianti.moc"

@@ -1,0 +1,92 @@
+#include "rapporti/RapportoRegistro.h"
+
+#include "rapporti/PaginePdf.h"
+#include "shared/Csv.h"
+#include "shared/Salvataggio.h"
+
+#include <QBuffer>
+#include <QPainter>
+#include <QPdfWriter>
+
+namespace Manutenzione {
+
+namespace {
+
+QString OMeno(const QString &t) {
+    return t.trimmed().isEmpty() ? QStringLiteral("-") : t;
+}
+
+QString Esito(const Voce &v) {
+    return v.finito ? v.esito : QStringLiteral("NON FINITO: ") + v.esito;
+}
+
+} // namespace
+
+QByteArray Csv(const Impianti::Impianto &impianto, const QList<Voce> &voci) {
+    QString t = QStringLiteral("Impianto;Data e ora;Utente;Computer;Collegamento;Azione;Esito\r\n");
+    for (const Voce &v : voci) {
+        QStringList riga{
+            impianto.nome, Rapporti::Data(v.quando), v.utente, v.computer, v.porta, v.azione,
+            Esito(v)};
+        for (QString &cella : riga)
+            cella = Csv::Cella(cella);
+        t += riga.join(QLatin1Char(';')) + QStringLiteral("\r\n");
+    }
+    return QByteArray("\xEF\xBB\xBF") + t.toUtf8();
+}
+
+QByteArray Pdf(const Impianti::Impianto &impianto, const QList<Voce> &voci) {
+    QByteArray dati;
+    QBuffer buffer(&dati);
+    buffer.open(QIODevice::WriteOnly);
+    QPdfWriter w(&buffer);
+    Rapporti::ImpostaA4(w, QStringLiteral("Registro di manutenzione %1").arg(impianto.nome));
+    QPainter p(&w);
+    Rapporti::Pagine pg(w, p, true);
+    pg.riga(QStringLiteral("Registro di manutenzione - impianto %1").arg(impianto.nome), 16, true);
+    pg.y += 4;
+    pg.riga(QStringLiteral("Cliente: %1").arg(OMeno(impianto.cliente)), 10);
+    pg.riga(QStringLiteral("Indirizzo: %1").arg(OMeno(impianto.indirizzo)), 10);
+    pg.riga(QStringLiteral("Centrale: %1 su %2 (%3)")
+                .arg(OMeno(impianto.id), OMeno(impianto.porta),
+                     impianto.rs485 ? QStringLiteral("RS485") : QStringLiteral("RS232")),
+            10);
+    if (!impianto.note.trimmed().isEmpty())
+        pg.paragrafo(QStringLiteral("Note: ") + impianto.note, 10);
+    pg.riga(QStringLiteral("Stampato il %1, %2 voci")
+                .arg(Rapporti::Data(QDateTime::currentDateTime()))
+                .arg(voci.size()),
+            10);
+    pg.y += 8;
+    if (voci.isEmpty()) pg.riga(QStringLiteral("Nessuna voce nel registro."), 10);
+    for (const Voce &v : voci) {
+        pg.spazio(40);
+        pg.riga(
+            QStringLiteral("%1   %2 su %3   collegamento %4")
+                .arg(Rapporti::Data(v.quando), OMeno(v.utente), OMeno(v.computer), OMeno(v.porta)),
+            9, true, v.finito ? Qt::black : QColor(200, 0, 0));
+        pg.paragrafo(QStringLiteral("%1: %2").arg(OMeno(v.azione), OMeno(Esito(v))), 9);
+        pg.y += 4;
+    }
+    pg.fine();
+    p.end();
+    return dati;
+}
+
+QString SalvaRapporto(const Impianti::Impianto &impianto, const QList<Voce> &voci,
+                      const QString &percorso) {
+    const QString p = percorso.toLower();
+    QByteArray dati;
+    if (p.endsWith(QLatin1String(".csv")))
+        dati = Csv(impianto, voci);
+    else if (p.endsWith(QLatin1String(".pdf")))
+        dati = Pdf(impianto, voci);
+    else
+        return QStringLiteral("%1: un rapporto è .csv o .pdf.").arg(percorso);
+    QString errore;
+    if (!Salvataggio::Salva(percorso, dati, &errore))
+        return QStringLiteral("Rapporto %1 non salvato: %2.").arg(percorso, errore);
+    return QString();
+}
+
+} // namespace Manutenzione
