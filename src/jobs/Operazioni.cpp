@@ -123,7 +123,9 @@ RisultatoInvio PreparaInvio(Osservatore &o, QList<Programmazione::Voce> *voci) {
     return r;
 }
 
-RisultatoInvio ScriviEVerifica(Osservatore &o, const QList<Programmazione::Voce> &voci) {
+namespace {
+// Writes every entry as it comes, then reads each back and compares it.
+RisultatoInvio ScriviTutte(Osservatore &o, const QList<Programmazione::Voce> &voci) {
     const InCorso inCorso;
     RisultatoInvio r;
     // Phase 1: every accepted line is written as it comes.
@@ -180,6 +182,29 @@ RisultatoInvio ScriviEVerifica(Osservatore &o, const QList<Programmazione::Voce>
     return r;
 }
 
+// "3 testi scritti, 182 già uguali": what a send given the panel's texts did.
+QString ScrittiEUguali(int scritti, int uguali) {
+    const QString s = scritti == 0   ? QStringLiteral("nessun testo scritto")
+                      : scritti == 1 ? QStringLiteral("1 testo scritto")
+                                     : QStringLiteral("%1 testi scritti").arg(scritti);
+    return uguali == 1 ? s + QStringLiteral(", 1 già uguale")
+                       : s + QStringLiteral(", %1 già uguali").arg(uguali);
+}
+} // namespace
+
+RisultatoInvio ScriviEVerifica(Osservatore &o, const QList<Programmazione::Voce> &voci,
+                               const QList<Programmazione::Voce> *presenti) {
+    if (!presenti) return ScriviTutte(o, voci);
+    // The number and the text as the panel holds them: nothing to write.
+    QList<Programmazione::Voce> diverse;
+    for (qsizetype k = 0; k < voci.size(); ++k)
+        if (k >= presenti->size() || (*presenti)[k].voce != voci[k].voce) diverse << voci[k];
+    RisultatoInvio r = ScriviTutte(o, diverse);
+    r.giaUguali = int(voci.size() - diverse.size());
+    if (r.esito == Esito::Fatto) o.Riga1(ScrittiEUguali(r.scritti, r.giaUguali));
+    return r;
+}
+
 RisultatoInvio ProgrammaTesti(Osservatore &o) {
     o.Avanzamento(QString(), 0, 0); // nothing of an earlier job stays on the bar
     o.Riga2(QStringLiteral("Programmo scritte"));
@@ -230,12 +255,53 @@ RisultatoConfronto Confronta(Osservatore &o, const QList<Programmazione::Voce> &
             return r;
         }
         ++r.confrontati;
+        r.presenti << Programmazione::Voce{v.numero() + letto.testo, v.riga, QString()};
         if (letto.testo != v.testo()) {
             r.diverse << v;
             r.letti << letto.testo;
         }
     }
     avanza();
+    return r;
+}
+
+RisultatoInvio InviaConCopia(Osservatore &o, const QList<Programmazione::Voce> &voci,
+                             const ConservaCopia &conserva) {
+    const InCorso inCorso; // a signal while the copy is kept lets the send stop
+    o.Riga2(QStringLiteral("Copia dei testi del VELTO"));
+    const RisultatoConfronto copia = Confronta(o, voci);
+    if (copia.interrotto) return InvioInterrotto(o, voci, 0, 0);
+    RisultatoInvio r;
+    QString errore;
+    if (!copia.completo()) {
+        o.Riga1(
+            QStringLiteral("0R%1  %2")
+                .arg(copia.muta.numero(), copia.incerta ? LineaDisturbata() : SuggerimentoMuto()));
+        o.Riga2(QStringLiteral("Copia non letta: nulla è stato inviato al VELTO"));
+        V::MessaggioErrore = QStringLiteral("Errore seriale");
+        r.voce = copia.muta;
+        r.risposta = V::Risposta;
+        r.muto = !copia.incerta;
+        r.motivo =
+            QStringLiteral("Copia dei testi del VELTO non letta (testo %1: %2): nulla è "
+                           "stato inviato")
+                .arg(copia.muta.numero(), copia.incerta ? QStringLiteral("risposte non affidabili")
+                                                        : QStringLiteral("nessuna risposta"));
+    } else if (!conserva(copia.presenti, &errore)) {
+        o.Riga1(errore);
+        o.Riga2(QStringLiteral("Copia non salvata: nulla è stato inviato al VELTO"));
+        V::MessaggioErrore = QStringLiteral("Copia non salvata");
+        r.motivo = errore.isEmpty()
+                       ? QStringLiteral("Copia dei testi del VELTO non salvata: nulla è stato "
+                                        "inviato")
+                       : QStringLiteral("Copia dei testi del VELTO non salvata (%1): nulla è "
+                                        "stato inviato")
+                             .arg(errore);
+    } else {
+        return ScriviEVerifica(o, voci, &copia.presenti);
+    }
+    r.esito = Esito::CopiaNonRiuscita;
+    o.Conferma();
     return r;
 }
 

@@ -12,6 +12,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 namespace Operazioni {
 
@@ -37,18 +38,22 @@ class Osservatore {
 
 // How a send ended.
 enum class Esito {
-    Fatto,              // every text written and read back equal ("DATI UGUALI  TUTTO OK ")
+    Fatto,              // every text written and read back equal ("DATI UGUALI  TUTTO OK "),
+                        // or already held by the panel (a send given its texts)
     FileNonLeggibile,   // nothing sent: the file could not be read, or is too large
     FileRifiutato,      // nothing sent: nothing to send, too many texts, a character refused
     ScritturaRifiutata, // a write not accepted (or not answered)
     Diverso,            // a text read back different (or not answered)
     Incerta,            // the panel's replies to a text read back could not be trusted
     Interrotto,         // a signal stopped it between two exchanges (Interruzione)
+    CopiaNonRiuscita,   // nothing sent: the copy of the panel's texts not read, or not kept
 };
 
 struct RisultatoInvio {
     Esito esito = Esito::Fatto;
-    QString motivo; // FileNonLeggibile, FileRifiutato: why; Interrotto: what the panel holds
+    // FileNonLeggibile, FileRifiutato, CopiaNonRiuscita: why; Interrotto: what
+    // the panel holds
+    QString motivo;
     Programmazione::Voce voce; // the entry (number and text) that failed
     QString risposta;          // the reply as the job took it
     QString letto;             // Diverso: the text read back
@@ -59,6 +64,9 @@ struct RisultatoInvio {
     // Of them, the lines whose number is broken: texts meant for the panel,
     // so a send that skipped them is not all done.
     int spezzate = 0;
+    // A send given the panel's texts: entries it did not write, as the panel
+    // already held their text.
+    int giaUguali = 0;
 };
 
 // The entries of the file NomeFile, read and checked before anything is
@@ -68,8 +76,15 @@ struct RisultatoInvio {
 RisultatoInvio PreparaInvio(Osservatore &o, QList<Programmazione::Voce> *voci);
 // Writes every entry as it comes, then reads each back and compares it.
 // A signal stops it before the next exchange (Esito::Interrotto).
+// Given `presenti`, the panel's texts for the same entries in the same order
+// (RisultatoConfronto::presenti, just read), it writes only the entries whose
+// text the panel does not hold already and reads back each one it wrote; the
+// others count as verified (giaUguali), and the first status line says how
+// many were written and how many were already equal. `voci` name no number
+// twice (PreparaInvio refuses such a file).
 // reads Identificativo, Interruzione; writes Testi, MessaggioErrore; runs exchanges
-RisultatoInvio ScriviEVerifica(Osservatore &o, const QList<Programmazione::Voce> &voci);
+RisultatoInvio ScriviEVerifica(Osservatore &o, const QList<Programmazione::Voce> &voci,
+                               const QList<Programmazione::Voce> *presenti = nullptr);
 // The whole send of NomeFile: "Programmo scritte", PreparaInvio, ScriviEVerifica;
 // a send that ends well shows the lines left out on the first status line,
 // and not "TUTTO OK" when some had a broken number.
@@ -98,6 +113,12 @@ struct RisultatoConfronto {
     Programmazione::Voce muta;           // the entry whose read failed (it stops)
     bool incerta = false;                // ... because its replies could not be trusted
     bool interrotto = false;             // a signal stopped it before the next read
+    // Every entry read back as the panel holds it, in order: its number and
+    // the panel's 16 places, with the file line of the entry it stands for.
+    QList<Programmazione::Voce> presenti;
+    // Every entry read, each with a reply to trust: what the panel holds for
+    // them all.
+    bool completo() const { return muta.isEmpty() && !interrotto; }
 };
 
 // What a send of these entries would change: each is read back as the
@@ -105,6 +126,25 @@ struct RisultatoConfronto {
 // or the observer's stop ends it before the next read.
 // reads Identificativo, Interruzione; runs exchanges
 RisultatoConfronto Confronta(Osservatore &o, const QList<Programmazione::Voce> &voci);
+
+// Keeps the copy of the panel's texts a send is about to overwrite (each
+// entry with the panel's text, in the order of the send). False when it could
+// not, with why in `errore`, in Italian: then nothing is written.
+using ConservaCopia =
+    std::function<bool(const QList<Programmazione::Voce> &presenti, QString *errore)>;
+
+// A send that never overwrites a text without a copy kept first: the panel's
+// texts for every entry are read as Confronta reads them; a complete copy is
+// given to `conserva` before the first write, and once it is kept the entries
+// the panel does not already hold are written and read back (ScriviEVerifica
+// with the copy as `presenti`). Nothing is written when a text of the copy
+// got no reply to trust (Esito::CopiaNonRiuscita, the entry in `voce`,
+// `muto` for no reply at all), when a signal or the observer's stop ended
+// the copy (Esito::Interrotto), or when `conserva` returns false
+// (Esito::CopiaNonRiuscita, `voce` empty); `motivo` says why.
+// reads Identificativo, Interruzione; writes Testi, MessaggioErrore; runs exchanges
+RisultatoInvio InviaConCopia(Osservatore &o, const QList<Programmazione::Voce> &voci,
+                             const ConservaCopia &conserva);
 
 struct RisultatoLettura {
     bool completa = false;

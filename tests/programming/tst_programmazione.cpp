@@ -49,6 +49,29 @@ QByteArray FileLetto(const QString &commento) {
             f += QString("%1%2*\r\n").arg(n, 3, 10, QChar('0')).arg(TestoDi(n)).toLatin1();
     return f + "\r\nend\r\n";
 }
+// What a job showed: its last status lines and its acknowledgements. It asks
+// to stop at its question number `fermaA` (from 0), when that is set.
+struct Visto : Operazioni::Osservatore {
+    QString riga1, riga2;
+    int conferme = 0, domande = 0, fermaA = -1;
+    void Riga1(const QString &t) override { riga1 = t; }
+    void Riga2(const QString &t) override { riga2 = t; }
+    void Avanzamento(const QString &, int, int) override {}
+    void Conferma() override { ++conferme; }
+    bool Fermato() override { return domande++ == fermaA; }
+};
+// The entries of a send of texts "testo N" for numbers 1 to `quanti`.
+QList<Programmazione::Voce> VociDiProva(const QString &percorso, int quanti) {
+    QByteArray file = "c\r\n";
+    for (int n = 1; n <= quanti; ++n)
+        file += QString("%1testo %2\r\n").arg(n, 3, 10, QChar('0')).arg(n).toLatin1();
+    Scrivi(percorso, file + "end\r\n");
+    NomeFile = percorso;
+    Visto o;
+    QList<Programmazione::Voce> voci;
+    if (Operazioni::PreparaInvio(o, &voci).esito != Operazioni::Esito::Fatto) voci.clear();
+    return voci;
+}
 } // namespace
 
 class TestProgrammazione : public QObject {
@@ -316,6 +339,93 @@ class TestProgrammazione : public QObject {
         QCOMPARE(didascalia, QString("Errore Dati non scritti giusti. Clicca Qui"));
         QCOMPARE(t1, QString("a").leftJustified(16));
         QCOMPARE(t2, QString("Testo 001: nessuna risposta"));
+    }
+
+    // A send given a copy of the panel's texts: the copy is read and kept
+    // before the first write, then only the texts that differ are written and
+    // read back; the others count as already equal.
+    void invioConCopiaScriveSoloIDiversi() {
+        AVVIA(banco);
+        for (int n : {1, 2, 4, 5})
+            banco->ordina(QString("text %1 testo %1").arg(n));
+        banco->ordina("text 3 vecchio 3");
+        const QList<Programmazione::Voce> voci = VociDiProva(banco.percorso("a.vlt"), 6);
+        QCOMPARE(voci.size(), 6);
+        banco->azzeraRegistro();
+        Visto o;
+        QList<Programmazione::Voce> copia;
+        QStringList primaDellaCopia;
+        const auto conserva = [&](const QList<Programmazione::Voce> &presenti, QString *) {
+            copia = presenti;
+            primaDellaCopia = banco->comandi();
+            return true;
+        };
+        Operazioni::RisultatoInvio r = Operazioni::InviaConCopia(o, voci, conserva);
+        QCOMPARE(r.esito, Operazioni::Esito::Fatto);
+        QCOMPARE(o.riga1, QString("2 testi scritti, 4 già uguali"));
+        QCOMPARE(o.riga2, QString("DATI UGUALI  TUTTO OK "));
+        QCOMPARE(r.scritti, 2);
+        QCOMPARE(r.giaUguali, 4);
+        QCOMPARE(primaDellaCopia, QStringList({"&450R001", "&450R002", "&450R003", "&450R004",
+                                               "&450R005", "&450R006"}));
+        QCOMPARE(copia.size(), 6);
+        QCOMPARE(copia[2].voce, "003" + QString("vecchio 3").leftJustified(16));
+        QCOMPARE(copia[5].voce, "006" + QString(16, ' '));
+        const QStringList comandi = banco->comandi().mid(6);
+        QCOMPARE(comandi, QStringList({"&450W018" + voci[2].voce + "0W",
+                                       "&450W018" + voci[5].voce + "0W", "&450R003", "&450R006"}));
+        QCOMPARE(banco->testi()[3], voci[2].voce);
+
+        // The panel holds them all now: nothing is written.
+        banco->azzeraRegistro();
+        r = Operazioni::InviaConCopia(o, voci, conserva);
+        QCOMPARE(r.esito, Operazioni::Esito::Fatto);
+        QCOMPARE(r.giaUguali, 6);
+        QCOMPARE(o.riga1, QString("nessun testo scritto, 6 già uguali"));
+        QCOMPARE(o.riga2, QString("DATI UGUALI  TUTTO OK "));
+        QCOMPARE(banco->comandi(), primaDellaCopia);
+    }
+
+    // Nothing is written without a copy kept: a panel silent during the copy,
+    // a copy that cannot be kept, the operator's stop during the copy.
+    void invioSenzaCopiaNonScriveNulla() {
+        AVVIA(banco, {"--fast", "--silent-after", "2"});
+        const QList<Programmazione::Voce> voci = VociDiProva(banco.percorso("a.vlt"), 4);
+        bool conservata = false;
+        Visto muto;
+        Operazioni::RisultatoInvio r = Operazioni::InviaConCopia(
+            muto, voci, [&](const auto &, QString *) { return conservata = true; });
+        QCOMPARE(r.esito, Operazioni::Esito::CopiaNonRiuscita);
+        QVERIFY(r.muto);
+        QCOMPARE(r.voce.numero(), QString("003"));
+        QVERIFY(!conservata);
+        QCOMPARE(muto.conferme, 1);
+        QCOMPARE(muto.riga2, QString("Copia non letta: nulla è stato inviato al VELTO"));
+        QCOMPARE(Conta(banco->comandi(), "&450W"), 0);
+
+        AVVIA(banco);
+        Visto pieno;
+        r = Operazioni::InviaConCopia(pieno, voci, [](const auto &presenti, QString *errore) {
+            *errore = QString("disco pieno, %1 testi").arg(presenti.size());
+            return false;
+        });
+        QCOMPARE(r.esito, Operazioni::Esito::CopiaNonRiuscita);
+        QVERIFY(r.voce.isEmpty());
+        QCOMPARE(r.motivo, QString("Copia dei testi del VELTO non salvata (disco pieno, 4 testi): "
+                                   "nulla è stato inviato"));
+        QCOMPARE(pieno.conferme, 1);
+        QCOMPARE(Conta(banco->comandi(), "&450W"), 0);
+
+        banco->azzeraRegistro();
+        Visto fermato;
+        fermato.fermaA = 2;
+        r = Operazioni::InviaConCopia(fermato, voci,
+                                      [&](const auto &, QString *) { return conservata = true; });
+        QCOMPARE(r.esito, Operazioni::Esito::Interrotto);
+        QCOMPARE(r.motivo,
+                 QString("Invio interrotto: nessun testo scritto, la centrale ha quelli di prima"));
+        QVERIFY(!conservata);
+        QCOMPARE(banco->comandi(), QStringList({"&450R001", "&450R002"}));
     }
 
     void fileNonLeggibile() {
