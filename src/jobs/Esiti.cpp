@@ -59,6 +59,13 @@ QString RigheDiverse(const Programmazione::Voce &voce, const QString &letto) {
         .arg(voce.numero(), TestoVisibile(voce.testo()), TestoVisibile(letto));
 }
 
+// What follows the count of differing texts, in EsitoConfronto.
+const QString DopoIDiversi = QStringLiteral(" dalla centrale (· è uno spazio): ");
+
+bool ParlaDiDifferenze(const QString &riga) {
+    return riga.contains(DopoIDiversi);
+}
+
 QString EsitoConfronto(const QStringList &diversi, int totale, bool saltate) {
     if (diversi.isEmpty() && saltate)
         return QStringLiteral("La centrale ha già i %1 testi che un invio del file scriverebbe, "
@@ -69,12 +76,12 @@ QString EsitoConfronto(const QStringList &diversi, int totale, bool saltate) {
         return QStringLiteral("La centrale ha già tutti i %1 testi del file: inviarlo non "
                               "cambierebbe nulla.\n")
             .arg(totale);
-    return QStringLiteral("%1 su %2 %3 dalla centrale (· è uno spazio): %4. Un invio del "
-                          "file %5.\n")
+    return QStringLiteral("%1 su %2 %3%4%5. Un invio del file %6.\n")
         .arg(diversi.size() == 1 ? QStringLiteral("1 testo")
                                  : QStringLiteral("%1 testi").arg(diversi.size()))
         .arg(totale)
         .arg(diversi.size() == 1 ? QStringLiteral("è diverso") : QStringLiteral("sono diversi"))
+        .arg(DopoIDiversi)
         .arg(diversi.join(QStringLiteral(", ")))
         .arg(diversi.size() == 1 ? QStringLiteral("lo scriverebbe")
                                  : QStringLiteral("li scriverebbe"));

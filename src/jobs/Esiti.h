@@ -46,3 +46,6 @@ QString RigheDiverse(const Programmazione::Voce &voce, const QString &letto);
 // the panel already holds them all; with `saltate` (lines with a broken
 // number, which a send skips), not as if nothing needed doing.
 QString EsitoConfronto(const QStringList &diversi, int totale, bool saltate = false);
+// Whether a job's last words are those of a comparison that found texts
+// the panel holds otherwise (EsitoConfronto with differences).
+bool ParlaDiDifferenze(const QString &riga);

@@ -46,7 +46,8 @@ QString ChiaveLinea(const Impianti::Impianto &i, const QString &cartella) {
     const Impianti::Linea l = Impianti::LineaDi(i);
     if (!l.numeroPorta.isEmpty()) {
         const QString d = MSComm::Segui(MSComm::VocePorta(l.numeroPorta.toInt(), cartella));
-        return QStringLiteral("porta:") + (QFileInfo::exists(d) ? QFileInfo(d).canonicalFilePath() : d);
+        return QStringLiteral("porta:") +
+               (QFileInfo::exists(d) ? QFileInfo(d).canonicalFilePath() : d);
     }
     if (IndirizzoDiRete(l.dispositivo)) {
         const Indirizzo a = LeggiIndirizzo(l.dispositivo);
@@ -147,14 +148,12 @@ void Giro::avvia(Linea &l) {
     l.processo = new QProcess(this);
     l.processo->setWorkingDirectory(cartella_);
     l.processo->setProgram(programma_);
-    l.processo->setArguments(QStringList{QStringLiteral("--impianto"), e.impianto.nome} +
-                             lavoro_);
+    l.processo->setArguments(QStringList{QStringLiteral("--impianto"), e.impianto.nome} + lavoro_);
     // The job's progress line is for a terminal: never for us.
     l.processo->setStandardInputFile(QProcess::nullDevice());
-    connect(l.processo, &QProcess::finished, this,
-            [this, &l](int codice, QProcess::ExitStatus s) {
-                finito(l, codice, s == QProcess::NormalExit);
-            });
+    connect(l.processo, &QProcess::finished, this, [this, &l](int codice, QProcess::ExitStatus s) {
+        finito(l, codice, s == QProcess::NormalExit);
+    });
     connect(l.processo, &QProcess::errorOccurred, this, [this, &l](QProcess::ProcessError err) {
         if (err == QProcess::FailedToStart) finito(l, -1, false);
     });
@@ -172,16 +171,18 @@ void Giro::finito(Linea &l, int uscita, bool normale) {
     e.uscita = normale ? uscita : -1;
     // The job's own last words: its standard output, else its errors.
     const auto ultima = [](const QByteArray &testo) {
-        const QStringList righe = QString::fromUtf8(testo).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        const QStringList righe =
+            QString::fromUtf8(testo).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
         return righe.isEmpty() ? QString() : righe.last().trimmed();
     };
     e.parole = ultima(p->readAllStandardOutput());
     if (const QString errori = ultima(p->readAllStandardError()); e.parole.isEmpty() || uscita == 2)
         if (!errori.isEmpty()) e.parole = errori;
     if (!normale)
-        e.parole = p->error() == QProcess::FailedToStart
-                       ? QStringLiteral("il programma %1 non parte: %2").arg(programma_, p->errorString())
-                       : QStringLiteral("il lavoro è finito in modo anomalo (%1)").arg(p->errorString());
+        e.parole =
+            p->error() == QProcess::FailedToStart
+                ? QStringLiteral("il programma %1 non parte: %2").arg(programma_, p->errorString())
+                : QStringLiteral("il lavoro è finito in modo anomalo (%1)").arg(p->errorString());
     if (e.uscita == 0)
         e.stato = Stato::Giusto;
     else if (e.uscita == 1)
@@ -215,13 +216,14 @@ QString Giro::Riepilogo() const {
                       : QStringLiteral("%1 %2").arg(n).arg(QString::fromUtf8(n == 1 ? uno : molti));
     };
     QStringList parti;
-    for (const QString &p : {conto(Stato::Giusto, "giusto", "giusti"),
-                             conto(Stato::Diverso, "diverso", "diversi"),
-                             conto(Stato::SenzaRisposta, "non riuscito", "non riusciti"),
-                             conto(Stato::Problema, "con un problema", "con un problema"),
-                             conto(Stato::NonRaggiunto, "non raggiunto", "non raggiunti")})
+    for (const QString &p :
+         {conto(Stato::Giusto, "giusto", "giusti"), conto(Stato::Diverso, "diverso", "diversi"),
+          conto(Stato::SenzaRisposta, "non riuscito", "non riusciti"),
+          conto(Stato::Problema, "con un problema", "con un problema"),
+          conto(Stato::NonRaggiunto, "non raggiunto", "non raggiunti")})
         if (!p.isEmpty()) parti << p;
-    QString testo = QStringLiteral("%1 impianti: %2").arg(esiti_.size()).arg(parti.join(QStringLiteral(", ")));
+    QString testo =
+        QStringLiteral("%1 impianti: %2").arg(esiti_.size()).arg(parti.join(QStringLiteral(", ")));
     QStringList mancati;
     for (const Esito &e : esiti_)
         if (e.stato == Stato::NonRaggiunto) mancati << e.impianto.nome;
