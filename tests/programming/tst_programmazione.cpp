@@ -11,6 +11,8 @@
 #include "link/Comandi.h"
 #include "link/FormSeriale.h"
 #include "files/ListeFile.h"
+#include "impianti/Impianti.h"
+#include "jobs/InvioImpianto.h"
 #include "jobs/Operazioni.h"
 #include "files/Programmazione.h"
 #include "support/Banco.h"
@@ -384,6 +386,47 @@ class TestProgrammazione : public QObject {
         QCOMPARE(o.riga1, QString("nessun testo scritto, 6 già uguali"));
         QCOMPARE(o.riga2, QString("DATI UGUALI  TUTTO OK "));
         QCOMPARE(banco->comandi(), primaDellaCopia);
+    }
+
+    // A send to a site keeps what its panel held, and a restore of that copy
+    // gives the panel back its texts byte for byte; a copy that cannot be
+    // kept (its folder taken by a file) leaves the panel untouched.
+    void invioAdImpianto() {
+        AVVIA(banco);
+        banco->ordina("text 2 vecchio  ~;*");
+        const QDir prima = QDir::current();
+        QDir::setCurrent(banco.cartella());
+        Impianti::Impianto sito;
+        sito.nome = "Banca";
+        sito.porta = "COM1";
+        sito.id = "&45";
+        QString errore;
+        QVERIFY(Impianti::Crea(sito, &errore));
+        const QString vecchio = banco->testi()[2];
+        const QList<Programmazione::Voce> voci = VociDiProva(banco.percorso("a.vlt"), 3);
+        Visto o;
+        InvioImpianto::Risultato r = InvioImpianto::Invia(o, voci, sito, false, "a.vlt");
+        QCOMPARE(r.invio.esito, Operazioni::Esito::Fatto);
+        QCOMPARE(r.copia, 1);
+        QCOMPARE(r.inviato, 2);
+        const auto copia = InvioImpianto::VociDellaVersione("Banca", 1, &errore);
+        QVERIFY(copia && copia->size() == 3);
+        QCOMPARE((*copia)[1].voce, vecchio);
+        QCOMPARE(banco->testi()[2], voci[1].voce);
+        r = InvioImpianto::Invia(o, *copia, sito, false, "versione 1");
+        QCOMPARE(r.invio.esito, Operazioni::Esito::Fatto);
+        QCOMPARE(r.invio.scritti, 3);
+        QCOMPARE(banco->testi()[2], vecchio);
+
+        QDir(Impianti::CartellaDi("Banca") + "/versioni").removeRecursively();
+        Scrivi(Impianti::CartellaDi("Banca") + "/versioni", "non una cartella");
+        banco->azzeraRegistro();
+        r = InvioImpianto::Invia(o, voci, sito, false, "a.vlt");
+        QCOMPARE(r.invio.esito, Operazioni::Esito::CopiaNonRiuscita);
+        QVERIFY(r.invio.motivo.contains("versioni"));
+        QCOMPARE(Conta(banco->comandi(), "&450W"), 0);
+        QCOMPARE(banco->testi()[2], vecchio);
+        QDir::setCurrent(prima.path());
     }
 
     // Nothing is written without a copy kept: a panel silent during the copy,

@@ -1,0 +1,42 @@
+#pragma once
+// A send to a site of the book: nothing its panel held is lost. With the
+// site's backup on, the texts the file will overwrite are read and kept as a
+// version ("copia prima dell'invio") before the first write, and only the
+// texts that differ are written; a send verified whole is kept as a version
+// too ("inviato"). The command line and the windows both send this way, a
+// restore of a version included.
+
+#include "files/Programmazione.h"
+#include "impianti/Impianti.h"
+#include "impianti/Versioni.h"
+#include "jobs/Operazioni.h"
+
+#include <QList>
+#include <QString>
+#include <optional>
+
+namespace InvioImpianto {
+
+struct Risultato {
+    Operazioni::RisultatoInvio invio;
+    int copia = 0;   // the version of the backup (0: none kept, or the backup was off)
+    int inviato = 0; // the version of what was sent (0: none)
+    QString avviso;  // a version that could not be kept after the send, why
+};
+
+// The texts of entries, as a version keeps them.
+Versioni::Testi Testi(const QList<Programmazione::Voce> &voci);
+
+// Sends `voci` to the panel of `impianto`, on the link already set: with
+// its backup first unless the site has it off or `senzaCopia` asks so.
+// `descrizione` names what is sent, for the versions' first line.
+// reads Identificativo, Interruzione; writes Testi, MessaggioErrore; runs exchanges
+Risultato Invia(Operazioni::Osservatore &o, const QList<Programmazione::Voce> &voci,
+                const Impianti::Impianto &impianto, bool senzaCopia, const QString &descrizione);
+
+// The entries a restore of version `numero` of a site sends, or nothing
+// with *errore (Italian): no such version, or it cannot be read.
+std::optional<QList<Programmazione::Voce>> VociDellaVersione(const QString &impianto, int numero,
+                                                             QString *errore);
+
+} // namespace InvioImpianto
