@@ -36,6 +36,9 @@ struct Opzioni {
     std::string collegamento, dispositivo, registro, testi;
     bool veloce = false;
     bool solo9600 = false; // --need-9600: silent while the line is not at 9600
+    // --wire-in: a command is heard only once its characters would have come
+    // over the wire (a pseudo-terminal hands them over at once).
+    bool ingressoLento = false;
 };
 
 // Whether the line is set to 9600 bit/s. On a pseudo-terminal the master
@@ -55,9 +58,10 @@ const Clock::time_point inizio = Clock::now();
     std::cerr << "usage: velto318-sim (--link PATH | --device DEV) [--id &45] [--file F.vlt]\n"
                  "  [--rs485] [--fast] [--log FILE] [--status C] [--silent] [--drop-every N]\n"
                  "  [--delay MS] [--truncate] [--noise] [--refuse-writes] [--change NNN]\n"
-                 "  [--silent-after N] [--need-9600]\n"
+                 "  [--silent-after N] [--need-9600] [--wire-in]\n"
                  "--need-9600: commands that come while the line is not set to 9600 bit/s\n"
-                 "  are logged and not answered\n";
+                 "  are logged and not answered\n"
+                 "--wire-in: a command is answered as if its characters had come at 9600 bit/s\n";
     std::exit(2);
 }
 
@@ -91,6 +95,8 @@ Opzioni LeggiOpzioni(int argc, char **argv, sim::Pannello &p) {
             p.rs485 = true;
         else if (a == "--need-9600")
             o.solo9600 = true;
+        else if (a == "--wire-in")
+            o.ingressoLento = true;
         else if (a == "--fast")
             o.veloce = true;
         else if (a == "--status") {
@@ -146,7 +152,7 @@ void Esegui(sim::Pannello &p, const std::string &riga) {
 }
 
 // Listens to the line and to the orders until a quit or a signal.
-void Servi(sim::Pannello &p, Linea &linea, bool solo9600) {
+void Servi(sim::Pannello &p, Linea &linea, bool solo9600, bool ingressoLento) {
     std::string comando, ordine;
     bool ordiniAperti = true;
     while (!fine) {
@@ -171,8 +177,10 @@ void Servi(sim::Pannello &p, Linea &linea, bool solo9600) {
             std::string settebit = comando;
             for (char &b : settebit)
                 b = char(b & 0x7F);
+            // At 9600 bit/s a character (start, 7 bits, parity, stop) takes 1.04 ms.
+            const int arrivo = ingressoLento ? int((comando.size() + 1) * 10000 / 9600) : 0;
             for (const sim::Uscita &u : sim::Comando(p, settebit))
-                linea.Accoda(u.dati, u.ritardoMs);
+                linea.Accoda(u.dati, u.ritardoMs + arrivo);
             comando.clear();
         }
         if (fds[1].revents & (POLLIN | POLLHUP | POLLERR)) {
@@ -216,7 +224,7 @@ int main(int argc, char **argv) {
     std::signal(SIGINT, SuSegnale);
     std::signal(SIGPIPE, SIG_IGN);
     std::cout << "READY " << linea.Nome() << std::endl;
-    Servi(p, linea, o.solo9600);
+    Servi(p, linea, o.solo9600, o.ingressoLento);
     linea.Chiudi();
     if (registro) std::fclose(registro);
     return 0;
