@@ -36,6 +36,8 @@ QString NomeStato(Stato s) {
         return QStringLiteral("non riuscito");
     case Stato::Problema:
         return QStringLiteral("problema");
+    case Stato::Interrotto:
+        return QStringLiteral("interrotto");
     case Stato::NonRaggiunto:
         break;
     }
@@ -187,6 +189,8 @@ void Giro::finito(Linea &l, int uscita, bool normale) {
         e.stato = Stato::Giusto;
     else if (e.uscita == 1)
         e.stato = ParlaDiDifferenze(e.parole) ? Stato::Diverso : Stato::SenzaRisposta;
+    else if (e.uscita > 128 || (fermato_ && !normale))
+        e.stato = Stato::Interrotto; // a signal, as a single job ends
     else
         e.stato = Stato::Problema;
     const QList<Versioni::Versione> versioni = Versioni::Elenco(e.impianto.nome);
@@ -207,7 +211,7 @@ void Giro::Ferma() {
 }
 
 QString Giro::Riepilogo() const {
-    QList<int> conti(5, 0);
+    QList<int> conti(6, 0);
     for (const Esito &e : esiti_)
         ++conti[int(e.stato)];
     const auto conto = [&](Stato s, const char *uno, const char *molti) {

@@ -25,8 +25,8 @@ class QProcess;
 namespace SuImpianti {
 
 // How a site's job ended, for the summary.
-enum class Stato { NonRaggiunto, Giusto, Diverso, SenzaRisposta, Problema };
-// "giusto", "diverso", "senza risposta", "problema", "non raggiunto".
+enum class Stato { NonRaggiunto, Giusto, Diverso, SenzaRisposta, Problema, Interrotto };
+// "giusto", "diverso", "non riuscito", "problema", "interrotto", "non raggiunto".
 QString NomeStato(Stato s);
 
 struct Esito {

@@ -1,0 +1,65 @@
+#include "app/LavoroSuImpianti.h"
+
+#include "app/Terminale.h"
+#include "impianti/Registro.h"
+#include "jobs/SuImpianti.h"
+#include "shared/Variabili.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QTimer>
+
+int EseguiSuImpianti(const SuImpiantiRiga &riga) {
+    QString errore;
+    const auto impianti = SuImpianti::Scegli(riga.lista, &errore);
+    if (!impianti) return Problema(QStringLiteral("--su-impianti: %1.").arg(errore));
+    if (riga.invio && !riga.si)
+        return Problema(QStringLiteral("--su-impianti con --invia scriverebbe i testi di %1 "
+                                       "centrali: aggiungi --si per farlo davvero.")
+                            .arg(impianti->size()));
+    SuImpianti::Giro giro(riga.lavoro, riga.paralleli, QCoreApplication::applicationFilePath());
+    const bool terminale = ErroreSuTerminale();
+    const auto progresso = [&] {
+        if (!terminale) return;
+        Stampa(stderr, QStringLiteral("\r%1 di %2 impianti, %3 in corso ")
+                           .arg(giro.Finiti())
+                           .arg(impianti->size())
+                           .arg(giro.InCorso()));
+    };
+    QObject::connect(&giro, &SuImpianti::Giro::Iniziato, &giro, progresso);
+    QObject::connect(&giro, &SuImpianti::Giro::Finito, &giro, [&](int i) {
+        const SuImpianti::Esito &e = giro.Esiti()[i];
+        if (terminale) Stampa(stderr, QStringLiteral("\r\033[K"));
+        Stampa(stdout, QStringLiteral("%1: %2 (%3 s)\n")
+                           .arg(e.impianto.nome,
+                                e.parole.isEmpty() ? SuImpianti::NomeStato(e.stato) : e.parole)
+                           .arg(e.secondi, 0, 'f', 1));
+        progresso();
+    });
+    QEventLoop ciclo;
+    QObject::connect(&giro, &SuImpianti::Giro::TuttoFinito, &ciclo, &QEventLoop::quit);
+    // A signal (Interruzione, set by the handler the start put in place): the
+    // jobs running finish their exchange and stop, no new one starts.
+    QTimer sentinella;
+    QObject::connect(&sentinella, &QTimer::timeout, &giro, [&] {
+        if (V::Interruzione && !giro.Fermato()) giro.Ferma();
+    });
+    sentinella.start(200);
+    giro.Avvia(*impianti);
+    if (!giro.Esiti().isEmpty() && giro.InCorso() > 0) ciclo.exec();
+    if (terminale) Stampa(stderr, QStringLiteral("\r\033[K"));
+    // A site the run never reached says so in its register too.
+    for (const SuImpianti::Esito &e : giro.Esiti())
+        if (e.stato == SuImpianti::Stato::NonRaggiunto)
+            Manutenzione::Annota(e.impianto.nome, e.impianto.porta,
+                                 riga.lavoro.join(QLatin1Char(' ')),
+                                 QStringLiteral("non eseguito: il giro sugli impianti è stato "
+                                                "interrotto prima"),
+                                 &errore);
+    Stampa(stdout, giro.Riepilogo() + QLatin1Char('\n'));
+    if (!riga.esito.isEmpty())
+        if (const QString e = SuImpianti::SalvaEsito(giro.Esiti(), riga.esito); !e.isEmpty())
+            Stampa(stderr, QStringLiteral("velto318: %1\n").arg(e));
+    if (V::Interruzione) return 128 + V::Interruzione;
+    return giro.Uscita();
+}
