@@ -20,6 +20,7 @@
 #include <iterator>
 #include <poll.h>
 #include <string>
+#include <vector>
 #include <termios.h>
 #include <unistd.h>
 
@@ -39,6 +40,9 @@ struct Opzioni {
     // --wire-in: a command is heard only once its characters would have come
     // over the wire (a pseudo-terminal hands them over at once).
     bool ingressoLento = false;
+    // --also ID[=FILE]: more panels on the same line (an RS485 bus), each
+    // with its identifier and texts.
+    std::vector<sim::Pannello> altri;
 };
 
 // Whether the line is set to 9600 bit/s. On a pseudo-terminal the master
@@ -58,10 +62,12 @@ const Clock::time_point inizio = Clock::now();
     std::cerr << "usage: velto318-sim (--link PATH | --device DEV) [--id &45] [--file F.vlt]\n"
                  "  [--rs485] [--fast] [--log FILE] [--status C] [--silent] [--drop-every N]\n"
                  "  [--delay MS] [--truncate] [--noise] [--refuse-writes] [--change NNN]\n"
-                 "  [--silent-after N] [--need-9600] [--wire-in]\n"
+                 "  [--silent-after N] [--need-9600] [--wire-in] [--also ID[=F.vlt]]...\n"
                  "--need-9600: commands that come while the line is not set to 9600 bit/s\n"
                  "  are logged and not answered\n"
-                 "--wire-in: a command is answered as if its characters had come at 9600 bit/s\n";
+                 "--wire-in: a command is answered as if its characters had come at 9600 bit/s\n"
+                 "--also: one more panel on the line (a bus), with its identifier and texts;\n"
+                 "  an order \"ID order\" goes to it\n";
     std::exit(2);
 }
 
@@ -71,6 +77,13 @@ long long Valore(const std::string &opzione, const std::string &testo, long long
         Uso(opzione + " takes a whole number from 0 to " + std::to_string(massimo) + ", not \"" +
             testo + "\"");
     return n;
+}
+
+bool LeggiFile(const std::string &percorso, std::string *contenuto) {
+    std::ifstream f(percorso, std::ios::binary);
+    if (!f) return false;
+    contenuto->assign(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
+    return !f.bad();
 }
 
 Opzioni LeggiOpzioni(int argc, char **argv, sim::Pannello &p) {
@@ -95,7 +108,18 @@ Opzioni LeggiOpzioni(int argc, char **argv, sim::Pannello &p) {
             p.rs485 = true;
         else if (a == "--need-9600")
             o.solo9600 = true;
-        else if (a == "--wire-in")
+        else if (a == "--also") {
+            const std::string v = valore();
+            sim::Pannello altro;
+            altro.id = v.substr(0, v.find('='));
+            if (v.find('=') != std::string::npos) {
+                std::string contenuto;
+                if (!LeggiFile(v.substr(v.find('=') + 1), &contenuto))
+                    Uso("--also: cannot read " + v.substr(v.find('=') + 1));
+                sim::CaricaTesti(altro, contenuto);
+            }
+            o.altri.push_back(altro);
+        } else if (a == "--wire-in")
             o.ingressoLento = true;
         else if (a == "--fast")
             o.veloce = true;
@@ -126,13 +150,6 @@ Opzioni LeggiOpzioni(int argc, char **argv, sim::Pannello &p) {
     return o;
 }
 
-bool LeggiFile(const std::string &percorso, std::string *contenuto) {
-    std::ifstream f(percorso, std::ios::binary);
-    if (!f) return false;
-    contenuto->assign(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
-    return !f.bad();
-}
-
 void Registra(const std::string &comando) {
     if (!registro) return;
     const double s = std::chrono::duration<double>(Clock::now() - inizio).count();
@@ -140,7 +157,20 @@ void Registra(const std::string &comando) {
     std::fflush(registro);
 }
 
-void Esegui(sim::Pannello &p, const std::string &riga) {
+// The panel of the line an order or a command is for: one of the others when
+// it starts with its identifier, else the first.
+sim::Pannello &Destinatario(sim::Pannello &p, std::vector<sim::Pannello> &altri,
+                            const std::string &testo) {
+    for (sim::Pannello &a : altri)
+        if (testo.compare(0, a.id.size(), a.id) == 0) return a;
+    return p;
+}
+
+void Esegui(sim::Pannello &primo, std::vector<sim::Pannello> &altri, const std::string &ordine) {
+    // "&46 text 3 ..." is for the panel &46.
+    sim::Pannello &p = Destinatario(primo, altri, ordine);
+    const std::string riga =
+        &p == &primo ? ordine : ordine.substr(std::min(ordine.size(), p.id.size() + 1));
     sim::Esito e = sim::Ordine(p, riga);
     if (!e.elencoIn.empty()) {
         std::ofstream f(e.elencoIn, std::ios::binary);
@@ -152,7 +182,8 @@ void Esegui(sim::Pannello &p, const std::string &riga) {
 }
 
 // Listens to the line and to the orders until a quit or a signal.
-void Servi(sim::Pannello &p, Linea &linea, bool solo9600, bool ingressoLento) {
+void Servi(sim::Pannello &p, Linea &linea, const Opzioni &o) {
+    std::vector<sim::Pannello> altri = o.altri;
     std::string comando, ordine;
     bool ordiniAperti = true;
     while (!fine) {
@@ -168,7 +199,7 @@ void Servi(sim::Pannello &p, Linea &linea, bool solo9600, bool ingressoLento) {
                 comando += c;
                 continue;
             }
-            if (solo9600 && !LineaA9600(linea.Descrittore())) {
+            if (o.solo9600 && !LineaA9600(linea.Descrittore())) {
                 Registra(comando + " (not answered: line not at 9600)");
                 comando.clear();
                 continue;
@@ -178,8 +209,11 @@ void Servi(sim::Pannello &p, Linea &linea, bool solo9600, bool ingressoLento) {
             for (char &b : settebit)
                 b = char(b & 0x7F);
             // At 9600 bit/s a character (start, 7 bits, parity, stop) takes 1.04 ms.
-            const int arrivo = ingressoLento ? int((comando.size() + 1) * 10000 / 9600) : 0;
-            for (const sim::Uscita &u : sim::Comando(p, settebit))
+            const int arrivo = o.ingressoLento ? int((comando.size() + 1) * 10000 / 9600) : 0;
+            sim::Pannello &chi = Destinatario(p, altri, settebit);
+            // The bus gives back every command once, whoever answers it.
+            if (&chi != &p && p.rs485) linea.Accoda(comando + "\r", 0);
+            for (const sim::Uscita &u : sim::Comando(chi, settebit))
                 linea.Accoda(u.dati, u.ritardoMs + arrivo);
             comando.clear();
         }
@@ -189,7 +223,7 @@ void Servi(sim::Pannello &p, Linea &linea, bool solo9600, bool ingressoLento) {
             if (letti <= 0 && !(letti < 0 && errno == EINTR)) ordiniAperti = false;
             for (ssize_t i = 0; i < letti; ++i) {
                 if (buf[i] == '\n') {
-                    Esegui(p, ordine);
+                    Esegui(p, altri, ordine);
                     ordine.clear();
                 } else if (buf[i] != '\r') {
                     ordine += buf[i];
@@ -224,7 +258,7 @@ int main(int argc, char **argv) {
     std::signal(SIGINT, SuSegnale);
     std::signal(SIGPIPE, SIG_IGN);
     std::cout << "READY " << linea.Nome() << std::endl;
-    Servi(p, linea, o.solo9600, o.ingressoLento);
+    Servi(p, linea, o);
     linea.Chiudi();
     if (registro) std::fclose(registro);
     return 0;
