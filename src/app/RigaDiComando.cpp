@@ -56,7 +56,9 @@ const QList<Voce> &Voci() {
         {{"invia", "Invia FILE.vlt alla centrale e verifica ogni testo, senza finestre.",
           "FILE.vlt"},
          Lavoro::Invia},
-        {{"leggi", "Legge i testi 000-192 dalla centrale e li salva in FILE.vlt, senza finestre.",
+        {{"leggi",
+          "Legge i testi 000-192 dalla centrale e li salva in FILE.vlt, senza finestre "
+          "(con --impianto anche come nuova versione; lì FILE si può omettere).",
           "FILE.vlt"},
          Lavoro::Leggi},
         {{"stato", "Legge una volta stato, ingressi attivi e ultimo tasto della centrale, "
@@ -64,7 +66,8 @@ const QList<Voce> &Voci() {
          Lavoro::Stato},
         {{"confronta",
           "Legge dalla centrale i testi che un invio di FILE.vlt scriverebbe e "
-          "stampa quelli diversi, senza scrivere nulla (senza finestre).",
+          "stampa quelli diversi, senza scrivere nulla (senza finestre); con --impianto e "
+          "senza FILE, confronta con l'ultima versione dell'impianto.",
           "FILE.vlt"},
          Lavoro::Confronta},
         {{"cerca", "Cerca gli identificativi a cui risponde una centrale sulla linea (da &00 a "
