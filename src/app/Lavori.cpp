@@ -1,6 +1,7 @@
 #include "app/Lavori.h"
 
 #include "app/Cerca.h"
+#include "app/LavoriImpianti.h"
 #include "link/Configurazione.h"
 #include "jobs/Esiti.h"
 #include "app/ProvaIngressi.h"
@@ -10,18 +11,24 @@
 #include "files/FormatoMessaggi.h"
 #include "link/Comandi.h"
 #include "link/FormSeriale.h"
+#include "link/PorteSeriali.h"
 #include "link/Traccia.h"
 #include "jobs/Operazioni.h"
 #include "shared/Numeri.h"
 #include "shared/Variabili.h"
 
+#include "impianti/Registro.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <cstdio>
+#include <memory>
 
 namespace {
 
-bool portaForzata = false; // --porta names the device
+bool portaForzata = false; // --porta (or the site's link) names the device
+// The site of the job (--impianto in the book), or none.
+std::optional<Impianti::Impianto> impianto;
 
 // The port as the operator knows it: COMn and the device it leads to, or the
 // device given with --porta.
@@ -30,18 +37,32 @@ QString NomePorta() {
     return portaForzata ? seriale.MSComm1.Dispositivo() : seriale.NomePorta();
 }
 
+// The device of the job: --porta, else the site's link when it is no COMn
+// (then its number), else none.
+QString DispositivoDelLavoro(const RigaDiComando &riga) {
+    if (!riga.porta.isEmpty() || !impianto) return riga.porta;
+    const QString dispositivo = Impianti::LineaDi(*impianto).dispositivo;
+    return dispositivo.isEmpty() ? QString() : DispositivoDaOpzione(dispositivo);
+}
+
 // The link of the job: Seriale318.con of the current folder (its default
-// written where it is not valid, as the windows do), the overrides of the
-// run, the port opened. Returns the exit status of a problem, or -1.
+// written where it is not valid, as the windows do), or the site's link,
+// the overrides of the run, the port opened. Returns the exit status of a
+// problem, or -1.
 int PreparaLinea(const RigaDiComando &riga) {
     const Configurazione c = LeggiConfigurazione(QDir::current().filePath(NomeFileConfigurazione));
     if (!c.avviso.isEmpty()) Stampa(stderr, QStringLiteral("velto318: ") + c.avviso + '\n');
-    V::Modo485 = c.Modo485 || riga.rs485;
+    V::Modo485 = (impianto ? impianto->rs485 : c.Modo485) || riga.rs485;
     V::NumeroPorta = c.NumeroPorta;
     V::Identificativo = riga.id.isEmpty() ? c.Identificativo : riga.id;
+    if (impianto) {
+        if (const QString n = Impianti::LineaDi(*impianto).numeroPorta; !n.isEmpty())
+            V::NumeroPorta = n;
+        if (riga.id.isEmpty()) V::Identificativo = impianto->id;
+    }
     FormSeriale &seriale = FormSeriale::Istanza();
     seriale.MSComm1.setCartellaPorte(QDir::currentPath());
-    seriale.MSComm1.setDispositivoForzato(riga.porta);
+    seriale.MSComm1.setDispositivoForzato(DispositivoDelLavoro(riga));
     seriale.ApriSeriale();
     if (!seriale.MSComm1.PortOpen()) return Problema(seriale.ErroreApertura());
     return -1;
@@ -235,15 +256,17 @@ QString MotivoDestinazione(const QString &percorso) {
 // The read-back of "Leggi Testi dal VELTO", saved as the save window would
 // with the proposed comment. A name the save window refuses, or a folder
 // that is not there, is told before anything is read.
+// On a site, the texts become its new version too; without a file, only that.
 int LavoroLeggi(const RigaDiComando &riga) {
     const QFileInfo file(riga.file);
-    const QString percorso = file.absoluteFilePath();
+    const QString percorso = riga.file.isEmpty() ? QString() : file.absoluteFilePath();
     // The save window's rule for a message file's name, in its words.
     if (const QString motivo = FormatoMessaggi::MotivoNomeRifiutato(file.fileName());
-        !motivo.isEmpty())
+        !percorso.isEmpty() && !motivo.isEmpty())
         return Problema(QStringLiteral("%1: %2.").arg(Traccia::Visibile(percorso), motivo));
     // Told before the first read, not after all of them.
-    if (const QString motivo = MotivoDestinazione(percorso); !motivo.isEmpty())
+    if (const QString motivo = percorso.isEmpty() ? QString() : MotivoDestinazione(percorso);
+        !motivo.isEmpty())
         return Problema(motivo + QStringLiteral(" Nessun testo letto."));
     if (const int problema = PreparaLinea(riga); problema >= 0) return problema;
 
@@ -269,25 +292,80 @@ int LavoroLeggi(const RigaDiComando &riga) {
                                    NomePorta(), QStringLiteral(". Nessun file scritto.")));
         return UscitaCentrale;
     }
-    QString errore;
-    if (!FormatoMessaggi::SalvaFile(
-            percorso,
-            FormatoMessaggi::ContenutoFile(FormatoMessaggi::SenzaACapo(V::CommentoProposto),
-                                           V::CorpoFile),
-            &errore))
-        return Problema(QStringLiteral("File non salvato: %1.").arg(errore));
-    V::NomeFile = percorso;
-    Stampa(stdout, QStringLiteral("letti tutti: %1 testi salvati in %2\n")
-                       .arg(V::CorpoFile.count(QLatin1String("\r\n")))
-                       .arg(percorso));
-    return UscitaFatto;
+    QString detto =
+        QStringLiteral("letti tutti: %1 testi").arg(V::CorpoFile.count(QLatin1String("\r\n")));
+    if (!percorso.isEmpty()) {
+        QString errore;
+        if (!FormatoMessaggi::SalvaFile(
+                percorso,
+                FormatoMessaggi::ContenutoFile(FormatoMessaggi::SenzaACapo(V::CommentoProposto),
+                                               V::CorpoFile),
+                &errore))
+            return Problema(QStringLiteral("File non salvato: %1.").arg(errore));
+        V::NomeFile = percorso;
+        detto += QStringLiteral(" salvati in ") + percorso;
+    }
+    bool conservata = true;
+    if (impianto) detto += QStringLiteral("\n") + ConservaLettura(impianto->nome, &conservata);
+    Stampa(stdout, detto + QLatin1Char('\n'));
+    return conservata ? UscitaFatto : UscitaProblema;
 }
+
+// The register of the job's site: its start line now, its end line with
+// the outcome in the job's own words.
+class Registrazione {
+  public:
+    Registrazione(const RigaDiComando &riga, const QString &azione) {
+        if (!impianto) return;
+        lavoro_ = std::make_unique<Manutenzione::Lavoro>(
+            impianto->nome, riga.porta.isEmpty() ? impianto->porta : riga.porta, azione);
+        Avvisa();
+    }
+    void Fine(const QString &esito) {
+        if (!lavoro_) return;
+        QString e = esito.trimmed();
+        e.replace(QLatin1Char('\n'), QStringLiteral("; "));
+        lavoro_->Fine(e);
+        Avvisa();
+    }
+
+  private:
+    void Avvisa() {
+        if (!lavoro_->Errore().isEmpty() && !detto_)
+            Stampa(stderr, QStringLiteral("velto318: %1\n").arg(lavoro_->Errore()));
+        detto_ = detto_ || !lavoro_->Errore().isEmpty();
+    }
+    std::unique_ptr<Manutenzione::Lavoro> lavoro_;
+    bool detto_ = false;
+};
 
 } // namespace
 
-int EseguiLavoro(const RigaDiComando &riga) {
-    portaForzata = !riga.porta.isEmpty();
-    int esito;
+int EseguiLavoro(const RigaDiComando &rigaDatata) {
+    if (rigaDatata.libro != Libro::Nessuna) return EseguiLibro(rigaDatata);
+    RigaDiComando riga = rigaDatata;
+    int esito = -1;
+    impianto = ImpiantoDelLavoro(riga, &esito);
+    if (esito >= 0) return esito;
+    QString azione = AzioneDi(riga);
+    // A comparison on a site without a file: with its newest version.
+    if (impianto && riga.lavoro == Lavoro::Confronta && riga.file.isEmpty()) {
+        const auto v = UltimaVersione(impianto->nome, &esito);
+        if (!v) return esito;
+        riga.file = v->percorso;
+        azione = QStringLiteral("confronto con la versione %1").arg(v->numero);
+        Stampa(stderr,
+               QStringLiteral("Confronto con la versione %1 dell'impianto \"%2\" (%3, "
+                              "%4)\n")
+                   .arg(v->numero)
+                   .arg(impianto->nome,
+                        v->quando.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
+                        Versioni::NomeTipo(v->tipo)));
+    }
+    if (impianto) Impianti::InUso() = impianto->nome;
+    portaForzata = !DispositivoDelLavoro(riga).isEmpty();
+    Registrazione registro(riga, azione);
+    QString esitoProva;
     switch (riga.lavoro) {
     case Lavoro::Invia:
         esito = LavoroInvia(riga);
@@ -307,10 +385,15 @@ int EseguiLavoro(const RigaDiComando &riga) {
                 esito = Problema(motivo + QStringLiteral(" Nessuna prova iniziata."));
         if (esito < 0) esito = PreparaLinea(riga);
         if (esito < 0)
-            esito = riga.lavoro == Lavoro::Cerca   ? LavoroCerca(NomePorta())
-                    : riga.lavoro == Lavoro::Prova ? LavoroProva(riga, NomePorta())
-                                                   : LavoroStato();
+            esito = riga.lavoro == Lavoro::Cerca ? LavoroCerca(NomePorta())
+                    : riga.lavoro == Lavoro::Prova
+                        ? LavoroProva(riga, NomePorta(),
+                                      impianto ? Impianti::CartellaDi(impianto->nome)
+                                               : QDir::currentPath(),
+                                      impianto ? &esitoProva : nullptr)
+                        : LavoroStato();
     }
+    registro.Fine(esitoProva.isEmpty() ? UltimoDetto() : esitoProva);
     FormSeriale::Scarica();
     Traccia::Chiudi();
     return esito;

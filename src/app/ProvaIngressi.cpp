@@ -58,7 +58,8 @@ class Voce : public CicloTest::Osservatore {
 
 } // namespace
 
-int LavoroProva(const RigaDiComando &riga, const QString &porta) {
+int LavoroProva(const RigaDiComando &riga, const QString &porta, const QString &cartella,
+                QString *esito) {
     Prova::Registro r;
     r.impianto = riga.impianto;
     r.tecnico = riga.tecnico;
@@ -86,7 +87,7 @@ int LavoroProva(const RigaDiComando &riga, const QString &porta) {
                            .arg(V::NumeroTre));
         return UscitaCentrale;
     }
-    const QString errore = r.ApriGiornale(QDir::currentPath());
+    const QString errore = r.ApriGiornale(cartella);
     Stampa(stderr,
            errore.isEmpty()
                ? QStringLiteral("Giornale: %1\n").arg(QDir::toNativeSeparators(r.Giornale()))
@@ -123,13 +124,24 @@ int LavoroProva(const RigaDiComando &riga, const QString &porta) {
         riepilogo += QStringLiteral("%1\t%2\n").arg(n->numero).arg(Prova::TestoMostrato(*n));
     Stampa(stdout, riepilogo);
 
-    int esito = mancanti.isEmpty() ? UscitaFatto : UscitaCentrale;
-    for (const QString &f : riga.rapporti) {
+    int uscita = mancanti.isEmpty() ? UscitaFatto : UscitaCentrale;
+    QStringList rapporti = riga.rapporti;
+    // On a site, its report beside the journal, named as it is.
+    if (esito && errore.isEmpty())
+        rapporti << r.Giornale().left(r.Giornale().lastIndexOf(QLatin1Char('.'))) +
+                        QStringLiteral(".pdf");
+    QStringList salvati;
+    for (const QString &f : rapporti) {
         if (const QString e = Prova::SalvaRapporto(r, f); !e.isEmpty()) {
-            esito = Problema(e);
+            uscita = Problema(e);
             continue;
         }
-        Stampa(stderr, QStringLiteral("Rapporto salvato: %1\n").arg(QDir::toNativeSeparators(f)));
+        salvati << QDir::toNativeSeparators(f);
+        Stampa(stderr, QStringLiteral("Rapporto salvato: %1\n").arg(salvati.last()));
     }
-    return esito;
+    if (esito)
+        *esito = Prova::Conteggio(r) + (salvati.isEmpty() ? QString()
+                                                          : QStringLiteral("; rapporto: ") +
+                                                                salvati.join(QStringLiteral(", ")));
+    return uscita;
 }

@@ -1,6 +1,7 @@
 #include "app/RigaDiComando.h"
 
 #include "shared/Numeri.h"
+#include "link/IndirizzoRete.h"
 #include "link/PorteSeriali.h"
 #include "link/Traccia.h"
 
@@ -9,6 +10,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QList>
+#include <QRegularExpression>
 #include <cstdio>
 #include <utility>
 
@@ -23,12 +25,15 @@ struct Voce {
     Lavoro lavoro = Lavoro::Nessuno;
     QStringList RigaDiComando::*valori = nullptr; // an option that may come more than once
     int RigaDiComando::*numero = nullptr;         // a whole number above zero
+    Libro libro = Libro::Nessuna;                 // a work on the site book (with its value)
 
     Voce(QCommandLineOption o, bool RigaDiComando::*b) : opzione(std::move(o)), bandiera(b) {}
     Voce(QCommandLineOption o, QString RigaDiComando::*v) : opzione(std::move(o)), valore(v) {}
     Voce(QCommandLineOption o, Lavoro l) : opzione(std::move(o)), lavoro(l) {}
     Voce(QCommandLineOption o, QStringList RigaDiComando::*v) : opzione(std::move(o)), valori(v) {}
     Voce(QCommandLineOption o, int RigaDiComando::*n) : opzione(std::move(o)), numero(n) {}
+    Voce(QCommandLineOption o, Libro l, QString RigaDiComando::*v = nullptr)
+        : opzione(std::move(o)), valore(v), libro(l) {}
     QString nome() const { return opzione.names().last(); }
     bool conValore() const { return !opzione.valueName().isEmpty(); }
 };
@@ -51,7 +56,9 @@ const QList<Voce> &Voci() {
         {{"invia", "Invia FILE.vlt alla centrale e verifica ogni testo, senza finestre.",
           "FILE.vlt"},
          Lavoro::Invia},
-        {{"leggi", "Legge i testi 000-192 dalla centrale e li salva in FILE.vlt, senza finestre.",
+        {{"leggi",
+          "Legge i testi 000-192 dalla centrale e li salva in FILE.vlt, senza finestre "
+          "(con --impianto anche come nuova versione; lì FILE si può omettere).",
           "FILE.vlt"},
          Lavoro::Leggi},
         {{"stato", "Legge una volta stato, ingressi attivi e ultimo tasto della centrale, "
@@ -59,7 +66,8 @@ const QList<Voce> &Voci() {
          Lavoro::Stato},
         {{"confronta",
           "Legge dalla centrale i testi che un invio di FILE.vlt scriverebbe e "
-          "stampa quelli diversi, senza scrivere nulla (senza finestre).",
+          "stampa quelli diversi, senza scrivere nulla (senza finestre); con --impianto e "
+          "senza FILE, confronta con l'ultima versione dell'impianto.",
           "FILE.vlt"},
          Lavoro::Confronta},
         {{"cerca", "Cerca gli identificativi a cui risponde una centrale sulla linea (da &00 a "
@@ -70,18 +78,24 @@ const QList<Voce> &Voci() {
           "ingresso che si attiva o torna a riposo, finché non scade --durata o arriva Ctrl+C; "
           "poi il riepilogo (esce con 0 se ogni ingresso con testo è stato provato, 1 se no)."},
          Lavoro::Prova},
+        {{"impianto",
+          "Il lavoro (o --storia, --confronta-versioni, --registro) sull'impianto NOME del "
+          "libro impianti/: collegamento, identificativo e linea dall'impianto (--porta, --id, "
+          "--rs485 valgono per questa volta), il lavoro nel suo registro. Con --impianto, "
+          "--leggi e --confronta seguiti da un'altra opzione (o per ultimi) sono senza FILE. "
+          "Con --prova un nome che non è nel libro è solo l'etichetta dei rapporti.",
+          "NOME"},
+         &RigaDiComando::impianto},
         {{"durata",
           "Con --prova: finisce dopo SECONDI secondi, contati dall'avvio "
           "(lettura dei testi compresa, circa 4 s).",
           "SECONDI"},
          &RigaDiComando::durata},
         {{"rapporto",
-          "Con --prova: alla fine scrive il rapporto in FILE, .csv o .pdf secondo l'estensione "
-          "(anche più volte).",
+          "Con --prova (o --registro): alla fine scrive il rapporto in FILE, .csv o .pdf "
+          "secondo l'estensione (anche più volte).",
           "FILE"},
          &RigaDiComando::rapporti},
-        {{"impianto", "Con --prova: il nome dell'impianto, per i rapporti.", "TESTO"},
-         &RigaDiComando::impianto},
         {{"tecnico", "Con --prova: il nome del tecnico, per i rapporti.", "TESTO"},
          &RigaDiComando::tecnico},
         {{"traccia", "Aggiunge a FILE una riga per ogni scambio sulla linea seriale.", "FILE"},
@@ -93,6 +107,40 @@ const QList<Voce> &Voci() {
          &RigaDiComando::id},
         {{"rs485", "Linea RS485 (con eco) per questa volta, invece di Seriale318.con."},
          &RigaDiComando::rs485},
+        {{"nuovo-impianto",
+          "Crea l'impianto NOME nel libro impianti/, con il collegamento di --porta, "
+          "l'identificativo di --id e la linea di --rs485.",
+          "NOME"},
+         Libro::Nuovo,
+         &RigaDiComando::nuovoImpianto},
+        {{"cliente", "Con --nuovo-impianto: il cliente.", "TESTO"}, &RigaDiComando::cliente},
+        {{"indirizzo", "Con --nuovo-impianto: l'indirizzo.", "TESTO"}, &RigaDiComando::indirizzo},
+        {{"note", "Con --nuovo-impianto: note libere.", "TESTO"}, &RigaDiComando::note},
+        {{"senza-copia", "Con --nuovo-impianto: nessuna copia della centrale prima di ogni invio."},
+         &RigaDiComando::senzaCopia},
+        {{"impianti",
+          "Elenca gli impianti del libro, uno per riga: nome, collegamento, identificativo, "
+          "linea, data dell'ultima versione (o \"mai letto\")."},
+         Libro::Elenco},
+        {{"storia", "Con --impianto: elenca le versioni dell'impianto, dalla più recente."},
+         Libro::Storia},
+        {{"confronta-versioni",
+          "Con --impianto: stampa i testi diversi tra le versioni N e M (senza centrale).", "N M"},
+         Libro::ConfrontaVersioni},
+        {{"registro",
+          "Con --impianto: stampa il registro di manutenzione dell'impianto (con --rapporto "
+          "lo scrive in FILE.pdf o FILE.csv)."},
+         Libro::Registro},
+        {{"esporta-impianti", "Scrive il libro degli impianti in FILE.csv (separato da ;).",
+          "FILE.csv"},
+         Libro::Esporta,
+         &RigaDiComando::csv},
+        {{"importa-impianti",
+          "Aggiunge al libro gli impianti di FILE.csv; un impianto che c'è già non è "
+          "toccato.",
+          "FILE.csv"},
+         Libro::Importa,
+         &RigaDiComando::csv},
     };
     return voci;
 }
@@ -104,8 +152,44 @@ bool SoloConLavoro(const Voce &v) {
 
 // The options of the walk test, and meaning nothing without it.
 bool SoloConProva(const Voce &v) {
-    return v.numero == &RigaDiComando::durata || v.valori == &RigaDiComando::rapporti ||
-           v.valore == &RigaDiComando::impianto || v.valore == &RigaDiComando::tecnico;
+    return v.numero == &RigaDiComando::durata || v.valore == &RigaDiComando::tecnico;
+}
+
+// The details of a new site, meaning nothing without --nuovo-impianto.
+bool SoloConNuovo(const Voce &v) {
+    return v.valore == &RigaDiComando::cliente || v.valore == &RigaDiComando::indirizzo ||
+           v.valore == &RigaDiComando::note || v.bandiera == &RigaDiComando::senzaCopia;
+}
+
+// The works on one site of the book, which --impianto names.
+bool DiUnImpianto(Libro l) {
+    return l == Libro::Storia || l == Libro::ConfrontaVersioni || l == Libro::Registro;
+}
+
+// A site's --leggi and --confronta may leave out their file: with --impianto,
+// one followed by another option, or last, takes none. Those are taken out of
+// `argomenti`, and their jobs returned.
+QList<Lavoro> SenzaFile(QStringList &argomenti) {
+    static const QRegularExpression impianto(QStringLiteral("^--?impianto(=.*)?$"));
+    if (argomenti.indexOf(impianto) < 1) return {};
+    QList<Lavoro> lavori;
+    for (int i = 1; i < argomenti.size(); ++i) {
+        const QString nome = argomenti[i].mid(argomenti[i].startsWith(QLatin1String("--")) ? 2 : 1);
+        if (!argomenti[i].startsWith(QLatin1Char('-')) ||
+            (nome != QLatin1String("leggi") && nome != QLatin1String("confronta")))
+            continue;
+        if (i + 1 < argomenti.size() && !argomenti[i + 1].startsWith(QLatin1Char('-'))) continue;
+        lavori << (nome == QLatin1String("leggi") ? Lavoro::Leggi : Lavoro::Confronta);
+        argomenti.removeAt(i--);
+    }
+    return lavori;
+}
+
+// The number of a version, whole and above zero, or 0.
+int NumeroVersione(const QString &testo) {
+    bool numero = false;
+    const int n = testo.toInt(&numero);
+    return numero && n > 0 ? n : 0;
 }
 
 // The options of the jobs, "--invia, --leggi, --stato, --cerca, --confronta e --prova"
@@ -118,6 +202,26 @@ QString OpzioniDeiLavori(const QString &congiunzione) {
     const QString ultima = nomi.takeLast();
     return nomi.join(QStringLiteral(", ")) + QLatin1Char(' ') + congiunzione + QLatin1Char(' ') +
            ultima;
+}
+
+// What the site book's options ask that cannot be: `operazioni` the works
+// given (jobs and the book's), `soloNuovo` the first detail of a new site.
+QString ErroreLibro(const RigaDiComando &r, const QStringList &operazioni, int lavori,
+                    const QString &soloNuovo) {
+    if (operazioni.size() > 1)
+        return QStringLiteral("%1 non vanno insieme: una sola operazione alla volta.")
+            .arg(operazioni.join(QStringLiteral(" e ")));
+    if (!soloNuovo.isEmpty() && r.libro != Libro::Nuovo)
+        return QStringLiteral("--%1 vale solo con --nuovo-impianto.").arg(soloNuovo);
+    if (DiUnImpianto(r.libro) && r.impianto.isEmpty())
+        return QStringLiteral("%1 vuole l'impianto: --impianto NOME.").arg(operazioni.first());
+    if (!r.impianto.isEmpty() && lavori == 0 && !DiUnImpianto(r.libro))
+        return QStringLiteral("--impianto vale solo con %1, o con --storia, --confronta-versioni "
+                              "e --registro.")
+            .arg(OpzioniDeiLavori(QStringLiteral("o")));
+    if (!r.rapporti.isEmpty() && r.lavoro != Lavoro::Prova && r.libro != Libro::Registro)
+        return QStringLiteral("--rapporto vale solo con --prova o --registro.");
+    return QString();
 }
 
 // Qt's own options, handled by the application object: with a value, and without.
@@ -252,7 +356,8 @@ RigaDiComando LeggiRigaDiComando(int argc, char *argv[]) {
 }
 
 RigaDiComando LeggiRigaDiComando(const QStringList &argomenti) {
-    const QStringList nostri = SenzaOpzioniQt(argomenti);
+    QStringList nostri = SenzaOpzioniQt(argomenti);
+    const QList<Lavoro> senzaFile = SenzaFile(nostri);
     QCommandLineParser lettore;
     lettore.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     for (const Voce &v : Voci())
@@ -275,13 +380,18 @@ RigaDiComando LeggiRigaDiComando(const QStringList &argomenti) {
                                   .arg(v.nome(), v.opzione.valueName()));
         return Errore(QStringLiteral("riga di comando non valida."));
     }
-    if (!lettore.positionalArguments().isEmpty())
-        return Errore(QStringLiteral("argomento inatteso \"%1\".")
-                          .arg(lettore.positionalArguments().first()));
+    // --confronta-versioni N M: M is the one argument that is not an option.
+    QStringList posizionali = lettore.positionalArguments();
+    const bool dueVersioni = lettore.isSet(QStringLiteral("confronta-versioni"));
+    const QString seconda =
+        dueVersioni && !posizionali.isEmpty() ? posizionali.takeFirst() : QString();
+    if (!posizionali.isEmpty())
+        return Errore(QStringLiteral("argomento inatteso \"%1\".").arg(posizionali.first()));
 
     RigaDiComando r;
     int lavori = 0;
-    QString senzaLavoro, senzaProva;
+    QString senzaLavoro, senzaProva, soloNuovo;
+    QStringList operazioni;
     for (const Voce &v : Voci()) {
         const QString nome = v.nome();
         if (!lettore.isSet(nome)) continue;
@@ -317,7 +427,25 @@ RigaDiComando LeggiRigaDiComando(const QStringList &argomenti) {
             r.lavoro = v.lavoro;
             r.file = valore;
         }
+        if (v.lavoro != Lavoro::Nessuno || v.libro != Libro::Nessuna)
+            operazioni << QStringLiteral("--") + nome;
+        if (v.libro != Libro::Nessuna) r.libro = v.libro;
+        if (v.libro == Libro::ConfrontaVersioni) {
+            r.versioneA = NumeroVersione(valore);
+            r.versioneB = NumeroVersione(seconda);
+            if (!r.versioneA || !r.versioneB)
+                return Errore(QStringLiteral("--confronta-versioni vuole due numeri di versione "
+                                             "(come li elenca --storia), es. "
+                                             "--confronta-versioni 1 3."));
+        }
+        if (SoloConNuovo(v) && soloNuovo.isEmpty()) soloNuovo = nome;
         if (SoloConLavoro(v) && senzaLavoro.isEmpty()) senzaLavoro = nome;
+    }
+    for (const Lavoro l : senzaFile) {
+        ++lavori;
+        r.lavoro = l;
+        operazioni << (l == Lavoro::Leggi ? QStringLiteral("--leggi")
+                                          : QStringLiteral("--confronta"));
     }
     if (r.aiuto) {
         r.esci = true;
@@ -325,7 +453,12 @@ RigaDiComando LeggiRigaDiComando(const QStringList &argomenti) {
     } else if (r.versione) {
         r.esci = true;
         r.uscita = QStringLiteral("velto318 " VELTO_VERSIONE "\n");
-    } else if (const QString errore = ErroreLavoro(r, lavori, senzaLavoro); !errore.isEmpty()) {
+    } else if (const QString errore =
+                   ErroreLavoro(r, lavori, r.libro == Libro::Nuovo ? QString() : senzaLavoro);
+               !errore.isEmpty()) {
+        return Errore(errore);
+    } else if (const QString errore = ErroreLibro(r, operazioni, lavori, soloNuovo);
+               !errore.isEmpty()) {
         return Errore(errore);
     } else if (!senzaProva.isEmpty() && r.lavoro != Lavoro::Prova) {
         return Errore(QStringLiteral("--%1 vale solo con --prova.").arg(senzaProva));
@@ -335,6 +468,8 @@ RigaDiComando LeggiRigaDiComando(const QStringList &argomenti) {
 
 QString PreparaAvvio(RigaDiComando &riga) {
     if (!riga.file.isEmpty()) riga.file = QFileInfo(riga.file).absoluteFilePath();
+    if (!riga.csv.isEmpty()) riga.csv = QFileInfo(riga.csv).absoluteFilePath();
+    if (riga.libro == Libro::Nuovo) riga.portaImpianto = PortaDiImpianto(riga.porta);
     for (QString &f : riga.rapporti)
         f = QFileInfo(f).absoluteFilePath();
     if (!riga.porta.isEmpty()) riga.porta = DispositivoDaOpzione(riga.porta);
@@ -343,6 +478,15 @@ QString PreparaAvvio(RigaDiComando &riga) {
             std::fputs(qPrintable(QStringLiteral("velto318: %1\n").arg(errore)), stderr);
     if (riga.cartellaUtente) return EntraInCartella(CartellaUtente(QDir::homePath()));
     return QString();
+}
+
+QString PortaDiImpianto(const QString &porta) {
+    static const QRegularExpression com(QStringLiteral("^COM[1-9]$"),
+                                        QRegularExpression::CaseInsensitiveOption);
+    if (porta.isEmpty()) return porta;
+    if (IndirizzoDiRete(porta)) return porta.trimmed();
+    if (com.match(porta).hasMatch()) return porta.toUpper();
+    return QFileInfo(porta).absoluteFilePath();
 }
 
 QString CartellaUtente(const QString &casa) {

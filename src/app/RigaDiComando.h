@@ -8,6 +8,10 @@
 // The job run without windows, if any: one at a time.
 enum class Lavoro { Nessuno, Invia, Leggi, Stato, Cerca, Confronta, Prova };
 
+// What the line asks of the site book, with no panel: one at a time, and
+// never with a job.
+enum class Libro { Nessuna, Nuovo, Elenco, Storia, ConfrontaVersioni, Registro, Esporta, Importa };
+
 // The command line as read once: every option in its own field. An option
 // that takes a value never has an empty one, so an empty text is an option
 // not given.
@@ -33,6 +37,16 @@ struct RigaDiComando {
     int durata = 0;
     QStringList rapporti;
     QString impianto, tecnico;
+
+    // The site book. --impianto NOME names the site of a job (its link, its
+    // register, its versions) or of --storia, --confronta-versioni, --registro.
+    Libro libro = Libro::Nessuna;
+    QString nuovoImpianto;            // --nuovo-impianto NOME
+    QString cliente, indirizzo, note; // its details
+    bool senzaCopia = false;          // --senza-copia
+    QString portaImpianto;            // --porta as a site keeps it (after PreparaAvvio)
+    int versioneA = 0, versioneB = 0; // --confronta-versioni N M
+    QString csv; // FILE.csv of --esporta-impianti, --importa-impianti (absolute after PreparaAvvio)
 };
 
 // The program's arguments as text (argv[0] first), as file names are
@@ -58,6 +72,10 @@ RigaDiComando LeggiRigaDiComando(int argc, char *argv[]);
 // error, and the run goes on); then the folder of --cartella-utente entered.
 // Returns the message when that folder cannot be entered, else an empty text.
 QString PreparaAvvio(RigaDiComando &riga);
+
+// The link of --porta as a site keeps it: COMn and a network address as
+// typed, a device as an absolute path (not resolved: a by-id link stays one).
+QString PortaDiImpianto(const QString &porta);
 
 // The tool's own folder in the user's home folder (~/Velto318); empty when
 // there is no home folder to put it in (none, or the root folder).

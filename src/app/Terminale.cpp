@@ -11,7 +11,16 @@
 #include <unistd.h>
 #endif
 
+namespace {
+QString ultimoDetto;
+}
+
+QString UltimoDetto() {
+    return ultimoDetto;
+}
+
 void Stampa(std::FILE *dove, const QString &testo) {
+    if (dove == stdout) ultimoDetto = testo;
     std::fputs(testo.toLocal8Bit().constData(), dove);
     std::fflush(dove);
 }
@@ -25,11 +34,13 @@ bool ErroreSuTerminale() {
 }
 
 int Problema(const QString &testo) {
+    ultimoDetto = testo;
     Stampa(stderr, QStringLiteral("velto318: ") + testo + QLatin1Char('\n'));
     return UscitaProblema;
 }
 
 int LavoroInterrotto(const QString &testo) {
+    ultimoDetto = testo;
     Operazioni::AnnunciaInterruzione(testo);
     return 128 + V::Interruzione;
 }

@@ -24,6 +24,11 @@ void Stampa(std::FILE *dove, const QString &testo);
 // a line per step elsewhere.
 bool ErroreSuTerminale();
 
+// The last result told: the text of the last Stampa on the standard output,
+// or of the last Problema or LavoroInterrotto after it, as a site's register
+// keeps a job's outcome.
+QString UltimoDetto();
+
 // A usage, file or port problem: one message on the standard error, and
 // the exit status UscitaProblema.
 int Problema(const QString &testo);

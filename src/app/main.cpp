@@ -82,10 +82,12 @@ int main(int argc, char *argv[]) {
     }
     // The trace and the user folder, once for the windows and the jobs alike.
     const QString cartellaMancata = PreparaAvvio(riga);
-    // The jobs of the command line create no window and need no display.
-    if (riga.lavoro != Lavoro::Nessuno) {
-        // The walk test's PDF report is drawn with Qt Gui, on no display.
-        bool pdf = false;
+    // The jobs of the command line, and the works on the site book, create no
+    // window and need no display.
+    if (riga.lavoro != Lavoro::Nessuno || riga.libro != Libro::Nessuna) {
+        // The walk test's PDF report is drawn with Qt Gui, on no display; a
+        // walk test on a site writes one in the site's folder.
+        bool pdf = riga.lavoro == Lavoro::Prova && !riga.impianto.isEmpty();
         for (const QString &f : riga.rapporti)
             pdf = pdf || f.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive);
         // The notes that platform makes as it starts (no XDG_RUNTIME_DIR for root) are no

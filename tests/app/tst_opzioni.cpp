@@ -167,6 +167,36 @@ class TestOpzioni : public QObject {
         }
     }
 
+    // The site book's options: --leggi and --confronta of a site without a
+    // file, two version numbers, and what cannot go together.
+    void opzioniDegliImpianti() {
+        RigaDiComando r = Leggi({"--impianto", "Scuola", "--leggi"});
+        QVERIFY2(!r.esci, qPrintable(r.errore));
+        QVERIFY(r.lavoro == Lavoro::Leggi && r.file.isEmpty() && r.impianto == "Scuola");
+        r = Leggi({"--confronta", "--impianto", "Scuola"});
+        QVERIFY(!r.esci && r.lavoro == Lavoro::Confronta && r.file.isEmpty());
+        QCOMPARE(Leggi({"--impianto", "Scuola", "--leggi", "a.vlt"}).file, QString("a.vlt"));
+        r = Leggi({"--impianto", "Scuola", "--confronta-versioni", "2", "5"});
+        QVERIFY(!r.esci && r.libro == Libro::ConfrontaVersioni && r.versioneA == 2 &&
+                r.versioneB == 5);
+        r = Leggi({"--nuovo-impianto", "Asilo", "--porta", "COM2", "--id", "&03", "--rs485"});
+        QVERIFY2(!r.esci && r.libro == Libro::Nuovo && r.rs485, qPrintable(r.errore));
+
+        const QList<QPair<QStringList, QString>> sbagliate = {
+            {{"--leggi"}, "manca il valore dell'opzione --leggi"},
+            {{"--storia"}, "--storia vuole l'impianto"},
+            {{"--impianto", "S", "--storia", "--stato"}, "--stato e --storia non vanno insieme"},
+            {{"--impianti", "--cliente", "x"}, "--cliente vale solo con --nuovo-impianto."},
+            {{"--impianto", "S", "--confronta-versioni", "1"}, "--confronta-versioni vuole due"},
+            {{"--impianto", "S"}, "--impianto vale solo con"},
+        };
+        for (const auto &[argomenti, messaggio] : sbagliate) {
+            r = Leggi(argomenti);
+            QCOMPARE(r.codiceUscita, 2);
+            QVERIFY2(r.errore.startsWith("velto318: " + messaggio), qPrintable(r.errore));
+        }
+    }
+
     void elencoPorte() {
         QCOMPARE(ElencoPorte({}), QString("Nessuna porta seriale trovata.\n"));
         const QList<PortaSeriale> porte = {

@@ -684,6 +684,87 @@ class TestRiga : public QObject {
                                    "14, 15, 16\n"),
                  qPrintable(u.uscita));
     }
+
+    // A site of the book gives the jobs its link and identifier (the panel
+    // answers &07 only; Seriale318.con says &45), keeps a read-back as a
+    // version once, compares the panel with it, and its register holds one
+    // line per job with the job's own words. A name that is not allowed or
+    // already taken, and an unknown site, end with 2.
+    void lavoriSuUnImpianto() {
+        AVVIA(banco, {"--fast", "--id", "&07"}, false);
+        const QString cartella = banco.cartella();
+        Uscita u = Esegui(cartella, {"--nuovo-impianto", "Scuola Verdi", "--porta", "COM1", "--id",
+                                     "&07", "--cliente", "Comune"});
+        QCOMPARE(u.codice, 0);
+        QVERIFY2(u.uscita.startsWith("Impianto \"Scuola Verdi\" creato"), qPrintable(u.uscita));
+        for (const QStringList &sbagliato :
+             {QStringList{"--nuovo-impianto", "Scuola/Verdi", "--porta", "COM1", "--id", "&07"},
+              QStringList{"--nuovo-impianto", "scuola verdi", "--porta", "COM2", "--id", "&08"},
+              QStringList{"--impianto", "Scuola Verde", "--stato"}}) {
+            u = Esegui(cartella, sbagliato);
+            QCOMPARE(u.codice, 2);
+            QVERIFY2(u.errore.contains(sbagliato[1] == "Scuola Verde" ? "Forse: Scuola Verdi?"
+                                                                      : "non creato: "),
+                     qPrintable(u.errore));
+        }
+        u = Esegui(cartella, {"--impianti"});
+        QCOMPARE(u.uscita, QString("Scuola Verdi\tCOM1\t&07\tRS232\tmai letto\n"));
+
+        u = Esegui(cartella, {"--impianto", "Scuola Verdi", "--stato"});
+        QCOMPARE(u.codice, 0);
+        QVERIFY2(u.uscita.startsWith("Stato: a riposo\n"), qPrintable(u.uscita));
+        u = Esegui(cartella, {"--impianto", "Scuola Verdi", "--leggi"});
+        QCOMPARE(u.codice, 0);
+        QCOMPARE(u.uscita, QString("letti tutti: 185 testi\n185 testi conservati come versione 1 "
+                                   "dell'impianto \"Scuola Verdi\".\n"));
+        u = Esegui(cartella, {"--impianto", "Scuola Verdi", "--leggi"});
+        QVERIFY2(u.uscita.endsWith("nessuna nuova versione.\n"), qPrintable(u.uscita));
+        QCOMPARE(QDir(cartella + "/impianti/Scuola Verdi/versioni").entryList(QDir::Files).size(),
+                 1);
+        QVERIFY(!Esegui(cartella, {"--impianti"}).uscita.contains("mai letto"));
+
+        QCOMPARE(banco->ordina("text 7 Cambiato qui"), QString("ok"));
+        u = Esegui(cartella, {"--impianto", "Scuola Verdi", "--confronta"});
+        QCOMPARE(u.codice, 1);
+        QVERIFY2(u.uscita.startsWith("007  file:     \"················\"\n"
+                                     "     centrale: \"Cambiato·qui····\"\n1 testo su 185 è "
+                                     "diverso"),
+                 qPrintable(u.uscita));
+
+        u = Esegui(cartella, {"--impianto", "Scuola Verdi", "--registro"});
+        QCOMPARE(u.codice, 0);
+        const QStringList righe = u.uscita.split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(righe.size(), 4);
+        const QStringList azioni = {"stato\tStato: a riposo;", "lettura dei testi\tletti tutti",
+                                    "lettura dei testi\tletti tutti",
+                                    "confronto con la versione 1\t1 testo su 185"};
+        for (int i = 0; i < 4; ++i)
+            QVERIFY2(righe[i].contains("\tCOM1\t" + azioni[i]), qPrintable(righe[i]));
+    }
+
+    // The book to CSV and back into another folder: the same sites; an
+    // import again skips every row and says why (exit 1), an unreadable
+    // file is exit 2.
+    void esportaEImportaImpianti() {
+        const QString cartella = banco.cartella();
+        QVERIFY(QDir(cartella).mkdir("altro"));
+        Esegui(cartella, {"--nuovo-impianto", "Banca", "--porta", "tcp://10.0.0.5:4001", "--id",
+                          "&12", "--rs485", "--note", "chiave; in portineria"});
+        Esegui(cartella, {"--nuovo-impianto", "Asilo", "--porta", "COM3", "--id", "&01"});
+        const QString libro = Esegui(cartella, {"--impianti"}).uscita;
+        QCOMPARE(libro.count('\n'), 2);
+        Uscita u = Esegui(cartella, {"--esporta-impianti", "libro.csv"});
+        QCOMPARE(u.codice, 0);
+        u = Esegui(cartella + "/altro", {"--importa-impianti", "../libro.csv"});
+        QCOMPARE(u.codice, 0);
+        QCOMPARE(Esegui(cartella + "/altro", {"--impianti"}).uscita, libro);
+        QCOMPARE(Leggi(cartella + "/altro/impianti/Banca/impianto.txt"),
+                 Leggi(cartella + "/impianti/Banca/impianto.txt"));
+        u = Esegui(cartella + "/altro", {"--importa-impianti", "../libro.csv"});
+        QCOMPARE(u.codice, 1);
+        QCOMPARE(u.uscita.count("Saltato: "), 2);
+        QCOMPARE(Esegui(cartella, {"--importa-impianti", "manca.csv"}).codice, 2);
+    }
 };
 
 QTEST_MAIN(TestRiga)

@@ -1,0 +1,310 @@
+#include "app/LavoriImpianti.h"
+
+#include "app/RigaDiComando.h"
+#include "app/Terminale.h"
+#include "files/FormatoMessaggi.h"
+#include "impianti/Registro.h"
+#include "jobs/Operazioni.h"
+#include "shared/Salvataggio.h"
+#include "shared/Variabili.h"
+
+#include <QDir>
+#include <QFile>
+
+namespace {
+
+QString Linea(bool rs485) {
+    return rs485 ? QStringLiteral("RS485") : QStringLiteral("RS232");
+}
+
+QString Data(const QDateTime &quando) {
+    return quando.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+}
+
+// A site that is not in the book, with the names near it.
+int NonNelLibro(const QString &errore, const QString &nome) {
+    const QStringList vicini = Impianti::Vicini(nome, Impianti::Elenco());
+    return Problema(errore +
+                    (vicini.isEmpty()
+                         ? QStringLiteral(". velto318 --impianti elenca gli impianti.")
+                         : QStringLiteral(". Forse: %1?").arg(vicini.join(QStringLiteral(", ")))));
+}
+
+// The site named by --impianto, loaded; nothing with the problem said.
+std::optional<Impianti::Impianto> Carica(const QString &nome, int *uscita) {
+    QString errore;
+    const auto i = Impianti::Carica(nome, &errore);
+    if (!i) *uscita = NonNelLibro(errore, nome);
+    return i;
+}
+
+int Nuovo(const RigaDiComando &riga) {
+    Impianti::Impianto i;
+    i.nome = riga.nuovoImpianto;
+    i.cliente = riga.cliente;
+    i.indirizzo = riga.indirizzo;
+    i.note = riga.note;
+    i.porta = riga.portaImpianto;
+    i.id = riga.id;
+    i.rs485 = riga.rs485;
+    i.copia = !riga.senzaCopia;
+    QString errore;
+    if (i.id.isEmpty())
+        errore = QStringLiteral("manca l'identificativo della centrale (--id &NN)");
+    else if (!Impianti::Crea(i, &errore))
+        ;
+    else {
+        Stampa(stdout, QStringLiteral("Impianto \"%1\" creato in %2: collegamento %3, "
+                                      "identificativo %4, %5, copia prima dell'invio %6.\n")
+                           .arg(i.nome, QDir::toNativeSeparators(Impianti::CartellaDi(i.nome)),
+                                i.porta, i.id, Linea(i.rs485),
+                                i.copia ? QStringLiteral("sì") : QStringLiteral("no")));
+        return UscitaFatto;
+    }
+    return Problema(QStringLiteral("impianto \"%1\" non creato: %2.").arg(i.nome, errore));
+}
+
+int Elenco() {
+    QStringList errori;
+    const QList<Impianti::Impianto> libro = Impianti::Elenco(&errori);
+    for (const QString &e : errori)
+        Stampa(stderr, QStringLiteral("velto318: %1\n").arg(e));
+    QString testo;
+    for (const Impianti::Impianto &i : libro) {
+        const QList<Versioni::Versione> versioni = Versioni::Elenco(i.nome);
+        testo += QStringLiteral("%1\t%2\t%3\t%4\t%5\n")
+                     .arg(i.nome, i.porta, i.id, Linea(i.rs485),
+                          versioni.isEmpty() ? QStringLiteral("mai letto")
+                                             : Data(versioni.last().quando));
+    }
+    if (libro.isEmpty())
+        testo = QStringLiteral("Nessun impianto nel libro %1.\n")
+                    .arg(QDir::toNativeSeparators(Impianti::Libro()));
+    Stampa(stdout, testo);
+    return UscitaFatto;
+}
+
+int Storia(const QString &nome) {
+    QString testo;
+    const QList<Versioni::Versione> versioni = Versioni::Elenco(nome);
+    for (auto v = versioni.crbegin(); v != versioni.crend(); ++v)
+        testo += v->illeggibile.isEmpty()
+                     ? QStringLiteral("%1\t%2\t%3\t%4 testi\t%5\n")
+                           .arg(v->numero)
+                           .arg(Data(v->quando), Versioni::NomeTipo(v->tipo))
+                           .arg(v->testi)
+                           .arg(v->impronta)
+                     : QStringLiteral("%1\t%2\t%3\tilleggibile: %4\n")
+                           .arg(v->numero)
+                           .arg(Data(v->quando), Versioni::NomeTipo(v->tipo), v->illeggibile);
+    if (versioni.isEmpty())
+        testo = QStringLiteral("L'impianto \"%1\" non ha ancora versioni: velto318 --impianto "
+                               "'%1' --leggi legge la centrale.\n")
+                    .arg(nome);
+    Stampa(stdout, testo);
+    return UscitaFatto;
+}
+
+// The texts of version `numero` of the site, or nothing with the problem said.
+std::optional<Versioni::Testi> TestiVersione(const QList<Versioni::Versione> &versioni, int numero,
+                                             const QString &nome, int *uscita) {
+    if (numero > versioni.size()) {
+        *uscita = Problema(QStringLiteral("l'impianto \"%1\" non ha la versione %2 (ne ha %3: "
+                                          "velto318 --impianto '%1' --storia).")
+                               .arg(nome)
+                               .arg(numero)
+                               .arg(versioni.size()));
+        return std::nullopt;
+    }
+    QString errore;
+    const auto testi = Versioni::TestiDi(versioni[numero - 1], &errore);
+    if (!testi) *uscita = Problema(QStringLiteral("versione %1: %2.").arg(numero).arg(errore));
+    return testi;
+}
+
+int ConfrontaVersioni(const RigaDiComando &riga) {
+    const QList<Versioni::Versione> versioni = Versioni::Elenco(riga.impianto);
+    int uscita = UscitaProblema;
+    const auto a = TestiVersione(versioni, riga.versioneA, riga.impianto, &uscita);
+    if (!a) return uscita;
+    const auto b = TestiVersione(versioni, riga.versioneB, riga.impianto, &uscita);
+    if (!b) return uscita;
+    const QString primo = QStringLiteral("versione %1:").arg(riga.versioneA);
+    const QString secondo = QStringLiteral("versione %1:").arg(riga.versioneB);
+    const int larghezza = int(std::max(primo.size(), secondo.size()));
+    QString testo;
+    QStringList numeri;
+    for (const Versioni::Differenza &d : Versioni::Confronta(*a, *b)) {
+        testo += QStringLiteral("%1  %2 %3\n     %4 %5\n")
+                     .arg(d.numero, primo.leftJustified(larghezza), TestoVisibile(d.prima),
+                          secondo.leftJustified(larghezza), TestoVisibile(d.dopo));
+        numeri << d.numero;
+    }
+    testo +=
+        numeri.isEmpty()
+            ? QStringLiteral("Le versioni %1 e %2 hanno gli stessi testi.\n")
+                  .arg(riga.versioneA)
+                  .arg(riga.versioneB)
+            : QStringLiteral("%1 tra le versioni %2 e %3 (· è uno spazio): %4.\n")
+                  .arg(numeri.size() == 1 ? QStringLiteral("1 testo diverso")
+                                          : QStringLiteral("%1 testi diversi").arg(numeri.size()))
+                  .arg(riga.versioneA)
+                  .arg(riga.versioneB)
+                  .arg(numeri.join(QStringLiteral(", ")));
+    Stampa(stdout, testo);
+    return numeri.isEmpty() ? UscitaFatto : UscitaCentrale;
+}
+
+// The register's report. The PDF and CSV of the register are drawn by the
+// walk test's report layer; until it is there the report is refused.
+QString SalvaRapportoRegistro(const Impianti::Impianto &, const QList<Manutenzione::Voce> &,
+                              const QString &percorso) {
+    return QStringLiteral("%1: il rapporto del registro non si può ancora scrivere.")
+        .arg(QDir::toNativeSeparators(percorso));
+}
+
+int Registro(const RigaDiComando &riga, const Impianti::Impianto &impianto) {
+    QString errore;
+    const QList<Manutenzione::Voce> voci = Manutenzione::Leggi(impianto.nome, &errore);
+    if (!errore.isEmpty()) Stampa(stderr, QStringLiteral("velto318: %1\n").arg(errore));
+    if (!riga.rapporti.isEmpty()) {
+        int uscita = UscitaFatto;
+        for (const QString &f : riga.rapporti) {
+            if (const QString e = SalvaRapportoRegistro(impianto, voci, f); !e.isEmpty()) {
+                uscita = Problema(e);
+                continue;
+            }
+            Stampa(stderr,
+                   QStringLiteral("Rapporto salvato: %1\n").arg(QDir::toNativeSeparators(f)));
+        }
+        return uscita;
+    }
+    QString testo;
+    for (const Manutenzione::Voce &v : voci)
+        testo += QStringLiteral("%1\t%2\t%3\t%4\t%5\t%6\n")
+                     .arg(Data(v.quando), v.utente, v.computer, v.porta, v.azione, v.esito);
+    if (voci.isEmpty())
+        testo = QStringLiteral("Il registro dell'impianto \"%1\" è vuoto.\n").arg(impianto.nome);
+    Stampa(stdout, testo);
+    return UscitaFatto;
+}
+
+int Esporta(const QString &percorso) {
+    const QList<Impianti::Impianto> libro = Impianti::Elenco();
+    QString errore;
+    if (!Salvataggio::Salva(percorso, Impianti::Csv(libro), &errore))
+        return Problema(
+            QStringLiteral("%1 non scritto: %2.").arg(QDir::toNativeSeparators(percorso), errore));
+    Stampa(stdout, QStringLiteral("%1 impianti esportati in %2.\n")
+                       .arg(libro.size())
+                       .arg(QDir::toNativeSeparators(percorso)));
+    return UscitaFatto;
+}
+
+int Importa(const QString &percorso) {
+    QFile f(percorso);
+    if (!f.open(QIODevice::ReadOnly))
+        return Problema(QStringLiteral("impossibile leggere %1: %2.")
+                            .arg(QDir::toNativeSeparators(percorso), f.errorString()));
+    Impianti::Importazione r = Impianti::LeggiCsv(f.readAll());
+    int importati = 0;
+    for (const Impianti::Impianto &i : r.impianti) {
+        QString errore;
+        if (Impianti::Crea(i, &errore))
+            ++importati;
+        else
+            r.saltati << QStringLiteral("%1: %2").arg(i.nome, errore);
+    }
+    QString testo = QStringLiteral("%1 impianti importati da %2.\n")
+                        .arg(importati)
+                        .arg(QDir::toNativeSeparators(percorso));
+    for (const QString &s : r.saltati)
+        testo += QStringLiteral("Saltato: %1\n").arg(s);
+    Stampa(stdout, testo);
+    return r.saltati.isEmpty() ? UscitaFatto : UscitaCentrale;
+}
+
+} // namespace
+
+int EseguiLibro(const RigaDiComando &riga) {
+    switch (riga.libro) {
+    case Libro::Nuovo:
+        return Nuovo(riga);
+    case Libro::Elenco:
+        return Elenco();
+    case Libro::Esporta:
+        return Esporta(riga.csv);
+    case Libro::Importa:
+        return Importa(riga.csv);
+    default:
+        break;
+    }
+    int uscita = UscitaProblema;
+    const auto impianto = Carica(riga.impianto, &uscita);
+    if (!impianto) return uscita;
+    if (riga.libro == Libro::Storia) return Storia(impianto->nome);
+    if (riga.libro == Libro::ConfrontaVersioni) return ConfrontaVersioni(riga);
+    return Registro(riga, *impianto);
+}
+
+std::optional<Impianti::Impianto> ImpiantoDelLavoro(const RigaDiComando &riga, int *uscita) {
+    if (riga.impianto.isEmpty()) return std::nullopt;
+    if (riga.lavoro != Lavoro::Prova) return Carica(riga.impianto, uscita);
+    QString ignorato;
+    return Impianti::Carica(riga.impianto, &ignorato);
+}
+
+std::optional<Versioni::Versione> UltimaVersione(const QString &impianto, int *uscita) {
+    const QList<Versioni::Versione> versioni = Versioni::Elenco(impianto);
+    if (!versioni.isEmpty()) return versioni.last();
+    *uscita = Problema(QStringLiteral("l'impianto \"%1\" non ha ancora versioni con cui "
+                                      "confrontare la centrale: velto318 --impianto '%1' --leggi "
+                                      "la legge. Nessun testo confrontato.")
+                           .arg(impianto));
+    return std::nullopt;
+}
+
+QString ConservaLettura(const QString &impianto, bool *fatto) {
+    Versioni::Testi testi;
+    for (int n = 0; n <= Operazioni::UltimoTestoLetto; ++n)
+        if (FormatoMessaggi::NumeroNelCorpo(n))
+            testi.insert(QStringLiteral("%1").arg(n, 3, 10, QLatin1Char('0')), V::Testi[n]);
+    QString errore;
+    bool nuova = false;
+    const auto v = Versioni::Conserva(impianto, Versioni::Tipo::Letto, testi, V::CommentoProposto,
+                                      &errore, &nuova);
+    *fatto = v.has_value();
+    if (!v)
+        return QStringLiteral("Versione dell'impianto \"%1\" non conservata: %2.")
+            .arg(impianto, errore);
+    if (!nuova)
+        return QStringLiteral("Testi uguali alla versione %1 dell'impianto \"%2\": nessuna nuova "
+                              "versione.")
+            .arg(v->numero)
+            .arg(impianto);
+    return QStringLiteral("%1 testi conservati come versione %2 dell'impianto \"%3\".")
+        .arg(v->testi)
+        .arg(v->numero)
+        .arg(impianto);
+}
+
+QString AzioneDi(const RigaDiComando &riga) {
+    const QString file = QDir::toNativeSeparators(riga.file);
+    switch (riga.lavoro) {
+    case Lavoro::Invia:
+        return QStringLiteral("invio di %1").arg(file);
+    case Lavoro::Leggi:
+        return file.isEmpty() ? QStringLiteral("lettura dei testi")
+                              : QStringLiteral("lettura dei testi in %1").arg(file);
+    case Lavoro::Confronta:
+        return QStringLiteral("confronto con %1").arg(file);
+    case Lavoro::Stato:
+        return QStringLiteral("stato");
+    case Lavoro::Cerca:
+        return QStringLiteral("ricerca degli identificativi");
+    case Lavoro::Prova:
+        return QStringLiteral("prova ingressi");
+    default:
+        return QString();
+    }
+}
