@@ -256,15 +256,15 @@ void FormImpianti::usa() {
                    .arg(nome, impianto->porta, perche));
         return;
     }
-    const QString id = UsaIdentificativo(impianto->id);
+    UsaIdentificativo(impianto->id);
     V::Modo485 = impianto->rs485;
     Impianti::InUso() = nome;
     AggiornaTitoli();
     annota(nome, impianto->porta, azione,
            QStringLiteral("Impianto %1 in uso fino alla chiusura del programma: %2 apre %3 (%4), "
-                          "la porta è aperta. %5")
-               .arg(nome, NomePortaLinea(), FormSeriale::Istanza().MSComm1.Dispositivo(),
-                    Linea485(impianto->rs485), id));
+                          "identificativo %5; la porta è aperta.")
+               .arg(nome, FormSeriale::NomeCom(), FormSeriale::Istanza().MSComm1.Dispositivo(),
+                    Linea485(impianto->rs485), Traccia::Visibile(V::Identificativo)));
 }
 
 // ---- One site ----
@@ -282,6 +282,8 @@ FormImpianto::FormImpianto(QWidget *padre, const std::optional<Impianti::Impiant
     };
     Nome = riga("Nome", originale_.nome);
     Nome->setReadOnly(!nuovo_); // the name is the site's folder
+    if (!nuovo_)
+        Nome->setToolTip(QStringLiteral("Il nome è la cartella dell'impianto: non si cambia"));
     Cliente = riga("Cliente", originale_.cliente);
     Indirizzo = riga("Indirizzo", originale_.indirizzo);
     Porta = riga("Porta", nuovo_ ? QStringLiteral("COM1") : originale_.porta);
@@ -321,6 +323,9 @@ FormImpianto::FormImpianto(QWidget *padre, const std::optional<Impianti::Impiant
     l->addLayout(pulsanti);
     Dimensiona(this, MisuraImpianto);
     connect(Salva, &QPushButton::clicked, this, &FormImpianto::salva);
+    // Enter in a field saves, as "Salva".
+    for (QLineEdit *e : {Nome, Cliente, Indirizzo, Porta, Id})
+        connect(e, &QLineEdit::returnPressed, this, &FormImpianto::salva);
     connect(Annulla, &QPushButton::clicked, this, &QDialog::reject);
     (nuovo_ ? Nome : Cliente)->setFocus();
 }

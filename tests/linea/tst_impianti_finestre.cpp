@@ -117,7 +117,7 @@ class TestImpiantiFinestre : public QObject {
             QVERIFY(d->isVisible());
             QCOMPARE(d->Porta->text(), QString("tcp://10.0.0.5:4001"));
             d->Nome->setText("Scuola Verdi");
-            d->Salva->click();
+            QTest::keyClick(d->Nome, Qt::Key_Return); // Enter saves too
         });
         f.Nuovo->click();
         QVERIFY2(rifiuto.startsWith("Impianto non salvato: ") && rifiuto.contains("/"),
