@@ -6,6 +6,7 @@
 #include "jobs/Operazioni.h"
 #include "linea/FinestreLinea.h"
 #include "shared/Variabili.h"
+#include "widgets/Aspetto.h"
 
 #include <QString>
 
@@ -19,6 +20,9 @@ namespace Finestre {
 QPushButton *NuovoPulsante(QWidget *padre, const char *nome, const QString &testo);
 // A label of plain text that wraps and can be selected and copied.
 QLabel *NuovaEtichetta(QWidget *padre, const char *nome);
+
+// The window's size, from its table in twips.
+void Dimensiona(QWidget *finestra, const Twips &misura);
 
 // A job's observer shown in its window; the status lines are the window's own.
 struct Osserva : Operazioni::Osservatore {

@@ -26,6 +26,10 @@ QLabel *NuovaEtichetta(QWidget *padre, const char *nome) {
     return l;
 }
 
+void Dimensiona(QWidget *finestra, const Twips &misura) {
+    finestra->resize(DaTwips(misura).size());
+}
+
 } // namespace Finestre
 
 using namespace Finestre;

@@ -1,5 +1,7 @@
 #include "linea/FinestreLinea.h"
 
+#include "impianti/Impianti.h"
+
 #include "link/FormSeriale.h"
 #include "link/PorteSeriali.h"
 #include "link/Rete.h"
@@ -21,12 +23,17 @@ namespace {
 const char *const TitoloBase = "velto318TitoloBase";
 QString fileTraccia; // the file the menu's trace writes to
 
-// Every window's title says whether a trace is being written.
+} // namespace
+
+// Every main window's title names the site in use and says whether a trace is
+// being written.
 void AggiornaTitoli() {
     for (QWidget *w : QApplication::topLevelWidgets()) {
         const QVariant base = w->property(TitoloBase);
         if (!base.isValid()) continue;
         QString titolo = base.toString();
+        if (!Impianti::InUso().isEmpty())
+            titolo += QStringLiteral(" — impianto ") + Impianti::InUso();
         if (Traccia::Attiva())
             titolo += fileTraccia.isEmpty() ? QStringLiteral(" — traccia degli scambi in corso")
                                             : QStringLiteral(" — traccia in ") + fileTraccia;
@@ -34,7 +41,37 @@ void AggiornaTitoli() {
     }
 }
 
-} // namespace
+QString UsaLinea(const QString &numero, const QString &dispositivo) {
+    FormSeriale &seriale = FormSeriale::Istanza();
+    MSComm &comm = seriale.MSComm1;
+    const QString forzato = comm.DispositivoForzato(), prima = comm.Dispositivo();
+    const QString numeroPrima = V::NumeroPorta;
+    if (!numero.isEmpty()) V::NumeroPorta = numero;
+    comm.setDispositivoForzato(dispositivo);
+    seriale.ChiudiSeriale();
+    seriale.ApriSeriale();
+    if (comm.PortOpen()) return QString();
+    const QString errore = seriale.ErroreApertura();
+    V::NumeroPorta = numeroPrima;
+    comm.setDispositivoForzato(forzato);
+    seriale.ChiudiSeriale();
+    seriale.ApriSeriale();
+    const QString com = FormSeriale::NomeCom();
+    // Why it failed, without the list of ports the windows show on their own.
+    QString testo = errore.section(QStringLiteral("\n\n"), 0, 0) + QLatin1Char('\n');
+    if (comm.PortOpen())
+        testo += QStringLiteral("%1 resta su %2, aperta.").arg(com, comm.Dispositivo());
+    else
+        testo += QStringLiteral("%1 resta su %2, che però non si apre.")
+                     .arg(com, prima.isEmpty() ? QStringLiteral("nessun dispositivo") : prima);
+    return testo;
+}
+
+QString UsaIdentificativo(const QString &id) {
+    V::Identificativo = id;
+    return QStringLiteral("Identificativo %1 in uso fino alla chiusura del programma.")
+        .arg(Traccia::Visibile(V::Identificativo));
+}
 
 QString NomePortaLinea() {
     return FormSeriale::Istanza().NomePorta();

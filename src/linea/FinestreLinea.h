@@ -111,6 +111,18 @@ class FormPorta : public QDialog {
     bool prova(const QString &dispositivo);
 };
 
+// The link opened for the rest of this run on COM`numero` (the configured
+// port when empty) and `dispositivo` (what that COMn names when empty). When it
+// does not open, the port, the device and the link go back to what they were:
+// returned is why, and where the port stays; empty when it opened.
+// writes NumeroPorta (kept only when the link opened)
+QString UsaLinea(const QString &numero, const QString &dispositivo);
+// The identifier used until the tool is closed, and the words that say so.
+// writes Identificativo
+QString UsaIdentificativo(const QString &id);
+// Every main window's title again: the site in use, a trace running.
+void AggiornaTitoli();
+
 // The port as the operator knows it: COMn and the device it leads to.
 // reads NumeroPorta
 QString NomePortaLinea();
@@ -120,6 +132,10 @@ QString NomePortaLinea();
 // globals as FormCerca::Esegui, FormPorta
 void CercaIlVelto(QWidget *padre);
 void ScegliPorta(QWidget *padre);
+// "Impianti…": the site book (linea/FormImpianti.h); "Usa" there sets the
+// link, the identifier and the line kind for the rest of the run.
+// writes NumeroPorta, Identificativo, Modo485, InUso; runs exchanges
+void ApriImpianti(QWidget *padre);
 // Starts the trace in a file the operator picks, or stops the one running;
 // the title of every window says while one runs.
 // no globals

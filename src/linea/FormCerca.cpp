@@ -110,9 +110,7 @@ void FormCerca::Esegui() {
 void FormCerca::usa() {
     const int riga = Trovati->currentRow();
     if (riga < 0) return;
-    V::Identificativo = ids_[riga];
-    Esito->setText(QStringLiteral("Identificativo %1 in uso fino alla chiusura del programma.")
-                       .arg(Traccia::Visibile(V::Identificativo)));
+    Esito->setText(UsaIdentificativo(ids_[riga]));
 }
 
 void FormCerca::salva() {

@@ -142,29 +142,10 @@ void FormPorta::riapri(const QString &fatto) {
 }
 
 bool FormPorta::prova(const QString &dispositivo) {
-    FormSeriale &seriale = FormSeriale::Istanza();
-    MSComm &comm = seriale.MSComm1;
-    const QString forzato = comm.DispositivoForzato(), prima = comm.Dispositivo();
-    comm.setDispositivoForzato(dispositivo);
-    seriale.ChiudiSeriale();
-    seriale.ApriSeriale();
+    const QString errore = UsaLinea(QString(), dispositivo);
     aggiornaSpiegazione();
-    if (comm.PortOpen()) return true;
-    const QString errore = seriale.ErroreApertura();
-    comm.setDispositivoForzato(forzato);
-    seriale.ChiudiSeriale();
-    seriale.ApriSeriale();
-    aggiornaSpiegazione();
-    const QString com = FormSeriale::NomeCom();
-    // Why it failed, without the list of ports the window already shows.
-    QString testo = errore.section(QStringLiteral("\n\n"), 0, 0) + QLatin1Char('\n');
-    if (comm.PortOpen())
-        testo += QStringLiteral("%1 resta su %2, aperta.").arg(com, comm.Dispositivo());
-    else
-        testo += QStringLiteral("%1 resta su %2, che però non si apre.")
-                     .arg(com, prima.isEmpty() ? QStringLiteral("nessun dispositivo") : prima);
-    Esito->setText(testo);
-    return false;
+    if (!errore.isEmpty()) Esito->setText(errore);
+    return errore.isEmpty();
 }
 
 void FormPorta::usa() {

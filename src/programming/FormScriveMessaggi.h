@@ -105,6 +105,9 @@ class FormScriveMessaggi : public QDialog {
     // "Cerca il VELTO sulla linea…", then the identifier shown again.
     // globals as FormCerca::Esegui
     void Cerca_Click();
+    // "Impianti…", then the identifier shown again (a site used there sets it).
+    // globals as ApriImpianti
+    void Impianti_Click();
     // "Porta…"
     // reads NumeroPorta
     void Porta_Click();

@@ -23,6 +23,7 @@ void FormScriveMessaggi::vociLinea() {
     voce("VoceCerca", QStringLiteral("Cerca il VELTO sulla linea…"),
          &FormScriveMessaggi::Cerca_Click);
     voce("VocePorta", QStringLiteral("Porta…"), &FormScriveMessaggi::Porta_Click);
+    voce("VoceImpianti", QStringLiteral("Impianti…"), &FormScriveMessaggi::Impianti_Click);
     VoceTraccia(Menu, this);
 }
 
@@ -64,4 +65,13 @@ void FormScriveMessaggi::Cerca_Click() {
 void FormScriveMessaggi::Porta_Click() {
     if (OperazioneInCorso()) return;
     ScegliPorta(this);
+}
+
+void FormScriveMessaggi::Impianti_Click() {
+    if (OperazioneInCorso()) return;
+    DisabilitaComandi();
+    ApriImpianti(this);
+    IdStart->setText(V::Identificativo);
+    AbilitaComandi();
+    if (V::Interruzione) close();
 }

@@ -166,6 +166,9 @@ void FormPrincipaleTest::vociLinea() {
     QAction *cerca = Menu->addAction(QStringLiteral("Cerca il VELTO sulla linea…"));
     cerca->setObjectName(QStringLiteral("VoceCerca"));
     connect(cerca, &QAction::triggered, this, [fermo] { fermo(CercaIlVelto); });
+    QAction *impianti = Menu->addAction(QStringLiteral("Impianti…"));
+    impianti->setObjectName(QStringLiteral("VoceImpianti"));
+    connect(impianti, &QAction::triggered, this, [fermo] { fermo(ApriImpianti); });
     VoceTraccia(Menu, this);
 }
 

@@ -3,6 +3,8 @@
 #include "widgets/Aspetto.h"
 #include "widgets/Controlli.h"
 #include "testmode/RapportoProva.h"
+
+#include "impianti/Impianti.h"
 #include "testmode/CsvProva.h"
 #include "testmode/RegistroProva.h"
 
@@ -65,6 +67,13 @@ QTableWidgetItem *Cella(const QString &testo, bool modificabile = false) {
     auto *c = new QTableWidgetItem(testo);
     if (!modificabile) c->setFlags(c->flags() & ~Qt::ItemIsEditable);
     return c;
+}
+
+// Where the journal and the reports go: the folder of the site in use, else
+// the working folder.
+QString CartellaProve() {
+    return Impianti::InUso().isEmpty() ? QDir::currentPath()
+                                       : Impianti::CartellaDi(Impianti::InUso());
 }
 
 } // namespace
@@ -191,6 +200,12 @@ FormProvaIngressi::FormProvaIngressi(Prova::Registro &registro, std::function<vo
 
 void FormProvaIngressi::Mostra() {
     if (!giornaleAperto_) ApriGiornale();
+    // A site chosen since the window last showed names the test.
+    if (!Impianti::InUso().isEmpty() && Impianti::InUso() != impiantoMostrato_) {
+        impiantoMostrato_ = Impianti::InUso();
+        Impianto->setText(impiantoMostrato_);
+        registro_.Annota(QStringLiteral("impianto: %1").arg(registro_.impianto));
+    }
     Aggiorna();
     show();
     raise();
@@ -206,7 +221,7 @@ void FormProvaIngressi::ApriGiornale() {
         giornaleAperto_ = false;
         return;
     }
-    const QString errore = registro_.ApriGiornale(QDir::currentPath());
+    const QString errore = registro_.ApriGiornale(CartellaProve());
     Giornale->setText(errore.isEmpty() ? QStringLiteral("Giornale: ") +
                                              QDir::toNativeSeparators(registro_.Giornale())
                                        : errore);
@@ -288,10 +303,10 @@ void FormProvaIngressi::AggiornaEventi() {
 void FormProvaIngressi::SalvaRapporto_Click() {
     const QString pdf = QStringLiteral("Rapporto PDF (*.pdf)");
     QString filtro;
-    QString nome =
-        QFileDialog::getSaveFileName(this, QStringLiteral("Salva rapporto"),
-                                     QDir::current().filePath(QStringLiteral("prova-ingressi.pdf")),
-                                     pdf + QStringLiteral(";;Tabella CSV (*.csv)"), &filtro);
+    QString nome = QFileDialog::getSaveFileName(
+        this, QStringLiteral("Salva rapporto"),
+        QDir(CartellaProve()).filePath(QStringLiteral("prova-ingressi.pdf")),
+        pdf + QStringLiteral(";;Tabella CSV (*.csv)"), &filtro);
     if (nome.isEmpty()) return;
     // A name typed without its extension takes the kind chosen in the list.
     if (Prova::TipoRapporto(nome) == Prova::Rapporto::Nessuno)

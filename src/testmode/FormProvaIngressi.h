@@ -53,5 +53,6 @@ class FormProvaIngressi : public QWidget {
     int visti_ = -1;         // changes of the record already shown
     size_t eventiVisti_ = 0; // events already in the list
     bool giornaleAperto_ = false;
-    int trascorsi_ = 0; // ms since the timeline was last drawn
+    QString impiantoMostrato_; // the site in use the Impianto field last took
+    int trascorsi_ = 0;        // ms since the timeline was last drawn
 };

@@ -82,8 +82,9 @@ class TestMenu : public QObject {
         QStringList testi;
         for (QAction *a : p->Menu->actions())
             testi << a->text();
-        QCOMPARE(testi, QStringList({"Confronta con il VELTO…", "Cerca il VELTO sulla linea…",
-                                     "Porta…", "Traccia degli scambi…", "", "Nuovo file…"}));
+        QCOMPARE(testi,
+                 QStringList({"Confronta con il VELTO…", "Cerca il VELTO sulla linea…", "Porta…",
+                              "Impianti…", "Traccia degli scambi…", "", "Nuovo file…"}));
         p->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(p.get()));
         QWidget *fuoco = p->focusWidget() ? p->focusWidget() : p.get();
@@ -106,8 +107,8 @@ class TestMenu : public QObject {
         testi.clear();
         for (QAction *a : t.Menu->actions())
             testi << a->text();
-        QVERIFY(testi.mid(testi.size() - 3) ==
-                QStringList({"Porta…", "Cerca il VELTO sulla linea…", "Traccia degli scambi…"}));
+        QVERIFY(testi.mid(testi.size() - 4) == QStringList({"Porta…", "Cerca il VELTO sulla linea…",
+                                                            "Impianti…", "Traccia degli scambi…"}));
     }
 
     // Two texts changed on the panel: the window lists them as --confronta

@@ -1,0 +1,358 @@
+#include "linea/FormImpianti.h"
+#include "linea/Comuni.h"
+#include "linea/FinestreLinea.h"
+
+#include "impianti/Registro.h"
+#include "link/FormSeriale.h"
+#include "link/PorteSeriali.h"
+#include "link/Rete.h"
+#include "link/Traccia.h"
+#include "shared/Variabili.h"
+#include "widgets/Aspetto.h"
+
+#include <QCheckBox>
+#include <QDir>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+using namespace Finestre;
+
+namespace {
+
+// The windows' sizes, in twips.
+const Twips MisuraImpianti{0, 0, 13500, 7500};
+const Twips MisuraImpianto{0, 0, 8400, 6600};
+
+QString Linea485(bool rs485) {
+    return rs485 ? QStringLiteral("RS485") : QStringLiteral("RS232");
+}
+QString SiNo(bool si) {
+    return si ? QStringLiteral("sì") : QStringLiteral("no");
+}
+
+// When the newest version of a site was made, or "mai letto".
+QString UltimaVersione(const QString &nome) {
+    const QList<Versioni::Versione> versioni = Versioni::Elenco(nome);
+    if (versioni.isEmpty()) return QStringLiteral("mai letto");
+    return versioni.last().quando.toLocalTime().toString(QStringLiteral("dd/MM/yyyy HH:mm"));
+}
+
+QTableWidgetItem *Cella(const QString &testo) {
+    auto *c = new QTableWidgetItem(testo);
+    c->setFlags(c->flags() & ~Qt::ItemIsEditable);
+    c->setToolTip(testo);
+    return c;
+}
+
+} // namespace
+
+QString Cambiamenti(const Impianti::Impianto &prima, const Impianti::Impianto &dopo) {
+    QStringList cambi;
+    const auto campo = [&](const char *nome, const QString &a, const QString &b) {
+        if (a != b)
+            cambi << QStringLiteral("%1 %2 → %3")
+                         .arg(QLatin1String(nome), a.isEmpty() ? QStringLiteral("(vuoto)") : a,
+                              b.isEmpty() ? QStringLiteral("(vuoto)") : b);
+    };
+    campo("cliente", prima.cliente, dopo.cliente);
+    campo("indirizzo", prima.indirizzo, dopo.indirizzo);
+    campo("collegamento", prima.porta, dopo.porta);
+    campo("identificativo", prima.id, dopo.id);
+    campo("linea", Linea485(prima.rs485), Linea485(dopo.rs485));
+    campo("copia prima dell'invio", SiNo(prima.copia), SiNo(dopo.copia));
+    if (prima.note != dopo.note) cambi << QStringLiteral("note cambiate");
+    return cambi.join(QStringLiteral("; "));
+}
+
+// ---- The sites ----
+
+FormImpianti::FormImpianti(QWidget *padre) : QDialog(padre) {
+    setObjectName(QStringLiteral("FormImpianti"));
+    setWindowTitle(QStringLiteral("Impianti"));
+    setModal(true);
+    auto *spiegazione = NuovaEtichetta(this, "Spiegazione");
+    spiegazione->setText(QStringLiteral("Gli impianti del libro %1. \"Usa\" prende collegamento, "
+                                        "identificativo e linea dell'impianto fino alla chiusura "
+                                        "del programma.")
+                             .arg(QDir::toNativeSeparators(Impianti::Libro())));
+    auto *etichetta = new QLabel(QStringLiteral("&Filtro:"), this);
+    Filtro = new QLineEdit(this);
+    Filtro->setObjectName(QStringLiteral("Filtro"));
+    Filtro->setPlaceholderText(QStringLiteral("parte del nome, del cliente, dell'indirizzo o del "
+                                              "collegamento"));
+    Filtro->setClearButtonEnabled(true);
+    etichetta->setBuddy(Filtro);
+    Elenco = new QTableWidget(0, 5, this);
+    Elenco->setObjectName(QStringLiteral("Elenco"));
+    Elenco->setHorizontalHeaderLabels(
+        {"Nome", "Collegamento", "Identificativo", "Linea", "Ultima versione"});
+    Elenco->setSelectionBehavior(QAbstractItemView::SelectRows);
+    Elenco->setSelectionMode(QAbstractItemView::SingleSelection);
+    Elenco->verticalHeader()->hide();
+    Elenco->setTabKeyNavigation(false);
+    Elenco->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
+    Elenco->horizontalHeader()->setSectionResizeMode(1, QHeaderView::Stretch);
+    for (int c = 2; c < 5; ++c)
+        Elenco->horizontalHeader()->setSectionResizeMode(c, QHeaderView::ResizeToContents);
+    Esito = NuovaEtichetta(this, "Esito");
+    Nuovo = NuovoPulsante(this, "Nuovo", QStringLiteral("Nuovo…"));
+    Modifica = NuovoPulsante(this, "Modifica", QStringLiteral("Modifica…"));
+    Usa = NuovoPulsante(this, "Usa", QStringLiteral("Usa"));
+    Storia = NuovoPulsante(this, "Storia", QStringLiteral("Storia…"));
+    Registro = NuovoPulsante(this, "Registro", QStringLiteral("Registro…"));
+    Chiudi = NuovoPulsante(this, "Chiudi", QStringLiteral("Chiudi"));
+    Usa->setToolTip(QStringLiteral("Collegamento, identificativo e linea dell'impianto fino alla "
+                                   "chiusura del programma"));
+    auto *campo = new QHBoxLayout;
+    campo->addWidget(etichetta);
+    campo->addWidget(Filtro, 1);
+    auto *pulsanti = new QHBoxLayout;
+    for (QPushButton *b : {Nuovo, Modifica, Usa, Storia, Registro})
+        pulsanti->addWidget(b);
+    pulsanti->addStretch();
+    pulsanti->addWidget(Chiudi);
+    auto *l = new QVBoxLayout(this);
+    l->addWidget(spiegazione);
+    l->addLayout(campo);
+    l->addWidget(Elenco, 1);
+    l->addWidget(Esito);
+    l->addLayout(pulsanti);
+    Dimensiona(this, MisuraImpianti);
+    connect(Filtro, &QLineEdit::textChanged, this, &FormImpianti::filtra);
+    connect(Elenco, &QTableWidget::itemSelectionChanged, this, &FormImpianti::abilita);
+    connect(Elenco, &QTableWidget::itemActivated, this, &FormImpianti::modifica);
+    connect(Nuovo, &QPushButton::clicked, this, &FormImpianti::nuovo);
+    connect(Modifica, &QPushButton::clicked, this, &FormImpianti::modifica);
+    connect(Usa, &QPushButton::clicked, this, &FormImpianti::usa);
+    connect(Storia, &QPushButton::clicked, this, [this] {
+        if (scelto().isEmpty()) return;
+        FormStoria f(this, scelto());
+        f.exec();
+        Aggiorna(scelto());
+    });
+    connect(Registro, &QPushButton::clicked, this, [this] {
+        if (scelto().isEmpty()) return;
+        FormRegistro f(this, scelto());
+        f.exec();
+    });
+    connect(Chiudi, &QPushButton::clicked, this, &QDialog::accept);
+    Aggiorna(Impianti::InUso());
+    Filtro->setFocus();
+}
+
+void FormImpianti::Aggiorna(const QString &scelto) {
+    QStringList errori;
+    const QList<Impianti::Impianto> libro = Impianti::Elenco(&errori);
+    Elenco->setRowCount(0);
+    Elenco->setRowCount(int(libro.size()));
+    for (int r = 0; r < libro.size(); ++r) {
+        const Impianti::Impianto &i = libro[r];
+        const QStringList celle = {i.nome, i.porta, i.id, Linea485(i.rs485),
+                                   UltimaVersione(i.nome)};
+        for (int c = 0; c < celle.size(); ++c)
+            Elenco->setItem(r, c, Cella(celle[c]));
+        // What the filter looks in.
+        Elenco->item(r, 0)->setData(
+            Qt::UserRole,
+            QStringList({i.nome, i.cliente, i.indirizzo, i.porta, i.id}).join(QLatin1Char('\n')));
+        if (!i.cliente.isEmpty() || !i.indirizzo.isEmpty())
+            Elenco->item(r, 0)->setToolTip(
+                QStringList({i.nome, i.cliente, i.indirizzo}).join(QLatin1Char('\n')).trimmed());
+        if (i.nome == scelto) Elenco->setCurrentCell(r, 0);
+    }
+    if (libro.isEmpty())
+        Esito->setText(QStringLiteral("Il libro non ha ancora impianti: \"Nuovo…\" ne crea uno."));
+    else if (!errori.isEmpty())
+        Esito->setText(
+            QStringLiteral("Impianti non letti: %1").arg(errori.join(QStringLiteral("; "))));
+    filtra();
+}
+
+QString FormImpianti::scelto() const {
+    const int r = Elenco->currentRow();
+    if (r < 0 || Elenco->isRowHidden(r) || !Elenco->item(r, 0)->isSelected()) return QString();
+    return Elenco->item(r, 0)->text();
+}
+
+void FormImpianti::filtra() {
+    const QString cerca = Filtro->text().trimmed();
+    for (int r = 0; r < Elenco->rowCount(); ++r)
+        Elenco->setRowHidden(r, !Elenco->item(r, 0)
+                                     ->data(Qt::UserRole)
+                                     .toString()
+                                     .contains(cerca, Qt::CaseInsensitive));
+    abilita();
+}
+
+void FormImpianti::abilita() {
+    const bool uno = !scelto().isEmpty();
+    for (QPushButton *b : {Modifica, Usa, Storia, Registro})
+        b->setEnabled(uno);
+}
+
+void FormImpianti::annota(const QString &nome, const QString &porta, const QString &azione,
+                          const QString &testo) {
+    QString errore;
+    if (Manutenzione::Annota(nome, porta, azione, testo, &errore))
+        Esito->setText(testo);
+    else
+        Esito->setText(testo +
+                       QStringLiteral("\nRegistro dell'impianto non aggiornato: %1.").arg(errore));
+}
+
+void FormImpianti::nuovo() {
+    FormImpianto f(this, std::nullopt);
+    if (f.exec() != QDialog::Accepted) return;
+    Filtro->clear();
+    Aggiorna(f.Fatto.nome);
+    annota(f.Fatto.nome, f.Fatto.porta, QStringLiteral("impianto creato"),
+           QStringLiteral("Impianto %1 creato: %2, identificativo %3, %4.")
+               .arg(f.Fatto.nome, f.Fatto.porta, f.Fatto.id, Linea485(f.Fatto.rs485)));
+}
+
+void FormImpianti::modifica() {
+    const QString nome = scelto();
+    if (nome.isEmpty()) return;
+    QString errore;
+    const auto impianto = Impianti::Carica(nome, &errore);
+    if (!impianto) {
+        Esito->setText(errore);
+        return;
+    }
+    FormImpianto f(this, impianto);
+    if (f.exec() != QDialog::Accepted) return;
+    Aggiorna(nome);
+    const QString cambi = Cambiamenti(*impianto, f.Fatto);
+    annota(nome, f.Fatto.porta, QStringLiteral("impianto modificato"),
+           cambi.isEmpty() ? QStringLiteral("Impianto %1 salvato: nulla è cambiato.").arg(nome)
+                           : QStringLiteral("Impianto %1 salvato: %2.").arg(nome, cambi));
+}
+
+void FormImpianti::usa() {
+    const QString nome = scelto();
+    if (nome.isEmpty()) return;
+    QString errore;
+    const auto impianto = Impianti::Carica(nome, &errore);
+    if (!impianto) {
+        Esito->setText(errore);
+        return;
+    }
+    const Impianti::Linea linea = Impianti::LineaDi(*impianto);
+    // A device path as --porta takes it; a network address as it is.
+    const QString dispositivo = linea.dispositivo.isEmpty() || IndirizzoDiRete(linea.dispositivo)
+                                    ? linea.dispositivo
+                                    : DispositivoDaOpzione(linea.dispositivo);
+    const QString azione = QStringLiteral("Usa (collegamento e identificativo per la sessione)");
+    if (const QString perche = UsaLinea(linea.numeroPorta, dispositivo); !perche.isEmpty()) {
+        annota(nome, impianto->porta, azione,
+               QStringLiteral("Impianto %1 non in uso: %2 non si apre. %3")
+                   .arg(nome, impianto->porta, perche));
+        return;
+    }
+    UsaIdentificativo(impianto->id);
+    V::Modo485 = impianto->rs485;
+    Impianti::InUso() = nome;
+    AggiornaTitoli();
+    annota(nome, impianto->porta, azione,
+           QStringLiteral("Impianto %1 in uso fino alla chiusura del programma: %2 apre %3 (%4), "
+                          "identificativo %5; la porta è aperta.")
+               .arg(nome, FormSeriale::NomeCom(), FormSeriale::Istanza().MSComm1.Dispositivo(),
+                    Linea485(impianto->rs485), Traccia::Visibile(V::Identificativo)));
+}
+
+// ---- One site ----
+
+FormImpianto::FormImpianto(QWidget *padre, const std::optional<Impianti::Impianto> &esistente)
+    : QDialog(padre), nuovo_(!esistente), originale_(esistente.value_or(Impianti::Impianto())) {
+    setObjectName(QStringLiteral("FormImpianto"));
+    setWindowTitle(nuovo_ ? QStringLiteral("Nuovo impianto")
+                          : QStringLiteral("Impianto ") + originale_.nome);
+    setModal(true);
+    const auto riga = [this](const char *nome, const QString &testo) {
+        auto *e = new QLineEdit(testo, this);
+        e->setObjectName(QLatin1String(nome));
+        return e;
+    };
+    Nome = riga("Nome", originale_.nome);
+    Nome->setReadOnly(!nuovo_); // the name is the site's folder
+    if (!nuovo_)
+        Nome->setToolTip(QStringLiteral("Il nome è la cartella dell'impianto: non si cambia"));
+    Cliente = riga("Cliente", originale_.cliente);
+    Indirizzo = riga("Indirizzo", originale_.indirizzo);
+    Porta = riga("Porta", nuovo_ ? QStringLiteral("COM1") : originale_.porta);
+    Porta->setToolTip(QStringLiteral("COM1 … COM9, un dispositivo (/dev/ttyUSB0) o un indirizzo "
+                                     "di rete (tcp://HOST:PORTA, rfc2217://HOST:PORTA)"));
+    Id = riga("Id", nuovo_ ? QStringLiteral("&45") : originale_.id);
+    Id->setToolTip(QStringLiteral("L'identificativo della centrale, da &00 a &99"));
+    Rs485 = new QCheckBox(QStringLiteral("Bus &RS485"), this);
+    Rs485->setObjectName(QStringLiteral("Rs485"));
+    Rs485->setChecked(originale_.rs485);
+    Copia = new QCheckBox(QStringLiteral("&Copia della centrale prima di ogni invio"), this);
+    Copia->setObjectName(QStringLiteral("Copia"));
+    Copia->setChecked(originale_.copia);
+    Note = new QPlainTextEdit(originale_.note, this);
+    Note->setObjectName(QStringLiteral("Note"));
+    Note->setTabChangesFocus(true);
+    Errore = NuovaEtichetta(this, "Errore");
+    Errore->setStyleSheet(QStringLiteral("color: #C00000;"));
+    Salva = NuovoPulsante(this, "Salva", QStringLiteral("Salva"));
+    Annulla = NuovoPulsante(this, "Annulla", QStringLiteral("Annulla"));
+    auto *campi = new QFormLayout;
+    campi->addRow(QStringLiteral("&Nome:"), Nome);
+    campi->addRow(QStringLiteral("C&liente:"), Cliente);
+    campi->addRow(QStringLiteral("&Indirizzo:"), Indirizzo);
+    campi->addRow(QStringLiteral("Colle&gamento:"), Porta);
+    campi->addRow(QStringLiteral("I&dentificativo:"), Id);
+    campi->addRow(QString(), Rs485);
+    campi->addRow(QString(), Copia);
+    campi->addRow(QStringLiteral("N&ote:"), Note);
+    auto *pulsanti = new QHBoxLayout;
+    pulsanti->addStretch();
+    pulsanti->addWidget(Salva);
+    pulsanti->addWidget(Annulla);
+    auto *l = new QVBoxLayout(this);
+    l->addLayout(campi, 1);
+    l->addWidget(Errore);
+    l->addLayout(pulsanti);
+    Dimensiona(this, MisuraImpianto);
+    connect(Salva, &QPushButton::clicked, this, &FormImpianto::salva);
+    // Enter in a field saves, as "Salva".
+    for (QLineEdit *e : {Nome, Cliente, Indirizzo, Porta, Id})
+        connect(e, &QLineEdit::returnPressed, this, &FormImpianto::salva);
+    connect(Annulla, &QPushButton::clicked, this, &QDialog::reject);
+    (nuovo_ ? Nome : Cliente)->setFocus();
+}
+
+void FormImpianto::salva() {
+    Impianti::Impianto i = originale_; // lines this tool does not know stay
+    i.nome = Nome->text().trimmed();
+    i.cliente = Cliente->text().trimmed();
+    i.indirizzo = Indirizzo->text().trimmed();
+    i.porta = Porta->text().trimmed();
+    i.id = Id->text().trimmed();
+    i.rs485 = Rs485->isChecked();
+    i.copia = Copia->isChecked();
+    i.note = Note->toPlainText();
+    QString errore = Impianti::MotivoImpianto(i);
+    if (errore.isEmpty()) (nuovo_ ? Impianti::Crea(i, &errore) : Impianti::Aggiorna(i, &errore));
+    if (!errore.isEmpty()) {
+        Errore->setText(QStringLiteral("Impianto non salvato: %1.").arg(errore));
+        return;
+    }
+    Fatto = i;
+    accept();
+}
+
+// ---- The menus' entry ----
+
+void ApriImpianti(QWidget *padre) {
+    FormImpianti f(padre);
+    f.exec();
+}

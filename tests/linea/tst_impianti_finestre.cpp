@@ -1,0 +1,264 @@
+// The site book's windows against the simulator, driven as an operator drives
+// them: the menus' entry, a new site (and a name refused), "Usa", the versions
+// compared, the register shown, and the walk test of the site in use.
+#include "impianti/Impianti.h"
+#include "impianti/Registro.h"
+#include "impianti/Versioni.h"
+#include "linea/FinestreLinea.h"
+#include "linea/FormImpianti.h"
+#include "link/FormSeriale.h"
+#include "programming/FormScriveMessaggi.h"
+#include "shared/Variabili.h"
+#include "support/Aperta.h"
+#include "support/Azioni.h"
+#include "support/Banco.h"
+#include "support/FileProva.h"
+#include "testmode/FormPrincipaleTest.h"
+#include "testmode/FormProvaIngressi.h"
+#include "testmode/RegistroProva.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTcpServer>
+#include <QTest>
+#include <memory>
+
+namespace {
+QAction *Voce(QWidget *finestra, const char *nome) {
+    return finestra->findChild<QMenu *>("MenuContestuale")->findChild<QAction *>(nome);
+}
+template <class T> void AllaFinestra(std::function<void(T *)> azione) {
+    Quando([] { return Aperta<T>() != nullptr; }, [=] { azione(Aperta<T>()); });
+}
+Impianti::Impianto Sito(const QString &nome, const QString &porta, const QString &id) {
+    Impianti::Impianto i;
+    i.nome = nome;
+    i.porta = porta;
+    i.id = id;
+    return i;
+}
+void Crea(const Impianti::Impianto &i) {
+    QString errore;
+    QVERIFY2(Impianti::Crea(i, &errore), qPrintable(errore));
+}
+// The row of `nome` made current in the site window.
+void Scegli(FormImpianti *f, const QString &nome) {
+    const QList<QTableWidgetItem *> trovate = f->Elenco->findItems(nome, Qt::MatchExactly);
+    QVERIFY(!trovate.isEmpty());
+    f->Elenco->selectRow(trovate.first()->row());
+}
+QStringList Azioni(const QString &impianto) {
+    QString errore;
+    QStringList azioni;
+    for (const Manutenzione::Voce &v : Manutenzione::Leggi(impianto, &errore))
+        azioni << v.azione + " | " + v.esito;
+    return azioni;
+}
+} // namespace
+
+class TestImpiantiFinestre : public QObject {
+    Q_OBJECT
+    Banco banco;
+
+  private slots:
+    void init() {
+        banco.inizio();
+        QVERIFY(QDir::setCurrent(banco.cartella()));
+        Impianti::InUso().clear();
+    }
+    void cleanup() {
+        AnnullaAzioni();
+        Impianti::InUso().clear();
+        banco.fine();
+    }
+
+    // Both windows' menus offer "Impianti…", which opens the site window.
+    void voce() {
+        AVVIA(banco);
+        FormScriveMessaggi p;
+        p.Form_Load();
+        FormPrincipaleTest t;
+        for (QWidget *w : {static_cast<QWidget *>(&p), static_cast<QWidget *>(&t)}) {
+            QAction *a = Voce(w, "VoceImpianti");
+            QVERIFY(a);
+            QCOMPARE(a->text(), QString("Impianti…"));
+            bool aperta = false;
+            AllaFinestra<FormImpianti>([&](FormImpianti *f) {
+                aperta = true;
+                f->Chiudi->click();
+            });
+            a->trigger();
+            QTRY_VERIFY(aperta);
+        }
+    }
+
+    // "Nuovo…": a name with "/" is refused in the form, with the reason and
+    // everything typed still there; corrected, the site is created, listed,
+    // and its register says so. The filter hides the sites it does not match.
+    void nuovo() {
+        Crea(Sito("Ospedale", "COM2", "&03"));
+        FormImpianti f(nullptr);
+        f.show();
+        QString rifiuto;
+        AllaFinestra<FormImpianto>([&](FormImpianto *d) {
+            d->Nome->setText("Scuola/Verdi");
+            d->Porta->setText("tcp://10.0.0.5:4001");
+            d->Id->setText("&07");
+            d->Rs485->setChecked(true);
+            d->Salva->click();
+            rifiuto = d->Errore->text();
+            QVERIFY(d->isVisible());
+            QCOMPARE(d->Porta->text(), QString("tcp://10.0.0.5:4001"));
+            d->Nome->setText("Scuola Verdi");
+            QTest::keyClick(d->Nome, Qt::Key_Return); // Enter saves too
+        });
+        f.Nuovo->click();
+        QVERIFY2(rifiuto.startsWith("Impianto non salvato: ") && rifiuto.contains("/"),
+                 qPrintable(rifiuto));
+        QString errore;
+        const auto creato = Impianti::Carica("Scuola Verdi", &errore);
+        QVERIFY2(creato, qPrintable(errore));
+        QCOMPARE(creato->porta, QString("tcp://10.0.0.5:4001"));
+        QVERIFY(creato->rs485);
+        QCOMPARE(f.Elenco->rowCount(), 2);
+        const int r = f.Elenco->currentRow();
+        QCOMPARE(f.Elenco->item(r, 0)->text(), QString("Scuola Verdi"));
+        QCOMPARE(f.Elenco->item(r, 3)->text(), QString("RS485"));
+        QCOMPARE(f.Elenco->item(r, 4)->text(), QString("mai letto"));
+        QCOMPARE(Azioni("Scuola Verdi"), QStringList({"impianto creato | " + f.Esito->text()}));
+        f.Filtro->setText("10.0.0");
+        QVERIFY(f.Elenco->isRowHidden(1 - r) && !f.Elenco->isRowHidden(r));
+    }
+
+    // "Usa": a site whose link does not open changes nothing; one that opens
+    // gives the run its link, identifier and line kind, the window titles
+    // name it, and the panel answers on it. Both go into the register.
+    void usa() {
+        AVVIA(banco, {"--fast", "--id", "&07"});
+        QTcpServer server;
+        QVERIFY(server.listen(QHostAddress::LocalHost));
+        const QString chiusa = QString("tcp://127.0.0.1:%1").arg(server.serverPort());
+        server.close();
+        Crea(Sito("Chiuso", chiusa, "&09"));
+        Crea(Sito("Villa Rossi", "COM1", "&07"));
+        FormScriveMessaggi p;
+        p.Form_Load();
+        p.show();
+        const QString dispositivo = FormSeriale::Istanza().MSComm1.Dispositivo();
+        QString rifiuto, esito;
+        AllaFinestra<FormImpianti>([&](FormImpianti *f) {
+            Scegli(f, "Chiuso");
+            f->Usa->click();
+            rifiuto = f->Esito->text();
+            Scegli(f, "Villa Rossi");
+            f->Usa->click();
+            esito = f->Esito->text();
+            f->Chiudi->click();
+        });
+        Voce(&p, "VoceImpianti")->trigger();
+        QVERIFY2(rifiuto.startsWith("Impianto Chiuso non in uso") &&
+                     rifiuto.contains("COM1 resta su " + dispositivo),
+                 qPrintable(rifiuto));
+        QVERIFY2(esito.startsWith("Impianto Villa Rossi in uso") && esito.contains("&07"),
+                 qPrintable(esito));
+        QCOMPARE(V::Identificativo, QString("&07"));
+        QCOMPARE(Impianti::InUso(), QString("Villa Rossi"));
+        QCOMPARE(p.IdStart->text(), QString("&07"));
+        QVERIFY2(p.windowTitle().endsWith(" — impianto Villa Rossi"), qPrintable(p.windowTitle()));
+        FormSeriale::Istanza().Scambia(Comandi::Codice::Stato);
+        QVERIFY(!V::ErroreSeriale);
+        QCOMPARE(Azioni("Chiuso").size(), 1);
+        QVERIFY(Azioni("Chiuso").first().endsWith(QString(rifiuto).replace("\n", " ")));
+        QVERIFY(Azioni("Villa Rossi").first().endsWith(esito));
+    }
+
+    // "Storia": the versions newest first; "Confronta con…" lists the texts
+    // two versions differ in; "Confronta con la centrale" reads the
+    // version's texts from the panel, writes nothing, and goes into the register.
+    void storia() {
+        AVVIA(banco);
+        Crea(Sito("Villa Rossi", "COM1", "&45"));
+        const QString uno = QString("Ingresso uno").leftJustified(16);
+        const QString due = QString("Ingresso due").leftJustified(16);
+        QString errore;
+        QVERIFY(Versioni::Conserva("Villa Rossi", Versioni::Tipo::Letto,
+                                   {{"000", uno}, {"001", due}}, "letti", &errore));
+        QTest::qWait(5); // the next version's name is another millisecond
+        QVERIFY(Versioni::Conserva("Villa Rossi", Versioni::Tipo::Inviato,
+                                   {{"000", uno}, {"001", QString("Portone").leftJustified(16)}},
+                                   "inviati", &errore));
+        banco->ordina("text 0 " + uno);
+        banco->ordina("text 1 " + due);
+        FormStoria f(nullptr, "Villa Rossi");
+        f.show();
+        QCOMPARE(f.Elenco->rowCount(), 2);
+        QCOMPARE(f.Elenco->item(0, 0)->text(), QString("2"));
+        QCOMPARE(f.Elenco->item(0, 2)->text(), QString("inviato"));
+        QVERIFY(!f.Ripristina->isEnabled() && !f.Ripristina->toolTip().isEmpty());
+        f.Elenco->selectAll();
+        f.ConfrontaCon->click();
+        QCOMPARE(f.Differenze->toPlainText(), QString("001  versione 1: \"Ingresso·due····\"\n"
+                                                      "     versione 2: \"Portone·········\"\n"));
+
+        f.Elenco->selectRow(0);
+        QString differenze;
+        AllaFinestra<FormConfronto>([&](FormConfronto *c) {
+            Quando([c] { return !c->Interrompi->isEnabled(); },
+                   [&, c] {
+                       differenze = c->Differenze->toPlainText();
+                       c->close();
+                   });
+        });
+        f.ConfrontaCentrale->click();
+        QVERIFY2(differenze.startsWith("001  file:     \"Portone"), qPrintable(differenze));
+        QCOMPARE(Conta(banco->comandi(), "&450W"), 0);
+        const QStringList azioni = Azioni("Villa Rossi");
+        QCOMPARE(azioni.size(), 1);
+        QVERIFY2(azioni.first().startsWith("confronto con la centrale, versione 2") &&
+                     azioni.first().endsWith("| 1 testi diversi dalla centrale"),
+                 qPrintable(azioni.first()));
+    }
+
+    // "Registro": every computer's lines by time, newest at the bottom, a job
+    // not finished shown as such.
+    void registro() {
+        Crea(Sito("Villa Rossi", "COM1", "&45"));
+        QString errore;
+        QVERIFY(Manutenzione::Annota("Villa Rossi", "COM1", "impianto creato", "fatto", &errore));
+        QTest::qWait(5);
+        Manutenzione::Lavoro lavoro("Villa Rossi", "COM1", "invio di testi.vlt");
+        QCOMPARE(lavoro.Errore(), QString());
+        FormRegistro f(nullptr, "Villa Rossi");
+        QCOMPARE(f.Righe->rowCount(), 2);
+        QCOMPARE(f.Righe->item(0, 4)->text(), QString("impianto creato"));
+        QCOMPARE(f.Righe->item(1, 4)->text(), QString("invio di testi.vlt"));
+        QCOMPARE(f.Righe->item(1, 5)->text(), QString("in corso"));
+        QVERIFY(f.Righe->item(1, 5)->background() != f.Righe->item(0, 5)->background());
+    }
+
+    // The walk test with a site in use: its journal goes into the site's
+    // folder and its "Impianto" field names the site.
+    void provaDelSito() {
+        Crea(Sito("Villa Rossi", "COM1", "&45"));
+        Impianti::InUso() = "Villa Rossi";
+        Prova::Registro r;
+        r.Testi(QStringList(44, QString(16, ' ')));
+        FormProvaIngressi w(
+            r, [] {}, nullptr);
+        w.Mostra();
+        QCOMPARE(w.Impianto->text(), QString("Villa Rossi"));
+        const QString cartella = QDir::toNativeSeparators(Impianti::CartellaDi("Villa Rossi"));
+        QVERIFY2(w.Giornale->text().contains(cartella + "/prove/prova-"),
+                 qPrintable(w.Giornale->text()));
+    }
+};
+
+QTEST_MAIN(TestImpiantiFinestre)
+#include "tst_impianti_finestre.moc"
