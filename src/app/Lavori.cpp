@@ -1,5 +1,7 @@
 #include "app/Lavori.h"
 
+#include "jobs/InvioImpianto.h"
+
 #include "app/Cerca.h"
 #include "app/LavoriImpianti.h"
 #include "link/Configurazione.h"
@@ -115,23 +117,58 @@ void StampaAvviso(const QString &avviso) {
 
 // The send of "Invia file al VELTO": the file is read and checked before the
 // port is opened, so that a wrong file needs no panel to be told.
+// What a send on a site adds to its last line: the texts already equal and
+// the versions kept.
+QString DettagliSito(const InvioImpianto::Risultato &sito, bool senzaCopia) {
+    if (!impianto) return QString();
+    QString d;
+    if (sito.invio.giaUguali > 0) d += QStringLiteral(", %1 già uguali").arg(sito.invio.giaUguali);
+    if (sito.copia > 0)
+        d += QStringLiteral("; copia della centrale nella versione %1").arg(sito.copia);
+    else if (!impianto->copia || senzaCopia)
+        d += QStringLiteral("; senza copia della centrale");
+    if (sito.inviato > 0) d += QStringLiteral("; inviato nella versione %1").arg(sito.inviato);
+    return d;
+}
+
 int LavoroInvia(const RigaDiComando &riga) {
     V::NomeFile = riga.file;
     Progresso progresso;
     QList<Programmazione::Voce> voci;
-    Operazioni::RisultatoInvio r = Operazioni::PreparaInvio(progresso, &voci);
-    if (r.esito == Operazioni::Esito::FileNonLeggibile)
-        return Problema(QStringLiteral("%1. Nulla è stato inviato.").arg(r.motivo));
-    if (r.esito == Operazioni::Esito::FileRifiutato)
-        return Problema(
-            QStringLiteral("%1: %2. Nulla è stato inviato.").arg(V::NomeFile, r.motivo));
+    Operazioni::RisultatoInvio r;
+    QString descrizione = QFileInfo(riga.file).fileName();
+    if (riga.ripristina > 0) {
+        // A restore sends a version of the site's own.
+        QString errore;
+        const auto versione =
+            InvioImpianto::VociDellaVersione(impianto->nome, riga.ripristina, &errore);
+        if (!versione) return Problema(errore + QStringLiteral(". Nulla è stato inviato."));
+        voci = *versione;
+        descrizione = QStringLiteral("versione %1").arg(riga.ripristina);
+    } else {
+        r = Operazioni::PreparaInvio(progresso, &voci);
+        if (r.esito == Operazioni::Esito::FileNonLeggibile)
+            return Problema(QStringLiteral("%1. Nulla è stato inviato.").arg(r.motivo));
+        if (r.esito == Operazioni::Esito::FileRifiutato)
+            return Problema(
+                QStringLiteral("%1: %2. Nulla è stato inviato.").arg(V::NomeFile, r.motivo));
+    }
     if (const int problema = PreparaLinea(riga); problema >= 0) return problema;
 
     const QString avviso = r.avviso;
     const int spezzate = r.spezzate;
-    r = Operazioni::ScriviEVerifica(progresso, voci);
+    // On a site: what the panel held is kept first, and only what differs is written.
+    InvioImpianto::Risultato sito;
+    if (impianto) {
+        sito = InvioImpianto::Invia(progresso, voci, *impianto, riga.senzaCopia, descrizione);
+        r = sito.invio;
+    } else {
+        r = Operazioni::ScriviEVerifica(progresso, voci);
+    }
     progresso.Chiudi();
     StampaAvviso(avviso);
+    if (r.esito == Operazioni::Esito::CopiaNonRiuscita)
+        return Problema(r.motivo + QLatin1Char('.'));
     const QString numero = r.voce.numero(), testo = r.voce.testo();
     if (r.muto)
         if (const QString colpa = PortaInColpa(NomePorta()); !colpa.isEmpty())
@@ -154,8 +191,11 @@ int LavoroInvia(const RigaDiComando &riga) {
                                .arg(r.scritti));
             return UscitaProblema;
         }
-        Stampa(stdout, QStringLiteral("DATI UGUALI  TUTTO OK (%1 testi scritti e verificati)\n")
-                           .arg(r.scritti));
+        Stampa(stdout, QStringLiteral("DATI UGUALI  TUTTO OK (%1 testi scritti e verificati%2)\n")
+                           .arg(r.scritti)
+                           .arg(DettagliSito(sito, riga.senzaCopia)));
+        if (!sito.avviso.isEmpty())
+            Stampa(stderr, QStringLiteral("velto318: %1\n").arg(sito.avviso));
         return UscitaFatto;
     case Operazioni::Esito::ScritturaRifiutata:
         Stampa(stdout,

@@ -4,6 +4,7 @@
 #include "app/Terminale.h"
 #include "files/FormatoMessaggi.h"
 #include "impianti/Registro.h"
+#include "rapporti/RapportoRegistro.h"
 #include "jobs/Operazioni.h"
 #include "shared/Salvataggio.h"
 #include "shared/Variabili.h"
@@ -155,14 +156,6 @@ int ConfrontaVersioni(const RigaDiComando &riga) {
     return numeri.isEmpty() ? UscitaFatto : UscitaCentrale;
 }
 
-// The register's report. The PDF and CSV of the register are drawn by the
-// walk test's report layer; until it is there the report is refused.
-QString SalvaRapportoRegistro(const Impianti::Impianto &, const QList<Manutenzione::Voce> &,
-                              const QString &percorso) {
-    return QStringLiteral("%1: il rapporto del registro non si può ancora scrivere.")
-        .arg(QDir::toNativeSeparators(percorso));
-}
-
 int Registro(const RigaDiComando &riga, const Impianti::Impianto &impianto) {
     QString errore;
     const QList<Manutenzione::Voce> voci = Manutenzione::Leggi(impianto.nome, &errore);
@@ -170,7 +163,7 @@ int Registro(const RigaDiComando &riga, const Impianti::Impianto &impianto) {
     if (!riga.rapporti.isEmpty()) {
         int uscita = UscitaFatto;
         for (const QString &f : riga.rapporti) {
-            if (const QString e = SalvaRapportoRegistro(impianto, voci, f); !e.isEmpty()) {
+            if (const QString e = Manutenzione::SalvaRapporto(impianto, voci, f); !e.isEmpty()) {
                 uscita = Problema(e);
                 continue;
             }
@@ -291,8 +284,13 @@ QString ConservaLettura(const QString &impianto, bool *fatto) {
 QString AzioneDi(const RigaDiComando &riga) {
     const QString file = QDir::toNativeSeparators(riga.file);
     switch (riga.lavoro) {
-    case Lavoro::Invia:
-        return QStringLiteral("invio di %1").arg(file);
+    case Lavoro::Invia: {
+        const QString senza = riga.senzaCopia ? QStringLiteral(", senza copia della centrale")
+                                              : QString();
+        if (riga.ripristina > 0)
+            return QStringLiteral("ripristino della versione %1%2").arg(riga.ripristina).arg(senza);
+        return QStringLiteral("invio di %1%2").arg(file, senza);
+    }
     case Lavoro::Leggi:
         return file.isEmpty() ? QStringLiteral("lettura dei testi")
                               : QStringLiteral("lettura dei testi in %1").arg(file);

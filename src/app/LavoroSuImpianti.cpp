@@ -1,5 +1,7 @@
 #include "app/LavoroSuImpianti.h"
 
+#include "app/RigaDiComando.h"
+
 #include "app/Terminale.h"
 #include "impianti/Registro.h"
 #include "jobs/SuImpianti.h"
@@ -8,6 +10,31 @@
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QTimer>
+
+SuImpiantiRiga SuImpiantiDi(const RigaDiComando &riga) {
+    SuImpiantiRiga s;
+    s.lista = riga.suImpianti;
+    switch (riga.lavoro) {
+    case Lavoro::Stato:
+        s.lavoro = QStringList{QStringLiteral("--stato")};
+        break;
+    case Lavoro::Leggi:
+        s.lavoro = QStringList{QStringLiteral("--leggi")};
+        break;
+    case Lavoro::Confronta:
+        s.lavoro = QStringList{QStringLiteral("--confronta")};
+        break;
+    default:
+        s.lavoro = QStringList{QStringLiteral("--invia"), riga.file};
+        s.invio = true;
+        break;
+    }
+    if (riga.senzaCopia) s.lavoro << QStringLiteral("--senza-copia");
+    if (riga.paralleli > 0) s.paralleli = riga.paralleli;
+    s.esito = riga.esito;
+    s.si = riga.si;
+    return s;
+}
 
 int EseguiSuImpianti(const SuImpiantiRiga &riga) {
     QString errore;

@@ -16,6 +16,11 @@ struct SuImpiantiRiga {
     bool si = false;    // --si: the writes are wanted
 };
 
+// The run that the command line asks: each site's job with the options of
+// the line's job (--invia with its file, --senza-copia).
+struct RigaDiComando;
+SuImpiantiRiga SuImpiantiDi(const RigaDiComando &riga);
+
 // Runs it; returns 0 when every site ended well, 1 when any differed or
 // failed, 2 for a usage error (an unknown site, no sites, a send without --si).
 int EseguiSuImpianti(const SuImpiantiRiga &riga);

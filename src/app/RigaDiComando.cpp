@@ -116,8 +116,29 @@ const QList<Voce> &Voci() {
         {{"cliente", "Con --nuovo-impianto: il cliente.", "TESTO"}, &RigaDiComando::cliente},
         {{"indirizzo", "Con --nuovo-impianto: l'indirizzo.", "TESTO"}, &RigaDiComando::indirizzo},
         {{"note", "Con --nuovo-impianto: note libere.", "TESTO"}, &RigaDiComando::note},
-        {{"senza-copia", "Con --nuovo-impianto: nessuna copia della centrale prima di ogni invio."},
+        {{"senza-copia", "Con --nuovo-impianto: nessuna copia della centrale prima di ogni invio; "
+                         "con --invia o --ripristina e --impianto: nessuna copia per questa "
+                         "volta (il registro lo dice)."},
          &RigaDiComando::senzaCopia},
+        {{"ripristina",
+          "Con --impianto: invia alla centrale i testi della versione N (come la elenca "
+          "--storia), con prima la copia dei testi che cambiano.",
+          "N"},
+         &RigaDiComando::ripristina},
+        {{"su-impianti",
+          "Il lavoro (--stato, --leggi, --confronta senza FILE, o --invia FILE.vlt --si) su "
+          "ogni impianto di LISTA (\"tutti\", o nomi separati da virgole), più linee insieme; "
+          "un impianto per riga con il suo esito, poi il riepilogo.",
+          "LISTA"},
+         &RigaDiComando::suImpianti},
+        {{"paralleli", "Con --su-impianti: quante linee insieme, al massimo (8 se non detto).",
+          "N"},
+         &RigaDiComando::paralleli},
+        {{"esito", "Con --su-impianti: scrive in FILE (.csv o .json) una riga per impianto.",
+          "FILE"},
+         &RigaDiComando::esito},
+        {{"si", "Con --su-impianti --invia: sì, scrivi i testi in tutte quelle centrali."},
+         &RigaDiComando::si},
         {{"impianti",
           "Elenca gli impianti del libro, uno per riga: nome, collegamento, identificativo, "
           "linea, data dell'ultima versione (o \"mai letto\")."},
@@ -170,7 +191,7 @@ bool DiUnImpianto(Libro l) {
 // one followed by another option, or last, takes none. Those are taken out of
 // `argomenti`, and their jobs returned.
 QList<Lavoro> SenzaFile(QStringList &argomenti) {
-    static const QRegularExpression impianto(QStringLiteral("^--?impianto(=.*)?$"));
+    static const QRegularExpression impianto(QStringLiteral("^--?(impianto|su-impianti)(=.*)?$"));
     if (argomenti.indexOf(impianto) < 1) return {};
     QList<Lavoro> lavori;
     for (int i = 1; i < argomenti.size(); ++i) {
@@ -202,6 +223,35 @@ QString OpzioniDeiLavori(const QString &congiunzione) {
     const QString ultima = nomi.takeLast();
     return nomi.join(QStringLiteral(", ")) + QLatin1Char(' ') + congiunzione + QLatin1Char(' ') +
            ultima;
+}
+
+// What --su-impianti and its options ask that cannot be: one job of those a
+// site's run takes, without a site or a link of its own.
+QString ErroreSuImpianti(const RigaDiComando &r, int lavori) {
+    if (r.suImpianti.isEmpty()) {
+        if (r.paralleli) return QStringLiteral("--paralleli vale solo con --su-impianti.");
+        if (!r.esito.isEmpty()) return QStringLiteral("--esito vale solo con --su-impianti.");
+        if (r.si) return QStringLiteral("--si vale solo con --su-impianti --invia.");
+        return QString();
+    }
+    const bool lavoroGiusto =
+        lavori == 1 && r.ripristina == 0 &&
+        (r.lavoro == Lavoro::Stato || r.lavoro == Lavoro::Invia ||
+         ((r.lavoro == Lavoro::Leggi || r.lavoro == Lavoro::Confronta) && r.file.isEmpty()));
+    if (!lavoroGiusto)
+        return QStringLiteral(
+            "--su-impianti vuole un lavoro: --stato, --leggi, --confronta "
+            "(senza FILE: ogni impianto con la sua versione) o --invia FILE.vlt.");
+    if (!r.impianto.isEmpty() || !r.porta.isEmpty() || !r.id.isEmpty() || r.rs485)
+        return QStringLiteral("--su-impianti prende collegamento e identificativo da ogni "
+                              "impianto: niente --impianto, --porta, --id o --rs485.");
+    if (r.si && r.lavoro != Lavoro::Invia)
+        return QStringLiteral("--si vale solo con --su-impianti --invia.");
+    if (!r.esito.isEmpty() && !r.esito.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive) &&
+        !r.esito.endsWith(QLatin1String(".json"), Qt::CaseInsensitive))
+        return QStringLiteral("--esito \"%1\": il tipo è dato dall'estensione, .csv o .json.")
+            .arg(r.esito);
+    return QString();
 }
 
 // What the site book's options ask that cannot be: `operazioni` the works
@@ -416,9 +466,13 @@ RigaDiComando LeggiRigaDiComando(const QStringList &argomenti) {
             bool numero = false;
             const int n = valore.toInt(&numero);
             if (!numero || n <= 0)
-                return Errore(QStringLiteral("--%1 vuole un numero intero di secondi maggiore di "
-                                             "zero, non \"%2\".")
-                                  .arg(nome, valore));
+                return Errore(QStringLiteral("--%1 vuole un numero intero %2maggiore di "
+                                             "zero, non \"%3\".")
+                                  .arg(nome,
+                                       v.numero == &RigaDiComando::durata
+                                           ? QStringLiteral("di secondi ")
+                                           : QString(),
+                                       valore));
             r.*v.numero = n;
         }
         if (SoloConProva(v) && senzaProva.isEmpty()) senzaProva = nome;
@@ -447,6 +501,19 @@ RigaDiComando LeggiRigaDiComando(const QStringList &argomenti) {
         operazioni << (l == Lavoro::Leggi ? QStringLiteral("--leggi")
                                           : QStringLiteral("--confronta"));
     }
+    if (r.ripristina > 0) {
+        ++lavori;
+        r.lavoro = Lavoro::Invia;
+        operazioni << QStringLiteral("--ripristina");
+        if (r.impianto.isEmpty())
+            return Errore(QStringLiteral("--ripristina vuole l'impianto: --impianto NOME."));
+    }
+    // A send on a site may go without its copy this once.
+    if (soloNuovo == QLatin1String("senza-copia") && r.lavoro == Lavoro::Invia &&
+        (!r.impianto.isEmpty() || !r.suImpianti.isEmpty()))
+        soloNuovo.clear();
+    if (const QString errore = ErroreSuImpianti(r, lavori); !errore.isEmpty() && !r.aiuto)
+        return Errore(errore);
     if (r.aiuto) {
         r.esci = true;
         r.uscita = Aiuto();
@@ -468,6 +535,7 @@ RigaDiComando LeggiRigaDiComando(const QStringList &argomenti) {
 
 QString PreparaAvvio(RigaDiComando &riga) {
     if (!riga.file.isEmpty()) riga.file = QFileInfo(riga.file).absoluteFilePath();
+    if (!riga.esito.isEmpty()) riga.esito = QFileInfo(riga.esito).absoluteFilePath();
     if (!riga.csv.isEmpty()) riga.csv = QFileInfo(riga.csv).absoluteFilePath();
     if (riga.libro == Libro::Nuovo) riga.portaImpianto = PortaDiImpianto(riga.porta);
     for (QString &f : riga.rapporti)

@@ -47,6 +47,15 @@ struct RigaDiComando {
     QString portaImpianto;            // --porta as a site keeps it (after PreparaAvvio)
     int versioneA = 0, versioneB = 0; // --confronta-versioni N M
     QString csv; // FILE.csv of --esporta-impianti, --importa-impianti (absolute after PreparaAvvio)
+    int ripristina = 0; // --ripristina N: the send of version N (lavoro is Invia)
+
+    // One job over many sites: --su-impianti LISTA ("tutti" or names), at
+    // most --paralleli links at once, the result file of --esito, and --si
+    // to let a send write to them all.
+    QString suImpianti;
+    int paralleli = 0;
+    QString esito;
+    bool si = false;
 };
 
 // The program's arguments as text (argv[0] first), as file names are

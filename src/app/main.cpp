@@ -1,5 +1,6 @@
 #include "app/CicloPrincipale.h"
 #include "app/Lavori.h"
+#include "app/LavoroSuImpianti.h"
 #include "app/RigaDiComando.h"
 #include "app/Segnali.h"
 #include "app/Terminale.h"
@@ -102,6 +103,7 @@ int main(int argc, char *argv[]) {
         if (pdf) qInstallMessageHandler(prima);
         FermaSuSegnale();
         if (!cartellaMancata.isEmpty()) return Problema(cartellaMancata);
+        if (!riga.suImpianti.isEmpty()) return EseguiSuImpianti(SuImpiantiDi(riga));
         return EseguiLavoro(riga);
     }
 

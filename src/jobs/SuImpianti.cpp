@@ -171,15 +171,22 @@ void Giro::finito(Linea &l, int uscita, bool normale) {
     l.processo = nullptr;
     e.secondi = double(e.inizio.msecsTo(QDateTime::currentDateTime())) / 1000.0;
     e.uscita = normale ? uscita : -1;
-    // The job's own last words: its standard output, else its errors.
-    const auto ultima = [](const QByteArray &testo) {
-        const QStringList righe =
-            QString::fromUtf8(testo).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-        return righe.isEmpty() ? QString() : righe.last().trimmed();
-    };
-    e.parole = ultima(p->readAllStandardOutput());
-    if (const QString errori = ultima(p->readAllStandardError()); e.parole.isEmpty() || uscita == 2)
-        if (!errori.isEmpty()) e.parole = errori;
+    // The job's own last words: its standard output, else its message (the
+    // lines from the last that starts with the program's name).
+    const QStringList uscite =
+        QString::fromUtf8(p->readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    const QStringList errori =
+        QString::fromUtf8(p->readAllStandardError()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QStringList messaggio;
+    for (const QString &r : errori) {
+        if (r.startsWith(QLatin1String("velto318: ")))
+            messaggio = QStringList{r.mid(10)};
+        else if (!messaggio.isEmpty())
+            messaggio << r.trimmed();
+    }
+    e.parole = uscite.isEmpty() ? QString() : uscite.last().trimmed();
+    if ((e.parole.isEmpty() || uscita == 2) && !messaggio.isEmpty())
+        e.parole = messaggio.join(QLatin1Char(' '));
     if (!normale)
         e.parole =
             p->error() == QProcess::FailedToStart
@@ -224,10 +231,14 @@ QString Giro::Riepilogo() const {
          {conto(Stato::Giusto, "giusto", "giusti"), conto(Stato::Diverso, "diverso", "diversi"),
           conto(Stato::SenzaRisposta, "non riuscito", "non riusciti"),
           conto(Stato::Problema, "con un problema", "con un problema"),
+          conto(Stato::Interrotto, "interrotto", "interrotti"),
           conto(Stato::NonRaggiunto, "non raggiunto", "non raggiunti")})
         if (!p.isEmpty()) parti << p;
     QString testo =
-        QStringLiteral("%1 impianti: %2").arg(esiti_.size()).arg(parti.join(QStringLiteral(", ")));
+        QStringLiteral("%1 %2: %3")
+            .arg(esiti_.size())
+            .arg(esiti_.size() == 1 ? QStringLiteral("impianto") : QStringLiteral("impianti"))
+            .arg(parti.join(QStringLiteral(", ")));
     QStringList mancati;
     for (const Esito &e : esiti_)
         if (e.stato == Stato::NonRaggiunto) mancati << e.impianto.nome;

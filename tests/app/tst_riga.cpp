@@ -409,7 +409,7 @@ class TestRiga : public QObject {
         QProcess lettura;
         Avvia(lettura, banco.cartella(), {"--leggi", "letti.vlt"});
         u = SegnaleDopo(lettura, banco.sim(), "&450R", 5, SIGINT);
-        QCOMPARE(u.codice, 128 + SIGINT);
+        QVERIFY2(u.codice == 128 + SIGINT, qPrintable(u.uscita + u.errore));
         QVERIFY2(u.errore.endsWith("\nLettura interrotta: nessun file scritto\n"),
                  qPrintable(u.errore));
         QVERIFY(u.uscita.isEmpty());
@@ -740,6 +740,62 @@ class TestRiga : public QObject {
                                     "confronto con la versione 1\t1 testo su 185"};
         for (int i = 0; i < 4; ++i)
             QVERIFY2(righe[i].contains("\tCOM1\t" + azioni[i]), qPrintable(righe[i]));
+    }
+
+    // One job over many sites: sites on one RS485 bus one after another,
+    // a refused address and a site whose versions cannot be written each
+    // told while the others finish; the result file; a send refused without
+    // --si; a signal stops the run, and the site it never reached says so.
+    void suPiuImpianti() {
+        AVVIA(banco, {"--fast", "--rs485", "--also", "&46"}, false);
+        const QString cartella = banco.cartella();
+        QTcpServer chiuso;
+        QVERIFY(chiuso.listen(QHostAddress::LocalHost));
+        const QString rifiutato = QString("tcp://127.0.0.1:%1").arg(chiuso.serverPort());
+        chiuso.close();
+        for (const QStringList &sito :
+             {QStringList{"Banca", "COM1", "&45"}, QStringList{"Posta", "COM1", "&46"},
+              QStringList{"Pieno", "COM1", "&45"}, QStringList{"Spento", rifiutato, "&01"}})
+            QCOMPARE(Esegui(cartella, {"--nuovo-impianto", sito[0], "--porta", sito[1], "--id",
+                                       sito[2], "--rs485"})
+                         .codice,
+                     0);
+        Scrivi(cartella + "/impianti/Pieno/versioni", "non una cartella");
+        banco->azzeraRegistro();
+        Uscita u = Esegui(cartella, {"--su-impianti", "tutti", "--leggi", "--paralleli", "4",
+                                     "--esito", "esito.csv"});
+        QCOMPARE(u.codice, 1);
+        QVERIFY2(u.uscita.endsWith("4 impianti: 2 giusti, 2 con un problema\n"),
+                 qPrintable(u.uscita));
+        QVERIFY2(u.uscita.contains("Spento: Impossibile collegarsi"), qPrintable(u.uscita));
+        // The line is never shared: each site's reads in one block.
+        QStringList blocchi;
+        for (const QString &c : banco->comandi())
+            if (blocchi.isEmpty() || blocchi.last() != c.left(3)) blocchi << c.left(3);
+        QCOMPARE(blocchi, QStringList({"&45", "&46"})); // Banca and Pieno, then Posta
+        QFile f(cartella + "/esito.csv");
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QList<QByteArray> righe = f.readAll().split('\n');
+        QCOMPARE(righe.size(), 6); // header, 4 sites, the last line end
+        QVERIFY2(righe[1].startsWith("Banca;COM1;&45;giusto;"), righe[1].constData());
+        QVERIFY2(righe[1].trimmed().endsWith(";1"), righe[1].constData());
+        QVERIFY2(righe[2].startsWith("Pieno;COM1;&45;problema;"), righe[2].constData());
+
+        u = Esegui(cartella, {"--su-impianti", "Banca,Posta", "--invia", "x.vlt"});
+        QCOMPARE(u.codice, 2);
+        QVERIFY2(u.errore.contains("2 centrali: aggiungi --si"), qPrintable(u.errore));
+
+        AVVIA(banco, {"--rs485", "--also", "&46"}, false);
+        banco->azzeraRegistro();
+        QProcess p;
+        Avvia(p, cartella, {"--su-impianti", "Banca,Posta", "--leggi"});
+        u = SegnaleDopo(p, banco.operator->(), "&450R", 20, SIGINT);
+        QVERIFY2(u.codice == 128 + SIGINT, qPrintable(u.uscita + u.errore));
+        QVERIFY2(u.uscita.contains("Banca: ") &&
+                     u.uscita.contains("1 interrotto, 1 non raggiunto (non raggiunti: Posta)"),
+                 qPrintable(u.uscita));
+        QVERIFY(Esegui(cartella, {"--impianto", "Posta", "--registro"})
+                    .uscita.contains("non eseguito: il giro"));
     }
 
     // The book to CSV and back into another folder: the same sites; an
