@@ -185,6 +185,7 @@ void Giro::finito(Linea &l, int uscita, bool normale) {
             messaggio << r.trimmed();
     }
     e.parole = uscite.isEmpty() ? QString() : uscite.last().trimmed();
+    if (messaggio.isEmpty() && !errori.isEmpty()) messaggio << errori.last().trimmed();
     if ((e.parole.isEmpty() || uscita == 2) && !messaggio.isEmpty())
         e.parole = messaggio.join(QLatin1Char(' '));
     if (!normale)
