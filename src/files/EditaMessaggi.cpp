@@ -53,6 +53,8 @@ class CampoTesti : public QPlainTextEdit {
   public:
     explicit CampoTesti(QWidget *padre) : QPlainTextEdit(padre) { setOverwriteMode(true); }
     std::function<void()> modoCambiato;
+    // Text that did not fit the 16 places of a line and was left out.
+    std::function<void(const QString &resto)> tagliato;
 
   protected:
     void keyPressEvent(QKeyEvent *e) override {
@@ -145,6 +147,7 @@ class CampoTesti : public QPlainTextEdit {
                 a <= FineTesto) {
                 const int larghezza = a - da;
                 c.insertText(testo.left(larghezza).leftJustified(larghezza));
+                if (testo.size() > larghezza && tagliato) tagliato(testo.mid(larghezza));
                 c.setPosition(b.position() + da + std::min(int(testo.size()), larghezza));
                 setTextCursor(c);
                 return;
@@ -154,7 +157,8 @@ class CampoTesti : public QPlainTextEdit {
         // the note column too. Past the 16th place a character is refused: it
         // would push the note column right.
         c.beginEditBlock();
-        for (const QChar ch : testo) {
+        for (qsizetype i = 0; i < testo.size(); ++i) {
+            const QChar ch = testo[i];
             int pos = c.positionInBlock();
             // The number keeps its three digits: anything else typed there
             // goes to the first text place, where it was meant to go.
@@ -164,6 +168,7 @@ class CampoTesti : public QPlainTextEdit {
             }
             if (riga && pos == FineTesto) {
                 QApplication::beep();
+                if (tagliato) tagliato(testo.mid(i));
                 break;
             }
             if (campo && pos < c.block().length() - 1)
@@ -175,6 +180,29 @@ class CampoTesti : public QPlainTextEdit {
         ensureCursorVisible();
     }
 };
+
+// Where the panel shows the text of line `indice` of the editor's lines, and
+// the whole caption its pair of texts makes there: "Testo 008: Finestra 3,
+// prima metà - la finestra mostra "3Aula 1 ..."".
+QString DoveSiVede(const QStringList &righe, int indice) {
+    const int numero = righe[indice].left(Cifre).toInt();
+    QString detto =
+        QStringLiteral("Testo %1: %2").arg(righe[indice].left(Cifre), Comandi::DoveSiVede(numero));
+    const int primo = Comandi::PrimoDellaCoppia(numero);
+    if (primo < 0) return detto;
+    // The pair as the panel joins it: the last line of each number counts.
+    QString coppia[2] = {QString(16, QLatin1Char(' ')), QString(16, QLatin1Char(' '))};
+    for (const QString &r : righe)
+        if (FormatoMessaggi::RigaConNumero(r) &&
+            (r.left(Cifre).toInt() == primo || r.left(Cifre).toInt() == primo + 1))
+            coppia[r.left(Cifre).toInt() - primo] =
+                r.mid(Cifre, FineTesto - Cifre).leftJustified(FineTesto - Cifre);
+    const QString davanti =
+        primo < 4 * Comandi::FinestreConTesto ? QString::number(primo / 4 + 1) : QString();
+    return detto +
+           QStringLiteral(" - sulla centrale: \"%1%2%3\"").arg(davanti, coppia[0], coppia[1]);
+}
+
 } // namespace
 
 EditaMessaggi::EditaMessaggi(QWidget *parent) : QDialog(parent) {
@@ -210,6 +238,14 @@ EditaMessaggi::EditaMessaggi(QWidget *parent) : QDialog(parent) {
     LabelModo =
         Controllo<QLabel>(this, "LabelModo", PosLabelModo, FontDellaFinestra, ModoSovrascrivi);
     LabelModo->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    campo->tagliato = [this](const QString &resto) {
+        // Characters typed one by one past the end add up while on one line;
+        // a paste tells its own.
+        const int riga = Text1->textCursor().blockNumber();
+        tagliati_ = riga == rigaTagliata_ && resto.size() == 1 ? tagliati_ + resto : resto;
+        rigaTagliata_ = riga;
+        aggiornaSegni();
+    };
     campo->modoCambiato = [this] {
         LabelModo->setText(Text1->overwriteMode() ? ModoSovrascrivi : ModoInserisci);
     };
@@ -309,6 +345,18 @@ void EditaMessaggi::aggiornaSegni() {
     Text1->setExtraSelections(segni);
     QString stato = corrente.isEmpty() ? primo : corrente;
     if (quanti > 1) stato += QStringLiteral(" (righe segnate: %1)").arg(quanti);
+    // A line without a problem says where the panel shows it.
+    if (corrente.isEmpty() && FormatoMessaggi::RigaConNumero(righe.value(cursore.blockNumber())))
+        stato = DoveSiVede(righe, cursore.blockNumber());
+    // What a paste or typing left out stays said while the cursor is on its line.
+    if (cursore.blockNumber() != rigaTagliata_) {
+        tagliati_.clear();
+        rigaTagliata_ = -1;
+    }
+    if (!tagliati_.isEmpty())
+        stato = QStringLiteral("Testo troppo lungo: una riga tiene 16 caratteri, tagliato "
+                               "\"%1\". %2")
+                    .arg(tagliati_, stato);
     LabelStato->setText(stato);
 }
 

@@ -85,4 +85,6 @@ class EditaMessaggi : public QDialog {
     QString commentoFile_;      // the comment line of the file loaded
     bool haCorpo_ = false;      // the comment box shows the comment
     bool vuotaInFondo_ = false; // the file had an empty line before "end"
+    QString tagliati_;          // what typing or a paste left out past the 16th place
+    int rigaTagliata_ = -1;     // ... on this line (said while the cursor stays there)
 };

@@ -114,6 +114,27 @@ Forma FormaRisposta(Codice codice, const QString &ricevuto) {
     return Forma::NonIntera;
 }
 
+int PrimoDellaCoppia(int numero) {
+    if (numero < 0) return -1;
+    if (numero < 4 * FinestreConTesto) return numero % 4 < 2 ? numero - numero % 4 : -1;
+    for (const int primo : PrimiTestiRighe)
+        if (numero == primo || numero == primo + 1) return primo;
+    return -1;
+}
+
+QString DoveSiVede(int numero) {
+    const int primo = PrimoDellaCoppia(numero);
+    if (primo < 0) return QStringLiteral("non mostrato dal modo test");
+    const QString meta =
+        numero == primo ? QStringLiteral("prima metà") : QStringLiteral("seconda metà");
+    if (primo < 4 * FinestreConTesto)
+        return QStringLiteral("Finestra %1, %2").arg(primo / 4 + 1).arg(meta);
+    const QString riga = primo == PrimiTestiRighe[0]   ? QStringLiteral("Messaggio a riposo")
+                         : primo == PrimiTestiRighe[1] ? QStringLiteral("Riga di fine ciclo")
+                                                       : QStringLiteral("Nome della centrale");
+    return QStringLiteral("%1, %2").arg(riga, meta);
+}
+
 QString CosaChiede(Codice codice, const QString &parametro) {
     switch (codice) {
     case Codice::Stato:

@@ -132,6 +132,21 @@ enum class StatoIngresso { Attivo, Inattivo, Invariato };
 // "C" active, "-" at rest, anything else leaves the window unchanged.
 StatoIngresso LeggiStatoIngresso(QChar c);
 
+// The panel's captions in test mode: alarm window N (1 to 44) shows texts
+// 4(N-1) and 4(N-1)+1 joined; the rest message, the end-of-cycle line and
+// the panel's name line show the pairs that start at these numbers.
+constexpr int FinestreConTesto = 44;
+constexpr int PrimiTestiRighe[3] = {176, 178, 180};
+
+// Where the panel shows text `numero` (0 to 999), in words: "Finestra 3,
+// prima metà" (window N joins texts 4(N-1) and 4(N-1)+1), the rest message,
+// the end-of-cycle line and the panel's name line by their names, or that
+// test mode does not show it.
+QString DoveSiVede(int numero);
+// The first of the two texts that make the caption showing text `numero`,
+// or -1 when no caption shows it.
+int PrimoDellaCoppia(int numero);
+
 // How many inputs a group reports, and the alarm window of its position p (1-based).
 int IngressiNelGruppo(int gruppo);
 int FinestraDiIngresso(int gruppo, int posizione);

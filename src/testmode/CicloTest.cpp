@@ -6,14 +6,6 @@
 #include "shared/Variabili.h"
 #include "testmode/RegistroProva.h"
 
-namespace {
-
-// The alarm windows, and the first texts of the three lines at the top.
-constexpr int FinestreConTesto = 44;
-constexpr int PrimiTestiRighe[3] = {176, 178, 180};
-
-} // namespace
-
 CicloTest::CicloTest(std::function<bool()> finito) : finito_(std::move(finito)) {}
 
 void CicloTest::Aggiungi(Osservatore *osservatore) {
@@ -65,12 +57,12 @@ bool CicloTest::CaricaTesti(bool righe) {
         return testi;
     };
     QStringList ingressi;
-    for (int i = 0; i < FinestreConTesto; ++i) {
+    for (int i = 0; i < Comandi::FinestreConTesto; ++i) {
         const std::optional<QString> testi = coppia(4 * i);
         if (!testi) return false;
         ingressi << *testi;
     }
-    for (const int primo : PrimiTestiRighe)
+    for (const int primo : Comandi::PrimiTestiRighe)
         if (righe && !coppia(primo)) return false;
     di([&ingressi](Osservatore &o) { o.TestiCaricati(ingressi); });
     return true;

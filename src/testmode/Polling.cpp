@@ -80,12 +80,12 @@ void FormPrincipaleTest::CaricaTesti() {
 void FormPrincipaleTest::Testi(int primo, const QString &testi) {
     // The alarm windows show their number before the texts.
     const int finestra = primo / 4;
-    if (finestra <= 43)
+    if (finestra < Comandi::FinestreConTesto)
         ImpostaTesto(Allarmi[finestra], QString::number(finestra + 1) + testi);
     else
-        ImpostaTesto(primo == 176   ? MessaggioRiposo[0]
-                     : primo == 178 ? FineCiclata[0]
-                                    : NomeVelto[0],
+        ImpostaTesto(primo == Comandi::PrimiTestiRighe[0]   ? MessaggioRiposo[0]
+                     : primo == Comandi::PrimiTestiRighe[1] ? FineCiclata[0]
+                                                            : NomeVelto[0],
                      testi);
 }
 

@@ -281,7 +281,10 @@ class TestFinestreFile : public QObject {
         EditaMessaggi e;
         QVERIFY(e.Form_Load());
         Attiva(&e);
-        QCOMPARE(e.LabelStato->text(), QString());
+        // A line without a problem says where the panel shows it, with the
+        // caption its pair of texts makes.
+        const QString dove("Testo 001: Finestra 1, seconda metà - sulla centrale: \"1%1%2\"");
+        QCOMPARE(e.LabelStato->text(), dove.arg(QString(16, ' '), "Vecchio_testo_16"));
         QTest::keyClick(e.Text1, Qt::Key_Home);
         QTest::keyClicks(e.Text1, "001Caff");
         QKeyEvent e_accentata(QEvent::KeyPress, Qt::Key_Egrave, Qt::NoModifier, "è");
@@ -291,7 +294,7 @@ class TestFinestreFile : public QObject {
         QCOMPARE(e.Text1->extraSelections().size(), 1);
         QTest::keyClick(e.Text1, Qt::Key_Backspace);
         QTest::keyClicks(e.Text1, "e");
-        QCOMPARE(e.LabelStato->text(), QString());
+        QCOMPARE(e.LabelStato->text(), dove.arg(QString(16, ' '), "Caffeio_testo_16"));
         QTest::keyClick(e.Text1, Qt::Key_Insert);
         QCOMPARE(e.LabelModo->text(), QString("Inserisce (Ins)"));
         QTest::keyClicks(e.Text1, "!");
@@ -324,6 +327,9 @@ class TestFinestreFile : public QObject {
         QTest::keyClick(f.Text1, Qt::Key_Home);
         QTest::keyClicks(f.Text1, "001Ingresso principale XYZ");
         QCOMPARE(f.Text1->document()->firstBlock().text(), QString("001Ingresso princip*"));
+        QVERIFY2(f.LabelStato->text().startsWith("Testo troppo lungo: una riga tiene 16 "
+                                                 "caratteri, tagliato \"ale XYZ\". Testo 001"),
+                 qPrintable(f.LabelStato->text()));
         QTextCursor testo(f.Text1->document()->firstBlock());
         testo.setPosition(3);
         testo.setPosition(19, QTextCursor::KeepAnchor);
@@ -335,6 +341,8 @@ class TestFinestreFile : public QObject {
         f.Text1->setTextCursor(testo);
         Incolla(f.Text1, "-Mondo e altro ancora");
         QCOMPARE(f.Text1->document()->firstBlock().text(), QString("001Ciao-Mondo e alt*"));
+        QVERIFY2(f.LabelStato->text().contains("tagliato \"ro ancora\""),
+                 qPrintable(f.LabelStato->text()));
         // The number keeps its digits: a letter typed there goes to the text,
         // Backspace and Delete leave them.
         f.Text1->moveCursor(QTextCursor::Start);

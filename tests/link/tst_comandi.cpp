@@ -109,6 +109,19 @@ class TestComandi : public QObject {
         QVERIFY(!ScritturaAccettata("&450W"));
     }
 
+    // Where the panel shows each text: the 44 windows take two of every four
+    // numbers, the three lines at the top their pairs, the rest nothing.
+    void doveSiVedeUnTesto() {
+        QCOMPARE(Comandi::DoveSiVede(8), QString("Finestra 3, prima metà"));
+        QCOMPARE(Comandi::DoveSiVede(173), QString("Finestra 44, seconda metà"));
+        QCOMPARE(Comandi::DoveSiVede(177), QString("Messaggio a riposo, seconda metà"));
+        QCOMPARE(Comandi::DoveSiVede(180), QString("Nome della centrale, prima metà"));
+        for (int n : {2, 3, 175, 182, 192})
+            QCOMPARE(Comandi::DoveSiVede(n), QString("non mostrato dal modo test"));
+        QCOMPARE(Comandi::PrimoDellaCoppia(13), 12);
+        QCOMPARE(Comandi::PrimoDellaCoppia(179), 178);
+    }
+
     void codiciTasto() {
         QCOMPARE(EtichettaTasto('@').value(), QString("..."));
         QCOMPARE(EtichettaTasto('A').value(), QString(" #"));
