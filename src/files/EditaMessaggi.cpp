@@ -21,6 +21,7 @@
 #include <QMimeData>
 #include <QPainter>
 #include <QPlainTextEdit>
+#include <QShortcut>
 #include <QPushButton>
 #include <QTextBlock>
 #include <QTextDocument>
@@ -257,6 +258,9 @@ EditaMessaggi::EditaMessaggi(QWidget *parent) : QDialog(parent) {
     QWidget::setTabOrder(Command2, Text1);
 
     connect(Command1, &QPushButton::clicked, this, &EditaMessaggi::Command1_Click);
+    // Ctrl+S saves, as in every editor.
+    connect(new QShortcut(QKeySequence::Save, this), &QShortcut::activated, this,
+            &EditaMessaggi::Command1_Click);
     connect(Command2, &QPushButton::clicked, this, &EditaMessaggi::Command2_Click);
 }
 

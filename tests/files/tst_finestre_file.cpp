@@ -308,12 +308,14 @@ class TestFinestreFile : public QObject {
         QTest::keyClicks(e.Text1, "una ");
         QCOMPARE(e.Text1->document()->findBlockByNumber(1).text(),
                  "una " + QString("nota libera").leftJustified(19));
-        Rispondi("Salva");
+        // Ctrl+S opens the save window, as "Salva" does.
         Quando([] { return qobject_cast<FormSalvaFile *>(QApplication::activeModalWidget()); },
                [] {
                    SalvaCome(*qobject_cast<FormSalvaFile *>(QApplication::activeModalWidget()),
                              "n.vlt", "c");
                });
+        QTest::keyClick(e.Text1, Qt::Key_S, Qt::ControlModifier);
+        QVERIFY(!e.Modificato());
         e.Command2->click();
         QCOMPARE(Leggi(banco.percorso("n.vlt")),
                  QByteArray("c\r\n001Caffe!io_testo_16*\r\n") + "una " +
