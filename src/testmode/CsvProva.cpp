@@ -20,18 +20,34 @@ QString CampoCsv(const QString &testo) {
     return Csv::Cella(Traccia::ControlliVisibili(testo));
 }
 
+namespace {
+// A time as an Italian spreadsheet reads it, and its milliseconds apart.
+QStringList Tempo(const QDateTime &t) {
+    if (!t.isValid()) return {QString(), QString()};
+    return {t.toString(QStringLiteral("dd/MM/yyyy HH:mm:ss")),
+            QString::number(t.time().msec()).rightJustified(3, QLatin1Char('0'))};
+}
+} // namespace
+
 QByteArray Csv(const Registro &r) {
-    QString t = QStringLiteral("Ingresso;Testo;Provato;Prima attivazione;Ultima attivazione;"
-                               "Ultimo ritorno a riposo;Attivazioni;Nota\r\n");
+    // The test's details above the table, one a row.
+    const QDateTime fine = r.fine.isValid() ? r.fine : QDateTime::currentDateTime();
+    const QList<QStringList> testa = {{"Impianto", r.impianto},
+                                      {"Tecnico", r.tecnico},
+                                      {"Centrale", r.identificativo},
+                                      {"Porta", r.porta},
+                                      {"Inizio", Tempo(r.Inizio()).value(0)},
+                                      {"Fine", Tempo(fine).value(0)},
+                                      {"Esito", Conteggio(r)}};
+    QString t;
+    for (const QStringList &riga : testa)
+        t += CampoCsv(riga[0]) + QLatin1Char(';') + CampoCsv(riga[1]) + QStringLiteral("\r\n");
+    t += QStringLiteral("\r\nIngresso;Testo;Provato;Prima attivazione;ms;Ultima attivazione;ms;"
+                        "Ultimo ritorno a riposo;ms;Attivazioni;Nota\r\n");
     for (const Ingresso &i : r.Ingressi()) {
-        QStringList riga{QString::number(i.numero),
-                         TestoMostrato(i),
-                         TestoProvato(i),
-                         OraCompleta(i.primaAttivazione),
-                         OraCompleta(i.ultimaAttivazione),
-                         OraCompleta(i.ultimoRiposo),
-                         QString::number(i.attivazioni),
-                         i.nota};
+        QStringList riga{QString::number(i.numero), TestoMostrato(i), TestoProvato(i)};
+        riga << Tempo(i.primaAttivazione) << Tempo(i.ultimaAttivazione) << Tempo(i.ultimoRiposo)
+             << QString::number(i.attivazioni) << i.nota;
         for (QString &campo : riga)
             campo = CampoCsv(campo);
         t += riga.join(QLatin1Char(';')) + QStringLiteral("\r\n");

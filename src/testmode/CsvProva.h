@@ -14,8 +14,11 @@ namespace Prova {
 // The reports: the file's extension picks the kind.
 enum class Rapporto { Nessuno, Csv, Pdf };
 Rapporto TipoRapporto(const QString &percorso);
-// The table as CSV: ";"-separated, UTF-8 with a BOM, a header row then one row per input;
-// times to the millisecond, as in the journal.
+// The report as CSV: ";"-separated, UTF-8 with a BOM; the site, technician,
+// panel, port, start, end and result one a row, an empty row, then the
+// table: a header row and one row per input. Times as an Italian spreadsheet
+// reads them ("07/12/2026 23:36:06"), each with its milliseconds in the
+// next column.
 QByteArray Csv(const Registro &r);
 // One value for a CSV cell, as every CSV of the tool writes it: control
 // characters written visibly; an apostrophe before a text a spreadsheet

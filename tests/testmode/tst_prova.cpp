@@ -60,11 +60,11 @@ QString TestoPdf(const QString &percorso) {
     return QString::fromUtf8(testo.readAllStandardOutput());
 }
 
-// The rows of a CSV report, each as its values.
+// The table of a CSV report, its header row first, each row as its values.
 QList<QStringList> RigheCsv(const QByteArray &csv) {
     QList<QStringList> righe;
     for (const QString &r : QString::fromUtf8(csv.mid(3)).split("\r\n", Qt::SkipEmptyParts))
-        righe << Prova::CampiCsv(r);
+        if (!righe.isEmpty() || r.startsWith("Ingresso;")) righe << Prova::CampiCsv(r);
     return righe;
 }
 
@@ -187,20 +187,21 @@ class TestProva : public QObject {
         QVERIFY2(u.uscita.contains("Provati 1 di 2 (durata 0 min 0"), qPrintable(u.uscita));
         QVERIFY(u.uscita.endsWith("Non provati:\n2\tCucina;\"nord\"\n"));
 
-        // The CSV read back: BOM, header, one row per input, quoted where needed.
+        // The CSV read back: BOM, the test's details, a header, one row per
+        // input, quoted where needed, times as a spreadsheet reads them.
         const QByteArray csv = Leggi(banco.percorso("r.csv"));
-        QVERIFY(csv.startsWith("\xEF\xBB\xBF"));
-        const QStringList csvRighe =
-            QString::fromUtf8(csv.mid(3)).split("\r\n", Qt::SkipEmptyParts);
+        QVERIFY(csv.startsWith("\xEF\xBB\xBFImpianto;Scuola Verdi\r\nTecnico;Mario Rossi\r\n"));
+        QVERIFY(csv.contains("\r\nEsito;Provati 1 di 2\r\n"));
+        const QList<QStringList> csvRighe = RigheCsv(csv);
         QCOMPARE(csvRighe.size(), 1 + Prova::NumeroIngressi);
-        QCOMPARE(Prova::CampiCsv(csvRighe[0]).size(), 8);
-        const QStringList uno = Prova::CampiCsv(csvRighe[1]);
+        QCOMPARE(csvRighe[0].size(), 11);
+        const QStringList uno = csvRighe[1];
         QCOMPARE(uno.mid(0, 3), QStringList({"1", "Porta           ingresso", "sì"}));
-        QVERIFY(QDateTime::fromString(uno[3], "yyyy-MM-dd HH:mm:ss.zzz").isValid());
-        QVERIFY(!uno[5].isEmpty());
-        QCOMPARE(uno[6], QString("1"));
-        QCOMPARE(Prova::CampiCsv(csvRighe[2]).mid(0, 3),
-                 QStringList({"2", "Cucina;\"nord\"", "no"}));
+        QVERIFY(QDateTime::fromString(uno[3], "dd/MM/yyyy HH:mm:ss").isValid());
+        QVERIFY(QRegularExpression("^\\d{3}$").match(uno[4]).hasMatch());
+        QVERIFY(!uno[7].isEmpty());
+        QCOMPARE(uno[9], QString("1"));
+        QCOMPARE(csvRighe[2].mid(0, 3), QStringList({"2", "Cucina;\"nord\"", "no"}));
 
         // The PDF's text holds the site, the identifier and every input's text.
         QProcess testo;
@@ -267,7 +268,7 @@ class TestProva : public QObject {
             r.ImpostaNota(i + 1, note[i]);
         QStringList scritte;
         for (const QStringList &riga : RigheCsv(Prova::Csv(r)).mid(1, note.size()))
-            scritte << riga[7];
+            scritte << riga[10];
         QCOMPARE(scritte,
                  QStringList({"'=1+1", "-", "'+39 333", "a;b", "sì<CR><ESC>[2K# falso", "'-2"}));
         QVERIFY(Leggi(r.Giornale()).contains("nota dell'ingresso 5: sì<CR><ESC>[2K# falso\n"));
