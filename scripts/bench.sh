@@ -4,10 +4,11 @@
 # at rest and not at rest, its window painted off screen and on an X server,
 # and the system calls of an exchange at rest, counted by strace); and the
 # same through ser2net on loopback, against an ideal network client; and a
-# send that reads a copy of the panel's texts first, against one that does not.
+# send that reads a copy of the panel's texts first, against one that does not;
+# and 64 panels read back at once, each behind its own ser2net port.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/install-deps.sh strace ser2net >/dev/null
+bash scripts/install-deps.sh strace ser2net time >/dev/null
 bash scripts/build.sh >/dev/null
 ./build/bench/bench_scambi
 # A send that keeps a copy of the panel's texts first, against today's send.
@@ -20,6 +21,8 @@ xvfb-run -a ./build/bench/bench_modotest --strace
 ./build/bench/bench_registro
 # A panel behind a serial device server.
 xvfb-run -a ./build/bench/bench_rete
+# 64 sites of the book read back side by side, 16 and 64 links at once.
+bash scripts/bench-impianti.sh
 
 # The walk test from the command line at rest, against the simulator at wire
 # speed: its share of a core over 15 s once its texts are loaded.

@@ -19,7 +19,9 @@ for f in ./usr/bin/velto318 ./usr/bin/velto318-sim \
          ./usr/share/icons/hicolor/scalable/apps/$ID.svg \
          ./usr/share/metainfo/$ID.metainfo.xml \
          ./usr/share/man/man1/velto318.1.gz ./usr/share/man/man1/velto318-sim.1.gz \
-         ./usr/share/doc/velto318/copyright ./usr/share/doc/velto318/changelog.gz; do
+         ./usr/share/doc/velto318/copyright ./usr/share/doc/velto318/changelog.gz \
+         ./usr/lib/systemd/user/velto318-letture.service \
+         ./usr/lib/systemd/user/velto318-letture.timer; do
   grep -qxF "$f" <<<"$list" && echo "ok $f" || fail "missing $f"
 done
 
