@@ -11,6 +11,7 @@
 #include "widgets/Aspetto.h"
 
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFormLayout>
 #include <QHBoxLayout>
@@ -73,7 +74,8 @@ QString Cambiamenti(const Impianti::Impianto &prima, const Impianti::Impianto &d
 
 // ---- The sites ----
 
-FormImpianti::FormImpianti(QWidget *padre) : QDialog(padre) {
+FormImpianti::FormImpianti(QWidget *padre)
+    : QDialog(padre), Programma(QCoreApplication::applicationFilePath()) {
     setObjectName(QStringLiteral("FormImpianti"));
     setWindowTitle(QStringLiteral("Impianti"));
     setModal(true);
@@ -94,7 +96,7 @@ FormImpianti::FormImpianti(QWidget *padre) : QDialog(padre) {
     Elenco->setHorizontalHeaderLabels(
         {"Nome", "Collegamento", "Identificativo", "Linea", "Ultima versione"});
     Elenco->setSelectionBehavior(QAbstractItemView::SelectRows);
-    Elenco->setSelectionMode(QAbstractItemView::SingleSelection);
+    Elenco->setSelectionMode(QAbstractItemView::ExtendedSelection);
     Elenco->verticalHeader()->hide();
     Elenco->setTabKeyNavigation(false);
     Elenco->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
@@ -108,8 +110,19 @@ FormImpianti::FormImpianti(QWidget *padre) : QDialog(padre) {
     Storia = NuovoPulsante(this, "Storia", QStringLiteral("Storia…"));
     Registro = NuovoPulsante(this, "Registro", QStringLiteral("Registro…"));
     Chiudi = NuovoPulsante(this, "Chiudi", QStringLiteral("Chiudi"));
+    Tutti = NuovoPulsante(this, "Tutti", QStringLiteral("Tutti"));
+    Leggi = NuovoPulsante(this, "Leggi", QStringLiteral("Leggi"));
+    Confronta = NuovoPulsante(this, "Confronta", QStringLiteral("Confronta"));
+    Stato = NuovoPulsante(this, "Stato", QStringLiteral("Stato"));
     Usa->setToolTip(QStringLiteral("Collegamento, identificativo e linea dell'impianto fino alla "
                                    "chiusura del programma"));
+    Tutti->setToolTip(QStringLiteral("Sceglie tutti gli impianti mostrati (Ctrl+A); Ctrl+clic o "
+                                     "Maiusc+clic ne sceglie alcuni"));
+    Leggi->setToolTip(QStringLiteral("Legge i testi di ogni impianto scelto e li conserva come "
+                                     "sua nuova versione"));
+    Confronta->setToolTip(QStringLiteral("Confronta la centrale di ogni impianto scelto con la "
+                                         "sua versione più recente"));
+    Stato->setToolTip(QStringLiteral("Lo stato della centrale di ogni impianto scelto"));
     auto *campo = new QHBoxLayout;
     campo->addWidget(etichetta);
     campo->addWidget(Filtro, 1);
@@ -118,10 +131,17 @@ FormImpianti::FormImpianti(QWidget *padre) : QDialog(padre) {
         pulsanti->addWidget(b);
     pulsanti->addStretch();
     pulsanti->addWidget(Chiudi);
+    auto *molti = new QHBoxLayout;
+    molti->addWidget(new QLabel(QStringLiteral("Sugli impianti scelti:"), this));
+    for (QPushButton *b : {Leggi, Confronta, Stato})
+        molti->addWidget(b);
+    molti->addStretch();
+    molti->addWidget(Tutti);
     auto *l = new QVBoxLayout(this);
     l->addWidget(spiegazione);
     l->addLayout(campo);
     l->addWidget(Elenco, 1);
+    l->addLayout(molti);
     l->addWidget(Esito);
     l->addLayout(pulsanti);
     Dimensiona(this, MisuraImpianti);
@@ -142,6 +162,16 @@ FormImpianti::FormImpianti(QWidget *padre) : QDialog(padre) {
         FormRegistro f(this, scelto());
         f.exec();
     });
+    connect(Tutti, &QPushButton::clicked, this, [this] {
+        Elenco->selectAll();
+        Elenco->setFocus();
+    });
+    connect(Leggi, &QPushButton::clicked, this,
+            [this] { suImpianti(QStringLiteral("Leggi"), {QStringLiteral("--leggi")}); });
+    connect(Confronta, &QPushButton::clicked, this,
+            [this] { suImpianti(QStringLiteral("Confronta"), {QStringLiteral("--confronta")}); });
+    connect(Stato, &QPushButton::clicked, this,
+            [this] { suImpianti(QStringLiteral("Stato"), {QStringLiteral("--stato")}); });
     connect(Chiudi, &QPushButton::clicked, this, &QDialog::accept);
     Aggiorna(Impianti::InUso());
     Filtro->setFocus();
@@ -176,9 +206,44 @@ void FormImpianti::Aggiorna(const QString &scelto) {
 }
 
 QString FormImpianti::scelto() const {
-    const int r = Elenco->currentRow();
-    if (r < 0 || Elenco->isRowHidden(r) || !Elenco->item(r, 0)->isSelected()) return QString();
-    return Elenco->item(r, 0)->text();
+    const QStringList nomi = scelti();
+    return nomi.size() == 1 ? nomi.first() : QString();
+}
+
+QStringList FormImpianti::scelti() const {
+    QStringList nomi;
+    for (int r = 0; r < Elenco->rowCount(); ++r)
+        if (!Elenco->isRowHidden(r) && Elenco->item(r, 0) && Elenco->item(r, 0)->isSelected())
+            nomi << Elenco->item(r, 0)->text();
+    return nomi;
+}
+
+void FormImpianti::suImpianti(const QString &nome, const QStringList &lavoro) {
+    const QStringList nomi = scelti();
+    QList<Impianti::Impianto> impianti;
+    QStringList errori;
+    for (const QString &n : nomi) {
+        QString errore;
+        if (const auto i = Impianti::Carica(n, &errore))
+            impianti << *i;
+        else
+            errori << errore;
+    }
+    if (!errori.isEmpty()) {
+        Esito->setText(
+            QStringLiteral("%1 non avviato: %2.").arg(nome, errori.join(QStringLiteral("; "))));
+        return;
+    }
+    if (impianti.isEmpty()) return;
+    FormSuImpianti f(this, nome, lavoro, impianti, Programma);
+    f.exec();
+    Esito->setText(f.Esito->text());
+    Aggiorna(); // the newest versions; the same sites stay selected
+    for (int r = 0; r < Elenco->rowCount(); ++r)
+        if (nomi.contains(Elenco->item(r, 0)->text()))
+            Elenco->selectionModel()->select(Elenco->model()->index(r, 0),
+                                             QItemSelectionModel::Select |
+                                                 QItemSelectionModel::Rows);
 }
 
 void FormImpianti::filtra() {
@@ -192,9 +257,11 @@ void FormImpianti::filtra() {
 }
 
 void FormImpianti::abilita() {
-    const bool uno = !scelto().isEmpty();
+    const qsizetype n = scelti().size();
     for (QPushButton *b : {Modifica, Usa, Storia, Registro})
-        b->setEnabled(uno);
+        b->setEnabled(n == 1);
+    for (QPushButton *b : {Leggi, Confronta, Stato})
+        b->setEnabled(n > 0);
 }
 
 void FormImpianti::annota(const QString &nome, const QString &porta, const QString &azione,

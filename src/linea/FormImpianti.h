@@ -1,12 +1,14 @@
 #pragma once
 // The site book's windows, opened by "Impianti…" in the menus of both main
 // windows: the sites ("Impianti"), one site's details ("Impianto"), its
-// versions ("Storia") and its register ("Registro"). Every action done here on
-// a site (created, changed, used, compared with the panel) goes into its
+// versions ("Storia") and its register ("Registro"), and a job run on several
+// sites at once ("Su più impianti"). Every action done here on a site
+// (created, changed, used, compared with the panel, restored) goes into its
 // register, in the words the window shows.
 
 #include "impianti/Impianti.h"
 #include "impianti/Versioni.h"
+#include "jobs/InvioImpianto.h"
 
 #include <QDialog>
 #include <QList>
@@ -16,10 +18,16 @@ class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
+class QProgressBar;
 class QPushButton;
 class QTableWidget;
 
-// The sites of the book, a filter and what can be done with one.
+namespace SuImpianti {
+class Giro;
+}
+
+// The sites of the book, a filter and what can be done with one, or with
+// several selected ("Leggi", "Confronta", "Stato" in FormSuImpianti).
 class FormImpianti : public QDialog {
     Q_OBJECT
   public:
@@ -30,10 +38,16 @@ class FormImpianti : public QDialog {
     QLineEdit *Filtro;
     QTableWidget *Elenco;
     QPushButton *Nuovo, *Modifica, *Usa, *Storia, *Registro, *Chiudi;
+    QPushButton *Tutti, *Leggi, *Confronta, *Stato;
     QLabel *Esito;
+    // The tool the jobs on several sites run (this program, as a rule).
+    QString Programma;
 
   private:
-    QString scelto() const; // the name of the current row, empty when none
+    QString scelto() const;     // the one site selected, empty when none or several
+    QStringList scelti() const; // the sites selected and shown, in the list's order
+    // `lavoro` ({"--stato"} ...) on the sites selected, in FormSuImpianti.
+    void suImpianti(const QString &nome, const QStringList &lavoro);
     void filtra();
     void abilita();
     void nuovo();
@@ -86,6 +100,9 @@ class FormStoria : public QDialog {
     void confrontaCon();
     // reads and restores NomeFile
     void apriEditor();
+    // reads Identificativo, Interruzione; runs exchanges
+    void ripristina();
+    void riempi(); // the list of versions read again
     QString impianto_;
     QList<Versioni::Versione> versioni_; // oldest first, as numbered
 };
@@ -97,8 +114,57 @@ class FormRegistro : public QDialog {
     FormRegistro(QWidget *padre, const QString &impianto);
     QTableWidget *Righe;
     QLabel *Esito;
-    QPushButton *Chiudi;
+    QPushButton *SalvaRapporto, *Chiudi;
+
+  private:
+    void salvaRapporto();
+    QString impianto_;
 };
+
+// One job ("Leggi", "Confronta", "Stato") on several sites at once: a row per
+// site, filled in as each ends with its job's own words and its time, a
+// progress bar, "Interrompi", "Salva esito…" (CSV). Closing it while the job
+// runs stops it first. The link of this run is closed while the sites' jobs
+// use the lines, and opened again afterwards.
+class FormSuImpianti : public QDialog {
+    Q_OBJECT
+  public:
+    FormSuImpianti(QWidget *padre, const QString &nome, const QStringList &lavoro,
+                   const QList<Impianti::Impianto> &impianti, const QString &programma);
+    ~FormSuImpianti() override;
+    bool InCorso() const { return inCorso_; }
+
+    QTableWidget *Righe;
+    QProgressBar *Barra;
+    QLabel *Esito;
+    QPushButton *Interrompi, *SalvaEsito, *Chiudi;
+
+  protected:
+    void closeEvent(QCloseEvent *evento) override;
+    void reject() override;
+
+  private:
+    void riga(int indice);
+    void avanzamento();
+    void finito();
+    void salvaEsito();
+    // While the jobs run: they are stopped and the window closes once they
+    // have; true then (the close waits).
+    bool fermaPerChiudere();
+    SuImpianti::Giro *giro_;
+    bool inCorso_ = true;
+    bool chiudi_ = false;      // close once the jobs running have stopped
+    bool riapriLinea_ = false; // the link was open before
+};
+
+// A send to a site in words, as the command line ends it: "DATI UGUALI  TUTTO
+// OK (...)" with the texts already equal and the versions kept, or why it
+// stopped.
+QString ParoleInvio(const InvioImpianto::Risultato &r);
+
+// How many texts of `versione` a restore changes against `ultima` (the
+// site's newest version): those it holds otherwise, or that `ultima` lacks.
+int TestiCambiati(const Versioni::Testi &versione, const Versioni::Testi &ultima);
 
 // What changed between two descriptions of a site, for its register
 // ("identificativo &45 → &07; linea RS232 → RS485"); empty when nothing did.

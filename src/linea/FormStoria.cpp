@@ -9,17 +9,21 @@
 #include "impianti/Registro.h"
 #include "jobs/Esiti.h"
 #include "link/Traccia.h"
+#include "rapporti/RapportoRegistro.h"
 #include "shared/Variabili.h"
 #include "widgets/Aspetto.h"
 
 #include <QDir>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QFontDatabase>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QInputDialog>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QVBoxLayout>
@@ -33,6 +37,7 @@ namespace {
 // The windows' sizes, in twips.
 const Twips MisuraStoria{0, 0, 13500, 8700};
 const Twips MisuraRegistro{0, 0, 17400, 8100};
+const Twips MisuraRipristino{0, 0, 9000, 2400};
 
 QTableWidgetItem *Cella(const QString &testo) {
     auto *c = new QTableWidgetItem(testo);
@@ -79,10 +84,72 @@ QString RigheVersioni(const QList<Versioni::Differenza> &diverse, int prima, int
     return righe;
 }
 
+int TestiCambiati(const Versioni::Testi &versione, const Versioni::Testi &ultima) {
+    int n = 0;
+    for (const Versioni::Differenza &d : Versioni::Confronta(ultima, versione))
+        n += versione.contains(d.numero);
+    return n;
+}
+
+QString ParoleInvio(const InvioImpianto::Risultato &sito) {
+    const Operazioni::RisultatoInvio &r = sito.invio;
+    const QString numero = r.voce.numero(), testo = Citato(r.voce.testo());
+    QString d;
+    if (r.giaUguali > 0) d += QStringLiteral(", %1 già uguali").arg(r.giaUguali);
+    if (sito.copia > 0)
+        d += QStringLiteral("; copia della centrale nella versione %1").arg(sito.copia);
+    if (sito.inviato > 0) d += QStringLiteral("; inviato nella versione %1").arg(sito.inviato);
+    QString parole;
+    switch (r.esito) {
+    case Operazioni::Esito::Fatto:
+        parole = r.spezzate > 0
+                     ? QStringLiteral("DATI UGUALI (%1 testi scritti e verificati%2), ma le righe "
+                                      "saltate non sono state inviate")
+                     : QStringLiteral("DATI UGUALI  TUTTO OK (%1 testi scritti e verificati%2)");
+        parole = parole.arg(r.scritti).arg(d);
+        break;
+    case Operazioni::Esito::ScritturaRifiutata:
+        parole = r.muto ? QStringLiteral("Errore risposta: la centrale non risponde alla "
+                                         "scrittura del testo %1 %2")
+                              .arg(numero, testo)
+                        : QStringLiteral("Errore risposta: la centrale non ha accettato il testo "
+                                         "%1 %2 (risposta %3)")
+                              .arg(numero, testo, Citato(r.risposta));
+        parole += d;
+        break;
+    case Operazioni::Esito::Diverso:
+        parole = r.muto ? QStringLiteral("Errore Dati non scritti giusti. Testo %1: scritto %2, "
+                                         "la centrale non risponde alla rilettura")
+                              .arg(numero, testo)
+                        : QStringLiteral("Errore Dati non scritti giusti. Testo %1: scritto %2, "
+                                         "riletto %3")
+                              .arg(numero, testo, Citato(r.letto));
+        parole += d;
+        break;
+    case Operazioni::Esito::Incerta:
+        parole = QStringLiteral("%1: il testo %2 scritto non è verificato")
+                     .arg(RisposteNonAffidabili(numero, true, NomePortaLinea()), testo) +
+                 d;
+        break;
+    case Operazioni::Esito::Interrotto:
+        parole = r.motivo + d;
+        break;
+    case Operazioni::Esito::FileNonLeggibile:
+    case Operazioni::Esito::FileRifiutato:
+        parole = QStringLiteral("%1: nulla è stato inviato").arg(r.motivo);
+        break;
+    case Operazioni::Esito::CopiaNonRiuscita:
+        parole = r.motivo;
+        break;
+    }
+    if (!sito.avviso.isEmpty()) parole += QStringLiteral("; ") + sito.avviso;
+    return parole;
+}
+
 // ---- The versions ----
 
 FormStoria::FormStoria(QWidget *padre, const QString &impianto)
-    : QDialog(padre), impianto_(impianto), versioni_(Versioni::Elenco(impianto)) {
+    : QDialog(padre), impianto_(impianto) {
     setObjectName(QStringLiteral("FormStoria"));
     setWindowTitle(QStringLiteral("Storia — ") + impianto);
     setModal(true);
@@ -94,22 +161,6 @@ FormStoria::FormStoria(QWidget *padre, const QString &impianto)
                        "nuovo.")
             .arg(impianto));
     Elenco = Tabella(this, "Elenco", {"N.", "Data e ora", "Tipo", "Testi", "Impronta", "Computer"});
-    for (int riga = 0; riga < versioni_.size(); ++riga) {
-        // Newest first.
-        const Versioni::Versione &v = versioni_[versioni_.size() - 1 - riga];
-        Elenco->insertRow(riga);
-        const QStringList celle = {QString::number(v.numero),
-                                   Quando(v.quando),
-                                   Versioni::NomeTipo(v.tipo),
-                                   v.illeggibile.isEmpty() ? QString::number(v.testi)
-                                                           : QStringLiteral("illeggibile"),
-                                   v.impronta,
-                                   v.computer};
-        for (int c = 0; c < celle.size(); ++c)
-            Elenco->setItem(riga, c, Cella(celle[c]));
-        if (!v.illeggibile.isEmpty()) Elenco->item(riga, 3)->setToolTip(v.illeggibile);
-        Elenco->item(riga, 0)->setData(Qt::UserRole, int(versioni_.size() - 1 - riga));
-    }
     Differenze = new QPlainTextEdit(this);
     Differenze->setObjectName(QStringLiteral("Differenze"));
     Differenze->setReadOnly(true);
@@ -128,9 +179,6 @@ FormStoria::FormStoria(QWidget *padre, const QString &impianto)
                                             "nell'elenco, o una e poi l'altra)"));
     ApriEditor->setToolTip(QStringLiteral("Apre la versione nell'editor; \"Salva\" la scrive in "
                                           "un file nuovo, col nome che scegli"));
-    Ripristina->setToolTip(QStringLiteral("Il ripristino di una versione non è ancora "
-                                          "disponibile: aprila nell'editor, salvala e inviala "
-                                          "dalla finestra di programmazione"));
     auto *pulsanti = new QHBoxLayout;
     for (QPushButton *b : {ConfrontaCentrale, ConfrontaCon, ApriEditor, Ripristina})
         pulsanti->addWidget(b);
@@ -143,19 +191,41 @@ FormStoria::FormStoria(QWidget *padre, const QString &impianto)
     l->addWidget(Esito);
     l->addLayout(pulsanti);
     Dimensiona(this, MisuraStoria);
-    if (versioni_.isEmpty())
-        Esito->setText(QStringLiteral("L'impianto %1 non ha ancora versioni: la prima nasce dalla "
-                                      "prima lettura o dal primo invio.")
-                           .arg(impianto));
-    else
-        Elenco->selectRow(0);
     connect(Elenco, &QTableWidget::itemSelectionChanged, this, &FormStoria::abilita);
     connect(ConfrontaCentrale, &QPushButton::clicked, this, &FormStoria::confrontaCentrale);
     connect(ConfrontaCon, &QPushButton::clicked, this, &FormStoria::confrontaCon);
     connect(ApriEditor, &QPushButton::clicked, this, &FormStoria::apriEditor);
+    connect(Ripristina, &QPushButton::clicked, this, &FormStoria::ripristina);
     connect(Chiudi, &QPushButton::clicked, this, &QDialog::accept);
-    abilita();
+    riempi();
+    if (versioni_.isEmpty())
+        Esito->setText(QStringLiteral("L'impianto %1 non ha ancora versioni: la prima nasce dalla "
+                                      "prima lettura o dal primo invio.")
+                           .arg(impianto));
     Elenco->setFocus();
+}
+
+void FormStoria::riempi() {
+    versioni_ = Versioni::Elenco(impianto_);
+    Elenco->setRowCount(0);
+    for (int riga = 0; riga < versioni_.size(); ++riga) {
+        // Newest first.
+        const Versioni::Versione &v = versioni_[versioni_.size() - 1 - riga];
+        Elenco->insertRow(riga);
+        const QStringList celle = {QString::number(v.numero),
+                                   Quando(v.quando),
+                                   Versioni::NomeTipo(v.tipo),
+                                   v.illeggibile.isEmpty() ? QString::number(v.testi)
+                                                           : QStringLiteral("illeggibile"),
+                                   v.impronta,
+                                   v.computer};
+        for (int c = 0; c < celle.size(); ++c)
+            Elenco->setItem(riga, c, Cella(celle[c]));
+        if (!v.illeggibile.isEmpty()) Elenco->item(riga, 3)->setToolTip(v.illeggibile);
+        Elenco->item(riga, 0)->setData(Qt::UserRole, int(versioni_.size() - 1 - riga));
+    }
+    if (!versioni_.isEmpty()) Elenco->selectRow(0);
+    abilita();
 }
 
 QList<Versioni::Versione> FormStoria::scelte() const {
@@ -174,7 +244,104 @@ void FormStoria::abilita() {
     ConfrontaCentrale->setEnabled(n == 1);
     ApriEditor->setEnabled(n == 1);
     ConfrontaCon->setEnabled((n == 1 && versioni_.size() > 1) || n == 2);
-    Ripristina->setEnabled(false); // needs the backup before a send
+    // A restore writes to the panel the run is linked to: that of the site
+    // only once "Usa" has set its link and identifier.
+    const bool inUso = Impianti::InUso() == impianto_;
+    Ripristina->setEnabled(n == 1 && inUso);
+    Ripristina->setToolTip(
+        inUso ? QStringLiteral("Invia la versione alla centrale dell'impianto, dopo una copia "
+                               "dei testi che ha ora")
+              : QStringLiteral("Per ripristinare una versione, premi prima \"Usa\" sull'impianto "
+                               "%1 nella finestra Impianti: il collegamento e l'identificativo "
+                               "diventano i suoi")
+                    .arg(impianto_));
+}
+
+void FormStoria::ripristina() {
+    const QList<Versioni::Versione> v = scelte();
+    if (v.size() != 1 || Impianti::InUso() != impianto_) return;
+    const int numero = v[0].numero;
+    QString errore;
+    const auto impianto = Impianti::Carica(impianto_, &errore);
+    const auto voci =
+        impianto ? InvioImpianto::VociDellaVersione(impianto_, numero, &errore) : std::nullopt;
+    const auto testi = voci ? Versioni::TestiDi(v[0], &errore) : std::nullopt;
+    const auto ultime = testi ? Versioni::TestiDi(versioni_.last(), &errore) : std::nullopt;
+    if (!ultime) {
+        Esito->setText(QStringLiteral("Versione %1 non ripristinata: %2. Nulla è stato inviato.")
+                           .arg(numero)
+                           .arg(errore));
+        return;
+    }
+    const int cambiati = TestiCambiati(*testi, *ultime);
+    const QString centrale = Traccia::Visibile(V::Identificativo);
+    QString domanda =
+        QStringLiteral("Ripristinare la versione %1 (%2, %3) sull'impianto %4, centrale %5 sulla "
+                       "porta %6?\n\n")
+            .arg(numero)
+            .arg(Quando(v[0].quando), Versioni::NomeTipo(v[0].tipo), impianto_, centrale,
+                 NomePortaLinea());
+    domanda += numero == versioni_.last().numero
+                   ? QStringLiteral("È la versione più recente: nessuno dei suoi %1 testi cambia "
+                                    "rispetto ad essa.")
+                         .arg(testi->size())
+                   : QStringLiteral("Cambiano %1 dei suoi %2 testi, contati rispetto alla "
+                                    "versione più recente (la %3).")
+                         .arg(cambiati)
+                         .arg(testi->size())
+                         .arg(versioni_.last().numero);
+    domanda += impianto->copia
+                   ? QStringLiteral(" Prima di scrivere, i testi che la centrale ha ora sono "
+                                    "letti e conservati in una nuova versione; si scrivono solo "
+                                    "quelli diversi.")
+                   : QStringLiteral(" La copia della centrale prima dell'invio è spenta per "
+                                    "questo impianto: i testi che ha ora non saranno conservati.");
+    QMessageBox chiedi(QMessageBox::Question, QStringLiteral("Ripristina — ") + impianto_, domanda,
+                       QMessageBox::NoButton, this);
+    chiedi.setObjectName(QStringLiteral("DomandaRipristino"));
+    QPushButton *si = chiedi.addButton(QStringLiteral("Ripristina"), QMessageBox::AcceptRole);
+    chiedi.setDefaultButton(chiedi.addButton(QStringLiteral("Annulla"), QMessageBox::RejectRole));
+    chiedi.exec();
+    if (chiedi.clickedButton() != si) return;
+
+    FinestraLavoro f(this, QStringLiteral("FormRipristino"),
+                     QStringLiteral("Ripristino — %1, versione %2").arg(impianto_).arg(numero));
+    auto *pulsanti = new QHBoxLayout;
+    pulsanti->addStretch();
+    pulsanti->addWidget(f.Interrompi);
+    pulsanti->addWidget(f.Chiudi);
+    auto *l = new QVBoxLayout(&f);
+    l->addWidget(f.Esito, 1);
+    l->addWidget(f.Barra);
+    l->addLayout(pulsanti);
+    Dimensiona(&f, MisuraRipristino);
+    // The job's second status line is the window's while it runs.
+    struct Mostra : Osserva {
+        using Osserva::Osserva;
+        void Riga2(const QString &testo) override { f.Esito->setText(testo); }
+    } o(f);
+    f.show();
+    f.Inizio();
+    const InvioImpianto::Risultato r = InvioImpianto::Invia(
+        o, *voci, *impianto, false, QStringLiteral("versione %1 (ripristino)").arg(numero));
+    f.Fine();
+    const QString parole = ParoleInvio(r);
+    f.Esito->setText(parole);
+    QString nonAnnotato;
+    if (!Manutenzione::Annota(impianto_, NomePortaLinea(),
+                              QStringLiteral("ripristino della versione %1 (%2)")
+                                  .arg(numero)
+                                  .arg(QFileInfo(v[0].percorso).fileName()),
+                              parole, &nonAnnotato))
+        nonAnnotato =
+            QStringLiteral("\nRegistro dell'impianto non aggiornato: %1.").arg(nonAnnotato);
+    riempi();
+    Esito->setText(QStringLiteral("Ripristino della versione %1 sulla centrale %2: %3.%4")
+                       .arg(numero)
+                       .arg(centrale, parole, nonAnnotato));
+    if (r.invio.muto) AvvisaNessunaRisposta(this);
+    if (f.isVisible() && !V::Interruzione) f.exec();
+    if (V::Interruzione) reject();
 }
 
 void FormStoria::confrontaCentrale() {
@@ -294,7 +461,8 @@ void FormStoria::apriEditor() {
 
 // ---- The register ----
 
-FormRegistro::FormRegistro(QWidget *padre, const QString &impianto) : QDialog(padre) {
+FormRegistro::FormRegistro(QWidget *padre, const QString &impianto)
+    : QDialog(padre), impianto_(impianto) {
     setObjectName(QStringLiteral("FormRegistro"));
     setWindowTitle(QStringLiteral("Registro — ") + impianto);
     setModal(true);
@@ -302,8 +470,12 @@ FormRegistro::FormRegistro(QWidget *padre, const QString &impianto) : QDialog(pa
         Tabella(this, "Righe", {"Data e ora", "Utente", "Computer", "Porta", "Azione", "Esito"});
     Righe->setWordWrap(true);
     Esito = NuovaEtichetta(this, "Esito");
+    SalvaRapporto = NuovoPulsante(this, "SalvaRapporto", QStringLiteral("Salva rapporto…"));
+    SalvaRapporto->setToolTip(QStringLiteral("Il registro come rapporto: PDF (A4, i dati "
+                                             "dell'impianto in testa) o CSV"));
     Chiudi = NuovoPulsante(this, "Chiudi", QStringLiteral("Chiudi"));
     auto *pulsanti = new QHBoxLayout;
+    pulsanti->addWidget(SalvaRapporto);
     pulsanti->addStretch();
     pulsanti->addWidget(Chiudi);
     auto *l = new QVBoxLayout(this);
@@ -333,6 +505,36 @@ FormRegistro::FormRegistro(QWidget *padre, const QString &impianto) : QDialog(pa
         Esito->setText(QStringLiteral("%1 righe, la più recente in fondo; in rosso i lavori non "
                                       "finiti.")
                            .arg(voci.size()));
+    connect(SalvaRapporto, &QPushButton::clicked, this, &FormRegistro::salvaRapporto);
     connect(Chiudi, &QPushButton::clicked, this, &QDialog::accept);
     Chiudi->setFocus();
+}
+
+void FormRegistro::salvaRapporto() {
+    QString filtro;
+    QString percorso = QFileDialog::getSaveFileName(
+        this, QStringLiteral("Salva rapporto — ") + impianto_,
+        QDir::current().filePath(QStringLiteral("registro %1.pdf").arg(impianto_)),
+        QStringLiteral("Rapporto PDF (*.pdf);;Tabella CSV (*.csv)"), &filtro);
+    if (percorso.isEmpty()) return;
+    const QString suffisso = QFileInfo(percorso).suffix().toLower();
+    if (suffisso != QLatin1String("pdf") && suffisso != QLatin1String("csv"))
+        percorso +=
+            filtro.contains(QLatin1String("csv")) ? QStringLiteral(".csv") : QStringLiteral(".pdf");
+    QString errore;
+    const auto impianto = Impianti::Carica(impianto_, &errore);
+    if (!impianto) {
+        Esito->setText(QStringLiteral("Rapporto non salvato: %1.").arg(errore));
+        return;
+    }
+    const QList<Manutenzione::Voce> voci = Manutenzione::Leggi(impianto_, &errore);
+    if (!errore.isEmpty()) {
+        Esito->setText(QStringLiteral("Rapporto non salvato: il registro non si legge tutto (%1).")
+                           .arg(errore));
+        return;
+    }
+    const QString problema = Manutenzione::SalvaRapporto(*impianto, voci, percorso);
+    Esito->setText(problema.isEmpty() ? QStringLiteral("Rapporto del registro salvato in %1.")
+                                            .arg(QDir::toNativeSeparators(percorso))
+                                      : problema);
 }

@@ -1,6 +1,7 @@
 // The site book's windows against the simulator, driven as an operator drives
 // them: the menus' entry, a new site (and a name refused), "Usa", the versions
-// compared, the register shown, and the walk test of the site in use.
+// compared and restored, the register shown, the programming window's send on
+// the site in use, a job on several sites, and the walk test of the site in use.
 #include "impianti/Impianti.h"
 #include "impianti/Registro.h"
 #include "impianti/Versioni.h"
@@ -13,6 +14,7 @@
 #include "support/Azioni.h"
 #include "support/Banco.h"
 #include "support/FileProva.h"
+#include "support/Lavoro.h"
 #include "testmode/FormPrincipaleTest.h"
 #include "testmode/FormProvaIngressi.h"
 #include "testmode/RegistroProva.h"
@@ -23,10 +25,12 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTcpServer>
+#include <QTimer>
 #include <QTest>
 #include <memory>
 
@@ -53,6 +57,19 @@ void Scegli(FormImpianti *f, const QString &nome) {
     const QList<QTableWidgetItem *> trovate = f->Elenco->findItems(nome, Qt::MatchExactly);
     QVERIFY(!trovate.isEmpty());
     f->Elenco->selectRow(trovate.first()->row());
+}
+// The simulator's text of a number, its 16 places.
+QString TestoSim(const QStringList &testi, const QString &numero) {
+    for (const QString &t : testi)
+        if (t.startsWith(numero)) return t.mid(3, 16);
+    return QString();
+}
+// The kinds of a site's versions, oldest first.
+QStringList Tipi(const QString &impianto) {
+    QStringList tipi;
+    for (const Versioni::Versione &v : Versioni::Elenco(impianto))
+        tipi << Versioni::NomeTipo(v.tipo);
+    return tipi;
 }
 QStringList Azioni(const QString &impianto) {
     QString errore;
@@ -224,6 +241,159 @@ class TestImpiantiFinestre : public QObject {
         QVERIFY2(azioni.first().startsWith("confronto con la centrale, versione 2") &&
                      azioni.first().endsWith("| 1 testi diversi dalla centrale"),
                  qPrintable(azioni.first()));
+    }
+
+    // "Ripristina…": offered only for the site in use; it asks, naming the
+    // site, the identifier and how many texts change against the newest
+    // version, then sends the version back after a backup of the panel: the
+    // panel holds the version's texts, the backup holds what it had, and the
+    // register says so.
+    void ripristino() {
+        AVVIA(banco);
+        Crea(Sito("Villa Rossi", "COM1", "&45"));
+        const QString uno = QString("Ingresso uno").leftJustified(16);
+        const QString due = QString("Ingresso due").leftJustified(16);
+        const QString altro = QString("Portone").leftJustified(16);
+        QString errore;
+        QVERIFY(Versioni::Conserva("Villa Rossi", Versioni::Tipo::Letto,
+                                   {{"000", uno}, {"001", due}}, "letti", &errore));
+        QTest::qWait(5);
+        QVERIFY(Versioni::Conserva("Villa Rossi", Versioni::Tipo::Letto,
+                                   {{"000", uno}, {"001", altro}}, "letti", &errore));
+        const QString cambiato = QString("Cambiato").leftJustified(16);
+        banco->ordina("text 0 " + cambiato); // the panel changed since version 2
+        banco->ordina("text 1 " + altro);
+        {
+            FormStoria f(nullptr, "Villa Rossi");
+            f.Elenco->selectRow(1);
+            QVERIFY(!f.Ripristina->isEnabled());
+            QVERIFY2(f.Ripristina->toolTip().contains("\"Usa\""),
+                     qPrintable(f.Ripristina->toolTip()));
+        }
+        Impianti::InUso() = "Villa Rossi";
+        FormStoria f(nullptr, "Villa Rossi");
+        f.show();
+        f.Elenco->selectRow(1); // version 1
+        QVERIFY(f.Ripristina->isEnabled());
+        QString domanda, esito;
+        AllaFinestra<QMessageBox>([&](QMessageBox *m) {
+            domanda = m->text();
+            for (QAbstractButton *b : m->buttons())
+                if (b->text() == "Ripristina") b->click();
+        });
+        AllaFinestra<FinestraLavoro>([&](FinestraLavoro *l) {
+            Quando([l] { return !l->Interrompi->isEnabled(); },
+                   [&, l] {
+                       esito = l->Esito->text();
+                       l->close();
+                   });
+        });
+        f.Ripristina->click();
+        QVERIFY2(domanda.contains("versione 1") && domanda.contains("Villa Rossi") &&
+                     domanda.contains("&45") && domanda.contains("Cambiano 1 dei suoi 2 testi") &&
+                     domanda.contains("più recente"),
+                 qPrintable(domanda));
+        QVERIFY2(esito.startsWith("DATI UGUALI  TUTTO OK "), qPrintable(esito));
+        const QStringList testi = banco->testi();
+        QCOMPARE(TestoSim(testi, "000"), uno);
+        QCOMPARE(TestoSim(testi, "001"), due);
+        QCOMPARE(Tipi("Villa Rossi"),
+                 QStringList({"letto", "letto", "copia prima dell'invio", "inviato"}));
+        const QList<Versioni::Versione> versioni = Versioni::Elenco("Villa Rossi");
+        const auto copia = Versioni::TestiDi(versioni[2], &errore);
+        QVERIFY2(copia, qPrintable(errore));
+        QCOMPARE(copia->value("000"), cambiato);
+        QCOMPARE(copia->value("001"), altro);
+        QCOMPARE(f.Elenco->rowCount(), 4);
+        const QStringList azioni = Azioni("Villa Rossi");
+        QCOMPARE(azioni.size(), 1);
+        QVERIFY2(azioni.first().startsWith("ripristino della versione 1") &&
+                     azioni.first().contains("| DATI UGUALI  TUTTO OK ") &&
+                     azioni.first().contains("copia della centrale nella versione 3"),
+                 qPrintable(azioni.first()));
+    }
+
+    // The programming window's send with a site in use keeps the panel's
+    // texts first, and its register says what was sent and how it ended.
+    void invioSulSito() {
+        AVVIA(banco);
+        Crea(Sito("Villa Rossi", "COM1", "&45"));
+        Impianti::InUso() = "Villa Rossi";
+        const QString prima = TestoSim(banco->testi(), "002");
+        Scrivi(banco.percorso("nuovi.vlt"), "c\r\n001testo uno\r\n002testo due\r\nend\r\n");
+        FormScriveMessaggi p;
+        p.Form_Load();
+        V::NomeFile = banco.percorso("nuovi.vlt");
+        p.Command1_Click();
+        QCOMPARE(p.Text2->text(), QString("DATI UGUALI  TUTTO OK "));
+        QCOMPARE(TestoSim(banco->testi(), "002"), QString("testo due").leftJustified(16));
+        QCOMPARE(Tipi("Villa Rossi"), QStringList({"copia prima dell'invio", "inviato"}));
+        QString errore;
+        const auto copia = Versioni::TestiDi(Versioni::Elenco("Villa Rossi").first(), &errore);
+        QVERIFY2(copia, qPrintable(errore));
+        QCOMPARE(copia->value("002"), prima);
+        const QStringList azioni = Azioni("Villa Rossi");
+        QCOMPARE(azioni.size(), 1);
+        QVERIFY2(azioni.first().startsWith("invio di ") && azioni.first().contains("nuovi.vlt") &&
+                     azioni.first().contains("| DATI UGUALI  TUTTO OK (2 testi scritti"),
+                 qPrintable(azioni.first()));
+    }
+
+    // A job on several sites from the site window: "Stato" on two panels of
+    // one line fills both rows to the end; "Interrompi" during a "Leggi" (at
+    // wire speed, one site after the other on the line) stops the one running
+    // and leaves the other not reached.
+    void suImpianti() {
+        QVERIFY2(QFile::exists(Eseguibile()), qPrintable(Eseguibile() + " non costruito"));
+        AVVIA(banco, {"--also", "&46"});
+        banco.limite(120);
+        Crea(Sito("Uno", "COM1", "&45"));
+        Crea(Sito("Due", "COM1", "&46"));
+        FormImpianti f(nullptr);
+        f.Programma = Eseguibile();
+        f.show();
+        f.Tutti->click();
+        QVERIFY(f.Stato->isEnabled() && !f.Usa->isEnabled());
+        QStringList esiti, secondi;
+        QString riepilogo;
+        const auto raccogli = [&](FormSuImpianti *s) {
+            esiti.clear();
+            secondi.clear();
+            for (int r = 0; r < s->Righe->rowCount(); ++r) {
+                esiti << s->Righe->item(r, 0)->text() + ": " + s->Righe->item(r, 1)->text();
+                secondi << s->Righe->item(r, 2)->text();
+            }
+            riepilogo = s->Esito->text();
+            s->Chiudi->click();
+        };
+        AllaFinestra<FormSuImpianti>([&](FormSuImpianti *s) {
+            Quando([s] { return !s->InCorso(); }, [&, s] { raccogli(s); });
+        });
+        f.Stato->click();
+        QVERIFY2(riepilogo.startsWith("2 impianti: 2 giusti"), qPrintable(riepilogo));
+        QCOMPARE(esiti.size(), 2);
+        for (int r = 0; r < 2; ++r) {
+            QVERIFY2(!esiti[r].endsWith(": in attesa") && !esiti[r].endsWith(": in corso…") &&
+                         !esiti[r].endsWith(": "),
+                     qPrintable(esiti[r]));
+            QVERIFY2(!secondi[r].isEmpty(), qPrintable(esiti[r]));
+        }
+        // The link of this run was let go for the jobs, and is open again.
+        QVERIFY(FormSeriale::Istanza().MSComm1.PortOpen());
+
+        AllaFinestra<FormSuImpianti>([&](FormSuImpianti *s) {
+            Quando([s] { return s->Righe->item(0, 1)->text() == "in corso…"; },
+                   [&, s] {
+                       QTimer::singleShot(1500, s, [s] { s->Interrompi->click(); });
+                       Quando([s] { return !s->InCorso(); }, [&, s] { raccogli(s); });
+                   });
+        });
+        f.Leggi->click();
+        QCOMPARE(esiti.size(), 2);
+        QVERIFY2(esiti[1] == "Uno: non raggiunto", qPrintable(esiti.join(" / ")));
+        QVERIFY2(esiti[0].startsWith("Due: ") && esiti[0] != "Due: non raggiunto",
+                 qPrintable(esiti.join(" / ")));
+        QVERIFY2(riepilogo.contains("(non raggiunti: Uno)"), qPrintable(riepilogo));
     }
 
     // "Registro": every computer's lines by time, newest at the bottom, a job
