@@ -184,7 +184,12 @@ void Giro::finito(Linea &l, int uscita, bool normale) {
         else if (!messaggio.isEmpty())
             messaggio << r.trimmed();
     }
-    e.parole = uscite.isEmpty() ? QString() : uscite.last().trimmed();
+    // The state job's lines (state, inputs, key) together; the others end
+    // with their outcome.
+    const bool stato = lavoro_.value(0) == QLatin1String("--stato");
+    e.parole = uscite.isEmpty() ? QString()
+               : stato          ? uscite.join(QStringLiteral("; "))
+                                : uscite.last().trimmed();
     if (messaggio.isEmpty() && !errori.isEmpty()) messaggio << errori.last().trimmed();
     if ((e.parole.isEmpty() || uscita == 2) && !messaggio.isEmpty())
         e.parole = messaggio.join(QLatin1Char(' '));
