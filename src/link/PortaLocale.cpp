@@ -31,7 +31,21 @@ static QString SpiegaErrore(QSerialPort::SerialPortError e, const QString &testo
 }
 
 PortaLocale::PortaLocale(Avvisi avvisi) : Trasporto(std::move(avvisi)) {
-    QObject::connect(&porta_, &QSerialPort::readyRead, &porta_, [this] { arrivati(); });
+    silenzio_.setSingleShot(true);
+    silenzio_.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&silenzio_, &QTimer::timeout, &porta_, [this] {
+        if (spento_) spento_->setEnabled(true);
+        spento_ = nullptr;
+    });
+    QObject::connect(&porta_, &QSerialPort::readyRead, &porta_, [this] {
+        // The reply measured came whole (the system woke us at its count):
+        // in less than half its wire time, the line is not a serial one.
+        if (misurati_ > 0) {
+            veloce_ = misura_.elapsed() * 2 < qint64(misurati_) * 10000 / porta_.baudRate() ? 1 : 0;
+            misurati_ = 0;
+        }
+        arrivati();
+    });
     QObject::connect(&porta_, &QSerialPort::errorOccurred, &porta_,
                      [this](QSerialPort::SerialPortError errore) { erroreSeriale(errore); });
 }
@@ -56,10 +70,14 @@ bool PortaLocale::apri(const QString &dispositivo, const Linea &linea) {
         return false;
     }
     sveglia_ = 0;
+    veloce_ = -1;
+    misurati_ = 0;
     return true;
 }
 
 void PortaLocale::chiudi() {
+    silenzio_.stop();
+    spento_ = nullptr;
     porta_.close();
     sveglia_ = 0;
 }
@@ -76,7 +94,26 @@ void PortaLocale::scrivi(const QByteArray &dati) {
     if (scritti < dati.size()) porta_.write(dati.mid(scritti));
 }
 
+QSocketNotifier *PortaLocale::ascolto() {
+    for (QSocketNotifier *n : porta_.findChildren<QSocketNotifier *>())
+        if (n->type() == QSocketNotifier::Read && n->socket() == porta_.handle()) return n;
+    return nullptr;
+}
+
 void PortaLocale::svegliaDopo(int caratteri) {
+    // A reply of n characters takes n times 1.04 ms at 9600 bit/s: the line
+    // is listened to again a little before it can be whole.
+    if (caratteri > 1 && veloce_ < 0 && !spento_) {
+        misura_.start();
+        misurati_ = caratteri;
+    } else if (caratteri > 1 && veloce_ == 0 && !spento_) {
+        QSocketNotifier *n = ascolto();
+        if (n && n->isEnabled()) {
+            n->setEnabled(false);
+            spento_ = n;
+            silenzio_.start(std::max(1, caratteri * 10000 / porta_.baudRate() - 2));
+        }
+    }
     // The system is asked only when the count changes (twice an exchange:
     // the reply's length, then 1).
     const int sveglia = std::clamp(caratteri, 1, 255);
