@@ -130,10 +130,16 @@ std::optional<Versione> Conserva(const QString &impianto, Tipo tipo, const Testi
     // A name this computer already took in the same millisecond: the next one.
     QDateTime quando = QDateTime::currentDateTimeUtc();
     for (int prova = 0; prova < 50; ++prova, quando = quando.addMSecs(1)) {
-        const QString nome = QStringLiteral("%1_%2_%3.vlt")
-                                 .arg(quando.toString(FormatoOra), Computer(), Parola(tipo));
-        const QString percorso = QDir(Cartella(impianto)).filePath(nome);
-        if (QFile::exists(percorso)) continue;
+        // One version a millisecond on one computer, whatever its kind: the
+        // time alone orders them.
+        const QString prefisso =
+            QStringLiteral("%1_%2_").arg(quando.toString(FormatoOra), Computer());
+        if (!QDir(Cartella(impianto))
+                 .entryList({prefisso + QLatin1Char('*')}, QDir::Files)
+                 .isEmpty())
+            continue;
+        const QString percorso =
+            QDir(Cartella(impianto)).filePath(prefisso + Parola(tipo) + QStringLiteral(".vlt"));
         if (!Salvataggio::SalvaNuovo(percorso, dati, Salvataggio::ModoPredefinito, errore))
             return std::nullopt;
         if (nuova) *nuova = true;
