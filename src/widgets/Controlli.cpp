@@ -50,6 +50,8 @@ RigaDiStato::RigaDiStato(const QString &testo, QWidget *parent) : QLineEdit(test
     const int bordo = style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, this);
     setFrame(false);
     setTextMargins(bordo, bordo, bordo, bordo);
+    // A status line is read, or clicked to copy it: Tab passes it by.
+    setFocusPolicy(Qt::ClickFocus);
     // A text set by the program leaves the caret at its end, and the box then
     // shows the end of a long text: put it back at the start.
     connect(this, &QLineEdit::textChanged, this, &RigaDiStato::dalPrimoCarattere);

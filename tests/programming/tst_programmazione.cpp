@@ -127,6 +127,17 @@ class TestProgrammazione : public QObject {
         // The progress bar lies below every control of the window.
         QVERIFY(p->BarraAvanzamento->geometry().top() >= 433);
         QVERIFY(p->height() >= p->BarraAvanzamento->geometry().bottom());
+        // Tab goes round the controls the operator uses, never the status lines.
+        p->show();
+        QVERIFY(QTest::qWaitForWindowActive(p.get()));
+        p->Command1->setFocus();
+        for (int i = 0; i < 12; ++i) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            for (QWidget *stato :
+                 {static_cast<QWidget *>(p->Text1), static_cast<QWidget *>(p->Text2),
+                  static_cast<QWidget *>(p->IdStart)})
+                QVERIFY(!stato->hasFocus());
+        }
     }
 
     void nessunFileScelto() {
@@ -175,7 +186,7 @@ class TestProgrammazione : public QObject {
         QVERIFY(QTest::qWaitForWindowActive(p.get()));
         ListaFile *lista = p->File1;
         p->Command1->setFocus();
-        for (int i = 0; i < 3; ++i)
+        for (int i = 0; i < 10 && QApplication::focusWidget() != lista; ++i)
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         QCOMPARE(QApplication::focusWidget(), lista);
         QVERIFY(NomeFile.isEmpty());
