@@ -346,7 +346,8 @@ int LavoroLeggi(const RigaDiComando &riga) {
         detto += QStringLiteral(" salvati in ") + percorso;
     }
     bool conservata = true;
-    if (impianto) detto += QStringLiteral("\n") + ConservaLettura(impianto->nome, &conservata);
+    if (impianto)
+        detto += QStringLiteral("\n") + InvioImpianto::ConservaLettura(impianto->nome, &conservata);
     Stampa(stdout, detto + QLatin1Char('\n'));
     return conservata ? UscitaFatto : UscitaProblema;
 }

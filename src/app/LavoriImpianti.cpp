@@ -257,36 +257,12 @@ std::optional<Versioni::Versione> UltimaVersione(const QString &impianto, int *u
     return std::nullopt;
 }
 
-QString ConservaLettura(const QString &impianto, bool *fatto) {
-    Versioni::Testi testi;
-    for (int n = 0; n <= Operazioni::UltimoTestoLetto; ++n)
-        if (FormatoMessaggi::NumeroNelCorpo(n))
-            testi.insert(QStringLiteral("%1").arg(n, 3, 10, QLatin1Char('0')), V::Testi[n]);
-    QString errore;
-    bool nuova = false;
-    const auto v = Versioni::Conserva(impianto, Versioni::Tipo::Letto, testi, V::CommentoProposto,
-                                      &errore, &nuova);
-    *fatto = v.has_value();
-    if (!v)
-        return QStringLiteral("Versione dell'impianto \"%1\" non conservata: %2.")
-            .arg(impianto, errore);
-    if (!nuova)
-        return QStringLiteral("Testi uguali alla versione %1 dell'impianto \"%2\": nessuna nuova "
-                              "versione.")
-            .arg(v->numero)
-            .arg(impianto);
-    return QStringLiteral("%1 testi conservati come versione %2 dell'impianto \"%3\".")
-        .arg(v->testi)
-        .arg(v->numero)
-        .arg(impianto);
-}
-
 QString AzioneDi(const RigaDiComando &riga) {
     const QString file = QDir::toNativeSeparators(riga.file);
     switch (riga.lavoro) {
     case Lavoro::Invia: {
-        const QString senza = riga.senzaCopia ? QStringLiteral(", senza copia della centrale")
-                                              : QString();
+        const QString senza =
+            riga.senzaCopia ? QStringLiteral(", senza copia della centrale") : QString();
         if (riga.ripristina > 0)
             return QStringLiteral("ripristino della versione %1%2").arg(riga.ripristina).arg(senza);
         return QStringLiteral("invio di %1%2").arg(file, senza);

@@ -26,9 +26,5 @@ std::optional<Impianti::Impianto> ImpiantoDelLavoro(const RigaDiComando &riga, i
 // with the problem said and *uscita set, when it has none to compare with.
 std::optional<Versioni::Versione> UltimaVersione(const QString &impianto, int *uscita);
 
-// The texts a complete read-back left (the numbers its file holds) kept as
-// the site's new version: the line that says what became of them.
-QString ConservaLettura(const QString &impianto, bool *fatto);
-
 // What a job does, as its register line says it.
 QString AzioneDi(const RigaDiComando &riga);

@@ -1,5 +1,8 @@
 #include "jobs/InvioImpianto.h"
 
+#include "files/FormatoMessaggi.h"
+#include "shared/Variabili.h"
+
 namespace InvioImpianto {
 
 Versioni::Testi Testi(const QList<Programmazione::Voce> &voci) {
@@ -33,6 +36,31 @@ Risultato Invia(Operazioni::Osservatore &o, const QList<Programmazione::Voce> &v
         r.avviso = QStringLiteral("invio fatto, ma la versione inviata non è stata salvata: %1")
                        .arg(errore);
     return r;
+}
+
+QString ConservaLettura(const QString &impianto, bool *fatto) {
+    // The numbers a message file's body holds.
+    Versioni::Testi testi;
+    for (int n = 0; n <= Operazioni::UltimoTestoLetto; ++n)
+        if (FormatoMessaggi::NumeroNelCorpo(n))
+            testi.insert(QStringLiteral("%1").arg(n, 3, 10, QLatin1Char('0')), V::Testi[n]);
+    QString errore;
+    bool nuova = false;
+    const auto v = Versioni::Conserva(impianto, Versioni::Tipo::Letto, testi, V::CommentoProposto,
+                                      &errore, &nuova);
+    *fatto = v.has_value();
+    if (!v)
+        return QStringLiteral("Versione dell'impianto \"%1\" non conservata: %2.")
+            .arg(impianto, errore);
+    if (!nuova)
+        return QStringLiteral("Testi uguali alla versione %1 dell'impianto \"%2\": nessuna nuova "
+                              "versione.")
+            .arg(v->numero)
+            .arg(impianto);
+    return QStringLiteral("%1 testi conservati come versione %2 dell'impianto \"%3\".")
+        .arg(v->testi)
+        .arg(v->numero)
+        .arg(impianto);
 }
 
 std::optional<QList<Programmazione::Voce>> VociDellaVersione(const QString &impianto, int numero,

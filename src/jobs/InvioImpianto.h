@@ -34,6 +34,13 @@ Versioni::Testi Testi(const QList<Programmazione::Voce> &voci);
 Risultato Invia(Operazioni::Osservatore &o, const QList<Programmazione::Voce> &voci,
                 const Impianti::Impianto &impianto, bool senzaCopia, const QString &descrizione);
 
+// A complete read-back (the texts it left in Testi, with the comment it
+// proposes) kept as a version of the site, not again when equal to its
+// newest; the words that say how it went. *fatto tells whether the texts
+// are kept (in a new version or in the newest).
+// reads Testi, CommentoProposto
+QString ConservaLettura(const QString &impianto, bool *fatto);
+
 // The entries a restore of version `numero` of a site sends, or nothing
 // with *errore (Italian): no such version, or it cannot be read.
 std::optional<QList<Programmazione::Voce>> VociDellaVersione(const QString &impianto, int numero,

@@ -8,46 +8,10 @@
 #include "files/FormatoMessaggi.h"
 #include "impianti/Impianti.h"
 #include "impianti/Registro.h"
-#include "impianti/Versioni.h"
+#include "jobs/InvioImpianto.h"
 #include "linea/FinestreLinea.h"
 #include "programming/VistaFinestra.h"
 #include "shared/Variabili.h"
-
-namespace {
-
-// The texts a complete read-back left in Testi, as a version keeps them:
-// the numbers a message file's body holds.
-// reads Testi
-Versioni::Testi TestiLetti() {
-    Versioni::Testi testi;
-    for (int n = 0; n <= Operazioni::UltimoTestoLetto; ++n)
-        if (FormatoMessaggi::NumeroNelCorpo(n))
-            testi.insert(QStringLiteral("%1").arg(n, 3, 10, QLatin1Char('0')), V::Testi[n]);
-    return testi;
-}
-
-// The read-back kept as a version of the site in use (not again when equal
-// to its newest); the words that say how it went.
-// reads Testi, CommentoProposto, InUso
-QString ConservaVersione() {
-    const QString nome = Impianti::InUso();
-    QString errore;
-    bool nuova = false;
-    const auto v = Versioni::Conserva(nome, Versioni::Tipo::Letto, TestiLetti(),
-                                      V::CommentoProposto, &errore, &nuova);
-    if (!v) return QStringLiteral("Versione dell'impianto %1 non conservata: %2").arg(nome, errore);
-    if (!nuova)
-        return QStringLiteral("Testi uguali alla versione %1 dell'impianto %2: nessuna nuova "
-                              "versione")
-            .arg(v->numero)
-            .arg(nome);
-    return QStringLiteral("%1 testi conservati come versione %2 dell'impianto %3")
-        .arg(v->testi)
-        .arg(v->numero)
-        .arg(nome);
-}
-
-} // namespace
 
 void FormScriveMessaggi::LeggiTesti_Click() {
     DisabilitaComandi();
@@ -57,7 +21,9 @@ void FormScriveMessaggi::LeggiTesti_Click() {
     // A signal during the last read still offers nothing for saving.
     const bool interrotta = r.interrotta || (r.completa && V::Interruzione);
     QString versione;
-    if (r.completa && !interrotta && !impianto.isEmpty()) versione = ConservaVersione();
+    bool conservata = false; // said in the words
+    if (r.completa && !interrotta && !impianto.isEmpty())
+        versione = InvioImpianto::ConservaLettura(impianto, &conservata);
     if (!impianto.isEmpty()) {
         const QString numero = QStringLiteral("%1").arg(r.numero, 3, 10, QLatin1Char('0'));
         const QString esito = interrotta   ? QStringLiteral("Lettura interrotta")

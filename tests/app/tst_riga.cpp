@@ -755,7 +755,8 @@ class TestRiga : public QObject {
         chiuso.close();
         for (const QStringList &sito :
              {QStringList{"Banca", "COM1", "&45"}, QStringList{"Posta", "COM1", "&46"},
-              QStringList{"Pieno", "COM1", "&45"}, QStringList{"Spento", rifiutato, "&01"}})
+              QStringList{"Pieno", "COM1", "&45"}, QStringList{"Spento", rifiutato, "&01"},
+              QStringList{"Muta", "COM1", "&47"}})
             QCOMPARE(Esegui(cartella, {"--nuovo-impianto", sito[0], "--porta", sito[1], "--id",
                                        sito[2], "--rs485"})
                          .codice,
@@ -765,21 +766,25 @@ class TestRiga : public QObject {
         Uscita u = Esegui(cartella, {"--su-impianti", "tutti", "--leggi", "--paralleli", "4",
                                      "--esito", "esito.csv"});
         QCOMPARE(u.codice, 1);
-        QVERIFY2(u.uscita.endsWith("4 impianti: 2 giusti, 2 con un problema\n"),
+        QVERIFY2(u.uscita.endsWith("5 impianti: 2 giusti, 1 non riuscito, 2 con un problema\n"),
+                 qPrintable(u.uscita));
+        QVERIFY2(u.uscita.contains("Muta: Errore seriale. Controlla identificativo: la centrale "
+                                   "&47 non risponde"),
                  qPrintable(u.uscita));
         QVERIFY2(u.uscita.contains("Spento: Impossibile collegarsi"), qPrintable(u.uscita));
         // The line is never shared: each site's reads in one block.
         QStringList blocchi;
         for (const QString &c : banco->comandi())
             if (blocchi.isEmpty() || blocchi.last() != c.left(3)) blocchi << c.left(3);
-        QCOMPARE(blocchi, QStringList({"&45", "&46"})); // Banca and Pieno, then Posta
+        // Banca, Muta, Pieno, then Posta (the book's order, on one link).
+        QCOMPARE(blocchi, QStringList({"&45", "&47", "&45", "&46"}));
         QFile f(cartella + "/esito.csv");
         QVERIFY(f.open(QIODevice::ReadOnly));
         const QList<QByteArray> righe = f.readAll().split('\n');
-        QCOMPARE(righe.size(), 6); // header, 4 sites, the last line end
+        QCOMPARE(righe.size(), 7); // header, 5 sites, the last line end
         QVERIFY2(righe[1].startsWith("Banca;COM1;&45;giusto;"), righe[1].constData());
         QVERIFY2(righe[1].trimmed().endsWith(";1"), righe[1].constData());
-        QVERIFY2(righe[2].startsWith("Pieno;COM1;&45;problema;"), righe[2].constData());
+        QVERIFY2(righe[3].startsWith("Pieno;COM1;&45;problema;"), righe[3].constData());
 
         u = Esegui(cartella, {"--su-impianti", "Banca,Posta", "--invia", "x.vlt"});
         QCOMPARE(u.codice, 2);
