@@ -117,20 +117,6 @@ void StampaAvviso(const QString &avviso) {
 
 // The send of "Invia file al VELTO": the file is read and checked before the
 // port is opened, so that a wrong file needs no panel to be told.
-// What a send on a site adds to its last line: the texts already equal and
-// the versions kept.
-QString DettagliSito(const InvioImpianto::Risultato &sito, bool senzaCopia) {
-    if (!impianto) return QString();
-    QString d;
-    if (sito.invio.giaUguali > 0) d += QStringLiteral(", %1 già uguali").arg(sito.invio.giaUguali);
-    if (sito.copia > 0)
-        d += QStringLiteral("; copia della centrale nella versione %1").arg(sito.copia);
-    else if (!impianto->copia || senzaCopia)
-        d += QStringLiteral("; senza copia della centrale");
-    if (sito.inviato > 0) d += QStringLiteral("; inviato nella versione %1").arg(sito.inviato);
-    return d;
-}
-
 int LavoroInvia(const RigaDiComando &riga) {
     V::NomeFile = riga.file;
     Progresso progresso;
@@ -185,15 +171,15 @@ int LavoroInvia(const RigaDiComando &riga) {
     case Operazioni::Esito::Fatto:
         // Lines meant as texts were left out: the file needs mending.
         if (spezzate > 0) {
-            Stampa(stdout, QStringLiteral("DATI UGUALI (%1 testi scritti e verificati), ma le "
-                                          "righe saltate non sono state inviate: correggi il "
-                                          "loro numero e invia di nuovo il file.\n")
-                               .arg(r.scritti));
+            Stampa(stdout, DatiUguali(r.scritti, QString(), true) +
+                               QStringLiteral(": correggi il loro numero e invia di nuovo il "
+                                              "file.\n"));
             return UscitaProblema;
         }
-        Stampa(stdout, QStringLiteral("DATI UGUALI  TUTTO OK (%1 testi scritti e verificati%2)\n")
-                           .arg(r.scritti)
-                           .arg(DettagliSito(sito, riga.senzaCopia)));
+        Stampa(stdout,
+               DatiUguali(r.scritti, InvioImpianto::Dettagli(sito, riga.senzaCopia,
+                                                             impianto ? &*impianto : nullptr)) +
+                   QLatin1Char('\n'));
         if (!sito.avviso.isEmpty())
             Stampa(stderr, QStringLiteral("velto318: %1\n").arg(sito.avviso));
         return UscitaFatto;

@@ -1,5 +1,7 @@
 #include "jobs/Esiti.h"
 
+#include "shared/Numeri.h"
+
 #include "link/Comandi.h"
 #include "link/FormSeriale.h"
 #include "link/Traccia.h"
@@ -64,6 +66,15 @@ const QString DopoIDiversi = QStringLiteral(" dalla centrale (· è uno spazio):
 
 bool ParlaDiDifferenze(const QString &riga) {
     return riga.contains(DopoIDiversi);
+}
+
+QString DatiUguali(int scritti, const QString &dettagli, bool saltate) {
+    const QString fatti =
+        Quanti(scritti, "testo scritto e verificato", "testi scritti e verificati") + dettagli;
+    if (saltate)
+        return QStringLiteral("DATI UGUALI (%1), ma le righe saltate non sono state inviate")
+            .arg(fatti);
+    return QStringLiteral("DATI UGUALI  TUTTO OK (%1)").arg(fatti);
 }
 
 QString EsitoConfronto(const QStringList &diversi, int totale, bool saltate) {

@@ -45,6 +45,10 @@ QString RigheDiverse(const Programmazione::Voce &voce, const QString &letto);
 // The closing line: the numbers that differ among `totale` texts, or that
 // the panel already holds them all; with `saltate` (lines with a broken
 // number, which a send skips), not as if nothing needed doing.
+// A send verified whole: "DATI UGUALI  TUTTO OK (N testi scritti e
+// verificati<dettagli>)"; with lines skipped, the words that ask to mend them.
+QString DatiUguali(int scritti, const QString &dettagli, bool saltate = false);
+
 QString EsitoConfronto(const QStringList &diversi, int totale, bool saltate = false);
 // Whether a job's last words are those of a comparison that found texts
 // the panel holds otherwise (EsitoConfronto with differences).

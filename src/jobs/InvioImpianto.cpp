@@ -5,6 +5,18 @@
 
 namespace InvioImpianto {
 
+QString Dettagli(const Risultato &r, bool senzaCopia, const Impianti::Impianto *impianto) {
+    if (!impianto) return QString();
+    QString d;
+    if (r.invio.giaUguali > 0) d += QStringLiteral(", %1 già uguali").arg(r.invio.giaUguali);
+    if (r.copia > 0)
+        d += QStringLiteral("; copia della centrale nella versione %1").arg(r.copia);
+    else if (!impianto->copia || senzaCopia)
+        d += QStringLiteral("; senza copia della centrale");
+    if (r.inviato > 0) d += QStringLiteral("; inviato nella versione %1").arg(r.inviato);
+    return d;
+}
+
 Versioni::Testi Testi(const QList<Programmazione::Voce> &voci) {
     Versioni::Testi t;
     for (const Programmazione::Voce &v : voci)

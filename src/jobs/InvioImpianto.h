@@ -24,6 +24,11 @@ struct Risultato {
     QString avviso;  // a version that could not be kept after the send, why
 };
 
+// What a send on a site adds to its outcome: the texts already equal and the
+// versions kept, or that it went without a copy (`senzaCopia`, or the site's
+// option off). Empty for a send on no site.
+QString Dettagli(const Risultato &r, bool senzaCopia, const Impianti::Impianto *impianto);
+
 // The texts of entries, as a version keeps them.
 Versioni::Testi Testi(const QList<Programmazione::Voce> &voci);
 

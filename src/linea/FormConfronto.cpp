@@ -1,4 +1,5 @@
 #include "linea/FinestreLinea.h"
+#include "shared/Numeri.h"
 #include "linea/Comuni.h"
 
 #include "jobs/Esiti.h"
@@ -52,7 +53,9 @@ void FormConfronto::Esegui(const QList<Programmazione::Voce> &voci) {
     }
     Differenze->setPlainText(testo);
     const QString confrontati =
-        QStringLiteral("%1 testi confrontati su %2").arg(r.confrontati).arg(voci.size());
+        QStringLiteral("%1 su %2")
+            .arg(Quanti(r.confrontati, "testo confrontato", "testi confrontati"))
+            .arg(voci.size());
     if (r.interrotto) {
         Esito->setText(
             QStringLiteral("Confronto interrotto: %1, nulla è stato scritto.").arg(confrontati));
@@ -66,11 +69,13 @@ void FormConfronto::Esegui(const QList<Programmazione::Voce> &voci) {
                            .arg(r.muta.numero(), confrontati, SuggerimentoNessunaRisposta()));
         Sintesi = QStringLiteral("Testo %1: nessuna risposta").arg(r.muta.numero());
     } else if (numeri.isEmpty()) {
-        Esito->setText(QStringLiteral("Nessuna differenza: %1 testi uguali").arg(voci.size()));
+        Esito->setText(QStringLiteral("Nessuna differenza: %1")
+                           .arg(Quanti(voci.size(), "testo uguale", "testi uguali")));
         Sintesi = Esito->text();
     } else {
         Esito->setText(EsitoConfronto(numeri, int(voci.size())).trimmed());
-        Sintesi = QStringLiteral("%1 testi diversi dalla centrale").arg(numeri.size());
+        Sintesi = QStringLiteral("%1 dalla centrale")
+                      .arg(Quanti(numeri.size(), "testo diverso", "testi diversi"));
     }
     Fine();
 }

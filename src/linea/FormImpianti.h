@@ -160,7 +160,7 @@ class FormSuImpianti : public QDialog {
 // A send to a site in words, as the command line ends it: "DATI UGUALI  TUTTO
 // OK (...)" with the texts already equal and the versions kept, or why it
 // stopped.
-QString ParoleInvio(const InvioImpianto::Risultato &r);
+QString ParoleInvio(const InvioImpianto::Risultato &r, const Impianti::Impianto *impianto);
 
 // How many texts of `versione` a restore changes against `ultima` (the
 // site's newest version): those it holds otherwise, or that `ultima` lacks.

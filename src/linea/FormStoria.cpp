@@ -91,22 +91,15 @@ int TestiCambiati(const Versioni::Testi &versione, const Versioni::Testi &ultima
     return n;
 }
 
-QString ParoleInvio(const InvioImpianto::Risultato &sito) {
+QString ParoleInvio(const InvioImpianto::Risultato &sito, const Impianti::Impianto *impianto) {
     const Operazioni::RisultatoInvio &r = sito.invio;
     const QString numero = r.voce.numero(), testo = Citato(r.voce.testo());
-    QString d;
-    if (r.giaUguali > 0) d += QStringLiteral(", %1 già uguali").arg(r.giaUguali);
-    if (sito.copia > 0)
-        d += QStringLiteral("; copia della centrale nella versione %1").arg(sito.copia);
-    if (sito.inviato > 0) d += QStringLiteral("; inviato nella versione %1").arg(sito.inviato);
+    // The copy kept shows in every outcome: the panel's texts are safe in it.
+    const QString d = InvioImpianto::Dettagli(sito, false, impianto);
     QString parole;
     switch (r.esito) {
     case Operazioni::Esito::Fatto:
-        parole = r.spezzate > 0
-                     ? QStringLiteral("DATI UGUALI (%1 testi scritti e verificati%2), ma le righe "
-                                      "saltate non sono state inviate")
-                     : QStringLiteral("DATI UGUALI  TUTTO OK (%1 testi scritti e verificati%2)");
-        parole = parole.arg(r.scritti).arg(d);
+        parole = DatiUguali(r.scritti, d, r.spezzate > 0);
         break;
     case Operazioni::Esito::ScritturaRifiutata:
         parole = r.muto ? QStringLiteral("Errore risposta: la centrale non risponde alla "
@@ -325,7 +318,7 @@ void FormStoria::ripristina() {
     const InvioImpianto::Risultato r = InvioImpianto::Invia(
         o, *voci, *impianto, false, QStringLiteral("versione %1 (ripristino)").arg(numero));
     f.Fine();
-    const QString parole = ParoleInvio(r);
+    const QString parole = ParoleInvio(r, &*impianto);
     f.Esito->setText(parole);
     QString nonAnnotato;
     if (!Manutenzione::Annota(impianto_, NomePortaLinea(),

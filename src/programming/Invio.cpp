@@ -49,7 +49,8 @@ Operazioni::RisultatoInvio InviaAlSito(Operazioni::Osservatore &o) {
         if (sito.invio.esito == Operazioni::Esito::Fatto && p.spezzate > 0)
             o.Riga2(QStringLiteral("DATI UGUALI, ma le righe saltate non sono state inviate"));
     }
-    if (!registro.Fine(ParoleInvio(sito)) || !registro.Errore().isEmpty())
+    if (!registro.Fine(ParoleInvio(sito, impianto ? &*impianto : nullptr)) ||
+        !registro.Errore().isEmpty())
         o.Riga1(QStringLiteral("Registro dell'impianto %1 non aggiornato: %2")
                     .arg(nome, registro.Errore()));
     return sito.invio;

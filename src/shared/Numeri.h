@@ -15,3 +15,9 @@ inline bool CifraDecimale(QChar c) {
 // Writes NumeroTesto (0 to 199) as three digits into NumeroTre.
 // reads NumeroTesto; writes NumeroTre
 void TreCifre();
+
+// A count with its noun, singular for one: Quanti(1, "testo", "testi") is
+// "1 testo", Quanti(3, ...) "3 testi".
+inline QString Quanti(qint64 n, const char *uno, const char *molti) {
+    return QString::number(n) + QLatin1Char(' ') + QString::fromUtf8(n == 1 ? uno : molti);
+}

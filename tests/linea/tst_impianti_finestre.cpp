@@ -239,7 +239,7 @@ class TestImpiantiFinestre : public QObject {
         const QStringList azioni = Azioni("Villa Rossi");
         QCOMPARE(azioni.size(), 1);
         QVERIFY2(azioni.first().startsWith("confronto con la centrale, versione 2") &&
-                     azioni.first().endsWith("| 1 testi diversi dalla centrale"),
+                     azioni.first().endsWith("| 1 testo diverso dalla centrale"),
                  qPrintable(azioni.first()));
     }
 
