@@ -61,10 +61,17 @@ void AvvisaSeNecessario(FormPrincipaleTest &f, const QString &avvisoConfigurazio
     const QString porta = FormSeriale::Istanza().ErroreApertura();
     if (!porta.isEmpty()) {
         if (!testo.isEmpty()) testo += QStringLiteral("\n\n");
-        testo += porta + QStringLiteral("\n\nIl programma prosegue senza collegamento: "
-                                        "i file dei messaggi si possono comunque modificare. "
-                                        "Per scegliere un'altra porta: \"Porta…\" nel menu "
-                                        "della finestra (tasto destro).");
+        // What to do in the windows first; the terminal's ways (links,
+        // files of an address) are for the manual and the command line.
+        testo += porta.section(QStringLiteral("\n\n"), 0, 0) +
+                 QStringLiteral("\n\nPer scegliere la porta: clic con il tasto destro sulla "
+                                "finestra, \"Porta…\", poi scegli l'adattatore dall'elenco "
+                                "o scrivi l'indirizzo del server seriale in rete (per esempio "
+                                "tcp://192.168.1.50:4001).\n\nIntanto il programma prosegue "
+                                "senza collegamento: i file dei messaggi si possono comunque "
+                                "modificare.");
+        // Said once: the test cycle's first silence adds no second message.
+        V::NessunaRispostaDetta = true;
     }
     if (!testo.isEmpty()) Avviso(&f, QMessageBox::Warning, testo);
 }

@@ -372,7 +372,9 @@ class TestCiclo : public QObject {
         QCOMPARE(app.exitCode(), segnale);
     }
 
-    // No port: the operator is told why, and can still reach the programming window.
+    // No port: the operator is told why and what to do in the windows, once
+    // (no terminal commands, no second message for the first silence), and
+    // can still reach the programming window.
     void portaCheNonSiApre() {
         QVERIFY(QFile::link(banco.percorso("nessun-adattatore"), banco.percorso("COM1")));
         FormPrincipaleTest f;
@@ -392,9 +394,12 @@ class TestCiclo : public QObject {
                });
         Form_Load(f);
         QVERIFY2(avviso.contains("COM1") && avviso.contains("nessun-adattatore") &&
-                     avviso.contains("non esiste"),
+                     avviso.contains("non esiste") && avviso.contains("tasto destro") &&
+                     !avviso.contains("ln -sf") && !avviso.contains("rm -f"),
                  qPrintable(avviso));
         QVERIFY(programmazioneAperta);
+        for (QWidget *w : QApplication::topLevelWidgets())
+            QVERIFY(w->objectName() != "AvvisoNessunaRisposta" || !w->isVisible());
     }
 };
 
