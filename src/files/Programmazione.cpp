@@ -111,7 +111,8 @@ QString RifiutoInvio(const QList<Voce> &voci, bool chiusa) {
     }
     for (const Voce &v : voci)
         if (const QString c = CarattereRifiutato(v); !c.isEmpty())
-            return QStringLiteral("Riga %1: %2 non trasmissibile").arg(QString::number(v.riga), c);
+            return QStringLiteral("Testo %1, riga %2: %3 non trasmissibile")
+                .arg(v.numero(), QString::number(v.riga), c);
     return QString();
 }
 
@@ -123,7 +124,7 @@ QString CarattereRifiutato(const Voce &v) {
     return QString();
 }
 
-QString ProblemaRiga(const QString &riga) {
+QString ProblemaRiga(const QString &riga, int numeroRiga) {
     const int lunghezza = Comandi::LunghezzaVoce, testo = lunghezza - Cifre;
     if (!FormatoMessaggi::RigaConNumero(riga)) return QString();
     const QString numero = riga.left(Cifre);
@@ -145,14 +146,19 @@ QString ProblemaRiga(const QString &riga) {
         // right after the 16 places is the text running on.
         problema = QStringLiteral("più di %1 caratteri: l'invio tiene i primi %1").arg(testo);
     }
-    return problema.isEmpty() ? QString() : QStringLiteral("Testo %1: %2").arg(numero, problema);
+    if (problema.isEmpty()) return QString();
+    // The text and its line, as the send names them.
+    const QString dove = numeroRiga > 0
+                             ? QStringLiteral("Testo %1, riga %2").arg(numero).arg(numeroRiga)
+                             : QStringLiteral("Testo %1").arg(numero);
+    return dove + QStringLiteral(": ") + problema;
 }
 
 QStringList ProblemiRighe(const QStringList &righe, int primaRiga) {
     QStringList problemi;
     QHash<QString, QList<int>> doveNumero; // the lines a send writes each number from
     for (int i = 0; i < righe.size(); ++i) {
-        problemi << ProblemaRiga(righe[i]);
+        problemi << ProblemaRiga(righe[i], primaRiga + i);
         // A number with a digit typed away or in front: the send skips the line.
         if (FormatoMessaggi::NumeroSpezzato(righe[i]))
             problemi.last() = QStringLiteral("Riga %1: non comincia con un numero di tre cifre: "

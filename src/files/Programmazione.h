@@ -38,12 +38,13 @@ QString RifiutoInvio(const QList<Voce> &voci, bool chiusa);
 QString CarattereRifiutato(const Voce &v);
 
 // What a send would do to one line of a message file other than write its
-// text as it stands, in Italian (`Testo 001: carattere "è" non trasmissibile`),
+// text as it stands, in Italian (`Testo 001, riga 2: carattere "è" non
+// trasmissibile`, the line named when `numeroRiga` is given),
 // or empty: a character refused, a number above the highest the panel takes,
 // a text padded with blanks, or a text running on into the note column (the
 // send keeps 16 characters). Lines that are no text line (a comment, the end
 // marker) have nothing to tell. The editor marks lines with it as they are typed.
-QString ProblemaRiga(const QString &riga);
+QString ProblemaRiga(const QString &riga, int numeroRiga = 0);
 
 // ProblemaRiga for each line of a message file's body, whose first line is
 // line `primaRiga` of the file; a line whose number a send finds on another

@@ -290,7 +290,7 @@ class TestFinestreFile : public QObject {
         QKeyEvent e_accentata(QEvent::KeyPress, Qt::Key_Egrave, Qt::NoModifier, "è");
         QApplication::sendEvent(e.Text1, &e_accentata);
         QCOMPARE(e.Text1->document()->firstBlock().text(), QString("001Caffèio_testo_16*"));
-        QCOMPARE(e.LabelStato->text(), QString("Testo 001: carattere \"è\" non trasmissibile"));
+        QCOMPARE(e.LabelStato->text(), QString("Testo 001, riga 2: carattere \"è\" non trasmissibile"));
         QCOMPARE(e.Text1->extraSelections().size(), 1);
         QTest::keyClick(e.Text1, Qt::Key_Backspace);
         QTest::keyClicks(e.Text1, "e");
@@ -299,7 +299,7 @@ class TestFinestreFile : public QObject {
         QCOMPARE(e.LabelModo->text(), QString("Inserisce (Ins)"));
         QTest::keyClicks(e.Text1, "!");
         QCOMPARE(e.Text1->document()->firstBlock().text(), QString("001Caffe!io_testo_16*"));
-        QVERIFY2(e.LabelStato->text().startsWith("Testo 001: più di 16 caratteri"),
+        QVERIFY2(e.LabelStato->text().startsWith("Testo 001, riga 2: più di 16 caratteri"),
                  qPrintable(e.LabelStato->text()));
         QTest::keyClick(e.Text1, Qt::Key_Insert);
         QCOMPARE(e.LabelModo->text(), QString("Sovrascrive (Ins)"));

@@ -300,7 +300,7 @@ class TestProgrammazione : public QObject {
         banco->azzeraRegistro();
         Scrivi(banco.percorso("linux.vlt"), "c\n001ok\n\n002perch\xc3\xa8\nend\n");
         p->Command1->click();
-        QCOMPARE(p->Text1->text(), QString("Riga 4: carattere \"è\" non trasmissibile"));
+        QCOMPARE(p->Text1->text(), QString("Testo 002, riga 4: carattere \"è\" non trasmissibile"));
         QVERIFY(banco->comandi().isEmpty());
     }
 
@@ -538,14 +538,14 @@ class TestProgrammazione : public QObject {
         };
         const QString niente = "Nulla è stato inviato al VELTO";
         QCOMPARE(rifiuto("c\r\n001citt\xe0 \xe8\r\n002ok\r\nend\r\n"),
-                 QStringList({"Riga 2: carattere \"à\" non trasmissibile", niente}));
+                 QStringList({"Testo 001, riga 2: carattere \"à\" non trasmissibile", niente}));
         QCOMPARE(rifiuto("c\r\n001ok\r\n\r\n---\r\n002costa 5\xe2\x82\xac\r\nend\r\n"),
-                 QStringList({"Riga 5: carattere \"€\" non trasmissibile", niente}));
+                 QStringList({"Testo 002, riga 5: carattere \"€\" non trasmissibile", niente}));
         QCOMPARE(rifiuto("c\r\n003abcdefghijklmno\xc3\xa8\r\nend\r\n"),
-                 QStringList({"Riga 2: carattere \"è\" non trasmissibile", niente}));
+                 QStringList({"Testo 003, riga 2: carattere \"è\" non trasmissibile", niente}));
         QCOMPARE(rifiuto("c\r\n001ok\r\n002a\xa0"
                          "b\r\nend\r\n"),
-                 QStringList({"Riga 3: carattere di codice 160 non trasmissibile", niente}));
+                 QStringList({"Testo 002, riga 3: carattere di codice 160 non trasmissibile", niente}));
         QVERIFY(banco->comandi().isEmpty());
         QVERIFY(p->Command4->isHidden());
 
