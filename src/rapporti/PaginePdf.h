@@ -1,7 +1,8 @@
 #pragma once
 // The tool's PDF reports, written top to bottom on A4 pages: its font, its
 // lines, paragraphs and table rows, a new page when the next one does not
-// fit, and each page's number at its foot. No windows: Qt Gui only.
+// fit, and each page's number at its foot ("Pagina 2 di 3"). No windows: Qt
+// Gui only.
 
 #include <QColor>
 #include <QDateTime>
@@ -10,6 +11,7 @@
 #include <QRectF>
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 class QPainter;
 class QPdfWriter;
@@ -28,9 +30,11 @@ QString Data(const QDateTime &t);
 
 class Pagine {
   public:
-    // With `numeri`, each page gets "Pagina N" at its foot.
-    Pagine(QPdfWriter &w, QPainter &p, bool numeri = false);
+    // With `numeri`, each page gets "Pagina N di M" at its foot, M being
+    // `totale` (a first pass counts them; 0 while unknown: "Pagina N").
+    Pagine(QPdfWriter &w, QPainter &p, bool numeri = false, int totale = 0);
     QPainter &p() { return p_; }
+    int pagine() const { return pagina_; }
     double larghezza() const { return area_.width(); }
     double y = 0;
     // Room for `altezza` below y, or a new page.
@@ -38,9 +42,11 @@ class Pagine {
     void riga(const QString &testo, double punti, bool grassetto = false,
               const QColor &colore = Qt::black);
     // A text on as many lines as it takes, broken between words (a path
-    // named in full).
-    void paragrafo(const QString &testo, double punti, bool grassetto = false);
-    // A row of cells of the given widths (in fractions of the page width).
+    // named in full, broken where it must).
+    void paragrafo(const QString &testo, double punti, bool grassetto = false,
+                   const QColor &colore = Qt::black);
+    // A row of cells of the given widths (in fractions of the page width),
+    // each cell's text on as many lines as it takes.
     void tabella(const QStringList &celle, const QList<double> &larghezze, bool grassetto,
                  const QColor &sfondo = QColor());
     // The last page's number, once everything is written.
@@ -53,6 +59,11 @@ class Pagine {
     QRectF area_;
     bool numeri_;
     int pagina_ = 1;
+    int totale_ = 0;
 };
+
+// A numbered report written twice, once to count its pages and then with
+// "Pagina N di M": `scrivi` writes the same pages both times.
+QByteArray Pdf(const QString &titolo, const std::function<void(Pagine &)> &scrivi);
 
 } // namespace Rapporti

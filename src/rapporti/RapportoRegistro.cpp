@@ -4,10 +4,6 @@
 #include "shared/Csv.h"
 #include "shared/Salvataggio.h"
 
-#include <QBuffer>
-#include <QPainter>
-#include <QPdfWriter>
-
 namespace Manutenzione {
 
 namespace {
@@ -36,41 +32,37 @@ QByteArray Csv(const Impianti::Impianto &impianto, const QList<Voce> &voci) {
 }
 
 QByteArray Pdf(const Impianti::Impianto &impianto, const QList<Voce> &voci) {
-    QByteArray dati;
-    QBuffer buffer(&dati);
-    buffer.open(QIODevice::WriteOnly);
-    QPdfWriter w(&buffer);
-    Rapporti::ImpostaA4(w, QStringLiteral("Registro di manutenzione %1").arg(impianto.nome));
-    QPainter p(&w);
-    Rapporti::Pagine pg(w, p, true);
-    pg.riga(QStringLiteral("Registro di manutenzione - impianto %1").arg(impianto.nome), 16, true);
-    pg.y += 4;
-    pg.riga(QStringLiteral("Cliente: %1").arg(OMeno(impianto.cliente)), 10);
-    pg.riga(QStringLiteral("Indirizzo: %1").arg(OMeno(impianto.indirizzo)), 10);
-    pg.riga(QStringLiteral("Centrale: %1 su %2 (%3)")
-                .arg(OMeno(impianto.id), OMeno(impianto.porta),
-                     impianto.rs485 ? QStringLiteral("RS485") : QStringLiteral("RS232")),
-            10);
-    if (!impianto.note.trimmed().isEmpty())
-        pg.paragrafo(QStringLiteral("Note: ") + impianto.note, 10);
-    pg.riga(QStringLiteral("Stampato il %1, %2 voci")
-                .arg(Rapporti::Data(QDateTime::currentDateTime()))
-                .arg(voci.size()),
-            10);
-    pg.y += 8;
-    if (voci.isEmpty()) pg.riga(QStringLiteral("Nessuna voce nel registro."), 10);
-    for (const Voce &v : voci) {
-        pg.spazio(40);
-        pg.riga(
-            QStringLiteral("%1   %2 su %3   collegamento %4")
-                .arg(Rapporti::Data(v.quando), OMeno(v.utente), OMeno(v.computer), OMeno(v.porta)),
-            9, true, v.finito ? Qt::black : QColor(200, 0, 0));
-        pg.paragrafo(QStringLiteral("%1: %2").arg(OMeno(v.azione), OMeno(Esito(v))), 9);
-        pg.y += 4;
-    }
-    pg.fine();
-    p.end();
-    return dati;
+    const QDateTime adesso = QDateTime::currentDateTime();
+    return Rapporti::Pdf(
+        QStringLiteral("Registro di manutenzione %1").arg(impianto.nome),
+        [&](Rapporti::Pagine &pg) {
+            pg.riga(QStringLiteral("Registro di manutenzione - impianto %1").arg(impianto.nome), 16,
+                    true);
+            pg.y += 4;
+            pg.riga(QStringLiteral("Cliente: %1").arg(OMeno(impianto.cliente)), 10);
+            pg.riga(QStringLiteral("Indirizzo: %1").arg(OMeno(impianto.indirizzo)), 10);
+            pg.riga(QStringLiteral("Centrale: %1 su %2 (%3)")
+                        .arg(OMeno(impianto.id), OMeno(impianto.porta),
+                             impianto.rs485 ? QStringLiteral("RS485") : QStringLiteral("RS232")),
+                    10);
+            if (!impianto.note.trimmed().isEmpty())
+                pg.paragrafo(QStringLiteral("Note: ") + impianto.note, 10);
+            pg.riga(QStringLiteral("Stampato il %1, %2 voci")
+                        .arg(Rapporti::Data(adesso))
+                        .arg(voci.size()),
+                    10);
+            pg.y += 8;
+            if (voci.isEmpty()) pg.riga(QStringLiteral("Nessuna voce nel registro."), 10);
+            for (const Voce &v : voci) {
+                pg.spazio(40);
+                pg.riga(QStringLiteral("%1   %2 su %3   collegamento %4")
+                            .arg(Rapporti::Data(v.quando), OMeno(v.utente), OMeno(v.computer),
+                                 OMeno(v.porta)),
+                        9, true, v.finito ? Qt::black : QColor(200, 0, 0));
+                pg.paragrafo(QStringLiteral("%1: %2").arg(OMeno(v.azione), OMeno(Esito(v))), 9);
+                pg.y += 4;
+            }
+        });
 }
 
 QString SalvaRapporto(const Impianti::Impianto &impianto, const QList<Voce> &voci,

@@ -4,13 +4,17 @@
 #include "rapporti/PaginePdf.h"
 #include "testmode/CsvProva.h"
 #include "shared/Salvataggio.h"
+#include "impianti/Impianti.h"
 
-#include <QBuffer>
+#include <QDir>
+#include <QFile>
+#include <QImage>
 #include <QFontMetricsF>
 #include <QPageLayout>
 #include <QPainter>
 #include <QPdfWriter>
 #include <algorithm>
+#include <optional>
 
 namespace Prova {
 
@@ -37,14 +41,16 @@ QString Durata(const QDateTime &da, const QDateTime &a) {
     return QStringLiteral("%1 min %2 s").arg(s / 60).arg(s % 60, 2, 10, QLatin1Char('0'));
 }
 
-void DisegnaLineaDelTempo(QPainter &p, const QRectF &area, const Registro &r,
-                          const QDateTime &fine) {
+void DisegnaLineaDelTempo(QPainter &p, const QRectF &area, const Registro &r, const QDateTime &fine,
+                          bool soloConTesto, const QDateTime &da) {
     p.save();
     p.fillRect(area, Qt::white);
-    const QDateTime inizio = r.Inizio();
+    const QDateTime inizio = da.isValid() ? da : r.Inizio();
     // At least 4 s, so the five marks of the axis (to the second) never repeat.
     const double totale = std::max<double>(4000, double(Ms(inizio, fine)));
-    const auto &ingressi = r.Ingressi();
+    std::vector<const Ingresso *> ingressi;
+    for (const Ingresso &n : r.Ingressi())
+        if (n.conTesto || !soloConTesto) ingressi.push_back(&n);
     const int righe = int(ingressi.size());
     QFont f = p.font();
     f.setStyleStrategy(QFont::PreferNoShaping);
@@ -61,7 +67,7 @@ void DisegnaLineaDelTempo(QPainter &p, const QRectF &area, const Registro &r,
         return barre.left() + f * barre.width();
     };
     for (int i = 0; i < righe; ++i) {
-        const Ingresso &n = ingressi[size_t(i)];
+        const Ingresso &n = *ingressi[size_t(i)];
         const QRectF riga(area.left(), area.top() + i * altezzaRiga, area.width(), altezzaRiga);
         if (n.conTesto && !n.provato)
             p.fillRect(riga, NonProvato);
@@ -115,121 +121,264 @@ void DisegnaLineaDelTempo(QPainter &p, const QRectF &area, const Registro &r,
     p.restore();
 }
 
+QString Collegamento(const QString &porta) {
+    // "COM1 (/dev/pts/8)" as the port window names it: the name a person
+    // chose, unless the device behind it is a network address.
+    QString nome = porta.trimmed(), dispositivo;
+    const int aperta = nome.indexOf(QStringLiteral(" ("));
+    if (aperta > 0 && nome.endsWith(QLatin1Char(')'))) {
+        dispositivo = nome.mid(aperta + 2, nome.size() - aperta - 3);
+        nome.truncate(aperta);
+    }
+    for (const QString &t : {dispositivo, nome}) {
+        const int schema = t.indexOf(QStringLiteral("://"));
+        if (schema > 0) return QStringLiteral("collegata in rete a %1").arg(t.mid(schema + 3));
+    }
+    return nome.isEmpty() ? QString() : QStringLiteral("collegata a %1").arg(nome);
+}
+
+QString NomeCentrale(const Registro &r) {
+    QString id = Traccia::ControlliVisibili(r.identificativo);
+    if (id.startsWith(QLatin1Char('&'))) id.remove(0, 1);
+    QString t = QStringLiteral("Centrale Velto");
+    if (!id.isEmpty()) t += QStringLiteral(", identificativo ") + id;
+    const QString collegata = Collegamento(Traccia::ControlliVisibili(r.porta));
+    if (!collegata.isEmpty()) t += QStringLiteral(", ") + collegata;
+    return t;
+}
+
+QString Esito(const Registro &r) {
+    const int mancanti = r.Contati() - r.Provati();
+    if (r.Contati() == 0) return QStringLiteral("Nessun ingresso con testo da provare");
+    if (mancanti == 0) return QStringLiteral("Tutti gli ingressi provati");
+    if (mancanti == 1) return QStringLiteral("1 ingresso non provato");
+    return QStringLiteral("%1 ingressi non provati").arg(mancanti);
+}
+
+Ditta LeggiDitta(const QString &cartella) {
+    QFile f(QDir(cartella).filePath(QStringLiteral("ditta.txt")));
+    if (!f.open(QIODevice::ReadOnly)) return {};
+    const QStringList righe = QString::fromUtf8(f.read(64 * 1024)).split(QLatin1Char('\n'));
+    Ditta d;
+    d.nome = righe.value(0).trimmed();
+    const QString logo = righe.value(1).trimmed();
+    if (!logo.isEmpty()) d.logo = QDir(cartella).filePath(logo);
+    return d;
+}
+
+std::pair<QDateTime, QDateTime> Arco(const Registro &r, const QDateTime &fine) {
+    QDateTime da, a;
+    const auto allarga = [&](const Intervallo &s) {
+        const QDateTime termine = s.a.isValid() ? s.a : fine;
+        if (!da.isValid() || s.da < da) da = s.da;
+        if (!a.isValid() || termine > a) a = termine;
+    };
+    for (const Ingresso &n : r.Ingressi())
+        for (const Intervallo &s : n.intervalli)
+            allarga(s);
+    for (const Intervallo &s : r.Silenzi())
+        allarga(s);
+    if (!da.isValid()) return {r.Inizio(), fine};
+    // A margin on both sides, within the walk test.
+    const qint64 margine = std::max<qint64>(2000, da.msecsTo(a) / 20);
+    return {std::max(r.Inizio(), da.addMSecs(-margine)), std::min(fine, a.addMSecs(margine))};
+}
+
+namespace {
+
+// The installer's name and logo, at the top right and left of the first page.
+void Intestazione(Rapporti::Pagine &pg, const Ditta &d) {
+    const QImage logo = d.logo.isEmpty() ? QImage() : QImage(d.logo);
+    const double alto = 42;
+    double altezza = 0;
+    if (!logo.isNull()) {
+        const QSizeF s = QSizeF(logo.size()).scaled(160, alto, Qt::KeepAspectRatio);
+        pg.p().drawImage(QRectF(QPointF(0, pg.y), s), logo);
+        altezza = s.height();
+    }
+    if (!d.nome.isEmpty()) {
+        pg.p().setFont(Rapporti::Carattere(12, true));
+        pg.p().setPen(Qt::black);
+        const QRectF dove(pg.larghezza() * 0.35, pg.y, pg.larghezza() * 0.65, alto);
+        pg.p().drawText(dove, Qt::AlignRight | Qt::AlignVCenter | Qt::TextWordWrap,
+                        Traccia::ControlliVisibili(d.nome));
+        altezza = alto;
+    }
+    if (altezza > 0) pg.y += altezza + 10;
+}
+
+// The technician's and the customer's signatures, side by side.
+void Firme(Rapporti::Pagine &pg, const QString &tecnico, const QString &cliente) {
+    pg.y += 16;
+    pg.spazio(70);
+    QPainter &p = pg.p();
+    const double w = pg.larghezza() * 0.42;
+    const double destra = pg.larghezza() - w;
+    p.setFont(Rapporti::Carattere(10, false));
+    p.setPen(Qt::black);
+    const auto firma = [&](double x, const QString &chi, const QString &nome) {
+        p.drawText(QRectF(x, pg.y, w, 14), Qt::AlignLeft | Qt::AlignVCenter, chi);
+        if (!nome.isEmpty())
+            p.drawText(QRectF(x, pg.y + 14, w, 14), Qt::AlignLeft | Qt::AlignVCenter,
+                       QFontMetricsF(p.font(), p.device()).elidedText(nome, Qt::ElideRight, w));
+        p.drawLine(QPointF(x, pg.y + 62), QPointF(x + w, pg.y + 62));
+    };
+    firma(0, QStringLiteral("Firma del tecnico"), tecnico);
+    firma(destra, QStringLiteral("Firma del cliente"), cliente);
+    pg.y += 70;
+}
+
+} // namespace
+
 QByteArray Pdf(const Registro &r) {
-    QByteArray dati;
-    QBuffer buffer(&dati);
-    buffer.open(QIODevice::WriteOnly);
-    QPdfWriter w(&buffer);
-    // What was typed or came from the panel, on one line: control characters
-    // written visibly, as in the journal.
+    // What was typed or came from the panel: control characters written
+    // visibly, as in the journal.
     const auto campo = [](const QString &t) {
         return t.isEmpty() ? QStringLiteral("-") : Traccia::ControlliVisibili(t);
     };
-    Rapporti::ImpostaA4(w, QStringLiteral("Prova ingressi %1").arg(campo(r.identificativo)));
-    QPainter p(&w);
-    Rapporti::Pagine pg(w, p, true);
     const QDateTime fine = r.fine.isValid() ? r.fine : QDateTime::currentDateTime();
+    const QDateTime adesso = QDateTime::currentDateTime();
+    const Ditta ditta = LeggiDitta(QDir::currentPath());
+    // The customer and the address, from the site book: the site in use, or
+    // the one the walk test names.
+    const QString nomeImpianto = Impianti::InUso().isEmpty() ? r.impianto : Impianti::InUso();
+    QString errore;
+    const std::optional<Impianti::Impianto> impianto =
+        nomeImpianto.isEmpty() ? std::nullopt : Impianti::Carica(nomeImpianto, &errore);
+    const QString cliente = impianto ? impianto->cliente.trimmed() : QString();
+    const QString indirizzo = impianto ? impianto->indirizzo.trimmed() : QString();
+    const QString centrale = NomeCentrale(r);
 
-    pg.riga(QStringLiteral("Prova ingressi - centrale %1").arg(campo(r.identificativo)), 16, true);
-    pg.y += 4;
-    pg.riga(QStringLiteral("Impianto: %1").arg(campo(r.impianto)), 10);
-    pg.riga(QStringLiteral("Tecnico: %1").arg(campo(r.tecnico)), 10);
-    pg.riga(
-        QStringLiteral("Centrale: %1 sulla porta %2").arg(campo(r.identificativo), campo(r.porta)),
-        10);
-    pg.riga(QStringLiteral("Inizio: %1    Fine: %2    Durata: %3")
+    return Rapporti::Pdf(QStringLiteral("Prova degli ingressi, ") + centrale, [&](Rapporti::Pagine
+                                                                                      &pg) {
+        Intestazione(pg, ditta);
+        pg.paragrafo(QStringLiteral("Verbale di prova degli ingressi"), 18, true);
+        pg.paragrafo(centrale, 11);
+        pg.y += 6;
+        pg.paragrafo(QStringLiteral("Impianto: %1").arg(campo(r.impianto)), 10);
+        if (!cliente.isEmpty()) pg.paragrafo(QStringLiteral("Cliente: %1").arg(cliente), 10);
+        if (!indirizzo.isEmpty()) pg.paragrafo(QStringLiteral("Indirizzo: %1").arg(indirizzo), 10);
+        pg.paragrafo(QStringLiteral("Tecnico: %1").arg(campo(r.tecnico)), 10);
+        pg.paragrafo(
+            QStringLiteral("Inizio: %1    Fine: %2    Durata: %3")
                 .arg(Rapporti::Data(r.Inizio()), Rapporti::Data(fine), Durata(r.Inizio(), fine)),
             10);
-    pg.y += 4;
-    const bool tutti = r.Provati() == r.Contati();
-    pg.riga(Conteggio(r), 14, true, tutti ? QColor(0, 110, 0) : Attivo);
-    pg.y += 4;
+        pg.paragrafo(QStringLiteral("Rapporto del %1").arg(Rapporti::Data(adesso)), 10);
+        pg.y += 8;
+        const bool tutti = r.Provati() == r.Contati();
+        pg.paragrafo(Esito(r), 20, true, tutti ? QColor(0, 110, 0) : Attivo);
+        pg.paragrafo(Conteggio(r), 11);
+        pg.y += 8;
 
-    const double altezza = 46 * 9.5;
-    pg.spazio(altezza + 20);
-    pg.riga(QStringLiteral("Linea del tempo (in rosso: ingresso attivo; grigio: linea muta o prova "
-                           "sospesa)"),
-            10, true);
-    DisegnaLineaDelTempo(p, QRectF(0, pg.y, pg.larghezza(), altezza), r, fine);
-    pg.y += altezza + 10;
+        const int righe = r.Contati();
+        if (righe == 0) {
+            pg.paragrafo(QStringLiteral("Linea del tempo: nessun ingresso con testo"), 10, true);
+        } else {
+            const double altezza = (righe + 2) * 13.0;
+            pg.spazio(altezza + 20);
+            pg.paragrafo(QStringLiteral("Linea del tempo degli ingressi con testo (in rosso: "
+                                        "attivo; grigio: linea muta o prova sospesa)"),
+                         10, true);
+            const auto [da, a] = Arco(r, fine);
+            DisegnaLineaDelTempo(pg.p(), QRectF(0, pg.y, pg.larghezza(), altezza), r, a, true, da);
+            pg.y += altezza + 10;
+        }
 
-    const QList<const Ingresso *> mancanti = r.NonProvati();
-    pg.spazio(40);
-    pg.riga(mancanti.isEmpty() ? QStringLiteral("Ingressi non provati: nessuno")
-                               : QStringLiteral("Ingressi non provati (%1):").arg(mancanti.size()),
-            10, true);
-    for (const Ingresso *n : mancanti)
-        pg.riga(QStringLiteral("   %1  %2%3")
+        const QList<const Ingresso *> mancanti = r.NonProvati();
+        pg.spazio(40);
+        pg.paragrafo(mancanti.isEmpty()
+                         ? QStringLiteral("Ingressi non provati: nessuno")
+                         : QStringLiteral("Ingressi non provati (%1):").arg(mancanti.size()),
+                     10, true);
+        for (const Ingresso *n : mancanti)
+            pg.paragrafo(
+                QStringLiteral("   %1  %2%3")
                     .arg(n->numero)
                     .arg(TestoMostrato(*n), n->nota.isEmpty()
                                                 ? QString()
                                                 : QStringLiteral("  -  nota: ") + campo(n->nota)),
                 9);
-    // Each span of a list of gaps, from its start to its end (or the walk
-    // test's); only the newest are kept, the others are counted.
-    const auto intervalli = [&](const std::deque<Intervallo> &lista, size_t totale) {
-        if (totale > lista.size())
-            pg.riga(QStringLiteral("   … le prime %1 omesse").arg(totale - lista.size()), 9);
-        for (const Intervallo &s : lista)
-            pg.riga(QStringLiteral("   dalle %1 alle %2 (%3)")
-                        .arg(Rapporti::Data(s.da),
-                             s.a.isValid() ? Rapporti::Data(s.a) : QStringLiteral("la fine"),
-                             Durata(s.da, s.a.isValid() ? s.a : fine)),
-                    9);
-    };
-    pg.y += 4;
-    pg.riga(r.Silenzi().empty()
-                ? QStringLiteral("Interruzioni della linea: nessuna")
-                : QStringLiteral("Interruzioni della linea (%1):").arg(r.TotaleSilenzi()),
-            10, true);
-    intervalli(r.Silenzi(), r.TotaleSilenzi());
-    if (!r.Sospensioni().empty()) {
+        // Each span of a list of gaps, from its start to its end (or the walk
+        // test's); only the newest are kept, the others are counted.
+        const auto intervalli = [&](const std::deque<Intervallo> &lista, size_t totale) {
+            if (totale > lista.size())
+                pg.riga(QStringLiteral("   … le prime %1 omesse").arg(totale - lista.size()), 9);
+            for (const Intervallo &s : lista)
+                pg.riga(QStringLiteral("   dalle %1 alle %2 (%3)")
+                            .arg(Rapporti::Data(s.da),
+                                 s.a.isValid() ? Rapporti::Data(s.a) : QStringLiteral("la fine"),
+                                 Durata(s.da, s.a.isValid() ? s.a : fine)),
+                        9);
+        };
         pg.y += 4;
-        pg.riga(
-            QStringLiteral("Prova sospesa, ingressi non letti (%1):").arg(r.TotaleSospensioni()),
-            10, true);
-        intervalli(r.Sospensioni(), r.TotaleSospensioni());
-    }
-    pg.y += 8;
+        pg.riga(r.Silenzi().empty()
+                    ? QStringLiteral("Interruzioni della linea: nessuna")
+                    : QStringLiteral("Interruzioni della linea (%1):").arg(r.TotaleSilenzi()),
+                10, true);
+        intervalli(r.Silenzi(), r.TotaleSilenzi());
+        if (!r.Sospensioni().empty()) {
+            pg.y += 4;
+            pg.riga(QStringLiteral("Prova sospesa, ingressi non letti (%1):")
+                        .arg(r.TotaleSospensioni()),
+                    10, true);
+            intervalli(r.Sospensioni(), r.TotaleSospensioni());
+        }
+        pg.y += 8;
 
-    const QList<double> colonne = {0.05, 0.28, 0.08, 0.12, 0.12, 0.12, 0.07, 0.16};
-    // Times of the day of the start without their date.
-    const auto Quando = [&r](const QDateTime &t) {
-        return t.isValid() && t.date() == r.Inizio().date() ? Ora(t) : Rapporti::Data(t);
-    };
-    pg.spazio(60);
-    pg.riga(QStringLiteral("Ingressi"), 10, true);
-    pg.tabella(
-        {"N.", "Testo", "Provato", "Prima attiv.", "Ultima attiv.", "A riposo", "Volte", "Nota"},
-        colonne, true);
-    for (const Ingresso &n : r.Ingressi())
-        pg.tabella({QString::number(n.numero), TestoMostrato(n), TestoProvato(n),
-                    Quando(n.primaAttivazione), Quando(n.ultimaAttivazione), Quando(n.ultimoRiposo),
-                    QString::number(n.attivazioni), Traccia::ControlliVisibili(n.nota)},
-                   colonne, false, n.conTesto && !n.provato ? NonProvato : QColor());
-    pg.y += 8;
-    pg.spazio(60);
-    // A long walk test: the first events and the newest, and what is between
-    // said by a line of its own.
-    const auto &eventi = r.Eventi();
-    pg.riga(r.Omessi() ? QStringLiteral("Eventi (%1 in tutto; qui i primi %2 e gli ultimi %3)")
-                             .arg(r.TotaleEventi())
-                             .arg(EventiIniziali)
-                             .arg(eventi.size() - size_t(EventiIniziali))
-                       : QStringLiteral("Eventi (%1)").arg(eventi.size()),
-            10, true);
-    const QList<double> colonneEventi = {0.22, 0.06, 0.4, 0.32};
-    for (size_t k = 0; k < eventi.size(); ++k) {
-        if (k == size_t(EventiIniziali) && r.Omessi())
-            pg.paragrafo(r.Omissione(r.Omessi()), 9, true);
-        const Evento &e = eventi[k];
-        pg.tabella({Rapporti::Data(e.quando), e.ingresso ? QString::number(e.ingresso) : QString(),
-                    Soggetto(r, e), Descrizione(r, e)},
-                   colonneEventi, false);
-    }
-    pg.fine();
-    p.end();
-    return dati;
+        // The inputs with a text, and those without one that went active or
+        // have a note; the others said by their number.
+        const QList<double> colonne = {0.05, 0.25, 0.09, 0.11, 0.11, 0.11, 0.07, 0.21};
+        // Times of the day of the start without their date.
+        const auto Quando = [&r](const QDateTime &t) {
+            return t.isValid() && t.date() == r.Inizio().date() ? Ora(t) : Rapporti::Data(t);
+        };
+        pg.spazio(60);
+        pg.riga(QStringLiteral("Ingressi"), 10, true);
+        pg.tabella({"N.", "Testo", "Provato", "Prima attivaz.", "Ultima attivaz.", "A riposo",
+                    "Volte", "Nota"},
+                   colonne, true);
+        int altri = 0;
+        for (const Ingresso &n : r.Ingressi()) {
+            if (!n.conTesto && !n.attivazioni && n.nota.isEmpty()) {
+                ++altri;
+                continue;
+            }
+            pg.tabella({QString::number(n.numero), TestoMostrato(n), TestoProvato(n),
+                        Quando(n.primaAttivazione), Quando(n.ultimaAttivazione),
+                        Quando(n.ultimoRiposo), QString::number(n.attivazioni),
+                        Traccia::ControlliVisibili(n.nota)},
+                       colonne, false, n.conTesto && !n.provato ? NonProvato : QColor());
+        }
+        if (altri)
+            pg.paragrafo(altri == 1 ? QStringLiteral("Un altro ingresso, senza testo e mai "
+                                                     "attivo, non è elencato.")
+                                    : QStringLiteral("Altri %1 ingressi, senza testo e mai "
+                                                     "attivi, non sono elencati.")
+                                          .arg(altri),
+                         9);
+        pg.y += 8;
+        pg.spazio(60);
+        // A long walk test: the first events and the newest, and what is between
+        // said by a line of its own.
+        const auto &eventi = r.Eventi();
+        pg.riga(r.Omessi() ? QStringLiteral("Eventi (%1 in tutto; qui i primi %2 e gli ultimi %3)")
+                                 .arg(r.TotaleEventi())
+                                 .arg(EventiIniziali)
+                                 .arg(eventi.size() - size_t(EventiIniziali))
+                           : QStringLiteral("Eventi (%1)").arg(eventi.size()),
+                10, true);
+        const QList<double> colonneEventi = {0.22, 0.06, 0.4, 0.32};
+        for (size_t k = 0; k < eventi.size(); ++k) {
+            if (k == size_t(EventiIniziali) && r.Omessi())
+                pg.paragrafo(r.Omissione(r.Omessi()), 9, true);
+            const Evento &e = eventi[k];
+            pg.tabella({Rapporti::Data(e.quando),
+                        e.ingresso ? QString::number(e.ingresso) : QString(), Soggetto(r, e),
+                        Descrizione(r, e)},
+                       colonneEventi, false);
+        }
+        Firme(pg, r.tecnico.isEmpty() ? QString() : campo(r.tecnico), cliente);
+    });
 }
 
 QString SalvaRapporto(const Registro &r, const QString &percorso) {

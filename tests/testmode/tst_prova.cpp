@@ -158,6 +158,11 @@ class TestProva : public QObject {
                                    "è stato provato.\n"));
         banco->ordina("silent off");
 
+        // The installer, set once in the working folder.
+        QFile ditta(banco.percorso("ditta.txt"));
+        QVERIFY(ditta.open(QIODevice::WriteOnly));
+        ditta.write("Impianti Bianchi srl\nmanca.png\n");
+        ditta.close();
         QProcess p;
         Avvia(p, banco.cartella(),
               {"--prova", "--durata", "8", "--rapporto", "r.csv", "--rapporto", "r.pdf",
@@ -203,15 +208,16 @@ class TestProva : public QObject {
         QCOMPARE(uno[9], QString("1"));
         QCOMPARE(csvRighe[2].mid(0, 3), QStringList({"2", "Cucina;\"nord\"", "no"}));
 
-        // The PDF's text holds the site, the identifier and every input's text.
-        QProcess testo;
-        testo.start("pdftotext", {"-layout", banco.percorso("r.pdf"), "-"});
-        QVERIFY2(testo.waitForFinished(20000), "pdftotext (poppler-utils) non disponibile");
-        const QString pdf = QString::fromUtf8(testo.readAllStandardOutput());
+        // The PDF's text: the installer, the panel named in words, the site,
+        // the overall result, every input's text, numbered pages, signatures.
+        const QString pdf = TestoPdf(banco.percorso("r.pdf"));
         for (const char *atteso :
-             {"Scuola Verdi", "Mario Rossi", "&45", "Provati 1 di 2", "Porta", "ingresso",
-              "Cucina;\"nord\"", "P L", "ACK", "la centrale non risponde"})
-            QVERIFY2(pdf.contains(atteso), qPrintable(atteso));
+             {"Impianti Bianchi srl", "Centrale Velto, identificativo 45, collegata a",
+              "Scuola Verdi", "Mario Rossi", "1 ingresso non provato", "Provati 1 di 2", "Porta",
+              "ingresso", "Cucina;\"nord\"", "la centrale non risponde", "Pagina 1 di",
+              "Firma del tecnico", "Firma del cliente"})
+            QVERIFY2(pdf.contains(atteso), qPrintable(atteso + ("\n" + pdf.left(2000))));
+        QVERIFY(!pdf.contains("&45"));
     }
 
     // Texts a spreadsheet would run, or that would break a line: the panel's,
@@ -272,6 +278,19 @@ class TestProva : public QObject {
         QCOMPARE(scritte,
                  QStringList({"'=1+1", "-", "'+39 333", "a;b", "sì<CR><ESC>[2K# falso", "'-2"}));
         QVERIFY(Leggi(r.Giornale()).contains("nota dell'ingresso 5: sì<CR><ESC>[2K# falso\n"));
+        // A long note is in the PDF whole, however it is wrapped.
+        QStringList testiUno(44, QString());
+        testiUno[0] = "Porta";
+        r.Testi(testiUno);
+        const QString lunga = QString("rivelatore coperto da un armadio spostato dal cliente; "
+                                      "da rivedere alla prossima visita ")
+                                  .repeated(3) +
+                              "FINE";
+        r.ImpostaNota(1, lunga);
+        QVERIFY(Prova::SalvaRapporto(r, banco.percorso("note.pdf")).isEmpty());
+        QString unita = TestoPdf(banco.percorso("note.pdf"));
+        unita.remove(QRegularExpression("\\s"));
+        QVERIFY2(unita.contains(QString(lunga).remove(' ')), qPrintable(unita.left(2000)));
     }
 
     // A long walk test: memory keeps the first events and the newest; the
