@@ -4,6 +4,7 @@
 #include "files/ListeFile.h"
 #include "link/Comandi.h"
 #include "link/FormSeriale.h"
+#include "linea/FinestreLinea.h"
 #include "programming/FormScriveMessaggi.h"
 #include "widgets/Aspetto.h"
 #include "shared/Variabili.h"
@@ -43,11 +44,7 @@ void ModoTest(FormPrincipaleTest &f) {
     f.CaricaTesti();
     f.RegistroProva.Riprendi(); // the time away from test mode is a gap of the walk test
     do {
-        if (f.RicaricaTesti) {
-            f.RicaricaTesti = false;
-            f.AzzeraDisplay();
-            f.CaricaTesti();
-        }
+        f.RicaricaSeCambiata();
         f.LeggiStato();
         f.LeggiIngressi();
         f.LeggiTasto();
@@ -86,6 +83,7 @@ void Form_Load(FormPrincipaleTest &f) {
     FormSeriale &seriale = FormSeriale::Istanza();
     seriale.MSComm1.setCartellaPorte(f.File1->Path());
     seriale.ApriSeriale();
+    AggiornaTitoli(); // the panel and the port the configuration names
 
     f.show();
     AvvisaSeNecessario(f, avviso);

@@ -25,13 +25,15 @@ QString fileTraccia; // the file the menu's trace writes to
 
 } // namespace
 
-// Every main window's title names the site in use and says whether a trace is
-// being written.
+// Every main window's title names the panel and the port it talks to, the
+// site in use, and says whether a trace is being written.
 void AggiornaTitoli() {
+    const QString linea = QStringLiteral(" — centrale %1 su %2")
+                              .arg(Traccia::Visibile(V::Identificativo), NomePortaLinea());
     for (QWidget *w : QApplication::topLevelWidgets()) {
         const QVariant base = w->property(TitoloBase);
         if (!base.isValid()) continue;
-        QString titolo = base.toString();
+        QString titolo = base.toString() + linea;
         if (!Impianti::InUso().isEmpty())
             titolo += QStringLiteral(" — impianto ") + Impianti::InUso();
         if (Traccia::Attiva())
@@ -39,6 +41,16 @@ void AggiornaTitoli() {
                                             : QStringLiteral(" — traccia in ") + fileTraccia;
         w->setWindowTitle(titolo);
     }
+}
+
+AvvisoLinea &AvvisoLinea::Istanza() {
+    static AvvisoLinea avviso;
+    return avviso;
+}
+
+void LineaCambiata() {
+    AggiornaTitoli();
+    emit AvvisoLinea::Istanza().Cambiata();
 }
 
 QString UsaLinea(const QString &numero, const QString &dispositivo) {
@@ -50,7 +62,10 @@ QString UsaLinea(const QString &numero, const QString &dispositivo) {
     comm.setDispositivoForzato(dispositivo);
     seriale.ChiudiSeriale();
     seriale.ApriSeriale();
-    if (comm.PortOpen()) return QString();
+    if (comm.PortOpen()) {
+        LineaCambiata();
+        return QString();
+    }
     const QString errore = seriale.ErroreApertura();
     V::NumeroPorta = numeroPrima;
     comm.setDispositivoForzato(forzato);
@@ -69,6 +84,7 @@ QString UsaLinea(const QString &numero, const QString &dispositivo) {
 
 QString UsaIdentificativo(const QString &id) {
     V::Identificativo = id;
+    LineaCambiata();
     return QStringLiteral("Identificativo %1 in uso fino alla chiusura del programma.")
         .arg(Traccia::Visibile(V::Identificativo));
 }

@@ -8,6 +8,7 @@
 
 #include <QDialog>
 #include <QList>
+#include <QObject>
 #include <QString>
 #include <functional>
 
@@ -120,8 +121,25 @@ QString UsaLinea(const QString &numero, const QString &dispositivo);
 // The identifier used until the tool is closed, and the words that say so.
 // writes Identificativo
 QString UsaIdentificativo(const QString &id);
-// Every main window's title again: the site in use, a trace running.
+// Every main window's title again: the panel and the port in use, the site
+// in use, a trace running.
+// reads Identificativo, NumeroPorta
 void AggiornaTitoli();
+
+// Tells the main windows that the link or the identifier changed at run
+// time, so that each shows the panel it now talks to. The line's windows
+// call LineaCambiata after changing either; the main windows connect to
+// Cambiata.
+class AvvisoLinea : public QObject {
+    Q_OBJECT
+  public:
+    static AvvisoLinea &Istanza();
+  signals:
+    void Cambiata();
+};
+// The titles again, then AvvisoLinea::Istanza().Cambiata.
+// reads Identificativo, NumeroPorta
+void LineaCambiata();
 
 // The port as the operator knows it: COMn and the device it leads to.
 // reads NumeroPorta

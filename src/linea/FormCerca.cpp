@@ -123,6 +123,7 @@ void FormCerca::salva() {
         return;
     }
     V::Identificativo = ids_[riga];
+    LineaCambiata();
     Esito->setText(QStringLiteral("Identificativo %1 salvato in %2: vale da ora e alle prossime "
                                   "partenze.")
                        .arg(Traccia::Visibile(V::Identificativo), percorso));

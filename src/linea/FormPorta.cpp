@@ -135,6 +135,7 @@ void FormPorta::riapri(const QString &fatto) {
     FormSeriale &seriale = FormSeriale::Istanza();
     seriale.ChiudiSeriale();
     seriale.ApriSeriale();
+    LineaCambiata();
     aggiornaSpiegazione();
     Esito->setText(seriale.MSComm1.PortOpen()
                        ? fatto + QStringLiteral(" La porta è aperta.")

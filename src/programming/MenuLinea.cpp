@@ -25,6 +25,9 @@ void FormScriveMessaggi::vociLinea() {
     voce("VocePorta", QStringLiteral("Porta…"), &FormScriveMessaggi::Porta_Click);
     voce("VoceImpianti", QStringLiteral("Impianti…"), &FormScriveMessaggi::Impianti_Click);
     VoceTraccia(Menu, this);
+    // A port or identifier chosen from either window: the box shows the one in use.
+    connect(&AvvisoLinea::Istanza(), &AvvisoLinea::Cambiata, this,
+            [this] { IdStart->setText(V::Identificativo); });
 }
 
 void FormScriveMessaggi::Confronta_Click() {
@@ -57,7 +60,6 @@ void FormScriveMessaggi::Cerca_Click() {
     if (OperazioneInCorso()) return;
     DisabilitaComandi();
     CercaIlVelto(this);
-    IdStart->setText(V::Identificativo);
     AbilitaComandi();
     if (V::Interruzione) close();
 }
@@ -71,7 +73,6 @@ void FormScriveMessaggi::Impianti_Click() {
     if (OperazioneInCorso()) return;
     DisabilitaComandi();
     ApriImpianti(this);
-    IdStart->setText(V::Identificativo);
     AbilitaComandi();
     if (V::Interruzione) close();
 }

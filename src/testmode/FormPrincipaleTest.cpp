@@ -147,19 +147,18 @@ void FormPrincipaleTest::ApriProvaIngressi() {
 void FormPrincipaleTest::vociLinea() {
     // Each runs between two exchanges of test mode, which waits meanwhile:
     // for the walk test, a time when the inputs were not read.
-    // A port or identifier changed there ends the red button's wait: the
-    // next exchange tries it at once, and the cycle loads its texts again.
     const auto fermo = [this](void (*finestra)(QWidget *)) {
         ALineaLibera(this, [this, finestra] {
-            const MSComm &comm = FormSeriale::Istanza().MSComm1;
-            const QString prima = comm.Dispositivo() + V::Identificativo;
             const bool sospesa = RegistroProva.Sospendi();
             finestra(this);
             if (sospesa) RegistroProva.Riprendi();
-            if (comm.Dispositivo() + V::Identificativo != prima && comm.PortOpen())
-                TastoErroreSerialeFlag = RicaricaTesti = true;
         });
     };
+    // A port or identifier changed, from any window, ends the red button's
+    // wait: the next exchange tries it at once, and the cycle loads the
+    // texts of the panel it now talks to.
+    connect(&AvvisoLinea::Istanza(), &AvvisoLinea::Cambiata, this,
+            [this] { TastoErroreSerialeFlag = RicaricaTesti = true; });
     QAction *porta = Menu->addAction(QStringLiteral("Porta…"));
     porta->setObjectName(QStringLiteral("VocePorta"));
     connect(porta, &QAction::triggered, this, [fermo] { fermo(ScegliPorta); });
@@ -190,6 +189,13 @@ void FormPrincipaleTest::AzzeraDisplay() {
         ImpostaSfondo(Allarmi[i], ColoreFacciaPulsante());
         if (i <= 43) ImpostaTesto(Allarmi[i], Blank17);
     }
+}
+
+void FormPrincipaleTest::RicaricaSeCambiata() {
+    if (!RicaricaTesti) return;
+    RicaricaTesti = false;
+    AzzeraDisplay();
+    CaricaTesti();
 }
 
 void FormPrincipaleTest::closeEvent(QCloseEvent *evento) {

@@ -22,6 +22,10 @@ class QPushButton;
 class ListaFile;
 class FormProvaIngressi;
 
+// The red button's caption when the panel does not answer on the link to
+// `dispositivo`: it names the network for a network address.
+QString TestoErroreLinea(const QString &dispositivo);
+
 class FormPrincipaleTest : public QWidget, private CicloTest::Osservatore {
     Q_OBJECT
   public:
@@ -62,8 +66,13 @@ class FormPrincipaleTest : public QWidget, private CicloTest::Osservatore {
     QString ComeIngressi;
     QString StatoProgramma; // Stoppato or Run
     bool TastoErroreSerialeFlag = false;
-    // Another port or panel was chosen from the menu: the cycle loads the texts again.
+    // Another port or panel was chosen (linea/FinestreLinea.h, AvvisoLinea): the
+    // cycle loads the texts again.
     bool RicaricaTesti = false;
+    // At the top of each cycle: after such a choice, the display is reset
+    // and the texts of the panel now in use are loaded.
+    // globals as CaricaTesti
+    void RicaricaSeCambiata();
 
     // "Progr": test mode stops for the programming window.
     // no globals
@@ -129,6 +138,10 @@ class FormPrincipaleTest : public QWidget, private CicloTest::Osservatore {
     void Tasto(const QString &etichetta) override;
     // The three lines at the top as the panel's status is: at rest, or not.
     void MostraStato(bool riposo);
+    // The panel does not answer: the windows of the inputs and the rest
+    // message show no state until a cycle is answered again.
+    // no globals
+    void MostraSconosciuto();
 
     // The colour the decoding of the cycle under way gives each of Allarmi(0)
     // to Allarmi(46) (invalid: none yet). The windows show them together at

@@ -5,6 +5,7 @@
 #include "linea/FinestreLinea.h"
 #include "link/Comandi.h"
 #include "link/FormSeriale.h"
+#include "link/IndirizzoRete.h"
 #include "widgets/Aspetto.h"
 #include "shared/Attendi.h"
 #include "shared/Variabili.h"
@@ -23,6 +24,11 @@ constexpr qint64 PausaSenzaRispostaMs = 1000;
 
 } // namespace
 
+QString TestoErroreLinea(const QString &dispositivo) {
+    return IndirizzoDiRete(dispositivo) ? QStringLiteral("Errore di rete Premi qui")
+                                        : QStringLiteral("Errore Seriale Premi qui");
+}
+
 void FormPrincipaleTest::InviaComando(Comandi::Codice codice, const QString &parametro) {
     ciclo_.Scambia(codice, parametro);
 }
@@ -37,9 +43,11 @@ void FormPrincipaleTest::Scambiato(const CicloTest::Scambio &s) {
         // and the panel's return are recorded. The button stays while the
         // line is silent.
         const bool prova = ProvaIngressi && ProvaIngressi->isVisible();
-        Text3->setText(V::Comando);
-        TastoErroreSeriale->setText(QStringLiteral("Errore Seriale Premi qui"));
         const FormSeriale &seriale = FormSeriale::Istanza();
+        // Replies that could not be trusted still show the link alive.
+        if (!seriale.NonIntera()) MostraSconosciuto();
+        Text3->setText(V::Comando);
+        TastoErroreSeriale->setText(TestoErroreLinea(seriale.MSComm1.Dispositivo()));
         TastoErroreSeriale->setToolTip(seriale.NonIntera()
                                            ? QStringLiteral("Risposte non affidabili: ") +
                                                  seriale.PercheNonAffidabili()
@@ -122,6 +130,13 @@ void FormPrincipaleTest::MostraStato(bool riposo) {
         Attendi(100);
         ImpostaSfondo(NomeVelto[0], ColoreRosso());
     }
+}
+
+void FormPrincipaleTest::MostraSconosciuto() {
+    coloriDelCiclo_.fill(QColor()); // what this cycle decoded is not shown either
+    ImpostaSfondo(MessaggioRiposo[0], ColoreSconosciuto());
+    for (int i = 0; i <= 45; ++i)
+        ImpostaSfondo(Allarmi[i], ColoreSconosciuto());
 }
 
 void FormPrincipaleTest::LeggiIngressi() {

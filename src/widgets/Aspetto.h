@@ -37,6 +37,11 @@ inline QColor ColoreRosso() {
 inline QColor ColoreVerde() {
     return QColor(0x00, 0xFF, 0x00);
 }
+// A window whose state is not known (the panel does not answer): neither the
+// button face of "at rest" nor a colour of a state.
+inline QColor ColoreSconosciuto() {
+    return QColor(0xA0, 0xA0, 0xA0);
+}
 inline QColor ColoreRossoChiaro() {
     return QColor(255, 192, 192);
 }

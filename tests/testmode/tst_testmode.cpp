@@ -3,6 +3,7 @@
 #include "support/Aperta.h"
 #include "support/Azioni.h"
 #include "linea/FinestreLinea.h"
+#include "programming/FormScriveMessaggi.h"
 #include "testmode/CicloTest.h"
 #include "testmode/EtichettaPannello.h"
 #include "testmode/FormPrincipaleTest.h"
@@ -106,7 +107,9 @@ class TestModoTest : public QObject {
     }
 
     void finestraEControlli() {
-        QCOMPARE(f->windowTitle(), QString("Test Velto   (Velto318)  "));
+        // The window's own title, then the panel and the port it talks to.
+        QVERIFY2(f->windowTitle().startsWith("Test Velto   (Velto318)   — centrale &45 su COM1"),
+                 qPrintable(f->windowTitle()));
         QCOMPARE(f->size(), QSize(750, 488));
         QCOMPARE(f->Allarmi.size(), 47);
         QCOMPARE(f->findChild<QLabel *>("Allarmi(20)"), f->Allarmi[20]);
@@ -494,6 +497,74 @@ class TestModoTest : public QObject {
                [&] { f->findChild<QAction *>("VocePorta")->trigger(); });
         f->LeggiStato();
         QCOMPARE(FormSeriale::Istanza().MSComm1.Dispositivo(), rete);
+
+        // On a network link the button names the network, not the serial port.
+        Quando([&] { return f->TastoErroreSeriale->isVisible(); },
+               [&] {
+                   didascalia = f->TastoErroreSeriale->text();
+                   f->TastoErroreSeriale->click();
+               });
+        f->LeggiStato();
+        QCOMPARE(didascalia, QString("Errore di rete Premi qui"));
+    }
+
+    // Another identifier chosen at run time, as "Usa questo identificativo"
+    // does: test mode loads that panel's texts and rest state, and the titles
+    // and the programming window's box name it.
+    void altroPannelloInUso() {
+        AVVIA(banco, {"--fast", "--also", "&46"});
+        banco->ordina("text 0 Aula uno");
+        banco->ordina("&46 text 0 Magazzino");
+        banco->ordina("&46 text 176 Centrale B");
+        banco->ordina("&46 status A");
+        FormScriveMessaggi programmazione(f.get());
+        programmazione.Form_Load();
+        f->CaricaTesti();
+        f->LeggiStato();
+        QVERIFY(f->Allarmi[0]->text().startsWith("1Aula uno"));
+        QCOMPARE(Sfondo(f->MessaggioRiposo[0]), ColoreVerde());
+
+        UsaIdentificativo("&46");
+        f->RicaricaSeCambiata();
+        f->LeggiStato();
+        QVERIFY2(f->Allarmi[0]->text().startsWith("1Magazzino"), qPrintable(f->Allarmi[0]->text()));
+        QVERIFY(f->MessaggioRiposo[0]->text().startsWith("Centrale B"));
+        QVERIFY(neutro(f->MessaggioRiposo[0]) && rosso(f->FineCiclata[0])); // &46 is not at rest
+        QCOMPARE(programmazione.IdStart->text(), QString("&46"));
+        for (QWidget *w :
+             {static_cast<QWidget *>(f.get()), static_cast<QWidget *>(&programmazione)})
+            QVERIFY2(w->windowTitle().contains("centrale &46 su COM1 ("),
+                     qPrintable(w->windowTitle()));
+    }
+
+    // The link lost: the windows of the inputs and the rest message show no
+    // state, not the last one, until the panel answers again.
+    void collegamentoPerso() {
+        AVVIA(banco);
+        banco->ordina("input 3 C");
+        f->LeggiStato();
+        f->LeggiIngressi();
+        QVERIFY(rosso(f->Allarmi[2]));
+        QCOMPARE(Sfondo(f->MessaggioRiposo[0]), ColoreVerde());
+        QTimer premi; // each failure's button, pressed as it shows
+        connect(&premi, &QTimer::timeout, this, [&] {
+            if (f->TastoErroreSeriale->isVisible() && !f->TastoErroreSerialeFlag)
+                f->TastoErroreSeriale->click();
+        });
+        premi.start(20);
+
+        banco.scollega();
+        f->LeggiIngressi();
+        for (int i : {0, 2, 43, 45})
+            QCOMPARE(Sfondo(f->Allarmi[i]), ColoreSconosciuto());
+        QCOMPARE(Sfondo(f->MessaggioRiposo[0]), ColoreSconosciuto());
+
+        AVVIA(banco, {"--fast"}, false);
+        banco->ordina("input 3 C");
+        f->LeggiStato();
+        f->LeggiIngressi();
+        QVERIFY(rosso(f->Allarmi[2]) && neutro(f->Allarmi[0]) && neutro(f->Allarmi[45]));
+        QCOMPARE(Sfondo(f->MessaggioRiposo[0]), ColoreVerde());
     }
 };
 
