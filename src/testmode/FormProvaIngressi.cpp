@@ -78,6 +78,18 @@ bool InCorso(const Prova::Registro &r) {
            (!r.Sospensioni().empty() && !r.Sospensioni().back().a.isValid());
 }
 
+// The last input seen going active since the start, for one who walks away
+// from the laptop: "Ultimo attivo: 12  Finestra aula 1  (10:31:05)".
+QString UltimoAttivo(const Prova::Registro &r) {
+    const auto &eventi = r.Eventi();
+    for (auto e = eventi.rbegin(); e != eventi.rend() && e->quando >= r.Inizio(); ++e)
+        if (e->tipo == Prova::Tipo::Attivo)
+            return QStringLiteral("Ultimo attivo: %1  %2  (%3)")
+                .arg(e->ingresso)
+                .arg(Prova::Soggetto(r, *e), Prova::Ora(e->quando));
+    return QStringLiteral("Ultimo attivo: nessuno");
+}
+
 QTableWidgetItem *Cella(const QString &testo, bool modificabile = false) {
     auto *c = new QTableWidgetItem(testo);
     if (!modificabile) c->setFlags(c->flags() & ~Qt::ItemIsEditable);
@@ -106,6 +118,12 @@ FormProvaIngressi::FormProvaIngressi(Prova::Registro &registro, std::function<vo
     grande.setPointSizeF(grande.pointSizeF() * 2);
     grande.setBold(true);
     Provati->setFont(grande);
+    Ultimo = new QLabel(this);
+    Ultimo->setObjectName(QStringLiteral("Ultimo"));
+    Ultimo->setTextFormat(Qt::PlainText);
+    QFont enorme = grande;
+    enorme.setPointSizeF(grande.pointSizeF() * 1.5);
+    Ultimo->setFont(enorme);
     Giornale = new QLabel(this);
     Giornale->setObjectName(QStringLiteral("Giornale"));
     Giornale->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -199,6 +217,7 @@ FormProvaIngressi::FormProvaIngressi(Prova::Registro &registro, std::function<vo
     pulsanti->addWidget(chiudi);
     auto *tutto = new QVBoxLayout(this);
     tutto->addLayout(testa);
+    tutto->addWidget(Ultimo);
     tutto->addWidget(Giornale);
     tutto->addLayout(centro, 1);
     tutto->addLayout(pulsanti);
@@ -276,6 +295,7 @@ void FormProvaIngressi::Aggiorna() {
             ? QStringLiteral("Prova ingressi")
             : QStringLiteral("Prova ingressi - centrale %1").arg(registro_.identificativo));
     Provati->setText(Prova::Conteggio(registro_));
+    Ultimo->setText(UltimoAttivo(registro_));
     if (!registro_.ErroreGiornale().isEmpty()) Giornale->setText(registro_.ErroreGiornale());
     AggiornaTabella();
     AggiornaEventi();

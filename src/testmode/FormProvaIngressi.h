@@ -35,6 +35,7 @@ class FormProvaIngressi : public QWidget {
 
     QLabel *Provati = nullptr;
     QLabel *Giornale = nullptr;
+    QLabel *Ultimo = nullptr; // the last input seen going active, large
     QTableWidget *Ingressi = nullptr;
     QWidget *LineaDelTempo = nullptr;
     QListWidget *Eventi = nullptr;

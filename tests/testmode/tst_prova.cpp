@@ -398,6 +398,7 @@ class TestProva : public QObject {
         QVERIFY(
             w->Eventi->item(0)->text().endsWith("Cucina;\"nord\":  attivo (prima dell'inizio)"));
         QCOMPARE(w->Provati->text(), QString("Provati 0 di 2"));
+        QCOMPARE(w->Ultimo->text(), QString("Ultimo attivo: nessuno"));
         QCOMPARE(w->Ingressi->item(1, 2)->text(), QString("no (già attivo)"));
         QCOMPARE(w->Ingressi->item(0, 2)->text(), QString("no"));
         QVERIFY(w->Giornale->text().contains("/prove/prova-"));
@@ -408,6 +409,8 @@ class TestProva : public QObject {
         banco->ordina("input 2 C");
         ciclo(2);
         QTRY_COMPARE(w->Provati->text(), QString("Provati 2 di 2"));
+        QVERIFY2(w->Ultimo->text().startsWith("Ultimo attivo: 2  Cucina;\"nord\"  ("),
+                 qPrintable(w->Ultimo->text()));
         QCOMPARE(
             w->Eventi->findItems("Porta           ingresso:  attivo", Qt::MatchEndsWith).size(), 1);
         // The technician's note and the site reach the journal as typed.
