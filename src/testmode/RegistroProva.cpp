@@ -405,9 +405,12 @@ QString Accaduto(const Evento &e) {
 } // namespace
 
 QString Descrizione(const Registro &r, const Evento &e) {
+    if (e.quando >= r.Inizio()) return Accaduto(e);
     // Seen before the walk test's window was opened.
-    return e.quando < r.Inizio() ? Accaduto(e) + QStringLiteral(" (prima dell'inizio)")
-                                 : Accaduto(e);
+    const QString prima = e.tipo == Tipo::Attivo && e.valore == ValoreGiaAttivo
+                              ? QStringLiteral("attivo alla prima lettura")
+                              : Accaduto(e);
+    return prima + QStringLiteral(" (prima dell'inizio)");
 }
 
 QString RigaEvento(const Registro &r, const Evento &e, bool millisecondi) {
