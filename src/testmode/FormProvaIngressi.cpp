@@ -8,6 +8,7 @@
 #include "testmode/CsvProva.h"
 #include "testmode/RegistroProva.h"
 
+#include <QCloseEvent>
 #include <QDir>
 #include <QFileDialog>
 #include <QFormLayout>
@@ -19,6 +20,8 @@
 #include <QMessageBox>
 #include <QPainter>
 #include <QPushButton>
+#include <QScreen>
+#include <QSettings>
 #include <QShortcut>
 #include <QTableWidget>
 #include <QTimer>
@@ -37,6 +40,18 @@ constexpr int IntervalloLineaFermaMs = 30000;
 enum Colonna { Numero, Testo, Provato, Prima, Ultima, Attivazioni, Nota, Colonne };
 
 const QColor NonProvato(255, 200, 200);
+
+// The window as drawn for a 1280×1024 screen; smaller where the screen is.
+const Twips MisuraProva{0, 0, 18600, 12000};
+// Room left on the screen for the frame the window manager adds: the title
+// bar and the borders.
+const Twips Cornice{0, 0, 240, 720};
+
+// Where the last site and technician are remembered: the working folder.
+QSettings Ricordati() {
+    return QSettings(QDir::current().filePath(QStringLiteral("ProvaIngressi.ini")),
+                     QSettings::IniFormat);
+}
 
 class Disegno : public QWidget {
   public:
@@ -63,6 +78,18 @@ bool InCorso(const Prova::Registro &r) {
            (!r.Sospensioni().empty() && !r.Sospensioni().back().a.isValid());
 }
 
+// The last input seen going active since the start, for one who walks away
+// from the laptop: "Ultimo attivo: 12  Finestra aula 1  (10:31:05)".
+QString UltimoAttivo(const Prova::Registro &r) {
+    const auto &eventi = r.Eventi();
+    for (auto e = eventi.rbegin(); e != eventi.rend() && e->quando >= r.Inizio(); ++e)
+        if (e->tipo == Prova::Tipo::Attivo)
+            return QStringLiteral("Ultimo attivo: %1  %2  (%3)")
+                .arg(e->ingresso)
+                .arg(Prova::Soggetto(r, *e), Prova::Ora(e->quando));
+    return QStringLiteral("Ultimo attivo: nessuno");
+}
+
 QTableWidgetItem *Cella(const QString &testo, bool modificabile = false) {
     auto *c = new QTableWidgetItem(testo);
     if (!modificabile) c->setFlags(c->flags() & ~Qt::ItemIsEditable);
@@ -83,7 +110,7 @@ FormProvaIngressi::FormProvaIngressi(Prova::Registro &registro, std::function<vo
     : QWidget(padre, Qt::Window), registro_(registro), identifica_(std::move(identifica)) {
     setObjectName(QStringLiteral("FormProvaIngressi"));
     setWindowTitle(QStringLiteral("Prova ingressi"));
-    resize(1240, 800);
+    resize(DaTwips(MisuraProva).size());
 
     Provati = new QLabel(this);
     Provati->setObjectName(QStringLiteral("Provati"));
@@ -91,6 +118,12 @@ FormProvaIngressi::FormProvaIngressi(Prova::Registro &registro, std::function<vo
     grande.setPointSizeF(grande.pointSizeF() * 2);
     grande.setBold(true);
     Provati->setFont(grande);
+    Ultimo = new QLabel(this);
+    Ultimo->setObjectName(QStringLiteral("Ultimo"));
+    Ultimo->setTextFormat(Qt::PlainText);
+    QFont enorme = grande;
+    enorme.setPointSizeF(grande.pointSizeF() * 1.5);
+    Ultimo->setFont(enorme);
     Giornale = new QLabel(this);
     Giornale->setObjectName(QStringLiteral("Giornale"));
     Giornale->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -105,10 +138,20 @@ FormProvaIngressi::FormProvaIngressi(Prova::Registro &registro, std::function<vo
     connect(Tecnico, &QLineEdit::textChanged, this,
             [this](const QString &t) { registro_.tecnico = t; });
     // In the journal too, so that a crash or an Exit keeps them.
-    connect(Impianto, &QLineEdit::editingFinished, this,
-            [this] { registro_.Annota(QStringLiteral("impianto: %1").arg(registro_.impianto)); });
-    connect(Tecnico, &QLineEdit::editingFinished, this,
-            [this] { registro_.Annota(QStringLiteral("tecnico: %1").arg(registro_.tecnico)); });
+    // Remembered for the next walk test too.
+    connect(Impianto, &QLineEdit::editingFinished, this, [this] {
+        registro_.Annota(QStringLiteral("impianto: %1").arg(registro_.impianto));
+        Ricordati().setValue(QStringLiteral("impianto"), registro_.impianto);
+    });
+    connect(Tecnico, &QLineEdit::editingFinished, this, [this] {
+        registro_.Annota(QStringLiteral("tecnico: %1").arg(registro_.tecnico));
+        Ricordati().setValue(QStringLiteral("tecnico"), registro_.tecnico);
+    });
+    {
+        const QSettings ricordati = Ricordati();
+        Impianto->setText(ricordati.value(QStringLiteral("impianto")).toString());
+        Tecnico->setText(ricordati.value(QStringLiteral("tecnico")).toString());
+    }
     auto *campi = new QFormLayout;
     campi->addRow(QStringLiteral("&Impianto:"), Impianto);
     campi->addRow(QStringLiteral("&Tecnico:"), Tecnico);
@@ -150,9 +193,9 @@ FormProvaIngressi::FormProvaIngressi(Prova::Registro &registro, std::function<vo
     chiudi->setObjectName(QStringLiteral("Chiudi"));
     connect(salva, &QPushButton::clicked, this, &FormProvaIngressi::SalvaRapporto_Click);
     connect(ricomincia, &QPushButton::clicked, this, &FormProvaIngressi::Ricomincia_Click);
-    connect(chiudi, &QPushButton::clicked, this, &QWidget::close);
+    connect(chiudi, &QPushButton::clicked, this, &FormProvaIngressi::Chiudi_Click);
     connect(new QShortcut(QKeySequence(Qt::Key_Escape), this), &QShortcut::activated, this,
-            &QWidget::close);
+            &FormProvaIngressi::Chiudi_Click);
 
     auto *testa = new QHBoxLayout;
     testa->addWidget(Provati);
@@ -174,6 +217,7 @@ FormProvaIngressi::FormProvaIngressi(Prova::Registro &registro, std::function<vo
     pulsanti->addWidget(chiudi);
     auto *tutto = new QVBoxLayout(this);
     tutto->addLayout(testa);
+    tutto->addWidget(Ultimo);
     tutto->addWidget(Giornale);
     tutto->addLayout(centro, 1);
     tutto->addLayout(pulsanti);
@@ -198,7 +242,19 @@ FormProvaIngressi::FormProvaIngressi(Prova::Registro &registro, std::function<vo
     });
 }
 
+void FormProvaIngressi::Adatta(const QRect &disponibile) {
+    const QSize cornice = DaTwips(Cornice).size();
+    resize(DaTwips(MisuraProva).size().boundedTo(disponibile.size() - cornice));
+    const QRect dentro = disponibile.adjusted(0, 0, -cornice.width(), -cornice.height());
+    if (!dentro.contains(QRect(pos(), size()))) move(disponibile.topLeft());
+}
+
 void FormProvaIngressi::Mostra() {
+    if (!adattata_) {
+        adattata_ = true;
+        const QWidget *sopra = parentWidget() ? parentWidget()->window() : this;
+        if (const QScreen *schermo = sopra->screen()) Adatta(schermo->availableGeometry());
+    }
     if (!giornaleAperto_) ApriGiornale();
     // A site chosen since the window last showed names the test.
     if (!Impianti::InUso().isEmpty() && Impianti::InUso() != impiantoMostrato_) {
@@ -221,6 +277,9 @@ void FormProvaIngressi::ApriGiornale() {
         giornaleAperto_ = false;
         return;
     }
+    // The walk test starts with its window, not when test mode began.
+    registro_.Inizia();
+    eventiSalvati_ = registro_.TotaleEventi();
     const QString errore = registro_.ApriGiornale(CartellaProve());
     Giornale->setText(errore.isEmpty() ? QStringLiteral("Giornale: ") +
                                              QDir::toNativeSeparators(registro_.Giornale())
@@ -236,6 +295,7 @@ void FormProvaIngressi::Aggiorna() {
             ? QStringLiteral("Prova ingressi")
             : QStringLiteral("Prova ingressi - centrale %1").arg(registro_.identificativo));
     Provati->setText(Prova::Conteggio(registro_));
+    Ultimo->setText(UltimoAttivo(registro_));
     if (!registro_.ErroreGiornale().isEmpty()) Giornale->setText(registro_.ErroreGiornale());
     AggiornaTabella();
     AggiornaEventi();
@@ -300,25 +360,52 @@ void FormProvaIngressi::AggiornaEventi() {
         delete Eventi->takeItem(Eventi->count() - 1);
 }
 
-void FormProvaIngressi::SalvaRapporto_Click() {
+bool FormProvaIngressi::SalvaRapporto_Click() {
     const QString pdf = QStringLiteral("Rapporto PDF (*.pdf)");
     QString filtro;
     QString nome = QFileDialog::getSaveFileName(
         this, QStringLiteral("Salva rapporto"),
         QDir(CartellaProve()).filePath(QStringLiteral("prova-ingressi.pdf")),
         pdf + QStringLiteral(";;Tabella CSV (*.csv)"), &filtro);
-    if (nome.isEmpty()) return;
+    if (nome.isEmpty()) return false;
     // A name typed without its extension takes the kind chosen in the list.
     if (Prova::TipoRapporto(nome) == Prova::Rapporto::Nessuno)
         nome += filtro == pdf ? QStringLiteral(".pdf") : QStringLiteral(".csv");
     registro_.fine = QDateTime::currentDateTime();
     const QString errore = Prova::SalvaRapporto(registro_, nome);
     registro_.fine = QDateTime();
-    if (errore.isEmpty())
-        Avviso(this, QMessageBox::Information,
-               QStringLiteral("Rapporto salvato in %1.").arg(QDir::toNativeSeparators(nome)));
-    else
+    if (!errore.isEmpty()) {
         Avviso(this, QMessageBox::Warning, errore);
+        return false;
+    }
+    eventiSalvati_ = registro_.TotaleEventi();
+    Avviso(this, QMessageBox::Information,
+           QStringLiteral("Rapporto salvato in %1.").arg(QDir::toNativeSeparators(nome)));
+    return true;
+}
+
+bool FormProvaIngressi::puoChiudere() {
+    if (registro_.TotaleEventi() <= eventiSalvati_) return true;
+    switch (Domanda(this, QStringLiteral("Gli eventi della prova non sono in nessun rapporto "
+                                         "salvato. Salvare un rapporto?"))) {
+    case Risposta::Salva:
+        return SalvaRapporto_Click(); // left the file window without saving: stays open
+    case Risposta::NonSalvare:
+        return true;
+    case Risposta::Annulla:
+        break;
+    }
+    return false;
+}
+
+void FormProvaIngressi::Chiudi_Click() {
+    if (puoChiudere()) close();
+}
+
+void FormProvaIngressi::closeEvent(QCloseEvent *e) {
+    // The close box asks; a close() of the program's own (test mode
+    // leaving, "Chiudi" once answered) does not.
+    if (e->spontaneous() && !puoChiudere()) e->ignore();
 }
 
 void FormProvaIngressi::Ricomincia_Click() {
@@ -330,6 +417,7 @@ void FormProvaIngressi::Ricomincia_Click() {
         return;
     identifica_(); // the new record is of the panel in use now
     registro_.Ricomincia();
+    eventiSalvati_ = 0;
     if (!giornaleAperto_)
         ApriGiornale();
     else

@@ -7,6 +7,7 @@
 #include <QWidget>
 #include <functional>
 
+class QCloseEvent;
 class QLabel;
 class QLineEdit;
 class QListWidget;
@@ -23,12 +24,18 @@ class FormProvaIngressi : public QWidget {
     // walk test starts again.
     FormProvaIngressi(Prova::Registro &registro, std::function<void()> identifica, QWidget *padre);
 
-    // Shows the window in front; the first time, opens the journal.
-    // no globals
+    // Shows the window in front; the first time, sized to fit its screen,
+    // and, once the panel's texts are read, the walk test starts and its
+    // journal opens.
     void Mostra();
+    // The size of the window's table, made smaller to fit `disponibile` (a
+    // screen's free area, as QScreen::availableGeometry gives it) with the
+    // window's frame, and the window moved inside it.
+    void Adatta(const QRect &disponibile);
 
     QLabel *Provati = nullptr;
     QLabel *Giornale = nullptr;
+    QLabel *Ultimo = nullptr; // the last input seen going active, large
     QTableWidget *Ingressi = nullptr;
     QWidget *LineaDelTempo = nullptr;
     QListWidget *Eventi = nullptr;
@@ -37,12 +44,20 @@ class FormProvaIngressi : public QWidget {
 
     // The buttons: "Salva rapporto…" asks for a .csv or .pdf file,
     // "Ricomincia" asks before it forgets what was seen.
-    void SalvaRapporto_Click();
+    // Returns whether a report was saved.
+    bool SalvaRapporto_Click();
     void Ricomincia_Click();
+    // "Chiudi", Escape and the close box: with events in no saved report,
+    // asks first whether to save them.
+    void Chiudi_Click();
     // Shows what the record holds now.
     void Aggiorna();
 
+  protected:
+    void closeEvent(QCloseEvent *e) override;
+
   private:
+    bool puoChiudere();
     void AggiornaTabella();
     void AggiornaEventi();
     void ApriGiornale();
@@ -55,4 +70,6 @@ class FormProvaIngressi : public QWidget {
     bool giornaleAperto_ = false;
     QString impiantoMostrato_; // the site in use the Impianto field last took
     int trascorsi_ = 0;        // ms since the timeline was last drawn
+    bool adattata_ = false;    // sized to its screen once
+    size_t eventiSalvati_ = 0; // events in the last report saved
 };

@@ -69,6 +69,29 @@ void Registro::Ricomincia() {
     }
 }
 
+void Registro::Inizia() {
+    if (!avviato_) return;
+    const QDateTime ora = QDateTime::currentDateTime();
+    inizio_ = ora;
+    for (Ingresso &n : ingressi_) {
+        n.provato = false;
+        n.giaAttivo = n.attivo;
+        n.primaAttivazione = n.ultimaAttivazione = n.ultimoRiposo = QDateTime();
+        n.attivazioni = 0;
+        n.intervalli.clear();
+        if (n.attivo) n.intervalli.push_back({ora, QDateTime()});
+    }
+    // Of the gaps, only one still open goes on, from now.
+    for (auto *d : {&silenzi_, &sospensioni_}) {
+        const bool aperto = !d->empty() && !d->back().a.isValid();
+        d->clear();
+        if (aperto) d->push_back({ora, QDateTime()});
+    }
+    totaleSilenzi_ = silenzi_.size();
+    totaleSospensioni_ = sospensioni_.size();
+    ++cambiamenti_;
+}
+
 void Registro::Risposta(bool risposto) {
     if (!avviato_ || risposto == risponde_) return;
     risponde_ = risposto;
@@ -356,7 +379,8 @@ QString Soggetto(const Registro &r, const Evento &e) {
     }
 }
 
-QString Descrizione(const Registro &, const Evento &e) {
+namespace {
+QString Accaduto(const Evento &e) {
     switch (e.tipo) {
     case Tipo::Attivo:
         return e.valore == ValoreGiaAttivo ? QStringLiteral("già attivo all'inizio")
@@ -376,6 +400,17 @@ QString Descrizione(const Registro &, const Evento &e) {
     default:
         return QStringLiteral("la centrale risponde di nuovo");
     }
+}
+
+} // namespace
+
+QString Descrizione(const Registro &r, const Evento &e) {
+    if (e.quando >= r.Inizio()) return Accaduto(e);
+    // Seen before the walk test's window was opened.
+    const QString prima = e.tipo == Tipo::Attivo && e.valore == ValoreGiaAttivo
+                              ? QStringLiteral("attivo alla prima lettura")
+                              : Accaduto(e);
+    return prima + QStringLiteral(" (prima dell'inizio)");
 }
 
 QString RigaEvento(const Registro &r, const Evento &e, bool millisecondi) {

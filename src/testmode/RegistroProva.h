@@ -78,6 +78,10 @@ class Registro {
     // Everything seen is forgotten; the record starts again now, with a new journal
     // when one was open.
     void Ricomincia();
+    // The walk test starts now (its window opened): the inputs count from
+    // now, those active now as active at the start; what was seen before
+    // stays among the events, described as before the start.
+    void Inizia();
 
     // What the cycle decoded. Until Testi() these are ignored.
     void Risposta(bool risposto); // every exchange: answered or not
@@ -172,7 +176,8 @@ QString TestoProvato(const Ingresso &i);
 // others), what it concerns and what happened, separated by tabs (none
 // within: control characters are written visibly).
 QString RigaEvento(const Registro &r, const Evento &e, bool millisecondi = false);
-// What happened, in words: "attivo", "a riposo", "la centrale non risponde" ...
+// What happened, in words: "attivo", "a riposo", "la centrale non risponde" ...,
+// followed by "(prima dell'inizio)" when seen before the start.
 // Both as TestoMostrato, control characters written visibly.
 QString Descrizione(const Registro &r, const Evento &e);
 QString Soggetto(const Registro &r, const Evento &e);

@@ -401,20 +401,37 @@ class TestProva : public QObject {
         ciclo(1);
         banco->ordina("input 2 C");
         ciclo(2);
+        QTest::qWait(20);
+        const QDateTime apertura = QDateTime::currentDateTime();
         QCOMPARE(f.Menu->actions().first()->objectName(), QString("ProvaIngressi"));
         QCOMPARE(f.Menu->actions().first()->text(), QString("Prova ingressi…"));
         f.Menu->actions().first()->trigger();
         auto *w = f.findChild<FormProvaIngressi *>();
         QVERIFY(w && w->isVisible() && !w->isModal());
-        QCOMPARE(w->Provati->text(), QString("Provati 1 di 2"));
-        QCOMPARE(w->Ingressi->item(1, 2)->text(), QString("sì"));
+        // The walk test starts with its window, in the journal too: what was
+        // seen before is listed as such, and an input active then is not tried.
+        QVERIFY(f.RegistroProva.Inizio() >= apertura);
+        QVERIFY(Leggi(Giornale(banco.cartella()))
+                    .contains(", iniziata il " +
+                              Prova::OraCompleta(f.RegistroProva.Inizio()).toUtf8()));
+        QVERIFY(
+            w->Eventi->item(0)->text().endsWith("Cucina;\"nord\":  attivo (prima dell'inizio)"));
+        QCOMPARE(w->Provati->text(), QString("Provati 0 di 2"));
+        QCOMPARE(w->Ultimo->text(), QString("Ultimo attivo: nessuno"));
+        QCOMPARE(w->Ingressi->item(1, 2)->text(), QString("no (già attivo)"));
         QCOMPARE(w->Ingressi->item(0, 2)->text(), QString("no"));
         QVERIFY(w->Giornale->text().contains("/prove/prova-"));
 
+        banco->ordina("input 2 -");
+        ciclo(1);
         banco->ordina("input 1 C");
+        banco->ordina("input 2 C");
         ciclo(2);
         QTRY_COMPARE(w->Provati->text(), QString("Provati 2 di 2"));
-        QVERIFY(w->Eventi->item(0)->text().endsWith("Porta           ingresso:  attivo"));
+        QVERIFY2(w->Ultimo->text().startsWith("Ultimo attivo: 2  Cucina;\"nord\"  ("),
+                 qPrintable(w->Ultimo->text()));
+        QCOMPARE(
+            w->Eventi->findItems("Porta           ingresso:  attivo", Qt::MatchEndsWith).size(), 1);
         // The technician's note and the site reach the journal as typed.
         w->Ingressi->item(0, 6)->setText("sensore coperto"); // the note's column
         w->findChild<QLineEdit *>("Impianto")->setText("Villa Rossi");
@@ -478,6 +495,82 @@ class TestProva : public QObject {
         f.CaricaTesti();
         w->Aggiorna();
         QCOMPARE(w->windowTitle(), QString("Prova ingressi - centrale &46"));
+    }
+
+    // On a laptop's screen the window fits, its buttons on it, whatever its
+    // screen (here the test's) and on one of 1280×720 or 1366×768.
+    void misuraDellaFinestra() {
+        QTemporaryDir cartella;
+        QDir::setCurrent(cartella.path());
+        Prova::Registro r;
+        FormProvaIngressi w(
+            r, [] {}, nullptr);
+        const auto dentro = [&w](const QRect &schermo) {
+            QVERIFY2(schermo.contains(w.frameGeometry()),
+                     qPrintable(QString("%1x%2").arg(w.width()).arg(w.height())));
+            for (const char *nome : {"SalvaRapporto", "Ricomincia", "Chiudi"}) {
+                const auto *b = w.findChild<QPushButton *>(nome);
+                QVERIFY2(w.rect().contains(QRect(b->mapTo(&w, QPoint()), b->size())), nome);
+            }
+        };
+        w.Mostra();
+        dentro(w.screen()->availableGeometry());
+        for (const QRect &schermo : {QRect(0, 0, 1280, 720), QRect(0, 24, 1366, 744)}) {
+            w.Adatta(schermo);
+            QApplication::processEvents();
+            dentro(schermo);
+        }
+    }
+
+    // The site and the technician of the last walk test are there at the next.
+    void ricordati() {
+        QTemporaryDir cartella;
+        QDir::setCurrent(cartella.path());
+        Prova::Registro r;
+        {
+            FormProvaIngressi w(
+                r, [] {}, nullptr);
+            w.Tecnico->setText("Mario Rossi");
+            emit w.Tecnico->editingFinished();
+            w.Impianto->setText("Scuola Verdi");
+            emit w.Impianto->editingFinished();
+        }
+        FormProvaIngressi w(
+            r, [] {}, nullptr);
+        QCOMPARE(w.Tecnico->text(), QString("Mario Rossi"));
+        QCOMPARE(w.Impianto->text(), QString("Scuola Verdi"));
+        QCOMPARE(r.tecnico, QString("Mario Rossi"));
+    }
+
+    // "Chiudi" closes at once while nothing was seen since the start, and
+    // asks while some events are in no report: Annulla keeps the window.
+    void chiudiChiede() {
+        QTemporaryDir cartella;
+        QDir::setCurrent(cartella.path());
+        Prova::Registro r;
+        r.Testi(QStringList(44, QString()));
+        r.Stato("R"); // before the start
+        FormProvaIngressi w(
+            r, [] {}, nullptr);
+        auto *chiudi = w.findChild<QPushButton *>("Chiudi");
+        w.Mostra();
+        chiudi->click();
+        QVERIFY(!w.isVisible());
+        w.Mostra();
+        r.Stato("A");
+        const auto rispondi = [](const char *pulsante) {
+            Quando(
+                [] { return QApplication::activeModalWidget(); },
+                [pulsante] {
+                    QApplication::activeModalWidget()->findChild<QPushButton *>(pulsante)->click();
+                });
+        };
+        rispondi("Annulla");
+        chiudi->click();
+        QVERIFY(w.isVisible());
+        rispondi("NonSalvare");
+        chiudi->click();
+        QVERIFY(!w.isVisible());
     }
 };
 
