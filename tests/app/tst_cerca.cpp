@@ -158,7 +158,7 @@ class TestCerca : public QObject {
         p = Avvia(banco.cartella(), {"--confronta", "t.vlt"});
         u = Fine(*p);
         QCOMPARE(u.codice, 2);
-        QVERIFY2(u.errore.contains("Riga 3"), qPrintable(u.errore));
+        QVERIFY2(u.errore.contains("Testo 002, riga 3"), qPrintable(u.errore));
         QVERIFY(banco->comandi().isEmpty());
     }
 };

@@ -255,7 +255,7 @@ class TestRete : public QObject {
         bool bottone = false, ripartito = false;
         Quando([&] { return f.TastoErroreSeriale->isVisible(); },
                [&] {
-                   bottone = f.TastoErroreSeriale->text() == "Errore Seriale Premi qui";
+                   bottone = f.TastoErroreSeriale->text() == "Errore di rete Premi qui";
                    ripartito = avviaServer();
                    f.TastoErroreSeriale->click();
                });
