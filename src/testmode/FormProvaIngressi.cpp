@@ -21,6 +21,8 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QScreen>
+#include <QApplication>
+#include <QCheckBox>
 #include <QSettings>
 #include <QShortcut>
 #include <QTableWidget>
@@ -78,6 +80,8 @@ bool InCorso(const Prova::Registro &r) {
            (!r.Sospensioni().empty() && !r.Sospensioni().back().a.isValid());
 }
 
+const QString NessunoAttivo = QStringLiteral("Ultimo attivo: nessuno");
+
 // The last input seen going active since the start, for one who walks away
 // from the laptop: "Ultimo attivo: 12  Finestra aula 1  (10:31:05)".
 QString UltimoAttivo(const Prova::Registro &r) {
@@ -87,7 +91,7 @@ QString UltimoAttivo(const Prova::Registro &r) {
             return QStringLiteral("Ultimo attivo: %1  %2  (%3)")
                 .arg(e->ingresso)
                 .arg(Prova::Soggetto(r, *e), Prova::Ora(e->quando));
-    return QStringLiteral("Ultimo attivo: nessuno");
+    return NessunoAttivo;
 }
 
 QTableWidgetItem *Cella(const QString &testo, bool modificabile = false) {
@@ -213,6 +217,13 @@ FormProvaIngressi::FormProvaIngressi(Prova::Registro &registro, std::function<vo
     auto *pulsanti = new QHBoxLayout;
     pulsanti->addWidget(salva);
     pulsanti->addWidget(ricomincia);
+    // A technician away from the laptop hears each input going active.
+    Suono = new QCheckBox(QStringLiteral("&Suono a ogni ingresso attivo"), this);
+    Suono->setObjectName(QStringLiteral("Suono"));
+    Suono->setChecked(Ricordati().value(QStringLiteral("suono"), false).toBool());
+    connect(Suono, &QCheckBox::toggled, this,
+            [](bool si) { Ricordati().setValue(QStringLiteral("suono"), si); });
+    pulsanti->addWidget(Suono);
     pulsanti->addStretch();
     pulsanti->addWidget(chiudi);
     auto *tutto = new QVBoxLayout(this);
@@ -295,7 +306,10 @@ void FormProvaIngressi::Aggiorna() {
             ? QStringLiteral("Prova ingressi")
             : QStringLiteral("Prova ingressi - centrale %1").arg(registro_.identificativo));
     Provati->setText(Prova::Conteggio(registro_));
-    Ultimo->setText(UltimoAttivo(registro_));
+    const QString ultimo = UltimoAttivo(registro_);
+    if (ultimo != Ultimo->text() && Suono->isChecked() && ultimo != NessunoAttivo)
+        QApplication::beep();
+    Ultimo->setText(ultimo);
     if (!registro_.ErroreGiornale().isEmpty()) Giornale->setText(registro_.ErroreGiornale());
     AggiornaTabella();
     AggiornaEventi();

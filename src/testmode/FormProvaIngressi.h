@@ -8,6 +8,7 @@
 #include <functional>
 
 class QCloseEvent;
+class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QListWidget;
@@ -35,7 +36,8 @@ class FormProvaIngressi : public QWidget {
 
     QLabel *Provati = nullptr;
     QLabel *Giornale = nullptr;
-    QLabel *Ultimo = nullptr; // the last input seen going active, large
+    QLabel *Ultimo = nullptr;   // the last input seen going active, large
+    QCheckBox *Suono = nullptr; // a beep for each input going active (remembered)
     QTableWidget *Ingressi = nullptr;
     QWidget *LineaDelTempo = nullptr;
     QListWidget *Eventi = nullptr;

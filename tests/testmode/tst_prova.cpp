@@ -13,6 +13,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
@@ -534,9 +535,12 @@ class TestProva : public QObject {
             emit w.Tecnico->editingFinished();
             w.Impianto->setText("Scuola Verdi");
             emit w.Impianto->editingFinished();
+            QVERIFY(!w.Suono->isChecked());
+            w.Suono->click();
         }
         FormProvaIngressi w(
             r, [] {}, nullptr);
+        QVERIFY(w.Suono->isChecked());
         QCOMPARE(w.Tecnico->text(), QString("Mario Rossi"));
         QCOMPARE(w.Impianto->text(), QString("Scuola Verdi"));
         QCOMPARE(r.tecnico, QString("Mario Rossi"));
