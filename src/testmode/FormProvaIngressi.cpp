@@ -297,6 +297,13 @@ void FormProvaIngressi::ApriGiornale() {
                                        : errore);
 }
 
+FormProvaIngressi::~FormProvaIngressi() {
+    // A field that had the focus finishes its editing as the window goes:
+    // nothing of the window may be written then.
+    Impianto->disconnect(this);
+    Tecnico->disconnect(this);
+}
+
 void FormProvaIngressi::Aggiorna() {
     if (!giornaleAperto_ && registro_.Avviato()) ApriGiornale();
     visti_ = registro_.Cambiamenti();

@@ -24,6 +24,7 @@ class FormProvaIngressi : public QWidget {
     // `identifica` gives the record the panel and the port in use, when the
     // walk test starts again.
     FormProvaIngressi(Prova::Registro &registro, std::function<void()> identifica, QWidget *padre);
+    ~FormProvaIngressi() override;
 
     // Shows the window in front; the first time, sized to fit its screen,
     // and, once the panel's texts are read, the walk test starts and its
