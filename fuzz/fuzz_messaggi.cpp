@@ -221,13 +221,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *d, size_t n) {
     const QList<Programmazione::Voce> voci = Programmazione::VociDaInviare(daDisco);
     VERIFICA(voci.size() == Invii(s).size());
     int rigaAlta = 0;
+    QString numeroAlto;
     QSet<QString> visti;
     bool doppio = false;
     for (qsizetype i = 0; i < voci.size(); ++i) {
         VERIFICA(voci[i].voce == Invii(s)[i] && righe.value(voci[i].riga - 1) == voci[i].linea);
         VERIFICA(FiltroInvio(voci[i].linea) == voci[i].voce);
         for (qsizetype k = 3; k < voci[i].voce.size() && !rigaAlta; ++k)
-            if (voci[i].voce[k].unicode() > 127) rigaAlta = voci[i].riga;
+            if (voci[i].voce[k].unicode() > 127) {
+                rigaAlta = voci[i].riga;
+                numeroAlto = voci[i].numero();
+            }
         doppio = doppio || visti.contains(voci[i].voce.left(3));
         visti.insert(voci[i].voce.left(3));
     }
@@ -235,7 +239,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *d, size_t n) {
     VERIFICA(rifiuto.isEmpty() ==
              (!voci.isEmpty() && s.chiusa && voci.size() <= 301 && !doppio && !rigaAlta));
     if (rigaAlta && s.chiusa && !doppio)
-        VERIFICA(rifiuto.startsWith(QStringLiteral("Riga %1: ").arg(rigaAlta)));
+        VERIFICA(rifiuto.startsWith(
+            QStringLiteral("Testo %1, riga %2: ").arg(numeroAlto).arg(rigaAlta)));
 
     // Load and save: the comment on one line, then each kept line as the
     // editor shows it, an empty line, "end".
