@@ -249,16 +249,18 @@ int LavoroConfronta(const RigaDiComando &riga) {
                                     .arg(voci.size()));
     if (!r.muta.isEmpty()) {
         if (const QString colpa = PortaInColpa(NomePorta()); !colpa.isEmpty())
-            return Problema(QStringLiteral("Confronto fermato al testo %1: nessuna risposta alla "
-                                           "lettura (%2 testi confrontati su %3). %4")
-                                .arg(r.muta.numero(), QString::number(r.confrontati),
-                                     QString::number(voci.size()), colpa));
+            return Problema(
+                QStringLiteral("Confronto fermato al testo %1: nessuna risposta alla "
+                               "lettura (%2 su %3). %4")
+                    .arg(r.muta.numero(),
+                         Quanti(r.confrontati, "testo confrontato", "testi confrontati"),
+                         QString::number(voci.size()), colpa));
         Stampa(stdout,
                NonRisponde(QStringLiteral("alla lettura del testo ") + r.muta.numero(), NomePorta(),
-                           QStringLiteral(" (%1 testi confrontati su %2). velto318 "
+                           QStringLiteral(" (%1 su %2). velto318 "
                                           "--cerca elenca gli identificativi che "
                                           "rispondono.")
-                               .arg(r.confrontati)
+                               .arg(Quanti(r.confrontati, "testo confrontato", "testi confrontati"))
                                .arg(voci.size())));
         return UscitaCentrale;
     }

@@ -6,6 +6,7 @@
 #include "impianti/Registro.h"
 #include "rapporti/RapportoRegistro.h"
 #include "jobs/Operazioni.h"
+#include "shared/Numeri.h"
 #include "shared/Salvataggio.h"
 #include "shared/Variabili.h"
 
@@ -141,17 +142,14 @@ int ConfrontaVersioni(const RigaDiComando &riga) {
                           secondo.leftJustified(larghezza), TestoVisibile(d.dopo));
         numeri << d.numero;
     }
-    testo +=
-        numeri.isEmpty()
-            ? QStringLiteral("Le versioni %1 e %2 hanno gli stessi testi.\n")
-                  .arg(riga.versioneA)
-                  .arg(riga.versioneB)
-            : QStringLiteral("%1 tra le versioni %2 e %3 (· è uno spazio): %4.\n")
-                  .arg(numeri.size() == 1 ? QStringLiteral("1 testo diverso")
-                                          : QStringLiteral("%1 testi diversi").arg(numeri.size()))
-                  .arg(riga.versioneA)
-                  .arg(riga.versioneB)
-                  .arg(numeri.join(QStringLiteral(", ")));
+    testo += numeri.isEmpty() ? QStringLiteral("Le versioni %1 e %2 hanno gli stessi testi.\n")
+                                    .arg(riga.versioneA)
+                                    .arg(riga.versioneB)
+                              : QStringLiteral("%1 tra le versioni %2 e %3 (· è uno spazio): %4.\n")
+                                    .arg(Quanti(numeri.size(), "testo diverso", "testi diversi"))
+                                    .arg(riga.versioneA)
+                                    .arg(riga.versioneB)
+                                    .arg(numeri.join(QStringLiteral(", ")));
     Stampa(stdout, testo);
     return numeri.isEmpty() ? UscitaFatto : UscitaCentrale;
 }
@@ -188,8 +186,8 @@ int Esporta(const QString &percorso) {
     if (!Salvataggio::Salva(percorso, Impianti::Csv(libro), &errore))
         return Problema(
             QStringLiteral("%1 non scritto: %2.").arg(QDir::toNativeSeparators(percorso), errore));
-    Stampa(stdout, QStringLiteral("%1 impianti esportati in %2.\n")
-                       .arg(libro.size())
+    Stampa(stdout, QStringLiteral("%1 in %2.\n")
+                       .arg(Quanti(libro.size(), "impianto esportato", "impianti esportati"))
                        .arg(QDir::toNativeSeparators(percorso)));
     return UscitaFatto;
 }
@@ -208,8 +206,8 @@ int Importa(const QString &percorso) {
         else
             r.saltati << QStringLiteral("%1: %2").arg(i.nome, errore);
     }
-    QString testo = QStringLiteral("%1 impianti importati da %2.\n")
-                        .arg(importati)
+    QString testo = QStringLiteral("%1 da %2.\n")
+                        .arg(Quanti(importati, "impianto importato", "impianti importati"))
                         .arg(QDir::toNativeSeparators(percorso));
     for (const QString &s : r.saltati)
         testo += QStringLiteral("Saltato: %1\n").arg(s);
