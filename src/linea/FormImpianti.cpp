@@ -284,15 +284,19 @@ void FormImpianti::nuovo() {
                .arg(f.Fatto.nome, f.Fatto.porta, f.Fatto.id, Linea485(f.Fatto.rs485)));
 }
 
-void FormImpianti::modifica() {
+std::optional<Impianti::Impianto> FormImpianti::caricaScelto() {
     const QString nome = scelto();
-    if (nome.isEmpty()) return;
+    if (nome.isEmpty()) return std::nullopt;
     QString errore;
-    const auto impianto = Impianti::Carica(nome, &errore);
-    if (!impianto) {
-        Esito->setText(errore);
-        return;
-    }
+    auto impianto = Impianti::Carica(nome, &errore);
+    if (!impianto) Esito->setText(errore);
+    return impianto;
+}
+
+void FormImpianti::modifica() {
+    const auto impianto = caricaScelto();
+    if (!impianto) return;
+    const QString nome = impianto->nome;
     FormImpianto f(this, impianto);
     if (f.exec() != QDialog::Accepted) return;
     Aggiorna(nome);
@@ -303,14 +307,9 @@ void FormImpianti::modifica() {
 }
 
 void FormImpianti::usa() {
-    const QString nome = scelto();
-    if (nome.isEmpty()) return;
-    QString errore;
-    const auto impianto = Impianti::Carica(nome, &errore);
-    if (!impianto) {
-        Esito->setText(errore);
-        return;
-    }
+    const auto impianto = caricaScelto();
+    if (!impianto) return;
+    const QString nome = impianto->nome;
     const Impianti::Linea linea = Impianti::LineaDi(*impianto);
     // A device path as --porta takes it; a network address as it is.
     const QString dispositivo = linea.dispositivo.isEmpty() || IndirizzoDiRete(linea.dispositivo)

@@ -44,7 +44,10 @@ class FormImpianti : public QDialog {
     QString Programma;
 
   private:
-    QString scelto() const;     // the one site selected, empty when none or several
+    QString scelto() const; // the one site selected, empty when none or several
+    // The site selected, read from the book; nothing when none is, or when
+    // its description cannot be read (said in the window).
+    std::optional<Impianti::Impianto> caricaScelto();
     QStringList scelti() const; // the sites selected and shown, in the list's order
     // `lavoro` ({"--stato"} ...) on the sites selected, in FormSuImpianti.
     void suImpianti(const QString &nome, const QStringList &lavoro);
