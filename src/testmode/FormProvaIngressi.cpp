@@ -7,6 +7,7 @@
 #include "impianti/Impianti.h"
 #include "testmode/CsvProva.h"
 #include "testmode/RegistroProva.h"
+#include "shared/Numeri.h"
 
 #include <QCloseEvent>
 #include <QDir>
@@ -141,17 +142,21 @@ FormProvaIngressi::FormProvaIngressi(Prova::Registro &registro, std::function<vo
             [this](const QString &t) { registro_.impianto = t; });
     connect(Tecnico, &QLineEdit::textChanged, this,
             [this](const QString &t) { registro_.tecnico = t; });
-    // In the journal too, so that a crash or an Exit keeps them.
-    // Remembered for the next walk test too.
-    connect(Impianto, &QLineEdit::editingFinished, this, [this] {
-        registro_.Annota(QStringLiteral("impianto: %1").arg(registro_.impianto));
-        Ricordati().setValue(QStringLiteral("impianto"), registro_.impianto);
-    });
-    connect(Tecnico, &QLineEdit::editingFinished, this, [this] {
-        registro_.Annota(QStringLiteral("tecnico: %1").arg(registro_.tecnico));
-        Ricordati().setValue(QStringLiteral("tecnico"), registro_.tecnico);
-    });
-    {
+    if (passata()) {
+        // As the journal has them; changed here, for the reports only.
+        Impianto->setText(registro_.impianto);
+        Tecnico->setText(registro_.tecnico);
+    } else {
+        // In the journal too, so that a crash or an Exit keeps them.
+        // Remembered for the next walk test too.
+        connect(Impianto, &QLineEdit::editingFinished, this, [this] {
+            registro_.AnnotaImpianto();
+            Ricordati().setValue(QStringLiteral("impianto"), registro_.impianto);
+        });
+        connect(Tecnico, &QLineEdit::editingFinished, this, [this] {
+            registro_.AnnotaTecnico();
+            Ricordati().setValue(QStringLiteral("tecnico"), registro_.tecnico);
+        });
         const QSettings ricordati = Ricordati();
         Impianto->setText(ricordati.value(QStringLiteral("impianto")).toString());
         Tecnico->setText(ricordati.value(QStringLiteral("tecnico")).toString());
@@ -176,7 +181,7 @@ FormProvaIngressi::FormProvaIngressi(Prova::Registro &registro, std::function<vo
         Ingressi->setItem(i, Numero, Cella(QString::number(n.numero)));
         for (int c = Testo; c < Nota; ++c)
             Ingressi->setItem(i, c, Cella(QString()));
-        Ingressi->setItem(i, Nota, Cella(n.nota, true));
+        Ingressi->setItem(i, Nota, Cella(n.nota, !passata()));
     }
     connect(Ingressi, &QTableWidget::itemChanged, this, [this](QTableWidgetItem *c) {
         if (c->column() == Nota) registro_.ImpostaNota(c->row() + 1, c->text());
@@ -193,6 +198,9 @@ FormProvaIngressi::FormProvaIngressi(Prova::Registro &registro, std::function<vo
     salva->setObjectName(QStringLiteral("SalvaRapporto"));
     auto *ricomincia = new PulsanteInvio(QStringLiteral("Ricomincia"), this);
     ricomincia->setObjectName(QStringLiteral("Ricomincia"));
+    auto *apri = new PulsanteInvio(QStringLiteral("Apri prova…"), this);
+    apri->setObjectName(QStringLiteral("ApriProva"));
+    connect(apri, &QPushButton::clicked, this, &FormProvaIngressi::ApriProva_Click);
     auto *chiudi = new PulsanteInvio(QStringLiteral("Chiudi"), this);
     chiudi->setObjectName(QStringLiteral("Chiudi"));
     connect(salva, &QPushButton::clicked, this, &FormProvaIngressi::SalvaRapporto_Click);
@@ -217,6 +225,7 @@ FormProvaIngressi::FormProvaIngressi(Prova::Registro &registro, std::function<vo
     auto *pulsanti = new QHBoxLayout;
     pulsanti->addWidget(salva);
     pulsanti->addWidget(ricomincia);
+    pulsanti->addWidget(apri);
     // A technician away from the laptop hears each input going active.
     Suono = new QCheckBox(QStringLiteral("&Suono a ogni ingresso attivo"), this);
     Suono->setObjectName(QStringLiteral("Suono"));
@@ -224,6 +233,10 @@ FormProvaIngressi::FormProvaIngressi(Prova::Registro &registro, std::function<vo
     connect(Suono, &QCheckBox::toggled, this,
             [](bool si) { Ricordati().setValue(QStringLiteral("suono"), si); });
     pulsanti->addWidget(Suono);
+    // A past walk test neither starts again nor beeps.
+    ricomincia->setVisible(!passata());
+    Suono->setVisible(!passata());
+    if (passata()) Suono->setChecked(false);
     pulsanti->addStretch();
     pulsanti->addWidget(chiudi);
     auto *tutto = new QVBoxLayout(this);
@@ -237,7 +250,8 @@ FormProvaIngressi::FormProvaIngressi(Prova::Registro &registro, std::function<vo
     setTabOrder(Ingressi, Eventi);
     setTabOrder(Eventi, salva);
     setTabOrder(salva, ricomincia);
-    setTabOrder(ricomincia, chiudi);
+    setTabOrder(ricomincia, apri);
+    setTabOrder(apri, chiudi);
 
     orologio_ = new QTimer(this);
     orologio_->setInterval(IntervalloMs);
@@ -266,18 +280,23 @@ void FormProvaIngressi::Mostra() {
         const QWidget *sopra = parentWidget() ? parentWidget()->window() : this;
         if (const QScreen *schermo = sopra->screen()) Adatta(schermo->availableGeometry());
     }
-    if (!giornaleAperto_) ApriGiornale();
-    // A site chosen since the window last showed names the test.
-    if (!Impianti::InUso().isEmpty() && Impianti::InUso() != impiantoMostrato_) {
-        impiantoMostrato_ = Impianti::InUso();
-        Impianto->setText(impiantoMostrato_);
-        registro_.Annota(QStringLiteral("impianto: %1").arg(registro_.impianto));
+    if (!passata()) {
+        if (!giornaleAperto_) ApriGiornale();
+        // A site chosen since the window last showed names the test.
+        if (SeguiImpianto()) registro_.AnnotaImpianto();
     }
     Aggiorna();
     show();
     raise();
     activateWindow();
     orologio_->start();
+}
+
+bool FormProvaIngressi::SeguiImpianto() {
+    if (Impianti::InUso().isEmpty() || Impianti::InUso() == impiantoMostrato_) return false;
+    impiantoMostrato_ = Impianti::InUso();
+    Impianto->setText(impiantoMostrato_);
+    return true;
 }
 
 void FormProvaIngressi::ApriGiornale() {
@@ -302,16 +321,20 @@ FormProvaIngressi::~FormProvaIngressi() {
     // nothing of the window may be written then.
     Impianto->disconnect(this);
     Tecnico->disconnect(this);
+    Ingressi->disconnect(this);
 }
 
 void FormProvaIngressi::Aggiorna() {
-    if (!giornaleAperto_ && registro_.Avviato()) ApriGiornale();
+    if (!giornaleAperto_ && registro_.Avviato() && !passata()) ApriGiornale();
     visti_ = registro_.Cambiamenti();
     trascorsi_ = 0;
-    setWindowTitle(
-        registro_.identificativo.isEmpty()
-            ? QStringLiteral("Prova ingressi")
-            : QStringLiteral("Prova ingressi - centrale %1").arg(registro_.identificativo));
+    QString titolo = QStringLiteral("Prova ingressi");
+    if (passata())
+        titolo += QStringLiteral(" del %1").arg(
+            registro_.Inizio().toString(QStringLiteral("dd/MM/yyyy HH:mm")));
+    if (!registro_.identificativo.isEmpty())
+        titolo += QStringLiteral(" - centrale %1").arg(registro_.identificativo);
+    setWindowTitle(passata() ? titolo + QStringLiteral(" (dal giornale)") : titolo);
     Provati->setText(Prova::Conteggio(registro_));
     const QString ultimo = UltimoAttivo(registro_);
     if (ultimo != Ultimo->text() && Suono->isChecked() && ultimo != NessunoAttivo)
@@ -384,17 +407,22 @@ void FormProvaIngressi::AggiornaEventi() {
 bool FormProvaIngressi::SalvaRapporto_Click() {
     const QString pdf = QStringLiteral("Rapporto PDF (*.pdf)");
     QString filtro;
-    QString nome = QFileDialog::getSaveFileName(
-        this, QStringLiteral("Salva rapporto"),
-        QDir(CartellaProve()).filePath(QStringLiteral("prova-ingressi.pdf")),
-        pdf + QStringLiteral(";;Tabella CSV (*.csv)"), &filtro);
+    // A past walk test's report beside its journal, named as it is.
+    const QString proposto =
+        passata() ? registro_.Giornale().left(registro_.Giornale().lastIndexOf(QLatin1Char('.'))) +
+                        QStringLiteral(".pdf")
+                  : QDir(CartellaProve()).filePath(QStringLiteral("prova-ingressi.pdf"));
+    QString nome =
+        QFileDialog::getSaveFileName(this, QStringLiteral("Salva rapporto"), proposto,
+                                     pdf + QStringLiteral(";;Tabella CSV (*.csv)"), &filtro);
     if (nome.isEmpty()) return false;
     // A name typed without its extension takes the kind chosen in the list.
     if (Prova::TipoRapporto(nome) == Prova::Rapporto::Nessuno)
         nome += filtro == pdf ? QStringLiteral(".pdf") : QStringLiteral(".csv");
-    registro_.fine = QDateTime::currentDateTime();
+    // A walk test going on ends, for its report, now.
+    if (!passata()) registro_.fine = QDateTime::currentDateTime();
     const QString errore = Prova::SalvaRapporto(registro_, nome);
-    registro_.fine = QDateTime();
+    if (!passata()) registro_.fine = QDateTime();
     if (!errore.isEmpty()) {
         Avviso(this, QMessageBox::Warning, errore);
         return false;
@@ -406,7 +434,8 @@ bool FormProvaIngressi::SalvaRapporto_Click() {
 }
 
 bool FormProvaIngressi::puoChiudere() {
-    if (registro_.TotaleEventi() <= eventiSalvati_) return true;
+    // A past walk test has its journal: nothing to lose.
+    if (passata() || registro_.TotaleEventi() <= eventiSalvati_) return true;
     switch (Domanda(this, QStringLiteral("Gli eventi della prova non sono in nessun rapporto "
                                          "salvato. Salvare un rapporto?"))) {
     case Risposta::Salva:
@@ -436,8 +465,24 @@ void FormProvaIngressi::Ricomincia_Click() {
                                              "resta su disco.")
                                   .arg(Prova::Conteggio(registro_))) != QMessageBox::Yes)
         return;
-    identifica_(); // the new record is of the panel in use now
-    registro_.Ricomincia();
+    Riparti();
+}
+
+void FormProvaIngressi::AltraCentrale() {
+    const QString prima = registro_.identificativo, giornale = registro_.Giornale();
+    const bool conGiornale =
+        giornaleAperto_ && registro_.ErroreGiornale().isEmpty() && !giornale.isEmpty();
+    Riparti();
+    if (conGiornale)
+        Giornale->setText(QStringLiteral("Centrale cambiata: la prova della centrale %1 è nel "
+                                         "giornale %2 (si riapre con \"Apri prova…\"). %3")
+                              .arg(prima, QDir::toNativeSeparators(giornale), Giornale->text()));
+}
+
+void FormProvaIngressi::Riparti() {
+    identifica_();   // the new record is of the panel in use now
+    SeguiImpianto(); // and of the site in use, named in its journal's head
+    registro_.Ricomincia(CartellaProve());
     eventiSalvati_ = 0;
     if (!giornaleAperto_)
         ApriGiornale();
@@ -450,4 +495,40 @@ void FormProvaIngressi::Ricomincia_Click() {
             Ingressi->item(i, Nota)->setText(QString());
     }
     Aggiorna();
+}
+
+void FormProvaIngressi::ApriProva_Click() {
+    const QDir cartella(CartellaProve());
+    QFileDialog scelta(this, QStringLiteral("Apri prova"),
+                       cartella.exists(QStringLiteral("prove"))
+                           ? cartella.filePath(QStringLiteral("prove"))
+                           : cartella.path(),
+                       QStringLiteral("Giornali delle prove (prova-*.txt);;Tutti i file (*)"));
+    scelta.setObjectName(QStringLiteral("SceltaProva"));
+    scelta.setOption(QFileDialog::DontUseNativeDialog);
+    scelta.setFileMode(QFileDialog::ExistingFile);
+    if (scelta.exec() != QDialog::Accepted || scelta.selectedFiles().isEmpty()) return;
+    QString errore;
+    if (FormProvaIngressi *w = DaGiornale(scelta.selectedFiles().first(), this, &errore))
+        w->Mostra();
+    else
+        Avviso(this, QMessageBox::Warning, errore);
+}
+
+FormProvaIngressi *FormProvaIngressi::DaGiornale(const QString &giornale, QWidget *padre,
+                                                 QString *errore) {
+    auto registro = std::make_unique<Prova::Registro>();
+    *errore = registro->Rileggi(giornale);
+    if (!errore->isEmpty()) return nullptr;
+    auto *w = new FormProvaIngressi(*registro, nullptr, padre);
+    w->proprio_ = std::move(registro);
+    w->setAttribute(Qt::WA_DeleteOnClose);
+    w->giornaleAperto_ = true;
+    w->eventiVisti_ = 0;
+    QString testo = QStringLiteral("Dal giornale: ") + QDir::toNativeSeparators(giornale);
+    if (const int saltate = w->registro_.RigheSaltate())
+        testo += QStringLiteral(" (%1)").arg(
+            Quanti(saltate, "riga non leggibile saltata", "righe non leggibili saltate"));
+    w->Giornale->setText(testo);
+    return w;
 }

@@ -6,6 +6,7 @@
 
 #include <QWidget>
 #include <functional>
+#include <memory>
 
 class QCloseEvent;
 class QCheckBox;
@@ -25,6 +26,11 @@ class FormProvaIngressi : public QWidget {
     // walk test starts again.
     FormProvaIngressi(Prova::Registro &registro, std::function<void()> identifica, QWidget *padre);
     ~FormProvaIngressi() override;
+    // A past walk test, read back from its journal, in a window of its own
+    // that goes when closed: what it saw, for a report to be made again.
+    // Returns nullptr and an Italian message in *errore when the journal
+    // cannot be read.
+    static FormProvaIngressi *DaGiornale(const QString &giornale, QWidget *padre, QString *errore);
 
     // Shows the window in front; the first time, sized to fit its screen,
     // and, once the panel's texts are read, the walk test starts and its
@@ -55,12 +61,21 @@ class FormProvaIngressi : public QWidget {
     void Chiudi_Click();
     // Shows what the record holds now.
     void Aggiorna();
+    // "Apri prova…": a journal of a past walk test chosen, shown in a window
+    // of its own.
+    void ApriProva_Click();
+    // The panel or the link changed under the walk test: it starts again,
+    // for the panel in use now, and says where the last one's journal is.
+    void AltraCentrale();
 
   protected:
     void closeEvent(QCloseEvent *e) override;
 
   private:
     bool puoChiudere();
+    void Riparti();
+    bool SeguiImpianto();
+    bool passata() const { return !identifica_; }
     void AggiornaTabella();
     void AggiornaEventi();
     void ApriGiornale();
@@ -71,8 +86,9 @@ class FormProvaIngressi : public QWidget {
     int visti_ = -1;         // changes of the record already shown
     size_t eventiVisti_ = 0; // events already in the list
     bool giornaleAperto_ = false;
-    QString impiantoMostrato_; // the site in use the Impianto field last took
-    int trascorsi_ = 0;        // ms since the timeline was last drawn
-    bool adattata_ = false;    // sized to its screen once
-    size_t eventiSalvati_ = 0; // events in the last report saved
+    QString impiantoMostrato_;                 // the site in use the Impianto field last took
+    int trascorsi_ = 0;                        // ms since the timeline was last drawn
+    bool adattata_ = false;                    // sized to its screen once
+    size_t eventiSalvati_ = 0;                 // events in the last report saved
+    std::unique_ptr<Prova::Registro> proprio_; // the record of a past walk test
 };

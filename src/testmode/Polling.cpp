@@ -79,10 +79,18 @@ void FormPrincipaleTest::LeggiTesto() {
 }
 
 void FormPrincipaleTest::CaricaTesti() {
-    // The walk test's record starts with the texts loaded, and keeps the
-    // panel it began with.
+    // The walk test's record starts with the texts loaded. Another panel
+    // (another port or identifier chosen) is another walk test: what the
+    // first one saw stays in its journal.
     const bool nuova = !RegistroProva.Avviato();
-    if (ciclo_.CaricaTesti(true) && nuova) IdentificaProva();
+    if (!ciclo_.CaricaTesti(true)) return;
+    if (nuova) return IdentificaProva();
+    if (RegistroProva.identificativo == V::Identificativo &&
+        RegistroProva.porta == FormSeriale::Istanza().NomePorta())
+        return;
+    if (ProvaIngressi) return ProvaIngressi->AltraCentrale();
+    IdentificaProva();
+    RegistroProva.Ricomincia(QString());
 }
 
 void FormPrincipaleTest::Testi(int primo, const QString &testi) {

@@ -240,8 +240,9 @@ QByteArray Pdf(const Registro &r) {
     const QDateTime adesso = QDateTime::currentDateTime();
     const Ditta ditta = LeggiDitta(QDir::currentPath());
     // The customer and the address, from the site book: the site in use, or
-    // the one the walk test names.
-    const QString nomeImpianto = Impianti::InUso().isEmpty() ? r.impianto : Impianti::InUso();
+    // the one the walk test names (always, for a past one read back).
+    const QString nomeImpianto =
+        Impianti::InUso().isEmpty() || r.DaGiornale() ? r.impianto : Impianti::InUso();
     QString errore;
     const std::optional<Impianti::Impianto> impianto =
         nomeImpianto.isEmpty() ? std::nullopt : Impianti::Carica(nomeImpianto, &errore);

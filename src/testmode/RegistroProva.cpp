@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QRegularExpression>
+#include <optional>
 #ifdef Q_OS_UNIX
 #include <unistd.h>
 #endif
@@ -17,6 +18,19 @@ namespace {
 const char *const NomiTessere[2] = {"P L", "ACK"};
 // The value of the event of an input active at its first reading.
 const QString ValoreGiaAttivo = QStringLiteral("inizio");
+
+// The journal's lines that are read back: its head, the technician's
+// lines and its end.
+const char *const Testata = "# Velto318, prova ingressi della centrale %1 sulla porta %2, "
+                            "iniziata il %3";
+const char *const RigaIngresso = "# ingresso ";
+const char *const NonContato = "(non contato)";
+const char *const NotaIngresso = "nota dell'ingresso ";
+const char *const FineProva = "fine della prova: ";
+const char *const CampoImpianto = "impianto: ";
+const char *const CampoTecnico = "tecnico: ";
+const char *const PrimaDellInizio = " (prima dell'inizio)";
+const char *const AttivoAllaPrimaLettura = "attivo alla prima lettura";
 
 template <class T> void Limita(std::deque<T> &d, size_t massimo) {
     while (d.size() > massimo)
@@ -41,11 +55,26 @@ void Registro::Testi(const QStringList &testi) {
     }
     if (avviato_) return;
     avviato_ = true;
-    inizio_ = QDateTime::currentDateTime();
+    inizio_ = Adesso();
     ++cambiamenti_;
 }
 
-void Registro::Ricomincia() {
+Registro::~Registro() {
+    ChiudiGiornale();
+}
+
+QDateTime Registro::Adesso() const {
+    return orologio_.isValid() ? orologio_ : QDateTime::currentDateTime();
+}
+
+void Registro::ChiudiGiornale() {
+    if (!giornale_.isOpen()) return;
+    const QDateTime ora = Adesso();
+    ScriviRiga(QStringLiteral("# %1%2").arg(QLatin1String(FineProva), OraCompleta(ora)), ora);
+    giornale_.close();
+}
+
+void Registro::Ricomincia(const QString &cartella) {
     for (Ingresso &n : ingressi_) {
         n.provato = n.attivo = n.letto = n.giaAttivo = false;
         n.primaAttivazione = n.ultimaAttivazione = n.ultimoRiposo = QDateTime();
@@ -60,18 +89,18 @@ void Registro::Ricomincia() {
     stato_.clear();
     tasto_.clear();
     risponde_ = true;
-    inizio_ = QDateTime::currentDateTime();
+    inizio_ = Adesso();
     fine = QDateTime();
     ++cambiamenti_;
     if (giornale_.isOpen()) {
-        giornale_.close();
-        ApriGiornale(cartellaGiornale_);
+        ChiudiGiornale();
+        ApriGiornale(cartella);
     }
 }
 
 void Registro::Inizia() {
     if (!avviato_) return;
-    const QDateTime ora = QDateTime::currentDateTime();
+    const QDateTime ora = Adesso();
     inizio_ = ora;
     for (Ingresso &n : ingressi_) {
         n.provato = false;
@@ -95,7 +124,7 @@ void Registro::Inizia() {
 void Registro::Risposta(bool risposto) {
     if (!avviato_ || risposto == risponde_) return;
     risponde_ = risposto;
-    const QDateTime ora = QDateTime::currentDateTime();
+    const QDateTime ora = Adesso();
     if (!risposto) {
         silenzi_.push_back({ora, QDateTime()});
         Limita(silenzi_, IntervalliPerIngresso);
@@ -108,7 +137,7 @@ void Registro::Risposta(bool risposto) {
 
 bool Registro::Sospendi() {
     if (!avviato_ || (!sospensioni_.empty() && !sospensioni_.back().a.isValid())) return false;
-    const QDateTime ora = QDateTime::currentDateTime();
+    const QDateTime ora = Adesso();
     sospensioni_.push_back({ora, QDateTime()});
     Limita(sospensioni_, IntervalliPerIngresso);
     ++totaleSospensioni_;
@@ -124,7 +153,7 @@ bool Registro::Sospendi() {
 
 void Registro::Riprendi() {
     if (sospensioni_.empty() || sospensioni_.back().a.isValid()) return;
-    const QDateTime ora = QDateTime::currentDateTime();
+    const QDateTime ora = Adesso();
     sospensioni_.back().a = ora;
     // Still active, as far as anyone knows: the bar starts again now, and
     // the next reading ends it if the input went back to rest meanwhile.
@@ -152,7 +181,7 @@ void Registro::Ingressi(const QList<Comandi::Ingresso> &ingressi) {
         n.letto = true;
         if (attivo == n.attivo) continue;
         n.attivo = attivo;
-        const QDateTime ora = QDateTime::currentDateTime();
+        const QDateTime ora = Adesso();
         if (attivo && primo) {
             // A door left open, a detector stuck in alarm: shown active,
             // tried only once it is seen going active.
@@ -191,19 +220,26 @@ void Registro::ImpostaNota(int numero, const QString &nota) {
     QString &n = ingressi_[size_t(numero - 1)].nota;
     if (n == nota) return;
     n = nota;
-    Annota(QStringLiteral("nota dell'ingresso %1: %2").arg(numero).arg(nota));
+    Annota(QLatin1String(NotaIngresso) + QStringLiteral("%1: %2").arg(numero).arg(nota));
+}
+
+void Registro::AnnotaImpianto() {
+    Annota(QLatin1String(CampoImpianto) + impianto);
+}
+
+void Registro::AnnotaTecnico() {
+    Annota(QLatin1String(CampoTecnico) + tecnico);
 }
 
 void Registro::Annota(const QString &testo) {
     if (!giornale_.isOpen()) return;
     ScriviRiga(
-        QStringLiteral("# %1  %2")
-            .arg(OraCompleta(QDateTime::currentDateTime()), Traccia::ControlliVisibili(testo)),
-        QDateTime::currentDateTime());
+        QStringLiteral("# %1  %2").arg(OraCompleta(Adesso()), Traccia::ControlliVisibili(testo)),
+        Adesso());
 }
 
 void Registro::Registra(Tipo tipo, int ingresso, const QString &valore) {
-    const Evento e{QDateTime::currentDateTime(), tipo, ingresso, valore};
+    const Evento e{Adesso(), tipo, ingresso, valore};
     eventi_.push_back(e);
     // The first ones stay: the oldest of the newest goes.
     if (eventi_.size() > size_t(EventiInMemoria)) eventi_.erase(eventi_.begin() + EventiIniziali);
@@ -240,19 +276,19 @@ void Registro::ScriviRiga(const QString &testo, const QDateTime &quando) {
 
 void Registro::IntestaGiornale() {
     using Traccia::ControlliVisibili;
-    QString testa =
-        QStringLiteral("# Velto318, prova ingressi della centrale %1 sulla porta %2, "
-                       "iniziata il %3\n")
-            .arg(ControlliVisibili(identificativo), ControlliVisibili(porta), OraCompleta(inizio_));
+    QString testa = QString::fromUtf8(Testata).arg(ControlliVisibili(identificativo),
+                                                   ControlliVisibili(porta), OraCompleta(inizio_)) +
+                    QLatin1Char('\n');
     for (const Ingresso &n : ingressi_)
-        testa +=
-            QStringLiteral("# ingresso %1\t%2%3\n")
-                .arg(n.numero)
-                .arg(TestoMostrato(n), n.conTesto ? QString() : QStringLiteral("\t(non contato)"));
-    for (const auto &[nome, valore] : {std::pair{"impianto", impianto}, {"tecnico", tecnico}})
+        testa += QLatin1String(RigaIngresso) +
+                 QStringLiteral("%1\t%2%3\n")
+                     .arg(n.numero)
+                     .arg(TestoMostrato(n),
+                          n.conTesto ? QString() : QLatin1Char('\t') + QLatin1String(NonContato));
+    for (const auto &[nome, valore] : {std::pair{CampoImpianto, impianto}, {CampoTecnico, tecnico}})
         if (!valore.isEmpty())
-            testa +=
-                QStringLiteral("# %1: %2\n").arg(QLatin1String(nome), ControlliVisibili(valore));
+            testa += QStringLiteral("# ") + QLatin1String(nome) + ControlliVisibili(valore) +
+                     QLatin1Char('\n');
     giornale_.write(testa.toUtf8());
     // Opened late (the window shown long after test mode began): what was
     // left out of memory meanwhile is in no journal, and is said so.
@@ -277,10 +313,10 @@ QString Registro::ApriGiornale(const QString &cartella) {
             .arg(QDir::toNativeSeparators(dir.filePath(QStringLiteral("prove"))));
     QString id = identificativo;
     id.remove(QRegularExpression(QStringLiteral("[^A-Za-z0-9]")));
-    const QString base = dir.filePath(
-        QStringLiteral("prove/prova-%1-%2")
-            .arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd_HH-mm-ss")),
-                 id.isEmpty() ? QStringLiteral("centrale") : id));
+    const QString base =
+        dir.filePath(QStringLiteral("prove/prova-%1-%2")
+                         .arg(Adesso().toString(QStringLiteral("yyyy-MM-dd_HH-mm-ss")),
+                              id.isEmpty() ? QStringLiteral("centrale") : id));
     // A new file, never one that is there nor one another user's link leads to.
     QString nome = base + QStringLiteral(".txt");
     QString motivo;
@@ -311,7 +347,7 @@ QString Registro::Omissione(size_t quanti) const {
     const QString omessi = QStringLiteral("… %1 eventi omessi").arg(quanti);
     const QString nome = QDir::toNativeSeparators(nomeGiornale_);
     if (!erroreGiornale_.isEmpty()) return omessi + QStringLiteral(". ") + erroreGiornale_;
-    if (!giornale_.isOpen())
+    if (!giornale_.isOpen() && !daGiornale_)
         return omessi + QStringLiteral(": nessun giornale li ha, non sono più disponibili");
     if (omessiPrimaDelGiornale_)
         return omessi + QStringLiteral(": sono nel giornale %1, tranne %2 di prima della sua "
@@ -408,9 +444,9 @@ QString Descrizione(const Registro &r, const Evento &e) {
     if (e.quando >= r.Inizio()) return Accaduto(e);
     // Seen before the walk test's window was opened.
     const QString prima = e.tipo == Tipo::Attivo && e.valore == ValoreGiaAttivo
-                              ? QStringLiteral("attivo alla prima lettura")
+                              ? QString::fromUtf8(AttivoAllaPrimaLettura)
                               : Accaduto(e);
-    return prima + QStringLiteral(" (prima dell'inizio)");
+    return prima + QString::fromUtf8(PrimaDellInizio);
 }
 
 QString RigaEvento(const Registro &r, const Evento &e, bool millisecondi) {
@@ -423,6 +459,217 @@ QString RigaEvento(const Registro &r, const Evento &e, bool millisecondi) {
 
 QString Conteggio(const Registro &r) {
     return QStringLiteral("Provati %1 di %2").arg(r.Provati()).arg(r.Contati());
+}
+
+} // namespace Prova
+
+namespace Prova {
+
+namespace {
+
+const QString FormatoOra = QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz");
+
+// The rest state that TestoRiposo describes as `testo`, if any.
+std::optional<QString> StatoDescritto(const QString &testo) {
+    for (const QString &stato : {QStringLiteral("R"), QStringLiteral("I")})
+        if (Comandi::TestoRiposo(stato) == testo) return stato;
+    const QStringList attorno = Comandi::TestoRiposo(QStringLiteral("\x01")).split(QChar(1));
+    if (attorno.size() == 2 && testo.startsWith(attorno[0]) && testo.endsWith(attorno[1]) &&
+        testo.size() > attorno[0].size() + attorno[1].size())
+        return testo.mid(attorno[0].size(), testo.size() - attorno[0].size() - attorno[1].size());
+    return std::nullopt;
+}
+
+// One event line of a journal, as RigaEvento wrote it with milliseconds.
+std::optional<Evento> LeggiEvento(const Registro &r, const QString &riga) {
+    const QStringList campi = riga.split(QLatin1Char('\t'));
+    if (campi.size() != 4) return std::nullopt;
+    Evento e;
+    e.quando = QDateTime::fromString(campi[0], FormatoOra);
+    if (!e.quando.isValid()) return std::nullopt;
+    QString detto = campi[3];
+    if (detto.endsWith(QString::fromUtf8(PrimaDellInizio)))
+        detto.chop(QString::fromUtf8(PrimaDellInizio).size());
+    if (!campi[1].isEmpty()) {
+        bool numero = false;
+        e.ingresso = campi[1].toInt(&numero);
+        if (!numero || e.ingresso < 1 || e.ingresso > NumeroIngressi) return std::nullopt;
+        for (const Evento &c :
+             {Evento{{}, Tipo::Attivo, 0, {}}, Evento{{}, Tipo::Attivo, 0, ValoreGiaAttivo},
+              Evento{{}, Tipo::Riposo, 0, {}}})
+            if (Accaduto(c) == detto) {
+                e.tipo = c.tipo;
+                e.valore = c.valore;
+                return e;
+            }
+        if (detto != QString::fromUtf8(AttivoAllaPrimaLettura)) return std::nullopt;
+        e.valore = ValoreGiaAttivo;
+        return e;
+    }
+    for (const Tipo tipo : {Tipo::StatoCentrale, Tipo::Tasto, Tipo::LineaPersa, Tipo::LineaTornata,
+                            Tipo::Sospesa, Tipo::Ripresa}) {
+        e.tipo = tipo;
+        if (Soggetto(r, e) != campi[2]) continue;
+        if (tipo == Tipo::Tasto) {
+            e.valore = detto;
+            return e;
+        }
+        if (tipo == Tipo::StatoCentrale) {
+            const std::optional<QString> stato = StatoDescritto(detto);
+            if (!stato) return std::nullopt;
+            e.valore = *stato;
+            return e;
+        }
+        if (Accaduto(e) == detto) return e;
+    }
+    return std::nullopt;
+}
+
+// "# 2026-12-07 23:36:06.123  testo": the technician's line, its time and text.
+std::optional<std::pair<QDateTime, QString>> LeggiAnnotazione(const QString &riga) {
+    const int lunghezza = FormatoOra.size();
+    if (!riga.startsWith(QLatin1String("# ")) || riga.mid(2 + lunghezza, 2) != QLatin1String("  "))
+        return std::nullopt;
+    const QDateTime quando = QDateTime::fromString(riga.mid(2, lunghezza), FormatoOra);
+    if (!quando.isValid()) return std::nullopt;
+    return std::pair{quando, riga.mid(lunghezza + 4)};
+}
+
+} // namespace
+
+void Registro::Rigioca(const Evento &e) {
+    orologio_ = e.quando;
+    switch (e.tipo) {
+    case Tipo::Attivo:
+    case Tipo::Riposo: {
+        // Read before, unless this is its first reading (found active).
+        ingressi_[size_t(e.ingresso - 1)].letto = e.valore != ValoreGiaAttivo;
+        Comandi::Ingresso i;
+        i.finestra = e.ingresso - 1;
+        i.stato = e.tipo == Tipo::Attivo ? Comandi::StatoIngresso::Attivo
+                                         : Comandi::StatoIngresso::Inattivo;
+        Ingressi(QList<Comandi::Ingresso>{i});
+        break;
+    }
+    case Tipo::StatoCentrale:
+        stato_ = e.valore;
+        Registra(e.tipo, 0, e.valore);
+        break;
+    case Tipo::Tasto:
+        tasto_ = e.valore;
+        Registra(e.tipo, 0, e.valore);
+        break;
+    case Tipo::LineaPersa:
+    case Tipo::LineaTornata:
+        risponde_ = e.tipo == Tipo::LineaPersa;
+        Risposta(!risponde_);
+        break;
+    case Tipo::Sospesa:
+        Sospendi();
+        break;
+    case Tipo::Ripresa:
+        Riprendi();
+        break;
+    }
+}
+
+QString Registro::Rileggi(const QString &file) {
+    const QString nome = QDir::toNativeSeparators(file);
+    QFile f(file);
+    if (!f.open(QIODevice::ReadOnly))
+        return QStringLiteral("Impossibile leggere il giornale %1: %2.").arg(nome, f.errorString());
+    QStringList righe = QString::fromUtf8(f.readAll()).split(QLatin1Char('\n'));
+    if (!righe.isEmpty() && righe.last().isEmpty()) righe.removeLast();
+
+    // The head: the panel, the port and the start.
+    QString testata = QRegularExpression::escape(QString::fromUtf8(Testata));
+    testata.replace(QStringLiteral("\\%1"), QStringLiteral("(.*?)"))
+        .replace(QStringLiteral("\\%2"), QStringLiteral("(.*)"))
+        .replace(QStringLiteral("\\%3"), QStringLiteral("(.+)"));
+    const QRegularExpressionMatch testa =
+        QRegularExpression(QLatin1Char('^') + testata + QLatin1Char('$'))
+            .match(righe.value(0).remove(QLatin1Char('\r')));
+    const QDateTime inizio =
+        testa.hasMatch() ? QDateTime::fromString(testa.captured(3), FormatoOra) : QDateTime();
+    if (!inizio.isValid())
+        return QStringLiteral("Il file %1 non è il giornale di una prova ingressi.").arg(nome);
+    identificativo = testa.captured(1);
+    porta = testa.captured(2);
+    daGiornale_ = true;
+    nomeGiornale_ = file;
+
+    QStringList testi;
+    for (int i = 0; i < 44; ++i)
+        testi << QString();
+    std::vector<bool> contato(NumeroIngressi, true);
+    int k = 1;
+    for (; k < righe.size(); ++k) {
+        const QString &riga = righe[k];
+        if (!riga.startsWith(QLatin1String(RigaIngresso))) break;
+        const QStringList campi = riga.mid(int(qstrlen(RigaIngresso))).split(QLatin1Char('\t'));
+        const int n = campi[0].toInt();
+        if (n < 1 || n > 44 || campi.size() < 2) continue;
+        contato[size_t(n - 1)] = campi.value(2) != QLatin1String(NonContato);
+        testi[n - 1] =
+            campi[1] == QLatin1String("-") && !contato[size_t(n - 1)] ? QString() : campi[1];
+    }
+    orologio_ = inizio;
+    Testi(testi);
+    for (int i = 0; i < 44; ++i)
+        ingressi_[size_t(i)].conTesto = contato[size_t(i)];
+
+    // Then the events at their times, the start where it falls among them.
+    QDateTime ultima = inizio;
+    bool iniziata = false;
+    const auto campo = [this](const QString &testo) {
+        for (const auto &[nome, valore] :
+             {std::pair{CampoImpianto, &impianto}, {CampoTecnico, &tecnico}})
+            if (testo.startsWith(QLatin1String(nome))) {
+                *valore = testo.mid(int(qstrlen(nome)));
+                return true;
+            }
+        return false;
+    };
+    for (; k < righe.size(); ++k) {
+        const QString riga = righe[k];
+        if (riga.startsWith(QLatin1String("# "))) {
+            if (campo(riga.mid(2))) continue;
+            if (riga.startsWith(QStringLiteral("# ") + QLatin1String(FineProva))) {
+                fine = QDateTime::fromString(riga.mid(2 + int(qstrlen(FineProva))), FormatoOra);
+                continue;
+            }
+            const auto annotazione = LeggiAnnotazione(riga);
+            if (!annotazione) continue; // "… eventi omessi", said when written
+            ultima = std::max(ultima, annotazione->first);
+            const QString &testo = annotazione->second;
+            if (campo(testo) || !testo.startsWith(QLatin1String(NotaIngresso))) continue;
+            const int da = int(qstrlen(NotaIngresso)),
+                      duepunti = testo.indexOf(QLatin1String(": "));
+            const int n = duepunti > da ? testo.mid(da, duepunti - da).toInt() : 0;
+            if (n >= 1 && n <= NumeroIngressi)
+                ingressi_[size_t(n - 1)].nota = testo.mid(duepunti + 2);
+            continue;
+        }
+        const std::optional<Evento> e = LeggiEvento(*this, riga);
+        if (!e) {
+            ++righeSaltate_;
+            continue;
+        }
+        if (!iniziata && e->quando >= inizio) {
+            orologio_ = inizio;
+            Inizia();
+            iniziata = true;
+        }
+        Rigioca(*e);
+        ultima = std::max(ultima, e->quando);
+    }
+    if (!iniziata) {
+        orologio_ = inizio;
+        Inizia();
+    }
+    if (!fine.isValid()) fine = ultima;
+    orologio_ = QDateTime();
+    return QString();
 }
 
 } // namespace Prova

@@ -69,15 +69,29 @@ struct Ingresso {
 class Registro {
   public:
     Registro();
+    // An open journal is closed with the time the walk test ended.
+    ~Registro();
+    Registro(const Registro &) = delete;
+    Registro &operator=(const Registro &) = delete;
+
+    // A past walk test, read back from its journal into this new record: the
+    // texts, the site, the technician, the notes and every event, replayed
+    // at their own times, so that the table, the timeline and the reports
+    // show what they showed then. Returns an Italian message when the file
+    // cannot be read or is no journal, else an empty text. Lines that
+    // cannot be read (a crash in the middle of one) are skipped and counted.
+    QString Rileggi(const QString &file);
+    bool DaGiornale() const { return daGiornale_; }
+    int RigheSaltate() const { return righeSaltate_; }
 
     // The texts of the 44 alarm windows (without their number) are loaded:
     // the record starts, or, when it runs already, keeps what it saw and
     // takes the new texts.
     void Testi(const QStringList &testi);
     bool Avviato() const { return avviato_; }
-    // Everything seen is forgotten; the record starts again now, with a new journal
-    // when one was open.
-    void Ricomincia();
+    // Everything seen is forgotten; the record starts again now, with a new
+    // journal in `cartella` when one was open (the old one is closed, whole).
+    void Ricomincia(const QString &cartella);
     // The walk test starts now (its window opened): the inputs count from
     // now, those active now as active at the start; what was seen before
     // stays among the events, described as before the start.
@@ -107,8 +121,11 @@ class Registro {
 
     // The technician's note of input `numero`, written to the journal too.
     void ImpostaNota(int numero, const QString &nota);
-    // A line of the technician's (a note, the site) in the journal, with the time.
+    // A line of the technician's in the journal, with the time.
     void Annota(const QString &testo);
+    // The site and the technician as they are now, in the journal.
+    void AnnotaImpianto();
+    void AnnotaTecnico();
 
     // Called after each event is recorded.
     std::function<void(const Evento &)> avviso;
@@ -140,12 +157,19 @@ class Registro {
     QDateTime fine; // end of the walk test, once ended
 
   private:
+    // The time now; the time of the journal's line while one is read back.
+    QDateTime Adesso() const;
+    void ChiudiGiornale();
+    void Rigioca(const Evento &e);
     void Registra(Tipo tipo, int ingresso = 0, const QString &valore = QString());
     void Scrivi(const Evento &e);
     void ScriviRiga(const QString &testo, const QDateTime &quando);
     void IntestaGiornale();
 
     bool avviato_ = false;
+    QDateTime orologio_; // while a journal is read back
+    bool daGiornale_ = false;
+    int righeSaltate_ = 0;
     std::vector<Ingresso> ingressi_;
     std::deque<Evento> eventi_;
     std::deque<Intervallo> silenzi_, sospensioni_;

@@ -16,6 +16,7 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
@@ -489,13 +490,156 @@ class TestProva : public QObject {
         QCOMPARE(w->Provati->text(), QString("Provati 0 di 2"));
         QCOMPARE(w->Eventi->count(), 0);
         QCOMPARE(QDir(banco.percorso("prove")).entryList(QDir::Files).size(), 2);
-        // The record keeps the panel it began with when another identifier is
-        // taken later and the texts are loaded again.
+        // Texts loaded again from the same panel keep the walk test; another
+        // panel starts another, and says where the last one is.
         QCOMPARE(w->windowTitle(), QString("Prova ingressi - centrale &46"));
         V::Identificativo = "&45";
         f.CaricaTesti();
-        w->Aggiorna();
-        QCOMPARE(w->windowTitle(), QString("Prova ingressi - centrale &46"));
+        QCOMPARE(w->windowTitle(), QString("Prova ingressi - centrale &45"));
+        QCOMPARE(QDir(banco.percorso("prove")).entryList(QDir::Files).size(), 3);
+        f.CaricaTesti();
+        QCOMPARE(QDir(banco.percorso("prove")).entryList(QDir::Files).size(), 3);
+        QVERIFY2(w->Giornale->text().startsWith("Centrale cambiata: la prova della centrale &46 "
+                                                "è nel giornale "),
+                 qPrintable(w->Giornale->text()));
+
+        // "Apri prova…" shows the first walk test again, from its journal.
+        QString primo;
+        for (const QString &g : QDir(banco.percorso("prove")).entryList(QDir::Files))
+            if (Leggi(banco.percorso("prove/" + g)).contains("sensore coperto"))
+                primo = banco.percorso("prove/" + g);
+        Quando(
+            [] {
+                return QApplication::activeModalWidget() &&
+                       QApplication::activeModalWidget()->objectName() == "SceltaProva";
+            },
+            [primo] {
+                auto *d = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+                d->selectFile(primo);
+                d->findChild<QLineEdit *>("fileNameEdit")->setText(primo);
+                static_cast<QDialog *>(d)->accept();
+            });
+        w->findChild<QPushButton *>("ApriProva")->click();
+        FormProvaIngressi *passata = nullptr;
+        for (auto *p : w->findChildren<FormProvaIngressi *>())
+            if (p->isVisible()) passata = p;
+        QVERIFY(passata);
+        QVERIFY2(passata->windowTitle().endsWith(" - centrale &45 (dal giornale)"),
+                 qPrintable(passata->windowTitle()));
+        QCOMPARE(passata->Provati->text(), QString("Provati 2 di 2"));
+        QCOMPARE(passata->Impianto->text(), QString("Villa Rossi"));
+        QCOMPARE(passata->Ingressi->item(0, 6)->text(), QString("sensore coperto"));
+        QVERIFY(!(passata->Ingressi->item(0, 6)->flags() & Qt::ItemIsEditable));
+        QVERIFY(passata->findChild<QPushButton *>("Ricomincia")->isHidden());
+        passata->findChild<QPushButton *>("Chiudi")->click(); // asks nothing: it has its journal
+        QVERIFY(!passata->isVisible());
+    }
+
+    // A journal read back gives the record it was written from: the same
+    // events, counts, times, spans and notes, hence the same reports; a line
+    // cut by a crash is skipped and counted; a file that is no journal is
+    // refused.
+    void giornaleRiletto() {
+        QTemporaryDir cartella;
+        const auto ingresso = [](int finestra, char c) {
+            return QList<Comandi::Ingresso>{
+                {finestra, Comandi::LeggiStatoIngresso(QLatin1Char(c)), QLatin1Char(c)}};
+        };
+        const auto pausa = [] { QTest::qWait(3); };
+        const auto spanne = [](const Prova::Registro &r) {
+            QStringList s;
+            for (const Prova::Ingresso &n : r.Ingressi())
+                for (const Prova::Intervallo &i : n.intervalli)
+                    s << QString("%1 %2-%3")
+                             .arg(n.numero)
+                             .arg(Prova::OraCompleta(i.da), Prova::OraCompleta(i.a));
+            for (const auto *d : {&r.Silenzi(), &r.Sospensioni()})
+                for (const Prova::Intervallo &i : *d)
+                    s << Prova::OraCompleta(i.da) + "-" + Prova::OraCompleta(i.a);
+            return s;
+        };
+        const auto eventi = [](const Prova::Registro &r) {
+            QStringList s;
+            for (const Prova::Evento &e : r.Eventi())
+                s << Prova::RigaEvento(r, e, true);
+            return s;
+        };
+        QByteArray csv;
+        QStringList eventiVisti, spanneViste;
+        QString giornale;
+        QDateTime fine;
+        {
+            Prova::Registro r;
+            r.identificativo = "&45";
+            r.porta = "COM1";
+            r.tecnico = "Mario";
+            QStringList testi(44, QString(16, ' '));
+            testi[0] = "Porta";
+            testi[1] = "-";
+            testi[2] = "Garage";
+            r.Testi(testi);
+            r.Stato("R");
+            r.Ingressi(ingresso(1, 'C')); // active at its first reading
+            r.Ingressi(ingresso(0, '-'));
+            r.Ingressi(ingresso(0, 'C')); // before the start
+            pausa();
+            r.Inizia();
+            QCOMPARE(r.ApriGiornale(cartella.path()), QString());
+            pausa();
+            r.Ingressi(ingresso(0, '-'));
+            r.Ingressi(ingresso(0, 'C'));
+            r.Risposta(false);
+            pausa();
+            r.Risposta(true);
+            r.Sospendi();
+            pausa();
+            r.Riprendi();
+            r.Ingressi(ingresso(2, 'C')); // found active after the gap: not tried
+            r.Ingressi(ingresso(2, '-'));
+            pausa();
+            r.Ingressi(ingresso(2, 'C')); // tried, active at the end
+            r.Tasto("...");
+            r.Tasto(" # ");
+            r.Stato("A");
+            r.ImpostaNota(2, "coperto: da spostare");
+            r.impianto = "Villa Rossi";
+            r.AnnotaImpianto();
+            pausa();
+            fine = r.fine = QDateTime::currentDateTime();
+            QCOMPARE(Prova::Conteggio(r), QString("Provati 2 di 3"));
+            csv = Prova::Csv(r);
+            eventiVisti = eventi(r);
+            spanneViste = spanne(r);
+            giornale = r.Giornale();
+        }
+        Prova::Registro l;
+        QCOMPARE(l.Rileggi(giornale), QString());
+        QVERIFY(l.DaGiornale() && l.fine >= fine && l.fine < fine.addSecs(5));
+        QCOMPARE(l.RigheSaltate(), 0);
+        l.fine = fine;
+        QCOMPARE(eventi(l), eventiVisti);
+        QCOMPARE(spanne(l), spanneViste);
+        QCOMPARE(QString::fromUtf8(Prova::Csv(l)), QString::fromUtf8(csv));
+        QCOMPARE(l.tecnico, QString("Mario"));
+
+        // Cut by a crash: no end line, half an event.
+        QByteArray testo = Leggi(giornale);
+        testo.truncate(testo.lastIndexOf("# fine della prova"));
+        Scrivi(cartella.filePath("rotto.txt"), testo + "2026-12-07 23:3");
+        Prova::Registro rotto;
+        QCOMPARE(rotto.Rileggi(cartella.filePath("rotto.txt")), QString());
+        QCOMPARE(rotto.RigheSaltate(), 1);
+        QCOMPARE(eventi(rotto), eventiVisti);
+        QVERIFY(rotto.fine < fine); // the last line's time
+
+        Scrivi(cartella.filePath("altro.txt"), "Ingresso;Testo\n");
+        for (const char *f : {"altro.txt", "manca.txt"}) {
+            Prova::Registro no;
+            const QString errore = no.Rileggi(cartella.filePath(f));
+            QVERIFY2(errore.contains(f) && (errore.startsWith("Il file ") ||
+                                            errore.startsWith("Impossibile leggere il giornale")),
+                     qPrintable(errore));
+        }
     }
 
     // On a laptop's screen the window fits, its buttons on it, whatever its
