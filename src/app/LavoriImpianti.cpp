@@ -73,7 +73,8 @@ int Elenco() {
         Stampa(stderr, QStringLiteral("velto318: %1\n").arg(e));
     QString testo;
     for (const Impianti::Impianto &i : libro) {
-        const QList<Versioni::Versione> versioni = Versioni::Elenco(i.nome);
+        const QList<Versioni::Versione> versioni =
+            Versioni::Elenco(i.nome, Versioni::Lettura::Nomi);
         testo += QStringLiteral("%1\t%2\t%3\t%4\t%5\n")
                      .arg(i.nome, i.porta, i.id, Linea(i.rs485),
                           versioni.isEmpty() ? QStringLiteral("mai letto")

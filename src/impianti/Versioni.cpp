@@ -82,17 +82,26 @@ std::optional<Testi> TestiDi(const Versione &v, QString *errore) {
     return testi;
 }
 
-QList<Versione> Elenco(const QString &impianto) {
+namespace {
+// A version's texts counted and hashed, or why they cannot be read. True
+// when they were.
+bool Leggi(Versione &v) {
+    const auto testi = TestiDi(v, &v.illeggibile);
+    if (!testi) return false;
+    v.testi = int(testi->size());
+    v.impronta = Impronta(*testi);
+    return true;
+}
+} // namespace
+
+QList<Versione> Elenco(const QString &impianto, Lettura lettura) {
     QList<Versione> versioni;
     const QDir cartella(Cartella(impianto));
     for (const QString &nome : cartella.entryList({QStringLiteral("*.vlt")}, QDir::Files)) {
         auto v = DaNome(nome);
         if (!v) continue;
         v->percorso = cartella.filePath(nome);
-        if (const auto testi = TestiDi(*v, &v->illeggibile)) {
-            v->testi = int(testi->size());
-            v->impronta = Impronta(*testi);
-        }
+        if (lettura == Lettura::Testi) Leggi(*v);
         versioni << *v;
     }
     std::sort(versioni.begin(), versioni.end(), [](const Versione &a, const Versione &b) {
@@ -110,11 +119,15 @@ std::optional<Versione> Conserva(const QString &impianto, Tipo tipo, const Testi
     Testi testi;
     for (auto t = daConservare.cbegin(); t != daConservare.cend(); ++t)
         testi.insert(t.key(), Programmazione::TestoLetto(t.value()));
-    const QList<Versione> prima = Elenco(impianto);
+    const QList<Versione> prima = Elenco(impianto, Lettura::Nomi);
     if (!prima.isEmpty()) {
         QString ignorato;
         const auto ultimi = TestiDi(prima.last(), &ignorato);
-        if (ultimi && *ultimi == testi) return prima.last();
+        if (ultimi && *ultimi == testi) {
+            Versione v = prima.last();
+            Leggi(v);
+            return v;
+        }
     }
     if (!QDir().mkpath(Cartella(impianto))) {
         *errore = QStringLiteral("impossibile creare la cartella %1")
@@ -143,8 +156,8 @@ std::optional<Versione> Conserva(const QString &impianto, Tipo tipo, const Testi
         if (!Salvataggio::SalvaNuovo(percorso, dati, Salvataggio::ModoPredefinito, errore))
             return std::nullopt;
         if (nuova) *nuova = true;
-        for (const Versione &v : Elenco(impianto))
-            if (v.percorso == percorso) return v;
+        for (Versione v : Elenco(impianto, Lettura::Nomi))
+            if (v.percorso == percorso && Leggi(v)) return v;
         *errore = QStringLiteral("la versione scritta in %1 non si rilegge")
                       .arg(QDir::toNativeSeparators(percorso));
         return std::nullopt;

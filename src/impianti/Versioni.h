@@ -39,9 +39,14 @@ struct Versione {
 // This computer's name as it goes into file names: letters, digits and '-'.
 QString Computer();
 
+// What Elenco reads of each version: its name alone (number, time, kind,
+// computer: enough for the newest one's date), or its texts too (their
+// count, hash, and whether the file can be read).
+enum class Lettura { Nomi, Testi };
 // The site's versions, oldest first. Files that are not versions are left
-// out; a version that cannot be read is listed with its reason.
-QList<Versione> Elenco(const QString &impianto);
+// out; with Lettura::Testi, a version that cannot be read is listed with
+// its reason.
+QList<Versione> Elenco(const QString &impianto, Lettura lettura = Lettura::Testi);
 // The texts of a version's file, or nothing with *errore (Italian).
 std::optional<Testi> TestiDi(const Versione &v, QString *errore);
 // The short hash of texts.

@@ -77,7 +77,7 @@ QString ConservaLettura(const QString &impianto, bool *fatto) {
 
 std::optional<QList<Programmazione::Voce>> VociDellaVersione(const QString &impianto, int numero,
                                                              QString *errore) {
-    for (const Versioni::Versione &v : Versioni::Elenco(impianto)) {
+    for (const Versioni::Versione &v : Versioni::Elenco(impianto, Versioni::Lettura::Nomi)) {
         if (v.numero != numero) continue;
         const auto testi = Versioni::TestiDi(v, errore);
         if (!testi) return std::nullopt;

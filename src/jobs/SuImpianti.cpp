@@ -144,7 +144,8 @@ void Giro::prossimi() {
 void Giro::avvia(Linea &l) {
     const int indice = l.indici[l.prossimo++];
     Esito &e = esiti_[indice];
-    const QList<Versioni::Versione> versioni = Versioni::Elenco(e.impianto.nome);
+    const QList<Versioni::Versione> versioni =
+        Versioni::Elenco(e.impianto.nome, Versioni::Lettura::Nomi);
     l.versionePrima = versioni.isEmpty() ? 0 : versioni.last().numero;
     l.corrente = indice;
     l.processo = new QProcess(this);
@@ -206,7 +207,8 @@ void Giro::finito(Linea &l, int uscita, bool normale) {
         e.stato = Stato::Interrotto; // a signal, as a single job ends
     else
         e.stato = Stato::Problema;
-    const QList<Versioni::Versione> versioni = Versioni::Elenco(e.impianto.nome);
+    const QList<Versioni::Versione> versioni =
+        Versioni::Elenco(e.impianto.nome, Versioni::Lettura::Nomi);
     if (!versioni.isEmpty() && versioni.last().numero > l.versionePrima)
         e.versione = versioni.last().numero;
     p->deleteLater();

@@ -40,7 +40,7 @@ QString SiNo(bool si) {
 
 // When the newest version of a site was made, or "mai letto".
 QString UltimaVersione(const QString &nome) {
-    const QList<Versioni::Versione> versioni = Versioni::Elenco(nome);
+    const QList<Versioni::Versione> versioni = Versioni::Elenco(nome, Versioni::Lettura::Nomi);
     if (versioni.isEmpty()) return QStringLiteral("mai letto");
     return versioni.last().quando.toLocalTime().toString(QStringLiteral("dd/MM/yyyy HH:mm"));
 }
