@@ -39,6 +39,8 @@ class Pagine {
     double y = 0;
     // Room for `altezza` below y, or a new page.
     void spazio(double altezza);
+    // The room left below y on this page.
+    double resta() const { return area_.height() - y; }
     void riga(const QString &testo, double punti, bool grassetto = false,
               const QColor &colore = Qt::black);
     // A text on as many lines as it takes, broken between words (a path

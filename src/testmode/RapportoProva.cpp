@@ -275,8 +275,12 @@ QByteArray Pdf(const Registro &r) {
         if (righe == 0) {
             pg.paragrafo(QStringLiteral("Linea del tempo: nessun ingresso con testo"), 10, true);
         } else {
-            const double altezza = (righe + 2) * 13.0;
-            pg.spazio(altezza + 20);
+            // Rows of 13 points; down to 10, to stay on this page with
+            // what is above it rather than leave most of the page empty.
+            const double titolo = 20;
+            const double piena = (righe + 2) * 13.0, qui = pg.resta() - titolo;
+            const double altezza = qui >= (righe + 2) * 10.0 ? std::min(piena, qui) : piena;
+            pg.spazio(altezza + titolo);
             pg.paragrafo(QStringLiteral("Linea del tempo degli ingressi con testo (in rosso: "
                                         "attivo; grigio: linea muta o prova sospesa)"),
                          10, true);
