@@ -4,6 +4,8 @@
 #include "app/RigaDiComando.h"
 #include "app/Segnali.h"
 #include "app/Terminale.h"
+#include "files/FileMessaggi.h"
+#include "impianti/Versioni.h"
 #include "link/FormSeriale.h"
 #include "link/PorteSeriali.h"
 #include "widgets/Aspetto.h"
@@ -83,6 +85,7 @@ int main(int argc, char *argv[]) {
     }
     // The trace and the user folder, once for the windows and the jobs alike.
     const QString cartellaMancata = PreparaAvvio(riga);
+    FormatoMessaggi::Vietato = Versioni::NonSiScrive;
     // The jobs of the command line, and the works on the site book, create no
     // window and need no display.
     if (riga.lavoro != Lavoro::Nessuno || riga.libro != Libro::Nessuna) {

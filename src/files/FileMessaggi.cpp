@@ -99,7 +99,11 @@ std::optional<Scansione> LeggiMessaggi(const QString &percorso, QString *errore,
     }
 }
 
+QString (*Vietato)(const QString &percorso) = nullptr;
+
 bool SalvaFile(const QString &percorso, const QByteArray &dati, QString *errore) {
+    if (Vietato) *errore = Vietato(percorso);
+    if (Vietato && !errore->isEmpty()) return false;
     return Salvataggio::Salva(percorso, dati, errore);
 }
 

@@ -39,7 +39,12 @@ QString MotivoNonScrivibile(const QString &percorso);
 // may be written, the target is rewritten in place, and put back as it was if
 // that fails. On any failure *errore says why (Italian) and the old file keeps
 // its content byte for byte.
+// Nothing is written, and *errore says so, where Vietato gives a reason.
 bool SalvaFile(const QString &percorso, const QByteArray &dati, QString *errore);
+// Why no message file may be written at a path (Italian, lower case first),
+// or an empty text: the program sets it once as it starts (a site's
+// versions are never written over); none by default.
+extern QString (*Vietato)(const QString &percorso);
 
 // What a signal leaves unsaved (an editor's edits, texts just read) goes to a
 // new file "<base>-non-salvato-<date>-<time>.vlt", never over another one: in

@@ -73,6 +73,18 @@ QString Impronta(const Testi &testi) {
     return QString::fromLatin1(h.result().toHex().left(8));
 }
 
+QString NonSiScrive(const QString &percorso) {
+    const QDir cartella = QFileInfo(percorso).absoluteDir();
+    QDir libro = cartella;
+    const QString libroVero = QFileInfo(Impianti::Libro()).canonicalFilePath();
+    if (cartella.dirName() != QLatin1String("versioni") || !libro.cdUp() || !libro.cdUp() ||
+        libroVero.isEmpty() || libro.canonicalPath() != libroVero)
+        return QString();
+    return QStringLiteral("la cartella %1 tiene le versioni di un impianto, che non si "
+                          "sovrascrivono: scegli un'altra cartella")
+        .arg(QDir::toNativeSeparators(cartella.path()));
+}
+
 std::optional<Testi> TestiDi(const Versione &v, QString *errore) {
     const auto scansione = FormatoMessaggi::LeggiMessaggi(v.percorso, errore);
     if (!scansione) return std::nullopt;

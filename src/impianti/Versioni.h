@@ -47,6 +47,10 @@ enum class Lettura { Nomi, Testi };
 // out; with Lettura::Testi, a version that cannot be read is listed with
 // its reason.
 QList<Versione> Elenco(const QString &impianto, Lettura lettura = Lettura::Testi);
+// Why a file may not be written at `percorso`: it is in a site's versions
+// folder, where only the site's jobs add files and none is ever written
+// over. Else an empty text.
+QString NonSiScrive(const QString &percorso);
 // The texts of a version's file, or nothing with *errore (Italian).
 std::optional<Testi> TestiDi(const Versione &v, QString *errore);
 // The short hash of texts.

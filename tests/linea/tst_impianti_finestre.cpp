@@ -4,6 +4,7 @@
 // the site in use, a job on several sites, and the walk test of the site in use.
 #include "impianti/Impianti.h"
 #include "impianti/Registro.h"
+#include "files/FileMessaggi.h"
 #include "impianti/Versioni.h"
 #include "linea/FinestreLinea.h"
 #include "linea/FormImpianti.h"
@@ -22,6 +23,8 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QDir>
+#include <QFileInfo>
+#include <QScopeGuard>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -241,6 +244,22 @@ class TestImpiantiFinestre : public QObject {
         QVERIFY2(azioni.first().startsWith("confronto con la centrale, versione 2") &&
                      azioni.first().endsWith("| 1 testo diverso dalla centrale"),
                  qPrintable(azioni.first()));
+
+        // A version opened in the editor is never saved over, whatever the
+        // path names it by; a file beside the book is.
+        FormatoMessaggi::Vietato = Versioni::NonSiScrive; // as the program starts
+        const auto nessuno = qScopeGuard([] { FormatoMessaggi::Vietato = nullptr; });
+        const Versioni::Versione prima = Versioni::Elenco("Villa Rossi").first();
+        const QByteArray contenuto = Leggi(prima.percorso);
+        const QString altroNome = QFileInfo(prima.percorso).path() + "/../versioni/nuovo.vlt";
+        for (const QString &dove : {prima.percorso, altroNome}) {
+            QVERIFY(!FormatoMessaggi::SalvaFile(dove, "x", &errore));
+            QVERIFY2(errore.contains("le versioni di un impianto"), qPrintable(errore));
+        }
+        QCOMPARE(Leggi(prima.percorso), contenuto);
+        QCOMPARE(Versioni::Elenco("Villa Rossi").size(), 2);
+        QVERIFY2(FormatoMessaggi::SalvaFile(banco.percorso("copia.vlt"), "x", &errore),
+                 qPrintable(errore));
     }
 
     // "Ripristina…": offered only for the site in use; it asks, naming the
