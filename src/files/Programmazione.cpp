@@ -77,9 +77,10 @@ QString ElencoRighe(const QList<int> &righe) {
     QStringList nomi;
     for (qsizetype i = 0; i < righe.size() && i < Nominate; ++i)
         nomi << QString::number(righe[i]);
-    const QString ultima = righe.size() > Nominate
-                               ? QStringLiteral("altre %1").arg(righe.size() - Nominate)
-                               : nomi.takeLast();
+    const qsizetype altre = righe.size() - Nominate;
+    const QString ultima = altre == 1  ? QStringLiteral("un'altra")
+                           : altre > 1 ? QStringLiteral("altre %1").arg(altre)
+                                       : nomi.takeLast();
     return QStringLiteral("righe %1 e %2").arg(nomi.join(QStringLiteral(", ")), ultima);
 }
 
@@ -136,10 +137,10 @@ QString ProblemaRiga(const QString &riga, int numeroRiga) {
     } else if (const QString c = CarattereRifiutato({*voce, 0, riga}); !c.isEmpty()) {
         problema = c + QStringLiteral(" non trasmissibile");
     } else if (riga.size() < lunghezza) {
-        problema = QStringLiteral("%1 caratteri su %2: l'invio aggiunge %3 spazi")
-                       .arg(riga.size() - Cifre)
+        problema = QStringLiteral("%1 su %2: l'invio aggiunge %3")
+                       .arg(Quanti(riga.size() - Cifre, "carattere", "caratteri"))
                        .arg(testo)
-                       .arg(lunghezza - riga.size());
+                       .arg(Quanti(lunghezza - riga.size(), "spazio", "spazi"));
     } else if (riga.size() > lunghezza && riga[lunghezza] != QLatin1Char(' ') &&
                riga[lunghezza] != QLatin1Char('*')) {
         // A note starts after a blank or the read-back's "*": anything else

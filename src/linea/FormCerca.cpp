@@ -7,6 +7,7 @@
 #include "link/PorteSeriali.h"
 #include "link/Traccia.h"
 #include "jobs/Operazioni.h"
+#include "shared/Numeri.h"
 #include "shared/Variabili.h"
 
 #include <QLabel>
@@ -77,8 +78,8 @@ void FormCerca::Esegui() {
             QStringLiteral("Trovato al tentativo %1 di %2").arg(r.provati).arg(ordine.size()));
     QString testo;
     if (r.interrotta)
-        testo = QStringLiteral("Ricerca interrotta: provati %1 identificativi di %2.")
-                    .arg(r.provati)
+        testo = QStringLiteral("Ricerca interrotta: %1 su %2.")
+                    .arg(Quanti(r.provati, "identificativo provato", "identificativi provati"))
                     .arg(ordine.size());
     else if (!r.chiusa.isEmpty())
         testo = QStringLiteral("Ricerca interrotta a %1, la porta si è chiusa. %2")
@@ -87,10 +88,10 @@ void FormCerca::Esegui() {
         testo =
             QStringLiteral("Ricerca fermata sulla porta %1: %2.").arg(NomePortaLinea(), r.estranea);
     else if (r.trovati.isEmpty())
-        testo = QStringLiteral("%1 (%2 identificativi provati su %3). %4 in Seriale318.con "
+        testo = QStringLiteral("%1 (%2 su %3). %4 in Seriale318.con "
                                "(rs232 o rs485); \"Porta…\" nel menu sceglie un'altra porta.")
                     .arg(NessunaCentrale(NomePortaLinea()))
-                    .arg(r.provati)
+                    .arg(Quanti(r.provati, "identificativo provato", "identificativi provati"))
                     .arg(V::Modo485 ? QStringLiteral("RS485") : QStringLiteral("RS232"),
                          ControllaLaLinea());
     else

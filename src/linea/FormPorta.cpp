@@ -181,7 +181,7 @@ void FormPorta::salva() {
         const QString nuovo = percorso + QStringLiteral(".velto-nuovo");
         QFile::remove(nuovo);
         if (!QFile::link(QFileInfo(Indirizzo->text().trimmed()).absoluteFilePath(), nuovo))
-            errore = QStringLiteral("il collegamento %1 non si può creare").arg(percorso);
+            errore = QStringLiteral("il collegamento simbolico %1 non si può creare").arg(percorso);
         else if (std::rename(QFile::encodeName(nuovo).constData(),
                              QFile::encodeName(percorso).constData()) != 0) {
             errore = QStringLiteral("%1: %2").arg(percorso, Salvataggio::Motivo(errno));

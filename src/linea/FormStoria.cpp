@@ -10,6 +10,7 @@
 #include "jobs/Esiti.h"
 #include "link/Traccia.h"
 #include "rapporti/RapportoRegistro.h"
+#include "shared/Numeri.h"
 #include "shared/Variabili.h"
 #include "widgets/Aspetto.h"
 
@@ -67,6 +68,18 @@ QString Quando(const QDateTime &quando) {
 QString Etichetta(int numero, int larghezza) {
     return (QStringLiteral("versione ") + QString::number(numero) + QLatin1Char(':'))
         .leftJustified(larghezza);
+}
+
+// How many of a version's texts a restore changes: "Cambia 1 dei suoi 3
+// testi", "Nessuno dei suoi 3 testi cambia", "Il suo unico testo non cambia".
+QString TestiCheCambiano(int cambiati, qsizetype totale) {
+    if (totale == 1)
+        return cambiati ? QStringLiteral("Cambia il suo unico testo")
+                        : QStringLiteral("Il suo unico testo non cambia");
+    if (cambiati == 0) return QStringLiteral("Nessuno dei suoi %1 testi cambia").arg(totale);
+    return (cambiati == 1 ? QStringLiteral("Cambia 1")
+                          : QStringLiteral("Cambiano %1").arg(cambiati)) +
+           QStringLiteral(" dei suoi %1 testi").arg(totale);
 }
 
 } // namespace
@@ -275,14 +288,11 @@ void FormStoria::ripristina() {
             .arg(Quando(v[0].quando), Versioni::NomeTipo(v[0].tipo), impianto_, centrale,
                  NomePortaLinea());
     domanda += numero == versioni_.last().numero
-                   ? QStringLiteral("È la versione più recente: nessuno dei suoi %1 testi cambia "
-                                    "rispetto ad essa.")
-                         .arg(testi->size())
-                   : QStringLiteral("Cambiano %1 dei suoi %2 testi, contati rispetto alla "
-                                    "versione più recente (la %3).")
-                         .arg(cambiati)
-                         .arg(testi->size())
-                         .arg(versioni_.last().numero);
+                   ? QStringLiteral("È la versione più recente (%1): nessun testo cambia.")
+                         .arg(Quanti(testi->size(), "testo", "testi"))
+                   : TestiCheCambiano(cambiati, testi->size()) +
+                         QStringLiteral(" rispetto alla versione più recente (la %1).")
+                             .arg(versioni_.last().numero);
     domanda += impianto->copia
                    ? QStringLiteral(" Prima di scrivere, i testi che la centrale ha ora sono "
                                     "letti e conservati in una nuova versione; si scrivono solo "
@@ -414,9 +424,9 @@ void FormStoria::confrontaCon() {
                        ? QStringLiteral("Le versioni %1 e %2 hanno gli stessi testi.")
                              .arg(v[0].numero)
                              .arg(v[1].numero)
-                       : QStringLiteral("%1 testi diversi tra la versione %2 e la versione %3 "
+                       : QStringLiteral("%1 tra la versione %2 e la versione %3 "
                                         "(· è uno spazio).")
-                             .arg(diverse.size())
+                             .arg(Quanti(diverse.size(), "testo diverso", "testi diversi"))
                              .arg(v[0].numero)
                              .arg(v[1].numero));
 }
@@ -495,9 +505,11 @@ FormRegistro::FormRegistro(QWidget *padre, const QString &impianto)
     else if (voci.isEmpty())
         Esito->setText(QStringLiteral("Il registro dell'impianto %1 è vuoto.").arg(impianto));
     else
-        Esito->setText(QStringLiteral("%1 righe, la più recente in fondo; in rosso i lavori non "
-                                      "finiti.")
-                           .arg(voci.size()));
+        Esito->setText(QStringLiteral("%1; in rosso i lavori non finiti.")
+                           .arg(voci.size() == 1 ? QStringLiteral("1 riga")
+                                                 : QStringLiteral("%1 righe, la più recente "
+                                                                  "in fondo")
+                                                       .arg(voci.size())));
     connect(SalvaRapporto, &QPushButton::clicked, this, &FormRegistro::salvaRapporto);
     connect(Chiudi, &QPushButton::clicked, this, &QDialog::accept);
     Chiudi->setFocus();

@@ -7,6 +7,7 @@
 
 #include "jobs/SuImpianti.h"
 #include "link/FormSeriale.h"
+#include "shared/Numeri.h"
 
 #include <QCloseEvent>
 #include <QDir>
@@ -35,7 +36,8 @@ FormSuImpianti::FormSuImpianti(QWidget *padre, const QString &nome, const QStrin
                                const QList<Impianti::Impianto> &impianti, const QString &programma)
     : QDialog(padre), giro_(new SuImpianti::Giro(lavoro, 8, programma, this)) {
     setObjectName(QStringLiteral("FormSuImpianti"));
-    setWindowTitle(QStringLiteral("%1 su %2 impianti").arg(nome).arg(impianti.size()));
+    setWindowTitle(
+        QStringLiteral("%1 su %2").arg(nome, Quanti(impianti.size(), "impianto", "impianti")));
     setModal(true);
     Righe = new QTableWidget(int(impianti.size()), 3, this);
     Righe->setObjectName(QStringLiteral("Righe"));
@@ -58,7 +60,8 @@ FormSuImpianti::FormSuImpianti(QWidget *padre, const QString &nome, const QStrin
     Barra->setObjectName(QStringLiteral("Barra"));
     Barra->setRange(0, int(impianti.size()));
     Barra->setValue(0);
-    Barra->setFormat(QStringLiteral("%v di %m impianti"));
+    Barra->setFormat(impianti.size() == 1 ? QStringLiteral("%v di %m impianto")
+                                          : QStringLiteral("%v di %m impianti"));
     Esito = NuovaEtichetta(this, "Esito");
     Interrompi = NuovoPulsante(this, "Interrompi", QStringLiteral("Interrompi"));
     SalvaEsito = NuovoPulsante(this, "SalvaEsito", QStringLiteral("Salva esito…"));
@@ -125,9 +128,9 @@ void FormSuImpianti::riga(int indice) {
 
 void FormSuImpianti::avanzamento() {
     Barra->setValue(giro_->Finiti());
-    Esito->setText(QStringLiteral("%1 di %2 impianti, %3 in corso")
+    Esito->setText(QStringLiteral("%1 di %2, %3 in corso")
                        .arg(giro_->Finiti())
-                       .arg(giro_->Esiti().size())
+                       .arg(Quanti(giro_->Esiti().size(), "impianto", "impianti"))
                        .arg(giro_->InCorso()));
 }
 

@@ -147,15 +147,16 @@ QString MessaggioAperturaFallita(const AperturaFallita &a) {
 #else
     // The address file replaces a link of the same name: written through
     // the link, the address would go down the line to the device.
-    testo += QStringLiteral("\nPer usarne una: un collegamento %1 nella cartella di avvio\n"
-                            "  ln -sf %2 \"%3\"\n"
-                            "oppure avvia il programma con l'opzione --porta:\n"
-                            "  velto318 --porta %2\n"
-                            "Per una centrale dietro un server seriale in rete: un file %1 "
-                            "nella cartella di avvio con l'indirizzo nella prima riga\n"
-                            "  rm -f \"%3\"; echo tcp://192.168.1.50:4001 > \"%3\"\n"
-                            "(oppure rfc2217://...), o lo stesso indirizzo con --porta.")
-                 .arg(porta, esempio, QDir(a.cartella).filePath(porta));
+    testo +=
+        QStringLiteral("\nPer usarne una: un collegamento simbolico %1 nella cartella di avvio\n"
+                       "  ln -sf %2 \"%3\"\n"
+                       "oppure avvia il programma con l'opzione --porta:\n"
+                       "  velto318 --porta %2\n"
+                       "Per una centrale dietro un server seriale in rete: un file %1 "
+                       "nella cartella di avvio con l'indirizzo nella prima riga\n"
+                       "  rm -f \"%3\"; echo tcp://192.168.1.50:4001 > \"%3\"\n"
+                       "(oppure rfc2217://...), o lo stesso indirizzo con --porta.")
+            .arg(porta, esempio, QDir(a.cartella).filePath(porta));
 #endif
     return testo;
 }

@@ -306,7 +306,9 @@ QByteArray Pdf(const Registro &r) {
         // Each span of a list of gaps, from its start to its end (or the walk
         // test's); only the newest are kept, the others are counted.
         const auto intervalli = [&](const std::deque<Intervallo> &lista, size_t totale) {
-            if (totale > lista.size())
+            if (totale == lista.size() + 1)
+                pg.riga(QStringLiteral("   … la prima omessa"), 9);
+            else if (totale > lista.size())
                 pg.riga(QStringLiteral("   … le prime %1 omesse").arg(totale - lista.size()), 9);
             for (const Intervallo &s : lista)
                 pg.riga(QStringLiteral("   dalle %1 alle %2 (%3)")

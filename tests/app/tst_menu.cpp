@@ -241,7 +241,8 @@ class TestMenu : public QObject {
         AllaFinestra<FormCerca>(
             [](FormCerca *f) { return f->Usa->isEnabled(); },
             [](FormCerca *f) {
-                QVERIFY2(f->Esito->text().contains(QString("provati %1 ").arg(f->Barra->value())),
+                QVERIFY2(f->Esito->text().contains(
+                             QString("%1 identificativi provati su ").arg(f->Barra->value())),
                          qPrintable(f->Esito->text() + " / " + f->Barra->text()));
                 f->Usa->click();
                 f->close();

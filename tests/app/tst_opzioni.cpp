@@ -349,11 +349,12 @@ class TestOpzioni : public QObject {
         QVERIFY2(m.startsWith("Impossibile aprire la porta seriale COM0: numero di porta non "
                               "valido.\nSi possono usare solo le porte da COM1 a COM9"),
                  qPrintable(m));
-        QVERIFY2(m.contains(QString("un collegamento COM1 nella cartella di avvio\n  ln -sf "
-                                    "%1 \"%2\"")
-                                .arg(PortePresenti().value(0).dispositivo, dir.filePath("COM1"))
-                                .replace("ln -sf  ", "ln -sf DISPOSITIVO ")),
-                 qPrintable(m));
+        QVERIFY2(
+            m.contains(QString("un collegamento simbolico COM1 nella cartella di avvio\n  ln -sf "
+                               "%1 \"%2\"")
+                           .arg(PortePresenti().value(0).dispositivo, dir.filePath("COM1"))
+                           .replace("ln -sf  ", "ln -sf DISPOSITIVO ")),
+            qPrintable(m));
         QVERIFY(!m.contains("collegamento COM0"));
         FormSeriale::Scarica();
 

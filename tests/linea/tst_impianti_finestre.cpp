@@ -309,7 +309,7 @@ class TestImpiantiFinestre : public QObject {
         });
         f.Ripristina->click();
         QVERIFY2(domanda.contains("versione 1") && domanda.contains("Villa Rossi") &&
-                     domanda.contains("&45") && domanda.contains("Cambiano 1 dei suoi 2 testi") &&
+                     domanda.contains("&45") && domanda.contains("Cambia 1 dei suoi 2 testi") &&
                      domanda.contains("più recente"),
                  qPrintable(domanda));
         QVERIFY2(esito.startsWith("DATI UGUALI  TUTTO OK "), qPrintable(esito));
@@ -416,11 +416,13 @@ class TestImpiantiFinestre : public QObject {
     }
 
     // "Registro": every computer's lines by time, newest at the bottom, a job
-    // not finished shown as such.
+    // not finished shown as such; one line is "1 riga".
     void registro() {
         Crea(Sito("Villa Rossi", "COM1", "&45"));
         QString errore;
         QVERIFY(Manutenzione::Annota("Villa Rossi", "COM1", "impianto creato", "fatto", &errore));
+        QCOMPARE(FormRegistro(nullptr, "Villa Rossi").Esito->text(),
+                 QString("1 riga; in rosso i lavori non finiti."));
         QTest::qWait(5);
         Manutenzione::Lavoro lavoro("Villa Rossi", "COM1", "invio di testi.vlt");
         QCOMPARE(lavoro.Errore(), QString());

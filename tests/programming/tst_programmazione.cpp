@@ -525,6 +525,19 @@ class TestProgrammazione : public QObject {
                  QString("Il file ha 302 testi: il massimo è 301"));
     }
 
+    // The notes on a file's lines say one character, one space, one more line.
+    void contiNelleNoteDelleRighe() {
+        QCOMPARE(Programmazione::ProblemaRiga("001a", 2),
+                 QString("Testo 001, riga 2: 1 carattere su 16: l'invio aggiunge 15 spazi"));
+        QCOMPARE(Programmazione::ProblemaRiga("001abcdefghijklmno", 2),
+                 QString("Testo 001, riga 2: 15 caratteri su 16: l'invio aggiunge 1 spazio"));
+        const QByteArray file = "c\r\n01a\r\n01b\r\n01c\r\n01d\r\n01e\r\n01f\r\nend\r\n";
+        QCOMPARE(Programmazione::RigheNonInviate(
+                     FormatoMessaggi::ScansioneComune(FormatoMessaggi::Righe(file))),
+                 QString("6 righe non inviate: non cominciano con un numero di tre cifre "
+                         "(righe 2, 3, 4, 5, 6 e un'altra)"));
+    }
+
     // The line carries 7 bits: a text character above 127 is named with its
     // line before anything is written, as the operator typed it (a file from
     // Linux holds UTF-8). A note after the text is not sent, so it may hold any.
