@@ -461,7 +461,7 @@ void FormProvaIngressi::closeEvent(QCloseEvent *e) {
 void FormProvaIngressi::Ricomincia_Click() {
     if (QMessageBox::question(this, QStringLiteral("Prova ingressi"),
                               QStringLiteral("Ricominciare la prova? Quanto visto finora (%1) e "
-                                             "le note sono dimenticati; il giornale attuale "
+                                             "le note si perdono; il giornale attuale "
                                              "resta su disco.")
                                   .arg(Prova::Conteggio(registro_))) != QMessageBox::Yes)
         return;

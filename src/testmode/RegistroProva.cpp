@@ -2,6 +2,7 @@
 
 #include "link/Comandi.h"
 #include "link/Traccia.h"
+#include "shared/Numeri.h"
 #include "shared/Salvataggio.h"
 
 #include <QDir>
@@ -269,7 +270,7 @@ void Registro::ScriviRiga(const QString &testo, const QDateTime &quando) {
     if (scritto) return;
     // A full disk: said once; the record in memory and the reports go on.
     erroreGiornale_ = QStringLiteral("Il giornale %1 non si può più scrivere (%2): gli eventi "
-                                     "da %3 in poi non vi sono.")
+                                     "dalle %3 in poi mancano.")
                           .arg(QDir::toNativeSeparators(nomeGiornale_), motivo, Ora(quando));
     giornale_.close();
 }
@@ -295,10 +296,11 @@ void Registro::IntestaGiornale() {
     omessiPrimaDelGiornale_ = Omessi();
     for (size_t k = 0; k < eventi_.size(); ++k) {
         if (k == size_t(EventiIniziali) && omessiPrimaDelGiornale_)
-            giornale_.write(QStringLiteral("# … %1 eventi omessi: non erano più in memoria quando "
-                                           "il giornale è stato aperto\n")
-                                .arg(omessiPrimaDelGiornale_)
-                                .toUtf8());
+            giornale_.write(
+                QStringLiteral("# … %1: non più in memoria quando il giornale è "
+                               "stato aperto\n")
+                    .arg(Quanti(qint64(omessiPrimaDelGiornale_), "evento omesso", "eventi omessi"))
+                    .toUtf8());
         giornale_.write((RigaEvento(*this, eventi_[k], true) + QLatin1Char('\n')).toUtf8());
     }
     giornale_.flush();
@@ -344,17 +346,22 @@ const Evento *Registro::EventoNumero(size_t numero) const {
 }
 
 QString Registro::Omissione(size_t quanti) const {
-    const QString omessi = QStringLiteral("… %1 eventi omessi").arg(quanti);
+    const bool uno = quanti == 1;
+    const QString omessi =
+        QStringLiteral("… ") + Quanti(qint64(quanti), "evento omesso", "eventi omessi");
     const QString nome = QDir::toNativeSeparators(nomeGiornale_);
     if (!erroreGiornale_.isEmpty()) return omessi + QStringLiteral(". ") + erroreGiornale_;
     if (!giornale_.isOpen() && !daGiornale_)
-        return omessi + QStringLiteral(": nessun giornale li ha, non sono più disponibili");
+        return omessi + (uno ? QStringLiteral(": nessun giornale lo ha, non è più disponibile")
+                             : QStringLiteral(": nessun giornale li ha, non sono più disponibili"));
     if (omessiPrimaDelGiornale_)
         return omessi + QStringLiteral(": sono nel giornale %1, tranne %2 di prima della sua "
                                        "apertura")
                             .arg(nome)
                             .arg(omessiPrimaDelGiornale_);
-    return omessi + QStringLiteral(": sono tutti nel giornale %1").arg(nome);
+    return omessi + (uno ? QStringLiteral(": è nel giornale %1")
+                         : QStringLiteral(": sono tutti nel giornale %1"))
+                        .arg(nome);
 }
 
 int Registro::Contati() const {
