@@ -249,7 +249,7 @@ std::optional<Versioni::Versione> UltimaVersione(const QString &impianto, int *u
     if (!versioni.isEmpty()) return versioni.last();
     *uscita = Problema(QStringLiteral("l'impianto \"%1\" non ha ancora versioni con cui "
                                       "confrontare la centrale: velto318 --impianto '%1' --leggi "
-                                      "la legge. Nessun testo confrontato.")
+                                      "legge la centrale. Nessun testo confrontato.")
                            .arg(impianto));
     return std::nullopt;
 }
