@@ -4,6 +4,7 @@
 #include "link/Comandi.h"
 #include "link/FormSeriale.h"
 #include "link/Traccia.h"
+#include "shared/Numeri.h"
 #include "shared/Variabili.h"
 
 #include <cstdio>
@@ -75,9 +76,9 @@ int LavoroCerca(const QString &porta) {
     const Operazioni::RisultatoCerca r = Operazioni::Cerca(o, ordine, false);
     if (o.terminale) CancellaBarra();
     if (r.interrotta)
-        return LavoroInterrotto(QStringLiteral("Ricerca interrotta: provati %1 identificativi "
-                                               "di %2")
-                                    .arg(r.provati)
+        return LavoroInterrotto(QStringLiteral("Ricerca interrotta: %1 %2 di %3")
+                                    .arg(Concorda(r.provati, "provato", "provati"),
+                                         Quanti(r.provati, "identificativo", "identificativi"))
                                     .arg(ordine.size()));
     if (!r.chiusa.isEmpty())
         return Problema(

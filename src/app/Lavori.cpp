@@ -159,12 +159,11 @@ int LavoroInvia(const RigaDiComando &riga) {
     if (r.muto)
         if (const QString colpa = PortaInColpa(NomePorta()); !colpa.isEmpty())
             return Problema(
-                QStringLiteral("Invio fermato al testo %1: nessuna risposta alla %2 (%3 testi "
-                               "scritti). %4")
+                QStringLiteral("Invio fermato al testo %1: nessuna risposta alla %2 (%3). %4")
                     .arg(numero,
                          r.esito == Operazioni::Esito::Diverso ? QStringLiteral("rilettura")
                                                                : QStringLiteral("scrittura"),
-                         QString::number(r.scritti), colpa));
+                         Quanti(r.scritti, "testo scritto", "testi scritti"), colpa));
     switch (r.esito) {
     case Operazioni::Esito::Interrotto:
         return LavoroInterrotto(r.motivo);
@@ -236,17 +235,18 @@ int LavoroConfronta(const RigaDiComando &riga) {
         numeri << r.diverse[i].numero();
     }
     if (r.incerta) {
-        Stampa(stdout, QStringLiteral("%1; %2 testi confrontati su %3.\n")
-                           .arg(RisposteNonAffidabili(r.muta.numero(), false, NomePorta()))
-                           .arg(r.confrontati)
+        Stampa(stdout, QStringLiteral("%1; %2 su %3.\n")
+                           .arg(RisposteNonAffidabili(r.muta.numero(), false, NomePorta()),
+                                Quanti(r.confrontati, "testo confrontato", "testi confrontati"))
                            .arg(voci.size()));
         return UscitaCentrale;
     }
     if (r.interrotto)
-        return LavoroInterrotto(QStringLiteral("Confronto interrotto: confrontati %1 testi di %2, "
-                                               "nulla è stato scritto")
-                                    .arg(r.confrontati)
-                                    .arg(voci.size()));
+        return LavoroInterrotto(
+            QStringLiteral("Confronto interrotto: %1 %2 di %3, nulla è stato scritto")
+                .arg(Concorda(r.confrontati, "confrontato", "confrontati"),
+                     Quanti(r.confrontati, "testo", "testi"))
+                .arg(voci.size()));
     if (!r.muta.isEmpty()) {
         if (const QString colpa = PortaInColpa(NomePorta()); !colpa.isEmpty())
             return Problema(

@@ -92,11 +92,10 @@ int Storia(const QString &nome) {
     const QList<Versioni::Versione> versioni = Versioni::Elenco(nome);
     for (auto v = versioni.crbegin(); v != versioni.crend(); ++v)
         testo += v->illeggibile.isEmpty()
-                     ? QStringLiteral("%1\t%2\t%3\t%4 testi\t%5\n")
+                     ? QStringLiteral("%1\t%2\t%3\t%4\t%5\n")
                            .arg(v->numero)
-                           .arg(Data(v->quando), Versioni::NomeTipo(v->tipo))
-                           .arg(v->testi)
-                           .arg(v->impronta)
+                           .arg(Data(v->quando), Versioni::NomeTipo(v->tipo),
+                                Quanti(v->testi, "testo", "testi"), v->impronta)
                      : QStringLiteral("%1\t%2\t%3\tilleggibile: %4\n")
                            .arg(v->numero)
                            .arg(Data(v->quando), Versioni::NomeTipo(v->tipo), v->illeggibile);
@@ -251,7 +250,7 @@ std::optional<Versioni::Versione> UltimaVersione(const QString &impianto, int *u
     if (!versioni.isEmpty()) return versioni.last();
     *uscita = Problema(QStringLiteral("l'impianto \"%1\" non ha ancora versioni con cui "
                                       "confrontare la centrale: velto318 --impianto '%1' --leggi "
-                                      "la legge. Nessun testo confrontato.")
+                                      "legge la centrale. Nessun testo confrontato.")
                            .arg(impianto));
     return std::nullopt;
 }

@@ -5,6 +5,7 @@
 #include "app/Terminale.h"
 #include "impianti/Registro.h"
 #include "jobs/SuImpianti.h"
+#include "shared/Numeri.h"
 #include "shared/Variabili.h"
 
 #include <QCoreApplication>
@@ -41,16 +42,16 @@ int EseguiSuImpianti(const SuImpiantiRiga &riga) {
     const auto impianti = SuImpianti::Scegli(riga.lista, &errore);
     if (!impianti) return Problema(QStringLiteral("--su-impianti: %1.").arg(errore));
     if (riga.invio && !riga.si)
-        return Problema(QStringLiteral("--su-impianti con --invia scriverebbe i testi di %1 "
-                                       "centrali: aggiungi --si per farlo davvero.")
-                            .arg(impianti->size()));
+        return Problema(QStringLiteral("--su-impianti con --invia scriverebbe i testi di %1: "
+                                       "aggiungi --si per farlo davvero.")
+                            .arg(Quanti(impianti->size(), "centrale", "centrali")));
     SuImpianti::Giro giro(riga.lavoro, riga.paralleli, QCoreApplication::applicationFilePath());
     const bool terminale = ErroreSuTerminale();
     const auto progresso = [&] {
         if (!terminale) return;
-        Stampa(stderr, QStringLiteral("\r%1 di %2 impianti, %3 in corso ")
+        Stampa(stderr, QStringLiteral("\r%1 di %2, %3 in corso ")
                            .arg(giro.Finiti())
-                           .arg(impianti->size())
+                           .arg(Quanti(impianti->size(), "impianto", "impianti"))
                            .arg(giro.InCorso()));
     };
     QObject::connect(&giro, &SuImpianti::Giro::Iniziato, &giro, progresso);

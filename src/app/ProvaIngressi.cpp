@@ -5,6 +5,7 @@
 #include "link/Comandi.h"
 #include "link/FormSeriale.h"
 #include "shared/Attendi.h"
+#include "shared/Numeri.h"
 #include "shared/Variabili.h"
 #include "testmode/CicloTest.h"
 #include "testmode/RapportoProva.h"
@@ -92,12 +93,12 @@ int LavoroProva(const RigaDiComando &riga, const QString &porta, const QString &
            errore.isEmpty()
                ? QStringLiteral("Giornale: %1\n").arg(QDir::toNativeSeparators(r.Giornale()))
                : QStringLiteral("velto318: %1\n").arg(errore));
-    Stampa(stderr,
-           QStringLiteral("Centrale %1 sulla porta %2: %3 ingressi con testo da provare. "
-                          "Prova in corso%4; Ctrl+C per finire.\n")
-               .arg(Centrale(), porta)
-               .arg(r.Contati())
-               .arg(riga.durata ? QStringLiteral(" per %1 s").arg(riga.durata) : QString()));
+    Stampa(
+        stderr,
+        QStringLiteral("Centrale %1 sulla porta %2: %3 da provare. "
+                       "Prova in corso%4; Ctrl+C per finire.\n")
+            .arg(Centrale(), porta, Quanti(r.Contati(), "ingresso con testo", "ingressi con testo"))
+            .arg(riga.durata ? QStringLiteral(" per %1 s").arg(riga.durata) : QString()));
     bool dettoGiornale = false; // the journal that stopped, said once
     r.avviso = [&r, &dettoGiornale](const Prova::Evento &e) {
         Stampa(stdout, Prova::RigaEvento(r, e) + QLatin1Char('\n'));

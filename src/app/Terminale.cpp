@@ -3,6 +3,7 @@
 #include "link/FormSeriale.h"
 #include "link/Rete.h"
 #include "link/Traccia.h"
+#include "shared/Numeri.h"
 #include "shared/Variabili.h"
 
 #ifdef Q_OS_WIN
@@ -96,7 +97,9 @@ void Progresso::Avanzamento(const QString &fase, int fatti, int totale) {
     const bool nuova = fase != fase_;
     fase_ = fase;
     if (!terminale_) {
-        if (nuova) Stampa(stderr, QStringLiteral("%1 di %2 testi\n").arg(fase).arg(totale));
+        if (nuova)
+            Stampa(stderr,
+                   QStringLiteral("%1 di %2\n").arg(fase, Quanti(totale, "testo", "testi")));
         return;
     }
     if (nuova) Chiudi();

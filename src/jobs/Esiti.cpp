@@ -79,14 +79,14 @@ QString DatiUguali(int scritti, const QString &dettagli, bool saltate) {
 
 QString EsitoConfronto(const QStringList &diversi, int totale, bool saltate) {
     if (diversi.isEmpty() && saltate)
-        return QStringLiteral("La centrale ha già i %1 testi che un invio del file scriverebbe, "
-                              "ma le righe saltate non sarebbero inviate: correggi il loro "
-                              "numero.\n")
-            .arg(totale);
+        return QStringLiteral("La centrale ha già %1 che un invio del file scriverebbe, ma le "
+                              "righe saltate non sarebbero inviate: correggi il loro numero.\n")
+            .arg(totale == 1 ? QStringLiteral("il testo")
+                             : QStringLiteral("i %1 testi").arg(totale));
     if (diversi.isEmpty())
-        return QStringLiteral("La centrale ha già tutti i %1 testi del file: inviarlo non "
-                              "cambierebbe nulla.\n")
-            .arg(totale);
+        return QStringLiteral("La centrale ha già %1 del file: inviarlo non cambierebbe nulla.\n")
+            .arg(totale == 1 ? QStringLiteral("l'unico testo")
+                             : QStringLiteral("tutti i %1 testi").arg(totale));
     return QStringLiteral("%1 su %2 %3%4%5. Un invio del file %6.\n")
         .arg(diversi.size() == 1 ? QStringLiteral("1 testo")
                                  : QStringLiteral("%1 testi").arg(diversi.size()))

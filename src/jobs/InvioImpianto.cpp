@@ -1,6 +1,7 @@
 #include "jobs/InvioImpianto.h"
 
 #include "files/FormatoMessaggi.h"
+#include "shared/Numeri.h"
 #include "shared/Variabili.h"
 
 namespace InvioImpianto {
@@ -8,7 +9,8 @@ namespace InvioImpianto {
 QString Dettagli(const Risultato &r, bool senzaCopia, const Impianti::Impianto *impianto) {
     if (!impianto) return QString();
     QString d;
-    if (r.invio.giaUguali > 0) d += QStringLiteral(", %1 già uguali").arg(r.invio.giaUguali);
+    if (r.invio.giaUguali > 0)
+        d += QStringLiteral(", ") + Quanti(r.invio.giaUguali, "già uguale", "già uguali");
     if (r.copia > 0)
         d += QStringLiteral("; copia della centrale nella versione %1").arg(r.copia);
     else if (!impianto->copia || senzaCopia)

@@ -78,8 +78,9 @@ RisultatoInvio InvioInterrotto(Osservatore &o, const QList<Programmazione::Voce>
         r.motivo =
             QStringLiteral("Invio interrotto: %1; gli altri sono quelli di prima").arg(quali);
     else
-        r.motivo = QStringLiteral("Invio interrotto durante la verifica: %1; verificati %2")
-                       .arg(quali, QString::number(verificati));
+        r.motivo = QStringLiteral("Invio interrotto durante la verifica: %1; %2 %3")
+                       .arg(quali, Concorda(verificati, "verificato", "verificati"),
+                            QString::number(verificati));
     o.Riga2(r.motivo);
     return r;
 }

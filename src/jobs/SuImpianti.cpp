@@ -5,6 +5,7 @@
 #include "link/IndirizzoRete.h"
 #include "link/MSComm.h"
 #include "shared/Csv.h"
+#include "shared/Numeri.h"
 #include "shared/Salvataggio.h"
 
 #include <QDir>
@@ -251,7 +252,9 @@ QString Giro::Riepilogo() const {
     for (const Esito &e : esiti_)
         if (e.stato == Stato::NonRaggiunto) mancati << e.impianto.nome;
     if (!mancati.isEmpty())
-        testo += QStringLiteral(" (non raggiunti: %1)").arg(mancati.join(QStringLiteral(", ")));
+        testo += QStringLiteral(" (%1: %2)")
+                     .arg(Concorda(mancati.size(), "non raggiunto", "non raggiunti"),
+                          mancati.join(QStringLiteral(", ")));
     return testo;
 }
 

@@ -2,6 +2,7 @@
 
 #include "rapporti/PaginePdf.h"
 #include "shared/Csv.h"
+#include "shared/Numeri.h"
 #include "shared/Salvataggio.h"
 
 namespace Manutenzione {
@@ -47,9 +48,8 @@ QByteArray Pdf(const Impianti::Impianto &impianto, const QList<Voce> &voci) {
                     10);
             if (!impianto.note.trimmed().isEmpty())
                 pg.paragrafo(QStringLiteral("Note: ") + impianto.note, 10);
-            pg.riga(QStringLiteral("Stampato il %1, %2 voci")
-                        .arg(Rapporti::Data(adesso))
-                        .arg(voci.size()),
+            pg.riga(QStringLiteral("Stampato il %1, %2")
+                        .arg(Rapporti::Data(adesso), Quanti(voci.size(), "voce", "voci")),
                     10);
             pg.y += 8;
             if (voci.isEmpty()) pg.riga(QStringLiteral("Nessuna voce nel registro."), 10);

@@ -21,3 +21,9 @@ void TreCifre();
 inline QString Quanti(qint64 n, const char *uno, const char *molti) {
     return QString::number(n) + QLatin1Char(' ') + QString::fromUtf8(n == 1 ? uno : molti);
 }
+
+// The word that agrees with a count, without the count: Concorda(1,
+// "risponde", "rispondono") is "risponde", Concorda(3, ...) "rispondono".
+inline QString Concorda(qint64 n, const char *uno, const char *molti) {
+    return QString::fromUtf8(n == 1 ? uno : molti);
+}

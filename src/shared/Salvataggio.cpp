@@ -48,7 +48,7 @@ QString Motivo(int numeroErrore) {
     case EEXIST:
         return QStringLiteral("esiste già un file con questo nome");
     case ELOOP:
-        return QStringLiteral("troppi collegamenti simbolici di seguito (forse in cerchio)");
+        return QStringLiteral("troppi collegamenti simbolici di seguito (forse formano un ciclo)");
     case EMFILE:
     case ENFILE:
         return QStringLiteral("troppi file aperti");

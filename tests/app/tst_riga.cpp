@@ -113,6 +113,15 @@ class TestRiga : public QObject {
             QCOMPARE(testi.value(n), QString("%1%2").arg(n, 3, 10, QChar('0')).arg(TestoDi(n)));
         QCOMPARE(Conta(banco->comandi(), "&450W018"), 185);
         QCOMPARE(Conta(banco->comandi(), "&450R"), 185);
+
+        // One text: every count in the singular.
+        Scrivi(banco.percorso("uno.vlt"), FileDi({5}));
+        Uscita uno = Esegui(banco.cartella(), {"--invia", "uno.vlt"});
+        QCOMPARE(uno.errore, QString("Scrittura di 1 testo\nVerifica di 1 testo\n"));
+        uno = Esegui(banco.cartella(), {"--confronta", "uno.vlt"});
+        QCOMPARE(uno.codice, 0);
+        QCOMPARE(uno.uscita, QString("La centrale ha già l'unico testo del file: inviarlo non "
+                                     "cambierebbe nulla.\n"));
     }
 
     // A panel that refuses, changes or ignores a text: exit 1 and one result
@@ -740,6 +749,15 @@ class TestRiga : public QObject {
                                     "confronto con la versione 1\t1 testo su 185"};
         for (int i = 0; i < 4; ++i)
             QVERIFY2(righe[i].contains("\tCOM1\t" + azioni[i]), qPrintable(righe[i]));
+
+        // A send of one text the panel has already: its copy and the version sent.
+        Scrivi(banco.percorso("sette.vlt"),
+               "Un testo\r\n007" + QByteArray("Cambiato qui").leftJustified(16) + "\r\nend\r\n");
+        u = Esegui(cartella, {"--impianto", "Scuola Verdi", "--invia", "sette.vlt"});
+        QCOMPARE(u.codice, 0);
+        QVERIFY2(u.uscita.contains(", 1 già uguale;"), qPrintable(u.uscita));
+        u = Esegui(cartella, {"--impianto", "Scuola Verdi", "--storia"});
+        QVERIFY2(u.uscita.contains("\t1 testo\t"), qPrintable(u.uscita));
     }
 
     // One job over many sites: sites on one RS485 bus one after another,
@@ -789,6 +807,8 @@ class TestRiga : public QObject {
         u = Esegui(cartella, {"--su-impianti", "Banca,Posta", "--invia", "x.vlt"});
         QCOMPARE(u.codice, 2);
         QVERIFY2(u.errore.contains("2 centrali: aggiungi --si"), qPrintable(u.errore));
+        u = Esegui(cartella, {"--su-impianti", "Banca", "--invia", "x.vlt"});
+        QVERIFY2(u.errore.contains("i testi di 1 centrale: aggiungi --si"), qPrintable(u.errore));
 
         AVVIA(banco, {"--rs485", "--also", "&46"}, false);
         banco->azzeraRegistro();
@@ -797,7 +817,7 @@ class TestRiga : public QObject {
         u = SegnaleDopo(p, banco.operator->(), "&450R", 20, SIGINT);
         QVERIFY2(u.codice == 128 + SIGINT, qPrintable(u.uscita + u.errore));
         QVERIFY2(u.uscita.contains("Banca: ") &&
-                     u.uscita.contains("1 interrotto, 1 non raggiunto (non raggiunti: Posta)"),
+                     u.uscita.contains("1 interrotto, 1 non raggiunto (non raggiunto: Posta)"),
                  qPrintable(u.uscita));
         QVERIFY(Esegui(cartella, {"--impianto", "Posta", "--registro"})
                     .uscita.contains("non eseguito: il giro"));

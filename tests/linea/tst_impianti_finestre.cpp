@@ -412,7 +412,7 @@ class TestImpiantiFinestre : public QObject {
         QVERIFY2(esiti[1] == "Uno: non raggiunto", qPrintable(esiti.join(" / ")));
         QVERIFY2(esiti[0].startsWith("Due: ") && esiti[0] != "Due: non raggiunto",
                  qPrintable(esiti.join(" / ")));
-        QVERIFY2(riepilogo.contains("(non raggiunti: Uno)"), qPrintable(riepilogo));
+        QVERIFY2(riepilogo.contains("(non raggiunto: Uno)"), qPrintable(riepilogo));
     }
 
     // "Registro": every computer's lines by time, newest at the bottom, a job
