@@ -1,4 +1,5 @@
 #include "app/LavoriImpianti.h"
+#include "app/ProvaIngressi.h"
 
 #include "app/RigaDiComando.h"
 #include "app/Terminale.h"
@@ -227,6 +228,8 @@ int EseguiLibro(const RigaDiComando &riga) {
         return Esporta(riga.csv);
     case Libro::Importa:
         return Importa(riga.csv);
+    case Libro::Giornale:
+        return RapportiDaGiornale(riga);
     default:
         break;
     }

@@ -57,6 +57,37 @@ class Voce : public CicloTest::Osservatore {
     bool detto_ = false;
 };
 
+// A walk test ended: its summary on stdout (the count, the length, the line's
+// silences, the untried inputs), then each report written. The exit
+// status: 0 every input with a text tried, 1 some not, 2 a report not
+// written; *salvati the reports written.
+int Conclusione(const Prova::Registro &r, const QStringList &rapporti, QStringList *salvati) {
+    QString riepilogo =
+        Prova::Conteggio(r) + QStringLiteral(" (durata %1").arg(Prova::Durata(r.Inizio(), r.fine));
+    if (r.TotaleSilenzi())
+        riepilogo +=
+            r.TotaleSilenzi() == 1
+                ? QStringLiteral("; la centrale non ha risposto una volta")
+                : QStringLiteral("; la centrale non ha risposto %1 volte").arg(r.TotaleSilenzi());
+    riepilogo += QStringLiteral(")\n");
+    const QList<const Prova::Ingresso *> mancanti = r.NonProvati();
+    if (!mancanti.isEmpty()) riepilogo += QStringLiteral("Non provati:\n");
+    for (const Prova::Ingresso *n : mancanti)
+        riepilogo += QStringLiteral("%1\t%2\n").arg(n->numero).arg(Prova::TestoMostrato(*n));
+    Stampa(stdout, riepilogo);
+
+    int uscita = mancanti.isEmpty() ? UscitaFatto : UscitaCentrale;
+    for (const QString &f : rapporti) {
+        if (const QString e = Prova::SalvaRapporto(r, f); !e.isEmpty()) {
+            uscita = Problema(e);
+            continue;
+        }
+        *salvati << QDir::toNativeSeparators(f);
+        Stampa(stderr, QStringLiteral("Rapporto salvato: %1\n").arg(salvati->last()));
+    }
+    return uscita;
+}
+
 } // namespace
 
 int LavoroProva(const RigaDiComando &riga, const QString &porta, const QString &cartella,
@@ -111,38 +142,30 @@ int LavoroProva(const RigaDiComando &riga, const QString &porta, const QString &
         ciclo.Giro();
     r.fine = QDateTime::currentDateTime();
 
-    QString riepilogo =
-        Prova::Conteggio(r) + QStringLiteral(" (durata %1").arg(Prova::Durata(r.Inizio(), r.fine));
-    if (r.TotaleSilenzi())
-        riepilogo +=
-            r.TotaleSilenzi() == 1
-                ? QStringLiteral("; la centrale non ha risposto una volta")
-                : QStringLiteral("; la centrale non ha risposto %1 volte").arg(r.TotaleSilenzi());
-    riepilogo += QStringLiteral(")\n");
-    const QList<const Prova::Ingresso *> mancanti = r.NonProvati();
-    if (!mancanti.isEmpty()) riepilogo += QStringLiteral("Non provati:\n");
-    for (const Prova::Ingresso *n : mancanti)
-        riepilogo += QStringLiteral("%1\t%2\n").arg(n->numero).arg(Prova::TestoMostrato(*n));
-    Stampa(stdout, riepilogo);
-
-    int uscita = mancanti.isEmpty() ? UscitaFatto : UscitaCentrale;
     QStringList rapporti = riga.rapporti;
     // On a site, its report beside the journal, named as it is.
     if (esito && errore.isEmpty())
         rapporti << r.Giornale().left(r.Giornale().lastIndexOf(QLatin1Char('.'))) +
                         QStringLiteral(".pdf");
     QStringList salvati;
-    for (const QString &f : rapporti) {
-        if (const QString e = Prova::SalvaRapporto(r, f); !e.isEmpty()) {
-            uscita = Problema(e);
-            continue;
-        }
-        salvati << QDir::toNativeSeparators(f);
-        Stampa(stderr, QStringLiteral("Rapporto salvato: %1\n").arg(salvati.last()));
-    }
+    const int uscita = Conclusione(r, rapporti, &salvati);
     if (esito)
         *esito = Prova::Conteggio(r) + (salvati.isEmpty() ? QString()
                                                           : QStringLiteral("; rapporto: ") +
                                                                 salvati.join(QStringLiteral(", ")));
     return uscita;
+}
+
+int RapportiDaGiornale(const RigaDiComando &riga) {
+    Prova::Registro r;
+    if (const QString errore = r.Rileggi(riga.giornale); !errore.isEmpty()) return Problema(errore);
+    if (const int saltate = r.RigheSaltate())
+        Stampa(stderr, QStringLiteral("velto318: nel giornale, %1\n")
+                           .arg(Quanti(saltate, "riga non leggibile saltata",
+                                       "righe non leggibili saltate")));
+    Stampa(stdout, QStringLiteral("Prova ingressi del %1, centrale %2 sulla porta %3\n")
+                       .arg(r.Inizio().toString(QStringLiteral("dd/MM/yyyy HH:mm")),
+                            r.identificativo, r.porta));
+    QStringList salvati;
+    return Conclusione(r, riga.rapporti, &salvati);
 }

@@ -18,3 +18,8 @@ struct RigaDiComando;
 // for the site's register.
 int LavoroProva(const RigaDiComando &riga, const QString &porta, const QString &cartella,
                 QString *esito = nullptr);
+
+// --rapporti-da: a past walk test read back from its journal, its count
+// printed and its reports written again. Exit status as LavoroProva's, 2 for
+// a journal that cannot be read.
+int RapportiDaGiornale(const RigaDiComando &riga);

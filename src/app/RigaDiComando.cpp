@@ -92,7 +92,8 @@ const QList<Voce> &Voci() {
           "SECONDI"},
          &RigaDiComando::durata},
         {{"rapporto",
-          "Con --prova (o --registro): alla fine scrive il rapporto in FILE, .csv o .pdf "
+          "Con --prova (o --registro, --rapporti-da): alla fine scrive il rapporto in FILE, .csv o "
+          ".pdf "
           "secondo l'estensione (anche più volte).",
           "FILE"},
          &RigaDiComando::rapporti},
@@ -139,6 +140,12 @@ const QList<Voce> &Voci() {
          &RigaDiComando::esito},
         {{"si", "Con --su-impianti --invia: sì, scrivi i testi in tutte quelle centrali."},
          &RigaDiComando::si},
+        {{"rapporti-da",
+          "Rilegge il giornale di una prova ingressi passata (prove/prova-….txt) e ne scrive "
+          "i rapporti di --rapporto, senza centrale.",
+          "GIORNALE"},
+         Libro::Giornale,
+         &RigaDiComando::giornale},
         {{"impianti",
           "Elenca gli impianti del libro, uno per riga: nome, collegamento, identificativo, "
           "linea, data dell'ultima versione (o \"mai letto\")."},
@@ -269,8 +276,11 @@ QString ErroreLibro(const RigaDiComando &r, const QStringList &operazioni, int l
         return QStringLiteral("--impianto vale solo con %1, o con --storia, --confronta-versioni "
                               "e --registro.")
             .arg(OpzioniDeiLavori(QStringLiteral("o")));
-    if (!r.rapporti.isEmpty() && r.lavoro != Lavoro::Prova && r.libro != Libro::Registro)
-        return QStringLiteral("--rapporto vale solo con --prova o --registro.");
+    if (!r.rapporti.isEmpty() && r.lavoro != Lavoro::Prova && r.libro != Libro::Registro &&
+        r.libro != Libro::Giornale)
+        return QStringLiteral("--rapporto vale solo con --prova, --registro o --rapporti-da.");
+    if (r.libro == Libro::Giornale && r.rapporti.isEmpty())
+        return QStringLiteral("--rapporti-da vuole almeno un --rapporto FILE.pdf o FILE.csv.");
     return QString();
 }
 
@@ -537,6 +547,7 @@ QString PreparaAvvio(RigaDiComando &riga) {
     if (!riga.file.isEmpty()) riga.file = QFileInfo(riga.file).absoluteFilePath();
     if (!riga.esito.isEmpty()) riga.esito = QFileInfo(riga.esito).absoluteFilePath();
     if (!riga.csv.isEmpty()) riga.csv = QFileInfo(riga.csv).absoluteFilePath();
+    if (!riga.giornale.isEmpty()) riga.giornale = QFileInfo(riga.giornale).absoluteFilePath();
     if (riga.libro == Libro::Nuovo) riga.portaImpianto = PortaDiImpianto(riga.porta);
     for (QString &f : riga.rapporti)
         f = QFileInfo(f).absoluteFilePath();

@@ -10,7 +10,19 @@ enum class Lavoro { Nessuno, Invia, Leggi, Stato, Cerca, Confronta, Prova };
 
 // What the line asks of the site book, with no panel: one at a time, and
 // never with a job.
-enum class Libro { Nessuna, Nuovo, Elenco, Storia, ConfrontaVersioni, Registro, Esporta, Importa };
+// The works with no panel: on the site book, and a walk test's reports made
+// again from its journal (Giornale).
+enum class Libro {
+    Nessuna,
+    Nuovo,
+    Elenco,
+    Storia,
+    ConfrontaVersioni,
+    Registro,
+    Esporta,
+    Importa,
+    Giornale
+};
 
 // The command line as read once: every option in its own field. An option
 // that takes a value never has an empty one, so an empty text is an option
@@ -37,6 +49,7 @@ struct RigaDiComando {
     int durata = 0;
     QStringList rapporti;
     QString impianto, tecnico;
+    QString giornale; // --rapporti-da GIORNALE: a past walk test (absolute after PreparaAvvio)
 
     // The site book. --impianto NOME names the site of a job (its link, its
     // register, its versions) or of --storia, --confronta-versioni, --registro.

@@ -37,16 +37,7 @@ bool CreaFileNuovo(const QString &percorso, const QString &commento, QString *er
     return SalvaFile(percorso, ContenutoFile(commento, CorpoNuovo()), errore);
 }
 
-namespace {
-// Why a file did not open for reading: in Italian for a missing file or one
-// without rights, else the system's own words.
-QString MotivoApertura(const QFile &f) {
-    const QFileInfo info(f.fileName());
-    if (!info.exists()) return QStringLiteral("il file non esiste");
-    if (!info.isReadable()) return QStringLiteral("permesso negato");
-    return f.errorString();
-}
-} // namespace
+using Salvataggio::MotivoApertura;
 
 std::optional<QByteArray> LeggiFile(const QString &percorso, QString *errore) {
     QFile f(percorso);

@@ -20,6 +20,13 @@
 
 namespace Salvataggio {
 
+QString MotivoApertura(const QFile &f) {
+    const QFileInfo info(f.fileName());
+    if (!info.exists()) return QStringLiteral("il file non esiste");
+    if (!info.isReadable()) return QStringLiteral("permesso negato");
+    return f.errorString();
+}
+
 QString Motivo(int numeroErrore) {
     switch (numeroErrore) {
     case ENOSPC:

@@ -29,6 +29,9 @@ namespace Salvataggio {
 // The reason of a failed system call (an errno value), in Italian:
 // "spazio esaurito sul disco" for ENOSPC.
 QString Motivo(int numeroErrore);
+// Why a file did not open for reading: in Italian for a missing file or one
+// without rights, else the system's own words.
+QString MotivoApertura(const QFile &f);
 
 // Writes `dati` to `percorso` as above. A target that is read-only or is not
 // a file is left alone. On any failure returns false, *errore says why

@@ -584,7 +584,8 @@ QString Registro::Rileggi(const QString &file) {
     const QString nome = QDir::toNativeSeparators(file);
     QFile f(file);
     if (!f.open(QIODevice::ReadOnly))
-        return QStringLiteral("Impossibile leggere il giornale %1: %2.").arg(nome, f.errorString());
+        return QStringLiteral("Impossibile leggere il giornale %1: %2.")
+            .arg(nome, Salvataggio::MotivoApertura(f));
     QStringList righe = QString::fromUtf8(f.readAll()).split(QLatin1Char('\n'));
     if (!righe.isEmpty() && righe.last().isEmpty()) righe.removeLast();
 

@@ -220,6 +220,17 @@ class TestProva : public QObject {
               "Firma del tecnico", "Firma del cliente"})
             QVERIFY2(pdf.contains(atteso), qPrintable(atteso + ("\n" + pdf.left(2000))));
         QVERIFY(!pdf.contains("&45"));
+
+        // The same walk test's reports again from its journal, with no panel:
+        // the same table, the same count and exit status.
+        const QString giornale = u.errore.section('\n', 0, 0).mid(QString("Giornale: ").size());
+        u = Esegui(banco.cartella(), {"--rapporti-da", giornale, "--rapporto", "di-nuovo.csv"});
+        QCOMPARE(u.codice, 1);
+        QVERIFY2(u.uscita.contains("\nProvati 1 di 2 (durata 0 min 0"), qPrintable(u.uscita));
+        QCOMPARE(RigheCsv(Leggi(banco.percorso("di-nuovo.csv"))), csvRighe);
+        u = Esegui(banco.cartella(), {"--rapporti-da", "manca.txt", "--rapporto", "x.csv"});
+        QCOMPARE(u.codice, 2);
+        QVERIFY2(u.errore.contains("manca.txt: il file non esiste."), qPrintable(u.errore));
     }
 
     // Texts a spreadsheet would run, or that would break a line: the panel's,
