@@ -38,7 +38,7 @@ fi
 
 bash scripts/install-ci-deps.sh
 CC=clang CXX=clang++ cmake -S . -B "$BUILD" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DVELTO_SANITIZE=ON -DVELTO_FUZZ=ON >/dev/null
+    -DVELTO_SANITIZE=ON -DVELTO_FUZZ=ON -DVELTO_STRUMENTI=OFF >/dev/null
 cmake --build "$BUILD" -j"$(nproc)" --target "${TARGETS[@]}"
 
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"

@@ -15,7 +15,7 @@ BUILD=${BUILD_ASAN:-$ROOT/build-asan}
 bash scripts/install-ci-deps.sh
 
 CC=clang CXX=clang++ cmake -S . -B "$BUILD" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DVELTO_SANITIZE=ON -DVELTO_FUZZ=ON >/dev/null
+    -DVELTO_SANITIZE=ON -DVELTO_FUZZ=ON -DVELTO_STRUMENTI=OFF >/dev/null
 cmake --build "$BUILD" -j"$(nproc)"
 
 LOGS=$BUILD/sanitizer-logs
