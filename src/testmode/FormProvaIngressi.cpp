@@ -524,7 +524,6 @@ FormProvaIngressi *FormProvaIngressi::DaGiornale(const QString &giornale, QWidge
     w->proprio_ = std::move(registro);
     w->setAttribute(Qt::WA_DeleteOnClose);
     w->giornaleAperto_ = true;
-    w->eventiVisti_ = 0;
     QString testo = QStringLiteral("Dal giornale: ") + QDir::toNativeSeparators(giornale);
     if (const int saltate = w->registro_.RigheSaltate())
         testo += QStringLiteral(" (%1)").arg(

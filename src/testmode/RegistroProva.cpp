@@ -133,7 +133,7 @@ void Registro::Risposta(bool risposto) {
     } else if (!silenzi_.empty()) {
         silenzi_.back().a = ora;
     }
-    Registra(risposto ? Tipo::LineaTornata : Tipo::LineaPersa);
+    Registra(ora, risposto ? Tipo::LineaTornata : Tipo::LineaPersa);
 }
 
 bool Registro::Sospendi() {
@@ -148,7 +148,7 @@ bool Registro::Sospendi() {
         // seen going active.
         n.letto = false;
     }
-    Registra(Tipo::Sospesa);
+    Registra(ora, Tipo::Sospesa);
     return true;
 }
 
@@ -163,13 +163,13 @@ void Registro::Riprendi() {
             n.intervalli.push_back({ora, QDateTime()});
             Limita(n.intervalli, IntervalliPerIngresso);
         }
-    Registra(Tipo::Ripresa);
+    Registra(ora, Tipo::Ripresa);
 }
 
 void Registro::Stato(const QString &stato) {
     if (!avviato_ || stato == stato_) return;
     stato_ = stato;
-    Registra(Tipo::StatoCentrale, 0, stato);
+    Registra(Adesso(), Tipo::StatoCentrale, 0, stato);
 }
 
 void Registro::Ingressi(const QList<Comandi::Ingresso> &ingressi) {
@@ -188,7 +188,7 @@ void Registro::Ingressi(const QList<Comandi::Ingresso> &ingressi) {
             // tried only once it is seen going active.
             n.giaAttivo = true;
             n.intervalli.push_back({ora, QDateTime()});
-            Registra(Tipo::Attivo, n.numero, ValoreGiaAttivo);
+            Registra(ora, Tipo::Attivo, n.numero, ValoreGiaAttivo);
             continue;
         }
         if (attivo) {
@@ -202,7 +202,7 @@ void Registro::Ingressi(const QList<Comandi::Ingresso> &ingressi) {
             n.ultimoRiposo = ora;
             if (!n.intervalli.empty()) n.intervalli.back().a = ora;
         }
-        Registra(attivo ? Tipo::Attivo : Tipo::Riposo, n.numero);
+        Registra(ora, attivo ? Tipo::Attivo : Tipo::Riposo, n.numero);
     }
 }
 
@@ -213,7 +213,7 @@ void Registro::Tasto(const QString &etichetta) {
     // Neither the first reading nor the caption going back to its no-key
     // value is a key pressed.
     if (!primo && etichetta != Comandi::EtichettaTasto(QLatin1Char(Comandi::NessunTasto)))
-        Registra(Tipo::Tasto, 0, etichetta);
+        Registra(Adesso(), Tipo::Tasto, 0, etichetta);
 }
 
 void Registro::ImpostaNota(int numero, const QString &nota) {
@@ -239,8 +239,8 @@ void Registro::Annota(const QString &testo) {
         Adesso());
 }
 
-void Registro::Registra(Tipo tipo, int ingresso, const QString &valore) {
-    const Evento e{Adesso(), tipo, ingresso, valore};
+void Registro::Registra(const QDateTime &quando, Tipo tipo, int ingresso, const QString &valore) {
+    const Evento e{quando, tipo, ingresso, valore};
     eventi_.push_back(e);
     // The first ones stay: the oldest of the newest goes.
     if (eventi_.size() > size_t(EventiInMemoria)) eventi_.erase(eventi_.begin() + EventiIniziali);
@@ -560,11 +560,11 @@ void Registro::Rigioca(const Evento &e) {
     }
     case Tipo::StatoCentrale:
         stato_ = e.valore;
-        Registra(e.tipo, 0, e.valore);
+        Registra(e.quando, e.tipo, 0, e.valore);
         break;
     case Tipo::Tasto:
         tasto_ = e.valore;
-        Registra(e.tipo, 0, e.valore);
+        Registra(e.quando, e.tipo, 0, e.valore);
         break;
     case Tipo::LineaPersa:
     case Tipo::LineaTornata:

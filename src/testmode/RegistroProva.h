@@ -161,7 +161,9 @@ class Registro {
     QDateTime Adesso() const;
     void ChiudiGiornale();
     void Rigioca(const Evento &e);
-    void Registra(Tipo tipo, int ingresso = 0, const QString &valore = QString());
+    // An event at `quando`: the time its spans and gaps start or end at too.
+    void Registra(const QDateTime &quando, Tipo tipo, int ingresso = 0,
+                  const QString &valore = QString());
     void Scrivi(const Evento &e);
     void ScriviRiga(const QString &testo, const QDateTime &quando);
     void IntestaGiornale();
