@@ -5,6 +5,7 @@
 #include "shared/Variabili.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFile>
 #include <QTest>
 #include <QTimer>
@@ -12,6 +13,27 @@
 #include <chrono>
 #include <cstdio>
 #include <unistd.h>
+
+namespace {
+// The processes this test started and what each waits on, for a test that
+// blocked: a job that never ended shows here.
+void StampaFigli() {
+    QDir proc(QStringLiteral("/proc"));
+    for (const QString &pid : proc.entryList(QDir::Dirs)) {
+        QFile stat(proc.filePath(pid + QStringLiteral("/stat")));
+        if (!stat.open(QIODevice::ReadOnly)) continue;
+        const QList<QByteArray> campi = stat.readAll().split(')').value(1).trimmed().split(' ');
+        if (campi.value(1).toLong() != long(getpid())) continue;
+        QFile riga(proc.filePath(pid + QStringLiteral("/cmdline")));
+        QFile attesa(proc.filePath(pid + QStringLiteral("/wchan")));
+        riga.open(QIODevice::ReadOnly);
+        attesa.open(QIODevice::ReadOnly);
+        std::fprintf(stderr, "  figlio %s [%s, %s]: %s\n", qPrintable(pid),
+                     campi.value(0).constData(), attesa.readAll().constData(),
+                     riga.readAll().replace('\0', ' ').constData());
+    }
+}
+} // namespace
 
 Banco::Banco() = default;
 
@@ -56,6 +78,7 @@ void Banco::limite(int secondi) {
             if (std::chrono::steady_clock::now() > fine) {
                 std::fprintf(stderr, "FAIL! %s: bloccato oltre %d s senza elaborare eventi\n",
                              nome.c_str(), secondi + 20);
+                StampaFigli();
                 std::fflush(stderr);
                 _exit(3);
             }

@@ -8,6 +8,10 @@
 #include <QProcess>
 #include <QString>
 #include <QStringList>
+#ifdef Q_OS_LINUX
+#include <csignal>
+#include <sys/prctl.h>
+#endif
 
 struct Uscita {
     int codice = -1; // -1: it did not end by itself
@@ -26,8 +30,18 @@ inline QProcessEnvironment SenzaDisplay() {
     return env;
 }
 
+// The process ends when the test does, however the test ends.
+inline void MuoreColPadre(QProcess &p) {
+#ifdef Q_OS_LINUX
+    p.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
+#else
+    Q_UNUSED(p);
+#endif
+}
+
 // Starts the tool in `cartella`, without waiting for it.
 inline void Avvia(QProcess &p, const QString &cartella, const QStringList &argomenti) {
+    MuoreColPadre(p);
     p.setProcessEnvironment(SenzaDisplay());
     p.setWorkingDirectory(cartella);
     p.start(Eseguibile(), argomenti);

@@ -1,5 +1,7 @@
 #include "support/Simulatore.h"
 
+#include "support/Lavoro.h"
+
 #include <QFile>
 #include <QTest>
 
@@ -14,6 +16,9 @@ bool Simulatore::avvia() {
     QStringList arg = {"--link", cartella_ + "/COM1", "--log", registroPercorso()};
     arg += argomenti_;
     processo_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    // A test that ends abruptly takes its simulator along: left behind, it
+    // would hold the test's standard error, and the runner would wait on it.
+    MuoreColPadre(processo_);
     processo_.start(QStringLiteral(VELTO_SIM), arg);
     if (!processo_.waitForStarted(5000)) {
         errore_ = processo_.errorString();
