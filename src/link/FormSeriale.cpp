@@ -147,8 +147,13 @@ void FormSeriale::scambio(Comandi::Codice codice, const QString &id, const QStri
         invia(ripeti);
         if (V::ErroreSeriale) {
             // What sent something no panel sends and then fell silent (an SSH
-            // server's greeting) is still no panel.
-            if (volta > 1 && estranea) forma_ = Comandi::Forma::Estranea;
+            // server's greeting, taken as a reply or found on the line before
+            // the command) is still no panel.
+            const bool primaEstranea =
+                volta == 1 && giaPresente_.trimmed().size() >= 4 &&
+                Comandi::FormaRisposta(codice, giaPresente_) == Comandi::Forma::Estranea;
+            if (primaEstranea) scartata_ = giaPresente_;
+            if ((volta > 1 || primaEstranea) && estranea) forma_ = Comandi::Forma::Estranea;
             return;
         }
         if (codice == Comandi::Codice::ScriviTesto) return;
@@ -191,6 +196,7 @@ void FormSeriale::InviaAllaSeriale() {
 void FormSeriale::invia(bool ripeti) {
     irregolare_ = false;
     ricevuto_.clear();
+    giaPresente_.clear();
     if (!linkDisponibile()) {
         Traccia::NonInviato(Traccia::Tentativo::Primo, V::Comando);
         nessunaRisposta();
@@ -232,8 +238,11 @@ void FormSeriale::AspettaSerialeLibera() {
             PompaEventi();
     } while (V::SerialeOccupata && !V::ChiusuraRichiesta);
     V::SerialeOccupata = true;
-    while (!MSComm1.Input().isEmpty()) {
-    }
+    // What came unasked is no reply to what is sent now: it goes, but is
+    // kept for the exchange (a server that greets on connecting, then
+    // waits in silence, is still no panel).
+    for (QString prima = MSComm1.Input(); !prima.isEmpty(); prima = MSComm1.Input())
+        giaPresente_ += prima;
 }
 
 void FormSeriale::AspettaRisposta() {

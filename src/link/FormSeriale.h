@@ -137,5 +137,6 @@ class FormSeriale : public QObject {
     int intera_ = 0;
     Comandi::Forma forma_ = Comandi::Forma::Intera; // see NonIntera()
     QString scartata_;                              // the last reply not taken
-    bool eco_ = false;                              // see Eco()
+    QString giaPresente_; // what waited on the line before the last invia's commands
+    bool eco_ = false;    // see Eco()
 };
