@@ -49,12 +49,15 @@ Pagine::Pagine(QPdfWriter &w, QPainter &p, bool numeri, int totale)
 
 void Pagine::numero() {
     if (!numeri_) return;
+    // What was being written goes on in its own font and colour.
+    p_.save();
     const QFont f = Carattere(8, false);
     p_.setFont(f);
     p_.setPen(Qt::black);
     p_.drawText(QRectF(0, area_.height(), area_.width(), Piede), Qt::AlignRight | Qt::AlignBottom,
                 totale_ ? QStringLiteral("Pagina %1 di %2").arg(pagina_).arg(totale_)
                         : QStringLiteral("Pagina %1").arg(pagina_));
+    p_.restore();
 }
 
 void Pagine::spazio(double altezza) {
@@ -70,6 +73,7 @@ void Pagine::fine() {
 }
 
 void Pagine::riga(const QString &testo, double punti, bool grassetto, const QColor &colore) {
+    testata_.clear();
     const QFont f = Carattere(punti, grassetto);
     p_.setFont(f);
     const double h = QFontMetricsF(f, &w_).height();
@@ -81,6 +85,7 @@ void Pagine::riga(const QString &testo, double punti, bool grassetto, const QCol
 }
 
 void Pagine::paragrafo(const QString &testo, double punti, bool grassetto, const QColor &colore) {
+    testata_.clear();
     p_.setFont(Carattere(punti, grassetto));
     const double h = p_.boundingRect(QRectF(0, 0, area_.width(), 1e6), testo, A_capo()).height();
     spazio(h);
@@ -99,7 +104,14 @@ void Pagine::tabella(const QStringList &celle, const QList<double> &larghezze, b
         h = std::max(h, p_.boundingRect(cella, celle[i], A_capo()).height());
     }
     h += 2 * margine;
+    const int pagina = pagina_;
     spazio(h);
+    if (pagina_ != pagina && !testata_.isEmpty()) {
+        const QStringList intestazione = testata_;
+        testata_.clear();
+        testata(intestazione, larghezzeTestata_);
+        p_.setFont(Carattere(9, grassetto));
+    }
     if (sfondo.isValid()) p_.fillRect(QRectF(0, y, area_.width(), h), sfondo);
     p_.setPen(Qt::black);
     double x = 0;
@@ -111,6 +123,13 @@ void Pagine::tabella(const QStringList &celle, const QList<double> &larghezze, b
     p_.setPen(QColor(190, 190, 190));
     p_.drawLine(QPointF(0, y + h), QPointF(area_.width(), y + h));
     y += h;
+}
+
+void Pagine::testata(const QStringList &celle, const QList<double> &larghezze) {
+    testata_.clear();
+    tabella(celle, larghezze, true);
+    testata_ = celle;
+    larghezzeTestata_ = larghezze;
 }
 
 QByteArray Pdf(const QString &titolo, const std::function<void(Pagine &)> &scrivi) {

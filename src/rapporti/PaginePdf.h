@@ -49,12 +49,17 @@ class Pagine {
                    const QColor &colore = Qt::black);
     // A row of cells of the given widths (in fractions of the page width),
     // each cell's text on as many lines as it takes.
+    // A table's header row, in bold: drawn again at the top of each page the
+    // table's rows go on to, until a line or paragraph ends the table.
+    void testata(const QStringList &celle, const QList<double> &larghezze);
     void tabella(const QStringList &celle, const QList<double> &larghezze, bool grassetto,
                  const QColor &sfondo = QColor());
     // The last page's number, once everything is written.
     void fine();
 
   private:
+    QStringList testata_;
+    QList<double> larghezzeTestata_;
     void numero();
     QPdfWriter &w_;
     QPainter &p_;

@@ -23,6 +23,7 @@ namespace Salvataggio {
 QString MotivoApertura(const QFile &f) {
     const QFileInfo info(f.fileName());
     if (!info.exists()) return QStringLiteral("il file non esiste");
+    if (info.isDir()) return QStringLiteral("è una cartella, non un file");
     if (!info.isReadable()) return QStringLiteral("permesso negato");
     return f.errorString();
 }

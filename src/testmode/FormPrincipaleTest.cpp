@@ -157,8 +157,12 @@ void FormPrincipaleTest::vociLinea() {
     // A port or identifier changed, from any window, ends the red button's
     // wait: the next exchange tries it at once, and the cycle loads the
     // texts of the panel it now talks to.
-    connect(&AvvisoLinea::Istanza(), &AvvisoLinea::Cambiata, this,
-            [this] { TastoErroreSerialeFlag = RicaricaTesti = true; });
+    // Until then, what is read may be another panel's: the walk test takes
+    // none of it.
+    connect(&AvvisoLinea::Istanza(), &AvvisoLinea::Cambiata, this, [this] {
+        TastoErroreSerialeFlag = RicaricaTesti = true;
+        RegistroProva.AttendiTesti();
+    });
     QAction *porta = Menu->addAction(QStringLiteral("Porta…"));
     porta->setObjectName(QStringLiteral("VocePorta"));
     connect(porta, &QAction::triggered, this, [fermo] { fermo(ScegliPorta); });

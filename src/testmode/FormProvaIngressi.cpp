@@ -88,7 +88,7 @@ const QString NessunoAttivo = QStringLiteral("Ultimo attivo: nessuno");
 QString UltimoAttivo(const Prova::Registro &r) {
     const auto &eventi = r.Eventi();
     for (auto e = eventi.rbegin(); e != eventi.rend() && e->quando >= r.Inizio(); ++e)
-        if (e->tipo == Prova::Tipo::Attivo)
+        if (Prova::VistoAttivarsi(*e))
             return QStringLiteral("Ultimo attivo: %1  %2  (%3)")
                 .arg(e->ingresso)
                 .arg(Prova::Soggetto(r, *e), Prova::Ora(e->quando));
@@ -436,8 +436,12 @@ bool FormProvaIngressi::SalvaRapporto_Click() {
 bool FormProvaIngressi::puoChiudere() {
     // A past walk test has its journal: nothing to lose.
     if (passata() || registro_.TotaleEventi() <= eventiSalvati_) return true;
-    switch (Domanda(this, QStringLiteral("Gli eventi della prova non sono in nessun rapporto "
-                                         "salvato. Salvare un rapporto?"))) {
+    const qint64 nuovi = qint64(registro_.TotaleEventi() - eventiSalvati_);
+    const QString domanda =
+        Quanti(nuovi, "evento della prova non è", "eventi della prova non sono") +
+        QStringLiteral(" in nessun rapporto salvato. La prova continua anche a finestra "
+                       "chiusa. Salvare un rapporto?");
+    switch (Domanda(this, domanda)) {
     case Risposta::Salva:
         return SalvaRapporto_Click(); // left the file window without saving: stays open
     case Risposta::NonSalvare:
@@ -469,14 +473,19 @@ void FormProvaIngressi::Ricomincia_Click() {
 }
 
 void FormProvaIngressi::AltraCentrale() {
-    const QString prima = registro_.identificativo, giornale = registro_.Giornale();
+    const QString prima = registro_.identificativo, porta = registro_.porta,
+                  giornale = registro_.Giornale();
     const bool conGiornale =
         giornaleAperto_ && registro_.ErroreGiornale().isEmpty() && !giornale.isEmpty();
+    // Another panel is another site, unless the site chosen names it.
+    if (Impianti::InUso().isEmpty() || Impianti::InUso() == impiantoMostrato_) Impianto->clear();
     Riparti();
     if (conGiornale)
-        Giornale->setText(QStringLiteral("Centrale cambiata: la prova della centrale %1 è nel "
-                                         "giornale %2 (si riapre con \"Apri prova…\"). %3")
-                              .arg(prima, QDir::toNativeSeparators(giornale), Giornale->text()));
+        Giornale->setText(
+            QStringLiteral("Centrale cambiata: la prova della centrale %1 su %2 "
+                           "è finita ed è nel giornale %3 (si riapre con \"Apri "
+                           "prova…\").\n%4")
+                .arg(prima, porta, QDir::toNativeSeparators(giornale), Giornale->text()));
 }
 
 void FormProvaIngressi::Riparti() {

@@ -87,7 +87,7 @@ void FormPrincipaleTest::CaricaTesti() {
     if (nuova) return IdentificaProva();
     if (RegistroProva.identificativo == V::Identificativo &&
         RegistroProva.porta == FormSeriale::Istanza().NomePorta())
-        return;
+        return RegistroProva.Continua();
     if (ProvaIngressi) return ProvaIngressi->AltraCentrale();
     IdentificaProva();
     RegistroProva.Ricomincia(QString());

@@ -334,16 +334,16 @@ QByteArray Pdf(const Registro &r) {
 
         // The inputs with a text, and those without one that went active or
         // have a note; the others said by their number.
-        const QList<double> colonne = {0.05, 0.25, 0.09, 0.11, 0.11, 0.11, 0.07, 0.21};
+        const QList<double> colonne = {0.05, 0.25, 0.09, 0.11, 0.11, 0.11, 0.08, 0.2};
         // Times of the day of the start without their date.
         const auto Quando = [&r](const QDateTime &t) {
             return t.isValid() && t.date() == r.Inizio().date() ? Ora(t) : Rapporti::Data(t);
         };
         pg.spazio(60);
         pg.riga(QStringLiteral("Ingressi"), 10, true);
-        pg.tabella({"N.", "Testo", "Provato", "Prima attivaz.", "Ultima attivaz.", "A riposo",
-                    "Volte", "Nota"},
-                   colonne, true);
+        pg.testata({"N.", "Testo", "Provato", "Prima attivaz.", "Ultima attivaz.", "A riposo",
+                    "Attivaz.", "Nota"},
+                   colonne);
         int altri = 0;
         for (const Ingresso &n : r.Ingressi()) {
             if (!n.conTesto && !n.attivazioni && n.nota.isEmpty()) {

@@ -90,6 +90,7 @@ void Registro::Ricomincia(const QString &cartella) {
     stato_.clear();
     tasto_.clear();
     risponde_ = true;
+    attesaTesti_ = false;
     inizio_ = Adesso();
     fine = QDateTime();
     ++cambiamenti_;
@@ -97,6 +98,18 @@ void Registro::Ricomincia(const QString &cartella) {
         ChiudiGiornale();
         ApriGiornale(cartella);
     }
+}
+
+void Registro::AttendiTesti() {
+    if (!avviato_ || attesaTesti_) return;
+    attesaTesti_ = true;
+    Sospendi();
+}
+
+void Registro::Continua() {
+    if (!attesaTesti_) return;
+    attesaTesti_ = false;
+    Riprendi();
 }
 
 void Registro::Inizia() {
@@ -123,7 +136,7 @@ void Registro::Inizia() {
 }
 
 void Registro::Risposta(bool risposto) {
-    if (!avviato_ || risposto == risponde_) return;
+    if (!avviato_ || attesaTesti_ || risposto == risponde_) return;
     risponde_ = risposto;
     const QDateTime ora = Adesso();
     if (!risposto) {
@@ -153,7 +166,7 @@ bool Registro::Sospendi() {
 }
 
 void Registro::Riprendi() {
-    if (sospensioni_.empty() || sospensioni_.back().a.isValid()) return;
+    if (attesaTesti_ || sospensioni_.empty() || sospensioni_.back().a.isValid()) return;
     const QDateTime ora = Adesso();
     sospensioni_.back().a = ora;
     // Still active, as far as anyone knows: the bar starts again now, and
@@ -167,13 +180,13 @@ void Registro::Riprendi() {
 }
 
 void Registro::Stato(const QString &stato) {
-    if (!avviato_ || stato == stato_) return;
+    if (!avviato_ || attesaTesti_ || stato == stato_) return;
     stato_ = stato;
     Registra(Adesso(), Tipo::StatoCentrale, 0, stato);
 }
 
 void Registro::Ingressi(const QList<Comandi::Ingresso> &ingressi) {
-    if (!avviato_) return;
+    if (!avviato_ || attesaTesti_) return;
     for (const Comandi::Ingresso &i : ingressi) {
         if (i.stato == Comandi::StatoIngresso::Invariato) continue;
         Ingresso &n = ingressi_[size_t(i.finestra)];
@@ -207,7 +220,7 @@ void Registro::Ingressi(const QList<Comandi::Ingresso> &ingressi) {
 }
 
 void Registro::Tasto(const QString &etichetta) {
-    if (!avviato_ || etichetta == tasto_) return;
+    if (!avviato_ || attesaTesti_ || etichetta == tasto_) return;
     const bool primo = tasto_.isEmpty();
     tasto_ = etichetta;
     // Neither the first reading nor the caption going back to its no-key
@@ -464,6 +477,10 @@ QString RigaEvento(const Registro &r, const Evento &e, bool millisecondi) {
         .join(QLatin1Char('\t'));
 }
 
+bool VistoAttivarsi(const Evento &e) {
+    return e.tipo == Tipo::Attivo && e.valore != ValoreGiaAttivo;
+}
+
 QString Conteggio(const Registro &r) {
     return QStringLiteral("Provati %1 di %2").arg(r.Provati()).arg(r.Contati());
 }
@@ -621,6 +638,9 @@ QString Registro::Rileggi(const QString &file) {
         testi[n - 1] =
             campi[1] == QLatin1String("-") && !contato[size_t(n - 1)] ? QString() : campi[1];
     }
+    // A journal cut within its list of texts: the texts after the cut are
+    // unknown, said as a line that could not be read.
+    if (k < NumeroIngressi + 1) ++righeSaltate_;
     orologio_ = inizio;
     Testi(testi);
     for (int i = 0; i < 44; ++i)

@@ -97,6 +97,13 @@ class Registro {
     // stays among the events, described as before the start.
     void Inizia();
 
+    // The link changed (another port or identifier): until the texts are
+    // loaded again, what the cycle reads may be another panel's and is
+    // ignored; the polling counts as stopped. Then Continua() when they are
+    // the same panel's, or Ricomincia() for another panel.
+    void AttendiTesti();
+    void Continua();
+
     // What the cycle decoded. Until Testi() these are ignored.
     void Risposta(bool risposto); // every exchange: answered or not
     void Stato(const QString &stato);
@@ -169,7 +176,8 @@ class Registro {
     void IntestaGiornale();
 
     bool avviato_ = false;
-    QDateTime orologio_; // while a journal is read back
+    bool attesaTesti_ = false; // see AttendiTesti()
+    QDateTime orologio_;       // while a journal is read back
     bool daGiornale_ = false;
     int righeSaltate_ = 0;
     std::vector<Ingresso> ingressi_;
@@ -207,6 +215,8 @@ QString RigaEvento(const Registro &r, const Evento &e, bool millisecondi = false
 // Both as TestoMostrato, control characters written visibly.
 QString Descrizione(const Registro &r, const Evento &e);
 QString Soggetto(const Registro &r, const Evento &e);
+// An input seen going active (not one found active at its first reading).
+bool VistoAttivarsi(const Evento &e);
 // "Provati N di M".
 QString Conteggio(const Registro &r);
 

@@ -4,6 +4,7 @@
 #include "support/Banco.h"
 #include "support/FileProva.h"
 #include "support/Lavoro.h"
+#include "linea/FinestreLinea.h"
 #include "testmode/FormPrincipaleTest.h"
 #include "testmode/FormProvaIngressi.h"
 #include "testmode/RapportoProva.h"
@@ -503,16 +504,34 @@ class TestProva : public QObject {
         QCOMPARE(QDir(banco.percorso("prove")).entryList(QDir::Files).size(), 2);
         // Texts loaded again from the same panel keep the walk test; another
         // panel starts another, and says where the last one is.
+        // What is read between the change of link and the texts loaded is
+        // another panel's: the walk test it ends takes none of it.
         QCOMPARE(w->windowTitle(), QString("Prova ingressi - centrale &46"));
+        QString giornale46;
+        for (const QString &g : QDir(banco.percorso("prove")).entryList(QDir::Files))
+            if (Leggi(banco.percorso("prove/" + g)).contains("della centrale &46"))
+                giornale46 = banco.percorso("prove/" + g);
         V::Identificativo = "&45";
+        emit AvvisoLinea::Istanza().Cambiata(); // as "Porta…", "Cerca…" and "Usa" do
+        banco->ordina("input 3 C");
+        ciclo(1);
         f.CaricaTesti();
         QCOMPARE(w->windowTitle(), QString("Prova ingressi - centrale &45"));
         QCOMPARE(QDir(banco.percorso("prove")).entryList(QDir::Files).size(), 3);
+        const QByteArray vecchio = Leggi(giornale46);
+        QVERIFY2(!vecchio.contains("\t3\t") && vecchio.contains("\n# fine della prova: "),
+                 vecchio.constData());
+        QVERIFY2(w->Giornale->text().startsWith("Centrale cambiata: la prova della centrale &46 "
+                                                "su "),
+                 qPrintable(w->Giornale->text()));
+        QCOMPARE(w->Impianto->text(), QString()); // no site names the new panel
+        ciclo(1);
         f.CaricaTesti();
         QCOMPARE(QDir(banco.percorso("prove")).entryList(QDir::Files).size(), 3);
-        QVERIFY2(w->Giornale->text().startsWith("Centrale cambiata: la prova della centrale &46 "
-                                                "è nel giornale "),
-                 qPrintable(w->Giornale->text()));
+        w->Aggiorna();
+        // Found active, not seen going active: not the last one tripped.
+        QCOMPARE(w->Ultimo->text(), QString("Ultimo attivo: nessuno"));
+        QCOMPARE(w->Ingressi->item(2, 2)->text(), QString("no (già attivo)"));
 
         // "Apri prova…" shows the first walk test again, from its journal.
         QString primo;
@@ -642,8 +661,15 @@ class TestProva : public QObject {
         QCOMPARE(rotto.RigheSaltate(), 1);
         QCOMPARE(eventi(rotto), eventiVisti);
         QVERIFY(rotto.fine < fine); // the last line's time
+        // Cut within its list of texts: that is said too.
+        Scrivi(cartella.filePath("testa.txt"), testo.left(testo.indexOf("# ingresso 3") + 15));
+        Prova::Registro testa;
+        QCOMPARE(testa.Rileggi(cartella.filePath("testa.txt")), QString());
+        QCOMPARE(testa.RigheSaltate(), 1);
 
         Scrivi(cartella.filePath("altro.txt"), "Ingresso;Testo\n");
+        Prova::Registro cartellaNo;
+        QVERIFY(cartellaNo.Rileggi(cartella.path()).endsWith("è una cartella, non un file."));
         for (const char *f : {"altro.txt", "manca.txt"}) {
             Prova::Registro no;
             const QString errore = no.Rileggi(cartella.filePath(f));
