@@ -2,14 +2,19 @@
 
 #include "impianti/Impianti.h"
 #include "impianti/Versioni.h"
+#include "shared/Numeri.h"
 #include "shared/Salvataggio.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QHash>
+#include <QRegularExpression>
+#include <QSet>
 #include <algorithm>
 #include <cerrno>
+#include <optional>
 
 #ifdef Q_OS_UNIX
 #include <fcntl.h>
@@ -84,18 +89,142 @@ QString Ora() {
     return ora.toOffsetFromUtc(ora.offsetFromUtc()).toString(Qt::ISODateWithMs);
 }
 
-// The job of a key is still running here: its process is alive.
+// This boot of the computer (Linux): a process number names one process
+// only within one boot. Empty where the system does not say.
+QString Avvio() {
+    static const QString avvio = [] {
+        QFile f(QStringLiteral("/proc/sys/kernel/random/boot_id"));
+        return f.open(QIODevice::ReadOnly) ? QString::fromLatin1(f.readAll().trimmed()) : QString();
+    }();
+    return avvio;
+}
+
+// When process `pid` started, in clock ticks since the boot (field 22 of
+// /proc/PID/stat); empty where the system does not say, or with no such
+// process.
+QString InizioProcesso(qint64 pid) {
+    QFile f(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!f.open(QIODevice::ReadOnly)) return QString();
+    const QByteArray stat = f.readAll();
+    // Field 2, the command's name, is in parentheses and may hold spaces and
+    // parentheses: the fields from the third follow the last ')'.
+    const qsizetype fine = stat.lastIndexOf(')');
+    if (fine < 0) return QString();
+    const QList<QByteArray> campi = stat.mid(fine + 1).simplified().split(' ');
+    return campi.size() > 19 ? QString::fromLatin1(campi[19]) : QString();
+}
+
+// The key of a job's lines: "COMPUTER-PID-MILLISECONDS:BOOT:START", the
+// process's start as InizioProcesso() gives it.
+QString Chiave() {
+    const qint64 pid = QCoreApplication::applicationPid();
+    return QStringLiteral("%1-%2-%3:%4:%5")
+        .arg(Versioni::Computer())
+        .arg(pid)
+        .arg(QDateTime::currentMSecsSinceEpoch())
+        .arg(Avvio(), InizioProcesso(pid));
+}
+
+// The job of a key is still running here: the same computer, in the same
+// boot, and its process, started when the key says, is alive. A key of
+// before, "COMPUTER-PID-MILLISECONDS", cannot tell its process from another
+// given the number since: its job reads as not running.
 bool AncoraInCorso(const QString &chiave) {
 #ifdef Q_OS_UNIX
-    const QStringList parti = chiave.split(QLatin1Char('-'));
-    if (parti.size() < 3) return false;
+    const QStringList campi = chiave.split(QLatin1Char(':'));
+    const QStringList parti = campi[0].split(QLatin1Char('-'));
+    if (campi.size() != 3 || parti.size() < 3) return false;
     const QString computer = parti.mid(0, parti.size() - 2).join(QLatin1Char('-'));
-    const pid_t pid = pid_t(parti.at(parti.size() - 2).toLongLong());
-    return computer == Versioni::Computer() && pid > 0 && ::kill(pid, 0) == 0;
+    const qint64 pid = parti.at(parti.size() - 2).toLongLong();
+    return computer == Versioni::Computer() && pid > 0 && campi[1] == Avvio() &&
+           ::kill(pid_t(pid), 0) == 0 && campi[2] == InizioProcesso(pid);
 #else
     Q_UNUSED(chiave);
     return false;
 #endif
+}
+
+// The register a file of registro/ is a sync tool's conflict copy of, made
+// when two computers changed it at once: "pc1.txt" for
+// "pc1.sync-conflict-20261208-101010-ABCDEF.txt", "pc1 (conflicted copy
+// 2026-12-08).txt", "pc1 (Copia in conflitto di anna 2026-12-08).txt",
+// "pc1-conflict-20261208.txt" or "pc1_conflict-…"; empty for a computer's own
+// register. `nomi`: the files of the folder.
+QString OriginaleDi(const QString &nome, const QStringList &nomi) {
+    static const QRegularExpression copia(
+        QStringLiteral(R"(^([A-Za-z0-9-]+?)(\.sync-conflict-.*|)"
+                       R"( \([^)]*(conflicted copy|copia in conflitto)[^)]*\)|)"
+                       R"([-_]conflict-.*)\.txt$)"),
+        QRegularExpression::CaseInsensitiveOption);
+    const auto m = copia.match(nome);
+    if (!m.hasMatch()) return QString();
+    const QString originale = m.captured(1) + QStringLiteral(".txt");
+    // "pc1-conflict-2" could also be a computer's own name: it is a copy only
+    // beside the register of pc1.
+    if (m.captured(2).startsWith(QLatin1Char('-')) && !nomi.contains(originale)) return QString();
+    return originale;
+}
+
+// A line of a register file, read: its entry, key and kind.
+struct Riga {
+    Voce voce;
+    QString chiave;
+    bool inizio = false;
+};
+
+// Nothing for a line cut short (a full disk) or not of a register.
+std::optional<Riga> DaRiga(const QByteArray &r) {
+    const QStringList c = QString::fromUtf8(r).split(QLatin1Char('\t'));
+    if (c.size() < Campi) return std::nullopt;
+    Riga riga;
+    Voce &v = riga.voce;
+    v.quando = QDateTime::fromString(c[0], Qt::ISODateWithMs);
+    if (!v.quando.isValid()) return std::nullopt;
+    v.utente = c[3];
+    v.computer = c[4];
+    v.porta = c[5];
+    v.azione = c[6];
+    v.esito = c[7];
+    riga.chiave = c[1];
+    riga.inizio = c[2] == QLatin1String("inizio");
+    return riga;
+}
+
+// Puts a line among the entries: a start as not finished (or running), an
+// end in place of its start. `copia`: the conflict copy it is only in.
+void Aggiungi(Riga riga, const QString &copia, QList<Voce> &voci,
+              QHash<QString, qsizetype> &aperti) {
+    Voce &v = riga.voce;
+    if (riga.inizio) {
+        v.finito = false;
+        v.esito = AncoraInCorso(riga.chiave) ? QStringLiteral("in corso")
+                                             : QStringLiteral("non finito (interrotto?)");
+    }
+    if (!copia.isEmpty()) {
+        v.copia = copia;
+        v.esito += QStringLiteral(" (dalla copia di conflitto %1)").arg(copia);
+    }
+    if (riga.inizio) {
+        aperti.insert(riga.chiave, voci.size());
+        voci << v;
+    } else if (const auto i = aperti.constFind(riga.chiave); i != aperti.constEnd()) {
+        voci[*i] = v; // the end replaces its start
+        aperti.erase(i);
+    } else {
+        voci << v;
+    }
+}
+
+// The lines of a register file; nothing, with *errore saying why, when it
+// cannot be read.
+std::optional<QList<QByteArray>> RigheDi(const QString &percorso, QString *errore) {
+    QFile f(percorso);
+    if (!f.open(QIODevice::ReadOnly)) {
+        *errore = QStringLiteral("impossibile leggere %1: %2")
+                      .arg(QDir::toNativeSeparators(f.fileName()), f.errorString());
+        return std::nullopt;
+    }
+    return f.readAll().split('\n');
 }
 
 } // namespace
@@ -111,40 +240,49 @@ QString Utente() {
 
 QList<Voce> Leggi(const QString &impianto, QString *errore) {
     QList<Voce> voci;
-    QHash<QString, qsizetype> aperti; // key -> index in voci of its start
+    QHash<QString, qsizetype> aperti;       // key -> index in voci of its start
+    QHash<QString, QSet<QByteArray>> lette; // register -> its lines, and its copies' once shown
     const QDir cartella(Cartella(impianto));
-    for (const QString &nome : cartella.entryList({QStringLiteral("*.txt")}, QDir::Files)) {
-        QFile f(cartella.filePath(nome));
-        if (!f.open(QIODevice::ReadOnly)) {
-            *errore = QStringLiteral("impossibile leggere %1: %2")
-                          .arg(QDir::toNativeSeparators(f.fileName()), f.errorString());
+    const QStringList nomi = cartella.entryList({QStringLiteral("*.txt")}, QDir::Files);
+    QStringList copie;
+    for (const QString &nome : nomi) {
+        if (!OriginaleDi(nome, nomi).isEmpty()) {
+            copie << nome;
             continue;
         }
-        for (const QByteArray &r : f.readAll().split('\n')) {
-            const QStringList c = QString::fromUtf8(r).split(QLatin1Char('\t'));
-            if (c.size() < Campi) continue; // a line cut short by a full disk
-            Voce v;
-            v.quando = QDateTime::fromString(c[0], Qt::ISODateWithMs);
-            if (!v.quando.isValid()) continue;
-            v.utente = c[3];
-            v.computer = c[4];
-            v.porta = c[5];
-            v.azione = c[6];
-            v.esito = c[7];
-            const QString chiave = c[1];
-            if (c[2] == QLatin1String("inizio")) {
-                v.finito = false;
-                v.esito = AncoraInCorso(chiave) ? QStringLiteral("in corso")
-                                                : QStringLiteral("non finito (interrotto?)");
-                aperti.insert(chiave, voci.size());
-                voci << v;
-            } else if (const auto i = aperti.constFind(chiave); i != aperti.constEnd()) {
-                voci[*i] = v; // the end replaces its start
-                aperti.erase(i);
-            } else {
-                voci << v;
-            }
+        const auto righe = RigheDi(cartella.filePath(nome), errore);
+        if (!righe) continue;
+        for (const QByteArray &r : *righe) {
+            lette[nome].insert(r);
+            if (auto riga = DaRiga(r)) Aggiungi(*riga, QString(), voci, aperti);
         }
+    }
+    // A conflict copy holds the lines of its register up to the conflict: it
+    // is named once, with only the lines its register has not.
+    for (const QString &nome : copie) {
+        const auto righe = RigheDi(cartella.filePath(nome), errore);
+        if (!righe) continue;
+        const QString originale = OriginaleDi(nome, nomi);
+        QSet<QByteArray> &note = lette[originale];
+        QList<Riga> nuove;
+        for (const QByteArray &r : *righe)
+            if (!note.contains(r)) {
+                note.insert(r);
+                if (auto riga = DaRiga(r)) nuove << *riga;
+            }
+        Voce avviso;
+        avviso.quando = nuove.isEmpty() ? QFileInfo(cartella.filePath(nome)).lastModified()
+                                        : nuove.first().voce.quando;
+        avviso.computer = originale.chopped(4);
+        avviso.azione = QStringLiteral("copia di conflitto della sincronizzazione: %1").arg(nome);
+        avviso.esito =
+            nuove.isEmpty()
+                ? QStringLiteral("nessuna riga che il registro %1 non abbia").arg(originale)
+                : QStringLiteral("%1 solo nella copia").arg(Quanti(nuove.size(), "riga", "righe"));
+        avviso.copia = nome;
+        voci << avviso;
+        for (const Riga &riga : nuove)
+            Aggiungi(riga, nome, voci, aperti);
     }
     std::stable_sort(voci.begin(), voci.end(),
                      [](const Voce &a, const Voce &b) { return a.quando < b.quando; });
@@ -153,10 +291,7 @@ QList<Voce> Leggi(const QString &impianto, QString *errore) {
 
 Lavoro::Lavoro(const QString &impianto, const QString &porta, const QString &azione)
     : impianto_(impianto), porta_(porta), azione_(azione) {
-    chiave_ = QStringLiteral("%1-%2-%3")
-                  .arg(Versioni::Computer())
-                  .arg(QCoreApplication::applicationPid())
-                  .arg(QDateTime::currentMSecsSinceEpoch());
+    chiave_ = Chiave();
     Scrivi(impianto_,
            {Ora(), chiave_, QStringLiteral("inizio"), Utente(), Versioni::Computer(), porta_,
             azione_, QString()},
@@ -174,12 +309,8 @@ bool Lavoro::Fine(const QString &esito) {
 
 bool Annota(const QString &impianto, const QString &porta, const QString &azione,
             const QString &esito, QString *errore) {
-    const QString chiave = QStringLiteral("%1-%2-%3")
-                               .arg(Versioni::Computer())
-                               .arg(QCoreApplication::applicationPid())
-                               .arg(QDateTime::currentMSecsSinceEpoch());
     return Scrivi(impianto,
-                  {Ora(), chiave, QStringLiteral("fine"), Utente(), Versioni::Computer(), porta,
+                  {Ora(), Chiave(), QStringLiteral("fine"), Utente(), Versioni::Computer(), porta,
                    azione, esito},
                   errore);
 }

@@ -4,11 +4,16 @@
 // its own file (registro/<computer>.txt in the site's folder), so two
 // computers sharing a book through a synced folder never edit one file; the
 // register is shown merged by time. Lines are only ever appended, each
-// written whole, flushed and synced before the job goes on.
+// written whole, flushed and synced before the job goes on. A copy a sync
+// tool made of a register on a conflict ("pc1.sync-conflict-….txt",
+// "pc1 (conflicted copy …).txt") is not a computer's register: it is named
+// once in the register, and only its lines the register has not are shown.
 //
 // A job writes a line when it starts and one when it ends, under one key; a
 // job that was killed leaves its start alone, and the register shows it as
-// not finished.
+// not finished. The key names the computer, its boot and the process with
+// its start time: a job is "in corso" only while that very process runs, not
+// another that got its number since (a container's PID 1 is always there).
 
 #include <QDateTime>
 #include <QList>
@@ -20,6 +25,9 @@ struct Voce {
     QDateTime quando; // when it ended (when it started, for a job not finished)
     QString utente, computer, porta, azione, esito;
     bool finito = true;
+    // A line only in a sync tool's conflict copy (and the copy's own entry):
+    // the copy's file name; empty for a line of a computer's register.
+    QString copia;
 };
 
 // The register of a site, every computer's lines merged, oldest first. On

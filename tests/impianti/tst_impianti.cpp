@@ -5,6 +5,7 @@
 #include "impianti/Versioni.h"
 #include "rapporti/RapportoRegistro.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -156,7 +157,7 @@ class TestImpianti : public QObject {
         for (int n = 0; n < 60; ++n)
             voci.append({QDateTime(QDate(2026, 12, 1), QTime(9, 0)).addSecs(n * 60), "anna",
                          "portatile", "COM1", QStringLiteral("invio %1.vlt").arg(n),
-                         "DATI UGUALI  TUTTO OK ", n != 59});
+                         "DATI UGUALI  TUTTO OK ", n != 59, QString()});
         const QString pdf = QDir(dir_.path()).filePath("r.pdf");
         QCOMPARE(Manutenzione::SalvaRapporto(i, voci, pdf), QString());
         QProcess testo;
@@ -199,6 +200,92 @@ class TestImpianti : public QObject {
         QCOMPARE(voci[1].esito, QStringLiteral("letti tutti"));
         QCOMPARE(voci[1].computer, Versioni::Computer());
         QCOMPARE(voci[2].azione, QStringLiteral("modifica"));
+    }
+
+    // A book shared through a synced folder: the conflict copies a sync tool
+    // makes of a register are each named once, and only the lines their
+    // register has not are shown, marked; a computer's name with "-conflict-"
+    // and no register beside is a register. A version's copy is no version.
+    void copieDiConflitto() {
+        QString errore;
+        QVERIFY(Crea(Sito(QStringLiteral("S")), &errore));
+        const QDir registro(QDir(CartellaDi("S")).filePath("registro"));
+        const auto riga = [](const char *ora, const char *chiave, const char *tipo,
+                             const char *azione) {
+            return QByteArray("2026-12-08T") + ora + ":00.000+01:00\t" + chiave + "\t" + tipo +
+                   "\tanna\tpc1\tCOM1\t" + azione + "\tfatto\n";
+        };
+        const QByteArray a = riga("10:00", "pc1-5-1", "fine", "A");
+        const QByteArray b = riga("10:01", "pc1-9-1", "inizio", "B");
+        const QByteArray c = riga("10:02", "pc1-6-1", "fine", "C");
+        const QByteArray d = riga("10:03", "pc1-7-1", "fine", "D");
+        Scrivi(registro.filePath("pc1.txt"), a + b);
+        Scrivi(registro.filePath("pc1.sync-conflict-20261208-101010-ABCDEF.txt"), a + b + c);
+        Scrivi(registro.filePath("pc1 (conflicted copy 2026-12-08).txt"), a + c + d);
+        Scrivi(registro.filePath("pc1 (Copia in conflitto di anna 2026-12-08).txt"), a);
+        Scrivi(registro.filePath("pc1-conflict-20261208.txt"),
+               a + riga("10:04", "pc1-9-1", "fine", "B"));
+        Scrivi(registro.filePath("solo-conflict-1.txt"), riga("10:05", "solo-1-1", "fine", "F"));
+        const QList<Manutenzione::Voce> voci = Manutenzione::Leggi("S", &errore);
+        QVERIFY2(errore.isEmpty(), qPrintable(errore));
+        QStringList azioni, copie;
+        for (const Manutenzione::Voce &v : voci) {
+            azioni << v.azione;
+            if (v.azione.startsWith("copia di conflitto della sincronizzazione: "))
+                copie << v.copia;
+        }
+        QCOMPARE(voci.size(), 9);
+        for (const char *una : {"A", "B", "C", "D", "F"})
+            QCOMPARE(azioni.count(una), 1);
+        copie.sort();
+        QCOMPARE(copie,
+                 QStringList({"pc1 (Copia in conflitto di anna 2026-12-08).txt",
+                              "pc1 (conflicted copy 2026-12-08).txt", "pc1-conflict-20261208.txt",
+                              "pc1.sync-conflict-20261208-101010-ABCDEF.txt"}));
+        const auto voce = [&](const QString &azione) { return voci.value(azioni.indexOf(azione)); };
+        QVERIFY(voce("A").copia.isEmpty() && voce("F").copia.isEmpty());
+        QVERIFY(voce("B").finito);
+        QCOMPARE(voce("B").esito,
+                 QStringLiteral("fatto (dalla copia di conflitto pc1-conflict-20261208.txt)"));
+        QVERIFY(!voce("C").copia.isEmpty() && voce("C").esito.contains("copia di conflitto"));
+        QVERIFY(voce("copia di conflitto della sincronizzazione: pc1 (Copia in conflitto di anna "
+                     "2026-12-08).txt")
+                    .esito.startsWith("nessuna riga"));
+
+        Scrivi(
+            QDir(CartellaDi("S"))
+                .filePath("versioni/20261208-101010-000_pc1_letto.sync-conflict-20261208-1-A.vlt"),
+            "Copia\r\n001Uno\r\nend\r\n");
+        QVERIFY(Versioni::Elenco("S").isEmpty());
+    }
+
+    // A job is "in corso" only while its very process runs: not a key of
+    // another boot, nor a process that got its number since (a container's
+    // PID 1), nor a key without its process's start.
+    void lavoroInCorso() {
+        QString errore;
+        QVERIFY(Crea(Sito(QStringLiteral("C")), &errore));
+        Manutenzione::Lavoro vivo("C", "COM1", "lettura");
+        QFile f("/proc/sys/kernel/random/boot_id");
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QByteArray avvio = f.readAll().trimmed();
+        const QByteArray io = Versioni::Computer().toUtf8() + "-" +
+                              QByteArray::number(QCoreApplication::applicationPid());
+        QByteArray righe;
+        for (const QByteArray &chiave :
+             {io + "-1", io + "-2:" + avvio + ":1",
+              Versioni::Computer().toUtf8() + "-1-3:" + avvio + ":1", io + "-4:altro-avvio:1"})
+            righe += "2020-01-01T10:00:00.000+01:00\t" + chiave + "\tinizio\tanna\tpc\tCOM1\t" +
+                     chiave + "\t\n";
+        Scrivi(QDir(CartellaDi("C")).filePath("registro/vecchio.txt"), righe);
+        QList<Manutenzione::Voce> voci = Manutenzione::Leggi("C", &errore);
+        QCOMPARE(voci.size(), 5);
+        for (int i = 0; i < 4; ++i)
+            QVERIFY2(voci[i].esito.startsWith("non finito"), qPrintable(voci[i].azione));
+        QCOMPARE(voci[4].esito, QStringLiteral("in corso"));
+        QVERIFY(vivo.Fine("letti tutti"));
+        voci = Manutenzione::Leggi("C", &errore);
+        QCOMPARE(voci[4].esito, QStringLiteral("letti tutti"));
     }
 };
 
