@@ -7,6 +7,7 @@
 #include "impianti/Registro.h"
 #include "rapporti/RapportoRegistro.h"
 #include "jobs/Operazioni.h"
+#include "link/Traccia.h"
 #include "shared/Numeri.h"
 #include "shared/Salvataggio.h"
 #include "shared/Variabili.h"
@@ -15,6 +16,11 @@
 #include <QFile>
 
 namespace {
+
+// What the book holds, for the terminal: a description or a register line
+// edited by hand or come through a synced folder may hold ESC or BEL, shown
+// as <ESC>, <BEL>.
+using Traccia::ControlliVisibili;
 
 QString Linea(bool rs485) {
     return rs485 ? QStringLiteral("RS485") : QStringLiteral("RS232");
@@ -71,13 +77,14 @@ int Elenco() {
     QStringList errori;
     const QList<Impianti::Impianto> libro = Impianti::Elenco(&errori);
     for (const QString &e : errori)
-        Stampa(stderr, QStringLiteral("velto318: %1\n").arg(e));
+        Stampa(stderr, QStringLiteral("velto318: %1\n").arg(ControlliVisibili(e)));
     QString testo;
     for (const Impianti::Impianto &i : libro) {
         const QList<Versioni::Versione> versioni =
             Versioni::Elenco(i.nome, Versioni::Lettura::Nomi);
         testo += QStringLiteral("%1\t%2\t%3\t%4\t%5\n")
-                     .arg(i.nome, i.porta, i.id, Linea(i.rs485),
+                     .arg(ControlliVisibili(i.nome), ControlliVisibili(i.porta),
+                          ControlliVisibili(i.id), Linea(i.rs485),
                           versioni.isEmpty() ? QStringLiteral("mai letto")
                                              : Data(versioni.last().quando));
     }
@@ -96,14 +103,15 @@ int Storia(const QString &nome) {
                      ? QStringLiteral("%1\t%2\t%3\t%4\t%5\n")
                            .arg(v->numero)
                            .arg(Data(v->quando), Versioni::NomeTipo(v->tipo),
-                                Quanti(v->testi, "testo", "testi"), v->impronta)
+                                Quanti(v->testi, "testo", "testi"), ControlliVisibili(v->impronta))
                      : QStringLiteral("%1\t%2\t%3\tilleggibile: %4\n")
                            .arg(v->numero)
-                           .arg(Data(v->quando), Versioni::NomeTipo(v->tipo), v->illeggibile);
+                           .arg(Data(v->quando), Versioni::NomeTipo(v->tipo),
+                                ControlliVisibili(v->illeggibile));
     if (versioni.isEmpty())
         testo = QStringLiteral("L'impianto \"%1\" non ha ancora versioni: velto318 --impianto "
                                "'%1' --leggi legge la centrale.\n")
-                    .arg(nome);
+                    .arg(ControlliVisibili(nome));
     Stampa(stdout, testo);
     return UscitaFatto;
 }
@@ -158,7 +166,8 @@ int ConfrontaVersioni(const RigaDiComando &riga) {
 int Registro(const RigaDiComando &riga, const Impianti::Impianto &impianto) {
     QString errore;
     const QList<Manutenzione::Voce> voci = Manutenzione::Leggi(impianto.nome, &errore);
-    if (!errore.isEmpty()) Stampa(stderr, QStringLiteral("velto318: %1\n").arg(errore));
+    if (!errore.isEmpty())
+        Stampa(stderr, QStringLiteral("velto318: %1\n").arg(ControlliVisibili(errore)));
     if (!riga.rapporti.isEmpty()) {
         int uscita = UscitaFatto;
         for (const QString &f : riga.rapporti) {
@@ -174,9 +183,12 @@ int Registro(const RigaDiComando &riga, const Impianti::Impianto &impianto) {
     QString testo;
     for (const Manutenzione::Voce &v : voci)
         testo += QStringLiteral("%1\t%2\t%3\t%4\t%5\t%6\n")
-                     .arg(Data(v.quando), v.utente, v.computer, v.porta, v.azione, v.esito);
+                     .arg(Data(v.quando), ControlliVisibili(v.utente),
+                          ControlliVisibili(v.computer), ControlliVisibili(v.porta),
+                          ControlliVisibili(v.azione), ControlliVisibili(v.esito));
     if (voci.isEmpty())
-        testo = QStringLiteral("Il registro dell'impianto \"%1\" è vuoto.\n").arg(impianto.nome);
+        testo = QStringLiteral("Il registro dell'impianto \"%1\" è vuoto.\n")
+                    .arg(ControlliVisibili(impianto.nome));
     Stampa(stdout, testo);
     return UscitaFatto;
 }

@@ -5,6 +5,7 @@
 #include "app/Terminale.h"
 #include "impianti/Registro.h"
 #include "jobs/SuImpianti.h"
+#include "link/Traccia.h"
 #include "shared/Numeri.h"
 #include "shared/Variabili.h"
 
@@ -59,8 +60,9 @@ int EseguiSuImpianti(const SuImpiantiRiga &riga) {
         const SuImpianti::Esito &e = giro.Esiti()[i];
         if (terminale) Stampa(stderr, QStringLiteral("\r\033[K"));
         Stampa(stdout, QStringLiteral("%1: %2 (%3 s)\n")
-                           .arg(e.impianto.nome,
-                                e.parole.isEmpty() ? SuImpianti::NomeStato(e.stato) : e.parole)
+                           .arg(Traccia::ControlliVisibili(e.impianto.nome),
+                                Traccia::ControlliVisibili(
+                                    e.parole.isEmpty() ? SuImpianti::NomeStato(e.stato) : e.parole))
                            .arg(e.secondi, 0, 'f', 1));
         progresso();
     });
@@ -84,7 +86,7 @@ int EseguiSuImpianti(const SuImpiantiRiga &riga) {
                                  QStringLiteral("non eseguito: il giro sugli impianti è stato "
                                                 "interrotto prima"),
                                  &errore);
-    Stampa(stdout, giro.Riepilogo() + QLatin1Char('\n'));
+    Stampa(stdout, Traccia::ControlliVisibili(giro.Riepilogo()) + QLatin1Char('\n'));
     if (!riga.esito.isEmpty())
         if (const QString e = SuImpianti::SalvaEsito(giro.Esiti(), riga.esito); !e.isEmpty())
             Stampa(stderr, QStringLiteral("velto318: %1\n").arg(e));

@@ -4,6 +4,7 @@
 #include "jobs/Esiti.h"
 #include "link/IndirizzoRete.h"
 #include "link/MSComm.h"
+#include "link/Traccia.h"
 #include "shared/Csv.h"
 #include "shared/Numeri.h"
 #include "shared/Salvataggio.h"
@@ -296,8 +297,9 @@ QString SalvaEsito(const QList<Esito> &esiti, const QString &percorso) {
                              data(e.inizio),
                              QString::number(e.secondi, 'f', 1),
                              e.versione ? QString::number(e.versione) : QString()};
+            // A site's description may hold ESC or BEL: written visibly.
             for (QString &c : riga)
-                c = Csv::Cella(c);
+                c = Csv::Cella(Traccia::ControlliVisibili(c));
             t += riga.join(QLatin1Char(';')) + QStringLiteral("\r\n");
         }
         dati = QByteArray("\xEF\xBB\xBF") + t.toUtf8();

@@ -1,5 +1,6 @@
 #include "rapporti/RapportoRegistro.h"
 
+#include "link/Traccia.h"
 #include "rapporti/PaginePdf.h"
 #include "shared/Csv.h"
 #include "shared/Numeri.h"
@@ -25,8 +26,10 @@ QByteArray Csv(const Impianti::Impianto &impianto, const QList<Voce> &voci) {
         QStringList riga{
             impianto.nome, Rapporti::Data(v.quando), v.utente, v.computer, v.porta, v.azione,
             Esito(v)};
+        // A field edited by hand may hold ESC or BEL: written visibly, never
+        // run by a terminal that shows the file.
         for (QString &cella : riga)
-            cella = Csv::Cella(cella);
+            cella = Csv::Cella(Traccia::ControlliVisibili(cella));
         t += riga.join(QLatin1Char(';')) + QStringLiteral("\r\n");
     }
     return QByteArray("\xEF\xBB\xBF") + t.toUtf8();

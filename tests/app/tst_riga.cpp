@@ -823,6 +823,50 @@ class TestRiga : public QObject {
                     .uscita.contains("non eseguito: il giro"));
     }
 
+    // What the book holds reaches the terminal and the CSVs with its control
+    // characters written visibly (<ESC>, <BEL>): a description and a
+    // register edited by hand, the name of the folder the book is in.
+    void libroConCaratteriDiControllo() {
+        const QString cartella = banco.cartella() + "/lib\x1b[2Jro";
+        QVERIFY(QDir().mkpath(cartella + "/impianti/Rotto"));
+        QCOMPARE(Esegui(cartella, {"--nuovo-impianto", "Banca", "--porta", "tcp://127.0.0.1:1",
+                                   "--id", "&45"})
+                     .codice,
+                 0);
+        const QString sito = cartella + "/impianti/Banca/";
+        Scrivi(sito + "impianto.txt", Leggi(sito + "impianto.txt")
+                                          .replace("&45", "&45\a")
+                                          .replace("127.0.0.1:1", "127.0.0.1:1\x1b[31m"));
+        QVERIFY(QDir().mkpath(sito + "registro"));
+        Scrivi(sito + "registro/pc9.txt",
+               "2026-12-08T10:00:00.000+01:00\tpc9-1-1\tfine\tan\x1bna\tpc9\tCOM1\tprova "
+               "ingressi\a\tProvati 3 di 4 \x1b]0;titolo\a\n");
+        QVERIFY(QDir().mkpath(sito + "versioni"));
+        Scrivi(sito + "versioni/20261208-101010-000_pc9_letto.vlt",
+               QByteArray(1100 * 1024, 'x')); // unreadable: its message names the folder
+        const auto visibile = [](const QString &testo, const char *cosa) {
+            QVERIFY2(!testo.contains('\x1b') && !testo.contains('\a'), cosa);
+            QVERIFY2(testo.contains("<ESC>") || testo.contains("<BEL>"), cosa);
+        };
+        Uscita u = Esegui(cartella, {"--impianti"});
+        visibile(u.uscita, "--impianti");
+        QVERIFY2(u.uscita.contains("\t&45<BEL>\t"), qPrintable(u.uscita));
+        visibile(u.errore, "--impianti, il sito illeggibile");
+        u = Esegui(cartella, {"--impianto", "Banca", "--registro"});
+        visibile(u.uscita, "--registro");
+        QVERIFY2(u.uscita.contains("an<ESC>na\tpc9\tCOM1\tprova ingressi<BEL>\t"),
+                 qPrintable(u.uscita));
+        u = Esegui(cartella, {"--impianto", "Banca", "--storia"});
+        visibile(u.uscita, "--storia");
+        QCOMPARE(
+            Esegui(cartella, {"--impianto", "Banca", "--registro", "--rapporto", "r.csv"}).codice,
+            0);
+        visibile(QString::fromUtf8(Leggi(cartella + "/r.csv")), "--rapporto r.csv");
+        u = Esegui(cartella, {"--su-impianti", "Banca", "--stato", "--esito", "esito.csv"});
+        visibile(u.uscita, "--su-impianti");
+        visibile(QString::fromUtf8(Leggi(cartella + "/esito.csv")), "--esito esito.csv");
+    }
+
     // The book to CSV and back into another folder: the same sites; an
     // import again skips every row and says why (exit 1), an unreadable
     // file is exit 2.
