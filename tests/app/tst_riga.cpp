@@ -26,8 +26,10 @@
 #include <QTest>
 #include <QSet>
 #include <csignal>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <unistd.h>
 
 namespace {
 
@@ -926,15 +928,22 @@ class TestRiga : public QObject {
                  qPrintable(u.uscita));
         QCOMPARE(Conta(banco->comandi(), "&450W"), NumeriLetti().size()); // every text written
 
-        // Nobody reads the output: the job still writes its end line.
+        // Nobody reads the output (its pipe's reader gone): the job still
+        // ends, and writes its end line.
         const auto righe = [&] {
             return Esegui(cartella, {"--impianto", "Terra", "--registro"}).uscita.count('\n');
         };
         const int righePrima = righe();
-        Avvia(p, cartella, {"--impianto", "Terra", "--stato"});
-        QVERIFY(p.waitForStarted());
-        p.closeReadChannel(QProcess::StandardOutput);
-        u = Fine(p);
+        int tubo[2];
+        QVERIFY(::pipe2(tubo, O_CLOEXEC) == 0);
+        ::close(tubo[0]);
+        QProcess senzaLettore;
+        senzaLettore.setProcessEnvironment(SenzaDisplay());
+        senzaLettore.setWorkingDirectory(cartella);
+        senzaLettore.setChildProcessModifier([fd = tubo[1]] { ::dup2(fd, STDOUT_FILENO); });
+        senzaLettore.start(Eseguibile(), {"--impianto", "Terra", "--stato"});
+        u = Fine(senzaLettore);
+        ::close(tubo[1]);
         QCOMPARE(u.codice, 0);
         QCOMPARE(righe(), righePrima + 1);
         const QString ultima =
