@@ -23,6 +23,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <csignal>
 #include <cstdio>
 #include <memory>
 
@@ -115,6 +116,13 @@ void StampaAvviso(const QString &avviso) {
     if (!avviso.isEmpty()) Stampa(stdout, avviso + QStringLiteral(".\n"));
 }
 
+// `testo` as a sentence of its own line: capital first letter, full stop;
+// empty for an empty text.
+QString FraseDi(const QString &testo) {
+    if (testo.isEmpty()) return QString();
+    return testo.left(1).toUpper() + testo.mid(1) + QStringLiteral(".\n");
+}
+
 // The send of "Invia file al VELTO": the file is read and checked before the
 // port is opened, so that a wrong file needs no panel to be told.
 int LavoroInvia(const RigaDiComando &riga) {
@@ -178,10 +186,10 @@ int LavoroInvia(const RigaDiComando &riga) {
         Stampa(stdout,
                DatiUguali(r.scritti, InvioImpianto::Dettagli(sito, riga.senzaCopia,
                                                              impianto ? &*impianto : nullptr)) +
-                   QLatin1Char('\n'));
-        if (!sito.avviso.isEmpty())
-            Stampa(stderr, QStringLiteral("velto318: %1\n").arg(sito.avviso));
-        return UscitaFatto;
+                   QLatin1Char('\n') + FraseDi(sito.avviso));
+        // The texts are written, the version sent is not kept: a send with its
+        // record missing is no success.
+        return sito.avviso.isEmpty() ? UscitaFatto : UscitaProblema;
     case Operazioni::Esito::ScritturaRifiutata:
         Stampa(stdout,
                r.muto
@@ -340,32 +348,38 @@ int LavoroLeggi(const RigaDiComando &riga) {
     return conservata ? UscitaFatto : UscitaProblema;
 }
 
-// The register of the job's site: its start line now, its end line with
-// the outcome in the job's own words.
+// The register of the job's site: its start line before the job reaches
+// the panel, its end line with the outcome in the job's own words. A job on
+// a site runs only once its start is written (NonIniziato()); its end is
+// written whatever became of the output it printed.
 class Registrazione {
   public:
     Registrazione(const RigaDiComando &riga, const QString &azione) {
         if (!impianto) return;
+#ifdef SIGPIPE
+        // A reader gone (a closed pipe) fails the prints, not the job's end line.
+        std::signal(SIGPIPE, SIG_IGN);
+#endif
         lavoro_ = std::make_unique<Manutenzione::Lavoro>(
             impianto->nome, riga.porta.isEmpty() ? impianto->porta : riga.porta, azione);
-        Avvisa();
     }
-    void Fine(const QString &esito) {
-        if (!lavoro_) return;
+    // Why the start line could not be written, or empty.
+    QString NonIniziato() const {
+        return lavoro_ ? lavoro_->Errore() : QString();
+    }
+    // Writes the end line: false, with Errore(), when it could not be.
+    bool Fine(const QString &esito) {
+        if (!lavoro_) return true;
         QString e = esito.trimmed();
         e.replace(QLatin1Char('\n'), QStringLiteral("; "));
-        lavoro_->Fine(e);
-        Avvisa();
+        return lavoro_->Fine(e);
+    }
+    QString Errore() const {
+        return lavoro_ ? lavoro_->Errore() : QString();
     }
 
   private:
-    void Avvisa() {
-        if (!lavoro_->Errore().isEmpty() && !detto_)
-            Stampa(stderr, QStringLiteral("velto318: %1\n").arg(lavoro_->Errore()));
-        detto_ = detto_ || !lavoro_->Errore().isEmpty();
-    }
     std::unique_ptr<Manutenzione::Lavoro> lavoro_;
-    bool detto_ = false;
 };
 
 } // namespace
@@ -394,6 +408,14 @@ int EseguiLavoro(const RigaDiComando &rigaDatata) {
     if (impianto) Impianti::InUso() = impianto->nome;
     portaForzata = !DispositivoDelLavoro(riga).isEmpty();
     Registrazione registro(riga, azione);
+    if (const QString motivo = registro.NonIniziato(); !motivo.isEmpty()) {
+        esito = Problema(QStringLiteral("%1. Lavoro non iniziato: un lavoro sull'impianto \"%2\" "
+                                        "parte solo con la sua riga nel registro, nulla è stato "
+                                        "scritto sulla centrale.")
+                             .arg(motivo, impianto->nome));
+        Traccia::Chiudi();
+        return esito;
+    }
     QString esitoProva;
     switch (riga.lavoro) {
     case Lavoro::Invia:
@@ -422,7 +444,12 @@ int EseguiLavoro(const RigaDiComando &rigaDatata) {
                                       impianto ? &esitoProva : nullptr)
                         : LavoroStato();
     }
-    registro.Fine(esitoProva.isEmpty() ? UltimoDetto() : esitoProva);
+    // A job whose end the register lacks has not done all it had to.
+    if (!registro.Fine(esitoProva.isEmpty() ? UltimoDetto() : esitoProva)) {
+        Stampa(stdout,
+               QStringLiteral("Fine del lavoro non registrata: %1.\n").arg(registro.Errore()));
+        if (esito == UscitaFatto) esito = UscitaProblema;
+    }
     FormSeriale::Scarica();
     Traccia::Chiudi();
     return esito;

@@ -3,6 +3,7 @@
 #include "app/RigaDiComando.h"
 
 #include "app/Terminale.h"
+#include "files/FileMessaggi.h"
 #include "impianti/Registro.h"
 #include "jobs/SuImpianti.h"
 #include "link/Traccia.h"
@@ -10,8 +11,27 @@
 #include "shared/Variabili.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QEventLoop>
+#include <QFileInfo>
 #include <QTimer>
+
+namespace {
+
+// Why the result file `percorso` could not be written at the end of the run,
+// or empty: told before any site starts, not after all of them.
+QString MotivoEsito(const QString &percorso) {
+    const QFileInfo file(percorso);
+    if (!file.absoluteDir().exists())
+        return QStringLiteral("%1: la cartella %2 non esiste")
+            .arg(QDir::toNativeSeparators(percorso), QDir::toNativeSeparators(file.absolutePath()));
+    if (file.isDir()) return QStringLiteral("%1 è una cartella").arg(percorso);
+    if (const QString motivo = FormatoMessaggi::MotivoNonScrivibile(percorso); !motivo.isEmpty())
+        return QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(percorso), motivo);
+    return QString();
+}
+
+} // namespace
 
 SuImpiantiRiga SuImpiantiDi(const RigaDiComando &riga) {
     SuImpiantiRiga s;
@@ -46,6 +66,10 @@ int EseguiSuImpianti(const SuImpiantiRiga &riga) {
         return Problema(QStringLiteral("--su-impianti con --invia scriverebbe i testi di %1: "
                                        "aggiungi --si per farlo davvero.")
                             .arg(Quanti(impianti->size(), "centrale", "centrali")));
+    if (const QString motivo = riga.esito.isEmpty() ? QString() : MotivoEsito(riga.esito);
+        !motivo.isEmpty())
+        return Problema(
+            QStringLiteral("--esito %1. Nessun impianto è stato iniziato.").arg(motivo));
     SuImpianti::Giro giro(riga.lavoro, riga.paralleli, QCoreApplication::applicationFilePath());
     const bool terminale = ErroreSuTerminale();
     const auto progresso = [&] {
@@ -87,9 +111,11 @@ int EseguiSuImpianti(const SuImpiantiRiga &riga) {
                                                 "interrotto prima"),
                                  &errore);
     Stampa(stdout, Traccia::ControlliVisibili(giro.Riepilogo()) + QLatin1Char('\n'));
-    if (!riga.esito.isEmpty())
-        if (const QString e = SuImpianti::SalvaEsito(giro.Esiti(), riga.esito); !e.isEmpty())
-            Stampa(stderr, QStringLiteral("velto318: %1\n").arg(e));
+    // Without its result file the run is no success, whatever the sites did:
+    // the file of an earlier run would be read as this one's.
+    QString esitoNonSalvato;
+    if (!riga.esito.isEmpty()) esitoNonSalvato = SuImpianti::SalvaEsito(giro.Esiti(), riga.esito);
+    if (!esitoNonSalvato.isEmpty()) Problema(esitoNonSalvato);
     if (V::Interruzione) return 128 + V::Interruzione;
-    return giro.Uscita();
+    return esitoNonSalvato.isEmpty() ? giro.Uscita() : UscitaProblema;
 }

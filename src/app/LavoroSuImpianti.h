@@ -22,5 +22,7 @@ struct RigaDiComando;
 SuImpiantiRiga SuImpiantiDi(const RigaDiComando &riga);
 
 // Runs it; returns 0 when every site ended well, 1 when any differed or
-// failed, 2 for a usage error (an unknown site, no sites, a send without --si).
+// failed, 2 for a usage error (an unknown site, no sites, a send without --si,
+// a result file whose folder is missing or takes no file: no site started)
+// and when the result file could not be written after the run.
 int EseguiSuImpianti(const SuImpiantiRiga &riga);

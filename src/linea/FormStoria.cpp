@@ -306,6 +306,17 @@ void FormStoria::ripristina() {
     chiedi.setDefaultButton(chiedi.addButton(QStringLiteral("Annulla"), QMessageBox::RejectRole));
     chiedi.exec();
     if (chiedi.clickedButton() != si) return;
+    // No restore the register would not know of.
+    Manutenzione::Lavoro registro(impianto_, NomePortaLinea(),
+                                  QStringLiteral("ripristino della versione %1 (%2)")
+                                      .arg(numero)
+                                      .arg(QFileInfo(v[0].percorso).fileName()));
+    if (!registro.Errore().isEmpty()) {
+        Esito->setText(QStringLiteral("Versione %1 non ripristinata: %2. Nulla è stato inviato.")
+                           .arg(numero)
+                           .arg(registro.Errore()));
+        return;
+    }
 
     FinestraLavoro f(this, QStringLiteral("FormRipristino"),
                      QStringLiteral("Ripristino — %1, versione %2").arg(impianto_).arg(numero));
@@ -329,15 +340,11 @@ void FormStoria::ripristina() {
         o, *voci, *impianto, false, QStringLiteral("versione %1 (ripristino)").arg(numero));
     f.Fine();
     const QString parole = ParoleInvio(r, &*impianto);
-    f.Esito->setText(parole);
     QString nonAnnotato;
-    if (!Manutenzione::Annota(impianto_, NomePortaLinea(),
-                              QStringLiteral("ripristino della versione %1 (%2)")
-                                  .arg(numero)
-                                  .arg(QFileInfo(v[0].percorso).fileName()),
-                              parole, &nonAnnotato))
+    if (!registro.Fine(parole))
         nonAnnotato =
-            QStringLiteral("\nRegistro dell'impianto non aggiornato: %1.").arg(nonAnnotato);
+            QStringLiteral("\nRegistro dell'impianto non aggiornato: %1.").arg(registro.Errore());
+    f.Esito->setText(parole + nonAnnotato);
     riempi();
     Esito->setText(QStringLiteral("Ripristino della versione %1 sulla centrale %2: %3.%4")
                        .arg(numero)

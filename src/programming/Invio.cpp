@@ -28,8 +28,17 @@ Operazioni::RisultatoInvio InviaAlSito(Operazioni::Osservatore &o) {
         nome, NomePortaLinea(),
         QStringLiteral("invio di %1").arg(QDir::toNativeSeparators(V::NomeFile)));
     o.Avanzamento(QString(), 0, 0); // nothing of an earlier job stays on the bar
-    o.Riga2(QStringLiteral("Programmo scritte"));
     InvioImpianto::Risultato sito;
+    // No send the register would not know of.
+    if (!registro.Errore().isEmpty()) {
+        o.Riga1(QStringLiteral("Registro dell'impianto %1 non scrivibile: nulla è stato inviato")
+                    .arg(nome));
+        o.Riga2(registro.Errore());
+        sito.invio.esito = Operazioni::Esito::FileNonLeggibile;
+        sito.invio.motivo = registro.Errore();
+        return sito.invio;
+    }
+    o.Riga2(QStringLiteral("Programmo scritte"));
     QString errore;
     const auto impianto = Impianti::Carica(nome, &errore);
     QList<Programmazione::Voce> voci;
@@ -49,10 +58,17 @@ Operazioni::RisultatoInvio InviaAlSito(Operazioni::Osservatore &o) {
         if (sito.invio.esito == Operazioni::Esito::Fatto && p.spezzate > 0)
             o.Riga2(QStringLiteral("DATI UGUALI, ma le righe saltate non sono state inviate"));
     }
-    if (!registro.Fine(ParoleInvio(sito, impianto ? &*impianto : nullptr)) ||
-        !registro.Errore().isEmpty())
+    // Texts written whose record failed: no plain success on the status lines.
+    const bool fatto = sito.invio.esito == Operazioni::Esito::Fatto;
+    if (fatto && !sito.avviso.isEmpty()) {
+        o.Riga1(sito.avviso);
+        o.Riga2(QStringLiteral("DATI UGUALI, ma la versione inviata non è stata salvata"));
+    }
+    if (!registro.Fine(ParoleInvio(sito, impianto ? &*impianto : nullptr))) {
         o.Riga1(QStringLiteral("Registro dell'impianto %1 non aggiornato: %2")
                     .arg(nome, registro.Errore()));
+        if (fatto) o.Riga2(QStringLiteral("DATI UGUALI, ma la fine dell'invio non è nel registro"));
+    }
     return sito.invio;
 }
 

@@ -26,8 +26,10 @@
 #include <QTest>
 #include <QSet>
 #include <csignal>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <unistd.h>
 
 namespace {
 
@@ -865,6 +867,132 @@ class TestRiga : public QObject {
         u = Esegui(cartella, {"--su-impianti", "Banca", "--stato", "--esito", "esito.csv"});
         visibile(u.uscita, "--su-impianti");
         visibile(QString::fromUtf8(Leggi(cartella + "/esito.csv")), "--esito esito.csv");
+    }
+
+    // A job on a site keeps its records, or says it did not. With the site's
+    // folder on a full disk, a send, a restore and a state are refused before
+    // the panel hears a thing (exit 2, the register's file and why). A
+    // version sent that cannot be kept, and an end line that cannot be
+    // written (the disk turned read-only during the send), end the job with 2
+    // and its last line says so. --esito in a missing folder is refused before
+    // any site; one that cannot be written ends the run with 2. A reader gone
+    // from the output does not cost the register its end line.
+    void registroNonScrivibile() {
+        namespace fs = std::filesystem;
+        DiscoPieno disco;
+        SALTA_SENZA_DISCO(disco);
+        AVVIA(banco, {"--fast"}, false);
+        const QString cartella = banco.cartella();
+        for (const char *nome : {"Disco", "Terra"})
+            QCOMPARE(Esegui(cartella, {"--nuovo-impianto", nome, "--porta", "COM1", "--id", "&45"})
+                         .codice,
+                     0);
+        QCOMPARE(Esegui(cartella, {"--impianto", "Disco", "--leggi"}).codice, 0); // version 1
+        const fs::path sito = (cartella + "/impianti/Disco").toStdString();
+        const fs::path suDisco = disco.percorso("Disco").toStdString();
+        fs::copy(sito, suDisco, fs::copy_options::recursive);
+        fs::remove_all(sito);
+        fs::create_directory_symlink(suDisco, sito);
+        const QString registro = cartella + "/impianti/Disco/registro/";
+        // The first job of this computer on the site: its register file is new.
+        for (const fs::directory_entry &f : fs::directory_iterator(suDisco / "registro"))
+            fs::remove(f.path());
+        QVERIFY(disco.riempi(0));
+        Scrivi(banco.percorso("sette.vlt"), FileDi({7}));
+        const QStringList prima = banco->testi();
+        banco->azzeraRegistro();
+        for (const QStringList &lavoro :
+             {QStringList{"--invia", "sette.vlt", "--senza-copia"},
+              QStringList{"--ripristina", "1", "--senza-copia"}, QStringList{"--stato"}}) {
+            const Uscita u = Esegui(cartella, QStringList{"--impianto", "Disco"} + lavoro);
+            QCOMPARE(u.codice, 2);
+            QVERIFY2(u.uscita.isEmpty(), qPrintable(u.uscita));
+            QVERIFY2(u.errore.startsWith("velto318: registro " + registro) &&
+                         u.errore.contains(".txt non scritto: spazio esaurito sul disco. Lavoro "
+                                           "non iniziato") &&
+                         u.errore.count('\n') == 1,
+                     qPrintable(u.errore));
+        }
+        QCOMPARE(banco->comandi(), QStringList());
+        QCOMPARE(banco->testi(), prima);
+
+        // --esito: a missing folder refused before any site, a full disk after.
+        Uscita u = Esegui(cartella, {"--su-impianti", "Terra", "--stato", "--esito",
+                                     cartella + "/manca/esito.csv"});
+        QCOMPARE(u.codice, 2);
+        QVERIFY2(u.errore.contains("la cartella " + cartella + "/manca non esiste"),
+                 qPrintable(u.errore));
+        QCOMPARE(banco->comandi(), QStringList());
+        u = Esegui(cartella,
+                   {"--su-impianti", "Terra", "--stato", "--esito", disco.percorso("esito.csv")});
+        QCOMPARE(u.codice, 2);
+        QVERIFY2(u.uscita.contains("Terra: ") && u.uscita.endsWith("1 impianto: 1 giusto\n"),
+                 qPrintable(u.uscita));
+        QVERIFY2(u.errore.contains("velto318: Esito " + disco.percorso("esito.csv") +
+                                   " non salvato: ") &&
+                     u.errore.contains("spazio esaurito sul disco"),
+                 qPrintable(u.errore));
+        QVERIFY(!banco->comandi().isEmpty());
+
+        // The version sent not kept (its folder a file): the texts are written,
+        // the job is no success, and the register says so.
+        QVERIFY(QFile::remove(disco.percorso("riempi")));
+        fs::rename(suDisco / "versioni", suDisco / "via");
+        Scrivi(disco.percorso("Disco/versioni"), "non una cartella");
+        u = Esegui(cartella, {"--impianto", "Disco", "--invia", "sette.vlt", "--senza-copia"});
+        QCOMPARE(u.codice, 2);
+        QVERIFY2(u.uscita.startsWith("DATI UGUALI  TUTTO OK (1 testo scritto e verificato") &&
+                     u.uscita.section('\n', -2, -2)
+                         .startsWith("Invio fatto, ma la versione inviata non è stata salvata: "),
+                 qPrintable(u.uscita));
+        QCOMPARE(banco->testi().value(7), "007" + TestoDi(7));
+        u = Esegui(cartella, {"--impianto", "Disco", "--registro"});
+        QVERIFY2(u.uscita.section('\n', -2, -2).contains("versione inviata non è stata salvata"),
+                 qPrintable(u.uscita));
+        fs::remove(suDisco / "versioni");
+        fs::rename(suDisco / "via", suDisco / "versioni");
+
+        // The disk read-only from the first write on: neither the version sent
+        // nor the end line is written, and the job's last line says so.
+        Scrivi(banco.percorso("tutti.vlt"), FileDi(NumeriLetti()));
+        banco->azzeraRegistro();
+        QProcess p;
+        Avvia(p, cartella, {"--impianto", "Disco", "--invia", "tutti.vlt", "--senza-copia"});
+        QElapsedTimer t;
+        t.start();
+        while (Conta(banco->comandi(), "&450W") < 1 && t.elapsed() < 30000)
+            QTest::qWait(5);
+        QVERIFY(disco.solaLettura());
+        u = Fine(p);
+        QCOMPARE(u.codice, 2);
+        QVERIFY2(u.uscita.contains("Invio fatto, ma la versione inviata non è stata salvata") &&
+                     u.uscita.section('\n', -2, -2)
+                         .startsWith("Fine del lavoro non registrata: registro " + registro) &&
+                     u.uscita.endsWith(".txt non scritto: il disco è in sola lettura.\n"),
+                 qPrintable(u.uscita));
+        QCOMPARE(Conta(banco->comandi(), "&450W"), NumeriLetti().size()); // every text written
+
+        // Nobody reads the output (its pipe's reader gone): the job still
+        // ends, and writes its end line.
+        const auto righe = [&] {
+            return Esegui(cartella, {"--impianto", "Terra", "--registro"}).uscita.count('\n');
+        };
+        const int righePrima = righe();
+        int tubo[2];
+        QVERIFY(::pipe2(tubo, O_CLOEXEC) == 0);
+        ::close(tubo[0]);
+        QProcess senzaLettore;
+        senzaLettore.setProcessEnvironment(SenzaDisplay());
+        senzaLettore.setWorkingDirectory(cartella);
+        senzaLettore.setChildProcessModifier([fd = tubo[1]] { ::dup2(fd, STDOUT_FILENO); });
+        senzaLettore.start(Eseguibile(), {"--impianto", "Terra", "--stato"});
+        u = Fine(senzaLettore);
+        ::close(tubo[1]);
+        QCOMPARE(u.codice, 0);
+        QCOMPARE(righe(), righePrima + 1);
+        const QString ultima =
+            Esegui(cartella, {"--impianto", "Terra", "--registro"}).uscita.section('\n', -2, -2);
+        QVERIFY2(ultima.contains("\tstato\tStato: a riposo"), qPrintable(ultima));
     }
 
     // The book to CSV and back into another folder: the same sites; an

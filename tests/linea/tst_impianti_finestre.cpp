@@ -358,6 +358,69 @@ class TestImpiantiFinestre : public QObject {
                  qPrintable(azioni.first()));
     }
 
+    // A window's send on a site keeps its records or says it did not. With
+    // the site's register not writable (its folder a file), neither the
+    // programming window's send nor "Ripristina…" writes a text, and both say
+    // why; a version sent that cannot be kept leaves no plain success on the
+    // programming window's status line, and the register says so.
+    void registroNonScrivibile() {
+        AVVIA(banco);
+        Impianti::Impianto sito = Sito("Villa Rossi", "COM1", "&45");
+        sito.copia = false;
+        Crea(sito);
+        QString errore;
+        QVERIFY(Versioni::Conserva("Villa Rossi", Versioni::Tipo::Letto,
+                                   {{"000", QString("Ingresso uno").leftJustified(16)}}, "letti",
+                                   &errore));
+        Impianti::InUso() = "Villa Rossi";
+        const QString cartella = banco.cartella() + "/impianti/Villa Rossi/";
+        QDir(cartella + "registro").removeRecursively();
+        Scrivi(cartella + "registro", "non una cartella");
+        Scrivi(banco.percorso("nuovi.vlt"), "c\r\n001testo uno\r\n002testo due\r\nend\r\n");
+        const QStringList prima = banco->testi();
+        banco->azzeraRegistro();
+        FormScriveMessaggi p;
+        p.Form_Load();
+        V::NomeFile = banco.percorso("nuovi.vlt");
+        p.Command1_Click();
+        QCOMPARE(p.Text1->text(),
+                 QString("Registro dell'impianto Villa Rossi non scrivibile: nulla "
+                         "è stato inviato"));
+        QVERIFY2(p.Text2->text().contains("impossibile creare la cartella " + cartella),
+                 qPrintable(p.Text2->text()));
+        {
+            FormStoria f(nullptr, "Villa Rossi");
+            f.show();
+            f.Elenco->selectRow(0);
+            AllaFinestra<QMessageBox>([](QMessageBox *m) {
+                for (QAbstractButton *b : m->buttons())
+                    if (b->text() == "Ripristina") b->click();
+            });
+            f.Ripristina->click();
+            QVERIFY2(f.Esito->text().startsWith("Versione 1 non ripristinata: impossibile creare "
+                                                "la cartella ") &&
+                         f.Esito->text().endsWith(". Nulla è stato inviato."),
+                     qPrintable(f.Esito->text()));
+        }
+        QCOMPARE(banco->comandi(), QStringList());
+        QCOMPARE(banco->testi(), prima);
+
+        QVERIFY(QFile::remove(cartella + "registro"));
+        QVERIFY(QDir(cartella + "versioni").removeRecursively());
+        Scrivi(cartella + "versioni", "non una cartella");
+        p.Command1_Click();
+        QCOMPARE(p.Text2->text(),
+                 QString("DATI UGUALI, ma la versione inviata non è stata salvata"));
+        QVERIFY2(p.Text1->text().startsWith("invio fatto, ma la versione inviata non è stata "
+                                            "salvata: "),
+                 qPrintable(p.Text1->text()));
+        QCOMPARE(TestoSim(banco->testi(), "002"), QString("testo due").leftJustified(16));
+        const QStringList azioni = Azioni("Villa Rossi");
+        QCOMPARE(azioni.size(), 1);
+        QVERIFY2(azioni.first().contains("versione inviata non è stata salvata"),
+                 qPrintable(azioni.first()));
+    }
+
     // A job on several sites from the site window: "Stato" on two panels of
     // one line fills both rows to the end; "Interrompi" during a "Leggi" (at
     // wire speed, one site after the other on the line) stops the one running
