@@ -140,13 +140,12 @@ int LavoroProva(const RigaDiComando &riga, const QString &porta, const QString &
 
     while (!finita())
         ciclo.Giro();
-    r.fine = QDateTime::currentDateTime();
+    // The reports and the journal's end line say one end.
+    r.Termina();
 
     QStringList rapporti = riga.rapporti;
     // On a site, its report beside the journal, named as it is.
-    if (esito && errore.isEmpty())
-        rapporti << r.Giornale().left(r.Giornale().lastIndexOf(QLatin1Char('.'))) +
-                        QStringLiteral(".pdf");
+    if (esito && errore.isEmpty()) rapporti << Prova::NomeRapporto(r, cartella);
     QStringList salvati;
     const int uscita = Conclusione(r, rapporti, &salvati);
     if (esito)
@@ -163,6 +162,8 @@ int RapportiDaGiornale(const RigaDiComando &riga) {
         Stampa(stderr, QStringLiteral("velto318: nel giornale, %1\n")
                            .arg(Quanti(saltate, "riga non leggibile saltata",
                                        "righe non leggibili saltate")));
+    if (const QString fuori = Prova::TestoFuori(r); !fuori.isEmpty())
+        Stampa(stderr, QStringLiteral("velto318: nel giornale, %1\n").arg(fuori));
     Stampa(stdout, QStringLiteral("Prova ingressi del %1, centrale %2 sulla porta %3\n")
                        .arg(r.Inizio().toString(QStringLiteral("dd/MM/yyyy HH:mm")),
                             r.identificativo, r.porta));

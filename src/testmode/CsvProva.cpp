@@ -31,17 +31,25 @@ QStringList Tempo(const QDateTime &t) {
 
 QByteArray Csv(const Registro &r) {
     // The test's details above the table, one a row.
-    const QDateTime fine = r.fine.isValid() ? r.fine : QDateTime::currentDateTime();
+    // The start and the end with their milliseconds, as the journal has
+    // them; a walk test going on says so, with the time of the report.
+    const QStringList fine = r.fine.isValid()
+                                 ? Tempo(r.fine)
+                                 : QStringList{QStringLiteral("in corso alle ") +
+                                               Tempo(QDateTime::currentDateTime()).value(0)};
     const QList<QStringList> testa = {{"Impianto", r.impianto},
                                       {"Tecnico", r.tecnico},
                                       {"Centrale", r.identificativo},
                                       {"Porta", r.porta},
-                                      {"Inizio", Tempo(r.Inizio()).value(0)},
-                                      {"Fine", Tempo(fine).value(0)},
+                                      QStringList{"Inizio"} + Tempo(r.Inizio()),
+                                      QStringList{"Fine"} + fine,
                                       {"Esito", Conteggio(r)}};
     QString t;
-    for (const QStringList &riga : testa)
-        t += CampoCsv(riga[0]) + QLatin1Char(';') + CampoCsv(riga[1]) + QStringLiteral("\r\n");
+    for (QStringList riga : testa) {
+        for (QString &campo : riga)
+            campo = CampoCsv(campo);
+        t += riga.join(QLatin1Char(';')) + QStringLiteral("\r\n");
+    }
     t += QStringLiteral("\r\nIngresso;Testo;Provato;Prima attivazione;ms;Ultima attivazione;ms;"
                         "Ultimo ritorno a riposo;ms;Attivazioni;Nota\r\n");
     for (const Ingresso &i : r.Ingressi()) {

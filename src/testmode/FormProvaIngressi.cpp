@@ -407,11 +407,9 @@ void FormProvaIngressi::AggiornaEventi() {
 bool FormProvaIngressi::SalvaRapporto_Click() {
     const QString pdf = QStringLiteral("Rapporto PDF (*.pdf)");
     QString filtro;
-    // A past walk test's report beside its journal, named as it is.
-    const QString proposto =
-        passata() ? registro_.Giornale().left(registro_.Giornale().lastIndexOf(QLatin1Char('.'))) +
-                        QStringLiteral(".pdf")
-                  : QDir(CartellaProve()).filePath(QStringLiteral("prova-ingressi.pdf"));
+    // Beside the journal, named as it is, as a past walk test's too: never
+    // the file of another walk test, nor an earlier report of this one.
+    const QString proposto = Prova::NomeRapporto(registro_, CartellaProve());
     QString nome =
         QFileDialog::getSaveFileName(this, QStringLiteral("Salva rapporto"), proposto,
                                      pdf + QStringLiteral(";;Tabella CSV (*.csv)"), &filtro);
@@ -419,10 +417,9 @@ bool FormProvaIngressi::SalvaRapporto_Click() {
     // A name typed without its extension takes the kind chosen in the list.
     if (Prova::TipoRapporto(nome) == Prova::Rapporto::Nessuno)
         nome += filtro == pdf ? QStringLiteral(".pdf") : QStringLiteral(".csv");
-    // A walk test going on ends, for its report, now.
-    if (!passata()) registro_.fine = QDateTime::currentDateTime();
+    // A walk test going on is reported as such: it ends only when test mode
+    // does, with the end its journal records.
     const QString errore = Prova::SalvaRapporto(registro_, nome);
-    if (!passata()) registro_.fine = QDateTime();
     if (!errore.isEmpty()) {
         Avviso(this, QMessageBox::Warning, errore);
         return false;
@@ -537,6 +534,8 @@ FormProvaIngressi *FormProvaIngressi::DaGiornale(const QString &giornale, QWidge
     if (const int saltate = w->registro_.RigheSaltate())
         testo += QStringLiteral(" (%1)").arg(
             Quanti(saltate, "riga non leggibile saltata", "righe non leggibili saltate"));
+    if (const QString fuori = Prova::TestoFuori(w->registro_); !fuori.isEmpty())
+        testo += QStringLiteral("\n") + fuori;
     w->Giornale->setText(testo);
     return w;
 }

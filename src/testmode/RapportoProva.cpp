@@ -236,8 +236,9 @@ QByteArray Pdf(const Registro &r) {
     const auto campo = [](const QString &t) {
         return t.isEmpty() ? QStringLiteral("-") : Traccia::ControlliVisibili(t);
     };
-    const QDateTime fine = r.fine.isValid() ? r.fine : QDateTime::currentDateTime();
+    // A walk test going on is shown as far as it went now.
     const QDateTime adesso = QDateTime::currentDateTime();
+    const QDateTime fine = r.fine.isValid() ? r.fine : adesso;
     const Ditta ditta = LeggiDitta(QDir::currentPath());
     // The customer and the address, from the site book: the site in use, or
     // the one the walk test names (always, for a past one read back).
@@ -260,10 +261,13 @@ QByteArray Pdf(const Registro &r) {
         if (!cliente.isEmpty()) pg.paragrafo(QStringLiteral("Cliente: %1").arg(cliente), 10);
         if (!indirizzo.isEmpty()) pg.paragrafo(QStringLiteral("Indirizzo: %1").arg(indirizzo), 10);
         pg.paragrafo(QStringLiteral("Tecnico: %1").arg(campo(r.tecnico)), 10);
-        pg.paragrafo(
-            QStringLiteral("Inizio: %1    Fine: %2    Durata: %3")
-                .arg(Rapporti::Data(r.Inizio()), Rapporti::Data(fine), Durata(r.Inizio(), fine)),
-            10);
+        pg.paragrafo(r.fine.isValid()
+                         ? QStringLiteral("Inizio: %1    Fine: %2    Durata: %3")
+                               .arg(Rapporti::Data(r.Inizio()), Rapporti::Data(fine),
+                                    Durata(r.Inizio(), fine))
+                         : QStringLiteral("Inizio: %1    Fine: prova in corso    Durata finora: %2")
+                               .arg(Rapporti::Data(r.Inizio()), Durata(r.Inizio(), fine)),
+                     10);
         pg.paragrafo(QStringLiteral("Rapporto del %1").arg(Rapporti::Data(adesso)), 10);
         pg.y += 8;
         const bool tutti = r.Provati() == r.Contati();
@@ -374,6 +378,8 @@ QByteArray Pdf(const Registro &r) {
                                  .arg(eventi.size() - size_t(EventiIniziali))
                            : QStringLiteral("Eventi (%1)").arg(eventi.size()),
                 10, true);
+        if (const QString fuori = TestoFuori(r); !fuori.isEmpty())
+            pg.paragrafo(QStringLiteral("Nel giornale, ") + fuori, 9);
         const QList<double> colonneEventi = {0.22, 0.06, 0.4, 0.32};
         for (size_t k = 0; k < eventi.size(); ++k) {
             if (k == size_t(EventiIniziali) && r.Omessi())

@@ -6,6 +6,7 @@
 #include "shared/Salvataggio.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <optional>
 #ifdef Q_OS_UNIX
@@ -70,9 +71,15 @@ QDateTime Registro::Adesso() const {
 
 void Registro::ChiudiGiornale() {
     if (!giornale_.isOpen()) return;
-    const QDateTime ora = Adesso();
+    const QDateTime ora = fine.isValid() ? fine : Adesso();
     ScriviRiga(QStringLiteral("# %1%2").arg(QLatin1String(FineProva), OraCompleta(ora)), ora);
     giornale_.close();
+}
+
+void Registro::Termina() {
+    if (!fine.isValid()) fine = Adesso();
+    giornaleChiuso_ = giornale_.isOpen();
+    ChiudiGiornale();
 }
 
 void Registro::Ricomincia(const QString &cartella) {
@@ -326,12 +333,8 @@ QString Registro::ApriGiornale(const QString &cartella) {
         return QStringLiteral("Impossibile creare la cartella %1: la prova prosegue senza "
                               "giornale.")
             .arg(QDir::toNativeSeparators(dir.filePath(QStringLiteral("prove"))));
-    QString id = identificativo;
-    id.remove(QRegularExpression(QStringLiteral("[^A-Za-z0-9]")));
     const QString base =
-        dir.filePath(QStringLiteral("prove/prova-%1-%2")
-                         .arg(Adesso().toString(QStringLiteral("yyyy-MM-dd_HH-mm-ss")),
-                              id.isEmpty() ? QStringLiteral("centrale") : id));
+        dir.filePath(QStringLiteral("prove/") + NomeProva(Adesso(), identificativo));
     // A new file, never one that is there nor one another user's link leads to.
     QString nome = base + QStringLiteral(".txt");
     QString motivo;
@@ -343,6 +346,7 @@ QString Registro::ApriGiornale(const QString &cartella) {
         nome = base + QStringLiteral("-%1.txt").arg(++n);
     nomeGiornale_ = nome;
     erroreGiornale_.clear();
+    giornaleChiuso_ = false;
     if (!giornale_.isOpen())
         return QStringLiteral("Impossibile scrivere il giornale %1: %2. La prova prosegue senza "
                               "giornale.")
@@ -364,7 +368,7 @@ QString Registro::Omissione(size_t quanti) const {
         QStringLiteral("… ") + Quanti(qint64(quanti), "evento omesso", "eventi omessi");
     const QString nome = QDir::toNativeSeparators(nomeGiornale_);
     if (!erroreGiornale_.isEmpty()) return omessi + QStringLiteral(". ") + erroreGiornale_;
-    if (!giornale_.isOpen() && !daGiornale_)
+    if (!giornale_.isOpen() && !daGiornale_ && !giornaleChiuso_)
         return omessi + (uno ? QStringLiteral(": nessun giornale lo ha, non è più disponibile")
                              : QStringLiteral(": nessun giornale li ha, non sono più disponibili"));
     if (omessiPrimaDelGiornale_)
@@ -485,6 +489,36 @@ QString Conteggio(const Registro &r) {
     return QStringLiteral("Provati %1 di %2").arg(r.Provati()).arg(r.Contati());
 }
 
+QString TestoFuori(const Registro &r) {
+    if (!r.FuoriIntervallo()) return QString();
+    QString t = Quanti(r.FuoriIntervallo(), "evento fuori dall'intervallo della prova, non contato",
+                       "eventi fuori dall'intervallo della prova, non contati") +
+                QStringLiteral(": ") + r.RigheFuori().join(QStringLiteral(", "));
+    if (r.FuoriIntervallo() > r.RigheFuori().size()) t += QStringLiteral(", …");
+    return t;
+}
+
+QString NomeProva(const QDateTime &quando, const QString &identificativo) {
+    QString id = identificativo;
+    id.remove(QRegularExpression(QStringLiteral("[^A-Za-z0-9]")));
+    return QStringLiteral("prova-%1-%2")
+        .arg(quando.toString(QStringLiteral("yyyy-MM-dd_HH-mm-ss")),
+             id.isEmpty() ? QStringLiteral("centrale") : id);
+}
+
+QString NomeRapporto(const Registro &r, const QString &cartella, const QString &estensione) {
+    const QFileInfo giornale(r.Giornale());
+    const QDateTime inizio = r.Inizio().isValid() ? r.Inizio() : QDateTime::currentDateTime();
+    const QString base = r.Giornale().isEmpty()
+                             ? QDir(cartella).filePath(QStringLiteral("prove/") +
+                                                       NomeProva(inizio, r.identificativo))
+                             : giornale.dir().filePath(giornale.completeBaseName());
+    QString nome = base + QLatin1Char('.') + estensione;
+    for (int n = 2; QFileInfo::exists(nome) || QFileInfo(nome).isSymLink(); ++n)
+        nome = base + QStringLiteral("-%1.").arg(n) + estensione;
+    return nome;
+}
+
 } // namespace Prova
 
 namespace Prova {
@@ -549,6 +583,23 @@ std::optional<Evento> LeggiEvento(const Registro &r, const QString &riga) {
     return std::nullopt;
 }
 
+// The next line of a journal, without its end; none at the end of the file.
+// One longer than RigaMassima is read through in pieces and given empty, as
+// `lunga`.
+std::optional<QString> ProssimaRiga(QFile &f, bool *lunga) {
+    *lunga = false;
+    if (f.atEnd()) return std::nullopt;
+    QByteArray riga = f.readLine(RigaMassima + 2);
+    if (riga.endsWith('\n')) {
+        riga.chop(1);
+    } else if (riga.size() > RigaMassima) {
+        while (!f.atEnd() && !f.readLine(RigaMassima).endsWith('\n')) {
+        }
+    }
+    *lunga = riga.size() > RigaMassima;
+    return *lunga ? QString() : QString::fromUtf8(riga);
+}
+
 // "# 2026-12-07 23:36:06.123  testo": the technician's line, its time and text.
 std::optional<std::pair<QDateTime, QString>> LeggiAnnotazione(const QString &riga) {
     const int lunghezza = FormatoOra.size();
@@ -603,8 +654,8 @@ QString Registro::Rileggi(const QString &file) {
     if (!f.open(QIODevice::ReadOnly))
         return QStringLiteral("Impossibile leggere il giornale %1: %2.")
             .arg(nome, Salvataggio::MotivoApertura(f));
-    QStringList righe = QString::fromUtf8(f.readAll()).split(QLatin1Char('\n'));
-    if (!righe.isEmpty() && righe.last().isEmpty()) righe.removeLast();
+    bool lunga = false;
+    int numero = 1; // of the line read last
 
     // The head: the panel, the port and the start.
     QString testata = QRegularExpression::escape(QString::fromUtf8(Testata));
@@ -613,7 +664,7 @@ QString Registro::Rileggi(const QString &file) {
         .replace(QStringLiteral("\\%3"), QStringLiteral("(.+)"));
     const QRegularExpressionMatch testa =
         QRegularExpression(QLatin1Char('^') + testata + QLatin1Char('$'))
-            .match(righe.value(0).remove(QLatin1Char('\r')));
+            .match(ProssimaRiga(f, &lunga).value_or(QString()).remove(QLatin1Char('\r')));
     const QDateTime inizio =
         testa.hasMatch() ? QDateTime::fromString(testa.captured(3), FormatoOra) : QDateTime();
     if (!inizio.isValid())
@@ -627,28 +678,61 @@ QString Registro::Rileggi(const QString &file) {
     for (int i = 0; i < 44; ++i)
         testi << QString();
     std::vector<bool> contato(NumeroIngressi, true);
-    int k = 1;
-    for (; k < righe.size(); ++k) {
-        const QString &riga = righe[k];
-        if (!riga.startsWith(QLatin1String(RigaIngresso))) break;
-        const QStringList campi = riga.mid(int(qstrlen(RigaIngresso))).split(QLatin1Char('\t'));
-        const int n = campi[0].toInt();
-        if (n < 1 || n > 44 || campi.size() < 2) continue;
-        contato[size_t(n - 1)] = campi.value(2) != QLatin1String(NonContato);
-        testi[n - 1] =
-            campi[1] == QLatin1String("-") && !contato[size_t(n - 1)] ? QString() : campi[1];
+    int letti = 0;
+    qint64 dopoTesti = f.pos();
+    for (std::optional<QString> riga; (riga = ProssimaRiga(f, &lunga)); dopoTesti = f.pos()) {
+        if (lunga) {
+            ++righeSaltate_;
+        } else if (!riga->startsWith(QLatin1String(RigaIngresso))) {
+            break;
+        } else {
+            const QStringList campi =
+                riga->mid(int(qstrlen(RigaIngresso))).split(QLatin1Char('\t'));
+            const int n = campi[0].toInt();
+            if (n >= 1 && n <= 44 && campi.size() >= 2) {
+                contato[size_t(n - 1)] = campi.value(2) != QLatin1String(NonContato);
+                testi[n - 1] = campi[1] == QLatin1String("-") && !contato[size_t(n - 1)] ? QString()
+                                                                                         : campi[1];
+            }
+        }
+        ++letti;
+        ++numero;
     }
     // A journal cut within its list of texts: the texts after the cut are
     // unknown, said as a line that could not be read.
-    if (k < NumeroIngressi + 1) ++righeSaltate_;
+    if (letti < NumeroIngressi) ++righeSaltate_;
     orologio_ = inizio;
     Testi(testi);
     for (int i = 0; i < 44; ++i)
         ingressi_[size_t(i)].conTesto = contato[size_t(i)];
 
+    // The span of the walk test: from its start to its end line; with no end
+    // line (a crash), to the last line, give or take a clock set back a
+    // little meanwhile, since the journal is written in time order.
+    QDateTime fineRiga, ultimaRiga;
+    for (std::optional<QString> riga; (riga = ProssimaRiga(f, &lunga));) {
+        if (lunga) continue;
+        if (riga->startsWith(QStringLiteral("# ") + QLatin1String(FineProva))) {
+            const QDateTime t =
+                QDateTime::fromString(riga->mid(2 + int(qstrlen(FineProva))), FormatoOra);
+            if (t.isValid() && t >= inizio) fineRiga = t;
+        } else if (const auto annotazione = LeggiAnnotazione(*riga)) {
+            ultimaRiga = annotazione->first;
+        } else if (const std::optional<Evento> e = LeggiEvento(*this, *riga)) {
+            ultimaRiga = e->quando;
+        }
+    }
+    const QDateTime limite = fineRiga.isValid()     ? fineRiga
+                             : ultimaRiga.isValid() ? ultimaRiga.addSecs(60)
+                                                    : QDateTime();
     // Then the events at their times, the start where it falls among them.
-    QDateTime ultima = inizio;
     bool iniziata = false;
+    const auto fuori = [&](const QDateTime &t) {
+        return (iniziata && t < inizio) || (limite.isValid() && t > limite);
+    };
+    if (!f.seek(dopoTesti))
+        return QStringLiteral("Impossibile leggere il giornale %1: %2.").arg(nome, f.errorString());
+    QDateTime ultima = inizio;
     const auto campo = [this](const QString &testo) {
         for (const auto &[nome, valore] :
              {std::pair{CampoImpianto, &impianto}, {CampoTecnico, &tecnico}})
@@ -658,17 +742,20 @@ QString Registro::Rileggi(const QString &file) {
             }
         return false;
     };
-    for (; k < righe.size(); ++k) {
-        const QString riga = righe[k];
+    for (std::optional<QString> letta; (letta = ProssimaRiga(f, &lunga));) {
+        ++numero;
+        const QString &riga = *letta;
+        if (lunga) {
+            ++righeSaltate_;
+            continue;
+        }
         if (riga.startsWith(QLatin1String("# "))) {
-            if (campo(riga.mid(2))) continue;
-            if (riga.startsWith(QStringLiteral("# ") + QLatin1String(FineProva))) {
-                fine = QDateTime::fromString(riga.mid(2 + int(qstrlen(FineProva))), FormatoOra);
+            if (campo(riga.mid(2)) ||
+                riga.startsWith(QStringLiteral("# ") + QLatin1String(FineProva)))
                 continue;
-            }
             const auto annotazione = LeggiAnnotazione(riga);
             if (!annotazione) continue; // "… eventi omessi", said when written
-            ultima = std::max(ultima, annotazione->first);
+            if (!fuori(annotazione->first)) ultima = std::max(ultima, annotazione->first);
             const QString &testo = annotazione->second;
             if (campo(testo) || !testo.startsWith(QLatin1String(NotaIngresso))) continue;
             const int da = int(qstrlen(NotaIngresso)),
@@ -683,6 +770,13 @@ QString Registro::Rileggi(const QString &file) {
             ++righeSaltate_;
             continue;
         }
+        if (fuori(e->quando)) {
+            if (++fuori_ <= 5)
+                righeFuori_ << QStringLiteral("riga %1 (%2)")
+                                   .arg(numero)
+                                   .arg(e->quando.toString(QStringLiteral("dd/MM/yyyy HH:mm:ss")));
+            continue;
+        }
         if (!iniziata && e->quando >= inizio) {
             orologio_ = inizio;
             Inizia();
@@ -695,7 +789,7 @@ QString Registro::Rileggi(const QString &file) {
         orologio_ = inizio;
         Inizia();
     }
-    if (!fine.isValid()) fine = ultima;
+    fine = fineRiga.isValid() ? fineRiga : ultima;
     orologio_ = QDateTime();
     return QString();
 }

@@ -28,6 +28,9 @@ constexpr int NumeroIngressi = 46;
 constexpr int EventiInMemoria = 5000;
 constexpr int EventiIniziali = 1000;
 constexpr int IntervalliPerIngresso = 200;
+// A journal's line longer than this is no line the tool wrote: read back, it
+// is skipped, never held whole.
+constexpr qint64 RigaMassima = 64 * 1024;
 
 enum class Tipo {
     Attivo,
@@ -79,10 +82,18 @@ class Registro {
     // at their own times, so that the table, the timeline and the reports
     // show what they showed then. Returns an Italian message when the file
     // cannot be read or is no journal, else an empty text. Lines that
-    // cannot be read (a crash in the middle of one) are skipped and counted.
+    // cannot be read (a crash in the middle of one, one longer than
+    // RigaMassima) are skipped and counted. Events outside the walk test's
+    // span (before its start once it began, after its end line, or, with no
+    // end line, well after the journal's last line) are not replayed: a
+    // clock gone wrong credits no input; they are counted and their lines
+    // remembered.
     QString Rileggi(const QString &file);
     bool DaGiornale() const { return daGiornale_; }
     int RigheSaltate() const { return righeSaltate_; }
+    int FuoriIntervallo() const { return fuori_; }
+    // The first of them, as "riga 12 (01/01/1970 01:00:00)".
+    const QStringList &RigheFuori() const { return righeFuori_; }
 
     // The texts of the 44 alarm windows (without their number) are loaded:
     // the record starts, or, when it runs already, keeps what it saw and
@@ -123,6 +134,10 @@ class Registro {
     // Italian message when it cannot, else an empty text.
     QString ApriGiornale(const QString &cartella);
     QString Giornale() const { return nomeGiornale_; }
+    // The walk test ends now: `fine` takes the time, and the journal, closed,
+    // ends with a line of that same time, so that the reports made now and
+    // those made again from the journal say one end.
+    void Termina();
     // Why the journal stopped (a full disk), once it did; else empty.
     QString ErroreGiornale() const { return erroreGiornale_; }
 
@@ -161,7 +176,7 @@ class Registro {
 
     // Given by the one who runs the walk test, shown in the reports.
     QString impianto, tecnico, identificativo, porta;
-    QDateTime fine; // end of the walk test, once ended
+    QDateTime fine; // end of the walk test, once ended; invalid while it goes on
 
   private:
     // The time now; the time of the journal's line while one is read back.
@@ -180,6 +195,8 @@ class Registro {
     QDateTime orologio_;       // while a journal is read back
     bool daGiornale_ = false;
     int righeSaltate_ = 0;
+    int fuori_ = 0;
+    QStringList righeFuori_;
     std::vector<Ingresso> ingressi_;
     std::deque<Evento> eventi_;
     std::deque<Intervallo> silenzi_, sospensioni_;
@@ -194,6 +211,7 @@ class Registro {
     QString nomeGiornale_;
     QString cartellaGiornale_;
     QString erroreGiornale_;
+    bool giornaleChiuso_ = false; // closed whole by Termina()
 };
 
 // Times as shown (to the second) and as written to files (milliseconds).
@@ -219,5 +237,18 @@ QString Soggetto(const Registro &r, const Evento &e);
 bool VistoAttivarsi(const Evento &e);
 // "Provati N di M".
 QString Conteggio(const Registro &r);
+// The events of a journal read back that fell outside the walk test's span,
+// in words ("2 eventi fuori dall'intervallo della prova, non contati: riga
+// 12 (01/01/1970 01:00:00), …"); empty when there were none.
+QString TestoFuori(const Registro &r);
+// The name of the journal or report of a walk test started at `quando` on
+// panel `identificativo`: "prova-2026-12-08_10-32-18-45", without extension.
+QString NomeProva(const QDateTime &quando, const QString &identificativo);
+// The file a report of kind `estensione` ("pdf", "csv") is proposed in, the
+// one rule of the window's saves and of --prova on a site: beside the
+// journal, named as it is; with no journal, in `cartella`/prove, named by
+// the walk test's start. Never a file that is there: "-2", "-3"… is added.
+QString NomeRapporto(const Registro &r, const QString &cartella,
+                     const QString &estensione = QStringLiteral("pdf"));
 
 } // namespace Prova

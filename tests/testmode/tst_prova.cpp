@@ -222,13 +222,26 @@ class TestProva : public QObject {
             QVERIFY2(pdf.contains(atteso), qPrintable(atteso + ("\n" + pdf.left(2000))));
         QVERIFY(!pdf.contains("&45"));
 
+        // One end, to the millisecond: the journal's end line, the reports
+        // written then and those made again from the journal.
+        const QString giornale = u.errore.section('\n', 0, 0).mid(QString("Giornale: ").size());
+        const QDateTime fine = QDateTime::fromString(
+            QString::fromUtf8(Leggi(giornale)).section("\n# fine della prova: ", 1).trimmed(),
+            "yyyy-MM-dd HH:mm:ss.zzz");
+        QVERIFY(fine.isValid());
+        const QByteArray rigaFine =
+            "\r\nFine;" + fine.toString("dd/MM/yyyy HH:mm:ss;zzz").toUtf8() + "\r\n";
+        QVERIFY2(csv.contains(rigaFine), csv.constData());
+        QVERIFY2(pdf.contains("Fine: " + fine.toString("dd/MM/yyyy HH:mm:ss")),
+                 qPrintable(pdf.left(2000)));
+
         // The same walk test's reports again from its journal, with no panel:
         // the same table, the same count and exit status.
-        const QString giornale = u.errore.section('\n', 0, 0).mid(QString("Giornale: ").size());
         u = Esegui(banco.cartella(), {"--rapporti-da", giornale, "--rapporto", "di-nuovo.csv"});
         QCOMPARE(u.codice, 1);
         QVERIFY2(u.uscita.contains("\nProvati 1 di 2 (durata 0 min 0"), qPrintable(u.uscita));
         QCOMPARE(RigheCsv(Leggi(banco.percorso("di-nuovo.csv"))), csvRighe);
+        QVERIFY(Leggi(banco.percorso("di-nuovo.csv")).contains(rigaFine));
         u = Esegui(banco.cartella(), {"--rapporti-da", "manca.txt", "--rapporto", "x.csv"});
         QCOMPARE(u.codice, 2);
         QVERIFY2(u.errore.contains("manca.txt: il file non esiste."), qPrintable(u.errore));
@@ -667,6 +680,54 @@ class TestProva : public QObject {
         QCOMPARE(testa.Rileggi(cartella.filePath("testa.txt")), QString());
         QCOMPARE(testa.RigheSaltate(), 1);
 
+        // A clock gone wrong: events before the start or after the end line,
+        // or far after the last line of a journal cut by a crash, credit no
+        // input and are named by their lines.
+        const QByteArray linea = "\tlinea\tla centrale non risponde\n";
+        const int dopo = Leggi(giornale).indexOf(linea) + linea.size();
+        const auto inserisci = [&](const QByteArray &base, const QByteArray &orario) {
+            QByteArray t = base;
+            t.insert(dopo, orario + "\t2\t-\ta riposo\n" + orario + "\t2\t-\tattivo\n");
+            return t;
+        };
+        const int riga = int(Leggi(giornale).left(dopo).count('\n')) + 1;
+        Scrivi(cartella.filePath("fuori.txt"),
+               inserisci(inserisci(Leggi(giornale), "9999-12-31 23:59:59.000"),
+                         "1970-01-01 01:00:00.000"));
+        Prova::Registro fuori;
+        QCOMPARE(fuori.Rileggi(cartella.filePath("fuori.txt")), QString());
+        QCOMPARE(Prova::Conteggio(fuori), QString("Provati 2 di 3"));
+        QCOMPARE(fuori.FuoriIntervallo(), 4);
+        QCOMPARE(fuori.RigheSaltate(), 0);
+        QCOMPARE(fuori.fine, fine);
+        QCOMPARE(eventi(fuori), eventiVisti);
+        QCOMPARE(Prova::TestoFuori(fuori),
+                 QString("4 eventi fuori dall'intervallo della prova, non contati: riga %1 "
+                         "(01/01/1970 01:00:00), riga %2 (01/01/1970 01:00:00), riga %3 "
+                         "(31/12/9999 23:59:59), riga %4 (31/12/9999 23:59:59)")
+                     .arg(riga)
+                     .arg(riga + 1)
+                     .arg(riga + 2)
+                     .arg(riga + 3));
+        Scrivi(cartella.filePath("rotto-fuori.txt"), inserisci(testo, "9999-12-31 23:59:59.000"));
+        Prova::Registro rottoFuori;
+        QCOMPARE(rottoFuori.Rileggi(cartella.filePath("rotto-fuori.txt")), QString());
+        QCOMPARE(Prova::Conteggio(rottoFuori), QString("Provati 2 di 3"));
+        QCOMPARE(rottoFuori.FuoriIntervallo(), 2);
+        QCOMPARE(rottoFuori.fine, rotto.fine);
+        // A line longer than any the tool writes is skipped and counted,
+        // however it ends.
+        const QByteArray quando = Prova::OraCompleta(fine.addMSecs(-1)).toUtf8();
+        QByteArray lunghe = Leggi(giornale);
+        lunghe.insert(dopo, quando + "\t2\t" + QByteArray(100000, 'x') + "\ta riposo\n" + quando +
+                                "\t2\t" + QByteArray(300000, 'x') + "\tattivo\n");
+        Scrivi(cartella.filePath("lunghe.txt"), lunghe);
+        Prova::Registro lunga;
+        QCOMPARE(lunga.Rileggi(cartella.filePath("lunghe.txt")), QString());
+        QCOMPARE(Prova::Conteggio(lunga), QString("Provati 2 di 3"));
+        QCOMPARE(lunga.RigheSaltate(), 2);
+        QCOMPARE(eventi(lunga), eventiVisti);
+
         Scrivi(cartella.filePath("altro.txt"), "Ingresso;Testo\n");
         Prova::Registro cartellaNo;
         QVERIFY(cartellaNo.Rileggi(cartella.path()).endsWith("è una cartella, non un file."));
@@ -677,6 +738,75 @@ class TestProva : public QObject {
                                             errore.startsWith("Impossibile leggere il giornale")),
                      qPrintable(errore));
         }
+    }
+
+    // "Salva rapporto…" proposes, for a walk test going on and for one
+    // reopened from its journal alike, a file beside the journal named as it
+    // is, never one that is there; a report of a walk test going on says so,
+    // and a journal's end is the one its reports say.
+    void rapportoProposto() {
+        QTemporaryDir cartella;
+        QDir::setCurrent(cartella.path());
+        Prova::Registro r;
+        r.identificativo = "&45";
+        QStringList testi(44, QString());
+        testi[0] = "Porta";
+        r.Testi(testi);
+        FormProvaIngressi w(
+            r, [] {}, nullptr);
+        w.Mostra();
+        const QString giornale = r.Giornale();
+        QVERIFY2(giornale.startsWith(cartella.path() + "/prove/prova-") &&
+                     giornale.endsWith(".txt"),
+                 qPrintable(giornale));
+        const QString base = giornale.chopped(4);
+        // The file window: its proposal taken, then saved or refused; the
+        // message that follows a save closed.
+        QString proposto;
+        const auto salva = [&](FormProvaIngressi &f, bool salvato) {
+            proposto.clear();
+            Quando([] { return qobject_cast<QFileDialog *>(QApplication::activeModalWidget()); },
+                   [&proposto, salvato] {
+                       auto *d = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+                       proposto = d->selectedFiles().value(0);
+                       salvato ? static_cast<QDialog *>(d)->accept() : d->reject();
+                   });
+            if (salvato)
+                Quando(
+                    [] { return qobject_cast<QMessageBox *>(QApplication::activeModalWidget()); },
+                    [] { QApplication::activeModalWidget()->close(); });
+            QCOMPARE(f.SalvaRapporto_Click(), salvato);
+        };
+        salva(w, true);
+        QCOMPARE(proposto, base + ".pdf");
+        QVERIFY(QFileInfo::exists(base + ".pdf"));
+        const QString inCorso = TestoPdf(base + ".pdf");
+        QVERIFY2(inCorso.contains("Fine: prova in corso") &&
+                     inCorso.contains("Durata finora: 0 min 0"),
+                 qPrintable(inCorso.left(1500)));
+        salva(w, false);
+        QCOMPARE(proposto, base + "-2.pdf");
+        Scrivi(base + "-2.pdf", "altro");
+        QCOMPARE(Prova::NomeRapporto(r, cartella.path(), "csv"), base + ".csv");
+        QCOMPARE(Prova::NomeRapporto(r, cartella.path()), base + "-3.pdf");
+
+        QString errore;
+        std::unique_ptr<FormProvaIngressi> passata(
+            FormProvaIngressi::DaGiornale(giornale, nullptr, &errore));
+        QVERIFY2(passata, qPrintable(errore));
+        salva(*passata, false);
+        QCOMPARE(proposto, base + "-3.pdf");
+
+        // Ended: the journal's end line and the report say one end.
+        r.Termina();
+        const QDateTime fine = QDateTime::fromString(
+            QString::fromUtf8(Leggi(giornale)).section("\n# fine della prova: ", 1).trimmed(),
+            "yyyy-MM-dd HH:mm:ss.zzz");
+        QCOMPARE(fine, r.fine);
+        QVERIFY(Leggi(giornale).endsWith("\n"));
+        QCOMPARE(Prova::SalvaRapporto(r, cartella.filePath("finita.csv")), QString());
+        QVERIFY(Leggi(cartella.filePath("finita.csv"))
+                    .contains("\r\nFine;" + fine.toString("dd/MM/yyyy HH:mm:ss;zzz").toUtf8()));
     }
 
     // On a laptop's screen the window fits, its buttons on it, whatever its
