@@ -149,18 +149,45 @@ bool FormPorta::prova(const QString &dispositivo) {
     return errore.isEmpty();
 }
 
+namespace {
+
+// The link as a site keeps it: a network address as typed, a device as an
+// absolute path (a by-id link stays one).
+QString PerIlSitoDa(const QString &testo) {
+    return IndirizzoDiRete(testo) ? testo : QFileInfo(testo).absoluteFilePath();
+}
+
+} // namespace
+
+bool FormPorta::chiedi(const QString &dispositivo) {
+    sito_ = PerIlSito::NessunImpianto;
+    if (dispositivo.isEmpty()) return false;
+    perIlSito_ = PerIlSitoDa(Indirizzo->text().trimmed());
+    sito_ = ChiediPerIlSito(this, QStringLiteral("collegamento"), perIlSito_);
+    if (sito_ != PerIlSito::Annulla) return true;
+    Esito->setText(QStringLiteral("Nulla è cambiato: %1 resta su %2.")
+                       .arg(FormSeriale::NomeCom(), FormSeriale::Istanza().MSComm1.Dispositivo()));
+    return false;
+}
+
+QString FormPorta::dopo() {
+    return DopoIlCambio(sito_, QStringLiteral("collegamento"), perIlSito_,
+                        QStringLiteral("da \"Porta\""));
+}
+
 void FormPorta::usa() {
     const QString dispositivo = scelta();
-    if (dispositivo.isEmpty() || !prova(dispositivo)) return;
+    if (!chiedi(dispositivo) || !prova(dispositivo)) return;
     Esito->setText(QStringLiteral("%1 usa %2 fino alla chiusura del programma. La porta è "
                                   "aperta.")
-                       .arg(FormSeriale::NomeCom(), dispositivo));
+                       .arg(FormSeriale::NomeCom(), dispositivo) +
+                   dopo());
 }
 
 void FormPorta::salva() {
     // Only a port that opens is written: the next start must find a working link.
     const QString dispositivo = scelta();
-    if (dispositivo.isEmpty() || !prova(dispositivo)) return;
+    if (!chiedi(dispositivo) || !prova(dispositivo)) return;
     MSComm &comm = FormSeriale::Istanza().MSComm1;
     const QString nome = QStringLiteral("COM") + V::NumeroPorta;
     const QString percorso = QDir(comm.CartellaPorte()).filePath(nome);
@@ -197,4 +224,5 @@ void FormPorta::salva() {
     comm.setDispositivoForzato(QString());
     comm.setCartellaPorte(comm.CartellaPorte()); // what COMn names is worked out again
     riapri(QStringLiteral("%1 ora è %2, anche alle prossime partenze.").arg(percorso, dispositivo));
+    Esito->setText(Esito->text() + dopo());
 }
