@@ -116,10 +116,10 @@ class FormPorta : public QDialog {
     // reads NumeroPorta
     bool prova(const QString &dispositivo);
     // Before `dispositivo` is opened with a site in use: what the operator
-    // wants of the site (ChiediPerIlSito); false, with Esito saying nothing
-    // changed, when nothing should.
+    // wants of the site (ChiediPerIlSito), whose link would become
+    // `comeSito`; false, with Esito saying nothing changed, when nothing should.
     // reads InUso
-    bool chiedi(const QString &dispositivo);
+    bool chiedi(const QString &dispositivo, const QString &comeSito);
     // The site in use as the operator chose, once the link changed.
     // writes InUso
     QString dopo();

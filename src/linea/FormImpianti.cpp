@@ -450,7 +450,8 @@ FormImpianto::FormImpianto(QWidget *padre, const std::optional<Impianti::Impiant
     Nome = riga("Nome", originale_.nome);
     Nome->setReadOnly(!nuovo_); // the name is the site's folder
     if (!nuovo_)
-        Nome->setToolTip(QStringLiteral("Il nome è la cartella dell'impianto: non si cambia"));
+        Nome->setToolTip(QStringLiteral("Il nome è la cartella dell'impianto: lo cambia "
+                                        "\"Rinomina…\" nella finestra Impianti"));
     Cliente = riga("Cliente", originale_.cliente);
     Indirizzo = riga("Indirizzo", originale_.indirizzo);
     Porta = riga("Porta", nuovo_ ? QStringLiteral("COM1") : originale_.porta);

@@ -159,10 +159,10 @@ QString PerIlSitoDa(const QString &testo) {
 
 } // namespace
 
-bool FormPorta::chiedi(const QString &dispositivo) {
+bool FormPorta::chiedi(const QString &dispositivo, const QString &comeSito) {
     sito_ = PerIlSito::NessunImpianto;
     if (dispositivo.isEmpty()) return false;
-    perIlSito_ = PerIlSitoDa(Indirizzo->text().trimmed());
+    perIlSito_ = comeSito;
     sito_ = ChiediPerIlSito(this, QStringLiteral("collegamento"), perIlSito_);
     if (sito_ != PerIlSito::Annulla) return true;
     Esito->setText(QStringLiteral("Nulla è cambiato: %1 resta su %2.")
@@ -177,7 +177,8 @@ QString FormPorta::dopo() {
 
 void FormPorta::usa() {
     const QString dispositivo = scelta();
-    if (!chiedi(dispositivo) || !prova(dispositivo)) return;
+    if (!chiedi(dispositivo, PerIlSitoDa(Indirizzo->text().trimmed())) || !prova(dispositivo))
+        return;
     Esito->setText(QStringLiteral("%1 usa %2 fino alla chiusura del programma. La porta è "
                                   "aperta.")
                        .arg(FormSeriale::NomeCom(), dispositivo) +
@@ -186,8 +187,9 @@ void FormPorta::usa() {
 
 void FormPorta::salva() {
     // Only a port that opens is written: the next start must find a working link.
+    // Saved, the port is the run's COMn again: a site keeps that name.
     const QString dispositivo = scelta();
-    if (!chiedi(dispositivo) || !prova(dispositivo)) return;
+    if (!chiedi(dispositivo, QStringLiteral("COM") + V::NumeroPorta) || !prova(dispositivo)) return;
     MSComm &comm = FormSeriale::Istanza().MSComm1;
     const QString nome = QStringLiteral("COM") + V::NumeroPorta;
     const QString percorso = QDir(comm.CartellaPorte()).filePath(nome);
@@ -216,9 +218,13 @@ void FormPorta::salva() {
         }
     }
     if (!errore.isEmpty()) {
+        // The run is on the device, not on COMn as the site was told: it is
+        // no longer the site's.
+        sito_ = PerIlSito::SenzaImpianto;
         Esito->setText(QStringLiteral("Non salvato: %1. %2 usa %3 fino alla chiusura del "
                                       "programma.")
-                           .arg(errore, FormSeriale::NomeCom(), dispositivo));
+                           .arg(errore, FormSeriale::NomeCom(), dispositivo) +
+                       dopo());
         return;
     }
     comm.setDispositivoForzato(QString());
