@@ -79,8 +79,8 @@ const QList<Voce> &Voci() {
           "poi il riepilogo (esce con 0 se ogni ingresso con testo è stato provato, 1 se no)."},
          Lavoro::Prova},
         {{"impianto",
-          "Il lavoro (o --storia, --confronta-versioni, --registro) sull'impianto NOME del "
-          "libro impianti/: collegamento, identificativo e linea dall'impianto (--porta, --id, "
+          "Il lavoro (o --storia, --confronta-versioni, --registro, --rinomina) sull'impianto "
+          "NOME del libro impianti/ (maiuscole e minuscole indifferenti): collegamento, identificativo e linea dall'impianto (--porta, --id, "
           "--rs485 valgono per questa volta), il lavoro nel suo registro. Con --impianto, "
           "--leggi e --confronta seguiti da un'altra opzione (o per ultimi) sono senza FILE. "
           "Con --prova un nome che non è nel libro è solo l'etichetta dei rapporti.",
