@@ -55,6 +55,24 @@ QTableWidgetItem *Cella(const QString &testo) {
     return c;
 }
 
+// The device a site's link opens as "Usa" sets it: a device path as --porta
+// takes it, a network address as it is.
+QString DispositivoDelSito(const Impianti::Linea &linea) {
+    return linea.dispositivo.isEmpty() || IndirizzoDiRete(linea.dispositivo)
+               ? linea.dispositivo
+               : DispositivoDaOpzione(linea.dispositivo);
+}
+
+// The run talks on the site's link, with its identifier and line kind.
+bool SullaSuaLinea(const Impianti::Impianto &i) {
+    const Impianti::Linea linea = Impianti::LineaDi(i);
+    const QString forzato = FormSeriale::Istanza().MSComm1.DispositivoForzato();
+    const bool collegamento = linea.numeroPorta.isEmpty()
+                                  ? forzato == DispositivoDelSito(linea)
+                                  : forzato.isEmpty() && V::NumeroPorta == linea.numeroPorta;
+    return collegamento && V::Identificativo == i.id && V::Modo485 == i.rs485;
+}
+
 } // namespace
 
 QString Cambiamenti(const Impianti::Impianto &prima, const Impianti::Impianto &dopo) {
@@ -412,10 +430,7 @@ void FormImpianti::usa() {
     if (!impianto) return;
     const QString nome = impianto->nome;
     const Impianti::Linea linea = Impianti::LineaDi(*impianto);
-    // A device path as --porta takes it; a network address as it is.
-    const QString dispositivo = linea.dispositivo.isEmpty() || IndirizzoDiRete(linea.dispositivo)
-                                    ? linea.dispositivo
-                                    : DispositivoDaOpzione(linea.dispositivo);
+    const QString dispositivo = DispositivoDelSito(linea);
     const QString azione = QStringLiteral("Usa (collegamento e identificativo per la sessione)");
     if (const QString perche = UsaLinea(linea.numeroPorta, dispositivo); !perche.isEmpty()) {
         annota(nome, impianto->porta, azione,
@@ -526,28 +541,6 @@ void ApriImpianti(QWidget *padre) {
 }
 
 // ---- The site in use and the run's link ----
-
-namespace {
-
-// The device a site's link opens as "Usa" sets it: a device path as --porta
-// takes it, a network address as it is.
-QString DispositivoDelSito(const Impianti::Linea &linea) {
-    return linea.dispositivo.isEmpty() || IndirizzoDiRete(linea.dispositivo)
-               ? linea.dispositivo
-               : DispositivoDaOpzione(linea.dispositivo);
-}
-
-// The run talks on the site's link, with its identifier and line kind.
-bool SullaSuaLinea(const Impianti::Impianto &i) {
-    const Impianti::Linea linea = Impianti::LineaDi(i);
-    const QString forzato = FormSeriale::Istanza().MSComm1.DispositivoForzato();
-    const bool collegamento = linea.numeroPorta.isEmpty()
-                                  ? forzato == DispositivoDelSito(linea)
-                                  : forzato.isEmpty() && V::NumeroPorta == linea.numeroPorta;
-    return collegamento && V::Identificativo == i.id && V::Modo485 == i.rs485;
-}
-
-} // namespace
 
 QString NonLaSuaCentrale(const Impianti::Impianto &i) {
     const QString inUso = Impianti::InUso();
