@@ -80,7 +80,8 @@ const QList<Voce> &Voci() {
          Lavoro::Prova},
         {{"impianto",
           "Il lavoro (o --storia, --confronta-versioni, --registro, --rinomina) sull'impianto "
-          "NOME del libro impianti/ (maiuscole e minuscole indifferenti): collegamento, identificativo e linea dall'impianto (--porta, --id, "
+          "NOME del libro impianti/ (maiuscole e minuscole indifferenti): collegamento, "
+          "identificativo e linea dall'impianto (--porta, --id, "
           "--rs485 valgono per questa volta), il lavoro nel suo registro. Con --impianto, "
           "--leggi e --confronta seguiti da un'altra opzione (o per ultimi) sono senza FILE. "
           "Con --prova un nome che non è nel libro è solo l'etichetta dei rapporti.",
