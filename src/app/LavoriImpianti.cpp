@@ -68,6 +68,8 @@ int Nuovo(const RigaDiComando &riga) {
                            .arg(i.nome, QDir::toNativeSeparators(Impianti::CartellaDi(i.nome)),
                                 i.porta, i.id, Linea(i.rs485),
                                 i.copia ? QStringLiteral("sì") : QStringLiteral("no")));
+        for (const QString &a : Impianti::Avvisi(i, Impianti::Elenco()))
+            Stampa(stderr, QStringLiteral("velto318: attenzione: %1.\n").arg(a));
         return UscitaFatto;
     }
     return Problema(QStringLiteral("impianto \"%1\" non creato: %2.").arg(i.nome, errore));
@@ -87,6 +89,9 @@ int Elenco() {
                           ControlliVisibili(i.id), Linea(i.rs485),
                           versioni.isEmpty() ? QStringLiteral("mai letto")
                                              : Data(versioni.last().quando));
+        // A warning stands on a line of its own, after its site's, marked by "!".
+        for (const QString &a : Impianti::Avvisi(i, libro))
+            testo += QStringLiteral("! %1: %2\n").arg(i.nome, a);
     }
     if (libro.isEmpty())
         testo = QStringLiteral("Nessun impianto nel libro %1.\n")
@@ -133,12 +138,12 @@ std::optional<Versioni::Testi> TestiVersione(const QList<Versioni::Versione> &ve
     return testi;
 }
 
-int ConfrontaVersioni(const RigaDiComando &riga) {
-    const QList<Versioni::Versione> versioni = Versioni::Elenco(riga.impianto);
+int ConfrontaVersioni(const RigaDiComando &riga, const QString &nome) {
+    const QList<Versioni::Versione> versioni = Versioni::Elenco(nome);
     int uscita = UscitaProblema;
-    const auto a = TestiVersione(versioni, riga.versioneA, riga.impianto, &uscita);
+    const auto a = TestiVersione(versioni, riga.versioneA, nome, &uscita);
     if (!a) return uscita;
-    const auto b = TestiVersione(versioni, riga.versioneB, riga.impianto, &uscita);
+    const auto b = TestiVersione(versioni, riga.versioneB, nome, &uscita);
     if (!b) return uscita;
     const QString primo = QStringLiteral("versione %1:").arg(riga.versioneA);
     const QString secondo = QStringLiteral("versione %1:").arg(riga.versioneB);
@@ -228,6 +233,49 @@ int Importa(const QString &percorso) {
     return r.saltati.isEmpty() ? UscitaFatto : UscitaCentrale;
 }
 
+int Rinomina(const Impianti::Impianto &impianto, const QString &nuovo) {
+    QString errore;
+    if (!Impianti::Rinomina(impianto.nome, nuovo, &errore))
+        return Problema(
+            QStringLiteral("impianto \"%1\" non rinominato: %2.").arg(impianto.nome, errore));
+    if (!Manutenzione::Annota(nuovo, impianto.porta, QStringLiteral("impianto rinominato"),
+                              QStringLiteral("rinominato da \"%1\"").arg(impianto.nome), &errore))
+        Stampa(
+            stderr,
+            QStringLiteral("velto318: registro dell'impianto non aggiornato: %1.\n").arg(errore));
+    Stampa(stdout,
+           QStringLiteral("Impianto \"%1\" rinominato \"%2\": versioni e registro "
+                          "restano suoi, in %3.\n")
+               .arg(impianto.nome, nuovo, QDir::toNativeSeparators(Impianti::CartellaDi(nuovo))));
+    return UscitaFatto;
+}
+
+// A site leaves the book only with --si; its folder is moved, never deleted.
+int Rimuovi(const RigaDiComando &riga) {
+    QString errore;
+    const QString nome = Impianti::NomeNelLibro(riga.rimuoviImpianto, &errore);
+    if (!errore.isEmpty()) return Problema(errore + QLatin1Char('.'));
+    if (nome.isEmpty())
+        return NonNelLibro(
+            QStringLiteral("l'impianto \"%1\" non è nel libro").arg(riga.rimuoviImpianto),
+            riga.rimuoviImpianto);
+    if (!riga.si)
+        return Problema(QStringLiteral("l'impianto \"%1\" (%2) sarebbe tolto dal libro e la sua "
+                                       "cartella, con versioni e registro, spostata in %3. Nulla "
+                                       "è stato spostato: per farlo aggiungi --si.")
+                            .arg(nome,
+                                 Quanti(Versioni::Elenco(nome, Versioni::Lettura::Nomi).size(),
+                                        "versione", "versioni"),
+                                 QDir::toNativeSeparators(Impianti::Archivio())));
+    const QString dove = Impianti::Archivia(nome, &errore);
+    if (dove.isEmpty())
+        return Problema(QStringLiteral("impianto \"%1\" non rimosso: %2.").arg(nome, errore));
+    Stampa(stdout, QStringLiteral("Impianto \"%1\" tolto dal libro: la sua cartella, con versioni "
+                                  "e registro, è ora %2.\n")
+                       .arg(nome, QDir::toNativeSeparators(dove)));
+    return UscitaFatto;
+}
+
 } // namespace
 
 int EseguiLibro(const RigaDiComando &riga) {
@@ -242,6 +290,8 @@ int EseguiLibro(const RigaDiComando &riga) {
         return Importa(riga.csv);
     case Libro::Giornale:
         return RapportiDaGiornale(riga);
+    case Libro::Rimuovi:
+        return Rimuovi(riga);
     default:
         break;
     }
@@ -249,7 +299,8 @@ int EseguiLibro(const RigaDiComando &riga) {
     const auto impianto = Carica(riga.impianto, &uscita);
     if (!impianto) return uscita;
     if (riga.libro == Libro::Storia) return Storia(impianto->nome);
-    if (riga.libro == Libro::ConfrontaVersioni) return ConfrontaVersioni(riga);
+    if (riga.libro == Libro::ConfrontaVersioni) return ConfrontaVersioni(riga, impianto->nome);
+    if (riga.libro == Libro::Rinomina) return Rinomina(*impianto, riga.rinomina);
     return Registro(riga, *impianto);
 }
 

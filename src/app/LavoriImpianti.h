@@ -1,7 +1,8 @@
 #pragma once
 // The site book from the command line: the works on the book itself
 // (--nuovo-impianto, --impianti, --storia, --confronta-versioni, --registro,
-// --esporta-impianti, --importa-impianti), and what a job run on a site
+// --esporta-impianti, --importa-impianti, --rinomina, --rimuovi-impianto), and what a job run on a
+// site
 // (--impianto) takes from it and leaves in it: its link, its versions, its
 // register. Results go to the standard output, problems to the standard
 // error, as Terminale.h tells.

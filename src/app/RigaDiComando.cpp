@@ -79,8 +79,9 @@ const QList<Voce> &Voci() {
           "poi il riepilogo (esce con 0 se ogni ingresso con testo è stato provato, 1 se no)."},
          Lavoro::Prova},
         {{"impianto",
-          "Il lavoro (o --storia, --confronta-versioni, --registro) sull'impianto NOME del "
-          "libro impianti/: collegamento, identificativo e linea dall'impianto (--porta, --id, "
+          "Il lavoro (o --storia, --confronta-versioni, --registro, --rinomina) sull'impianto "
+          "NOME del libro impianti/ (maiuscole e minuscole indifferenti): collegamento, "
+          "identificativo e linea dall'impianto (--porta, --id, "
           "--rs485 valgono per questa volta), il lavoro nel suo registro. Con --impianto, "
           "--leggi e --confronta seguiti da un'altra opzione (o per ultimi) sono senza FILE. "
           "Con --prova un nome che non è nel libro è solo l'etichetta dei rapporti.",
@@ -138,7 +139,8 @@ const QList<Voce> &Voci() {
         {{"esito", "Con --su-impianti: scrive in FILE (.csv o .json) una riga per impianto.",
           "FILE"},
          &RigaDiComando::esito},
-        {{"si", "Con --su-impianti --invia: sì, scrivi i testi in tutte quelle centrali."},
+        {{"si", "Con --su-impianti --invia: sì, scrivi i testi in tutte quelle centrali; con "
+                "--rimuovi-impianto: sì, sposta l'impianto nell'archivio."},
          &RigaDiComando::si},
         {{"rapporti-da",
           "Rilegge il giornale di una prova ingressi passata (prove/prova-….txt) e ne scrive "
@@ -148,7 +150,9 @@ const QList<Voce> &Voci() {
          &RigaDiComando::giornale},
         {{"impianti",
           "Elenca gli impianti del libro, uno per riga: nome, collegamento, identificativo, "
-          "linea, data dell'ultima versione (o \"mai letto\")."},
+          "linea, data dell'ultima versione (o \"mai letto\"); sotto un impianto, una riga che "
+          "comincia con ! avvisa di un altro impianto sulla stessa centrale o sulla stessa "
+          "linea RS232."},
          Libro::Elenco},
         {{"storia", "Con --impianto: elenca le versioni dell'impianto, dalla più recente."},
          Libro::Storia},
@@ -169,6 +173,17 @@ const QList<Voce> &Voci() {
           "FILE.csv"},
          Libro::Importa,
          &RigaDiComando::csv},
+        {{"rinomina",
+          "Con --impianto: dà all'impianto il nome NUOVO; versioni e registro restano suoi.",
+          "NUOVO"},
+         Libro::Rinomina,
+         &RigaDiComando::rinomina},
+        {{"rimuovi-impianto",
+          "Toglie l'impianto NOME dal libro: con --si la sua cartella (versioni e registro "
+          "compresi) va in archivio/, accanto al libro; senza, dice solo cosa farebbe.",
+          "NOME"},
+         Libro::Rimuovi,
+         &RigaDiComando::rimuoviImpianto},
     };
     return voci;
 }
@@ -191,7 +206,8 @@ bool SoloConNuovo(const Voce &v) {
 
 // The works on one site of the book, which --impianto names.
 bool DiUnImpianto(Libro l) {
-    return l == Libro::Storia || l == Libro::ConfrontaVersioni || l == Libro::Registro;
+    return l == Libro::Storia || l == Libro::ConfrontaVersioni || l == Libro::Registro ||
+           l == Libro::Rinomina;
 }
 
 // A site's --leggi and --confronta may leave out their file: with --impianto,
@@ -238,7 +254,9 @@ QString ErroreSuImpianti(const RigaDiComando &r, int lavori) {
     if (r.suImpianti.isEmpty()) {
         if (r.paralleli) return QStringLiteral("--paralleli vale solo con --su-impianti.");
         if (!r.esito.isEmpty()) return QStringLiteral("--esito vale solo con --su-impianti.");
-        if (r.si) return QStringLiteral("--si vale solo con --su-impianti --invia.");
+        if (r.si && r.libro != Libro::Rimuovi)
+            return QStringLiteral("--si vale solo con --su-impianti --invia o con "
+                                  "--rimuovi-impianto.");
         return QString();
     }
     const bool lavoroGiusto =
@@ -273,8 +291,8 @@ QString ErroreLibro(const RigaDiComando &r, const QStringList &operazioni, int l
     if (DiUnImpianto(r.libro) && r.impianto.isEmpty())
         return QStringLiteral("%1 vuole l'impianto: --impianto NOME.").arg(operazioni.first());
     if (!r.impianto.isEmpty() && lavori == 0 && !DiUnImpianto(r.libro))
-        return QStringLiteral("--impianto vale solo con %1, o con --storia, --confronta-versioni "
-                              "e --registro.")
+        return QStringLiteral("--impianto vale solo con %1, o con --storia, --confronta-versioni, "
+                              "--registro e --rinomina.")
             .arg(OpzioniDeiLavori(QStringLiteral("o")));
     if (!r.rapporti.isEmpty() && r.lavoro != Lavoro::Prova && r.libro != Libro::Registro &&
         r.libro != Libro::Giornale)

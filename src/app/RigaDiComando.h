@@ -21,7 +21,9 @@ enum class Libro {
     Registro,
     Esporta,
     Importa,
-    Giornale
+    Giornale,
+    Rinomina,
+    Rimuovi
 };
 
 // The command line as read once: every option in its own field. An option
@@ -60,11 +62,13 @@ struct RigaDiComando {
     QString portaImpianto;            // --porta as a site keeps it (after PreparaAvvio)
     int versioneA = 0, versioneB = 0; // --confronta-versioni N M
     QString csv; // FILE.csv of --esporta-impianti, --importa-impianti (absolute after PreparaAvvio)
-    int ripristina = 0; // --ripristina N: the send of version N (lavoro is Invia)
+    int ripristina = 0;      // --ripristina N: the send of version N (lavoro is Invia)
+    QString rinomina;        // --rinomina NUOVO: the new name of the site of --impianto
+    QString rimuoviImpianto; // --rimuovi-impianto NOME (moved to the archive only with --si)
 
     // One job over many sites: --su-impianti LISTA ("tutti" or names), at
     // most --paralleli links at once, the result file of --esito, and --si
-    // to let a send write to them all.
+    // to let a send write to them all (or --rimuovi-impianto move a site).
     QString suImpianti;
     int paralleli = 0;
     QString esito;

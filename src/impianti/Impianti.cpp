@@ -4,8 +4,10 @@
 #include "shared/Csv.h"
 #include "shared/Salvataggio.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <algorithm>
 
@@ -248,10 +250,16 @@ bool Aggiorna(const Impianto &i, QString *errore) {
     return Salvataggio::Salva(percorso, Descrizione(i), errore);
 }
 
-std::optional<Impianto> Carica(const QString &nome, QString *errore) {
-    if (!MotivoNome(nome).isEmpty() || !QDir(CartellaDi(nome)).exists()) {
+std::optional<Impianto> Carica(const QString &nomeDato, QString *errore) {
+    QString doppio;
+    const QString nome = NomeNelLibro(nomeDato, &doppio);
+    if (!doppio.isEmpty()) {
+        *errore = doppio;
+        return std::nullopt;
+    }
+    if (nome.isEmpty()) {
         *errore = QStringLiteral("l'impianto \"%1\" non è nel libro (%2)")
-                      .arg(nome, QDir::toNativeSeparators(Libro()));
+                      .arg(nomeDato, QDir::toNativeSeparators(Libro()));
         return std::nullopt;
     }
     QFile f(QDir(CartellaDi(nome)).filePath(FileDescrizione));
@@ -353,6 +361,118 @@ Importazione LeggiCsv(const QByteArray &dati) {
         r.impianti << i;
     }
     return r;
+}
+
+namespace {
+
+// Two sites' links lead to one line: COMn and network addresses are the
+// same in any case, device paths only as written.
+bool StessoCollegamento(const QString &a, const QString &b) {
+    return a.compare(b, QDir::isAbsolutePath(a) ? Qt::CaseSensitive : Qt::CaseInsensitive) == 0;
+}
+
+} // namespace
+
+QString NomeNelLibro(const QString &nome, QString *errore) {
+    if (!MotivoNome(nome).isEmpty()) return QString();
+    if (QDir(CartellaDi(nome)).exists()) return nome;
+    const QStringList cartelle = QDir(Libro()).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    QStringList simili;
+    for (const QString &c : cartelle)
+        if (c.compare(nome, Qt::CaseInsensitive) == 0) simili << c;
+    if (simili.size() == 1) return simili.first();
+    if (simili.size() > 1)
+        *errore = QStringLiteral("nel libro ci sono %1 impianti che differiscono da \"%2\" solo "
+                                 "per maiuscole e minuscole (%3): scrivi il nome esatto")
+                      .arg(simili.size())
+                      .arg(nome, simili.join(QStringLiteral(", ")));
+    return QString();
+}
+
+QStringList Avvisi(const Impianto &i, const QList<Impianto> &libro) {
+    QStringList avvisi;
+    for (const Impianto &altro : libro) {
+        if (altro.nome == i.nome || !StessoCollegamento(altro.porta, i.porta)) continue;
+        if (altro.id == i.id)
+            avvisi << QStringLiteral("l'impianto \"%1\" ha lo stesso collegamento (%2) e lo stesso "
+                                     "identificativo (%3): i due impianti parlano con la stessa "
+                                     "centrale")
+                          .arg(altro.nome, altro.porta, altro.id);
+        else if (!altro.rs485 && !i.rs485)
+            avvisi << QStringLiteral("anche l'impianto \"%1\" è RS232 sul collegamento %2: una "
+                                     "linea RS232 porta una sola centrale")
+                          .arg(altro.nome, altro.porta);
+    }
+    return avvisi;
+}
+
+bool Rinomina(const QString &vecchio, const QString &nuovo, QString *errore) {
+    if (const QString m = MotivoNome(nuovo); !m.isEmpty()) {
+        *errore = m;
+        return false;
+    }
+    if (!QDir(CartellaDi(vecchio)).exists() || !MotivoNome(vecchio).isEmpty()) {
+        *errore = QStringLiteral("l'impianto \"%1\" non è nel libro").arg(vecchio);
+        return false;
+    }
+    if (nuovo == vecchio) {
+        *errore = QStringLiteral("l'impianto si chiama già \"%1\"").arg(nuovo);
+        return false;
+    }
+    // The site itself may change the case of its name.
+    for (const QString &c : QDir(Libro()).entryList(QDir::Dirs | QDir::NoDotAndDotDot))
+        if (c != vecchio && c.compare(nuovo, Qt::CaseInsensitive) == 0) {
+            *errore = QStringLiteral("c'è già un impianto di nome \"%1\"").arg(c);
+            return false;
+        }
+    QString nonLetto;
+    auto impianto = Carica(vecchio, &nonLetto);
+    if (!QDir(Libro()).rename(vecchio, nuovo)) {
+        *errore = QStringLiteral("la cartella %1 non si può rinominare")
+                      .arg(QDir::toNativeSeparators(CartellaDi(vecchio)));
+        return false;
+    }
+    // The description's first line names the site: written again under the new
+    // name (a description that cannot be read stays as it is).
+    if (impianto) {
+        impianto->nome = nuovo;
+        QString ignorato;
+        Salvataggio::Salva(QDir(CartellaDi(nuovo)).filePath(FileDescrizione),
+                           Descrizione(*impianto), &ignorato);
+    }
+    return true;
+}
+
+QString Archivio() {
+    return QDir::current().filePath(QStringLiteral("archivio"));
+}
+
+QString Archivia(const QString &nome, QString *errore) {
+    if (!MotivoNome(nome).isEmpty() || !QDir(CartellaDi(nome)).exists()) {
+        *errore = QStringLiteral("l'impianto \"%1\" non è nel libro").arg(nome);
+        return QString();
+    }
+    if (!QDir().mkpath(Archivio())) {
+        *errore = QStringLiteral("impossibile creare la cartella %1")
+                      .arg(QDir::toNativeSeparators(Archivio()));
+        return QString();
+    }
+    const QString base = nome + QLatin1Char('-') +
+                         QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    for (int n = 1; n < 100; ++n) {
+        const QString meta =
+            QDir(Archivio()).filePath(n == 1 ? base : base + QLatin1Char('-') + QString::number(n));
+        // An empty folder of that name would be replaced by the move: every
+        // name already there is passed over.
+        if (QFileInfo::exists(meta) || QFileInfo(meta).isSymLink()) continue;
+        if (QDir().rename(CartellaDi(nome), meta)) return meta;
+        *errore = QStringLiteral("la cartella %1 non si può spostare in %2")
+                      .arg(QDir::toNativeSeparators(CartellaDi(nome)),
+                           QDir::toNativeSeparators(Archivio()));
+        return QString();
+    }
+    *errore = QStringLiteral("nessun nome libero in %1").arg(QDir::toNativeSeparators(Archivio()));
+    return QString();
 }
 
 } // namespace Impianti

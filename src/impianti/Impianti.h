@@ -88,4 +88,28 @@ struct Importazione {
 // whose site is wrong, or repeats a name of the file, is skipped and said.
 Importazione LeggiCsv(const QByteArray &dati);
 
+// The folder of the site `nome` names, without regard to case: the folder
+// of that exact name when there is one, else the one folder whose name
+// differs only by case. Empty when there is none, or when several differ
+// only by case (*errore then says to type the exact name).
+QString NomeNelLibro(const QString &nome, QString *errore);
+
+// What is odd about `i` against the other sites of `libro` (itself, by
+// name, left out), in Italian, one warning each: another site with the same
+// link and identifier (one panel, two sites), another RS232 site on the same
+// link (an RS232 line holds one panel). Empty when nothing is.
+QStringList Avvisi(const Impianto &i, const QList<Impianto> &libro);
+
+// Gives the site `vecchio` the name `nuovo`: its folder, with its versions
+// and register, takes the new name. A name not valid (MotivoNome) or taken
+// by another site in any case is refused, with *errore saying why.
+bool Rinomina(const QString &vecchio, const QString &nuovo, QString *errore);
+
+// The folder removed sites are kept in, beside the book.
+QString Archivio();
+// Moves the site's folder into the archive as NOME-yyyyMMdd-HHmmss (with a
+// number added when that is taken: nothing is ever overwritten). Returns
+// where it went, or empty with *errore saying why (nothing moved then).
+QString Archivia(const QString &nome, QString *errore);
+
 } // namespace Impianti

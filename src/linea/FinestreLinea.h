@@ -25,6 +25,10 @@ class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
 
+// What the operator wants of the site in use when the link or the identifier
+// changes under it (ChiediPerIlSito below).
+enum class PerIlSito { NessunImpianto, Aggiorna, SenzaImpianto, Annulla };
+
 // A window that runs one job: its progress bar, "Interrompi" and "Chiudi".
 // Closing it (close box, Escape, "Chiudi") stops the job before its next
 // exchange, as "Interrompi" does.
@@ -59,7 +63,8 @@ class FormConfronto : public FinestraLavoro {
     // reads Identificativo, Interruzione; runs exchanges
     void Esegui(const QList<Programmazione::Voce> &voci);
     QPlainTextEdit *Differenze;
-    QString Sintesi; // the result in a few words, for a status line
+    QString Sintesi;  // the result in a few words, for a status line
+    int Diverse = -1; // how many texts the panel holds otherwise, -1 when it did not end
 };
 
 // "Cerca il VELTO": which identifiers answer; one found may be used for this
@@ -110,6 +115,16 @@ class FormPorta : public QDialog {
     // device it used before, and Esito says so. True when `dispositivo` opened.
     // reads NumeroPorta
     bool prova(const QString &dispositivo);
+    // Before `dispositivo` is opened with a site in use: what the operator
+    // wants of the site (ChiediPerIlSito), whose link would become
+    // `comeSito`; false, with Esito saying nothing changed, when nothing should.
+    // reads InUso
+    bool chiedi(const QString &dispositivo, const QString &comeSito);
+    // The site in use as the operator chose, once the link changed.
+    // writes InUso
+    QString dopo();
+    PerIlSito sito_ = PerIlSito::NessunImpianto;
+    QString perIlSito_; // the link as the site would keep it
 };
 
 // The link opened for the rest of this run on COM`numero` (the configured
@@ -121,6 +136,19 @@ QString UsaLinea(const QString &numero, const QString &dispositivo);
 // The identifier used until the tool is closed, and the words that say so.
 // writes Identificativo
 QString UsaIdentificativo(const QString &id);
+// The link or the identifier about to change while a site is in use: the
+// operator is asked whether the site takes the new value, the run goes on
+// without a site, or nothing changes. `campo` is "collegamento" or
+// "identificativo", `nuovo` the value as the site would keep it.
+// reads InUso
+PerIlSito ChiediPerIlSito(QWidget *padre, const QString &campo, const QString &nuovo);
+// Once the change is made: the site updated (and its register told) or no
+// longer in use, the titles again. Returns the words that say so, to add
+// to the window's outcome (empty when no site was concerned).
+// writes InUso
+QString DopoIlCambio(PerIlSito scelta, const QString &campo, const QString &nuovo,
+                     const QString &da);
+
 // Every main window's title again: the panel and the port in use, the site
 // in use, a trace running.
 // reads Identificativo, NumeroPorta

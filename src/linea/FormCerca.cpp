@@ -111,12 +111,28 @@ void FormCerca::Esegui() {
 void FormCerca::usa() {
     const int riga = Trovati->currentRow();
     if (riga < 0) return;
-    Esito->setText(UsaIdentificativo(ids_[riga]));
+    const QString id = QStringLiteral("identificativo");
+    const PerIlSito scelta = ChiediPerIlSito(this, id, ids_[riga]);
+    if (scelta == PerIlSito::Annulla) {
+        Esito->setText(QStringLiteral("Identificativo non cambiato: resta %1.")
+                           .arg(Traccia::Visibile(V::Identificativo)));
+        return;
+    }
+    const QString testo = UsaIdentificativo(ids_[riga]);
+    Esito->setText(testo +
+                   DopoIlCambio(scelta, id, ids_[riga], QStringLiteral("da \"Cerca il VELTO\"")));
 }
 
 void FormCerca::salva() {
     const int riga = Trovati->currentRow();
     if (riga < 0) return;
+    const QString id = QStringLiteral("identificativo");
+    const PerIlSito scelta = ChiediPerIlSito(this, id, ids_[riga]);
+    if (scelta == PerIlSito::Annulla) {
+        Esito->setText(QStringLiteral("Seriale318.con non salvato: l'identificativo resta %1.")
+                           .arg(Traccia::Visibile(V::Identificativo)));
+        return;
+    }
     const QString percorso =
         QDir(FormSeriale::Istanza().MSComm1.CartellaPorte()).filePath(NomeFileConfigurazione);
     if (const QString errore = SalvaIdentificativo(percorso, ids_[riga]); !errore.isEmpty()) {
@@ -127,5 +143,6 @@ void FormCerca::salva() {
     LineaCambiata();
     Esito->setText(QStringLiteral("Identificativo %1 salvato in %2: vale da ora e alle prossime "
                                   "partenze.")
-                       .arg(Traccia::Visibile(V::Identificativo), percorso));
+                       .arg(Traccia::Visibile(V::Identificativo), percorso) +
+                   DopoIlCambio(scelta, id, ids_[riga], QStringLiteral("da \"Cerca il VELTO\"")));
 }

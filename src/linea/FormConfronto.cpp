@@ -52,6 +52,7 @@ void FormConfronto::Esegui(const QList<Programmazione::Voce> &voci) {
         numeri << r.diverse[i].numero();
     }
     Differenze->setPlainText(testo);
+    if (!r.interrotto && !r.incerta && r.muta.isEmpty()) Diverse = int(numeri.size());
     const QString confrontati =
         QStringLiteral("%1 su %2")
             .arg(Quanti(r.confrontati, "testo confrontato", "testi confrontati"))

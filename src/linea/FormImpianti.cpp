@@ -7,6 +7,7 @@
 #include "link/PorteSeriali.h"
 #include "link/Rete.h"
 #include "link/Traccia.h"
+#include "shared/Numeri.h"
 #include "shared/Variabili.h"
 #include "widgets/Aspetto.h"
 
@@ -16,8 +17,10 @@
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTableWidget>
@@ -50,6 +53,24 @@ QTableWidgetItem *Cella(const QString &testo) {
     c->setFlags(c->flags() & ~Qt::ItemIsEditable);
     c->setToolTip(testo);
     return c;
+}
+
+// The device a site's link opens as "Usa" sets it: a device path as --porta
+// takes it, a network address as it is.
+QString DispositivoDelSito(const Impianti::Linea &linea) {
+    return linea.dispositivo.isEmpty() || IndirizzoDiRete(linea.dispositivo)
+               ? linea.dispositivo
+               : DispositivoDaOpzione(linea.dispositivo);
+}
+
+// The run talks on the site's link, with its identifier and line kind.
+bool SullaSuaLinea(const Impianti::Impianto &i) {
+    const Impianti::Linea linea = Impianti::LineaDi(i);
+    const QString forzato = FormSeriale::Istanza().MSComm1.DispositivoForzato();
+    const bool collegamento = linea.numeroPorta.isEmpty()
+                                  ? forzato == DispositivoDelSito(linea)
+                                  : forzato.isEmpty() && V::NumeroPorta == linea.numeroPorta;
+    return collegamento && V::Identificativo == i.id && V::Modo485 == i.rs485;
 }
 
 } // namespace
@@ -109,7 +130,13 @@ FormImpianti::FormImpianti(QWidget *padre)
     Usa = NuovoPulsante(this, "Usa", QStringLiteral("Usa"));
     Storia = NuovoPulsante(this, "Storia", QStringLiteral("Storia…"));
     Registro = NuovoPulsante(this, "Registro", QStringLiteral("Registro…"));
+    Rinomina = NuovoPulsante(this, "Rinomina", QStringLiteral("Rinomina…"));
+    Rimuovi = NuovoPulsante(this, "Rimuovi", QStringLiteral("Rimuovi…"));
     Chiudi = NuovoPulsante(this, "Chiudi", QStringLiteral("Chiudi"));
+    Rinomina->setToolTip(QStringLiteral("Un nuovo nome per l'impianto; versioni e registro "
+                                        "restano suoi"));
+    Rimuovi->setToolTip(QStringLiteral("Toglie l'impianto dal libro: la sua cartella va in "
+                                       "archivio, nulla è cancellato"));
     Tutti = NuovoPulsante(this, "Tutti", QStringLiteral("Tutti"));
     Leggi = NuovoPulsante(this, "Leggi", QStringLiteral("Leggi"));
     Confronta = NuovoPulsante(this, "Confronta", QStringLiteral("Confronta"));
@@ -127,7 +154,7 @@ FormImpianti::FormImpianti(QWidget *padre)
     campo->addWidget(etichetta);
     campo->addWidget(Filtro, 1);
     auto *pulsanti = new QHBoxLayout;
-    for (QPushButton *b : {Nuovo, Modifica, Usa, Storia, Registro})
+    for (QPushButton *b : {Nuovo, Modifica, Usa, Storia, Registro, Rinomina, Rimuovi})
         pulsanti->addWidget(b);
     pulsanti->addStretch();
     pulsanti->addWidget(Chiudi);
@@ -151,6 +178,8 @@ FormImpianti::FormImpianti(QWidget *padre)
     connect(Nuovo, &QPushButton::clicked, this, &FormImpianti::nuovo);
     connect(Modifica, &QPushButton::clicked, this, &FormImpianti::modifica);
     connect(Usa, &QPushButton::clicked, this, &FormImpianti::usa);
+    connect(Rinomina, &QPushButton::clicked, this, &FormImpianti::rinomina);
+    connect(Rimuovi, &QPushButton::clicked, this, &FormImpianti::rimuovi);
     connect(Storia, &QPushButton::clicked, this, [this] {
         if (scelto().isEmpty()) return;
         FormStoria f(this, scelto());
@@ -258,7 +287,7 @@ void FormImpianti::filtra() {
 
 void FormImpianti::abilita() {
     const qsizetype n = scelti().size();
-    for (QPushButton *b : {Modifica, Usa, Storia, Registro})
+    for (QPushButton *b : {Modifica, Usa, Storia, Registro, Rinomina, Rimuovi})
         b->setEnabled(n == 1);
     for (QPushButton *b : {Leggi, Confronta, Stato})
         b->setEnabled(n > 0);
@@ -282,6 +311,14 @@ void FormImpianti::nuovo() {
     annota(f.Fatto.nome, f.Fatto.porta, QStringLiteral("impianto creato"),
            QStringLiteral("Impianto %1 creato: %2, identificativo %3, %4.")
                .arg(f.Fatto.nome, f.Fatto.porta, f.Fatto.id, Linea485(f.Fatto.rs485)));
+    avvisa(f.Fatto);
+}
+
+void FormImpianti::avvisa(const Impianti::Impianto &i) {
+    const QStringList avvisi = Impianti::Avvisi(i, Impianti::Elenco());
+    if (!avvisi.isEmpty())
+        Esito->setText(Esito->text() + QStringLiteral("\nAttenzione: ") +
+                       avvisi.join(QStringLiteral(";\n")) + QLatin1Char('.'));
 }
 
 std::optional<Impianti::Impianto> FormImpianti::caricaScelto() {
@@ -304,6 +341,88 @@ void FormImpianti::modifica() {
     annota(nome, f.Fatto.porta, QStringLiteral("impianto modificato"),
            cambi.isEmpty() ? QStringLiteral("Impianto %1 salvato: nulla è cambiato.").arg(nome)
                            : QStringLiteral("Impianto %1 salvato: %2.").arg(nome, cambi));
+    // The run keeps the link it has: the site in use is no longer its panel.
+    if (Impianti::InUso() == nome && !NonLaSuaCentrale(f.Fatto).isEmpty()) {
+        Impianti::InUso().clear();
+        AggiornaTitoli();
+        Esito->setText(Esito->text() +
+                       QStringLiteral(" L'impianto %1 non è più in uso: la sessione parla ancora "
+                                      "con la centrale di prima; \"Usa\" prende il nuovo "
+                                      "collegamento.")
+                           .arg(nome));
+    }
+    avvisa(f.Fatto);
+}
+
+void FormImpianti::rinomina() {
+    const QString nome = scelto();
+    if (nome.isEmpty()) return;
+    QInputDialog domanda(this);
+    domanda.setObjectName(QStringLiteral("NuovoNome"));
+    domanda.setWindowTitle(QStringLiteral("Rinomina — ") + nome);
+    domanda.setLabelText(QStringLiteral("Nuovo nome dell'impianto %1 (versioni e registro restano "
+                                        "suoi):")
+                             .arg(nome));
+    domanda.setTextValue(nome);
+    domanda.setOkButtonText(QStringLiteral("Rinomina"));
+    domanda.setCancelButtonText(QStringLiteral("Annulla"));
+    if (domanda.exec() != QDialog::Accepted) return;
+    const QString nuovo = domanda.textValue().trimmed();
+    QString errore;
+    if (!Impianti::Rinomina(nome, nuovo, &errore)) {
+        Esito->setText(QStringLiteral("Impianto %1 non rinominato: %2.").arg(nome, errore));
+        return;
+    }
+    const bool inUso = Impianti::InUso() == nome;
+    if (inUso) {
+        Impianti::InUso() = nuovo;
+        AggiornaTitoli();
+    }
+    Aggiorna(nuovo);
+    QString porta;
+    if (const auto i = Impianti::Carica(nuovo, &errore)) porta = i->porta;
+    QString testo = QStringLiteral("Impianto %1 rinominato %2: versioni e registro restano suoi%3.")
+                        .arg(nome, nuovo, inUso ? QStringLiteral("; resta in uso") : QString());
+    if (!Manutenzione::Annota(nuovo, porta, QStringLiteral("impianto rinominato"),
+                              QStringLiteral("rinominato da \"%1\"").arg(nome), &errore))
+        testo += QStringLiteral("\nRegistro dell'impianto non aggiornato: %1.").arg(errore);
+    Esito->setText(testo);
+}
+
+void FormImpianti::rimuovi() {
+    const QString nome = scelto();
+    if (nome.isEmpty()) return;
+    const qsizetype versioni = Versioni::Elenco(nome, Versioni::Lettura::Nomi).size();
+    QMessageBox chiedi(QMessageBox::Question, QStringLiteral("Rimuovi — ") + nome,
+                       QStringLiteral("Togliere l'impianto %1 dal libro?\n\nLa sua cartella, con "
+                                      "%2 e il registro, va nella cartella %3: nulla è "
+                                      "cancellato.%4")
+                           .arg(nome, Quanti(versioni, "versione", "versioni"),
+                                QDir::toNativeSeparators(Impianti::Archivio()),
+                                Impianti::InUso() == nome
+                                    ? QStringLiteral(" L'impianto non sarà più in uso.")
+                                    : QString()),
+                       QMessageBox::NoButton, this);
+    chiedi.setObjectName(QStringLiteral("DomandaRimozione"));
+    QPushButton *si = chiedi.addButton(QStringLiteral("Rimuovi"), QMessageBox::AcceptRole);
+    chiedi.setDefaultButton(chiedi.addButton(QStringLiteral("Annulla"), QMessageBox::RejectRole));
+    chiedi.exec();
+    if (chiedi.clickedButton() != si) return;
+    QString errore;
+    const QString dove = Impianti::Archivia(nome, &errore);
+    if (dove.isEmpty()) {
+        Esito->setText(QStringLiteral("Impianto %1 non rimosso: %2.").arg(nome, errore));
+        return;
+    }
+    QString testo = QStringLiteral("Impianto %1 tolto dal libro: la sua cartella è ora %2.")
+                        .arg(nome, QDir::toNativeSeparators(dove));
+    if (Impianti::InUso() == nome) {
+        Impianti::InUso().clear();
+        AggiornaTitoli();
+        testo += QStringLiteral(" Nessun impianto è in uso.");
+    }
+    Aggiorna();
+    Esito->setText(testo);
 }
 
 void FormImpianti::usa() {
@@ -311,10 +430,7 @@ void FormImpianti::usa() {
     if (!impianto) return;
     const QString nome = impianto->nome;
     const Impianti::Linea linea = Impianti::LineaDi(*impianto);
-    // A device path as --porta takes it; a network address as it is.
-    const QString dispositivo = linea.dispositivo.isEmpty() || IndirizzoDiRete(linea.dispositivo)
-                                    ? linea.dispositivo
-                                    : DispositivoDaOpzione(linea.dispositivo);
+    const QString dispositivo = DispositivoDelSito(linea);
     const QString azione = QStringLiteral("Usa (collegamento e identificativo per la sessione)");
     if (const QString perche = UsaLinea(linea.numeroPorta, dispositivo); !perche.isEmpty()) {
         annota(nome, impianto->porta, azione,
@@ -349,7 +465,8 @@ FormImpianto::FormImpianto(QWidget *padre, const std::optional<Impianti::Impiant
     Nome = riga("Nome", originale_.nome);
     Nome->setReadOnly(!nuovo_); // the name is the site's folder
     if (!nuovo_)
-        Nome->setToolTip(QStringLiteral("Il nome è la cartella dell'impianto: non si cambia"));
+        Nome->setToolTip(QStringLiteral("Il nome è la cartella dell'impianto: lo cambia "
+                                        "\"Rinomina…\" nella finestra Impianti"));
     Cliente = riga("Cliente", originale_.cliente);
     Indirizzo = riga("Indirizzo", originale_.indirizzo);
     Porta = riga("Porta", nuovo_ ? QStringLiteral("COM1") : originale_.porta);
@@ -421,4 +538,90 @@ void FormImpianto::salva() {
 void ApriImpianti(QWidget *padre) {
     FormImpianti f(padre);
     f.exec();
+}
+
+// ---- The site in use and the run's link ----
+
+QString NonLaSuaCentrale(const Impianti::Impianto &i) {
+    const QString inUso = Impianti::InUso();
+    const QString centrale = QStringLiteral("la centrale %1 sulla porta %2")
+                                 .arg(Traccia::Visibile(V::Identificativo), NomePortaLinea());
+    const QString passa = QStringLiteral("\"Usa\" sull'impianto %1 nella finestra Impianti… "
+                                         "prende il suo collegamento e il suo identificativo")
+                              .arg(i.nome);
+    if (!inUso.isEmpty() && inUso != i.nome)
+        return QStringLiteral("L'impianto in uso è %1 (%2), non %3: %4.")
+            .arg(inUso, centrale, i.nome, passa);
+    if (SullaSuaLinea(i)) return QString();
+    const QString sua = QStringLiteral("%1, identificativo %2, %3")
+                            .arg(i.porta, Traccia::Visibile(i.id), Linea485(i.rs485));
+    if (inUso.isEmpty())
+        return QStringLiteral("Nessun impianto è in uso e la sessione parla con %1, non con quella "
+                              "dell'impianto %2 (%3): %4.")
+            .arg(centrale, i.nome, sua, passa);
+    return QStringLiteral("L'impianto %1 è in uso, ma la sessione parla ora con %2, non con la "
+                          "sua (%3): %4 di nuovo.")
+        .arg(i.nome, centrale, sua, passa);
+}
+
+PerIlSito ChiediPerIlSito(QWidget *padre, const QString &campo, const QString &nuovo) {
+    const QString nome = Impianti::InUso();
+    if (nome.isEmpty()) return PerIlSito::NessunImpianto;
+    QString errore;
+    const auto impianto = Impianti::Carica(nome, &errore);
+    const QString vecchio = !impianto                                  ? QString()
+                            : campo == QLatin1String("identificativo") ? impianto->id
+                                                                       : impianto->porta;
+    if (impianto && vecchio == nuovo) return PerIlSito::NessunImpianto;
+    QMessageBox chiedi(
+        QMessageBox::Question, QStringLiteral("Impianto in uso — ") + nome,
+        QStringLiteral("L'impianto %1 è in uso: con un altro %2 la sessione non parla più con la "
+                       "sua centrale.\n\nAggiornare l'impianto %1: %2 %3 → %4?\n\n\"Usa senza "
+                       "l'impianto\" cambia solo la sessione: nessun impianto resta in uso, e "
+                       "nulla di quanto segue va nel suo registro.")
+            .arg(nome, campo, vecchio.isEmpty() ? QStringLiteral("(non letto)") : vecchio, nuovo),
+        QMessageBox::NoButton, padre);
+    chiedi.setObjectName(QStringLiteral("DomandaImpiantoInUso"));
+    QPushButton *aggiorna =
+        chiedi.addButton(QStringLiteral("Aggiorna l'impianto"), QMessageBox::AcceptRole);
+    aggiorna->setEnabled(impianto.has_value());
+    QPushButton *senza =
+        chiedi.addButton(QStringLiteral("Usa senza l'impianto"), QMessageBox::DestructiveRole);
+    chiedi.setDefaultButton(chiedi.addButton(QStringLiteral("Annulla"), QMessageBox::RejectRole));
+    chiedi.exec();
+    if (chiedi.clickedButton() == aggiorna) return PerIlSito::Aggiorna;
+    if (chiedi.clickedButton() == senza) return PerIlSito::SenzaImpianto;
+    return PerIlSito::Annulla;
+}
+
+QString DopoIlCambio(PerIlSito scelta, const QString &campo, const QString &nuovo,
+                     const QString &da) {
+    const QString nome = Impianti::InUso();
+    if (nome.isEmpty() || scelta == PerIlSito::NessunImpianto || scelta == PerIlSito::Annulla)
+        return QString();
+    QString testo;
+    if (scelta == PerIlSito::Aggiorna) {
+        QString errore;
+        auto impianto = Impianti::Carica(nome, &errore);
+        if (impianto) {
+            const Impianti::Impianto prima = *impianto;
+            (campo == QLatin1String("identificativo") ? impianto->id : impianto->porta) = nuovo;
+            if (Impianti::Aggiorna(*impianto, &errore)) {
+                testo = QStringLiteral(" Impianto %1 salvato: %2 (%3).")
+                            .arg(nome, Cambiamenti(prima, *impianto), da);
+                QString nonAnnotato;
+                if (!Manutenzione::Annota(nome, impianto->porta,
+                                          QStringLiteral("impianto modificato"), testo.trimmed(),
+                                          &nonAnnotato))
+                    testo += QStringLiteral(" Registro dell'impianto non aggiornato: %1.")
+                                 .arg(nonAnnotato);
+                return testo;
+            }
+        }
+        testo = QStringLiteral(" Impianto %1 non aggiornato: %2.").arg(nome, errore);
+    }
+    Impianti::InUso().clear();
+    AggiornaTitoli();
+    return testo + QStringLiteral(" Nessun impianto è in uso: \"Usa\" nella finestra Impianti… "
+                                  "ne riprende uno.");
 }

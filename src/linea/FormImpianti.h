@@ -37,7 +37,7 @@ class FormImpianti : public QDialog {
 
     QLineEdit *Filtro;
     QTableWidget *Elenco;
-    QPushButton *Nuovo, *Modifica, *Usa, *Storia, *Registro, *Chiudi;
+    QPushButton *Nuovo, *Modifica, *Usa, *Storia, *Registro, *Rinomina, *Rimuovi, *Chiudi;
     QPushButton *Tutti, *Leggi, *Confronta, *Stato;
     QLabel *Esito;
     // The tool the jobs on several sites run (this program, as a rule).
@@ -57,6 +57,15 @@ class FormImpianti : public QDialog {
     void modifica();
     // writes NumeroPorta, Identificativo, Modo485, InUso (once the link opens)
     void usa();
+    // The site selected gets a new name asked for; the site in use follows it.
+    // writes InUso
+    void rinomina();
+    // The site selected, once confirmed, leaves the book for the archive; it is
+    // no longer in use.
+    // writes InUso
+    void rimuovi();
+    // Esito adds what Impianti::Avvisi finds odd about `i`.
+    void avvisa(const Impianti::Impianto &i);
     // Esito says `testo`, and the line goes into the site's register.
     void annota(const QString &nome, const QString &porta, const QString &azione,
                 const QString &testo);
@@ -108,6 +117,12 @@ class FormStoria : public QDialog {
     void riempi(); // the list of versions read again
     QString impianto_;
     QList<Versioni::Versione> versioni_; // oldest first, as numbered
+    // The last comparison with the panel, while this window is open: the
+    // version compared, how many of its texts the panel holds otherwise (-1
+    // when it did not end), and the panel and port it was made with.
+    int confrontata_ = 0;
+    int diverseDallaCentrale_ = -1;
+    QString centraleConfrontata_;
 };
 
 // A site's register, every computer's lines merged by time, newest at the bottom.
@@ -168,6 +183,13 @@ QString ParoleInvio(const InvioImpianto::Risultato &r, const Impianti::Impianto 
 // How many texts of `versione` a restore changes against `ultima` (the
 // site's newest version): those it holds otherwise, or that `ultima` lacks.
 int TestiCambiati(const Versioni::Testi &versione, const Versioni::Testi &ultima);
+
+// Why this run does not talk to the panel of the site `i` (Italian: which
+// site is in use, and that "Usa" in "Impianti…" switches), empty when it
+// does: the site is in use, or none is and the run's link, identifier and
+// line are the site's.
+// reads NumeroPorta, Identificativo, Modo485, InUso
+QString NonLaSuaCentrale(const Impianti::Impianto &i);
 
 // What changed between two descriptions of a site, for its register
 // ("identificativo &45 → &07; linea RS232 → RS485"); empty when nothing did.

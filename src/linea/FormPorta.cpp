@@ -149,18 +149,47 @@ bool FormPorta::prova(const QString &dispositivo) {
     return errore.isEmpty();
 }
 
+namespace {
+
+// The link as a site keeps it: a network address as typed, a device as an
+// absolute path (a by-id link stays one).
+QString PerIlSitoDa(const QString &testo) {
+    return IndirizzoDiRete(testo) ? testo : QFileInfo(testo).absoluteFilePath();
+}
+
+} // namespace
+
+bool FormPorta::chiedi(const QString &dispositivo, const QString &comeSito) {
+    sito_ = PerIlSito::NessunImpianto;
+    if (dispositivo.isEmpty()) return false;
+    perIlSito_ = comeSito;
+    sito_ = ChiediPerIlSito(this, QStringLiteral("collegamento"), perIlSito_);
+    if (sito_ != PerIlSito::Annulla) return true;
+    Esito->setText(QStringLiteral("Nulla è cambiato: %1 resta su %2.")
+                       .arg(FormSeriale::NomeCom(), FormSeriale::Istanza().MSComm1.Dispositivo()));
+    return false;
+}
+
+QString FormPorta::dopo() {
+    return DopoIlCambio(sito_, QStringLiteral("collegamento"), perIlSito_,
+                        QStringLiteral("da \"Porta\""));
+}
+
 void FormPorta::usa() {
     const QString dispositivo = scelta();
-    if (dispositivo.isEmpty() || !prova(dispositivo)) return;
+    if (!chiedi(dispositivo, PerIlSitoDa(Indirizzo->text().trimmed())) || !prova(dispositivo))
+        return;
     Esito->setText(QStringLiteral("%1 usa %2 fino alla chiusura del programma. La porta è "
                                   "aperta.")
-                       .arg(FormSeriale::NomeCom(), dispositivo));
+                       .arg(FormSeriale::NomeCom(), dispositivo) +
+                   dopo());
 }
 
 void FormPorta::salva() {
     // Only a port that opens is written: the next start must find a working link.
+    // Saved, the port is the run's COMn again: a site keeps that name.
     const QString dispositivo = scelta();
-    if (dispositivo.isEmpty() || !prova(dispositivo)) return;
+    if (!chiedi(dispositivo, QStringLiteral("COM") + V::NumeroPorta) || !prova(dispositivo)) return;
     MSComm &comm = FormSeriale::Istanza().MSComm1;
     const QString nome = QStringLiteral("COM") + V::NumeroPorta;
     const QString percorso = QDir(comm.CartellaPorte()).filePath(nome);
@@ -189,12 +218,17 @@ void FormPorta::salva() {
         }
     }
     if (!errore.isEmpty()) {
+        // The run is on the device, not on COMn as the site was told: it is
+        // no longer the site's.
+        sito_ = PerIlSito::SenzaImpianto;
         Esito->setText(QStringLiteral("Non salvato: %1. %2 usa %3 fino alla chiusura del "
                                       "programma.")
-                           .arg(errore, FormSeriale::NomeCom(), dispositivo));
+                           .arg(errore, FormSeriale::NomeCom(), dispositivo) +
+                       dopo());
         return;
     }
     comm.setDispositivoForzato(QString());
     comm.setCartellaPorte(comm.CartellaPorte()); // what COMn names is worked out again
     riapri(QStringLiteral("%1 ora è %2, anche alle prossime partenze.").arg(percorso, dispositivo));
+    Esito->setText(Esito->text() + dopo());
 }

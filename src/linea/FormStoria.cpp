@@ -247,20 +247,32 @@ QList<Versioni::Versione> FormStoria::scelte() const {
 
 void FormStoria::abilita() {
     const qsizetype n = scelte().size();
-    ConfrontaCentrale->setEnabled(n == 1);
     ApriEditor->setEnabled(n == 1);
     ConfrontaCon->setEnabled((n == 1 && versioni_.size() > 1) || n == 2);
-    // A restore writes to the panel the run is linked to: that of the site
-    // only once "Usa" has set its link and identifier.
-    const bool inUso = Impianti::InUso() == impianto_;
-    Ripristina->setEnabled(n == 1 && inUso);
+    // The panel is that of the run's link: the site's only when the run talks
+    // on the site's link, with its identifier (after "Usa", as a rule).
+    QString errore;
+    const auto impianto = Impianti::Carica(impianto_, &errore);
+    const QString altra = impianto ? NonLaSuaCentrale(*impianto) : errore;
+    ConfrontaCentrale->setEnabled(n == 1 && altra.isEmpty());
+    ConfrontaCentrale->setToolTip(
+        !altra.isEmpty() ? altra
+        : n == 1 ? QStringLiteral("Legge dalla centrale i testi della versione e dice quali "
+                                  "sono cambiati; non scrive nulla")
+                 : QStringLiteral("Scegli una versione da confrontare con la centrale"));
+    // A restore writes to the panel: only that of the site in use.
+    QString perche = altra;
+    if (perche.isEmpty() && Impianti::InUso() != impianto_)
+        perche = QStringLiteral("Nessun impianto è in uso: per ripristinare una versione premi "
+                                "\"Usa\" sull'impianto %1 nella finestra Impianti…, il "
+                                "collegamento e l'identificativo diventano i suoi")
+                     .arg(impianto_);
+    Ripristina->setEnabled(n == 1 && perche.isEmpty());
     Ripristina->setToolTip(
-        inUso ? QStringLiteral("Invia la versione alla centrale dell'impianto, dopo una copia "
-                               "dei testi che ha ora")
-              : QStringLiteral("Per ripristinare una versione, premi prima \"Usa\" sull'impianto "
-                               "%1 nella finestra Impianti: il collegamento e l'identificativo "
-                               "diventano i suoi")
-                    .arg(impianto_));
+        !perche.isEmpty() ? perche
+        : n == 1 ? QStringLiteral("Invia la versione alla centrale dell'impianto, dopo una copia "
+                                  "dei testi che ha ora")
+                 : QStringLiteral("Scegli una sola versione da ripristinare"));
 }
 
 void FormStoria::ripristina() {
@@ -269,6 +281,10 @@ void FormStoria::ripristina() {
     const int numero = v[0].numero;
     QString errore;
     const auto impianto = Impianti::Carica(impianto_, &errore);
+    if (impianto && !NonLaSuaCentrale(*impianto).isEmpty()) {
+        Esito->setText(NonLaSuaCentrale(*impianto));
+        return;
+    }
     const auto voci =
         impianto ? InvioImpianto::VociDellaVersione(impianto_, numero, &errore) : std::nullopt;
     const auto testi = voci ? Versioni::TestiDi(v[0], &errore) : std::nullopt;
@@ -287,12 +303,24 @@ void FormStoria::ripristina() {
             .arg(numero)
             .arg(Quando(v[0].quando), Versioni::NomeTipo(v[0].tipo), impianto_, centrale,
                  NomePortaLinea());
-    domanda += numero == versioni_.last().numero
-                   ? QStringLiteral("È la versione più recente (%1): nessun testo cambia.")
-                         .arg(Quanti(testi->size(), "testo", "testi"))
-                   : TestiCheCambiano(cambiati, testi->size()) +
-                         QStringLiteral(" rispetto alla versione più recente (la %1).")
-                             .arg(versioni_.last().numero);
+    // Against what the panel holds when this window has just compared them,
+    // else against the newest version, said as such.
+    if (confrontata_ == numero && diverseDallaCentrale_ >= 0 &&
+        centraleConfrontata_ == centrale + QLatin1Char(' ') + NomePortaLinea())
+        domanda += TestiCheCambiano(diverseDallaCentrale_, testi->size()) +
+                   QStringLiteral(" rispetto a quanto la centrale ha ora (il confronto appena "
+                                  "fatto).");
+    else
+        domanda +=
+            numero == versioni_.last().numero
+                ? QStringLiteral("È la versione più recente nel libro (%1): rispetto a essa "
+                                 "nessun testo cambia; quanto la centrale ha ora non è stato "
+                                 "confrontato (\"Confronta con la centrale\" lo dice).")
+                      .arg(Quanti(testi->size(), "testo", "testi"))
+                : TestiCheCambiano(cambiati, testi->size()) +
+                      QStringLiteral(" rispetto alla versione più recente nel libro (la %1), non "
+                                     "a quanto la centrale ha ora.")
+                          .arg(versioni_.last().numero);
     domanda += impianto->copia
                    ? QStringLiteral(" Prima di scrivere, i testi che la centrale ha ora sono "
                                     "letti e conservati in una nuova versione; si scrivono solo "
@@ -339,6 +367,7 @@ void FormStoria::ripristina() {
     const InvioImpianto::Risultato r = InvioImpianto::Invia(
         o, *voci, *impianto, false, QStringLiteral("versione %1 (ripristino)").arg(numero));
     f.Fine();
+    confrontata_ = 0; // the panel holds something else now
     const QString parole = ParoleInvio(r, &*impianto);
     QString nonAnnotato;
     if (!registro.Fine(parole))
@@ -358,6 +387,12 @@ void FormStoria::confrontaCentrale() {
     const QList<Versioni::Versione> v = scelte();
     if (v.size() != 1) return;
     QString errore;
+    const auto impianto = Impianti::Carica(impianto_, &errore);
+    const QString altra = impianto ? NonLaSuaCentrale(*impianto) : errore;
+    if (!altra.isEmpty()) {
+        Esito->setText(QStringLiteral("Nessun confronto: %1").arg(altra));
+        return;
+    }
     const auto scansione = FormatoMessaggi::LeggiMessaggi(v[0].percorso, &errore);
     if (!scansione) {
         Esito->setText(
@@ -368,6 +403,10 @@ void FormStoria::confrontaCentrale() {
     FormConfronto f(this, v[0].percorso);
     f.setWindowTitle(QStringLiteral("Confronto — %1, versione %2").arg(impianto_).arg(v[0].numero));
     f.Esegui(voci);
+    confrontata_ = v[0].numero;
+    diverseDallaCentrale_ = f.Diverse;
+    centraleConfrontata_ =
+        Traccia::Visibile(V::Identificativo) + QLatin1Char(' ') + NomePortaLinea();
     const QString testo =
         QStringLiteral("Versione %1 confrontata con la centrale %2 sulla porta "
                        "%3: %4.")

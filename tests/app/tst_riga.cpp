@@ -1018,6 +1018,112 @@ class TestRiga : public QObject {
         QCOMPARE(u.uscita.count("Saltato: "), 2);
         QCOMPARE(Esegui(cartella, {"--importa-impianti", "manca.csv"}).codice, 2);
     }
+    // Two sites on one panel, or two RS232 sites on one link: the second is
+    // still created, with a warning on the standard error, and --impianti
+    // marks each of them with a line of its own, after the site's. Sites on
+    // one RS485 bus with their own identifiers are no warning.
+    void impiantiSullaStessaCentrale() {
+        const QString cartella = banco.cartella();
+        QCOMPARE(Esegui(cartella, {"--nuovo-impianto", "Banca", "--porta", "COM1", "--id", "&12"})
+                     .errore,
+                 QString());
+        Uscita u =
+            Esegui(cartella, {"--nuovo-impianto", "Posta", "--porta", "COM1", "--id", "&12"});
+        QCOMPARE(u.codice, 0);
+        QVERIFY2(u.errore.contains("attenzione: l'impianto \"Banca\" ha lo stesso collegamento "
+                                   "(COM1) e lo stesso identificativo (&12)"),
+                 qPrintable(u.errore));
+        u = Esegui(cartella, {"--nuovo-impianto", "Asilo", "--porta", "com1", "--id", "&13"});
+        QCOMPARE(u.codice, 0);
+        QVERIFY2(u.errore.contains("anche l'impianto \"Banca\" è RS232 sul collegamento COM1"),
+                 qPrintable(u.errore));
+        for (const QString id : {"&01", "&02"})
+            QCOMPARE(Esegui(cartella, {"--nuovo-impianto", "Bus " + id.mid(1), "--porta", "COM3",
+                                       "--id", id, "--rs485"})
+                         .errore,
+                     QString());
+        u = Esegui(cartella, {"--impianti"});
+        QCOMPARE(u.codice, 0);
+        const QStringList righe = u.uscita.split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(righe.size(), 5 + 6);
+        QVERIFY2(righe[0].startsWith("Asilo\tCOM1\t&13\t") &&
+                     righe[1].startsWith("! Asilo: anche l'impianto \"Banca\" è RS232") &&
+                     righe[2].startsWith("! Asilo: anche l'impianto \"Posta\" è RS232") &&
+                     righe[4].startsWith("! Banca: anche l'impianto \"Asilo\"") &&
+                     righe[5].startsWith("! Banca: l'impianto \"Posta\" ha lo stesso collegamento"),
+                 qPrintable(u.uscita));
+        QVERIFY2(righe[6].startsWith("Bus 01\t") && righe[7].startsWith("Bus 02\t"),
+                 qPrintable(u.uscita));
+    }
+
+    // --impianto X --rinomina Y keeps the versions and register under the new
+    // name and says so in the register; a name taken in any case or not
+    // allowed is refused (2). --rimuovi-impianto without --si says what it
+    // would do and moves nothing (2); with --si the site's folder goes into
+    // archivio/ beside the book, whole.
+    void rinominaERimuovi() {
+        AVVIA(banco, {"--fast", "--id", "&07"}, false);
+        const QString cartella = banco.cartella();
+        Esegui(cartella, {"--nuovo-impianto", "Scuola Verdi", "--porta", "COM1", "--id", "&07"});
+        Esegui(cartella, {"--nuovo-impianto", "Ospedale", "--porta", "COM2", "--id", "&03"});
+        QCOMPARE(Esegui(cartella, {"--impianto", "Scuola Verdi", "--leggi"}).codice, 0);
+        for (const QString sbagliato : {"ospedale", "Scuola/Rossi", "Scuola Verdi"}) {
+            const Uscita u =
+                Esegui(cartella, {"--impianto", "Scuola Verdi", "--rinomina", sbagliato});
+            QVERIFY2(u.codice == 2 && u.errore.contains("non rinominato: "), qPrintable(u.errore));
+        }
+        Uscita u = Esegui(cartella, {"--impianto", "Scuola Verdi", "--rinomina", "Scuola Rossi"});
+        QCOMPARE(u.codice, 0);
+        QVERIFY(!QDir(cartella + "/impianti/Scuola Verdi").exists());
+        QVERIFY2(
+            Esegui(cartella, {"--impianto", "Scuola Rossi", "--storia"}).uscita.startsWith("1\t"),
+            "the version stays");
+        u = Esegui(cartella, {"--impianto", "Scuola Rossi", "--registro"});
+        QVERIFY2(u.uscita.contains("lettura dei testi") &&
+                     u.uscita.trimmed().endsWith("\timpianto rinominato\trinominato da \"Scuola "
+                                                 "Verdi\""),
+                 qPrintable(u.uscita));
+        QVERIFY(Leggi(cartella + "/impianti/Scuola Rossi/impianto.txt")
+                    .startsWith("# Velto318: impianto \"Scuola Rossi\""));
+
+        u = Esegui(cartella, {"--rimuovi-impianto", "Scuola Rossi"});
+        QVERIFY2(u.codice == 2 && u.errore.contains("1 versione") &&
+                     u.errore.contains("aggiungi --si"),
+                 qPrintable(u.errore));
+        QVERIFY(QDir(cartella + "/impianti/Scuola Rossi").exists());
+        QVERIFY(!QDir(cartella + "/archivio").exists());
+        u = Esegui(cartella, {"--rimuovi-impianto", "scuola rossi", "--si"});
+        QVERIFY2(u.codice == 0, qPrintable(u.errore));
+        QVERIFY(!QDir(cartella + "/impianti/Scuola Rossi").exists());
+        const QStringList archivio =
+            QDir(cartella + "/archivio").entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+        QCOMPARE(archivio.size(), 1);
+        QVERIFY2(archivio.first().startsWith("Scuola Rossi-"), qPrintable(archivio.first()));
+        QCOMPARE(QDir(cartella + "/archivio/" + archivio.first() + "/versioni")
+                     .entryList(QDir::Files)
+                     .size(),
+                 1);
+        QCOMPARE(Esegui(cartella, {"--impianti"}).uscita.count('\n'), 1);
+    }
+
+    // --impianto finds a site whatever the case typed; when two folders
+    // differ only by case, only the exact name is taken.
+    void nomeInOgniCaso() {
+        const QString cartella = banco.cartella();
+        Esegui(cartella, {"--nuovo-impianto", "Scuola Verdi", "--porta", "COM1", "--id", "&07"});
+        Uscita u = Esegui(cartella, {"--impianto", "scuola verdi", "--storia"});
+        QVERIFY2(u.codice == 0 && u.uscita.startsWith("L'impianto \"Scuola Verdi\" non ha"),
+                 qPrintable(u.uscita + u.errore));
+        QVERIFY(QDir().mkpath(cartella + "/impianti/SCUOLA VERDI"));
+        QVERIFY(QFile::copy(cartella + "/impianti/Scuola Verdi/impianto.txt",
+                            cartella + "/impianti/SCUOLA VERDI/impianto.txt"));
+        u = Esegui(cartella, {"--impianto", "scuola verdi", "--storia"});
+        QVERIFY2(u.codice == 2 && u.errore.contains("solo per maiuscole e minuscole"),
+                 qPrintable(u.errore));
+        u = Esegui(cartella, {"--impianto", "SCUOLA VERDI", "--storia"});
+        QVERIFY2(u.codice == 0 && u.uscita.startsWith("L'impianto \"SCUOLA VERDI\" non ha"),
+                 qPrintable(u.uscita + u.errore));
+    }
 };
 
 QTEST_MAIN(TestRiga)

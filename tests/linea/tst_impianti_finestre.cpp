@@ -24,15 +24,18 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QFileInfo>
+#include <QInputDialog>
 #include <QScopeGuard>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTcpServer>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QTest>
 #include <memory>
@@ -511,6 +514,244 @@ class TestImpiantiFinestre : public QObject {
         const QString cartella = QDir::toNativeSeparators(Impianti::CartellaDi("Villa Rossi"));
         QVERIFY2(w.Giornale->text().contains(cartella + "/prove/prova-"),
                  qPrintable(w.Giornale->text()));
+    }
+    // A site's window talks only to that site's panel. With another site in
+    // use, "Confronta con la centrale" and "Ripristina…" are off and say which
+    // site is in use and that "Usa" switches; once the site is in use, the
+    // comparison reads its panel only (the other simulator hears nothing) and
+    // goes into its register. With no site in use, a site whose link is not
+    // the run's is refused the same way; "Ripristina…" says why it is off.
+    void storiaSuUnAltroImpianto() {
+        AVVIA(banco);
+        QTemporaryDir cartella;
+        Simulatore scuola(cartella.path(), {"--fast", "--id", "&07"});
+        QVERIFY2(scuola.avvia(), qPrintable(scuola.errore()));
+        Crea(Sito("Negozio Rossi", "COM1", "&45"));
+        Crea(Sito("Scuola Verdi", cartella.filePath("COM1"), "&07"));
+        const QString uno = QString("Ingresso uno").leftJustified(16);
+        QString errore;
+        QVERIFY(Versioni::Conserva("Scuola Verdi", Versioni::Tipo::Letto, {{"000", uno}}, "letti",
+                                   &errore));
+        QCOMPARE(scuola.ordina("text 0 " + uno), QString("ok"));
+        FormImpianti f(nullptr);
+        f.show();
+        Scegli(&f, "Negozio Rossi");
+        f.Usa->click();
+        QCOMPARE(Impianti::InUso(), QString("Negozio Rossi"));
+        {
+            FormStoria s(&f, "Scuola Verdi");
+            s.Elenco->selectRow(0);
+            for (QPushButton *b : {s.ConfrontaCentrale, s.Ripristina}) {
+                QVERIFY(!b->isEnabled());
+                QVERIFY2(b->toolTip().contains("Negozio Rossi") && b->toolTip().contains("\"Usa\""),
+                         qPrintable(b->toolTip()));
+            }
+        }
+        Scegli(&f, "Scuola Verdi");
+        f.Usa->click();
+        QCOMPARE(Impianti::InUso(), QString("Scuola Verdi"));
+        banco->azzeraRegistro();
+        scuola.azzeraRegistro();
+        FormStoria s(&f, "Scuola Verdi");
+        s.show();
+        s.Elenco->selectRow(0);
+        QVERIFY(s.ConfrontaCentrale->isEnabled() && s.Ripristina->isEnabled());
+        s.Elenco->clearSelection();
+        QVERIFY2(!s.Ripristina->isEnabled() && s.Ripristina->toolTip().contains("una sola"),
+                 qPrintable(s.Ripristina->toolTip()));
+        s.Elenco->selectRow(0);
+        AllaFinestra<FormConfronto>([&](FormConfronto *c) {
+            Quando([c] { return !c->Interrompi->isEnabled(); }, [c] { c->close(); });
+        });
+        s.ConfrontaCentrale->click();
+        QCOMPARE(Conta(scuola.comandi(), "&070R"), 1);
+        QCOMPARE(banco->comandi(), QStringList());
+        const QStringList azioni = Azioni("Scuola Verdi");
+        QVERIFY2(azioni.last().startsWith("confronto con la centrale, versione 1") &&
+                     azioni.last().endsWith("| Nessuna differenza: 1 testo uguale"),
+                 qPrintable(azioni.last()));
+        QCOMPARE(Azioni("Negozio Rossi").size(), 1); // its "Usa" only
+
+        // No site in use, the run on Scuola's link: Negozio's panel is not it.
+        Impianti::InUso().clear();
+        FormStoria n(&f, "Negozio Rossi");
+        QVERIFY2(!n.ConfrontaCentrale->isEnabled() &&
+                     n.ConfrontaCentrale->toolTip().startsWith("Nessun impianto è in uso") &&
+                     n.ConfrontaCentrale->toolTip().contains("&07"),
+                 qPrintable(n.ConfrontaCentrale->toolTip()));
+        QVERIFY2(n.Ripristina->toolTip().contains("\"Usa\" sull'impianto Negozio Rossi"),
+                 qPrintable(n.Ripristina->toolTip()));
+    }
+
+    // The restore question counts against what the panel holds when the
+    // window has just compared the version with it, and otherwise says the
+    // count is against the newest version of the book, not the panel.
+    void ripristinoDopoIlConfronto() {
+        AVVIA(banco);
+        Crea(Sito("Villa Rossi", "COM1", "&45"));
+        Impianti::InUso() = "Villa Rossi";
+        const QString uno = QString("Ingresso uno").leftJustified(16);
+        const QString altro = QString("Portone").leftJustified(16);
+        QString errore;
+        QVERIFY(Versioni::Conserva("Villa Rossi", Versioni::Tipo::Letto,
+                                   {{"000", uno}, {"001", altro}}, "letti", &errore));
+        banco->ordina("text 0 " + QString("Cambiato").leftJustified(16));
+        banco->ordina("text 1 " + altro);
+        QStringList domande;
+        const auto chiedi = [&](FormStoria &f) {
+            AllaFinestra<QMessageBox>([&](QMessageBox *m) {
+                domande << m->text();
+                for (QAbstractButton *b : m->buttons())
+                    if (b->text() == "Annulla") b->click();
+            });
+            f.Ripristina->click();
+        };
+        {
+            FormStoria f(nullptr, "Villa Rossi");
+            f.Elenco->selectRow(0);
+            chiedi(f);
+        }
+        FormStoria f(nullptr, "Villa Rossi");
+        f.show();
+        f.Elenco->selectRow(0);
+        AllaFinestra<FormConfronto>([&](FormConfronto *c) {
+            Quando([c] { return !c->Interrompi->isEnabled(); }, [c] { c->close(); });
+        });
+        f.ConfrontaCentrale->click();
+        QVERIFY2(f.Esito->text().contains("1 testo diverso"), qPrintable(f.Esito->text()));
+        chiedi(f);
+        QCOMPARE(domande.size(), 2);
+        QVERIFY2(domande[0].contains("più recente nel libro") &&
+                     domande[0].contains("non è stato confrontato"),
+                 qPrintable(domande[0]));
+        QVERIFY2(domande[1].contains("Cambia 1 dei suoi 2 testi rispetto a quanto la centrale ha "
+                                     "ora") &&
+                     !domande[1].contains("nessun testo cambia"),
+                 qPrintable(domande[1]));
+        QCOMPARE(Conta(banco->comandi(), "&450W"), 0);
+    }
+
+    // "Usa questo identificativo" and "Porta… → Usa" with a site in use ask
+    // first: "Annulla" changes nothing, "Usa senza l'impianto" ends the site's
+    // use (the titles no longer name it), "Aggiorna l'impianto" saves the new
+    // identifier or link in the site, its register says so, and the run then
+    // talks to the site's panel.
+    void cambioSottoLImpianto() {
+        AVVIA(banco, {"--fast", "--id", "&01"});
+        QTemporaryDir cartella;
+        Simulatore altra(cartella.path(), {"--fast", "--id", "&01"});
+        QVERIFY2(altra.avvia(), qPrintable(altra.errore()));
+        Crea(Sito("Palestra comunale", "COM1", "&21"));
+        FormScriveMessaggi p;
+        p.Form_Load();
+        QString domanda;
+        const auto rispondi = [&](const QString &scelta) {
+            AllaFinestra<QMessageBox>([&, scelta](QMessageBox *m) {
+                domanda = m->text();
+                for (QAbstractButton *b : m->buttons())
+                    if (b->text() == scelta) b->click();
+            });
+        };
+        for (const QString &scelta : {QString("Annulla"), QString("Usa senza l'impianto"),
+                                      QString("Aggiorna l'impianto")}) {
+            Impianti::InUso() = "Palestra comunale";
+            V::Identificativo = "&21";
+            AggiornaTitoli();
+            domanda.clear();
+            rispondi(scelta);
+            FormCerca c(nullptr);
+            c.Esegui();
+            QCOMPARE(c.Trovati->count(), 1);
+            c.Usa->click();
+            c.close();
+            QVERIFY2(domanda.contains("Aggiornare l'impianto Palestra comunale: identificativo "
+                                      "&21 → &01?"),
+                     qPrintable(scelta + ": " + domanda));
+            const bool annulla = scelta == "Annulla", senza = scelta.startsWith("Usa");
+            QCOMPARE(V::Identificativo, QString(annulla ? "&21" : "&01"));
+            QCOMPARE(Impianti::InUso(), QString(senza ? "" : "Palestra comunale"));
+            QVERIFY2(p.windowTitle().contains("impianto Palestra") == !senza,
+                     qPrintable(p.windowTitle()));
+        }
+        QString errore;
+        QCOMPARE(Impianti::Carica("Palestra comunale", &errore)->id, QString("&01"));
+        QVERIFY2(Azioni("Palestra comunale").last().contains("identificativo &21 → &01"),
+                 qPrintable(Azioni("Palestra comunale").last()));
+
+        rispondi("Aggiorna l'impianto");
+        FormPorta d(nullptr);
+        d.Indirizzo->setText(cartella.filePath("COM1"));
+        d.Usa->click();
+        QVERIFY2(domanda.contains("collegamento COM1 → " + cartella.filePath("COM1")),
+                 qPrintable(domanda));
+        const auto palestra = Impianti::Carica("Palestra comunale", &errore);
+        QCOMPARE(palestra->porta, cartella.filePath("COM1"));
+        QCOMPARE(Impianti::InUso(), QString("Palestra comunale"));
+        QVERIFY2(NonLaSuaCentrale(*palestra).isEmpty(), qPrintable(NonLaSuaCentrale(*palestra)));
+    }
+
+    // Two sites on one panel, or two RS232 sites on one link: the site
+    // window says so once the site is saved.
+    void impiantiSullaStessaCentrale() {
+        Crea(Sito("Ospedale", "COM2", "&03"));
+        FormImpianti f(nullptr);
+        AllaFinestra<FormImpianto>([](FormImpianto *d) {
+            d->Nome->setText("Pronto soccorso");
+            d->Porta->setText("COM2");
+            d->Id->setText("&03");
+            d->Salva->click();
+        });
+        f.Nuovo->click();
+        QString errore;
+        QVERIFY2(Impianti::Carica("Pronto soccorso", &errore) &&
+                     f.Esito->text().contains("Attenzione: l'impianto \"Ospedale\" ha lo stesso "
+                                              "collegamento (COM2) e lo stesso identificativo"),
+                 qPrintable(f.Esito->text()));
+    }
+
+    // "Rinomina…" refuses a name taken in another case and keeps the site
+    // in use under its new name, with its versions and a register line;
+    // "Rimuovi…" asks, moves the folder into archivio/ and ends its use.
+    void rinominaERimuovi() {
+        Crea(Sito("Villa Rossi", "COM1", "&45"));
+        Crea(Sito("Ospedale", "COM2", "&03"));
+        QString errore;
+        QVERIFY(Versioni::Conserva("Villa Rossi", Versioni::Tipo::Letto, {{"000", "x"}}, "letti",
+                                   &errore));
+        Impianti::InUso() = "Villa Rossi";
+        FormImpianti f(nullptr);
+        f.show();
+        const auto nome = [](const QString &nuovo) {
+            AllaFinestra<QInputDialog>([nuovo](QInputDialog *d) {
+                d->setTextValue(nuovo);
+                d->accept();
+            });
+        };
+        Scegli(&f, "Villa Rossi");
+        nome("ospedale");
+        f.Rinomina->click();
+        QVERIFY2(f.Esito->text().contains("c'è già un impianto di nome \"Ospedale\""),
+                 qPrintable(f.Esito->text()));
+        nome("Villa Bianchi");
+        f.Rinomina->click();
+        QCOMPARE(Impianti::InUso(), QString("Villa Bianchi"));
+        QVERIFY(!QDir(Impianti::CartellaDi("Villa Rossi")).exists());
+        QCOMPARE(Versioni::Elenco("Villa Bianchi").size(), 1);
+        QCOMPARE(Azioni("Villa Bianchi").last(),
+                 QString("impianto rinominato | rinominato da \"Villa Rossi\""));
+        QCOMPARE(f.Elenco->item(f.Elenco->currentRow(), 0)->text(), QString("Villa Bianchi"));
+
+        AllaFinestra<QMessageBox>([](QMessageBox *m) {
+            for (QAbstractButton *b : m->buttons())
+                if (b->text() == "Rimuovi") b->click();
+        });
+        f.Rimuovi->click();
+        QVERIFY(Impianti::InUso().isEmpty());
+        QCOMPARE(f.Elenco->rowCount(), 1);
+        const QStringList archivio = QDir("archivio").entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+        QCOMPARE(archivio.size(), 1);
+        QVERIFY2(archivio.first().startsWith("Villa Bianchi-"), qPrintable(archivio.first()));
+        QVERIFY(QFileInfo::exists("archivio/" + archivio.first() + "/impianto.txt"));
     }
 };
 
