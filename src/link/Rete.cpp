@@ -55,10 +55,11 @@ QString MotivoSocket(QAbstractSocket::SocketError e, const QString &sistema) {
 }
 
 // A device server's line saying its serial port is taken by another
-// connection ("Port already in use", ser2net's): words alone, never a reply
-// of a panel (which starts with its identifier).
+// connection (ser2net's "Port already in use", "Port's device already in
+// use", "Device open failure: Object was already in use"): words alone,
+// never a reply of a panel (which starts with its identifier).
 bool PortaGiaInUso(const QByteArray &riga) {
-    static const QRegularExpression occupata(QStringLiteral("^[a-z ]*\\b(in use|busy)\\b[ .!]*$"),
+    static const QRegularExpression occupata(QStringLiteral("^[a-z' :]*\\b(in use|busy)\\b[ .!]*$"),
                                              QRegularExpression::CaseInsensitiveOption);
     return occupata.match(QString::fromLatin1(riga.trimmed())).hasMatch();
 }
