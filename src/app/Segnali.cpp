@@ -24,6 +24,9 @@ void AlSegnale(int segnale) {
 } // namespace
 
 void FermaSuSegnale(std::function<void()> poi) {
+    // A reader gone (the runner of many sites killed, a closed pipe) makes a
+    // write fail, which is let go: the job never ends for it.
+    std::signal(SIGPIPE, SIG_IGN);
     if (::socketpair(AF_UNIX, SOCK_STREAM, 0, coppia) != 0) return;
     auto *notifica =
         new QSocketNotifier(coppia[1], QSocketNotifier::Read, QCoreApplication::instance());

@@ -8,7 +8,8 @@ class QWidget;
 // is cut short: the exchange in progress ends as usual and the jobs stop at
 // their next test of Interruzione. The first signal of a kind asks for that;
 // a second one of the same kind ends the process at once, as if no handler
-// were set (for a process where no event pump runs).
+// were set (for a process where no event pump runs). SIGPIPE is ignored: a
+// write to a closed pipe fails, and the job goes on to its end.
 // writes Interruzione
 void FermaSuSegnale(std::function<void()> poi = {});
 

@@ -22,6 +22,8 @@ QString UltimoDetto() {
 
 void Stampa(std::FILE *dove, const QString &testo) {
     if (dove == stdout) ultimoDetto = testo;
+    // An output whose reader is gone (a closed pipe) fails, and is let go:
+    // the job goes on to its end, its register line included.
     std::fputs(testo.toLocal8Bit().constData(), dove);
     std::fflush(dove);
 }

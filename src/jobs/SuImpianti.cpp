@@ -11,11 +11,24 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QHash>
+#include <QHostAddress>
+#include <QHostInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
 #include <algorithm>
+
+#ifdef Q_OS_UNIX
+#include <csignal>
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <unistd.h>
+#endif
+#ifdef Q_OS_LINUX
+#include <sys/prctl.h>
+#endif
 
 namespace SuImpianti {
 
@@ -46,19 +59,78 @@ QString NomeStato(Stato s) {
     return QStringLiteral("non raggiunto");
 }
 
+namespace {
+// The host as a link reaches it: this machine under any of its names
+// (localhost, 127.0.0.0/8, ::1: a device server listens on both families),
+// an address as it is, a name by the first address it resolves to.
+QString HostDellaLinea(const QString &host) {
+    static QHash<QString, QString> risolti; // a name is looked up once a run
+    if (const auto r = risolti.constFind(host.toLower()); r != risolti.constEnd()) return *r;
+    QHostAddress a(host);
+    if (a.isNull() && host.compare(QLatin1String("localhost"), Qt::CaseInsensitive) != 0 &&
+        !host.endsWith(QLatin1String(".localhost"), Qt::CaseInsensitive)) {
+        const QList<QHostAddress> indirizzi = QHostInfo::fromName(host).addresses();
+        if (!indirizzi.isEmpty()) a = indirizzi.first();
+    } else if (a.isNull()) {
+        a = QHostAddress::LocalHost;
+    }
+    bool v4 = false;
+    if (const quint32 n = a.toIPv4Address(&v4); v4) a = QHostAddress(n); // ::ffff:a.b.c.d
+    const bool locale = a.isLoopback() || a == QHostAddress::AnyIPv4 || a == QHostAddress::AnyIPv6;
+    const QString chiave = locale       ? QStringLiteral("questo computer")
+                           : a.isNull() ? host.toLower()
+                                        : a.toString();
+    risolti.insert(host.toLower(), chiave);
+    return chiave;
+}
+
+// Descriptors a job takes while it runs (its two pipes, its process), and
+// the ones kept for a start (a pipe more and /dev/null for a moment) and for
+// the runner's own files.
+constexpr int DescrittoriPerLavoro = 4;
+constexpr int DescrittoriRiservati = 32;
+
+// The descriptors this process may open, and how many are open now.
+long LimiteDescrittori() {
+#ifdef Q_OS_UNIX
+    rlimit r = {};
+    if (::getrlimit(RLIMIT_NOFILE, &r) == 0 && r.rlim_cur != RLIM_INFINITY) return long(r.rlim_cur);
+#endif
+    return 0;
+}
+
+int DescrittoriInUso() {
+#ifdef Q_OS_UNIX
+    int n = 0;
+    const long massimo = ::sysconf(_SC_OPEN_MAX);
+    for (int fd = 0; fd < massimo && fd < 65536; ++fd)
+        n += ::fcntl(fd, F_GETFD) != -1;
+    return n;
+#else
+    return 0;
+#endif
+}
+} // namespace
+
 QString ChiaveLinea(const Impianti::Impianto &i, const QString &cartella) {
     const Impianti::Linea l = Impianti::LineaDi(i);
-    if (!l.numeroPorta.isEmpty()) {
-        const QString d = MSComm::Segui(MSComm::VocePorta(l.numeroPorta.toInt(), cartella));
-        return QStringLiteral("porta:") +
-               (QFileInfo::exists(d) ? QFileInfo(d).canonicalFilePath() : d);
+    // As the job opens it: the entry COMn of the folder (a file of an
+    // address gives the address), a device by the path its links lead to.
+    const QString d =
+        MSComm::Segui(l.numeroPorta.isEmpty() ? l.dispositivo
+                                              : MSComm::VocePorta(l.numeroPorta.toInt(), cartella));
+    if (IndirizzoDiRete(d)) {
+        const Indirizzo a = LeggiIndirizzo(d);
+        if (!a.errore.isEmpty()) return QStringLiteral("rete:") + d.trimmed();
+        return QStringLiteral("rete:%1:%2").arg(HostDellaLinea(a.host)).arg(a.porta);
     }
-    if (IndirizzoDiRete(l.dispositivo)) {
-        const Indirizzo a = LeggiIndirizzo(l.dispositivo);
-        return QStringLiteral("rete:%1:%2").arg(a.host.toLower()).arg(a.porta);
-    }
-    const QString d = MSComm::Segui(l.dispositivo);
     return QStringLiteral("porta:") + (QFileInfo::exists(d) ? QFileInfo(d).canonicalFilePath() : d);
+}
+
+int ParalleliPossibili(int voluti, long limite, int inUso) {
+    if (limite <= 0) return voluti;
+    const long liberi = (limite - inUso - DescrittoriRiservati) / DescrittoriPerLavoro;
+    return int(std::clamp<long>(liberi, 1, std::max(1, voluti)));
 }
 
 std::optional<QList<Impianti::Impianto>> Scegli(const QString &lista, QString *errore) {
@@ -123,6 +195,7 @@ void Giro::Avvia(const QList<Impianti::Impianto> &impianti) {
         }
         linee_[size_t(k)]->indici << int(esiti_.size() - 1);
     }
+    paralleli_ = ParalleliPossibili(paralleli_, LimiteDescrittori(), DescrittoriInUso());
     prossimi();
 }
 
@@ -156,15 +229,38 @@ void Giro::avvia(Linea &l) {
     l.processo->setArguments(QStringList{QStringLiteral("--impianto"), e.impianto.nome} + lavoro_);
     // The job's progress line is for a terminal: never for us.
     l.processo->setStandardInputFile(QProcess::nullDevice());
+#ifdef Q_OS_LINUX
+    // A runner killed leaves no job writing alone: the job is stopped as by
+    // Ferma, and one whose runner died before this took effect stops here.
+    const pid_t padre = ::getpid();
+    l.processo->setChildProcessModifier([padre] {
+        ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+        if (::getppid() != padre) ::_exit(128 + SIGTERM);
+    });
+#endif
     connect(l.processo, &QProcess::finished, this, [this, &l](int codice, QProcess::ExitStatus s) {
         finito(l, codice, s == QProcess::NormalExit);
     });
     connect(l.processo, &QProcess::errorOccurred, this, [this, &l](QProcess::ProcessError err) {
-        if (err == QProcess::FailedToStart) finito(l, -1, false);
+        if (err == QProcess::FailedToStart && !rimanda(l)) finito(l, -1, false);
     });
     e.inizio = QDateTime::currentDateTime();
+    const int dopo = l.prossimo;
     l.processo->start();
-    emit Iniziato(indice);
+    if (l.prossimo >= dopo) emit Iniziato(indice); // not put back by rimanda
+}
+
+bool Giro::rimanda(Linea &l) {
+    if (!l.processo || InCorso() < 2) return false;
+    l.processo->disconnect(this);
+    l.processo->deleteLater();
+    l.processo = nullptr;
+    esiti_[l.corrente].inizio = QDateTime();
+    l.corrente = -1;
+    --l.prossimo;
+    // No more at once than run now: the next start waits for an end.
+    paralleli_ = InCorso();
+    return true;
 }
 
 void Giro::finito(Linea &l, int uscita, bool normale) {

@@ -44,6 +44,11 @@ struct Esito {
 // network address by its host and port.
 QString ChiaveLinea(const Impianti::Impianto &i, const QString &cartella);
 
+// How many of `voluti` jobs can run at once when this process may open
+// `limite` descriptors (0: no limit) and has `inUso` open: each running job
+// takes some, and the runner keeps some for itself. At least one.
+int ParalleliPossibili(int voluti, long limite, int inUso);
+
 // The sites of `lista` ("tutti", or names separated by commas) from the
 // book, in the book's order. A name not in the book: nothing, with why in
 // *errore (Italian, naming the near names).
@@ -60,7 +65,8 @@ class Giro : public QObject {
 
     void Avvia(const QList<Impianti::Impianto> &impianti);
     // No new site starts; the jobs running are asked to stop (SIGTERM), as a
-    // single job is, and finish their current exchange first.
+    // single job is, and finish their current exchange first. A job whose
+    // runner dies (killed) is stopped the same way.
     void Ferma();
     bool Fermato() const { return fermato_; }
 
@@ -82,6 +88,9 @@ class Giro : public QObject {
     void prossimi();
     void avvia(Linea &l);
     void finito(Linea &l, int uscita, bool normale);
+    // The job of `l` did not start while others run (the descriptors they
+    // hold): its site waits for one of them to end. False when none runs.
+    bool rimanda(Linea &l);
 
     QStringList lavoro_;
     int paralleli_;

@@ -3,6 +3,9 @@
 #include "shared/Attendi.h"
 
 #include <QDeadlineTimer>
+#include <QElapsedTimer>
+#include <QRegularExpression>
+#include <algorithm>
 
 #ifdef Q_OS_LINUX
 #include <netinet/in.h>
@@ -51,6 +54,16 @@ QString MotivoSocket(QAbstractSocket::SocketError e, const QString &sistema) {
     return motivo;
 }
 
+// A device server's line saying its serial port is taken by another
+// connection (ser2net's "Port already in use", "Port's device already in
+// use", "Device open failure: Object was already in use"): words alone,
+// never a reply of a panel (which starts with its identifier).
+bool PortaGiaInUso(const QByteArray &riga) {
+    static const QRegularExpression occupata(QStringLiteral("^[a-z' :]*\\b(in use|busy)\\b[ .!]*$"),
+                                             QRegularExpression::CaseInsensitiveOption);
+    return occupata.match(QString::fromLatin1(riga.trimmed())).hasMatch();
+}
+
 QString Impostazioni(qint32 velocita, QSerialPort::Parity parita, QSerialPort::DataBits dati,
                      QSerialPort::StopBits stop) {
     const char *lettere = "N?EOSM";
@@ -92,6 +105,9 @@ bool Rete::apri(const QString &indirizzo, qint32 velocita, QSerialPort::Parity p
     telnet_ = CodecTelnet();
 
     inCorso_ = true;
+    primi_.clear();
+    QElapsedTimer connessione;
+    connessione.start();
     socket_.connectToHost(a.host, a.porta);
     const QDeadlineTimer limite(LimiteConnessioneMs);
     while (inCorso_ && !limite.hasExpired() &&
@@ -99,14 +115,17 @@ bool Rete::apri(const QString &indirizzo, qint32 velocita, QSerialPort::Parity p
             socket_.state() == QAbstractSocket::ConnectingState))
         PompaEventiFino(limite);
     if (!inCorso_ || socket_.state() != QAbstractSocket::ConnectedState) {
-        if (!inCorso_)
+        if (!errore_.isEmpty()) {
+            // A port taken, said as the connection came.
+        } else if (!inCorso_) {
             errore_ = QStringLiteral("collegamento interrotto");
-        else if (socket_.state() != QAbstractSocket::UnconnectedState)
+        } else if (socket_.state() != QAbstractSocket::UnconnectedState) {
             errore_ = QStringLiteral("nessuna risposta entro %1 secondi (server spento o "
                                      "irraggiungibile, nome non risolto)")
                           .arg(LimiteConnessioneMs / 1000);
-        else
+        } else {
             errore_ = MotivoSocket(socket_.error(), socket_.errorString());
+        }
         inCorso_ = false;
         socket_.abort();
         return false;
@@ -151,6 +170,15 @@ bool Rete::apri(const QString &indirizzo, qint32 velocita, QSerialPort::Parity p
                                        : telnet_.Conferme().join(QLatin1String(", "))));
         }
     }
+    if (aperta_ && !rfc2217_) {
+        // A server whose port is taken greets at once; a panel never speaks
+        // first: its silence costs a moment, twice the time to connect.
+        const qint64 attesa =
+            std::clamp<qint64>(2 * connessione.elapsed(), AttesaSalutoMs, AttesaSalutoMassimaMs);
+        const QDeadlineTimer saluto(attesa);
+        while (aperta_ && primi_.isEmpty() && !saluto.hasExpired())
+            PompaEventiFino(saluto);
+    }
     inCorso_ = false;
     return aperta_;
 }
@@ -189,6 +217,7 @@ void Rete::ricevi() {
     AckSubito(socket_.socketDescriptor());
     QByteArray risposte;
     const QByteArray dati = rfc2217_ ? telnet_.Ricevi(arrivati, &risposte) : arrivati;
+    if (occupata(dati)) return;
     dati_ += dati;
     if (!risposte.isEmpty()) invia(risposte);
     if (!dati.isEmpty()) emit datiArrivati();
@@ -207,6 +236,25 @@ void Rete::caduta() {
     perdi(e == QAbstractSocket::UnknownSocketError
               ? QStringLiteral("il server ha chiuso il collegamento")
               : MotivoSocket(e, socket_.errorString()));
+}
+
+bool Rete::occupata(const QByteArray &dati) {
+    constexpr int Primi = 80;
+    const bool prima = primi_.size() < Primi && !primi_.contains('\n') && !primi_.contains('\r');
+    if (!prima) return false;
+    primi_ += dati.left(Primi - primi_.size());
+    const qsizetype fine = primi_.indexOf('\n');
+    if (!PortaGiaInUso(primi_.left(fine))) return false;
+    const QString motivo = QStringLiteral("porta del server occupata da un altro collegamento");
+    if (!inCorso_) {
+        perdi(motivo);
+        return true;
+    }
+    // An opening ends without the link: it fails, saying why.
+    aperta_ = false;
+    errore_ = motivo;
+    socket_.abort();
+    return true;
 }
 
 void Rete::perdi(const QString &motivo) {

@@ -31,12 +31,20 @@ class Rete : public QObject {
     // The longest command (between IAC SB and IAC SE) a server may send: a
     // port-control notice takes a few bytes; one that never ends drops the link.
     static constexpr int MassimoSottonegoziazione = CodecTelnet::MassimoSottonegoziazione;
+    // How long a raw TCP opening waits for a greeting at least (a server
+    // whose port is taken says so at once and closes), and at most.
+    static constexpr int AttesaSalutoMs = 20;
+    static constexpr int AttesaSalutoMassimaMs = 250;
 
     explicit Rete(QObject *parent = nullptr);
     ~Rete() override;
 
     // Connects to the address and, for rfc2217, sets the line. False, with
-    // errore() saying why, when the address is wrong or cannot be reached.
+    // errore() saying why, when the address is wrong or cannot be reached, or
+    // when the server greets with its port taken by another connection (as
+    // ser2net does when it has all the connections it accepts): the first
+    // line the server sends tells that whenever it comes, and a link already
+    // open is then lost for that reason.
     bool apri(const QString &indirizzo, qint32 velocita, QSerialPort::Parity parita,
               QSerialPort::DataBits dati, QSerialPort::StopBits stop);
     void chiudi();
@@ -63,10 +71,14 @@ class Rete : public QObject {
     void caduta();
     // Closes the open connection as lost, for the reason given (Italian).
     void perdi(const QString &motivo);
+    // The first line received says the server's port is taken: the link
+    // ends (the opening fails, an open link is lost).
+    bool occupata(const QByteArray &dati);
 
     QTcpSocket socket_;
     QString indirizzo_;
     QByteArray dati_;
+    QByteArray primi_; // the first characters received on this connection
     QString errore_;
     bool aperta_ = false;
     bool inCorso_ = false;

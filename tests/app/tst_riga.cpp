@@ -29,6 +29,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <sys/resource.h>
 #include <unistd.h>
 
 namespace {
@@ -993,6 +994,77 @@ class TestRiga : public QObject {
         const QString ultima =
             Esegui(cartella, {"--impianto", "Terra", "--registro"}).uscita.section('\n', -2, -2);
         QVERIFY2(ultima.contains("\tstato\tStato: a riposo"), qPrintable(ultima));
+    }
+
+    // The runner over many sites. Killed (SIGKILL) in the middle of a send,
+    // its jobs stop as on SIGTERM: each ends its exchange and its register
+    // line says the send was interrupted; none goes on writing alone, nor
+    // dies of its closed pipe. With few descriptors allowed (ulimit -n), more
+    // links asked at once than they allow run as they allow: no site fails
+    // for the runner's want of them.
+    void ilGiroSuImpianti() {
+        banco.limite(120);
+        AVVIA(banco, QStringList{}, false); // paced: a send takes seconds
+        const QString cartella = banco.cartella();
+        QVERIFY(QDir(cartella).mkdir("b"));
+        Simulatore b(cartella + "/b", QStringList{});
+        QVERIFY2(b.avvia(), qPrintable(b.errore()));
+        for (const QStringList &sito :
+             {QStringList{"Nord", "COM1"}, QStringList{"Sud", cartella + "/b/COM1"}})
+            QCOMPARE(
+                Esegui(cartella, {"--nuovo-impianto", sito[0], "--porta", sito[1], "--id", "&45"})
+                    .codice,
+                0);
+        Scrivi(banco.percorso("testi.vlt"), FileDi(NumeriLetti()));
+        QProcess p;
+        Avvia(p, cartella,
+              {"--su-impianti", "tutti", "--invia", "testi.vlt", "--si", "--senza-copia"});
+        QElapsedTimer t;
+        t.start();
+        while ((Conta(banco->comandi(), "&450W") < 3 || Conta(b.comandi(), "&450W") < 3) &&
+               t.elapsed() < 30000)
+            QTest::qWait(20);
+        ::kill(pid_t(p.processId()), SIGKILL);
+        QVERIFY(p.waitForFinished(5000));
+        for (const char *sito : {"Nord", "Sud"}) {
+            QString registro;
+            for (t.restart(); !registro.contains("Invio interrotto") && t.elapsed() < 20000;)
+                registro = Esegui(cartella, {"--impianto", sito, "--registro"}).uscita;
+            QVERIFY2(registro.contains("Invio interrotto") && !registro.contains("non finito"),
+                     qPrintable(registro));
+        }
+        QVERIFY(Conta(banco->comandi(), "&450W") < 185);
+        QVERIFY(Conta(b.comandi(), "&450W") < 185);
+
+        // 60 sites at addresses where nothing listens, 64 descriptors.
+        const QString molti = cartella + "/molti";
+        QVERIFY(QDir(cartella).mkdir("molti"));
+        QByteArray libro = "nome;cliente;indirizzo;collegamento;identificativo;rs485;copia prima "
+                           "dell'invio;note\n";
+        for (int i = 0; i < 60; ++i) {
+            QTcpServer chiuso;
+            QVERIFY(chiuso.listen(QHostAddress::LocalHost));
+            libro += QString("S%1;;;tcp://127.0.0.1:%2;&01;no;no;\n")
+                         .arg(i)
+                         .arg(chiuso.serverPort())
+                         .toUtf8();
+        }
+        Scrivi(molti + "/libro.csv", libro);
+        QCOMPARE(Esegui(molti, {"--importa-impianti", "libro.csv"}).codice, 0);
+        QProcess q;
+        q.setChildProcessModifier([] {
+            ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+            const rlimit r = {64, 64};
+            ::setrlimit(RLIMIT_NOFILE, &r);
+        });
+        q.setProcessEnvironment(SenzaDisplay());
+        q.setWorkingDirectory(molti);
+        q.start(Eseguibile(), {"--su-impianti", "tutti", "--stato", "--paralleli", "60"});
+        const Uscita u = Fine(q);
+        QCOMPARE(u.codice, 1);
+        QVERIFY2(u.uscita.count(": Impossibile collegarsi alla centrale in rete") == 60 &&
+                     u.uscita.endsWith("60 impianti: 60 con un problema\n"),
+                 qPrintable(u.uscita));
     }
 
     // The book to CSV and back into another folder: the same sites; an

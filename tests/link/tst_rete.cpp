@@ -18,6 +18,7 @@
 #include <QMap>
 #include <QPushButton>
 #include <QProcess>
+#include <QTcpSocket>
 #include <QTest>
 #include <QTimer>
 #include <utility>
@@ -204,6 +205,7 @@ class TestRete : public QObject {
     void init() {
         banco.inizio();
         server.scegliPorte();
+        server.ovunque = false;
     }
     void cleanup() {
         AnnullaAzioni();
@@ -363,6 +365,58 @@ class TestRete : public QObject {
                  qPrintable(QString("%1 scritture, %2 senza le richieste")
                                 .arg(u.scritture)
                                 .arg(senza.scritture)));
+    }
+
+    // One link written four ways (two names of this machine, both families,
+    // a file COM2 holding the address): the sites on it run one after
+    // another, so the server never finds its port taken. A job that finds
+    // it taken by another connection (the port, or its device through the
+    // server's other port) says so, as a port problem (exit 2).
+    void unaLineaScrittaInPiuModi() {
+        AVVIA(banco, {"--fast"}, false);
+        server.ovunque = true;
+        QVERIFY(avviaServer());
+        const QString cartella = banco.cartella();
+        const QString porta = QString::number(server.grezza);
+        Scrivi(banco.percorso("COM2"), (tcp() + "\n").toUtf8());
+        const QStringList siti = {"tcp://127.0.0.1:" + porta, "tcp://localhost:" + porta,
+                                  "tcp://[::1]:" + porta, "COM2"};
+        for (int i = 0; i < siti.size(); ++i)
+            QCOMPARE(Esegui(cartella, {"--nuovo-impianto", QString("Sito%1").arg(i), "--porta",
+                                       siti[i], "--id", "&45"})
+                         .codice,
+                     0);
+        Uscita u = Esegui(cartella, {"--su-impianti", "tutti", "--stato"});
+        QVERIFY2(u.codice == 0 && u.uscita.endsWith("4 impianti: 4 giusti\n"),
+                 qPrintable(u.uscita + u.errore));
+
+        // Another client holds a port of the server (once the server has let
+        // the device go from the last connection, it keeps this one).
+        QTcpSocket altro;
+        const auto tieni = [&](quint16 porta) {
+            for (int volta = 0; volta < 10; ++volta) {
+                altro.abort();
+                altro.connectToHost(QHostAddress::LocalHost, porta);
+                if (altro.waitForConnected(2000)) QTest::qWait(200);
+                if (altro.state() == QAbstractSocket::ConnectedState) return true;
+            }
+            return false;
+        };
+        QVERIFY(tieni(server.grezza));
+        u = Esegui(cartella, {"--impianto", "Sito1", "--stato"});
+        QCOMPARE(u.codice, 2);
+        QVERIFY2(u.errore.contains(": porta del server occupata da un altro collegamento"),
+                 qPrintable(u.errore));
+        // ... or its device taken through its other port.
+        QVERIFY(tieni(server.rfc2217));
+        u = Esegui(cartella, {"--impianto", "Sito0", "--stato"});
+        QCOMPARE(u.codice, 2);
+        QVERIFY2(u.errore.contains(": porta del server occupata da un altro collegamento"),
+                 qPrintable(u.errore));
+        u = Esegui(cartella, {"--su-impianti", "Sito3", "--stato"});
+        QVERIFY2(u.uscita.contains("porta del server occupata da un altro collegamento") &&
+                     u.uscita.endsWith("1 impianto: 1 con un problema\n"),
+                 qPrintable(u.uscita));
     }
 
     // Nothing listening, an unknown host, no port: exit 2 soon, with the

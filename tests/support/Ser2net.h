@@ -21,6 +21,9 @@ inline quint16 PortaLibera() {
 class Ser2net {
   public:
     quint16 grezza = 0, rfc2217 = 0;
+    // The accepters listen on every address of both families (as ser2net
+    // does by default), not on 127.0.0.1 alone.
+    bool ovunque = false;
 
     ~Ser2net() { ferma(); }
 
@@ -43,14 +46,13 @@ class Ser2net {
         QFile f(config);
         if (!f.open(QIODevice::WriteOnly)) return false;
         f.write(QString("connection: &grezza\n"
-                        "  accepter: tcp,127.0.0.1,%1\n"
+                        "  accepter: tcp,%4%1\n"
                         "  connector: serialdev,%3,9600e71,local\n"
                         "connection: &rfc2217\n"
-                        "  accepter: telnet(rfc2217),tcp,127.0.0.1,%2\n"
+                        "  accepter: telnet(rfc2217),tcp,%4%2\n"
                         "  connector: serialdev,%3,19200n81,local\n")
-                    .arg(grezza)
-                    .arg(rfc2217)
-                    .arg(dispositivo)
+                    .arg(QString::number(grezza), QString::number(rfc2217), dispositivo,
+                         ovunque ? "" : "127.0.0.1,")
                     .toUtf8());
         f.close();
         server_.setProcessChannelMode(QProcess::MergedChannels);
