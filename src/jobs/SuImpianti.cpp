@@ -234,8 +234,11 @@ void Giro::avvia(Linea &l) {
     // Ferma, and one whose runner died before this took effect stops here.
     const pid_t padre = ::getpid();
     l.processo->setChildProcessModifier([padre] {
-        ::prctl(PR_SET_PDEATHSIG, SIGTERM);
-        if (::getppid() != padre) ::_exit(128 + SIGTERM);
+        // SIGHUP, not SIGTERM: a job Ferma already asked to stop is still
+        // finishing its exchange, and a second signal of one kind ends it at
+        // once, without its register line.
+        ::prctl(PR_SET_PDEATHSIG, SIGHUP);
+        if (::getppid() != padre) ::_exit(128 + SIGHUP);
     });
 #endif
     connect(l.processo, &QProcess::finished, this, [this, &l](int codice, QProcess::ExitStatus s) {
