@@ -155,6 +155,9 @@ void Giro::avvia(Linea &l) {
     l.processo->setArguments(QStringList{QStringLiteral("--impianto"), e.impianto.nome} + lavoro_);
     // The job's progress line is for a terminal: never for us.
     l.processo->setStandardInputFile(QProcess::nullDevice());
+    QProcessEnvironment ambiente = QProcessEnvironment::systemEnvironment();
+    ambiente.insert(QString::fromLatin1(VariabileIncustodito), QStringLiteral("1"));
+    l.processo->setProcessEnvironment(ambiente);
     connect(l.processo, &QProcess::finished, this, [this, &l](int codice, QProcess::ExitStatus s) {
         finito(l, codice, s == QProcess::NormalExit);
     });
