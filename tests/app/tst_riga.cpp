@@ -782,10 +782,10 @@ class TestRiga : public QObject {
 
         for (const QStringList &sito :
              {QStringList{"Banca", "COM1", "&45"}, QStringList{"Muta", "COM1", "&47"}})
-            QCOMPARE(Esegui(cartella, {"--nuovo-impianto", sito[0], "--porta", sito[1], "--id",
-                                       sito[2]})
-                         .codice,
-                     0);
+            QCOMPARE(
+                Esegui(cartella, {"--nuovo-impianto", sito[0], "--porta", sito[1], "--id", sito[2]})
+                    .codice,
+                0);
         u = Esegui(cartella, {"--impianto", "Muta", "--stato"});
         QVERIFY2(u.uscita.contains("velto318 --cerca elenca"), qPrintable(u.uscita));
         u = Esegui(cartella, {"--su-impianti", "Muta", "--stato"});
