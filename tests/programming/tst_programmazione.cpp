@@ -562,10 +562,9 @@ class TestProgrammazione : public QObject {
                  QStringList({"Testo 002, riga 5: carattere \"€\" non trasmissibile", niente}));
         QCOMPARE(rifiuto("c\r\n003abcdefghijklmno\xc3\xa8\r\nend\r\n"),
                  QStringList({"Testo 003, riga 2: carattere \"è\" non trasmissibile", niente}));
-        QCOMPARE(
-            rifiuto("c\r\n001ok\r\n002a\xa0"
-                    "b\r\nend\r\n"),
-            QStringList({"Testo 002, riga 3: carattere di codice 160 non trasmissibile", niente}));
+        QCOMPARE(rifiuto("c\r\n001ok\r\n002a\xa0"
+                         "b\r\nend\r\n"),
+                 QStringList({"Testo 002, riga 3: carattere di codice 160 non trasmissibile", niente}));
         QVERIFY(banco->comandi().isEmpty());
         QVERIFY(p->Command4->isHidden());
 
