@@ -14,10 +14,14 @@
 
 namespace {
 QString ultimoDetto;
-}
+QStringList consigli; // the advice given in this run (Consiglio), kept out of the register
+} // namespace
 
 QString UltimoDetto() {
-    return ultimoDetto;
+    QString detto = ultimoDetto;
+    for (const QString &c : std::as_const(consigli))
+        detto.replace(c, QString());
+    return detto;
 }
 
 void Stampa(std::FILE *dove, const QString &testo) {
@@ -55,7 +59,9 @@ bool Incustodito() {
 }
 
 QString Consiglio(const QString &consiglio) {
-    return Incustodito() ? QString() : consiglio;
+    if (Incustodito()) return QString();
+    if (!consigli.contains(consiglio)) consigli << consiglio;
+    return consiglio;
 }
 
 int Problema(const QString &testo, const QString &motivo) {
@@ -77,8 +83,8 @@ QString PortaInColpa(const QString &porta) {
     }
     const QString altro = FormSeriale::Istanza().AltroProgramma(porta);
     if (altro.isEmpty()) return QString();
-    return altro + (Incustodito() ? QStringLiteral(".")
-                                  : QStringLiteral(": chiudi quel programma e riprova."));
+    return altro + QLatin1Char('.') +
+           Consiglio(QStringLiteral(" Chiudi quel programma e riprova."));
 }
 
 QString NonRisponde(const QString &aCosa, const QString &porta, const QString &seguito,

@@ -27,7 +27,8 @@ bool ErroreSuTerminale();
 
 // The last result told: the text of the last Stampa on the standard output,
 // or of the last Problema or LavoroInterrotto after it, as a site's register
-// keeps a job's outcome.
+// keeps a job's outcome: without the advice it gave (Consiglio), which is
+// for the one at the keyboard then.
 QString UltimoDetto();
 
 // A usage, file or port problem: one message on the standard error, and
@@ -43,7 +44,7 @@ int Problema(const QString &testo, const QString &motivo);
 // what happened, without what to press, restart or retry.
 bool Incustodito();
 // `consiglio` (what to do next, for the one at the keyboard), or empty in an
-// unattended run.
+// unattended run. The register never keeps it (UltimoDetto).
 QString Consiglio(const QString &consiglio);
 
 // A job stopped by a signal between two exchanges: says so with what the

@@ -788,6 +788,9 @@ class TestRiga : public QObject {
                 0);
         u = Esegui(cartella, {"--impianto", "Muta", "--stato"});
         QVERIFY2(u.uscita.contains("velto318 --cerca elenca"), qPrintable(u.uscita));
+        u = Esegui(cartella, {"--impianto", "Muta", "--registro"});
+        QVERIFY2(u.uscita.contains("&47 non risponde") && !u.uscita.contains("--cerca"),
+                 qPrintable(u.uscita));
         u = Esegui(cartella, {"--su-impianti", "Muta", "--stato"});
         QVERIFY2(u.uscita.contains("Muta: Errore seriale. Controlla identificativo: la centrale "
                                    "&47 non risponde") &&
