@@ -40,8 +40,8 @@ int Problema(const QString &testo);
 int Problema(const QString &testo, const QString &motivo);
 
 // A job nobody watches at the keyboard (each site's job of --su-impianti,
-// and so the nightly read-back; see SuImpianti::VariabileIncustodito): its lines say
-// what happened, without what to press, restart or retry.
+// and so the nightly read-back; see SuImpianti::VariabileIncustodito): its
+// lines say what happened, without what to press, restart or retry.
 bool Incustodito();
 // `consiglio` (what to do next, for the one at the keyboard), or empty in an
 // unattended run. The register never keeps it (UltimoDetto).

@@ -113,12 +113,12 @@ class FormSeriale : public QObject {
     QString MotivoApertura() const;
     // "HH:mm" of the last whole reply of panel `id` on the port NomePorta()
     // names now, in this run; empty when it never answered there.
-    // no globals
+    // reads NumeroPorta
     QString RispondevaFino(const QString &id) const;
     // "la centrale &45 ha smesso di rispondere sulla porta … (rispondeva fino
     // alle 10:32)" when Identificativo answered on this port earlier in this
     // run, else empty: the identifier is right, the panel went silent.
-    // reads Identificativo
+    // reads Identificativo, NumeroPorta
     QString SmessoDiRispondere() const;
 
   signals:
