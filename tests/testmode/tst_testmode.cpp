@@ -27,7 +27,6 @@
 #include <memory>
 
 #include <fcntl.h>
-#include <stdlib.h>
 #include <unistd.h>
 
 using namespace Variabili;
@@ -566,13 +565,14 @@ class TestModoTest : public QObject {
         UsaIdentificativo("&45");
 
         // The adapter unplugged, and back under another name: the number it
-        // had is held meanwhile, as the system gives it to another device.
+        // had stays taken meanwhile (its line held open here).
         const QString prima = FormSeriale::Istanza().MSComm1.Dispositivo();
+        const int occupa = ::open(QFile::encodeName(prima).constData(), O_RDWR | O_NOCTTY);
+        QVERIFY(occupa >= 0);
         banco.scollega();
-        const int occupa = ::posix_openpt(O_RDWR | O_NOCTTY);
         f->LeggiStato();
         AVVIA(banco, {"--fast"}, false);
-        if (occupa >= 0) ::close(occupa);
+        ::close(occupa);
         f->LeggiStato();
         QVERIFY(!ErroreSeriale);
         const QString ora = FormSeriale::Istanza().MSComm1.Dispositivo();
