@@ -67,7 +67,8 @@ int PreparaLinea(const RigaDiComando &riga) {
     seriale.MSComm1.setCartellaPorte(QDir::currentPath());
     seriale.MSComm1.setDispositivoForzato(DispositivoDelLavoro(riga));
     seriale.ApriSeriale();
-    if (!seriale.MSComm1.PortOpen()) return Problema(seriale.ErroreApertura());
+    if (!seriale.MSComm1.PortOpen())
+        return Problema(seriale.ErroreApertura(), seriale.MotivoApertura());
     return -1;
 }
 
@@ -88,8 +89,7 @@ int Scambio(Comandi::Codice codice, const QString &parametro = QString()) {
         return Problema(
             QStringLiteral("Nessuna risposta a %1. %2").arg(Traccia::Visibile(V::Comando), colpa));
     Stampa(stdout, NonRisponde(QStringLiteral("a ") + Traccia::Visibile(V::Comando), NomePorta(),
-                               QStringLiteral(". velto318 --cerca elenca gli identificativi che "
-                                              "rispondono.")));
+                               QStringLiteral("."), true));
     return UscitaCentrale;
 }
 
@@ -265,11 +265,10 @@ int LavoroConfronta(const RigaDiComando &riga) {
                          QString::number(voci.size()), colpa));
         Stampa(stdout,
                NonRisponde(QStringLiteral("alla lettura del testo ") + r.muta.numero(), NomePorta(),
-                           QStringLiteral(" (%1 su %2). velto318 "
-                                          "--cerca elenca gli identificativi che "
-                                          "rispondono.")
+                           QStringLiteral(" (%1 su %2).")
                                .arg(Quanti(r.confrontati, "testo confrontato", "testi confrontati"))
-                               .arg(voci.size())));
+                               .arg(voci.size()),
+                           true));
         return UscitaCentrale;
     }
     Stampa(stdout, EsitoConfronto(numeri, int(voci.size()), p.spezzate > 0));

@@ -14,10 +14,14 @@
 
 namespace {
 QString ultimoDetto;
-}
+QStringList consigli; // the advice given in this run (Consiglio), kept out of the register
+} // namespace
 
 QString UltimoDetto() {
-    return ultimoDetto;
+    QString detto = ultimoDetto;
+    for (const QString &c : std::as_const(consigli))
+        detto.replace(c, QString());
+    return detto;
 }
 
 void Stampa(std::FILE *dove, const QString &testo) {
@@ -52,6 +56,22 @@ QString Centrale() {
     return Traccia::Visibile(V::Identificativo);
 }
 
+bool Incustodito() {
+    return qEnvironmentVariableIntValue(SuImpianti::VariabileIncustodito) == 1;
+}
+
+QString Consiglio(const QString &consiglio) {
+    if (Incustodito()) return QString();
+    if (!consigli.contains(consiglio)) consigli << consiglio;
+    return consiglio;
+}
+
+int Problema(const QString &testo, const QString &motivo) {
+    Problema(Incustodito() ? motivo : testo);
+    ultimoDetto = motivo;
+    return UscitaProblema;
+}
+
 QString PortaInColpa(const QString &porta) {
     const MSComm &com = FormSeriale::Istanza().MSComm1;
     if (!com.PortOpen()) {
@@ -59,19 +79,30 @@ QString PortaInColpa(const QString &porta) {
         const QString cosa = IndirizzoDiRete(com.Dispositivo())
                                  ? QStringLiteral("il server seriale e la rete")
                                  : QStringLiteral("l'adattatore e il suo cavo");
-        return QStringLiteral("La porta %1 si è chiusa durante il lavoro%2. Controlla "
-                              "%3, poi riprova.")
-            .arg(porta, motivo.isEmpty() ? QString() : QStringLiteral(": ") + motivo, cosa);
+        return QStringLiteral("La porta %1 si è chiusa durante il lavoro%2.")
+                   .arg(porta, motivo.isEmpty() ? QString() : QStringLiteral(": ") + motivo) +
+               Consiglio(QStringLiteral(" Controlla %1, poi riprova.").arg(cosa));
     }
     const QString altro = FormSeriale::Istanza().AltroProgramma(porta);
-    return altro.isEmpty() ? QString()
-                           : altro + QStringLiteral(": chiudi quel programma e riprova.");
+    if (altro.isEmpty()) return QString();
+    return altro + QLatin1Char('.') +
+           Consiglio(QStringLiteral(" Chiudi quel programma e riprova."));
 }
 
-QString NonRisponde(const QString &aCosa, const QString &porta, const QString &seguito) {
+QString NonRisponde(const QString &aCosa, const QString &porta, const QString &seguito,
+                    bool cerca) {
+    // It answered earlier in this job: the identifier is right.
+    if (const QString fino = FormSeriale::Istanza().RispondevaFino(V::Identificativo);
+        !fino.isEmpty())
+        return QStringLiteral("Errore seriale: la centrale %1 ha smesso di rispondere %2 sulla "
+                              "porta %3 (rispondeva fino alle %4)%5\n")
+            .arg(Centrale(), aCosa, porta, fino, seguito);
     return QStringLiteral("Errore seriale. Controlla identificativo: la centrale %1 non "
-                          "risponde %2 sulla porta %3%4\n")
-        .arg(Centrale(), aCosa, porta, seguito);
+                          "risponde %2 sulla porta %3%4%5\n")
+        .arg(Centrale(), aCosa, porta, seguito,
+             cerca ? Consiglio(QStringLiteral(" velto318 --cerca elenca gli identificativi che "
+                                              "rispondono."))
+                   : QString());
 }
 
 QString Barra(const QString &fase, int fatti, int totale) {

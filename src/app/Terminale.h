@@ -6,6 +6,7 @@
 
 #include "jobs/Esiti.h"
 #include "jobs/Operazioni.h"
+#include "jobs/SuImpianti.h"
 
 #include <QString>
 #include <cstdio>
@@ -26,12 +27,25 @@ bool ErroreSuTerminale();
 
 // The last result told: the text of the last Stampa on the standard output,
 // or of the last Problema or LavoroInterrotto after it, as a site's register
-// keeps a job's outcome.
+// keeps a job's outcome: without the advice it gave (Consiglio), which is
+// for the one at the keyboard then.
 QString UltimoDetto();
 
 // A usage, file or port problem: one message on the standard error, and
 // the exit status UscitaProblema.
 int Problema(const QString &testo);
+// The same, where `testo` tells the one at the keyboard what to do next and
+// `motivo` is what happened alone: the register keeps `motivo`, and an
+// unattended run says only that.
+int Problema(const QString &testo, const QString &motivo);
+
+// A job nobody watches at the keyboard (each site's job of --su-impianti,
+// and so the nightly read-back; see SuImpianti::VariabileIncustodito): its
+// lines say what happened, without what to press, restart or retry.
+bool Incustodito();
+// `consiglio` (what to do next, for the one at the keyboard), or empty in an
+// unattended run. The register never keeps it (UltimoDetto).
+QString Consiglio(const QString &consiglio);
 
 // A job stopped by a signal between two exchanges: says so with what the
 // panel holds now (standard error and trace), and returns the exit status,
@@ -53,8 +67,11 @@ QString PortaInColpa(const QString &porta);
 
 // The panel configured does not answer `aCosa` ("a &45SA<CR>", "alla lettura
 // del testo 007") on `porta`: the line for the standard output, `seguito`
-// closing its sentence.
-QString NonRisponde(const QString &aCosa, const QString &porta, const QString &seguito);
+// closing its sentence; with `cerca`, and someone at the keyboard, pointing
+// to --cerca. A panel that answered earlier in the job has stopped
+// answering: the line says so, and since when.
+QString NonRisponde(const QString &aCosa, const QString &porta, const QString &seguito,
+                    bool cerca = false);
 
 // The progress bar of a phase: its name, 40 columns filled as `fatti` goes
 // to `totale`, and the count.

@@ -17,11 +17,14 @@ namespace {
 // Shown on a status line when the panel did not answer at all: the
 // identifier may be wrong, and the window's menu can find the right one; or
 // the port itself is gone (an adapter pulled out), and the menu can choose
-// another.
+// another. A panel that answered earlier on this port has the right
+// identifier: it stopped answering.
 QString SuggerimentoMuto() {
-    return FormSeriale::Istanza().MSComm1.PortOpen()
-               ? QStringLiteral("Tasto destro: Cerca il VELTO")
-               : QStringLiteral("Porta persa: tasto destro, Porta…");
+    const FormSeriale &seriale = FormSeriale::Istanza();
+    if (!seriale.MSComm1.PortOpen()) return QStringLiteral("Porta persa: tasto destro, Porta…");
+    if (const QString fino = seriale.RispondevaFino(V::Identificativo); !fino.isEmpty())
+        return QStringLiteral("La centrale non risponde più (rispondeva fino alle %1)").arg(fino);
+    return QStringLiteral("Tasto destro: Cerca il VELTO");
 }
 // Shown when the panel answered, but never twice the same whole text, or
 // never a whole reply.

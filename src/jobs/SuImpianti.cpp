@@ -229,6 +229,9 @@ void Giro::avvia(Linea &l) {
     l.processo->setArguments(QStringList{QStringLiteral("--impianto"), e.impianto.nome} + lavoro_);
     // The job's progress line is for a terminal: never for us.
     l.processo->setStandardInputFile(QProcess::nullDevice());
+    QProcessEnvironment ambiente = QProcessEnvironment::systemEnvironment();
+    ambiente.insert(QString::fromLatin1(VariabileIncustodito), QStringLiteral("1"));
+    l.processo->setProcessEnvironment(ambiente);
 #ifdef Q_OS_LINUX
     // A runner killed leaves no job writing alone: the job is stopped as by
     // Ferma, and one whose runner died before this took effect stops here.

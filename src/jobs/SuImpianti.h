@@ -54,6 +54,11 @@ int ParalleliPossibili(int voluti, long limite, int inUso);
 // *errore (Italian, naming the near names).
 std::optional<QList<Impianti::Impianto>> Scegli(const QString &lista, QString *errore);
 
+// Set to 1 in each site's job's environment: nobody watches it at the
+// keyboard, and its lines say what happened without what to press, restart
+// or retry.
+inline constexpr char VariabileIncustodito[] = "VELTO318_INCUSTODITO";
+
 class Giro : public QObject {
     Q_OBJECT
   public:

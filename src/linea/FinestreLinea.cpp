@@ -16,6 +16,7 @@
 #include <QFileDialog>
 #include <QMenu>
 #include <QMessageBox>
+#include <QPointer>
 #include <QTimer>
 
 namespace {
@@ -28,6 +29,12 @@ QString fileTraccia; // the file the menu's trace writes to
 // Every main window's title names the panel and the port it talks to, the
 // site in use, and says whether a trace is being written.
 void AggiornaTitoli() {
+    // The port opened again on another device: the titles name the new one.
+    static QPointer<FormSeriale> seguita;
+    if (seguita != &FormSeriale::Istanza()) {
+        seguita = &FormSeriale::Istanza();
+        QObject::connect(seguita, &FormSeriale::DispositivoCambiato, seguita, &AggiornaTitoli);
+    }
     const QString linea = QStringLiteral(" — centrale %1 su %2")
                               .arg(Traccia::Visibile(V::Identificativo), NomePortaLinea());
     for (QWidget *w : QApplication::topLevelWidgets()) {
@@ -169,6 +176,11 @@ QString SuggerimentoNessunaRisposta() {
     if (const QString altro = FormSeriale::Istanza().AltroProgramma(NomePortaLinea());
         !altro.isEmpty())
         return altro + QStringLiteral(": chiudi quel programma, poi premi il pulsante rosso.");
+    // The identifier answered earlier on this port: it is right, the panel went silent.
+    if (QString smesso = FormSeriale::Istanza().SmessoDiRispondere(); !smesso.isEmpty())
+        return smesso.replace(0, 1, smesso[0].toUpper()) +
+               QStringLiteral(". Controlla il cavo e l'alimentazione della centrale; poi, dal "
+                              "menu (tasto destro), \"Porta…\" sceglie un'altra porta.");
     return QStringLiteral("La centrale non risponde sulla porta %1 con l'identificativo %2. "
                           "Controlla il cavo e l'alimentazione della centrale; poi, dal menu "
                           "(tasto destro): \"Cerca il VELTO sulla linea…\" trova "

@@ -66,13 +66,14 @@ QString FormSeriale::AltroProgramma(const QString &porta) const {
         .arg(porta, chi);
 }
 
-QString FormSeriale::ErroreApertura() const {
-    if (MSComm1.PortOpen()) return QString();
+namespace {
+// Why the port of `comm` is not open, as the messages take it.
+AperturaFallita Apertura(const MSComm &comm) {
     AperturaFallita a;
-    a.porta = NomeCom();
-    a.dispositivo = MSComm1.Dispositivo();
-    a.motivo = MSComm1.ErroreApertura();
-    if (MSComm1.CodiceErrore() == QSerialPort::PermissionError && !a.dispositivo.isEmpty()) {
+    a.porta = FormSeriale::NomeCom();
+    a.dispositivo = comm.Dispositivo();
+    a.motivo = comm.ErroreApertura();
+    if (comm.CodiceErrore() == QSerialPort::PermissionError && !a.dispositivo.isEmpty()) {
         a.chi = ChiTieneLaPorta(a.dispositivo);
         const Accesso accesso = AccessoAlDispositivo(a.dispositivo);
         a.occupata = !a.chi.isEmpty() || accesso == Accesso::Consentito;
@@ -81,15 +82,44 @@ QString FormSeriale::ErroreApertura() const {
         if (!a.occupata && accesso == Accesso::NomeTroppoLungo)
             a.motivo = QStringLiteral("il percorso del dispositivo è troppo lungo");
     }
-    a.cartella = MSComm1.CartellaPorte();
+    a.cartella = comm.CartellaPorte();
+    return a;
+}
+} // namespace
+
+QString FormSeriale::ErroreApertura() const {
+    if (MSComm1.PortOpen()) return QString();
+    AperturaFallita a = Apertura(MSComm1);
     a.porte = PortePresenti();
     return MessaggioAperturaFallita(a);
+}
+
+QString FormSeriale::MotivoApertura() const {
+    if (MSComm1.PortOpen()) return QString();
+    return MotivoAperturaFallita(Apertura(MSComm1));
+}
+
+QString FormSeriale::RispondevaFino(const QString &id) const {
+    const QDateTime quando = risposte_.value(NomePorta() + QLatin1Char('\n') + id);
+    return quando.isValid() ? quando.toString(QStringLiteral("HH:mm")) : QString();
+}
+
+QString FormSeriale::SmessoDiRispondere() const {
+    const QString fino = RispondevaFino(V::Identificativo);
+    if (fino.isEmpty()) return QString();
+    return QStringLiteral("la centrale %1 ha smesso di rispondere sulla porta %2 (rispondeva fino "
+                          "alle %3)")
+        .arg(Traccia::Visibile(V::Identificativo), NomePorta(), fino);
 }
 
 // A port lost while open (adapter unplugged), or never opened, is tried once
 // more at each exchange, so re-plugging the adapter brings the link back.
 bool FormSeriale::linkDisponibile() {
-    if (!MSComm1.PortOpen() && voluta_ && !V::ChiusuraRichiesta) MSComm1.setPortOpen(true);
+    if (!MSComm1.PortOpen() && voluta_ && !V::ChiusuraRichiesta) {
+        const QString prima = MSComm1.Dispositivo();
+        MSComm1.setPortOpen(true);
+        if (MSComm1.Dispositivo() != prima) emit DispositivoCambiato();
+    }
     return MSComm1.PortOpen();
 }
 
@@ -156,9 +186,14 @@ void FormSeriale::scambio(Comandi::Codice codice, const QString &id, const QStri
             if ((volta > 1 || primaEstranea) && estranea) forma_ = Comandi::Forma::Estranea;
             return;
         }
-        if (codice == Comandi::Codice::ScriviTesto) return;
+        const QString chiave = NomePorta() + QLatin1Char('\n') + id;
+        if (codice == Comandi::Codice::ScriviTesto) {
+            risposte_[chiave] = QDateTime::currentDateTime();
+            return;
+        }
         const Comandi::Forma forma = Comandi::FormaRisposta(codice, ricevuto_);
         if (forma == Comandi::Forma::Intera) {
+            risposte_[chiave] = QDateTime::currentDateTime();
             // A reply that came only after others were refused is no clean read.
             if (volta > 1) irregolare_ = true;
             return;

@@ -8,6 +8,8 @@
 #include "link/MSComm.h"
 #include "link/Traccia.h"
 
+#include <QDateTime>
+#include <QHash>
 #include <QObject>
 
 class FormSeriale : public QObject {
@@ -104,6 +106,26 @@ class FormSeriale : public QObject {
     // when it is open.
     // reads NumeroPorta
     QString ErroreApertura() const;
+    // The same, without what to do next (the ports present, the ways to use
+    // one, a program to close): the reason alone, for a line nobody reads at
+    // the keyboard (a job's register, a child of --su-impianti).
+    // reads NumeroPorta
+    QString MotivoApertura() const;
+    // "HH:mm" of the last whole reply of panel `id` on the port NomePorta()
+    // names now, in this run; empty when it never answered there.
+    // reads NumeroPorta
+    QString RispondevaFino(const QString &id) const;
+    // "la centrale &45 ha smesso di rispondere sulla porta … (rispondeva fino
+    // alle 10:32)" when Identificativo answered on this port earlier in this
+    // run, else empty: the identifier is right, the panel went silent.
+    // reads Identificativo, NumeroPorta
+    QString SmessoDiRispondere() const;
+
+  signals:
+    // The port was opened again (after it was lost) and leads to another
+    // device than before: a COMn link re-pointed, an adapter back under
+    // another name. NomePorta() names the new one.
+    void DispositivoCambiato();
 
   private:
     explicit FormSeriale(QObject *parent = nullptr);
@@ -139,4 +161,6 @@ class FormSeriale : public QObject {
     QString scartata_;                              // the last reply not taken
     QString giaPresente_; // what waited on the line before the last invia's commands
     bool eco_ = false;    // see Eco()
+    // When each panel last answered, by port (NomePorta()) and identifier.
+    QHash<QString, QDateTime> risposte_;
 };

@@ -3,8 +3,66 @@
 #include "link/Risveglio.h"
 
 #include <algorithm>
+#include <cerrno>
 
-static QString SpiegaErrore(QSerialPort::SerialPortError e, const QString &testoSistema) {
+namespace {
+
+// The system's reason for a failed opening, in Italian; empty for one the
+// port's kind already says, or that is not known here.
+QString MotivoDiSistema(int numero) {
+    switch (numero) {
+    case EACCES:
+    case EPERM:
+        return QStringLiteral("permesso negato");
+    case EBUSY:
+        return QStringLiteral("dispositivo occupato");
+    case ENXIO:
+        return QStringLiteral("nessun dispositivo dietro questo nome");
+    case EIO:
+        return QStringLiteral("errore di ingresso/uscita sul dispositivo");
+    case EINVAL:
+        return QStringLiteral("impostazione rifiutata dal dispositivo");
+    case ENOTTY:
+        return QStringLiteral("il dispositivo non è una porta seriale");
+    case EISDIR:
+        return QStringLiteral("è una cartella");
+    case ELOOP:
+        return QStringLiteral("troppi collegamenti simbolici di seguito");
+    case EMFILE:
+    case ENFILE:
+        return QStringLiteral("troppi file aperti");
+    default:
+        return QString();
+    }
+}
+
+// The kind of failure the port library reports for a system error (as it
+// sorts them on opening).
+QSerialPort::SerialPortError TipoDi(int numero) {
+    switch (numero) {
+    case ENODEV:
+    case ENOENT:
+        return QSerialPort::DeviceNotFoundError;
+    case EACCES:
+    case EBUSY:
+    case EPERM:
+        return QSerialPort::PermissionError;
+    case EAGAIN:
+    case EIO:
+    case EBADF:
+        return QSerialPort::ResourceError;
+    case EINVAL:
+    case ENOTTY:
+        return QSerialPort::UnsupportedOperationError;
+    default:
+        return QSerialPort::UnknownError;
+    }
+}
+
+// Why the port failed, in Italian: its kind, and the system's reason when
+// it adds to it (`numero`, an errno value, 0 when none). The port library's
+// own text is English and never shown.
+QString SpiegaErrore(QSerialPort::SerialPortError e, int numero = 0) {
     QString motivo;
     switch (e) {
     case QSerialPort::DeviceNotFoundError:
@@ -22,13 +80,29 @@ static QString SpiegaErrore(QSerialPort::SerialPortError e, const QString &testo
     case QSerialPort::UnsupportedOperationError:
         motivo = QStringLiteral("impostazioni della linea non supportate");
         break;
+    case QSerialPort::ReadError:
+        motivo = QStringLiteral("errore di lettura dalla porta");
+        break;
+    case QSerialPort::WriteError:
+        motivo = QStringLiteral("errore di scrittura sulla porta");
+        break;
+    case QSerialPort::TimeoutError:
+        motivo = QStringLiteral("la porta non ha risposto in tempo");
+        break;
     default:
         motivo = QStringLiteral("errore della porta");
         break;
     }
-    if (!testoSistema.isEmpty()) motivo += QStringLiteral(" (%1)").arg(testoSistema);
-    return motivo;
+    // Only the system's reason behind this very failure: the port library
+    // leaves errno as its last call set it, which may be another's.
+    if (numero == 0 || TipoDi(numero) != e) return motivo;
+    QString sistema = MotivoDiSistema(numero);
+    if (sistema.isEmpty() && e == QSerialPort::UnknownError)
+        sistema = QStringLiteral("errore di sistema %1").arg(numero);
+    return sistema.isEmpty() ? motivo : motivo + QStringLiteral(" (%1)").arg(sistema);
 }
+
+} // namespace
 
 PortaLocale::PortaLocale(Avvisi avvisi) : Trasporto(std::move(avvisi)) {
     silenzio_.setSingleShot(true);
@@ -57,15 +131,19 @@ bool PortaLocale::apri(const QString &dispositivo, const Linea &linea) {
     porta_.setDataBits(linea.dati);
     porta_.setStopBits(linea.stop);
     porta_.setFlowControl(QSerialPort::NoFlowControl);
+    errno = 0;
     bool aperta_ora = porta_.open(QIODevice::ReadWrite);
+    int numero = errno; // the system's reason, when the opening reached the device
     // Settings refused: a program killed while it held the port left its
     // own on the line; with plain settings put back, one more try.
     if (!aperta_ora && porta_.error() == QSerialPort::UnsupportedOperationError) {
         porta_.clearError();
+        errno = 0;
         if (LineaNeutra(dispositivo)) aperta_ora = porta_.open(QIODevice::ReadWrite);
+        numero = errno;
     }
     if (!aperta_ora) {
-        fallita(porta_.error(), SpiegaErrore(porta_.error(), porta_.errorString()));
+        fallita(porta_.error(), SpiegaErrore(porta_.error(), numero));
         porta_.clearError();
         return false;
     }
@@ -133,7 +211,7 @@ void PortaLocale::erroreSeriale(QSerialPort::SerialPortError errore) {
         return;
     }
     // Left open, the port would raise errors without end at full CPU.
-    const QString motivo = SpiegaErrore(errore, porta_.errorString());
+    const QString motivo = SpiegaErrore(errore);
     porta_.clearError();
     chiudi();
     perduta(errore, motivo);

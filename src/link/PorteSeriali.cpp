@@ -84,6 +84,21 @@ qint64 PidDaLock(const QByteArray &contenuto) {
     return 0;
 }
 
+QString MotivoAperturaFallita(const AperturaFallita &a) {
+    if (IndirizzoDiRete(a.dispositivo))
+        return QStringLiteral("Impossibile collegarsi alla centrale in rete %1: %2.")
+            .arg(a.dispositivo, a.motivo);
+    QString testo = QStringLiteral("Impossibile aprire la porta seriale %1").arg(a.porta);
+    if (!a.dispositivo.isEmpty()) testo += QStringLiteral(" (%1)").arg(a.dispositivo);
+    testo += QStringLiteral(": ") +
+             (a.motivo.isEmpty() ? QStringLiteral("porta chiusa") : a.motivo) + QStringLiteral(".");
+    if (a.occupata)
+        testo += a.chi.isEmpty()
+                     ? QStringLiteral(" La porta è occupata da un altro programma.")
+                     : QStringLiteral(" La porta è occupata da un altro programma: %1.").arg(a.chi);
+    return testo;
+}
+
 QString MessaggioAperturaFallita(const AperturaFallita &a) {
     if (IndirizzoDiRete(a.dispositivo))
         return QStringLiteral("Impossibile collegarsi alla centrale in rete %1: %2.\n"

@@ -67,3 +67,6 @@ struct AperturaFallita {
 // (and nothing more: the port is there); otherwise the ports present and
 // the ways to use one (a COMn link in the start-up folder, or --porta).
 QString MessaggioAperturaFallita(const AperturaFallita &a);
+// The same failure without what to do next: port, device, reason and who
+// holds a busy port, on one line, for lines nobody reads at the keyboard.
+QString MotivoAperturaFallita(const AperturaFallita &a);

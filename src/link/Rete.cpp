@@ -27,7 +27,9 @@ void AckSubito(qintptr socket) {
 #endif
 }
 
-QString MotivoSocket(QAbstractSocket::SocketError e, const QString &sistema) {
+// Why the connection failed or was lost, in Italian (the socket's own text
+// is English and never shown).
+QString MotivoSocket(QAbstractSocket::SocketError e) {
     QString motivo;
     switch (e) {
     case QAbstractSocket::ConnectionRefusedError:
@@ -46,11 +48,24 @@ QString MotivoSocket(QAbstractSocket::SocketError e, const QString &sistema) {
     case QAbstractSocket::RemoteHostClosedError:
         motivo = QStringLiteral("il server ha chiuso il collegamento");
         break;
+    case QAbstractSocket::SocketAccessError:
+        motivo = QStringLiteral("accesso alla rete negato a questo programma");
+        break;
+    case QAbstractSocket::SocketResourceError:
+        motivo = QStringLiteral("risorse di rete del sistema esaurite");
+        break;
+    case QAbstractSocket::ProxyConnectionRefusedError:
+    case QAbstractSocket::ProxyConnectionClosedError:
+    case QAbstractSocket::ProxyConnectionTimeoutError:
+    case QAbstractSocket::ProxyNotFoundError:
+    case QAbstractSocket::ProxyProtocolError:
+    case QAbstractSocket::ProxyAuthenticationRequiredError:
+        motivo = QStringLiteral("il proxy di rete non lascia passare il collegamento");
+        break;
     default:
-        motivo = QStringLiteral("collegamento di rete non riuscito");
+        motivo = QStringLiteral("collegamento di rete non riuscito (errore %1)").arg(int(e));
         break;
     }
-    if (!sistema.isEmpty()) motivo += QStringLiteral(" (%1)").arg(sistema);
     return motivo;
 }
 
@@ -124,7 +139,7 @@ bool Rete::apri(const QString &indirizzo, qint32 velocita, QSerialPort::Parity p
                                      "irraggiungibile, nome non risolto)")
                           .arg(LimiteConnessioneMs / 1000);
         } else {
-            errore_ = MotivoSocket(socket_.error(), socket_.errorString());
+            errore_ = MotivoSocket(socket_.error());
         }
         inCorso_ = false;
         socket_.abort();
@@ -235,7 +250,7 @@ void Rete::caduta() {
     const QAbstractSocket::SocketError e = socket_.error();
     perdi(e == QAbstractSocket::UnknownSocketError
               ? QStringLiteral("il server ha chiuso il collegamento")
-              : MotivoSocket(e, socket_.errorString()));
+              : MotivoSocket(e));
 }
 
 bool Rete::occupata(const QByteArray &dati) {

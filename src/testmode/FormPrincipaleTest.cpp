@@ -158,10 +158,12 @@ void FormPrincipaleTest::vociLinea() {
     // wait: the next exchange tries it at once, and the cycle loads the
     // texts of the panel it now talks to.
     // Until then, what is read may be another panel's: the walk test takes
-    // none of it.
+    // none of it, and the windows show none of the last panel's texts and
+    // states (a new panel that does not answer shows blank windows).
     connect(&AvvisoLinea::Istanza(), &AvvisoLinea::Cambiata, this, [this] {
         TastoErroreSerialeFlag = RicaricaTesti = true;
         RegistroProva.AttendiTesti();
+        AzzeraDisplay();
     });
     QAction *porta = Menu->addAction(QStringLiteral("Porta…"));
     porta->setObjectName(QStringLiteral("VocePorta"));

@@ -23,8 +23,11 @@ class ListaFile;
 class FormProvaIngressi;
 
 // The red button's caption when the panel does not answer on the link to
-// `dispositivo`: it names the network for a network address.
-QString TestoErroreLinea(const QString &dispositivo);
+// `dispositivo`: it names the network for a network address whose
+// connection failed or was lost (`aperta` false); a connection that stands
+// is a network that works, and a silent panel is a serial error as on any
+// line.
+QString TestoErroreLinea(const QString &dispositivo, bool aperta);
 
 class FormPrincipaleTest : public QWidget, private CicloTest::Osservatore {
     Q_OBJECT

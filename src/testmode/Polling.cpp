@@ -24,9 +24,9 @@ constexpr qint64 PausaSenzaRispostaMs = 1000;
 
 } // namespace
 
-QString TestoErroreLinea(const QString &dispositivo) {
-    return IndirizzoDiRete(dispositivo) ? QStringLiteral("Errore di rete Premi qui")
-                                        : QStringLiteral("Errore Seriale Premi qui");
+QString TestoErroreLinea(const QString &dispositivo, bool aperta) {
+    return IndirizzoDiRete(dispositivo) && !aperta ? QStringLiteral("Errore di rete Premi qui")
+                                                   : QStringLiteral("Errore Seriale Premi qui");
 }
 
 void FormPrincipaleTest::InviaComando(Comandi::Codice codice, const QString &parametro) {
@@ -47,7 +47,8 @@ void FormPrincipaleTest::Scambiato(const CicloTest::Scambio &s) {
         // Replies that could not be trusted still show the link alive.
         if (!seriale.NonIntera()) MostraSconosciuto();
         Text3->setText(V::Comando);
-        TastoErroreSeriale->setText(TestoErroreLinea(seriale.MSComm1.Dispositivo()));
+        TastoErroreSeriale->setText(
+            TestoErroreLinea(seriale.MSComm1.Dispositivo(), seriale.MSComm1.PortOpen()));
         TastoErroreSeriale->setToolTip(seriale.NonIntera()
                                            ? QStringLiteral("Risposte non affidabili: ") +
                                                  seriale.PercheNonAffidabili()

@@ -25,6 +25,7 @@
 #include <QTcpSocket>
 #include <QTest>
 #include <QSet>
+#include <QSerialPort>
 #include <csignal>
 #include <fcntl.h>
 #include <filesystem>
@@ -337,8 +338,8 @@ class TestRiga : public QObject {
         QCOMPARE(banco->ordina("silentafter 57"), QString("ok"));
         u = Esegui(banco.cartella(), {"--leggi", "riga.vlt"});
         QCOMPARE(u.codice, 1);
-        QVERIFY2(u.uscita.startsWith("Errore seriale. Controlla identificativo: la centrale &45 "
-                                     "non risponde alla lettura del testo 057"),
+        QVERIFY2(u.uscita.startsWith("Errore seriale: la centrale &45 ha smesso di rispondere "
+                                     "alla lettura del testo 057"),
                  qPrintable(u.uscita));
         QVERIFY(u.uscita.endsWith("Nessun file scritto.\n"));
         QCOMPARE(Leggi(banco.percorso("riga.vlt")), finestra);
@@ -761,6 +762,62 @@ class TestRiga : public QObject {
         QVERIFY2(u.uscita.contains(", 1 già uguale;"), qPrintable(u.uscita));
         u = Esegui(cartella, {"--impianto", "Scuola Verdi", "--storia"});
         QVERIFY2(u.uscita.contains("\t1 testo\t"), qPrintable(u.uscita));
+    }
+
+    // The first words on a failure are true ones. A panel that answered in
+    // the job and went silent has stopped answering (its identifier is
+    // right). A port another program holds is told in Italian; each site's
+    // job of --su-impianti, and the register, say what happened without
+    // advice for someone at the keyboard (restart, --cerca), which a job run
+    // by hand keeps.
+    void leParole() {
+        AVVIA(banco, {"--fast"}, false);
+        const QString cartella = banco.cartella();
+        QCOMPARE(banco->ordina("silentafter 57"), QString("ok"));
+        Uscita u = Esegui(cartella, {"--leggi", "letti.vlt"});
+        QCOMPARE(u.codice, 1);
+        const QRegularExpression smesso(
+            "^Errore seriale: la centrale &45 ha smesso di rispondere alla lettura del testo 057 "
+            "sulla porta COM1 \\(/dev/pts/\\d+\\) \\(rispondeva fino alle \\d\\d:\\d\\d\\)\\. "
+            "Nessun file scritto\\.\n$");
+        QVERIFY2(smesso.match(u.uscita).hasMatch(), qPrintable(u.uscita));
+        banco->ordina("silentafter 0");
+
+        for (const QStringList &sito :
+             {QStringList{"Banca", "COM1", "&45"}, QStringList{"Muta", "COM1", "&47"}})
+            QCOMPARE(
+                Esegui(cartella, {"--nuovo-impianto", sito[0], "--porta", sito[1], "--id", sito[2]})
+                    .codice,
+                0);
+        u = Esegui(cartella, {"--impianto", "Muta", "--stato"});
+        QVERIFY2(u.uscita.contains("velto318 --cerca elenca"), qPrintable(u.uscita));
+        u = Esegui(cartella, {"--impianto", "Muta", "--registro"});
+        QVERIFY2(u.uscita.contains("&47 non risponde") && !u.uscita.contains("--cerca"),
+                 qPrintable(u.uscita));
+        u = Esegui(cartella, {"--su-impianti", "Muta", "--stato"});
+        QVERIFY2(u.uscita.contains("Muta: Errore seriale. Controlla identificativo: la centrale "
+                                   "&47 non risponde") &&
+                     !u.uscita.contains("--cerca"),
+                 qPrintable(u.uscita));
+
+        QSerialPort tiene(QFileInfo(banco.percorso("COM1")).canonicalFilePath());
+        QVERIFY2(tiene.open(QIODevice::ReadWrite), qPrintable(tiene.errorString()));
+        u = Esegui(cartella, {"--stato"});
+        QCOMPARE(u.codice, 2);
+        QVERIFY2(u.errore.contains("accesso negato o porta già in uso") &&
+                     u.errore.contains("riavvia questo") && !u.errore.contains("Permission") &&
+                     !u.errore.contains("locking"),
+                 qPrintable(u.errore));
+        u = Esegui(cartella, {"--su-impianti", "Banca", "--stato"});
+        QVERIFY2(u.uscita.contains("Banca: Impossibile aprire la porta seriale COM1 (") &&
+                     u.uscita.contains("occupata da un altro programma") &&
+                     !u.uscita.contains("riavvia") && !u.uscita.contains("Permission"),
+                 qPrintable(u.uscita));
+        tiene.close();
+        u = Esegui(cartella, {"--impianto", "Banca", "--registro"});
+        QVERIFY2(u.uscita.contains("occupata da un altro programma") &&
+                     !u.uscita.contains("riavvia") && !u.uscita.contains("ln -sf"),
+                 qPrintable(u.uscita));
     }
 
     // One job over many sites: sites on one RS485 bus one after another,

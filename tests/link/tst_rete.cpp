@@ -271,6 +271,32 @@ class TestRete : public QObject {
         QVERIFY2(Variabili::Risposta.startsWith("A"), qPrintable(Variabili::Risposta));
     }
 
+    // A wrong identifier on a device server that is up: the network works,
+    // the panel does not answer to that identifier. The red button says so
+    // as on any line; a network error is one of the connection.
+    void leParole() {
+        AVVIA(banco, {"--fast"}, false);
+        QVERIFY(avviaServer());
+        FormSeriale::Istanza().MSComm1.setDispositivoForzato(tcp());
+        QVERIFY2(banco.riapri(), qPrintable(banco.errore()));
+        Variabili::Identificativo = "&47";
+        FormPrincipaleTest f;
+        f.show();
+        QString didascalia, suggerimento;
+        Quando([&] { return f.TastoErroreSeriale->isVisible(); },
+               [&] {
+                   didascalia = f.TastoErroreSeriale->text();
+                   suggerimento = f.TastoErroreSeriale->toolTip();
+                   f.TastoErroreSeriale->click();
+               });
+        f.LeggiStato();
+        QVERIFY(FormSeriale::Istanza().MSComm1.PortOpen());
+        QCOMPARE(didascalia, QString("Errore Seriale Premi qui"));
+        QVERIFY2(suggerimento.startsWith("La centrale non risponde sulla porta COM1 (" + tcp() +
+                                         ") con l'identificativo &47."),
+                 qPrintable(suggerimento));
+    }
+
     // 185 texts sent and verified through RFC 2217: the simulator answers only
     // once the tool has set the server's line from 19200 to 9600.
     void invioInRfc2217() {

@@ -19,11 +19,15 @@
 #include <QTcpServer>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <memory>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 using namespace Variabili;
 
@@ -498,7 +502,19 @@ class TestModoTest : public QObject {
         f->LeggiStato();
         QCOMPARE(FormSeriale::Istanza().MSComm1.Dispositivo(), rete);
 
-        // On a network link the button names the network, not the serial port.
+        // A connection that stands is a network that works: the panel is
+        // silent. Once the connection is lost (and refused again), the button
+        // names the network, not the serial port.
+        Quando([&] { return f->TastoErroreSeriale->isVisible(); },
+               [&] {
+                   didascalia = f->TastoErroreSeriale->text();
+                   f->TastoErroreSeriale->click();
+               });
+        f->LeggiStato();
+        QCOMPARE(didascalia, QString("Errore Seriale Premi qui"));
+        server.close();
+        while (server.hasPendingConnections())
+            delete server.nextPendingConnection();
         Quando([&] { return f->TastoErroreSeriale->isVisible(); },
                [&] {
                    didascalia = f->TastoErroreSeriale->text();
@@ -506,6 +522,63 @@ class TestModoTest : public QObject {
                });
         f->LeggiStato();
         QCOMPARE(didascalia, QString("Errore di rete Premi qui"));
+    }
+
+    // The first words on a failure are true ones. A panel that answered on
+    // this port has the right identifier: it stopped answering, since a
+    // time. Another panel chosen that does not answer shows blank windows,
+    // not the last panel's texts. The title names the device the port
+    // opened again on, once the adapter is back under another name.
+    void leParole() {
+        AVVIA(banco);
+        banco->ordina("text 0 Aula uno");
+        f->CaricaTesti();
+        f->LeggiStato();
+        QVERIFY(f->Allarmi[0]->text().startsWith("1Aula uno"));
+        QString didascalia, suggerimento, primoTesto;
+        QTimer premi; // each failure's button, read and pressed as it shows
+        connect(&premi, &QTimer::timeout, this, [&] {
+            if (!f->TastoErroreSeriale->isVisible() || f->TastoErroreSerialeFlag) return;
+            didascalia = f->TastoErroreSeriale->text();
+            suggerimento = f->TastoErroreSeriale->toolTip();
+            primoTesto = f->Allarmi[0]->text();
+            f->TastoErroreSeriale->click();
+        });
+        premi.start(20);
+
+        banco->ordina("silent on");
+        f->LeggiStato();
+        QCOMPARE(didascalia, QString("Errore Seriale Premi qui"));
+        const QRegularExpression smesso("^La centrale &45 ha smesso di rispondere sulla porta "
+                                        "COM1 \\(/dev/pts/\\d+\\) \\(rispondeva fino alle "
+                                        "\\d\\d:\\d\\d\\)\\. ");
+        QVERIFY2(smesso.match(suggerimento).hasMatch() && !suggerimento.contains("Cerca il VELTO"),
+                 qPrintable(suggerimento));
+
+        banco->ordina("silent off");
+        UsaIdentificativo("&47"); // no panel answers to it
+        f->LeggiIngressi();
+        QVERIFY2(primoTesto.trimmed().isEmpty(), qPrintable(primoTesto));
+        QVERIFY2(suggerimento.startsWith("La centrale non risponde sulla porta COM1 (") &&
+                     suggerimento.contains("con l'identificativo &47"),
+                 qPrintable(suggerimento));
+        UsaIdentificativo("&45");
+
+        // The adapter unplugged, and back under another name: the number it
+        // had stays taken meanwhile (its line held open here).
+        const QString prima = FormSeriale::Istanza().MSComm1.Dispositivo();
+        const int occupa = ::open(QFile::encodeName(prima).constData(), O_RDWR | O_NOCTTY);
+        QVERIFY(occupa >= 0);
+        banco.scollega();
+        f->LeggiStato();
+        AVVIA(banco, {"--fast"}, false);
+        ::close(occupa);
+        f->LeggiStato();
+        QVERIFY(!ErroreSeriale);
+        const QString ora = FormSeriale::Istanza().MSComm1.Dispositivo();
+        QVERIFY2(ora != prima, qPrintable(ora));
+        QVERIFY2(f->windowTitle().contains("centrale &45 su COM1 (" + ora + ")"),
+                 qPrintable(f->windowTitle()));
     }
 
     // Another identifier chosen at run time, as "Usa questo identificativo"
