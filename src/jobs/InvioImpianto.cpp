@@ -73,8 +73,8 @@ QString ConservaLettura(const QString &impianto, bool *fatto) {
         return QStringLiteral("Versione dell'impianto \"%1\" non conservata: %2.")
             .arg(impianto, errore);
     if (!nuova)
-        return QStringLiteral("Testi uguali a quelli noti dell'impianto \"%1\" (la versione più "
-                              "recente è la %2): nessuna nuova versione.")
+        return QStringLiteral("Testi uguali a quelli noti dell'impianto \"%1\", fino alla "
+                              "versione %2: nessuna nuova versione.")
             .arg(impianto, Versioni::Detta(*v));
     return QStringLiteral("%1 testi conservati come versione %2 dell'impianto \"%3\".")
         .arg(v->testi)
