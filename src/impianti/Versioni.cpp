@@ -188,9 +188,13 @@ QStringList Ordine(const QString &cartella, const QStringList &nuove) {
     const QString percorso = QDir(cartella).filePath(QStringLiteral(".ordine-") + Computer());
     QByteArray dati;
 #ifdef Q_OS_UNIX
-    const int fd = ::open(QFile::encodeName(percorso).constData(),
-                          O_RDWR | O_APPEND | O_CREAT | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC, 0666);
-    const bool chiuso = fd >= 0 && ::flock(fd, LOCK_EX) == 0;
+    const QByteArray file = QFile::encodeName(percorso);
+    int fd = ::open(file.constData(),
+                    O_RDWR | O_APPEND | O_CREAT | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC, 0666);
+    // Another user's order, or a book that may only be read: read as it is.
+    const bool scrivibile = fd >= 0;
+    if (!scrivibile) fd = ::open(file.constData(), O_RDONLY | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC);
+    const bool chiuso = fd >= 0 && ::flock(fd, scrivibile ? LOCK_EX : LOCK_SH) == 0;
     for (char blocco[65536]; chiuso;) {
         const ssize_t n = ::read(fd, blocco, sizeof blocco);
         if (n < 0 && errno == EINTR) continue;
@@ -200,13 +204,14 @@ QStringList Ordine(const QString &cartella, const QStringList &nuove) {
 #else
     QFile f(percorso);
     const bool chiuso = f.open(QIODevice::ReadWrite | QIODevice::Append);
-    if (chiuso) dati = f.readAll();
+    if (chiuso && f.seek(0)) dati = f.readAll();
 #endif
     QStringList ordine;
     QSet<QString> visti;
     for (const QByteArray &riga : dati.split('\n')) {
+        // Only a version's name counts: a line cut short takes no number.
         const QString nome = QString::fromUtf8(riga).trimmed();
-        if (!nome.isEmpty() && !visti.contains(nome)) {
+        if (DaNome(nome + QStringLiteral(".vlt")) && !visti.contains(nome)) {
             visti.insert(nome);
             ordine << nome;
         }
@@ -221,7 +226,8 @@ QStringList Ordine(const QString &cartella, const QStringList &nuove) {
             aggiunte += nome.toUtf8() + '\n';
         }
 #ifdef Q_OS_UNIX
-    if (chiuso && aggiunte.size() > prima && Salvataggio::ScriviTutto(fd, aggiunte)) ::fsync(fd);
+    if (scrivibile && chiuso && aggiunte.size() > prima && Salvataggio::ScriviTutto(fd, aggiunte))
+        ::fsync(fd);
     if (fd >= 0) ::close(fd);
 #else
     if (chiuso && aggiunte.size() > prima) f.write(aggiunte);

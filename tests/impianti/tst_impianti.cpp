@@ -181,9 +181,19 @@ class TestImpianti : public QObject {
         QCOMPARE(Versioni::Trova(elenco, "20200101-000000-000_vecchio_letto")->numero, 3);
         QCOMPARE(Versioni::Trova(elenco, "4")->computer, QStringLiteral("futuro"));
         QVERIFY(!Versioni::Trova(elenco, "6"));
-        // The order is this computer's file beside the versions, not one of them.
-        QVERIFY(QFile::exists(cartella + ".ordine-" + qui));
-        QCOMPARE(Versioni::Elenco("O").size(), 5);
+        // The order is this computer's file beside the versions, not one of
+        // them. A name listed twice keeps its first place; a line a killed run
+        // left unfinished stays apart from the next one added.
+        QFile ordine(cartella + ".ordine-" + qui);
+        QVERIFY(ordine.open(QIODevice::Append));
+        ordine.write(elenco[0].nome.toUtf8() + "\n20261208-1");
+        ordine.close();
+        Scrivi(cartella + "20100101-000000-000_altro_letto.vlt", "a\r\n000altro\r\nend\r\n");
+        const QList<Versioni::Versione> dopo = Versioni::Elenco("O");
+        QCOMPARE(dopo.size(), 6);
+        QCOMPARE(dopo[0].nome, elenco[0].nome);
+        QCOMPARE(dopo[5].numero, 6);
+        QCOMPARE(dopo[5].computer, QStringLiteral("altro"));
     }
 
     // All that is known of a panel: the newest version holding every text
