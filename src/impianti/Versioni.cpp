@@ -194,7 +194,10 @@ QStringList Ordine(const QString &cartella, const QStringList &nuove) {
     // Another user's order, or a book that may only be read: read as it is.
     const bool scrivibile = fd >= 0;
     if (!scrivibile) fd = ::open(file.constData(), O_RDONLY | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC);
-    const bool chiuso = fd >= 0 && ::flock(fd, scrivibile ? LOCK_EX : LOCK_SH) == 0;
+    // Only a file: a pipe planted in its place would never end a read.
+    struct stat s;
+    const bool chiuso = fd >= 0 && ::fstat(fd, &s) == 0 && S_ISREG(s.st_mode) &&
+                        ::flock(fd, scrivibile ? LOCK_EX : LOCK_SH) == 0;
     for (char blocco[65536]; chiuso;) {
         const ssize_t n = ::read(fd, blocco, sizeof blocco);
         if (n < 0 && errno == EINTR) continue;
