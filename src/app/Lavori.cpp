@@ -140,6 +140,13 @@ int LavoroInvia(const RigaDiComando &riga) {
         voci = ripristino->voci;
         r = ripristino->preparazione;
         descrizione = QStringLiteral("versione ") + Versioni::Detta(ripristino->versione);
+        if (r.esito != Operazioni::Esito::FileNonLeggibile &&
+            r.esito != Operazioni::Esito::FileRifiutato)
+            Stampa(stderr, QStringLiteral("Ripristino della %1 dell'impianto \"%2\" (%3, %4)\n")
+                               .arg(descrizione, impianto->nome,
+                                    ripristino->versione.quando.toLocalTime().toString(
+                                        QStringLiteral("yyyy-MM-dd HH:mm:ss")),
+                                    Versioni::NomeTipo(ripristino->versione.tipo)));
     } else {
         r = Operazioni::PreparaInvio(progresso, &voci);
     }

@@ -828,6 +828,8 @@ class TestRiga : public QObject {
         QCOMPARE(u.codice, 0);
         QVERIFY2(u.uscita.contains("; copia della centrale nella versione 5 ("),
                  qPrintable(u.uscita));
+        QVERIFY2(u.errore.startsWith("Ripristino della versione 1 (" + nomePrima + ")"),
+                 qPrintable(u.errore));
         QCOMPARE(banco->testi().value(10),
                  QString::fromLatin1(Leggi(versioni + prima).split('\n')[11].left(19)));
         QVERIFY2(Esegui(cartella, {"--impianto", "R", "--registro"})
