@@ -39,9 +39,10 @@ Risultato Invia(Operazioni::Osservatore &o, const QList<Programmazione::Voce> &v
             const auto v = Versioni::Conserva(
                 impianto.nome, Versioni::Tipo::Copia, Testi(presenti),
                 QStringLiteral("Copia dei testi prima dell'invio di %1").arg(descrizione), errore);
-            if (v) r.copia = v->numero;
-            if (v) r.nomeCopia = v->nome;
-            return v.has_value();
+            if (!v) return false;
+            r.copia = v->numero;
+            r.nomeCopia = v->nome;
+            return true;
         };
         r.invio = Operazioni::InviaConCopia(o, voci, conserva);
     }
