@@ -123,31 +123,38 @@ QString NonSiScrive(const QString &percorso) {
 QString CartellaDelSito(const QString &impianto, const QString &nome, bool crea) {
     const QString sito = Impianti::CartellaDi(impianto);
     const QString cartella = QDir(sito).filePath(nome);
-    const QString collegamento = QStringLiteral("la cartella %1 è un collegamento simbolico: non "
-                                                "viene seguito e nessun file è stato scritto");
 #ifdef Q_OS_UNIX
+    const QString collegamento =
+        QStringLiteral("la cartella %1 è un collegamento simbolico di un altro utente: non viene "
+                       "seguito e nessun file è stato scritto");
+    // A folder as it is: a link is followed only when it is this user's own.
+    const auto guarda = [](const QByteArray &dove, struct stat *s) {
+        if (::lstat(dove.constData(), s) != 0) return false;
+        if (!S_ISLNK(s->st_mode) || s->st_uid != ::geteuid()) return true;
+        return ::stat(dove.constData(), s) == 0;
+    };
     struct stat s;
-    if (::lstat(QFile::encodeName(sito).constData(), &s) != 0)
+    if (!guarda(QFile::encodeName(sito), &s))
         return QStringLiteral("cartella dell'impianto %1: %2")
             .arg(QDir::toNativeSeparators(sito), Salvataggio::Motivo(errno));
     if (S_ISLNK(s.st_mode)) return collegamento.arg(QDir::toNativeSeparators(sito));
     if (!S_ISDIR(s.st_mode))
         return QStringLiteral("%1 non è una cartella").arg(QDir::toNativeSeparators(sito));
     const QByteArray dove = QFile::encodeName(cartella);
-    if (::lstat(dove.constData(), &s) != 0) {
+    if (!guarda(dove, &s)) {
         if (errno == ENOENT && !crea) return QString();
-        // Only the folder itself: never its parents, never through a link.
+        // Only the folder itself: never its parents.
         if (errno != ENOENT || (::mkdir(dove.constData(), 0777) != 0 && errno != EEXIST) ||
-            ::lstat(dove.constData(), &s) != 0)
+            !guarda(dove, &s))
             return QStringLiteral("impossibile creare la cartella %1: %2")
                 .arg(QDir::toNativeSeparators(cartella), Salvataggio::Motivo(errno));
     }
     if (S_ISLNK(s.st_mode)) return collegamento.arg(QDir::toNativeSeparators(cartella));
     if (!S_ISDIR(s.st_mode))
-        return QStringLiteral("%1 non è una cartella").arg(QDir::toNativeSeparators(cartella));
+        return QStringLiteral("impossibile creare la cartella %1: %2")
+            .arg(QDir::toNativeSeparators(cartella), Salvataggio::Motivo(EEXIST));
 #else
-    for (const QString &c : {sito, cartella})
-        if (QFileInfo(c).isSymLink()) return collegamento.arg(QDir::toNativeSeparators(c));
+    // Links are followed, as Salvataggio follows them here.
     if (!QFileInfo(cartella).isDir() && (!crea || !QDir(sito).mkdir(nome)))
         return crea ? QStringLiteral("impossibile creare la cartella %1")
                           .arg(QDir::toNativeSeparators(cartella))

@@ -68,10 +68,11 @@ std::optional<Versione> Trova(const QList<Versione> &versioni, const QString &ch
 // whatever the current folder; links are followed to where the file would
 // land, the folder's as well as the file's own. Else an empty text.
 QString NonSiScrive(const QString &percorso);
-// Makes sure the folder `nome` (versioni, registro) of a site is a folder of
-// its own, made (without its parents) when `crea` asks and it is missing. In
-// a book others may write to, a link planted as the site's folder or as that
-// folder is never followed. Empty when it is fine (or missing, without
+// Makes sure the folder `nome` (versioni, registro) of a site is a folder,
+// made (without its parents) when `crea` asks and it is missing. The site's
+// folder or that folder may be a link of this user's own (a site kept on
+// another disk); in a book others may write to, a link another user planted
+// there is never followed. Empty when it is fine (or missing, without
 // `crea`), else why not (Italian).
 QString CartellaDelSito(const QString &impianto, const QString &nome, bool crea);
 // The texts of a version's file, or nothing with *errore (Italian).

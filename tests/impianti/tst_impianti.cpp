@@ -12,6 +12,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <unistd.h>
+
 using namespace Impianti;
 
 class TestImpianti : public QObject {
@@ -242,8 +244,8 @@ class TestImpianti : public QObject {
 
     // Versions are never written over, whatever the current folder and
     // through any link to their folder or to the file; and no folder of the
-    // book is entered through a link: one planted as versioni/, registro/ or
-    // a site's folder is refused, and nothing is made where it leads.
+    // book is entered through a link another user planted as versioni/,
+    // registro/ or a site's folder: refused, nothing is made where it leads.
     void cartelleProtette() {
         QString errore;
         QVERIFY(Crea(Sito(QStringLiteral("P")), &errore));
@@ -267,18 +269,31 @@ class TestImpianti : public QObject {
         QCOMPARE(Versioni::NonSiScrive(dir_.path() + "/impianti/P/altro.vlt"), QString());
 
         QDir::setCurrent(dir_.path());
+        // A site kept on another disk through a link of this user's own.
+        QVERIFY(QDir().mkpath(altrove + "/disco"));
+        QVERIFY(QFile::link(altrove + "/disco", CartellaDi("Mio")));
+        QVERIFY2(Versioni::Conserva("Mio", Versioni::Tipo::Letto, {{"000", "x"}}, "x", &errore),
+                 qPrintable(errore));
+        QCOMPARE(QDir(altrove + "/disco/versioni").entryList({"*.vlt"}).size(), 1);
+
+        // Links another user planted: never followed.
+        if (::geteuid() != 0) QSKIP("only root can plant a link of another user");
+        const auto pianta = [](const QString &bersaglio, const QString &collegamento) {
+            return QFile::link(bersaglio, collegamento) &&
+                   ::lchown(QFile::encodeName(collegamento).constData(), 65534, 65534) == 0;
+        };
         QVERIFY(Crea(Sito(QStringLiteral("Q")), &errore));
         for (const char *cartella : {"versioni", "registro"})
-            QVERIFY(QFile::link(altrove + "/bersaglio", CartellaDi("Q") + "/" + cartella));
+            QVERIFY(pianta(altrove + "/bersaglio", CartellaDi("Q") + "/" + cartella));
         QVERIFY(!Versioni::Conserva("Q", Versioni::Tipo::Letto, {{"000", "x"}}, "x", &errore));
-        QVERIFY2(errore.contains("collegamento simbolico"), qPrintable(errore));
+        QVERIFY2(errore.contains("collegamento simbolico di un altro utente"), qPrintable(errore));
         QVERIFY(!Manutenzione::Annota("Q", "COM1", "modifica", "salvata", &errore));
-        QVERIFY2(errore.contains("collegamento simbolico"), qPrintable(errore));
+        QVERIFY2(errore.contains("collegamento simbolico di un altro utente"), qPrintable(errore));
         QVERIFY(Versioni::Elenco("Q").isEmpty());
-        QVERIFY(QFile::link(altrove + "/bersaglio", CartellaDi("Finto")));
+        QVERIFY(pianta(altrove + "/bersaglio", CartellaDi("Finto")));
         QVERIFY(!Versioni::Conserva("Finto", Versioni::Tipo::Letto, {{"000", "x"}}, "x", &errore));
         QVERIFY(!Manutenzione::Annota("Finto", "COM1", "modifica", "salvata", &errore));
-        QVERIFY2(errore.contains("collegamento simbolico"), qPrintable(errore));
+        QVERIFY2(errore.contains("collegamento simbolico di un altro utente"), qPrintable(errore));
         QCOMPARE(QDir(altrove + "/bersaglio")
                      .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
                  QStringList());
