@@ -132,21 +132,29 @@ int LavoroInvia(const RigaDiComando &riga) {
     Operazioni::RisultatoInvio r;
     QString descrizione = QFileInfo(riga.file).fileName();
     if (riga.ripristina > 0) {
-        // A restore sends a version of the site's own.
+        // A restore sends a version of the site's own, checked as a file sent.
         QString errore;
-        const auto versione =
-            InvioImpianto::VociDellaVersione(impianto->nome, riga.ripristina, &errore);
-        if (!versione) return Problema(errore + QStringLiteral(". Nulla è stato inviato."));
-        voci = *versione;
-        descrizione = QStringLiteral("versione %1").arg(riga.ripristina);
+        const auto ripristino = InvioImpianto::PreparaRipristino(
+            progresso, impianto->nome, QString::number(riga.ripristina), &errore);
+        if (!ripristino) return Problema(errore + QStringLiteral(". Nulla è stato inviato."));
+        voci = ripristino->voci;
+        r = ripristino->preparazione;
+        descrizione = QStringLiteral("versione ") + Versioni::Detta(ripristino->versione);
+        if (r.esito != Operazioni::Esito::FileNonLeggibile &&
+            r.esito != Operazioni::Esito::FileRifiutato)
+            Stampa(stderr, QStringLiteral("Ripristino della %1 dell'impianto \"%2\" (%3, %4)\n")
+                               .arg(descrizione, impianto->nome,
+                                    ripristino->versione.quando.toLocalTime().toString(
+                                        QStringLiteral("yyyy-MM-dd HH:mm:ss")),
+                                    Versioni::NomeTipo(ripristino->versione.tipo)));
     } else {
         r = Operazioni::PreparaInvio(progresso, &voci);
-        if (r.esito == Operazioni::Esito::FileNonLeggibile)
-            return Problema(QStringLiteral("%1. Nulla è stato inviato.").arg(r.motivo));
-        if (r.esito == Operazioni::Esito::FileRifiutato)
-            return Problema(
-                QStringLiteral("%1: %2. Nulla è stato inviato.").arg(V::NomeFile, r.motivo));
     }
+    if (r.esito == Operazioni::Esito::FileNonLeggibile)
+        return Problema(QStringLiteral("%1. Nulla è stato inviato.").arg(r.motivo));
+    if (r.esito == Operazioni::Esito::FileRifiutato)
+        return Problema(
+            QStringLiteral("%1: %2. Nulla è stato inviato.").arg(V::NomeFile, r.motivo));
     if (const int problema = PreparaLinea(riga); problema >= 0) return problema;
 
     const QString avviso = r.avviso;
@@ -220,12 +228,15 @@ int LavoroInvia(const RigaDiComando &riga) {
 
 // What a send of the file would change: the same checks of the file as the
 // send, before the port is opened; then each text read back as the
-// verification reads it. Nothing is written to the panel.
-int LavoroConfronta(const RigaDiComando &riga) {
+// verification reads it. Nothing is written to the panel. Given `noti` (a
+// site's known texts), those are compared instead of a file.
+int LavoroConfronta(const RigaDiComando &riga,
+                    const std::optional<QList<Programmazione::Voce>> &noti) {
     V::NomeFile = riga.file;
     Progresso progresso;
-    QList<Programmazione::Voce> voci;
-    const Operazioni::RisultatoInvio p = Operazioni::PreparaInvio(progresso, &voci);
+    QList<Programmazione::Voce> voci = noti.value_or(QList<Programmazione::Voce>());
+    const Operazioni::RisultatoInvio p =
+        noti ? Operazioni::RisultatoInvio() : Operazioni::PreparaInvio(progresso, &voci);
     if (p.esito == Operazioni::Esito::FileNonLeggibile)
         return Problema(QStringLiteral("%1. Nessun testo confrontato.").arg(p.motivo));
     if (p.esito == Operazioni::Esito::FileRifiutato)
@@ -283,6 +294,11 @@ QString MotivoDestinazione(const QString &percorso) {
     if (!file.absoluteDir().exists())
         return QStringLiteral("%1: la cartella %2 non esiste.").arg(percorso, file.absolutePath());
     if (file.isDir()) return QStringLiteral("%1 è una cartella.").arg(percorso);
+    // A site's versions are never written over: said before the job starts.
+    if (const QString motivo =
+            FormatoMessaggi::Vietato ? FormatoMessaggi::Vietato(percorso) : QString();
+        !motivo.isEmpty())
+        return QStringLiteral("%1: %2.").arg(percorso, motivo);
     if (const QString motivo = FormatoMessaggi::MotivoNonScrivibile(percorso); !motivo.isEmpty())
         return QStringLiteral("%1: %2.").arg(percorso, motivo);
     return QString();
@@ -390,19 +406,21 @@ int EseguiLavoro(const RigaDiComando &rigaDatata) {
     impianto = ImpiantoDelLavoro(riga, &esito);
     if (esito >= 0) return esito;
     QString azione = AzioneDi(riga);
-    // A comparison on a site without a file: with its newest version.
+    // A comparison on a site without a file: with all that is known of its
+    // panel, the newest complete version and the later ones on top of it.
+    std::optional<QList<Programmazione::Voce>> noti;
     if (impianto && riga.lavoro == Lavoro::Confronta && riga.file.isEmpty()) {
-        const auto v = UltimaVersione(impianto->nome, &esito);
-        if (!v) return esito;
-        riga.file = v->percorso;
-        azione = QStringLiteral("confronto con la versione %1").arg(v->numero);
+        const auto stato = UltimaVersione(impianto->nome, &esito);
+        if (!stato) return esito;
+        noti = InvioImpianto::Voci(stato->testi);
+        const Versioni::Versione &v = stato->versioni.last();
+        azione = QStringLiteral("confronto con la ") + Versioni::DettoStato(*stato);
         Stampa(stderr,
-               QStringLiteral("Confronto con la versione %1 dell'impianto \"%2\" (%3, "
+               QStringLiteral("Confronto con la %1 dell'impianto \"%2\" (la più recente: %3, "
                               "%4)\n")
-                   .arg(v->numero)
-                   .arg(impianto->nome,
-                        v->quando.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
-                        Versioni::NomeTipo(v->tipo)));
+                   .arg(Versioni::DettoStato(*stato), impianto->nome,
+                        v.quando.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
+                        Versioni::NomeTipo(v.tipo)));
     }
     if (impianto) Impianti::InUso() = impianto->nome;
     portaForzata = !DispositivoDelLavoro(riga).isEmpty();
@@ -424,7 +442,7 @@ int EseguiLavoro(const RigaDiComando &rigaDatata) {
         esito = LavoroLeggi(riga);
         break;
     case Lavoro::Confronta:
-        esito = LavoroConfronta(riga);
+        esito = LavoroConfronta(riga, noti);
         break;
     default:
         esito = -1;

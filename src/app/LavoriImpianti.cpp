@@ -104,15 +104,16 @@ int Storia(const QString &nome) {
     QString testo;
     const QList<Versioni::Versione> versioni = Versioni::Elenco(nome);
     for (auto v = versioni.crbegin(); v != versioni.crend(); ++v)
-        testo += v->illeggibile.isEmpty()
-                     ? QStringLiteral("%1\t%2\t%3\t%4\t%5\n")
-                           .arg(v->numero)
-                           .arg(Data(v->quando), Versioni::NomeTipo(v->tipo),
-                                Quanti(v->testi, "testo", "testi"), ControlliVisibili(v->impronta))
-                     : QStringLiteral("%1\t%2\t%3\tilleggibile: %4\n")
-                           .arg(v->numero)
-                           .arg(Data(v->quando), Versioni::NomeTipo(v->tipo),
-                                ControlliVisibili(v->illeggibile));
+        // The stable name last: the columns before it stay where they were.
+        testo += v->illeggibile.isEmpty() ? QStringLiteral("%1\t%2\t%3\t%4\t%5\t%6\n")
+                                                .arg(v->numero)
+                                                .arg(Data(v->quando), Versioni::NomeTipo(v->tipo),
+                                                     Quanti(v->testi, "testo", "testi"),
+                                                     ControlliVisibili(v->impronta), v->nome)
+                                          : QStringLiteral("%1\t%2\t%3\tilleggibile: %4\t%5\n")
+                                                .arg(v->numero)
+                                                .arg(Data(v->quando), Versioni::NomeTipo(v->tipo),
+                                                     ControlliVisibili(v->illeggibile), v->nome);
     if (versioni.isEmpty())
         testo = QStringLiteral("L'impianto \"%1\" non ha ancora versioni: velto318 --impianto "
                                "'%1' --leggi legge la centrale.\n")
@@ -124,7 +125,8 @@ int Storia(const QString &nome) {
 // The texts of version `numero` of the site, or nothing with the problem said.
 std::optional<Versioni::Testi> TestiVersione(const QList<Versioni::Versione> &versioni, int numero,
                                              const QString &nome, int *uscita) {
-    if (numero > versioni.size()) {
+    const auto v = Versioni::Trova(versioni, QString::number(numero));
+    if (!v) {
         *uscita = Problema(QStringLiteral("l'impianto \"%1\" non ha la versione %2 (ne ha %3: "
                                           "velto318 --impianto '%1' --storia).")
                                .arg(nome)
@@ -133,7 +135,7 @@ std::optional<Versioni::Testi> TestiVersione(const QList<Versioni::Versione> &ve
         return std::nullopt;
     }
     QString errore;
-    const auto testi = Versioni::TestiDi(versioni[numero - 1], &errore);
+    const auto testi = Versioni::TestiDi(*v, &errore);
     if (!testi) *uscita = Problema(QStringLiteral("versione %1: %2.").arg(numero).arg(errore));
     return testi;
 }
@@ -311,13 +313,17 @@ std::optional<Impianti::Impianto> ImpiantoDelLavoro(const RigaDiComando &riga, i
     return Impianti::Carica(riga.impianto, &ignorato);
 }
 
-std::optional<Versioni::Versione> UltimaVersione(const QString &impianto, int *uscita) {
-    const QList<Versioni::Versione> versioni = Versioni::Elenco(impianto);
-    if (!versioni.isEmpty()) return versioni.last();
-    *uscita = Problema(QStringLiteral("l'impianto \"%1\" non ha ancora versioni con cui "
-                                      "confrontare la centrale: velto318 --impianto '%1' --leggi "
-                                      "legge la centrale. Nessun testo confrontato.")
-                           .arg(impianto));
+std::optional<Versioni::Stato> UltimaVersione(const QString &impianto, int *uscita) {
+    QString errore;
+    const auto stato = Versioni::StatoNoto(impianto, &errore);
+    if (stato && !stato->versioni.isEmpty()) return stato;
+    *uscita =
+        Problema(stato ? QStringLiteral("l'impianto \"%1\" non ha ancora versioni con cui "
+                                        "confrontare la centrale: velto318 --impianto '%1' --leggi "
+                                        "legge la centrale. Nessun testo confrontato.")
+                             .arg(impianto)
+                       : QStringLiteral("impianto \"%1\", %2. Nessun testo confrontato.")
+                             .arg(impianto, errore));
     return std::nullopt;
 }
 
@@ -327,8 +333,12 @@ QString AzioneDi(const RigaDiComando &riga) {
     case Lavoro::Invia: {
         const QString senza =
             riga.senzaCopia ? QStringLiteral(", senza copia della centrale") : QString();
-        if (riga.ripristina > 0)
-            return QStringLiteral("ripristino della versione %1%2").arg(riga.ripristina).arg(senza);
+        if (riga.ripristina > 0) {
+            const auto v = Versioni::Trova(Versioni::Elenco(riga.impianto, Versioni::Lettura::Nomi),
+                                           QString::number(riga.ripristina));
+            return QStringLiteral("ripristino della versione %1%2")
+                .arg(v ? Versioni::Detta(*v) : QString::number(riga.ripristina), senza);
+        }
         return QStringLiteral("invio di %1%2").arg(file, senza);
     }
     case Lavoro::Leggi:

@@ -23,9 +23,10 @@ int EseguiLibro(const RigaDiComando &riga);
 // is a problem, said with the names near it: *uscita gets the exit status.
 std::optional<Impianti::Impianto> ImpiantoDelLavoro(const RigaDiComando &riga, int *uscita);
 
-// The newest version of a site, for a comparison without a file; nothing,
-// with the problem said and *uscita set, when it has none to compare with.
-std::optional<Versioni::Versione> UltimaVersione(const QString &impianto, int *uscita);
+// All that is known of a site's panel (Versioni::StatoNoto), for a
+// comparison without a file; nothing, with the problem said and *uscita set,
+// when it has no version to compare with or one of them cannot be used.
+std::optional<Versioni::Stato> UltimaVersione(const QString &impianto, int *uscita);
 
 // What a job does, as its register line says it.
 QString AzioneDi(const RigaDiComando &riga);

@@ -45,9 +45,10 @@ QString Campo(const QString &testo) {
 }
 
 bool Scrivi(const QString &impianto, const QStringList &campi, QString *errore) {
-    if (!QDir().mkpath(Cartella(impianto))) {
-        *errore = QStringLiteral("impossibile creare la cartella %1")
-                      .arg(QDir::toNativeSeparators(Cartella(impianto)));
+    if (const QString motivo =
+            Versioni::CartellaDelSito(impianto, QStringLiteral("registro"), true);
+        !motivo.isEmpty()) {
+        *errore = motivo;
         return false;
     }
     QStringList puliti;

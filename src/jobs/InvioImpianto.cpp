@@ -12,10 +12,13 @@ QString Dettagli(const Risultato &r, bool senzaCopia, const Impianti::Impianto *
     if (r.invio.giaUguali > 0)
         d += QStringLiteral(", ") + Quanti(r.invio.giaUguali, "già uguale", "già uguali");
     if (r.copia > 0)
-        d += QStringLiteral("; copia della centrale nella versione %1").arg(r.copia);
+        d += QStringLiteral("; copia della centrale nella versione %1 (%2)")
+                 .arg(r.copia)
+                 .arg(r.nomeCopia);
     else if (!impianto->copia || senzaCopia)
         d += QStringLiteral("; senza copia della centrale");
-    if (r.inviato > 0) d += QStringLiteral("; inviato nella versione %1").arg(r.inviato);
+    if (r.inviato > 0)
+        d += QStringLiteral("; inviato nella versione %1 (%2)").arg(r.inviato).arg(r.nomeInviato);
     return d;
 }
 
@@ -36,17 +39,21 @@ Risultato Invia(Operazioni::Osservatore &o, const QList<Programmazione::Voce> &v
             const auto v = Versioni::Conserva(
                 impianto.nome, Versioni::Tipo::Copia, Testi(presenti),
                 QStringLiteral("Copia dei testi prima dell'invio di %1").arg(descrizione), errore);
-            if (v) r.copia = v->numero;
-            return v.has_value();
+            if (!v) return false;
+            r.copia = v->numero;
+            r.nomeCopia = v->nome;
+            return true;
         };
         r.invio = Operazioni::InviaConCopia(o, voci, conserva);
     }
     if (r.invio.esito != Operazioni::Esito::Fatto) return r;
     QString errore;
-    if (const auto v = Versioni::Conserva(impianto.nome, Versioni::Tipo::Inviato, Testi(voci),
-                                          QStringLiteral("Inviato: %1").arg(descrizione), &errore))
+    if (const auto v =
+            Versioni::Conserva(impianto.nome, Versioni::Tipo::Inviato, Testi(voci),
+                               QStringLiteral("Inviato: %1").arg(descrizione), &errore)) {
         r.inviato = v->numero;
-    else
+        r.nomeInviato = v->nome;
+    } else
         r.avviso = QStringLiteral("invio fatto, ma la versione inviata non è stata salvata: %1")
                        .arg(errore);
     return r;
@@ -67,33 +74,59 @@ QString ConservaLettura(const QString &impianto, bool *fatto) {
         return QStringLiteral("Versione dell'impianto \"%1\" non conservata: %2.")
             .arg(impianto, errore);
     if (!nuova)
-        return QStringLiteral("Testi uguali alla versione %1 dell'impianto \"%2\": nessuna nuova "
-                              "versione.")
-            .arg(v->numero)
-            .arg(impianto);
+        return QStringLiteral("Testi uguali a quelli noti dell'impianto \"%1\", fino alla "
+                              "versione %2: nessuna nuova versione.")
+            .arg(impianto, Versioni::Detta(*v));
     return QStringLiteral("%1 testi conservati come versione %2 dell'impianto \"%3\".")
         .arg(v->testi)
-        .arg(v->numero)
-        .arg(impianto);
+        .arg(Versioni::Detta(*v), impianto);
+}
+
+QList<Programmazione::Voce> Voci(const Versioni::Testi &testi) {
+    QList<Programmazione::Voce> voci;
+    for (auto t = testi.cbegin(); t != testi.cend(); ++t)
+        voci.append({t.key() + t.value(), 0, t.key() + t.value()});
+    return voci;
+}
+
+std::optional<Ripristino> PreparaRipristino(Operazioni::Osservatore &o, const QString &impianto,
+                                            const QString &chiave, QString *errore) {
+    const auto v = Versioni::Trova(Versioni::Elenco(impianto, Versioni::Lettura::Nomi), chiave);
+    if (!v) {
+        *errore = QStringLiteral("l'impianto \"%1\" non ha la versione %2").arg(impianto, chiave);
+        return std::nullopt;
+    }
+    Ripristino r;
+    r.versione = *v;
+    // The version's file goes through a send's own checks.
+    V::NomeFile = v->percorso;
+    r.preparazione = Operazioni::PreparaInvio(o, &r.voci);
+    return r;
 }
 
 std::optional<QList<Programmazione::Voce>> VociDellaVersione(const QString &impianto, int numero,
                                                              QString *errore) {
-    for (const Versioni::Versione &v : Versioni::Elenco(impianto, Versioni::Lettura::Nomi)) {
-        if (v.numero != numero) continue;
-        const auto testi = Versioni::TestiDi(v, errore);
-        if (!testi) return std::nullopt;
-        QList<Programmazione::Voce> voci;
-        for (auto t = testi->cbegin(); t != testi->cend(); ++t)
-            voci.append({t.key() + t.value(), 0, t.key() + t.value()});
-        if (voci.isEmpty()) {
-            *errore = QStringLiteral("la versione %1 non ha testi").arg(numero);
-            return std::nullopt;
-        }
-        return voci;
+    struct Muto : Operazioni::Osservatore {
+        void Riga1(const QString &) override {}
+        void Riga2(const QString &) override {}
+        void Avanzamento(const QString &, int, int) override {}
+        void Conferma() override {}
+    } muto;
+    // The file chosen elsewhere stays the one it was.
+    const QString primo = V::NomeFile;
+    const auto r = PreparaRipristino(muto, impianto, QString::number(numero), errore);
+    V::NomeFile = primo;
+    if (!r) return std::nullopt;
+    switch (r->preparazione.esito) {
+    case Operazioni::Esito::FileNonLeggibile:
+        *errore = r->preparazione.motivo;
+        return std::nullopt;
+    case Operazioni::Esito::FileRifiutato:
+        *errore = QStringLiteral("%1: %2").arg(r->versione.percorso, r->preparazione.motivo);
+        return std::nullopt;
+    default:
+        return r->voci;
     }
-    *errore = QStringLiteral("l'impianto \"%1\" non ha la versione %2").arg(impianto).arg(numero);
-    return std::nullopt;
 }
 
 } // namespace InvioImpianto

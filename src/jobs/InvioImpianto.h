@@ -21,7 +21,8 @@ struct Risultato {
     Operazioni::RisultatoInvio invio;
     int copia = 0;   // the version of the backup (0: none kept, or the backup was off)
     int inviato = 0; // the version of what was sent (0: none)
-    QString avviso;  // a version that could not be kept after the send, why
+    QString nomeCopia, nomeInviato; // their stable names
+    QString avviso;                 // a version that could not be kept after the send, why
 };
 
 // What a send on a site adds to its outcome: the texts already equal and the
@@ -46,8 +47,28 @@ Risultato Invia(Operazioni::Osservatore &o, const QList<Programmazione::Voce> &v
 // reads Testi, CommentoProposto
 QString ConservaLettura(const QString &impianto, bool *fatto);
 
+// Entries for texts, as a version keeps them.
+QList<Programmazione::Voce> Voci(const Versioni::Testi &testi);
+
+// A restore of a site's version, prepared as a send prepares its file.
+struct Ripristino {
+    Versioni::Versione versione;
+    QList<Programmazione::Voce> voci;
+    // Operazioni::PreparaInvio's result on the version's file: a version that
+    // cannot be read, or that a send would refuse (cut short, a number twice,
+    // a character the line cannot carry), is refused the same way.
+    Operazioni::RisultatoInvio preparazione;
+};
+// Version `chiave` (its number or stable name) of `impianto` read and checked
+// before anything is written; nothing, with *errore (Italian), when the site
+// has no such version. Leaves NomeFile on the version's file.
+// writes NomeFile
+std::optional<Ripristino> PreparaRipristino(Operazioni::Osservatore &o, const QString &impianto,
+                                            const QString &chiave, QString *errore);
+
 // The entries a restore of version `numero` of a site sends, or nothing
-// with *errore (Italian): no such version, or it cannot be read.
+// with *errore (Italian): no such version, or the checks of PreparaRipristino
+// refuse it, in the words of a send ("<file>: <why>").
 std::optional<QList<Programmazione::Voce>> VociDellaVersione(const QString &impianto, int numero,
                                                              QString *errore);
 

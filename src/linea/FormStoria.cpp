@@ -394,12 +394,18 @@ void FormStoria::confrontaCentrale() {
         return;
     }
     const auto scansione = FormatoMessaggi::LeggiMessaggi(v[0].percorso, &errore);
-    if (!scansione) {
+    // The newest: all that is known of the panel, the later versions of some
+    // texts on top of the newest complete one.
+    const auto stato = v[0].numero == versioni_.last().numero && scansione
+                           ? Versioni::StatoNoto(impianto_, &errore)
+                           : std::nullopt;
+    if (!scansione || (v[0].numero == versioni_.last().numero && !stato)) {
         Esito->setText(
             QStringLiteral("Versione %1 non leggibile: %2").arg(v[0].numero).arg(errore));
         return;
     }
-    const QList<Programmazione::Voce> voci = Programmazione::VociDaInviare(*scansione);
+    const QList<Programmazione::Voce> voci =
+        stato ? InvioImpianto::Voci(stato->testi) : Programmazione::VociDaInviare(*scansione);
     FormConfronto f(this, v[0].percorso);
     f.setWindowTitle(QStringLiteral("Confronto — %1, versione %2").arg(impianto_).arg(v[0].numero));
     f.Esegui(voci);

@@ -728,8 +728,12 @@ class TestRiga : public QObject {
         QVERIFY2(u.uscita.startsWith("Stato: a riposo\n"), qPrintable(u.uscita));
         u = Esegui(cartella, {"--impianto", "Scuola Verdi", "--leggi"});
         QCOMPARE(u.codice, 0);
-        QCOMPARE(u.uscita, QString("letti tutti: 185 testi\n185 testi conservati come versione 1 "
-                                   "dell'impianto \"Scuola Verdi\".\n"));
+        QVERIFY2(QRegularExpression("^letti tutti: 185 testi\n185 testi conservati come versione 1 "
+                                    "\\(\\d{8}-\\d{6}-\\d{3}_[A-Za-z0-9-]+_letto\\) dell'impianto "
+                                    "\"Scuola Verdi\".\n$")
+                     .match(u.uscita)
+                     .hasMatch(),
+                 qPrintable(u.uscita));
         u = Esegui(cartella, {"--impianto", "Scuola Verdi", "--leggi"});
         QVERIFY2(u.uscita.endsWith("nessuna nuova versione.\n"), qPrintable(u.uscita));
         QCOMPARE(QDir(cartella + "/impianti/Scuola Verdi/versioni").entryList(QDir::Files).size(),
@@ -750,9 +754,10 @@ class TestRiga : public QObject {
         QCOMPARE(righe.size(), 4);
         const QStringList azioni = {"stato\tStato: a riposo;", "lettura dei testi\tletti tutti",
                                     "lettura dei testi\tletti tutti",
-                                    "confronto con la versione 1\t1 testo su 185"};
+                                    "confronto con la versione 1 ("};
         for (int i = 0; i < 4; ++i)
             QVERIFY2(righe[i].contains("\tCOM1\t" + azioni[i]), qPrintable(righe[i]));
+        QVERIFY2(righe[3].contains("_letto)\t1 testo su 185"), qPrintable(righe[3]));
 
         // A send of one text the panel has already: its copy and the version sent.
         Scrivi(banco.percorso("sette.vlt"),
@@ -818,6 +823,99 @@ class TestRiga : public QObject {
         QVERIFY2(u.uscita.contains("occupata da un altro programma") &&
                      !u.uscita.contains("riavvia") && !u.uscita.contains("ln -sf"),
                  qPrintable(u.uscita));
+    }
+
+    // A site's versions are never lost, written over, renumbered or used in
+    // part: --leggi into a version is refused from any folder and through
+    // links; --confronta without a file compares all that is known of the
+    // panel; a version synced in with an older time moves no number, and
+    // jobs name versions by their stable name too; a restore refuses what a
+    // send refuses, in its words, before anything is written.
+    void versioniERipristino() {
+        AVVIA(banco, {"--fast", "--id", "&07"}, false);
+        const QString cartella = banco.cartella();
+        QCOMPARE(
+            Esegui(cartella, {"--nuovo-impianto", "R", "--porta", "COM1", "--id", "&07"}).codice,
+            0);
+        Uscita u = Esegui(cartella, {"--impianto", "R", "--leggi"});
+        QCOMPARE(u.codice, 0);
+        const QString versioni = cartella + "/impianti/R/versioni/";
+        const QString prima = QDir(versioni).entryList({"*.vlt"}).value(0);
+        const QString nomePrima = prima.chopped(4);
+        QVERIFY2(u.uscita.contains("versione 1 (" + nomePrima + ")"), qPrintable(u.uscita));
+        const QByteArray contenuto = Leggi(versioni + prima);
+
+        // Written over from another folder, through a link to the folder or the file.
+        QVERIFY(QDir(cartella).mkdir("altrove"));
+        QVERIFY(QFile::link(versioni, cartella + "/altrove/cartella"));
+        QVERIFY(QFile::link(versioni + prima, cartella + "/altrove/file.vlt"));
+        for (const QString &dove :
+             {"../impianti/R/versioni/" + prima, "cartella/" + prima, QString("file.vlt")}) {
+            u = Esegui(cartella + "/altrove", {"--leggi", dove});
+            QCOMPARE(u.codice, 2);
+            QVERIFY2(u.errore.contains("le versioni di un impianto"), qPrintable(u.errore));
+        }
+        QCOMPARE(Leggi(versioni + prima), contenuto);
+
+        // Three texts sent, two others changed on the panel: both found.
+        Scrivi(banco.percorso("tre.vlt"), FileDi({1, 2, 3}));
+        QCOMPARE(Esegui(cartella, {"--impianto", "R", "--invia", "tre.vlt"}).codice, 0);
+        banco->ordina("text 10 Cambiato dieci");
+        banco->ordina("text 20 Cambiato venti");
+        u = Esegui(cartella, {"--impianto", "R", "--confronta"});
+        QCOMPARE(u.codice, 1);
+        QVERIFY2(u.uscita.contains("010  file:") && u.uscita.contains("020  file:") &&
+                     u.uscita.contains("2 testi su 185 sono diversi"),
+                 qPrintable(u.uscita));
+        QVERIFY2(u.errore.startsWith("Confronto con la versione 1 (" + nomePrima +
+                                     ") con sopra le versioni 2 ("),
+                 qPrintable(u.errore));
+
+        // A read of another computer whose clock is behind: it comes last.
+        QByteArray portatile = "Portatile\r\n";
+        for (int n : NumeriLetti())
+            portatile += QString("%1Portatile       \r\n").arg(n, 3, 10, QChar('0')).toLatin1();
+        Scrivi(versioni + "20200101-000000-000_portatile_letto.vlt", portatile + "end\r\n");
+        u = Esegui(cartella, {"--impianto", "R", "--storia"});
+        QVERIFY2(u.uscita.startsWith("4\t") &&
+                     u.uscita.split('\n')[0].endsWith("\t20200101-000000-000_portatile_letto") &&
+                     u.uscita.contains("\n1\t") && u.uscita.contains(nomePrima + "\n"),
+                 qPrintable(u.uscita));
+        u = Esegui(cartella, {"--impianto", "R", "--ripristina", "1"});
+        QCOMPARE(u.codice, 0);
+        QVERIFY2(u.uscita.contains("; copia della centrale nella versione 5 ("),
+                 qPrintable(u.uscita));
+        QVERIFY2(u.errore.startsWith("Ripristino della versione 1 (" + nomePrima + ")"),
+                 qPrintable(u.errore));
+        QCOMPARE(banco->testi().value(10),
+                 QString::fromLatin1(Leggi(versioni + prima).split('\n')[11].left(19)));
+        QVERIFY2(Esegui(cartella, {"--impianto", "R", "--registro"})
+                     .uscita.contains("\tripristino della versione 1 (" + nomePrima + ")\t"),
+                 "registro");
+
+        // Versions a send would refuse: cut short, a character the line
+        // cannot carry, a number twice. Refused as --invia refuses them.
+        const QList<QByteArray> sbagliate = {FileDi(NumeriLetti()).left(67 * 25),
+                                             "c\r\n000Caff\xe8           \r\nend\r\n",
+                                             "c\r\n000uno\r\n000due\r\nend\r\n"};
+        const int scritture = Conta(banco->comandi(), "&070W");
+        for (int i = 0; i < sbagliate.size(); ++i) {
+            const QString nome = QString("2030010%1-000000-000_altro_inviato.vlt").arg(i + 1);
+            Scrivi(versioni + nome, sbagliate[i]);
+            Scrivi(banco.percorso("sbagliato.vlt"), sbagliate[i]);
+            const Uscita invio =
+                Esegui(cartella, {"--impianto", "R", "--invia", "sbagliato.vlt", "--senza-copia"});
+            QCOMPARE(invio.codice, 2);
+            u = Esegui(cartella, {"--impianto", "R", "--ripristina", QString::number(7 + i)});
+            QCOMPARE(u.codice, 2);
+            QVERIFY2(u.errore.contains(nome) && u.errore.endsWith(invio.errore.mid(
+                                                    invio.errore.indexOf("sbagliato.vlt") + 13)),
+                     qPrintable(u.errore + invio.errore));
+        }
+        QCOMPARE(Conta(banco->comandi(), "&070W"), scritture);
+        u = Esegui(cartella, {"--impianto", "R", "--confronta"});
+        QCOMPARE(u.codice, 2);
+        QVERIFY2(u.errore.contains("Nessun testo confrontato"), qPrintable(u.errore));
     }
 
     // One job over many sites: sites on one RS485 bus one after another,

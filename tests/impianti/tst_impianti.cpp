@@ -12,6 +12,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <unistd.h>
+
 using namespace Impianti;
 
 class TestImpianti : public QObject {
@@ -117,8 +119,8 @@ class TestImpianti : public QObject {
         QVERIFY(mista.saltati[2].contains(QStringLiteral("già")));
     }
 
-    // Versions: stored once while the texts stay the same, numbered by time
-    // whichever computer made them, their texts kept exactly.
+    // Versions: stored once while the texts stay the same, numbered in the
+    // order this computer saw them, their texts kept exactly.
     void versioni() {
         QString errore;
         QVERIFY(Crea(Sito(QStringLiteral("S")), &errore));
@@ -138,14 +140,163 @@ class TestImpianti : public QObject {
                "vecchia\r\n005Altro testo     *\r\nend\r\n");
         const QList<Versioni::Versione> elenco = Versioni::Elenco("S");
         QCOMPARE(elenco.size(), 3);
-        QCOMPARE(elenco[0].computer, QStringLiteral("altro"));
-        QCOMPARE(elenco[0].testi, 1);
-        QCOMPARE(elenco[2].tipo, Versioni::Tipo::Inviato);
-        QCOMPARE(elenco[2].numero, 3);
-        const auto d = Versioni::Confronta(*Versioni::TestiDi(elenco[0], &errore), t);
+        QCOMPARE(elenco[2].computer, QStringLiteral("altro"));
+        QCOMPARE(elenco[2].testi, 1);
+        QCOMPARE(elenco[1].tipo, Versioni::Tipo::Inviato);
+        QCOMPARE(elenco[1].numero, 2);
+        const auto d = Versioni::Confronta(*Versioni::TestiDi(elenco[2], &errore), t);
         QCOMPARE(d.size(), 3);
         QCOMPARE(d[2].numero, QStringLiteral("005"));
         QVERIFY(d[2].dopo.isEmpty());
+    }
+
+    // Numbers that never move: a version synced in from a computer whose
+    // clock is behind, or one dated in the future, comes after those already
+    // seen; the newest is the last seen, so a read equal to it is not kept
+    // again; a version is found by its number or by its stable name.
+    void ordineDelleVersioni() {
+        QString errore;
+        QVERIFY(Crea(Sito(QStringLiteral("O")), &errore));
+        const Versioni::Testi a{{"000", "primo           "}}, b{{"000", "secondo         "}},
+            c{{"000", "terzo           "}};
+        QVERIFY(Versioni::Conserva("O", Versioni::Tipo::Letto, a, "a", &errore));
+        const auto v2 = Versioni::Conserva("O", Versioni::Tipo::Inviato, b, "b", &errore);
+        QVERIFY2(v2 && v2->numero == 2, qPrintable(errore));
+        const QString cartella = QDir(CartellaDi("O")).filePath("versioni/");
+        Scrivi(cartella + "20200101-000000-000_vecchio_letto.vlt", "v\r\n000vecchio\r\nend\r\n");
+        Scrivi(cartella + "29991231-000000-000_futuro_letto.vlt", "f\r\n000futuro\r\nend\r\n");
+        bool nuova = false;
+        const auto v5 = Versioni::Conserva("O", Versioni::Tipo::Letto, c, "c", &errore, &nuova);
+        QVERIFY2(v5 && nuova && v5->numero == 5, qPrintable(errore));
+        const auto di_nuovo =
+            Versioni::Conserva("O", Versioni::Tipo::Letto, c, "c", &errore, &nuova);
+        QVERIFY(di_nuovo && !nuova && di_nuovo->percorso == v5->percorso);
+        const QList<Versioni::Versione> elenco = Versioni::Elenco("O");
+        QStringList computer;
+        for (const Versioni::Versione &v : elenco)
+            computer << v.computer;
+        const QString qui = Versioni::Computer();
+        QCOMPARE(computer, QStringList({qui, qui, "vecchio", "futuro", qui}));
+        QCOMPARE(elenco[1].nome, QFileInfo(v2->percorso).completeBaseName());
+        QCOMPARE(Versioni::Detta(elenco[2]),
+                 QStringLiteral("3 (20200101-000000-000_vecchio_letto)"));
+        QCOMPARE(Versioni::Trova(elenco, "20200101-000000-000_vecchio_letto")->numero, 3);
+        QCOMPARE(Versioni::Trova(elenco, "4")->computer, QStringLiteral("futuro"));
+        QVERIFY(!Versioni::Trova(elenco, "6"));
+        // The order is this computer's file beside the versions, not one of
+        // them. A name listed twice keeps its first place; a line a killed run
+        // left unfinished stays apart from the next one added.
+        QFile ordine(cartella + ".ordine-" + qui);
+        QVERIFY(ordine.open(QIODevice::Append));
+        ordine.write(elenco[0].nome.toUtf8() + "\n20261208-1");
+        ordine.close();
+        Scrivi(cartella + "20100101-000000-000_altro_letto.vlt", "a\r\n000altro\r\nend\r\n");
+        const QList<Versioni::Versione> dopo = Versioni::Elenco("O");
+        QCOMPARE(dopo.size(), 6);
+        QCOMPARE(dopo[0].nome, elenco[0].nome);
+        QCOMPARE(dopo[5].numero, 6);
+        QCOMPARE(dopo[5].computer, QStringLiteral("altro"));
+    }
+
+    // All that is known of a panel: the newest version holding every text
+    // with the later partial ones on top; a complete read equal to it is not
+    // kept again, one that differs is.
+    void statoNoto() {
+        QString errore;
+        QVERIFY(Crea(Sito(QStringLiteral("N")), &errore));
+        Versioni::Testi tutti;
+        for (int n = 0; n <= 192; ++n)
+            if (n < 182 || n >= 190)
+                tutti.insert(QStringLiteral("%1").arg(n, 3, 10, QLatin1Char('0')),
+                             "vecchio         ");
+        QVERIFY(Versioni::Completa(tutti) && !Versioni::Completa({{"000", "x"}}));
+        const auto base = Versioni::Conserva("N", Versioni::Tipo::Letto, tutti, "l", &errore);
+        QVERIFY2(base, qPrintable(errore));
+        QVERIFY(Versioni::Conserva("N", Versioni::Tipo::Copia, {{"005", "vecchio         "}}, "c",
+                                   &errore));
+        const auto inviato = Versioni::Conserva("N", Versioni::Tipo::Inviato,
+                                                {{"005", "nuovo           "}}, "i", &errore);
+        QVERIFY2(inviato, qPrintable(errore));
+        const auto stato = Versioni::StatoNoto("N", &errore);
+        QVERIFY2(stato, qPrintable(errore));
+        QCOMPARE(stato->versioni.size(), 3);
+        QCOMPARE(stato->versioni.first().percorso, base->percorso);
+        Versioni::Testi atteso = tutti;
+        atteso["005"] = "nuovo           ";
+        QCOMPARE(stato->testi, atteso);
+        QVERIFY2(Versioni::DettoStato(*stato).startsWith("versione 1 (") &&
+                     Versioni::DettoStato(*stato).contains(" con sopra le versioni 2 ("),
+                 qPrintable(Versioni::DettoStato(*stato)));
+        bool nuova = true;
+        const auto uguale =
+            Versioni::Conserva("N", Versioni::Tipo::Letto, atteso, "l", &errore, &nuova);
+        QVERIFY(uguale && !nuova && uguale->percorso == inviato->percorso);
+        atteso["006"] = "cambiato        ";
+        QVERIFY(Versioni::Conserva("N", Versioni::Tipo::Letto, atteso, "l", &errore, &nuova));
+        QVERIFY(nuova);
+        QCOMPARE(Versioni::StatoNoto("N", &errore)->versioni.size(), 1);
+        // A version cut short is no part of what is known.
+        Scrivi(QDir(CartellaDi("N")).filePath("versioni/29990101-000000-000_altro_inviato.vlt"),
+               "i\r\n005tronco\r\n");
+        QVERIFY(!Versioni::StatoNoto("N", &errore));
+        QVERIFY2(errore.contains("29990101-000000-000_altro_inviato"), qPrintable(errore));
+    }
+
+    // Versions are never written over, whatever the current folder and
+    // through any link to their folder or to the file; and no folder of the
+    // book is entered through a link another user planted as versioni/,
+    // registro/ or a site's folder: refused, nothing is made where it leads.
+    void cartelleProtette() {
+        QString errore;
+        QVERIFY(Crea(Sito(QStringLiteral("P")), &errore));
+        const auto v =
+            Versioni::Conserva("P", Versioni::Tipo::Inviato, {{"000", "Velto"}}, "x", &errore);
+        QVERIFY2(v, qPrintable(errore));
+        const QString altrove = QDir(dir_.path()).filePath("altrove");
+        QVERIFY(QDir().mkpath(altrove + "/bersaglio"));
+        const QString versioni = QFileInfo(v->percorso).path();
+        QVERIFY(QFile::link(versioni, altrove + "/cartella"));
+        QVERIFY(QFile::link(v->percorso, altrove + "/file.vlt"));
+        QVERIFY(QFile::link(versioni + "/nuovo.vlt", altrove + "/nuovo.vlt"));
+        QDir::setCurrent(altrove);
+        const QString nome = QFileInfo(v->percorso).fileName();
+        for (const QString &dove :
+             {v->percorso, "../impianti/P/versioni/" + nome, "cartella/" + nome,
+              QString("cartella/altro.vlt"), QString("file.vlt"), QString("nuovo.vlt")})
+            QVERIFY2(Versioni::NonSiScrive(dove).contains("le versioni di un impianto"),
+                     qPrintable(dove));
+        QCOMPARE(Versioni::NonSiScrive("libero.vlt"), QString());
+        QCOMPARE(Versioni::NonSiScrive(dir_.path() + "/impianti/P/altro.vlt"), QString());
+
+        QDir::setCurrent(dir_.path());
+        // A site kept on another disk through a link of this user's own.
+        QVERIFY(QDir().mkpath(altrove + "/disco"));
+        QVERIFY(QFile::link(altrove + "/disco", CartellaDi("Mio")));
+        QVERIFY2(Versioni::Conserva("Mio", Versioni::Tipo::Letto, {{"000", "x"}}, "x", &errore),
+                 qPrintable(errore));
+        QCOMPARE(QDir(altrove + "/disco/versioni").entryList({"*.vlt"}).size(), 1);
+
+        // Links another user planted: never followed.
+        if (::geteuid() != 0) QSKIP("only root can plant a link of another user");
+        const auto pianta = [](const QString &bersaglio, const QString &collegamento) {
+            return QFile::link(bersaglio, collegamento) &&
+                   ::lchown(QFile::encodeName(collegamento).constData(), 65534, 65534) == 0;
+        };
+        QVERIFY(Crea(Sito(QStringLiteral("Q")), &errore));
+        for (const char *cartella : {"versioni", "registro"})
+            QVERIFY(pianta(altrove + "/bersaglio", CartellaDi("Q") + "/" + cartella));
+        QVERIFY(!Versioni::Conserva("Q", Versioni::Tipo::Letto, {{"000", "x"}}, "x", &errore));
+        QVERIFY2(errore.contains("collegamento simbolico di un altro utente"), qPrintable(errore));
+        QVERIFY(!Manutenzione::Annota("Q", "COM1", "modifica", "salvata", &errore));
+        QVERIFY2(errore.contains("collegamento simbolico di un altro utente"), qPrintable(errore));
+        QVERIFY(Versioni::Elenco("Q").isEmpty());
+        QVERIFY(pianta(altrove + "/bersaglio", CartellaDi("Finto")));
+        QVERIFY(!Versioni::Conserva("Finto", Versioni::Tipo::Letto, {{"000", "x"}}, "x", &errore));
+        QVERIFY(!Manutenzione::Annota("Finto", "COM1", "modifica", "salvata", &errore));
+        QVERIFY2(errore.contains("collegamento simbolico di un altro utente"), qPrintable(errore));
+        QCOMPARE(QDir(altrove + "/bersaglio")
+                     .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+                 QStringList());
     }
 
     // The register as a report: the site at the top, every entry whole, the

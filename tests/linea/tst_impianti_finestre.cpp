@@ -5,6 +5,7 @@
 #include "impianti/Impianti.h"
 #include "impianti/Registro.h"
 #include "files/FileMessaggi.h"
+#include "files/FormatoMessaggi.h"
 #include "impianti/Versioni.h"
 #include "linea/FinestreLinea.h"
 #include "linea/FormImpianti.h"
@@ -333,6 +334,63 @@ class TestImpiantiFinestre : public QObject {
                      azioni.first().contains("| DATI UGUALI  TUTTO OK ") &&
                      azioni.first().contains("copia della centrale nella versione 3"),
                  qPrintable(azioni.first()));
+    }
+
+    // The windows take versions as the command line does: "Confronta con la
+    // centrale" on the newest compares all that is known of the panel (a
+    // complete read with a send of one text on top), and "Ripristina…"
+    // refuses a version a send would refuse (cut short) before asking.
+    void versioniComeLaRiga() {
+        AVVIA(banco);
+        Crea(Sito("Villa Rossi", "COM1", "&45"));
+        Versioni::Testi tutti;
+        const QStringList testi = banco->testi();
+        for (int n = 0; n <= 192; ++n)
+            if (FormatoMessaggi::NumeroNelCorpo(n)) {
+                const QString numero = QString("%1").arg(n, 3, 10, QChar('0'));
+                tutti.insert(numero, TestoSim(testi, numero));
+            }
+        const QString portone = QString("Portone").leftJustified(16);
+        QString errore;
+        QVERIFY2(Versioni::Conserva("Villa Rossi", Versioni::Tipo::Letto, tutti, "letti", &errore),
+                 qPrintable(errore));
+        QVERIFY(Versioni::Conserva("Villa Rossi", Versioni::Tipo::Inviato, {{"001", portone}},
+                                   "inviato", &errore));
+        banco->ordina("text 1 " + portone);
+        banco->ordina("text 10 Cambiato");
+        Impianti::InUso() = "Villa Rossi";
+        FormStoria f(nullptr, "Villa Rossi");
+        f.show();
+        f.Elenco->selectRow(0);
+        QString differenze;
+        AllaFinestra<FormConfronto>([&](FormConfronto *c) {
+            Quando([c] { return !c->Interrompi->isEnabled(); },
+                   [&, c] {
+                       differenze = c->Differenze->toPlainText();
+                       c->close();
+                   });
+        });
+        f.ConfrontaCentrale->click();
+        QVERIFY2(differenze.startsWith("010  file:") && !differenze.contains("001  "),
+                 qPrintable(differenze));
+
+        Scrivi(Impianti::CartellaDi("Villa Rossi") +
+                   "/versioni/20300101-000000-000_altro_inviato.vlt",
+               "c\r\n001Ingresso\r\n002Uscita");
+        FormStoria g(nullptr, "Villa Rossi");
+        g.show();
+        g.Elenco->selectRow(0);
+        bool chiesto = false;
+        AllaFinestra<QMessageBox>([&](QMessageBox *m) {
+            chiesto = true;
+            m->reject();
+        });
+        g.Ripristina->click();
+        QVERIFY(!chiesto);
+        QVERIFY2(g.Esito->text().contains("non ripristinata") &&
+                     g.Esito->text().contains("20300101-000000-000_altro_inviato.vlt: "),
+                 qPrintable(g.Esito->text()));
+        QCOMPARE(Conta(banco->comandi(), "&450W"), 0);
     }
 
     // The programming window's send with a site in use keeps the panel's
