@@ -203,6 +203,24 @@ class Creazione {
             nomi_.insert(Piega(n), n);
     }
     bool Pronta() const { return blocco_ && blocco_->Preso(); }
+    // Many sites at once: each description written without waiting for the
+    // disk, and the disk synced once at the end (Sincronizza). A description
+    // a crash leaves empty is a site refused as wrong, never a site used.
+    void Insieme() { sincrona_ = false; }
+    // False, with *errore, when the disk did not take what was written.
+    bool Sincronizza(QString *errore) const {
+#ifdef Q_OS_LINUX
+        const int fd = ::open(QFile::encodeName(Libro()).constData(), O_RDONLY | O_CLOEXEC);
+        const bool fatto = fd >= 0 && ::syncfs(fd) == 0;
+        const int e = errno;
+        if (fd >= 0) ::close(fd);
+        if (!fatto) *errore = Salvataggio::Motivo(e);
+        return fatto;
+#else
+        Q_UNUSED(errore);
+        return true;
+#endif
+    }
 
     bool Crea(const Impianto &i, QString *errore) {
         if (const QString m = MotivoImpianto(i); !m.isEmpty()) {
@@ -224,8 +242,10 @@ class Creazione {
                                 .arg(QDir::toNativeSeparators(CartellaDi(i.nome)));
             return false;
         }
-        if (!Salvataggio::SalvaNuovo(QDir(CartellaDi(i.nome)).filePath(FileDescrizione),
-                                     Descrizione(i), Salvataggio::ModoPredefinito, errore)) {
+        const QString percorso = QDir(CartellaDi(i.nome)).filePath(FileDescrizione);
+        if (!(sincrona_ ? Salvataggio::SalvaNuovo(percorso, Descrizione(i),
+                                                  Salvataggio::ModoPredefinito, errore)
+                        : ScriviNuovo(percorso, Descrizione(i), errore))) {
             libro.rmdir(i.nome);
             return false;
         }
@@ -234,6 +254,24 @@ class Creazione {
     }
 
   private:
+    static bool ScriviNuovo(const QString &percorso, const QByteArray &dati, QString *errore) {
+        QFile f;
+        QString motivo;
+        if (!Salvataggio::ApriNuovo(f, percorso, Salvataggio::ModoPredefinito, &motivo)) {
+            *errore = QStringLiteral("impossibile creare %1: %2")
+                          .arg(QDir::toNativeSeparators(percorso), motivo);
+            return false;
+        }
+        const bool scritto = f.write(dati) == dati.size() && f.flush();
+        f.close();
+        if (scritto && f.error() == QFileDevice::NoError) return true;
+        *errore = QStringLiteral("impossibile scrivere %1: %2")
+                      .arg(QDir::toNativeSeparators(percorso), f.errorString());
+        QFile::remove(percorso);
+        return false;
+    }
+
+    bool sincrona_ = true;
     std::optional<Blocco> blocco_;
     QHash<QString, QString> nomi_; // Piega(name) -> the folder's name
 };
@@ -475,6 +513,7 @@ int CreaTutti(const QList<Impianto> &impianti, const std::function<bool()> &ferm
     if (impianti.isEmpty()) return 0;
     Creazione creazione(errore);
     if (!creazione.Pronta()) return -1;
+    creazione.Insieme();
     int creati = 0;
     for (const Impianto &i : impianti) {
         if (fermati && fermati()) break;
@@ -484,6 +523,9 @@ int CreaTutti(const QList<Impianto> &impianti, const std::function<bool()> &ferm
         else
             *saltati << QStringLiteral("%1: %2").arg(i.nome, perche);
     }
+    if (QString perche; creati > 0 && !creazione.Sincronizza(&perche))
+        *errore =
+            QStringLiteral("i file scritti potrebbero non essere tutti sul disco (%1)").arg(perche);
     return creati;
 }
 

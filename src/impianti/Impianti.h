@@ -78,6 +78,7 @@ bool Aggiorna(const Impianto &i, QString *errore);
 // read once. A site whose name is taken is left out with "NOME: why" in
 // *saltati. `fermati` is asked before each site: true stops there. Returns
 // how many were created; -1, with *errore, when the book cannot be locked.
+// The disk is synced once at the end: *errore says so if that fails.
 int CreaTutti(const QList<Impianto> &impianti, const std::function<bool()> &fermati,
               QStringList *saltati, QString *errore);
 // One site, or nothing with *errore (Italian) when it is not in the book or
