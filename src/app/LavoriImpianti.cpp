@@ -218,10 +218,11 @@ int Esporta(const QString &percorso) {
 }
 
 int Importa(const QString &percorso) {
-    QString errore;
-    const auto dati = Impianti::LeggiFile(percorso, 256 * 1024 * 1024, &errore);
-    if (!dati) return Problema(errore + QLatin1Char('.'));
-    Impianti::Importazione r = Impianti::LeggiCsv(*dati);
+    QFile f(percorso);
+    if (!f.open(QIODevice::ReadOnly))
+        return Problema(QStringLiteral("impossibile leggere %1: %2.")
+                            .arg(QDir::toNativeSeparators(percorso), f.errorString()));
+    Impianti::Importazione r = Impianti::LeggiCsv(f.readAll());
     if (!r.errore.isEmpty())
         return Problema(QStringLiteral("%1: %2; nessun impianto importato.")
                             .arg(QDir::toNativeSeparators(percorso), r.errore));
@@ -232,6 +233,7 @@ int Importa(const QString &percorso) {
         return V::Interruzione != 0;
     };
     const qsizetype saltatiPrima = r.saltati.size();
+    QString errore;
     const int importati = Impianti::CreaTutti(r.impianti, fermati, &r.saltati, &errore);
     if (importati < 0)
         return Problema(QStringLiteral("nessun impianto importato da %1: %2.")
