@@ -993,9 +993,10 @@ class TestRiga : public QObject {
                      .codice,
                  0);
         const QString sito = cartella + "/impianti/Banca/";
-        Scrivi(sito + "impianto.txt", Leggi(sito + "impianto.txt")
-                                          .replace("&45", "&45\a")
-                                          .replace("127.0.0.1:1", "127.0.0.1:1\x1b[31m"));
+        // A link that is a valid device path still (an identifier with a
+        // control character would make the site one to correct).
+        Scrivi(sito + "impianto.txt",
+               Leggi(sito + "impianto.txt").replace("tcp://127.0.0.1:1", "/dev/nessuna\x1b[31m"));
         QVERIFY(QDir().mkpath(sito + "registro"));
         Scrivi(sito + "registro/pc9.txt",
                "2026-12-08T10:00:00.000+01:00\tpc9-1-1\tfine\tan\x1bna\tpc9\tCOM1\tprova "
@@ -1009,8 +1010,10 @@ class TestRiga : public QObject {
         };
         Uscita u = Esegui(cartella, {"--impianti"});
         visibile(u.uscita, "--impianti");
-        QVERIFY2(u.uscita.contains("\t&45<BEL>\t"), qPrintable(u.uscita));
-        visibile(u.errore, "--impianti, il sito illeggibile");
+        QVERIFY2(u.uscita.contains("\t/dev/nessuna<ESC>[31m\t&45\t"), qPrintable(u.uscita));
+        const QString rotto =
+            u.uscita.section("Rotto\t\t\t\tda correggere: ", 1).section('\n', 0, 0);
+        QVERIFY2(rotto.contains("lib<ESC>[2Jro"), qPrintable(u.uscita));
         u = Esegui(cartella, {"--impianto", "Banca", "--registro"});
         visibile(u.uscita, "--registro");
         QVERIFY2(u.uscita.contains("an<ESC>na\tpc9\tCOM1\tprova ingressi<BEL>\t"),
