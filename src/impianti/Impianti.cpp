@@ -713,7 +713,7 @@ QString NomeNelLibro(const QString &nome, QString *errore) {
     const QStringList cartelle = QDir(Libro()).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
     QStringList simili;
     for (const QString &c : cartelle)
-        if (c.compare(nome, Qt::CaseInsensitive) == 0) simili << c;
+        if (Piega(c) == Piega(nome)) simili << c;
     if (simili.size() == 1) return simili.first();
     if (simili.size() > 1)
         *errore = QStringLiteral("nel libro ci sono %1 impianti che differiscono da \"%2\" solo "
@@ -753,9 +753,12 @@ bool Rinomina(const QString &vecchio, const QString &nuovo, QString *errore) {
         *errore = QStringLiteral("l'impianto si chiama già \"%1\"").arg(nuovo);
         return false;
     }
+    // As a creation: one run at a time, names composed and without case.
+    Blocco blocco(errore);
+    if (!blocco.Preso()) return false;
     // The site itself may change the case of its name.
     for (const QString &c : QDir(Libro()).entryList(QDir::Dirs | QDir::NoDotAndDotDot))
-        if (c != vecchio && c.compare(nuovo, Qt::CaseInsensitive) == 0) {
+        if (c != vecchio && Piega(c) == Piega(nuovo)) {
             *errore = QStringLiteral("c'è già un impianto di nome \"%1\"").arg(c);
             return false;
         }

@@ -196,6 +196,13 @@ class TestImpianti : public QObject {
             QVERIFY2(!Crea(Sito(stesso), &errore), qPrintable(stesso));
             QVERIFY2(errore.contains(QStringLiteral("già")), qPrintable(errore));
         }
+        QVERIFY2(Crea(Sito(QStringLiteral("Bar")), &errore), qPrintable(errore));
+        QVERIFY(!Rinomina(QStringLiteral("Bar"), QStringLiteral("CAFFE\u0300"), &errore));
+        QVERIFY2(errore.contains(QStringLiteral("già")), qPrintable(errore));
+        QCOMPARE(NomeNelLibro(QStringLiteral("caffe\u0300"), &errore),
+                 QStringLiteral("Caff\u00e8"));
+        QVERIFY(Rinomina(QStringLiteral("Bar"), QStringLiteral("Bar Sport"), &errore));
+        QVERIFY(Archivia(QStringLiteral("Bar Sport"), &errore).size() > 0);
         // The book's lock is no site.
         QVERIFY(QFile::exists(QDir(Libro()).filePath(".blocco")));
         QCOMPARE(Elenco().size(), 1);
