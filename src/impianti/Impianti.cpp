@@ -474,17 +474,20 @@ std::optional<QByteArray> LeggiFile(const QString &percorso, qint64 limite, QStr
     }
     if (!f.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
         ::close(fd);
+        *errore = QStringLiteral("impossibile leggere %1: %2").arg(nativo, f.errorString());
+        return std::nullopt;
+    }
 #else
     if (!QFileInfo(percorso).isFile() && QFileInfo::exists(percorso)) {
         *errore = nonFile;
         return std::nullopt;
     }
     if (!f.open(QIODevice::ReadOnly)) {
-#endif
         *errore = QStringLiteral("impossibile leggere %1: %2")
                       .arg(nativo, Salvataggio::MotivoApertura(f));
         return std::nullopt;
     }
+#endif
     QByteArray dati = f.read(limite + 1);
     if (dati.size() > limite) {
         *errore = QStringLiteral("%1 è più grande di %2 byte: non è un file di questo programma")
