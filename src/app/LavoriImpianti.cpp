@@ -12,6 +12,7 @@
 #include "shared/Salvataggio.h"
 #include "shared/Variabili.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 
@@ -39,11 +40,13 @@ int NonNelLibro(const QString &errore, const QString &nome) {
                          : QStringLiteral(". Forse: %1?").arg(vicini.join(QStringLiteral(", ")))));
 }
 
-// The site named by --impianto, loaded; nothing with the problem said.
+// The site named by --impianto, loaded; nothing with the problem said (the
+// file and line that are wrong, for a site of the book that cannot be used).
 std::optional<Impianti::Impianto> Carica(const QString &nome, int *uscita) {
     QString errore;
-    const auto i = Impianti::Carica(nome, &errore);
-    if (!i) *uscita = NonNelLibro(errore, nome);
+    bool rotto = false;
+    const auto i = Impianti::Carica(nome, &errore, &rotto);
+    if (!i) *uscita = rotto ? Problema(errore + QLatin1Char('.')) : NonNelLibro(errore, nome);
     return i;
 }
 
@@ -76,10 +79,8 @@ int Nuovo(const RigaDiComando &riga) {
 }
 
 int Elenco() {
-    QStringList errori;
-    const QList<Impianti::Impianto> libro = Impianti::Elenco(&errori);
-    for (const QString &e : errori)
-        Stampa(stderr, QStringLiteral("velto318: %1\n").arg(ControlliVisibili(e)));
+    QList<Impianti::Rotto> rotti;
+    const QList<Impianti::Impianto> libro = Impianti::Elenco(nullptr, &rotti);
     QString testo;
     for (const Impianti::Impianto &i : libro) {
         const QList<Versioni::Versione> versioni =
@@ -93,7 +94,11 @@ int Elenco() {
         for (const QString &a : Impianti::Avvisi(i, libro))
             testo += QStringLiteral("! %1: %2\n").arg(i.nome, a);
     }
-    if (libro.isEmpty())
+    // A site that cannot be used is listed too, with why: never hidden.
+    for (const Impianti::Rotto &r : rotti)
+        testo += QStringLiteral("%1\t\t\t\tda correggere: %2\n")
+                     .arg(ControlliVisibili(r.nome), ControlliVisibili(r.motivo));
+    if (libro.isEmpty() && rotti.isEmpty())
         testo = QStringLiteral("Nessun impianto nel libro %1.\n")
                     .arg(QDir::toNativeSeparators(Impianti::Libro()));
     Stampa(stdout, testo);
@@ -218,20 +223,34 @@ int Importa(const QString &percorso) {
         return Problema(QStringLiteral("impossibile leggere %1: %2.")
                             .arg(QDir::toNativeSeparators(percorso), f.errorString()));
     Impianti::Importazione r = Impianti::LeggiCsv(f.readAll());
-    int importati = 0;
-    for (const Impianti::Impianto &i : r.impianti) {
-        QString errore;
-        if (Impianti::Crea(i, &errore))
-            ++importati;
-        else
-            r.saltati << QStringLiteral("%1: %2").arg(i.nome, errore);
-    }
+    if (!r.errore.isEmpty())
+        return Problema(QStringLiteral("%1: %2; nessun impianto importato.")
+                            .arg(QDir::toNativeSeparators(percorso), r.errore));
+    // Ctrl+C or SIGTERM: it stops between two sites.
+    qsizetype fatti = 0;
+    const auto fermati = [&fatti] {
+        if (fatti++ % 64 == 0) QCoreApplication::processEvents();
+        return V::Interruzione != 0;
+    };
+    const qsizetype saltatiPrima = r.saltati.size();
+    QString errore;
+    const int importati = Impianti::CreaTutti(r.impianti, fermati, &r.saltati, &errore);
+    if (importati < 0)
+        return Problema(QStringLiteral("nessun impianto importato da %1: %2.")
+                            .arg(QDir::toNativeSeparators(percorso), errore));
+    if (!errore.isEmpty()) Stampa(stderr, QStringLiteral("velto318: %1.\n").arg(errore));
     QString testo = QStringLiteral("%1 da %2.\n")
                         .arg(Quanti(importati, "impianto importato", "impianti importati"))
                         .arg(QDir::toNativeSeparators(percorso));
     for (const QString &s : r.saltati)
         testo += QStringLiteral("Saltato: %1\n").arg(s);
     Stampa(stdout, testo);
+    if (V::Interruzione) {
+        const qsizetype restano = r.impianti.size() - importati - (r.saltati.size() - saltatiPrima);
+        return LavoroInterrotto(QStringLiteral("Importazione interrotta: %1 del file non ancora "
+                                               "importati.")
+                                    .arg(Quanti(int(restano), "impianto", "impianti")));
+    }
     return r.saltati.isEmpty() ? UscitaFatto : UscitaCentrale;
 }
 
@@ -309,8 +328,13 @@ int EseguiLibro(const RigaDiComando &riga) {
 std::optional<Impianti::Impianto> ImpiantoDelLavoro(const RigaDiComando &riga, int *uscita) {
     if (riga.impianto.isEmpty()) return std::nullopt;
     if (riga.lavoro != Lavoro::Prova) return Carica(riga.impianto, uscita);
-    QString ignorato;
-    return Impianti::Carica(riga.impianto, &ignorato);
+    // A name not in the book is only the reports' label; a site of the book
+    // that cannot be used is refused, as for every job.
+    QString errore;
+    bool rotto = false;
+    auto impianto = Impianti::Carica(riga.impianto, &errore, &rotto);
+    if (rotto) *uscita = Problema(errore + QLatin1Char('.'));
+    return impianto;
 }
 
 std::optional<Versioni::Stato> UltimaVersione(const QString &impianto, int *uscita) {

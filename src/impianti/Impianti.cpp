@@ -6,10 +6,23 @@
 
 #include <QDateTime>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QRegularExpression>
+#include <QSet>
+#include <QStringDecoder>
+#include <QThread>
 #include <algorithm>
+
+#ifdef Q_OS_UNIX
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 namespace Impianti {
 
@@ -46,10 +59,21 @@ QString DaUnaRiga(const QString &valore) {
     return r;
 }
 
-bool Si(const QString &valore) {
+// A yes or no as the tool writes it ("sì", "no"; "si" as it once did): no
+// value else, so that a word it does not know never turns a backup off.
+std::optional<bool> SiONo(const QString &valore) {
     const QString v = valore.trimmed().toLower();
-    return v == QStringLiteral("sì") || v == QLatin1String("si") || v == QLatin1String("yes") ||
-           v == QLatin1String("1");
+    if (v == QStringLiteral("sì") || v == QLatin1String("si")) return true;
+    if (v == QLatin1String("no")) return false;
+    return std::nullopt;
+}
+
+// The line as the tool writes it: RS485 or RS232, else no value.
+std::optional<bool> Rs485(const QString &valore) {
+    const QString v = valore.trimmed();
+    if (v.compare(QLatin1String("RS485"), Qt::CaseInsensitive) == 0) return true;
+    if (v.compare(QLatin1String("RS232"), Qt::CaseInsensitive) == 0) return false;
+    return std::nullopt;
 }
 
 // The CSV's columns: header and field.
@@ -84,6 +108,173 @@ int Distanza(const QString &a, const QString &b) {
     }
     return prima[y.size()];
 }
+
+// Letters and digits only, without case or accents: "Dell’Invio" and
+// "dell'invio" alike.
+QString SenzaSegni(const QString &testo) {
+    QString r;
+    for (const QChar c : testo.normalized(QString::NormalizationForm_D))
+        if (c.isLetterOrNumber()) r += c.toLower();
+    return r;
+}
+
+// The key of the tool that `chiave` (none of them) looks like: the same in
+// another case, accent or apostrophe, or a letter or two off. Empty if none.
+QString ChiaveSimile(const QString &chiave) {
+    for (const QString &k : Chiavi)
+        if (SenzaSegni(chiave) == SenzaSegni(k) ||
+            Distanza(chiave, k) <= std::min<qsizetype>(2, k.size() / 5))
+            return k;
+    return QString();
+}
+
+// The check and the creation of a site, for one run at a time on the book:
+// an flock on impianti/.blocco (a file: never taken for a site), held
+// while it lives. Two runs creating "sitoN" and "SITON" at once would
+// otherwise both find the name free.
+class Blocco {
+  public:
+    explicit Blocco(QString *errore) {
+#ifdef Q_OS_UNIX
+        const QString percorso = QDir(Libro()).filePath(QStringLiteral(".blocco"));
+        fd_ = ::open(QFile::encodeName(percorso).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+        if (fd_ < 0) {
+            *errore = QStringLiteral("impossibile usare %1: %2")
+                          .arg(QDir::toNativeSeparators(percorso), Salvataggio::Motivo(errno));
+            return;
+        }
+        // Another run creating sites (an import) holds it for a while.
+        QElapsedTimer attesa;
+        attesa.start();
+        while (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
+            if (errno != EWOULDBLOCK && errno != EINTR) {
+                *errore = QStringLiteral("impossibile bloccare %1: %2")
+                              .arg(QDir::toNativeSeparators(percorso), Salvataggio::Motivo(errno));
+                Chiudi();
+                return;
+            }
+            if (attesa.elapsed() > 120000) {
+                *errore = QStringLiteral("da due minuti un altro programma crea impianti nel "
+                                         "libro %1: riprova quando ha finito")
+                              .arg(QDir::toNativeSeparators(Libro()));
+                Chiudi();
+                return;
+            }
+            QThread::msleep(20);
+        }
+#endif
+        preso_ = true;
+        Q_UNUSED(errore);
+    }
+    ~Blocco() {
+        Chiudi();
+    }
+    Blocco(const Blocco &) = delete;
+    Blocco &operator=(const Blocco &) = delete;
+    bool Preso() const {
+        return preso_;
+    }
+
+  private:
+    void Chiudi() {
+#ifdef Q_OS_UNIX
+        if (fd_ >= 0) ::close(fd_);
+        fd_ = -1;
+#endif
+    }
+    int fd_ = -1;
+    bool preso_ = false;
+};
+
+// Sites created while the book is locked, its folders' names read once.
+class Creazione {
+  public:
+    explicit Creazione(QString *errore) {
+        QDir libro(Libro());
+        if (!libro.exists() && !QDir().mkpath(libro.path())) {
+            *errore = QStringLiteral("impossibile creare la cartella %1")
+                          .arg(QDir::toNativeSeparators(libro.path()));
+            return;
+        }
+        blocco_.emplace(errore);
+        if (!blocco_->Preso()) return;
+        for (const QString &n :
+             libro.entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System))
+            nomi_.insert(Piega(n), n);
+    }
+    bool Pronta() const { return blocco_ && blocco_->Preso(); }
+    // Many sites at once: each description written without waiting for the
+    // disk, and the disk synced once at the end (Sincronizza). A description
+    // a crash leaves empty is a site refused as wrong, never a site used.
+    void Insieme() { sincrona_ = false; }
+    // False, with *errore, when the disk did not take what was written.
+    bool Sincronizza(QString *errore) const {
+#ifdef Q_OS_LINUX
+        const int fd = ::open(QFile::encodeName(Libro()).constData(), O_RDONLY | O_CLOEXEC);
+        const bool fatto = fd >= 0 && ::syncfs(fd) == 0;
+        const int e = errno;
+        if (fd >= 0) ::close(fd);
+        if (!fatto) *errore = Salvataggio::Motivo(e);
+        return fatto;
+#else
+        Q_UNUSED(errore);
+        return true;
+#endif
+    }
+
+    bool Crea(const Impianto &i, QString *errore) {
+        if (const QString m = MotivoImpianto(i); !m.isEmpty()) {
+            *errore = m;
+            return false;
+        }
+        // The same name in another case or form: a synced folder on another
+        // system would clash.
+        if (const auto altro = nomi_.constFind(Piega(i.nome)); altro != nomi_.cend()) {
+            *errore = QStringLiteral("c'è già un impianto di nome \"%1\"").arg(*altro);
+            return false;
+        }
+        QDir libro(Libro());
+        // mkdir is the last test: a folder made by hand meanwhile is not taken.
+        if (!libro.mkdir(i.nome)) {
+            *errore = QDir(CartellaDi(i.nome)).exists()
+                          ? QStringLiteral("c'è già un impianto di nome \"%1\"").arg(i.nome)
+                          : QStringLiteral("impossibile creare la cartella %1")
+                                .arg(QDir::toNativeSeparators(CartellaDi(i.nome)));
+            return false;
+        }
+        const QString percorso = QDir(CartellaDi(i.nome)).filePath(FileDescrizione);
+        if (!(sincrona_ ? Salvataggio::SalvaNuovo(percorso, Descrizione(i),
+                                                  Salvataggio::ModoPredefinito, errore)
+                        : ScriviNuovo(percorso, Descrizione(i), errore))) {
+            libro.rmdir(i.nome);
+            return false;
+        }
+        nomi_.insert(Piega(i.nome), i.nome);
+        return true;
+    }
+
+  private:
+    static bool ScriviNuovo(const QString &percorso, const QByteArray &dati, QString *errore) {
+        QFile f;
+        QString motivo;
+        if (!Salvataggio::ApriNuovo(f, percorso, Salvataggio::ModoPredefinito, &motivo)) {
+            *errore = QStringLiteral("impossibile creare %1: %2")
+                          .arg(QDir::toNativeSeparators(percorso), motivo);
+            return false;
+        }
+        const bool scritto = f.write(dati) == dati.size() && f.flush();
+        f.close();
+        if (scritto && f.error() == QFileDevice::NoError) return true;
+        *errore = QStringLiteral("impossibile scrivere %1: %2")
+                      .arg(QDir::toNativeSeparators(percorso), f.errorString());
+        QFile::remove(percorso);
+        return false;
+    }
+
+    bool sincrona_ = true;
+    std::optional<Blocco> blocco_;
+    QHash<QString, QString> nomi_; // Piega(name) -> the folder's name
+};
 
 } // namespace
 
@@ -125,12 +316,27 @@ QString MotivoNome(const QString &nome) {
                                   "cartella, anche su Windows)")
                 .arg(c);
     }
+    // Reserved on Windows whatever the extension: "nul.txt" is NUL.
     static const QRegularExpression riservato(
-        QStringLiteral("^(CON|PRN|AUX|NUL|COM[0-9]|LPT[0-9])$"),
+        QStringLiteral("^(CON|PRN|AUX|NUL|COM[0-9]|LPT[0-9])(\\..*)?$"),
         QRegularExpression::CaseInsensitiveOption);
     if (riservato.match(nome).hasMatch())
         return QStringLiteral("\"%1\" è un nome riservato su Windows").arg(nome);
+    if (nome.compare(QLatin1String("tutti"), Qt::CaseInsensitive) == 0)
+        return QStringLiteral("\"%1\" non può essere il nome di un impianto: --su-impianti tutti "
+                              "vuol dire tutti gli impianti")
+            .arg(nome);
+    if (nome.contains(QLatin1Char(',')))
+        return QStringLiteral("il nome di un impianto non può contenere una virgola (separa i nomi "
+                              "in --su-impianti)");
+    if (nome.startsWith(QLatin1Char('-')))
+        return QStringLiteral("il nome di un impianto non può cominciare con \"-\" (sembrerebbe "
+                              "un'opzione)");
     return QString();
+}
+
+QString Piega(const QString &nome) {
+    return nome.normalized(QString::NormalizationForm_C).toCaseFolded();
 }
 
 QString MotivoPorta(const QString &porta) {
@@ -176,34 +382,124 @@ QByteArray Descrizione(const Impianto &i) {
 }
 
 Impianto DaDescrizione(const QByteArray &dati, const QString &nome) {
-    Impianto i;
+    return LeggiDescrizione(dati, nome).impianto;
+}
+
+Lettura LeggiDescrizione(const QByteArray &dati, const QString &nome) {
+    Lettura l;
+    Impianto &i = l.impianto;
     i.nome = nome;
-    for (const QString &riga : QString::fromUtf8(dati).split(QLatin1Char('\n'))) {
-        const QString r = riga.endsWith(QLatin1Char('\r')) ? riga.chopped(1) : riga;
+    const auto sbagliato = [&l](int riga, const QString &problema) {
+        if (l.problema.isEmpty()) l.riga = riga, l.problema = problema;
+    };
+    QHash<QString, int> viste; // key -> its line
+    const QStringList righe = QString::fromUtf8(dati).split(QLatin1Char('\n'));
+    for (qsizetype n = 0; n < righe.size(); ++n) {
+        const int numero = int(n + 1);
+        const QString r = righe[n].endsWith(QLatin1Char('\r')) ? righe[n].chopped(1) : righe[n];
         if (r.isEmpty() || r.startsWith(QLatin1Char('#'))) continue;
         const qsizetype due = r.indexOf(QLatin1Char(':'));
         const QString chiave = r.left(due).trimmed().toLower();
         QString valore = due < 0 ? QString() : r.mid(due + 1);
         if (valore.startsWith(QLatin1Char(' '))) valore.remove(0, 1);
         valore = DaUnaRiga(valore);
-        if (chiave == QLatin1String("cliente"))
+        if (std::find(std::begin(Chiavi), std::end(Chiavi), chiave) != std::end(Chiavi)) {
+            if (const int prima = viste.value(chiave); prima > 0)
+                sbagliato(numero,
+                          QStringLiteral("\"%1\" c'è già alla riga %2").arg(chiave).arg(prima));
+            viste.insert(chiave, numero);
+        }
+        if (chiave == QLatin1String("cliente")) {
             i.cliente = valore;
-        else if (chiave == QLatin1String("indirizzo"))
+        } else if (chiave == QLatin1String("indirizzo")) {
             i.indirizzo = valore;
-        else if (chiave == QLatin1String("collegamento"))
+        } else if (chiave == QLatin1String("collegamento")) {
             i.porta = valore.trimmed();
-        else if (chiave == QLatin1String("identificativo"))
+            if (const QString m = MotivoPorta(i.porta); !m.isEmpty()) sbagliato(numero, m);
+        } else if (chiave == QLatin1String("identificativo")) {
             i.id = valore.trimmed();
-        else if (chiave == QLatin1String("linea"))
-            i.rs485 = valore.trimmed().compare(QLatin1String("RS485"), Qt::CaseInsensitive) == 0;
-        else if (chiave == QLatin1String("copia prima dell'invio"))
-            i.copia = Si(valore);
-        else if (chiave == QLatin1String("note"))
+            if (const QString m = MotivoId(i.id); !m.isEmpty()) sbagliato(numero, m);
+        } else if (chiave == QLatin1String("linea")) {
+            const auto v = Rs485(valore);
+            if (!v)
+                sbagliato(numero,
+                          QStringLiteral("la linea \"%1\" non è RS485 né RS232").arg(valore));
+            i.rs485 = v.value_or(false);
+        } else if (chiave == QLatin1String("copia prima dell'invio")) {
+            const auto v = SiONo(valore);
+            if (!v)
+                sbagliato(numero, QStringLiteral("la copia prima dell'invio \"%1\" non è \"sì\" "
+                                                 "né \"no\"")
+                                      .arg(valore));
+            i.copia = v.value_or(true);
+        } else if (chiave == QLatin1String("note")) {
             i.note = valore;
-        else
+        } else {
+            const QString simile =
+                ChiaveSimile(due < 0 ? r.section(QLatin1Char(' '), 0, 0) : chiave);
+            if (!simile.isEmpty())
+                sbagliato(numero, due < 0 ? QStringLiteral("manca \":\" dopo \"%1\"").arg(simile)
+                                          : QStringLiteral("\"%1\" non è una chiave della "
+                                                           "descrizione: forse \"%2\"?")
+                                                .arg(r.left(due).trimmed(), simile));
             i.altre << r;
+        }
     }
-    return i;
+    if (!viste.contains(QStringLiteral("collegamento")))
+        sbagliato(0, QStringLiteral("manca la riga \"collegamento: …\" (il collegamento della "
+                                    "centrale)"));
+    if (!viste.contains(QStringLiteral("identificativo")))
+        sbagliato(0, QStringLiteral("manca la riga \"identificativo: &NN\""));
+    return l;
+}
+
+std::optional<QByteArray> LeggiFile(const QString &percorso, qint64 limite, QString *errore) {
+    const QString nativo = QDir::toNativeSeparators(percorso);
+    const QString nonFile =
+        QStringLiteral("%1 non è un file (è una cartella, una coda o un dispositivo): non si legge")
+            .arg(nativo);
+    QFile f(percorso);
+#ifdef Q_OS_UNIX
+    // Never opened in a way that waits: a FIFO would wait for a writer, a
+    // terminal for a line.
+    const int fd = ::open(QFile::encodeName(percorso).constData(),
+                          O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    struct stat st = {};
+    if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        *errore = fd < 0 ? QStringLiteral("impossibile leggere %1: %2")
+                               .arg(nativo, Salvataggio::Motivo(errno))
+                         : nonFile;
+        if (fd >= 0) ::close(fd);
+        return std::nullopt;
+    }
+    if (!f.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        *errore = QStringLiteral("impossibile leggere %1: %2").arg(nativo, f.errorString());
+        return std::nullopt;
+    }
+#else
+    if (!QFileInfo(percorso).isFile() && QFileInfo::exists(percorso)) {
+        *errore = nonFile;
+        return std::nullopt;
+    }
+    if (!f.open(QIODevice::ReadOnly)) {
+        *errore = QStringLiteral("impossibile leggere %1: %2")
+                      .arg(nativo, Salvataggio::MotivoApertura(f));
+        return std::nullopt;
+    }
+#endif
+    QByteArray dati = f.read(limite + 1);
+    if (dati.size() > limite) {
+        *errore = QStringLiteral("%1 è più grande di %2 byte: non è un file di questo programma")
+                      .arg(nativo)
+                      .arg(limite);
+        return std::nullopt;
+    }
+    if (f.error() != QFileDevice::NoError) {
+        *errore = QStringLiteral("impossibile leggere %1: %2").arg(nativo, f.errorString());
+        return std::nullopt;
+    }
+    return dati;
 }
 
 bool Crea(const Impianto &i, QString *errore) {
@@ -211,30 +507,29 @@ bool Crea(const Impianto &i, QString *errore) {
         *errore = m;
         return false;
     }
-    for (const Impianto &altro : Elenco())
-        if (altro.nome.compare(i.nome, Qt::CaseInsensitive) == 0) {
-            *errore = QStringLiteral("c'è già un impianto di nome \"%1\"").arg(altro.nome);
-            return false;
-        }
-    QDir libro(Libro());
-    if (!libro.exists() && !QDir().mkpath(libro.path())) {
-        *errore = QStringLiteral("impossibile creare la cartella %1")
-                      .arg(QDir::toNativeSeparators(libro.path()));
-        return false;
+    Creazione creazione(errore);
+    return creazione.Pronta() && creazione.Crea(i, errore);
+}
+
+int CreaTutti(const QList<Impianto> &impianti, const std::function<bool()> &fermati,
+              QStringList *saltati, QString *errore) {
+    if (impianti.isEmpty()) return 0;
+    Creazione creazione(errore);
+    if (!creazione.Pronta()) return -1;
+    creazione.Insieme();
+    int creati = 0;
+    for (const Impianto &i : impianti) {
+        if (fermati && fermati()) break;
+        QString perche;
+        if (creazione.Crea(i, &perche))
+            ++creati;
+        else
+            *saltati << QStringLiteral("%1: %2").arg(i.nome, perche);
     }
-    // mkdir is the test and the claim at once: two runs never both create a site.
-    if (!libro.mkdir(i.nome)) {
-        *errore = QDir(CartellaDi(i.nome)).exists()
-                      ? QStringLiteral("c'è già un impianto di nome \"%1\"").arg(i.nome)
-                      : QStringLiteral("impossibile creare la cartella %1")
-                            .arg(QDir::toNativeSeparators(CartellaDi(i.nome)));
-        return false;
-    }
-    if (Salvataggio::SalvaNuovo(QDir(CartellaDi(i.nome)).filePath(FileDescrizione), Descrizione(i),
-                                Salvataggio::ModoPredefinito, errore))
-        return true;
-    libro.rmdir(i.nome);
-    return false;
+    if (QString perche; creati > 0 && !creazione.Sincronizza(&perche))
+        *errore =
+            QStringLiteral("i file scritti potrebbero non essere tutti sul disco (%1)").arg(perche);
+    return creati;
 }
 
 bool Aggiorna(const Impianto &i, QString *errore) {
@@ -250,7 +545,8 @@ bool Aggiorna(const Impianto &i, QString *errore) {
     return Salvataggio::Salva(percorso, Descrizione(i), errore);
 }
 
-std::optional<Impianto> Carica(const QString &nomeDato, QString *errore) {
+std::optional<Impianto> Carica(const QString &nomeDato, QString *errore, bool *rotto) {
+    if (rotto) *rotto = false;
     QString doppio;
     const QString nome = NomeNelLibro(nomeDato, &doppio);
     if (!doppio.isEmpty()) {
@@ -262,25 +558,39 @@ std::optional<Impianto> Carica(const QString &nomeDato, QString *errore) {
                       .arg(nomeDato, QDir::toNativeSeparators(Libro()));
         return std::nullopt;
     }
-    QFile f(QDir(CartellaDi(nome)).filePath(FileDescrizione));
-    if (!f.open(QIODevice::ReadOnly)) {
-        *errore = QStringLiteral("impossibile leggere %1: %2")
-                      .arg(QDir::toNativeSeparators(f.fileName()), f.errorString());
+    if (rotto) *rotto = true;
+    const QString percorso = QDir(CartellaDi(nome)).filePath(FileDescrizione);
+    const auto dati = LeggiFile(percorso, 64 * 1024, errore);
+    if (!dati) return std::nullopt;
+    const Lettura l = LeggiDescrizione(*dati, nome);
+    if (!l.problema.isEmpty()) {
+        // Never completed from the working folder's link or a default: the
+        // job would reach another panel.
+        *errore =
+            QStringLiteral("l'impianto \"%1\" non si può usare: %2%3: %4; correggi il file")
+                .arg(nome, QDir::toNativeSeparators(percorso),
+                     l.riga > 0 ? QStringLiteral(", riga %1").arg(l.riga) : QString(), l.problema);
         return std::nullopt;
     }
-    return DaDescrizione(f.read(64 * 1024), nome);
+    if (rotto) *rotto = false;
+    return l.impianto;
 }
 
-QList<Impianto> Elenco(QStringList *errori) {
+QList<Impianto> Elenco(QStringList *errori, QList<Rotto> *rotti) {
     QList<Impianto> libro;
     const QStringList cartelle = QDir(Libro()).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
     for (const QString &nome : cartelle) {
-        if (!MotivoNome(nome).isEmpty()) continue; // a sync tool's own folder
         QString errore;
-        if (const auto i = Carica(nome, &errore))
+        if (const QString m = MotivoNome(nome); !m.isEmpty()) {
+            if (nome.startsWith(QLatin1Char('.'))) continue; // a sync tool's own folder
+            errore =
+                QStringLiteral("la cartella \"%1\" del libro non è un impianto: %2").arg(nome, m);
+        } else if (const auto i = Carica(nome, &errore)) {
             libro << *i;
-        else if (errori)
-            *errori << errore;
+            continue;
+        }
+        if (errori) *errori << errore;
+        if (rotti) *rotti << Rotto{nome, errore};
     }
     std::sort(libro.begin(), libro.end(), [](const Impianto &a, const Impianto &b) {
         const int c = a.nome.compare(b.nome, Qt::CaseInsensitive);
@@ -317,7 +627,21 @@ QByteArray Csv(const QList<Impianto> &libro) {
 
 Importazione LeggiCsv(const QByteArray &dati) {
     Importazione r;
-    QString testo = QString::fromUtf8(dati);
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    QString testo = utf8(dati);
+    if (utf8.hasError()) {
+        // Saved as Latin-1 or Windows-1252: the accents would become U+FFFD.
+        const QList<QByteArray> righe = dati.split('\n');
+        qsizetype n = 0;
+        for (; n + 1 < righe.size(); ++n) {
+            QStringDecoder riga(QStringDecoder::Utf8);
+            [[maybe_unused]] const QString t = riga(righe[n]);
+            if (riga.hasError()) break;
+        }
+        r.errore = QStringLiteral("il file non è in UTF-8 (riga %1): salvalo come \"CSV UTF-8\"")
+                       .arg(n + 1);
+        return r;
+    }
     if (testo.startsWith(QChar(0xFEFF))) testo.remove(0, 1);
     const QString prima = testo.section(QLatin1Char('\n'), 0, 0);
     const QChar separatore = prima.contains(QLatin1Char(';')) || !prima.contains(QLatin1Char(','))
@@ -335,29 +659,42 @@ Importazione LeggiCsv(const QByteArray &dati) {
                 trovato = int(k);
         posto << trovato;
     }
-    QStringList visti;
+    QSet<QString> visti; // Piega() of each name
     for (qsizetype n = 1; n < righe.size(); ++n) {
         Impianto i;
+        QString male; // a yes or no cell the tool does not know
         for (size_t k = 0; k < std::size(Colonne); ++k) {
-            if (posto[int(k)] < 0 || posto[int(k)] >= righe[n].size()) continue;
-            const QString campo = Csv::Valore(righe[n][posto[int(k)]]);
-            if (Colonne[k].testo)
-                i.*Colonne[k].testo = Colonne[k].testo == &Impianto::note ? campo : campo.trimmed();
-            else
-                i.*Colonne[k].bandiera =
-                    Si(campo) ||
-                    campo.trimmed().compare(QLatin1String("RS485"), Qt::CaseInsensitive) == 0;
+            if (posto[int(k)] < 0) continue;
+            const bool c = posto[int(k)] < righe[n].size();
+            const QString campo = c ? Csv::Valore(righe[n][posto[int(k)]]) : QString();
+            if (Colonne[k].testo) {
+                if (c)
+                    i.*Colonne[k].testo =
+                        Colonne[k].testo == &Impianto::note ? campo : campo.trimmed();
+                continue;
+            }
+            // Never a default: a blank cell or a word of another program
+            // would turn a backup off, or choose the line.
+            const bool linea = Colonne[k].bandiera == &Impianto::rs485;
+            const auto v = linea ? (Rs485(campo) ? Rs485(campo) : SiONo(campo)) : SiONo(campo);
+            if (v)
+                i.*Colonne[k].bandiera = *v;
+            else if (male.isEmpty())
+                male = QStringLiteral("colonna \"%1\": \"%2\" non è %3")
+                           .arg(QString::fromUtf8(Colonne[k].intestazione), campo,
+                                linea ? QStringLiteral("\"sì\", \"no\", RS485 né RS232")
+                                      : QStringLiteral("\"sì\" né \"no\""));
         }
         const QString riga = QStringLiteral("riga %1 (%2)").arg(n + 1).arg(i.nome);
-        if (const QString m = MotivoImpianto(i); !m.isEmpty()) {
-            r.saltati << riga + QStringLiteral(": ") + m;
+        if (const QString m = MotivoImpianto(i); !m.isEmpty() || !male.isEmpty()) {
+            r.saltati << riga + QStringLiteral(": ") + (m.isEmpty() ? male : m);
             continue;
         }
-        if (visti.contains(i.nome, Qt::CaseInsensitive)) {
+        if (visti.contains(Piega(i.nome))) {
             r.saltati << riga + QStringLiteral(": il nome è già su una riga precedente del file");
             continue;
         }
-        visti << i.nome;
+        visti.insert(Piega(i.nome));
         r.impianti << i;
     }
     return r;
@@ -379,7 +716,7 @@ QString NomeNelLibro(const QString &nome, QString *errore) {
     const QStringList cartelle = QDir(Libro()).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
     QStringList simili;
     for (const QString &c : cartelle)
-        if (c.compare(nome, Qt::CaseInsensitive) == 0) simili << c;
+        if (Piega(c) == Piega(nome)) simili << c;
     if (simili.size() == 1) return simili.first();
     if (simili.size() > 1)
         *errore = QStringLiteral("nel libro ci sono %1 impianti che differiscono da \"%2\" solo "
@@ -419,9 +756,12 @@ bool Rinomina(const QString &vecchio, const QString &nuovo, QString *errore) {
         *errore = QStringLiteral("l'impianto si chiama già \"%1\"").arg(nuovo);
         return false;
     }
+    // As a creation: one run at a time, names composed and without case.
+    Blocco blocco(errore);
+    if (!blocco.Preso()) return false;
     // The site itself may change the case of its name.
     for (const QString &c : QDir(Libro()).entryList(QDir::Dirs | QDir::NoDotAndDotDot))
-        if (c != vecchio && c.compare(nuovo, Qt::CaseInsensitive) == 0) {
+        if (c != vecchio && Piega(c) == Piega(nuovo)) {
             *errore = QStringLiteral("c'è già un impianto di nome \"%1\"").arg(c);
             return false;
         }

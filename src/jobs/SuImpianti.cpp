@@ -134,14 +134,23 @@ int ParalleliPossibili(int voluti, long limite, int inUso) {
 }
 
 std::optional<QList<Impianti::Impianto>> Scegli(const QString &lista, QString *errore) {
-    const QList<Impianti::Impianto> libro = Impianti::Elenco();
+    QList<Impianti::Rotto> rotti;
+    const QList<Impianti::Impianto> libro = Impianti::Elenco(nullptr, &rotti);
     if (lista.trimmed() == QLatin1String("tutti")) {
-        if (libro.isEmpty()) {
+        if (libro.isEmpty() && rotti.isEmpty()) {
             *errore = QStringLiteral("il libro degli impianti (%1) è vuoto")
                           .arg(QDir::toNativeSeparators(Impianti::Libro()));
             return std::nullopt;
         }
-        return libro;
+        // A site that cannot be used is not left out: its job refuses it,
+        // and the summary counts it with its reason.
+        QList<Impianti::Impianto> tutti = libro;
+        for (const Impianti::Rotto &r : rotti) {
+            Impianti::Impianto i;
+            i.nome = r.nome;
+            tutti << i;
+        }
+        return tutti;
     }
     QList<Impianti::Impianto> scelti;
     for (const QString &parte : lista.split(QLatin1Char(','))) {
@@ -149,6 +158,12 @@ std::optional<QList<Impianti::Impianto>> Scegli(const QString &lista, QString *e
         if (nome.isEmpty()) continue;
         const auto i = std::find_if(libro.cbegin(), libro.cend(),
                                     [&](const Impianti::Impianto &x) { return x.nome == nome; });
+        const auto rotto = std::find_if(rotti.cbegin(), rotti.cend(),
+                                        [&](const Impianti::Rotto &x) { return x.nome == nome; });
+        if (i == libro.cend() && rotto != rotti.cend()) {
+            *errore = rotto->motivo;
+            return std::nullopt;
+        }
         if (i == libro.cend()) {
             const QStringList vicini = Impianti::Vicini(nome, libro);
             *errore = QStringLiteral("l'impianto \"%1\" non è nel libro").arg(nome);

@@ -207,10 +207,10 @@ FormImpianti::FormImpianti(QWidget *padre)
 }
 
 void FormImpianti::Aggiorna(const QString &scelto) {
-    QStringList errori;
-    const QList<Impianti::Impianto> libro = Impianti::Elenco(&errori);
+    QList<Impianti::Rotto> rotti;
+    const QList<Impianti::Impianto> libro = Impianti::Elenco(nullptr, &rotti);
     Elenco->setRowCount(0);
-    Elenco->setRowCount(int(libro.size()));
+    Elenco->setRowCount(int(libro.size() + rotti.size()));
     for (int r = 0; r < libro.size(); ++r) {
         const Impianti::Impianto &i = libro[r];
         const QStringList celle = {i.nome, i.porta, i.id, Linea485(i.rs485),
@@ -226,11 +226,27 @@ void FormImpianti::Aggiorna(const QString &scelto) {
                 QStringList({i.nome, i.cliente, i.indirizzo}).join(QLatin1Char('\n')).trimmed());
         if (i.nome == scelto) Elenco->setCurrentCell(r, 0);
     }
-    if (libro.isEmpty())
+    // A site that cannot be used stays in the list, saying why; its jobs
+    // are refused with the same words.
+    for (int k = 0; k < rotti.size(); ++k) {
+        const int r = int(libro.size()) + k;
+        const QString perche = QStringLiteral("da correggere: %1").arg(rotti[k].motivo);
+        const QStringList celle = {rotti[k].nome, QString(), QString(), QString(), perche};
+        for (int c = 0; c < celle.size(); ++c) {
+            Elenco->setItem(r, c, Cella(celle[c]));
+            Elenco->item(r, c)->setForeground(QColor(Qt::darkRed));
+            Elenco->item(r, c)->setToolTip(perche);
+        }
+        Elenco->item(r, 0)->setData(Qt::UserRole, rotti[k].nome);
+        if (rotti[k].nome == scelto) Elenco->setCurrentCell(r, 0);
+    }
+    if (libro.isEmpty() && rotti.isEmpty())
         Esito->setText(QStringLiteral("Il libro non ha ancora impianti: \"Nuovo…\" ne crea uno."));
-    else if (!errori.isEmpty())
-        Esito->setText(
-            QStringLiteral("Impianti non letti: %1").arg(errori.join(QStringLiteral("; "))));
+    else if (!rotti.isEmpty())
+        Esito->setText(QStringLiteral("%1 da correggere: la riga dice perché.")
+                           .arg(rotti.size() == 1
+                                    ? QStringLiteral("1 impianto")
+                                    : QStringLiteral("%1 impianti").arg(rotti.size())));
     filtra();
 }
 

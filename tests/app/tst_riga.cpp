@@ -31,6 +31,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -992,9 +993,10 @@ class TestRiga : public QObject {
                      .codice,
                  0);
         const QString sito = cartella + "/impianti/Banca/";
-        Scrivi(sito + "impianto.txt", Leggi(sito + "impianto.txt")
-                                          .replace("&45", "&45\a")
-                                          .replace("127.0.0.1:1", "127.0.0.1:1\x1b[31m"));
+        // A link that is a valid device path still (an identifier with a
+        // control character would make the site one to correct).
+        Scrivi(sito + "impianto.txt",
+               Leggi(sito + "impianto.txt").replace("tcp://127.0.0.1:1", "/dev/nessuna\x1b[31m"));
         QVERIFY(QDir().mkpath(sito + "registro"));
         Scrivi(sito + "registro/pc9.txt",
                "2026-12-08T10:00:00.000+01:00\tpc9-1-1\tfine\tan\x1bna\tpc9\tCOM1\tprova "
@@ -1008,8 +1010,10 @@ class TestRiga : public QObject {
         };
         Uscita u = Esegui(cartella, {"--impianti"});
         visibile(u.uscita, "--impianti");
-        QVERIFY2(u.uscita.contains("\t&45<BEL>\t"), qPrintable(u.uscita));
-        visibile(u.errore, "--impianti, il sito illeggibile");
+        QVERIFY2(u.uscita.contains("\t/dev/nessuna<ESC>[31m\t&45\t"), qPrintable(u.uscita));
+        const QString rotto =
+            u.uscita.section("Rotto\t\t\t\tda correggere: ", 1).section('\n', 0, 0);
+        QVERIFY2(rotto.contains("lib<ESC>[2Jro"), qPrintable(u.uscita));
         u = Esegui(cartella, {"--impianto", "Banca", "--registro"});
         visibile(u.uscita, "--registro");
         QVERIFY2(u.uscita.contains("an<ESC>na\tpc9\tCOM1\tprova ingressi<BEL>\t"),
@@ -1220,6 +1224,144 @@ class TestRiga : public QObject {
         QVERIFY2(u.uscita.count(": Impossibile collegarsi alla centrale in rete") == 60 &&
                      u.uscita.endsWith("60 impianti: 60 con un problema\n"),
                  qPrintable(u.uscita));
+    }
+
+    // A site whose file is wrong (a typo in the link key, a copy value the
+    // tool does not know) is refused with the file's line by every job, a
+    // walk test and the many-sites runner too, and listed with why: nothing
+    // reaches the panel of the working folder's COM1. A FIFO in place of
+    // the file hangs nothing.
+    void fileDellImpiantoRotto() {
+        AVVIA(banco, {"--fast", "--id", "&07"}, false);
+        const QString cartella = banco.cartella();
+        QCOMPARE(Esegui(cartella, {"--nuovo-impianto", "Rotto", "--porta", "tcp://127.0.0.1:9",
+                                   "--id", "&07"})
+                     .codice,
+                 0);
+        const QString file = cartella + "/impianti/Rotto/impianto.txt";
+        const QByteArray giusto = Leggi(file);
+        Scrivi(file, QByteArray(giusto).replace("collegamento:", "colegamento:"));
+        Scrivi(banco.percorso("nuovi.vlt"), FileDi(NumeriLetti()));
+        banco->azzeraRegistro();
+        Uscita u = Esegui(cartella, {"--impianto", "Rotto", "--invia", "nuovi.vlt"});
+        QCOMPARE(u.codice, 2);
+        QVERIFY2(u.errore.startsWith("velto318: l'impianto \"Rotto\" non si può usare: ") &&
+                     u.errore.contains("impianto.txt, riga 4: \"colegamento\"") &&
+                     u.errore.count('\n') == 1,
+                 qPrintable(u.errore));
+        for (const QStringList &lavoro :
+             {QStringList{"--impianto", "Rotto", "--stato"},
+              QStringList{"--prova", "--impianto", "Rotto", "--durata", "2"}}) {
+            u = Esegui(cartella, lavoro);
+            QCOMPARE(u.codice, 2);
+            QVERIFY2(u.errore.contains("riga 4"), qPrintable(u.errore));
+        }
+        u = Esegui(cartella, {"--su-impianti", "tutti", "--stato"});
+        QCOMPARE(u.codice, 1);
+        QVERIFY2(u.uscita.contains("Rotto: l'impianto \"Rotto\" non si può usare") &&
+                     u.uscita.endsWith("1 impianto: 1 con un problema\n"),
+                 qPrintable(u.uscita));
+        u = Esegui(cartella, {"--impianti"});
+        QVERIFY2(u.uscita.startsWith("Rotto\t\t\t\tda correggere: l'impianto \"Rotto\"") &&
+                     u.uscita.contains("riga 4"),
+                 qPrintable(u.uscita));
+        // The backup, turned off by a word the tool does not write.
+        Scrivi(file, QByteArray(giusto)
+                         .replace("tcp://127.0.0.1:9", "COM1")
+                         .replace("invio: sì", "invio: S"));
+        u = Esegui(cartella, {"--impianto", "Rotto", "--invia", "nuovi.vlt"});
+        QCOMPARE(u.codice, 2);
+        QVERIFY2(u.errore.contains("riga 7: la copia prima dell'invio \"S\""),
+                 qPrintable(u.errore));
+        QCOMPARE(banco->comandi(), QStringList());
+
+        QVERIFY(QFile::remove(file));
+        QCOMPARE(::mkfifo(QFile::encodeName(file).constData(), 0600), 0);
+        for (const QStringList &lavoro :
+             {QStringList{"--impianti"}, QStringList{"--su-impianti", "tutti", "--stato"}}) {
+            QProcess p;
+            Avvia(p, cartella, lavoro);
+            const bool finito = p.waitForFinished(15000);
+            if (!finito) p.kill(), p.waitForFinished();
+            QVERIFY2(finito, qPrintable(lavoro.join(' ')));
+            QVERIFY(p.readAllStandardOutput().contains("non è un file"));
+        }
+        QCOMPARE(banco->comandi(), QStringList());
+    }
+
+    // An import: thousands of rows in little time, stopped by SIGTERM between
+    // two sites (saying how many), a file not in UTF-8 refused whole, a cell
+    // the tool does not write skipped with its row. Two runs creating one
+    // name in two cases at once: one of them only.
+    void importaECreaSenzaSorprese() {
+        const QString cartella = banco.cartella();
+        const auto csv = [](int righe) {
+            QByteArray dati = "nome;collegamento;identificativo;rs485;copia prima dell'invio\r\n";
+            for (int n = 0; n < righe; ++n)
+                dati += QString("sito%1;COM1;&01;no;sì\r\n").arg(n).toUtf8();
+            return dati;
+        };
+        Scrivi(banco.percorso("molti.csv"), csv(4000));
+        QElapsedTimer t;
+        t.start();
+        QProcess p;
+        Avvia(p, cartella, {"--importa-impianti", "molti.csv"});
+        if (!p.waitForFinished(20000)) p.kill(), p.waitForFinished();
+        QVERIFY2(t.elapsed() < 20000, "4000 impianti importati in più di 20 s");
+        QCOMPARE(p.exitCode(), 0);
+        QCOMPARE(QDir(cartella + "/impianti").entryList(QDir::Dirs | QDir::NoDotAndDotDot).size(),
+                 4000);
+
+        QVERIFY(QDir(cartella).mkdir("fermato"));
+        Scrivi(cartella + "/fermato/molti.csv", csv(40000));
+        QProcess q;
+        Avvia(q, cartella + "/fermato", {"--importa-impianti", "molti.csv"});
+        QDir fatti(cartella + "/fermato/impianti");
+        t.restart();
+        while (fatti.entryList(QDir::Dirs | QDir::NoDotAndDotDot).size() < 50 &&
+               t.elapsed() < 30000)
+            QTest::qWait(5);
+        ::kill(pid_t(q.processId()), SIGTERM);
+        Uscita u = Fine(q);
+        QCOMPARE(u.codice, 128 + SIGTERM);
+        const qsizetype creati = fatti.entryList(QDir::Dirs | QDir::NoDotAndDotDot).size();
+        QVERIFY2(creati < 40000, qPrintable(u.uscita));
+        QVERIFY2(u.uscita.startsWith(QString("%1 impianti importati da ").arg(creati)),
+                 qPrintable(u.uscita));
+        QVERIFY2(u.errore.contains(QString("Importazione interrotta: %1 impianti del file non "
+                                           "ancora importati.")
+                                       .arg(40000 - creati)),
+                 qPrintable(u.errore));
+
+        QVERIFY(QDir(cartella).mkdir("latino"));
+        Scrivi(cartella + "/latino/l.csv",
+               "nome;collegamento;identificativo\r\nUno;COM1;&01\r\nCaff\xe8;COM1;&02\r\n");
+        u = Esegui(cartella + "/latino", {"--importa-impianti", "l.csv"});
+        QCOMPARE(u.codice, 2);
+        QVERIFY2(u.errore.contains("non è in UTF-8 (riga 3)") &&
+                     u.errore.contains("nessun impianto importato"),
+                 qPrintable(u.errore));
+        QVERIFY(!QDir(cartella + "/latino/impianti").exists());
+        Scrivi(cartella + "/latino/l.csv",
+               "nome;collegamento;identificativo;rs485\r\nUno;COM1;&01;true\r\n");
+        u = Esegui(cartella + "/latino", {"--importa-impianti", "l.csv"});
+        QCOMPARE(u.codice, 1);
+        QVERIFY2(u.uscita.contains("Saltato: riga 2 (Uno): colonna \"rs485\": \"true\""),
+                 qPrintable(u.uscita));
+
+        // sitoN and SITON at once, many times, over a book that takes a while
+        // to read.
+        int entrambi = 0;
+        for (int n = 0; n < 8; ++n) {
+            QProcess a, b;
+            const QStringList resto{"--porta", "COM1", "--id", "&01"};
+            Avvia(a, cartella, QStringList{"--nuovo-impianto", QString("gara%1").arg(n)} + resto);
+            Avvia(b, cartella, QStringList{"--nuovo-impianto", QString("GARA%1").arg(n)} + resto);
+            const Uscita ua = Fine(a), ub = Fine(b);
+            QVERIFY(ua.codice == 0 || ub.codice == 0);
+            if (ua.codice == 0 && ub.codice == 0) ++entrambi;
+        }
+        QCOMPARE(entrambi, 0);
     }
 
     // The book to CSV and back into another folder: the same sites; an

@@ -9,8 +9,15 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <QTest>
+#include <chrono>
+#include <fcntl.h>
+#include <future>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
 
 #include <unistd.h>
 
@@ -94,6 +101,127 @@ class TestImpianti : public QObject {
         QCOMPARE(Vicini(QStringLiteral("scuola"), libro), QStringList{"Scuola Verdi"});
     }
 
+    // The site file: a description that is wrong is never completed from
+    // defaults, but refused with its line; a file that is no file is not
+    // waited on; names that would not work as a site, or as one site twice,
+    // are refused; an import stops when asked.
+    void fileDellImpianto() {
+        QString errore;
+        QVERIFY(Crea(Sito(QStringLiteral("S")), &errore));
+        const QString file = QDir(CartellaDi("S")).filePath("impianto.txt");
+        const QByteArray testa = "# Velto318: impianto \"S\"\ncliente: Comune\n";
+        const QByteArray giusto =
+            "collegamento: tcp://10.0.0.5:4001\nidentificativo: &45\nlinea: RS485\n";
+        // Each description, and the line that is wrong (0: the whole file).
+        const QList<QPair<QByteArray, int>> sbagliati = {
+            {"colegamento: tcp://10.0.0.5:4001\nidentificativo: &45\n", 3},
+            {"collegamento: tcp://10.0.0.5:4001\nIdentificatívo: &45\n", 4},
+            {"collegamento: COM1\nidentificativo &45\n", 4},
+            {"collegamento: ttyUSB0\nidentificativo: &45\n", 3},
+            {"collegamento: COM1\nidentificativo: &45\ncollegamento: COM2\n", 5},
+            {"collegamento: COM1\n", 0},
+            {giusto + "linea: 485\n", 6},
+            {QByteArray(giusto).replace("RS485", "rs-485"), 5},
+            {giusto + "copia prima dell’invio: no\n", 6},
+            {giusto + "copia prima dell'invio: \n", 6},
+            {giusto + "copia prima dell'invio: true\n", 6},
+            {giusto + "copia prima dell'invio: S\n", 6},
+            {giusto + "copia prima dell'invio: x\n", 6},
+            {giusto + "copia prima dell'invio: sí\n", 6},
+        };
+        for (const auto &[dati, riga] : sbagliati) {
+            Scrivi(file, testa + dati);
+            bool rotto = false;
+            QVERIFY2(!Carica("S", &errore, &rotto), dati.constData());
+            QVERIFY(rotto);
+            QVERIFY2(errore.contains(QDir::toNativeSeparators(file)), qPrintable(errore));
+            QVERIFY2(errore.contains(QStringLiteral("riga %1:").arg(riga)) == (riga > 0),
+                     qPrintable(errore));
+            QVERIFY2(!LeggiDescrizione(testa + dati, "S").problema.isEmpty(), dati.constData());
+            QCOMPARE(LeggiDescrizione(testa + dati, "S").riga, riga);
+        }
+        QList<Rotto> rotti;
+        QCOMPARE(Elenco(nullptr, &rotti).size(), 0);
+        QCOMPARE(rotti.size(), 1);
+        QCOMPARE(rotti[0].nome, QStringLiteral("S"));
+        // What the tool writes, and keys like none of its own.
+        for (const char *copia : {"sì", "Sì", "si", "no"}) {
+            Scrivi(file, testa + giusto + "Copia prima dell'invio: " + copia +
+                             "\nzona: nord\nnota interna: x\n");
+            const auto letto = Carica("S", &errore);
+            QVERIFY2(letto, qPrintable(errore));
+            QCOMPARE(letto->copia, QByteArray(copia) != "no");
+            QVERIFY(letto->rs485);
+            QCOMPARE(letto->altre, QStringList({"zona: nord", "nota interna: x"}));
+        }
+
+        // A FIFO or a device in its place is refused at once, not waited on.
+        QFile::remove(file);
+        QCOMPARE(::mkfifo(QFile::encodeName(file).constData(), 0600), 0);
+        std::promise<void> fatto;
+        std::thread guardia([&file, finito = fatto.get_future()] {
+            // Frees a reader stuck on the FIFO, so that a failure ends.
+            if (finito.wait_for(std::chrono::seconds(5)) == std::future_status::ready) return;
+            const int fd = ::open(QFile::encodeName(file).constData(), O_WRONLY | O_NONBLOCK);
+            if (fd >= 0) ::close(fd);
+        });
+        QElapsedTimer t;
+        t.start();
+        const auto fifo = Carica("S", &errore);
+        rotti.clear();
+        Elenco(nullptr, &rotti);
+        fatto.set_value();
+        guardia.join();
+        QVERIFY(!fifo);
+        QVERIFY2(t.elapsed() < 4000, qPrintable(QString::number(t.elapsed())));
+        QVERIFY2(errore.contains(QStringLiteral("non è un file")), qPrintable(errore));
+        QCOMPARE(rotti.size(), 1);
+        QFile::remove(file);
+        QVERIFY(QFile::link("/dev/null", file));
+        QVERIFY(!Carica("S", &errore));
+        QVERIFY2(errore.contains(QStringLiteral("non è un file")), qPrintable(errore));
+
+        // Names: the many-sites list's own words, options, Windows devices
+        // with an extension, one name composed or not, in any case.
+        for (const char *nome : {"tutti", "Tutti", "Banca,Posta", "-stato", "nul.txt", "CON.txt",
+                                 "com1.vlt", "Lpt9.a.b"}) {
+            QVERIFY2(!MotivoNome(QString::fromUtf8(nome)).isEmpty(), nome);
+            QVERIFY2(!Crea(Sito(QString::fromUtf8(nome)), &errore), nome);
+        }
+        QVERIFY(MotivoNome(QStringLiteral("tutti i giorni")).isEmpty());
+        QVERIFY(MotivoNome(QStringLiteral("Console")).isEmpty());
+        QVERIFY2(Crea(Sito(QStringLiteral("Caff\u00e8")), &errore), qPrintable(errore));
+        for (const QString &stesso : {QStringLiteral("Caffe\u0300"), QStringLiteral("CAFF\u00c8"),
+                                      QStringLiteral("CAFFE\u0300")}) {
+            QVERIFY2(!Crea(Sito(stesso), &errore), qPrintable(stesso));
+            QVERIFY2(errore.contains(QStringLiteral("già")), qPrintable(errore));
+        }
+        QVERIFY2(Crea(Sito(QStringLiteral("Bar")), &errore), qPrintable(errore));
+        QVERIFY(!Rinomina(QStringLiteral("Bar"), QStringLiteral("CAFFE\u0300"), &errore));
+        QVERIFY2(errore.contains(QStringLiteral("già")), qPrintable(errore));
+        QCOMPARE(NomeNelLibro(QStringLiteral("caffe\u0300"), &errore),
+                 QStringLiteral("Caff\u00e8"));
+        QVERIFY(Rinomina(QStringLiteral("Bar"), QStringLiteral("Bar Sport"), &errore));
+        QVERIFY(Archivia(QStringLiteral("Bar Sport"), &errore).size() > 0);
+        // The book's lock is no site.
+        QVERIFY(QFile::exists(QDir(Libro()).filePath(".blocco")));
+        QCOMPARE(Elenco().size(), 1);
+
+        // An import stops between two sites when asked.
+        QList<Impianto> molti;
+        for (int n = 0; n < 10; ++n)
+            molti << Sito(QStringLiteral("sito%1").arg(n));
+        molti.insert(1, Sito(QStringLiteral("CAFFÈ")));
+        int chiesti = 0;
+        QStringList saltati;
+        QCOMPARE(CreaTutti(
+                     molti, [&] { return ++chiesti > 4; }, &saltati, &errore),
+                 3);
+        QCOMPARE(saltati.size(), 1);
+        QVERIFY2(saltati[0].startsWith(QStringLiteral("CAFFÈ: c'è già")), qPrintable(saltati[0]));
+        QCOMPARE(Elenco().size(), 4);
+    }
+
     // The book out to CSV and in again; rows that cannot be sites are said.
     void csv() {
         Impianto a = Sito(QStringLiteral("Banca; sede"));
@@ -117,6 +245,36 @@ class TestImpianti : public QObject {
         QCOMPARE(mista.saltati.size(), 3);
         QVERIFY(mista.saltati[0].startsWith(QLatin1String("riga 3 (a/b): ")));
         QVERIFY(mista.saltati[2].contains(QStringLiteral("già")));
+        QVERIFY(mista.errore.isEmpty());
+
+        // A yes or no the tool does not write is never taken for "no" (nor
+        // RS232): the row is skipped, naming the cell. One name twice, as
+        // composed and decomposed, is one site.
+        const Importazione flag = LeggiCsv("nome;collegamento;identificativo;rs485;copia prima "
+                                           "dell'invio\r\n"
+                                           "A;COM1;&01;no;\r\nB;COM1;&01;no;true\r\n"
+                                           "C;COM1;&01;true;sì\r\nD;COM1;&01;RS485;No\r\n"
+                                           "E;COM1;&01;si;si\r\nF;COM1;&01;no\r\n"
+                                           "Caff\xc3\xa8;COM1;&01;no;no\r\n"
+                                           "caffe\xcc\x80;COM1;&01;no;no\r\n");
+        QCOMPARE(flag.saltati.size(), 5);
+        QVERIFY2(flag.saltati[0].startsWith(QStringLiteral("riga 2 (A): colonna \"copia prima "
+                                                           "dell'invio\": \"\"")),
+                 qPrintable(flag.saltati[0]));
+        QVERIFY2(flag.saltati[1].contains(QStringLiteral("\"true\"")), qPrintable(flag.saltati[1]));
+        QVERIFY2(flag.saltati[2].startsWith(QStringLiteral("riga 4 (C): colonna \"rs485\"")),
+                 qPrintable(flag.saltati[2]));
+        QVERIFY2(flag.saltati[3].startsWith(QStringLiteral("riga 7 (F): ")),
+                 qPrintable(flag.saltati[3]));
+        QVERIFY2(flag.saltati[4].contains(QStringLiteral("già")), qPrintable(flag.saltati[4]));
+        QCOMPARE(flag.impianti.size(), 3);
+        QVERIFY(flag.impianti[0].rs485 && !flag.impianti[0].copia);
+        QVERIFY(flag.impianti[1].rs485 && flag.impianti[1].copia);
+        // Saved as Latin-1: refused whole, naming the first row that is not UTF-8.
+        const Importazione latino = LeggiCsv("nome;collegamento;identificativo\r\n"
+                                             "Uno;COM1;&01\r\nCaff\xe8;COM1;&02\r\n");
+        QVERIFY2(latino.errore.contains(QStringLiteral("riga 3")), qPrintable(latino.errore));
+        QVERIFY(latino.impianti.isEmpty());
     }
 
     // Versions: stored once while the texts stay the same, numbered in the

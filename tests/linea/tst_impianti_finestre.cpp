@@ -203,6 +203,29 @@ class TestImpiantiFinestre : public QObject {
         QVERIFY(Azioni("Villa Rossi").first().endsWith(esito));
     }
 
+    // A site whose file is wrong stays in the list, saying why; "Usa" and
+    // "Leggi" on it are refused with the file's line.
+    void impiantoDaCorreggere() {
+        Crea(Sito("Villa Rossi", "COM1", "&07"));
+        Crea(Sito("Rotto", "COM1", "&07"));
+        const QString file = banco.percorso("impianti/Rotto/impianto.txt");
+        Scrivi(file, Leggi(file).replace("identificativo:", "identificatvo:"));
+        FormImpianti f(nullptr);
+        QCOMPARE(f.Elenco->rowCount(), 2);
+        Scegli(&f, "Rotto");
+        const QString riga = f.Elenco->item(f.Elenco->currentRow(), 4)->text();
+        QVERIFY2(riga.startsWith("da correggere: ") && riga.contains("riga 5"), qPrintable(riga));
+        QVERIFY2(f.Esito->text().startsWith("1 impianto da correggere"),
+                 qPrintable(f.Esito->text()));
+        f.Usa->click();
+        QVERIFY2(f.Esito->text().contains("riga 5"), qPrintable(f.Esito->text()));
+        QVERIFY(Impianti::InUso().isEmpty());
+        f.Leggi->click();
+        QVERIFY2(f.Esito->text().startsWith("Leggi non avviato: ") &&
+                     f.Esito->text().contains("riga 5"),
+                 qPrintable(f.Esito->text()));
+    }
+
     // "Storia": the versions newest first; "Confronta con…" lists the texts
     // two versions differ in; "Confronta con la centrale" reads the
     // version's texts from the panel, writes nothing, and goes into the register.

@@ -41,4 +41,10 @@ if [ "$stato" -ne 0 ] || [ -s "$D/uscita" ]; then
   echo "FAIL: systemd-analyze verify (uscita $stato)"
   exit 1
 fi
+# A oneshot service has no start timeout of its own: a run that never ends
+# would keep every later night from starting.
+if ! grep -q '^TimeoutStartSec=[1-9]' "$servizio_in"; then
+  echo "FAIL: velto318-letture.service senza TimeoutStartSec="
+  exit 1
+fi
 echo "OK: velto318-letture.service e velto318-letture.timer"
