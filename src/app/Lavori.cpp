@@ -79,10 +79,9 @@ int Scambio(Comandi::Codice codice, const QString &parametro = QString()) {
     seriale.Scambia(codice, parametro);
     if (!V::ErroreSeriale) return -1;
     if (seriale.NonIntera()) {
-        Stampa(stdout, QStringLiteral("Errore seriale: non ho potuto leggere %1 della centrale %2 "
-                                      "sulla porta %3, le risposte non sono affidabili (%4).\n")
-                           .arg(Comandi::CosaChiede(codice, parametro), Centrale(), NomePorta(),
-                                seriale.PercheNonAffidabili()));
+        Stampa(stdout, QStringLiteral("Errore seriale: non ho potuto leggere %1: %2.\n")
+                           .arg(Comandi::CosaChiede(codice, parametro),
+                                NonAffidabili(Centrale(), NomePorta())));
         return UscitaCentrale;
     }
     if (const QString colpa = PortaInColpa(NomePorta()); !colpa.isEmpty())

@@ -14,11 +14,29 @@ QString TestoRiposo(const QString &stato) {
     return Comandi::TestoRiposo(Traccia::Visibile(stato));
 }
 
+QString NonAffidabili(const QString &diChi, const QString &porta) {
+    return QStringLiteral("le risposte della centrale %1 sulla porta %2 non sono affidabili (%3)")
+        .arg(diChi, porta, FormSeriale::Istanza().PercheNonAffidabili());
+}
+
 QString RisposteNonAffidabili(const QString &numero, bool rilettura, const QString &porta) {
-    return QStringLiteral("Errore seriale: le risposte della centrale alla %1 del testo %2 sulla "
-                          "porta %3 non sono affidabili (%4)")
-        .arg(rilettura ? QStringLiteral("rilettura") : QStringLiteral("lettura"), numero, porta,
-             FormSeriale::Istanza().PercheNonAffidabili());
+    return QStringLiteral("Errore seriale: ") +
+           NonAffidabili(
+               QStringLiteral("alla %1 del testo %2")
+                   .arg(rilettura ? QStringLiteral("rilettura") : QStringLiteral("lettura"),
+                        numero),
+               porta);
+}
+
+QString LineaDisturbata() {
+    return QStringLiteral("Risposte non affidabili: ") +
+           FormSeriale::Istanza().PercheNonAffidabili();
+}
+
+QString TestoNonLetto(const QString &numero, bool incerta) {
+    return QStringLiteral("Testo %1: %2")
+        .arg(numero, incerta ? QStringLiteral("risposte non affidabili")
+                             : QStringLiteral("nessuna risposta"));
 }
 
 QString NessunaCentrale(const QString &porta) {

@@ -16,10 +16,20 @@ QString TestoRiposo(const QString &stato);
 
 // A line for an identifier that answers a search, with its status reply.
 QString RigaTrovato(const QString &id, const QString &risposta);
+// Replies that could not be trusted (answers, but never twice the same
+// whole text, or never a whole reply), and why as the link says it; without
+// a stop.
+// "le risposte della centrale <diChi> sulla porta P non sono affidabili
+// (why)": `diChi` names the panel or the request.
+QString NonAffidabili(const QString &diChi, const QString &porta);
 // "Errore seriale: le risposte della centrale alla lettura (or rilettura)
-// del testo NNN sulla porta P non sono affidabili (why)", without a stop:
-// the one wording of a text whose replies could not be trusted.
+// del testo NNN sulla porta P non sono affidabili (why)".
 QString RisposteNonAffidabili(const QString &numero, bool rilettura, const QString &porta);
+// "Risposte non affidabili: why", for a status line or a button's tip.
+QString LineaDisturbata();
+// A text not read, in short: "Testo NNN: risposte non affidabili" (`incerta`)
+// or "Testo NNN: nessuna risposta".
+QString TestoNonLetto(const QString &numero, bool incerta);
 
 // What a search found when nothing answered, and an echoing line: the
 // facts, which each front follows with its own way to act on them.

@@ -2,6 +2,7 @@
 
 #include "files/FileMessaggi.h"
 #include "files/FormatoMessaggi.h"
+#include "jobs/Esiti.h"
 #include "link/Comandi.h"
 #include "link/FormSeriale.h"
 #include "link/Traccia.h"
@@ -25,12 +26,6 @@ QString SuggerimentoMuto() {
     if (const QString fino = seriale.RispondevaFino(V::Identificativo); !fino.isEmpty())
         return QStringLiteral("La centrale non risponde più (rispondeva fino alle %1)").arg(fino);
     return QStringLiteral("Tasto destro: Cerca il VELTO");
-}
-// Shown when the panel answered, but never twice the same whole text, or
-// never a whole reply.
-QString LineaDisturbata() {
-    return QStringLiteral("Risposte non affidabili: ") +
-           FormSeriale::Istanza().PercheNonAffidabili();
 }
 // Reads of one text before its replies are given up as untrustworthy.
 constexpr int MassimoLetture = 4;
@@ -286,11 +281,8 @@ RisultatoInvio InviaConCopia(Osservatore &o, const QList<Programmazione::Voce> &
         r.voce = copia.muta;
         r.risposta = V::Risposta;
         r.muto = !copia.incerta;
-        r.motivo =
-            QStringLiteral("Copia dei testi del VELTO non letta (testo %1: %2): nulla è "
-                           "stato inviato")
-                .arg(copia.muta.numero(), copia.incerta ? QStringLiteral("risposte non affidabili")
-                                                        : QStringLiteral("nessuna risposta"));
+        r.motivo = QStringLiteral("Copia dei testi del VELTO non letta (%1): nulla è stato inviato")
+                       .arg(TestoNonLetto(copia.muta.numero(), copia.incerta).toLower());
     } else if (!conserva(copia.presenti, &errore)) {
         o.Riga1(errore);
         o.Riga2(QStringLiteral("Copia non salvata: nulla è stato inviato al VELTO"));
