@@ -213,10 +213,14 @@ RisultatoInvio ProgrammaTesti(Osservatore &o) {
     RisultatoInvio r = ScriviEVerifica(o, voci);
     r.avviso = p.avviso;
     r.spezzate = p.spezzate;
+    MostraSaltate(o, r);
+    return r;
+}
+
+void MostraSaltate(Osservatore &o, const RisultatoInvio &r) {
     if (r.esito == Esito::Fatto && !r.avviso.isEmpty()) o.Riga1(r.avviso);
     if (r.esito == Esito::Fatto && r.spezzate > 0)
         o.Riga2(QStringLiteral("DATI UGUALI, ma le righe saltate non sono state inviate"));
-    return r;
 }
 
 TestoPannello Rileggi(const QString &numero) {
