@@ -86,13 +86,27 @@ bool ParlaDiDifferenze(const QString &riga) {
     return riga.contains(DopoIDiversi);
 }
 
+QString TuttoOk() {
+    return QStringLiteral("DATI UGUALI  TUTTO OK");
+}
+
+QString DatiUgualiMa(const QString &cosa) {
+    return QStringLiteral("DATI UGUALI, ma ") + cosa;
+}
+
+QString RigheSaltate() {
+    return QStringLiteral("le righe saltate non sono state inviate");
+}
+
+QString DatiNonScrittiGiusti() {
+    return QStringLiteral("Errore Dati non scritti giusti");
+}
+
 QString DatiUguali(int scritti, const QString &dettagli, bool saltate) {
     const QString fatti =
         Quanti(scritti, "testo scritto e verificato", "testi scritti e verificati") + dettagli;
-    if (saltate)
-        return QStringLiteral("DATI UGUALI (%1), ma le righe saltate non sono state inviate")
-            .arg(fatti);
-    return QStringLiteral("DATI UGUALI  TUTTO OK (%1)").arg(fatti);
+    if (saltate) return QStringLiteral("DATI UGUALI (%1), ma %2").arg(fatti, RigheSaltate());
+    return QStringLiteral("%1 (%2)").arg(TuttoOk(), fatti);
 }
 
 QString EsitoConfronto(const QStringList &diversi, int totale, bool saltate) {

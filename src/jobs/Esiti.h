@@ -58,6 +58,14 @@ QString RigheDiverse(const Programmazione::Voce &voce, const QString &letto);
 // A send verified whole: "DATI UGUALI  TUTTO OK (N testi scritti e
 // verificati<dettagli>)"; with lines skipped, the words that ask to mend them.
 QString DatiUguali(int scritti, const QString &dettagli, bool saltate = false);
+// The words the panel's windows have always shown of a send: "DATI UGUALI
+// TUTTO OK" (two blanks); "DATI UGUALI, ma <cosa>" when something is
+// missing, as "le righe saltate non sono state inviate" (RigheSaltate);
+// "Errore Dati non scritti giusti" when a text read back is another.
+QString TuttoOk();
+QString DatiUgualiMa(const QString &cosa);
+QString RigheSaltate();
+QString DatiNonScrittiGiusti();
 
 QString EsitoConfronto(const QStringList &diversi, int totale, bool saltate = false);
 // Whether a job's last words are those of a comparison that found texts

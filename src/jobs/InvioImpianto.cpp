@@ -42,11 +42,11 @@ QString Parole(const Risultato &sito, const Impianti::Impianto *impianto, const 
                              .arg(numero, testo, Citato(r.risposta))) +
                d;
     case Operazioni::Esito::Diverso:
-        return (r.muto ? QStringLiteral("Errore Dati non scritti giusti. Testo %1: scritto %2, la "
-                                        "centrale %3 non risponde alla rilettura sulla porta %4")
+        return DatiNonScrittiGiusti() +
+               (r.muto ? QStringLiteral(". Testo %1: scritto %2, la centrale %3 non risponde "
+                                        "alla rilettura sulla porta %4")
                              .arg(numero, testo, centrale, opzioni.porta)
-                       : QStringLiteral("Errore Dati non scritti giusti. Testo %1: scritto %2, "
-                                        "riletto %3")
+                       : QStringLiteral(". Testo %1: scritto %2, riletto %3")
                              .arg(numero, testo, Citato(r.letto))) +
                d;
     case Operazioni::Esito::Incerta:

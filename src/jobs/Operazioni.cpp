@@ -169,15 +169,15 @@ RisultatoInvio ScriviTutte(Osservatore &o, const QList<Programmazione::Voce> &vo
         }
         if (letto.esito == TestoPannello::Muto || letto.testo != atteso) {
             const bool muto = letto.esito == TestoPannello::Muto;
-            if (muto) o.Riga2(QStringLiteral("Testo %1: nessuna risposta").arg(numero));
-            V::MessaggioErrore = QStringLiteral("Errore Dati non scritti giusti.");
+            if (muto) o.Riga2(TestoNonLetto(numero, false));
+            V::MessaggioErrore = DatiNonScrittiGiusti() + QLatin1Char('.');
             r = {Esito::Diverso, {}, voce, V::Risposta, letto.testo, muto, conteggio};
             o.Conferma();
             return r;
         }
     }
     o.Avanzamento(QStringLiteral("Verifica"), conteggio, conteggio);
-    o.Riga2(QStringLiteral("DATI UGUALI  TUTTO OK "));
+    o.Riga2(TuttoOk() + QLatin1Char(' '));
     return r;
 }
 
@@ -219,8 +219,7 @@ RisultatoInvio ProgrammaTesti(Osservatore &o) {
 
 void MostraSaltate(Osservatore &o, const RisultatoInvio &r) {
     if (r.esito == Esito::Fatto && !r.avviso.isEmpty()) o.Riga1(r.avviso);
-    if (r.esito == Esito::Fatto && r.spezzate > 0)
-        o.Riga2(QStringLiteral("DATI UGUALI, ma le righe saltate non sono state inviate"));
+    if (r.esito == Esito::Fatto && r.spezzate > 0) o.Riga2(DatiUgualiMa(RigheSaltate()));
 }
 
 TestoPannello Rileggi(const QString &numero) {

@@ -5,6 +5,7 @@
 #include "programming/FormScriveMessaggi.h"
 
 #include "impianti/Impianti.h"
+#include "jobs/Esiti.h"
 #include "jobs/InvioImpianto.h"
 #include "linea/FinestreLinea.h"
 #include "programming/VistaFinestra.h"
@@ -31,12 +32,12 @@ void MostraEsito(Operazioni::Osservatore &o, const InvioImpianto::Risultato &sit
     const bool fatto = sito.invio.esito == Operazioni::Esito::Fatto;
     if (fatto && !sito.avviso.isEmpty()) {
         o.Riga1(sito.avviso);
-        o.Riga2(QStringLiteral("DATI UGUALI, ma la versione inviata non è stata salvata"));
+        o.Riga2(DatiUgualiMa(QStringLiteral("la versione inviata non è stata salvata")));
     }
     if (!sito.nonAnnotato.isEmpty()) {
         o.Riga1(QStringLiteral("Registro dell'impianto %1 non aggiornato: %2")
                     .arg(nome, sito.nonAnnotato));
-        if (fatto) o.Riga2(QStringLiteral("DATI UGUALI, ma la fine dell'invio non è nel registro"));
+        if (fatto) o.Riga2(DatiUgualiMa(QStringLiteral("la fine dell'invio non è nel registro")));
     }
 }
 
