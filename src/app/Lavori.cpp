@@ -79,10 +79,9 @@ int Scambio(Comandi::Codice codice, const QString &parametro = QString()) {
     seriale.Scambia(codice, parametro);
     if (!V::ErroreSeriale) return -1;
     if (seriale.NonIntera()) {
-        Stampa(stdout, QStringLiteral("Errore seriale: non ho potuto leggere %1 della centrale %2 "
-                                      "sulla porta %3, le risposte non sono affidabili (%4).\n")
-                           .arg(Comandi::CosaChiede(codice, parametro), Centrale(), NomePorta(),
-                                seriale.PercheNonAffidabili()));
+        Stampa(stdout, QStringLiteral("Errore seriale: non ho potuto leggere %1: %2.\n")
+                           .arg(Comandi::CosaChiede(codice, parametro),
+                                NonAffidabili(Centrale(), NomePorta())));
         return UscitaCentrale;
     }
     if (const QString colpa = PortaInColpa(NomePorta()); !colpa.isEmpty())
@@ -123,107 +122,122 @@ QString FraseDi(const QString &testo) {
     return testo.left(1).toUpper() + testo.mid(1) + QStringLiteral(".\n");
 }
 
-// The send of "Invia file al VELTO": the file is read and checked before the
-// port is opened, so that a wrong file needs no panel to be told.
-int LavoroInvia(const RigaDiComando &riga) {
-    V::NomeFile = riga.file;
-    Progresso progresso;
+// What a send sends: the entries of the file, or of a site's version for a
+// restore, with the result of their checks and what names them.
+struct DaInviare {
     QList<Programmazione::Voce> voci;
-    Operazioni::RisultatoInvio r;
-    QString descrizione = QFileInfo(riga.file).fileName();
-    if (riga.ripristina > 0) {
-        // A restore sends a version of the site's own, checked as a file sent.
-        QString errore;
-        const auto ripristino = InvioImpianto::PreparaRipristino(
-            progresso, impianto->nome, QString::number(riga.ripristina), &errore);
-        if (!ripristino) return Problema(errore + QStringLiteral(". Nulla è stato inviato."));
-        voci = ripristino->voci;
-        r = ripristino->preparazione;
-        descrizione = QStringLiteral("versione ") + Versioni::Detta(ripristino->versione);
-        if (r.esito != Operazioni::Esito::FileNonLeggibile &&
-            r.esito != Operazioni::Esito::FileRifiutato)
-            Stampa(stderr, QStringLiteral("Ripristino della %1 dell'impianto \"%2\" (%3, %4)\n")
-                               .arg(descrizione, impianto->nome,
-                                    ripristino->versione.quando.toLocalTime().toString(
-                                        QStringLiteral("yyyy-MM-dd HH:mm:ss")),
-                                    Versioni::NomeTipo(ripristino->versione.tipo)));
-    } else {
-        r = Operazioni::PreparaInvio(progresso, &voci);
-    }
-    if (r.esito == Operazioni::Esito::FileNonLeggibile)
-        return Problema(QStringLiteral("%1. Nulla è stato inviato.").arg(r.motivo));
-    if (r.esito == Operazioni::Esito::FileRifiutato)
-        return Problema(
-            QStringLiteral("%1: %2. Nulla è stato inviato.").arg(V::NomeFile, r.motivo));
-    if (const int problema = PreparaLinea(riga); problema >= 0) return problema;
+    Operazioni::RisultatoInvio preparazione;
+    QString descrizione;
+};
 
-    const QString avviso = r.avviso;
-    const int spezzate = r.spezzate;
-    // On a site: what the panel held is kept first, and only what differs is written.
-    InvioImpianto::Risultato sito;
-    if (impianto) {
-        sito = InvioImpianto::Invia(progresso, voci, *impianto, riga.senzaCopia, descrizione);
-        r = sito.invio;
-    } else {
-        r = Operazioni::ScriviEVerifica(progresso, voci);
+// The entries of the send, read and checked before the port is opened; nothing
+// with *uscita when a restore names a version the site lacks.
+std::optional<DaInviare> LeggiDaInviare(const RigaDiComando &riga, Operazioni::Osservatore &o,
+                                        int *uscita) {
+    DaInviare d;
+    d.descrizione = QFileInfo(riga.file).fileName();
+    if (riga.ripristina <= 0) {
+        d.preparazione = Operazioni::PreparaInvio(o, &d.voci);
+        return d;
     }
-    progresso.Chiudi();
-    StampaAvviso(avviso);
-    if (r.esito == Operazioni::Esito::CopiaNonRiuscita)
-        return Problema(r.motivo + QLatin1Char('.'));
-    const QString numero = r.voce.numero(), testo = r.voce.testo();
+    // A restore sends a version of the site's own, checked as a file sent.
+    QString errore;
+    const auto ripristino = InvioImpianto::PreparaRipristino(
+        o, impianto->nome, QString::number(riga.ripristina), &errore);
+    if (!ripristino) {
+        *uscita = Problema(errore + QStringLiteral(". Nulla è stato inviato."));
+        return std::nullopt;
+    }
+    d.voci = ripristino->voci;
+    d.preparazione = ripristino->preparazione;
+    d.descrizione = QStringLiteral("versione ") + Versioni::Detta(ripristino->versione);
+    if (d.preparazione.esito != Operazioni::Esito::FileNonLeggibile &&
+        d.preparazione.esito != Operazioni::Esito::FileRifiutato)
+        Stampa(stderr, QStringLiteral("Ripristino della %1 dell'impianto \"%2\" (%3, %4)\n")
+                           .arg(d.descrizione, impianto->nome,
+                                ripristino->versione.quando.toLocalTime().toString(
+                                    QStringLiteral("yyyy-MM-dd HH:mm:ss")),
+                                Versioni::NomeTipo(ripristino->versione.tipo)));
+    return d;
+}
+
+// A file a send refuses: the job's exit status, said; -1 when it may be sent.
+int FileRifiutato(const Operazioni::RisultatoInvio &p) {
+    if (p.esito == Operazioni::Esito::FileNonLeggibile)
+        return Problema(QStringLiteral("%1. Nulla è stato inviato.").arg(p.motivo));
+    if (p.esito == Operazioni::Esito::FileRifiutato)
+        return Problema(
+            QStringLiteral("%1: %2. Nulla è stato inviato.").arg(V::NomeFile, p.motivo));
+    return -1;
+}
+
+// The send on the open link: on a site, what the panel held is kept first and
+// only what differs is written (the register's lines are the job's own, in
+// EseguiLavoro); else as the programming window sends.
+InvioImpianto::Risultato InviaVoci(Operazioni::Osservatore &o, const DaInviare &d,
+                                   const InvioImpianto::Opzioni &opzioni) {
+    if (impianto)
+        return InvioImpianto::Lavoro(impianto->nome, opzioni)
+            .Invia(o, &*impianto, d.voci, d.preparazione);
+    InvioImpianto::Risultato r;
+    r.invio = Operazioni::ScriviEVerifica(o, d.voci);
+    r.invio.avviso = d.preparazione.avviso;
+    r.invio.spezzate = d.preparazione.spezzate;
+    return r;
+}
+
+// The send's outcome printed; the job's exit status.
+int StampaEsitoInvio(const InvioImpianto::Risultato &sito, const InvioImpianto::Opzioni &opzioni) {
+    const Operazioni::RisultatoInvio &r = sito.invio;
+    StampaAvviso(r.avviso);
+    const QString parole = InvioImpianto::Parole(sito, impianto ? &*impianto : nullptr, opzioni);
+    if (r.esito == Operazioni::Esito::CopiaNonRiuscita) return Problema(parole + QLatin1Char('.'));
     if (r.muto)
         if (const QString colpa = PortaInColpa(NomePorta()); !colpa.isEmpty())
             return Problema(
                 QStringLiteral("Invio fermato al testo %1: nessuna risposta alla %2 (%3). %4")
-                    .arg(numero,
+                    .arg(r.voce.numero(),
                          r.esito == Operazioni::Esito::Diverso ? QStringLiteral("rilettura")
                                                                : QStringLiteral("scrittura"),
                          Quanti(r.scritti, "testo scritto", "testi scritti"), colpa));
     switch (r.esito) {
     case Operazioni::Esito::Interrotto:
-        return LavoroInterrotto(r.motivo);
+        return LavoroInterrotto(parole);
     case Operazioni::Esito::Fatto:
         // Lines meant as texts were left out: the file needs mending.
-        if (spezzate > 0) {
-            Stampa(stdout, DatiUguali(r.scritti, QString(), true) +
-                               QStringLiteral(": correggi il loro numero e invia di nuovo il "
-                                              "file.\n"));
+        if (r.spezzate > 0) {
+            Stampa(stdout, parole + QStringLiteral(": correggi il loro numero e invia di nuovo il "
+                                                   "file.\n"));
             return UscitaProblema;
         }
-        Stampa(stdout,
-               DatiUguali(r.scritti, InvioImpianto::Dettagli(sito, riga.senzaCopia,
-                                                             impianto ? &*impianto : nullptr)) +
-                   QLatin1Char('\n') + FraseDi(sito.avviso));
+        Stampa(stdout, parole + QLatin1Char('\n') + FraseDi(sito.avviso));
         // The texts are written, the version sent is not kept: a send with its
         // record missing is no success.
         return sito.avviso.isEmpty() ? UscitaFatto : UscitaProblema;
     case Operazioni::Esito::ScritturaRifiutata:
-        Stampa(stdout,
-               r.muto
-                   ? QStringLiteral("Errore risposta: la centrale %1 non risponde alla scrittura "
-                                    "del testo %2 %3 sulla porta %4.\n")
-                         .arg(Centrale(), numero, Citato(testo), NomePorta())
-                   : QStringLiteral("Errore risposta: la centrale non ha accettato il testo %1 "
-                                    "%2 (risposta %3).\n")
-                         .arg(numero, Citato(testo), Citato(r.risposta)));
-        return UscitaCentrale;
     case Operazioni::Esito::Diverso:
-        Stampa(stdout,
-               r.muto ? QStringLiteral("Errore Dati non scritti giusti. Testo %1: scritto %2, la "
-                                       "centrale %3 non risponde alla rilettura sulla porta %4.\n")
-                            .arg(numero, Citato(testo), Centrale(), NomePorta())
-                      : QStringLiteral("Errore Dati non scritti giusti. Testo %1: scritto %2, "
-                                       "riletto %3.\n")
-                            .arg(numero, Citato(testo), Citato(r.letto)));
-        return UscitaCentrale;
     case Operazioni::Esito::Incerta:
-        Stampa(stdout, QStringLiteral("%1: il testo %2 scritto non è verificato.\n")
-                           .arg(RisposteNonAffidabili(numero, true, NomePorta()), Citato(testo)));
+        Stampa(stdout, parole + QStringLiteral(".\n"));
         return UscitaCentrale;
     default:
-        return UscitaProblema; // the file was checked above
+        return UscitaProblema; // the file was checked before
     }
+}
+
+// The send of "Invia file al VELTO": the file is read and checked before the
+// port is opened, so that a wrong file needs no panel to be told.
+int LavoroInvia(const RigaDiComando &riga) {
+    V::NomeFile = riga.file;
+    Progresso progresso;
+    int uscita = -1;
+    const std::optional<DaInviare> d = LeggiDaInviare(riga, progresso, &uscita);
+    if (!d) return uscita;
+    if (const int rifiutato = FileRifiutato(d->preparazione); rifiutato >= 0) return rifiutato;
+    if (const int problema = PreparaLinea(riga); problema >= 0) return problema;
+    const InvioImpianto::Opzioni opzioni{riga.senzaCopia, d->descrizione, NomePorta(), QString()};
+    const InvioImpianto::Risultato sito = InviaVoci(progresso, *d, opzioni);
+    progresso.Chiudi();
+    return StampaEsitoInvio(sito, opzioni);
 }
 
 // What a send of the file would change: the same checks of the file as the

@@ -2,6 +2,7 @@
 
 #include "app/RigaDiComando.h"
 #include "app/Terminale.h"
+#include "jobs/Esiti.h"
 #include "link/Comandi.h"
 #include "link/FormSeriale.h"
 #include "shared/Attendi.h"
@@ -40,10 +41,7 @@ class Voce : public CicloTest::Osservatore {
         const FormSeriale &seriale = FormSeriale::Istanza();
         const QString colpa = PortaInColpa(porta_);
         const QString perche =
-            seriale.NonIntera()
-                ? QStringLiteral("le risposte della centrale %1 sulla porta %2 non sono "
-                                 "affidabili (%3).")
-                      .arg(Centrale(), porta_, seriale.PercheNonAffidabili())
+            seriale.NonIntera() ? NonAffidabili(Centrale(), porta_) + QLatin1Char('.')
             : colpa.isEmpty() ? QStringLiteral("nessuna risposta dalla centrale %1 sulla porta %2.")
                                     .arg(Centrale(), porta_)
                               : QStringLiteral("nessuna risposta. ") + colpa;

@@ -14,11 +14,29 @@ QString TestoRiposo(const QString &stato) {
     return Comandi::TestoRiposo(Traccia::Visibile(stato));
 }
 
+QString NonAffidabili(const QString &diChi, const QString &porta) {
+    return QStringLiteral("le risposte della centrale %1 sulla porta %2 non sono affidabili (%3)")
+        .arg(diChi, porta, FormSeriale::Istanza().PercheNonAffidabili());
+}
+
 QString RisposteNonAffidabili(const QString &numero, bool rilettura, const QString &porta) {
-    return QStringLiteral("Errore seriale: le risposte della centrale alla %1 del testo %2 sulla "
-                          "porta %3 non sono affidabili (%4)")
-        .arg(rilettura ? QStringLiteral("rilettura") : QStringLiteral("lettura"), numero, porta,
-             FormSeriale::Istanza().PercheNonAffidabili());
+    return QStringLiteral("Errore seriale: ") +
+           NonAffidabili(
+               QStringLiteral("alla %1 del testo %2")
+                   .arg(rilettura ? QStringLiteral("rilettura") : QStringLiteral("lettura"),
+                        numero),
+               porta);
+}
+
+QString LineaDisturbata() {
+    return QStringLiteral("Risposte non affidabili: ") +
+           FormSeriale::Istanza().PercheNonAffidabili();
+}
+
+QString TestoNonLetto(const QString &numero, bool incerta) {
+    return QStringLiteral("Testo %1: %2")
+        .arg(numero, incerta ? QStringLiteral("risposte non affidabili")
+                             : QStringLiteral("nessuna risposta"));
 }
 
 QString NessunaCentrale(const QString &porta) {
@@ -68,13 +86,27 @@ bool ParlaDiDifferenze(const QString &riga) {
     return riga.contains(DopoIDiversi);
 }
 
+QString TuttoOk() {
+    return QStringLiteral("DATI UGUALI  TUTTO OK");
+}
+
+QString DatiUgualiMa(const QString &cosa) {
+    return QStringLiteral("DATI UGUALI, ma ") + cosa;
+}
+
+QString RigheSaltate() {
+    return QStringLiteral("le righe saltate non sono state inviate");
+}
+
+QString DatiNonScrittiGiusti() {
+    return QStringLiteral("Errore Dati non scritti giusti");
+}
+
 QString DatiUguali(int scritti, const QString &dettagli, bool saltate) {
     const QString fatti =
         Quanti(scritti, "testo scritto e verificato", "testi scritti e verificati") + dettagli;
-    if (saltate)
-        return QStringLiteral("DATI UGUALI (%1), ma le righe saltate non sono state inviate")
-            .arg(fatti);
-    return QStringLiteral("DATI UGUALI  TUTTO OK (%1)").arg(fatti);
+    if (saltate) return QStringLiteral("DATI UGUALI (%1), ma %2").arg(fatti, RigheSaltate());
+    return QStringLiteral("%1 (%2)").arg(TuttoOk(), fatti);
 }
 
 QString EsitoConfronto(const QStringList &diversi, int totale, bool saltate) {

@@ -16,10 +16,20 @@ QString TestoRiposo(const QString &stato);
 
 // A line for an identifier that answers a search, with its status reply.
 QString RigaTrovato(const QString &id, const QString &risposta);
+// Replies that could not be trusted (answers, but never twice the same
+// whole text, or never a whole reply), and why as the link says it; without
+// a stop.
+// "le risposte della centrale <diChi> sulla porta P non sono affidabili
+// (why)": `diChi` names the panel or the request.
+QString NonAffidabili(const QString &diChi, const QString &porta);
 // "Errore seriale: le risposte della centrale alla lettura (or rilettura)
-// del testo NNN sulla porta P non sono affidabili (why)", without a stop:
-// the one wording of a text whose replies could not be trusted.
+// del testo NNN sulla porta P non sono affidabili (why)".
 QString RisposteNonAffidabili(const QString &numero, bool rilettura, const QString &porta);
+// "Risposte non affidabili: why", for a status line or a button's tip.
+QString LineaDisturbata();
+// A text not read, in short: "Testo NNN: risposte non affidabili" (`incerta`)
+// or "Testo NNN: nessuna risposta".
+QString TestoNonLetto(const QString &numero, bool incerta);
 
 // What a search found when nothing answered, and an echoing line: the
 // facts, which each front follows with its own way to act on them.
@@ -48,6 +58,14 @@ QString RigheDiverse(const Programmazione::Voce &voce, const QString &letto);
 // A send verified whole: "DATI UGUALI  TUTTO OK (N testi scritti e
 // verificati<dettagli>)"; with lines skipped, the words that ask to mend them.
 QString DatiUguali(int scritti, const QString &dettagli, bool saltate = false);
+// The words the panel's windows have always shown of a send: "DATI UGUALI
+// TUTTO OK" (two blanks); "DATI UGUALI, ma <cosa>" when something is
+// missing, as "le righe saltate non sono state inviate" (RigheSaltate);
+// "Errore Dati non scritti giusti" when a text read back is another.
+QString TuttoOk();
+QString DatiUgualiMa(const QString &cosa);
+QString RigheSaltate();
+QString DatiNonScrittiGiusti();
 
 QString EsitoConfronto(const QStringList &diversi, int totale, bool saltate = false);
 // Whether a job's last words are those of a comparison that found texts

@@ -1,6 +1,8 @@
 #include "jobs/InvioImpianto.h"
 
 #include "files/FormatoMessaggi.h"
+#include "jobs/Esiti.h"
+#include "link/Traccia.h"
 #include "shared/Numeri.h"
 #include "shared/Variabili.h"
 
@@ -20,6 +22,73 @@ QString Dettagli(const Risultato &r, bool senzaCopia, const Impianti::Impianto *
     if (r.inviato > 0)
         d += QStringLiteral("; inviato nella versione %1 (%2)").arg(r.inviato).arg(r.nomeInviato);
     return d;
+}
+
+QString Parole(const Risultato &sito, const Impianti::Impianto *impianto, const Opzioni &opzioni) {
+    const Operazioni::RisultatoInvio &r = sito.invio;
+    const QString numero = r.voce.numero(), testo = Citato(r.voce.testo());
+    const QString centrale = Traccia::Visibile(V::Identificativo);
+    // The copy kept shows in every outcome: the panel's texts are safe in it.
+    const QString d = Dettagli(sito, opzioni.senzaCopia, impianto);
+    switch (r.esito) {
+    case Operazioni::Esito::Fatto:
+        return DatiUguali(r.scritti, d, r.spezzate > 0);
+    case Operazioni::Esito::ScritturaRifiutata:
+        return (r.muto ? QStringLiteral("Errore risposta: la centrale %1 non risponde alla "
+                                        "scrittura del testo %2 %3 sulla porta %4")
+                             .arg(centrale, numero, testo, opzioni.porta)
+                       : QStringLiteral("Errore risposta: la centrale non ha accettato il testo "
+                                        "%1 %2 (risposta %3)")
+                             .arg(numero, testo, Citato(r.risposta))) +
+               d;
+    case Operazioni::Esito::Diverso:
+        return DatiNonScrittiGiusti() +
+               (r.muto ? QStringLiteral(". Testo %1: scritto %2, la centrale %3 non risponde "
+                                        "alla rilettura sulla porta %4")
+                             .arg(numero, testo, centrale, opzioni.porta)
+                       : QStringLiteral(". Testo %1: scritto %2, riletto %3")
+                             .arg(numero, testo, Citato(r.letto))) +
+               d;
+    case Operazioni::Esito::Incerta:
+        return QStringLiteral("%1: il testo %2 scritto non è verificato")
+                   .arg(RisposteNonAffidabili(numero, true, opzioni.porta), testo) +
+               d;
+    case Operazioni::Esito::Interrotto:
+        return r.motivo + d;
+    case Operazioni::Esito::FileNonLeggibile:
+    case Operazioni::Esito::FileRifiutato:
+        return QStringLiteral("%1: nulla è stato inviato").arg(r.motivo);
+    case Operazioni::Esito::CopiaNonRiuscita:
+        break;
+    }
+    return r.motivo;
+}
+
+Lavoro::Lavoro(const QString &nome, const Opzioni &opzioni) : opzioni_(opzioni) {
+    if (!opzioni.azione.isEmpty()) registro_.emplace(nome, opzioni.porta, opzioni.azione);
+}
+
+QString Lavoro::NonIniziato() const {
+    return registro_ ? registro_->Errore() : QString();
+}
+
+Risultato Lavoro::Invia(Operazioni::Osservatore &o, const Impianti::Impianto *impianto,
+                        const QList<Programmazione::Voce> &voci,
+                        const Operazioni::RisultatoInvio &preparazione) {
+    Risultato r;
+    if (!impianto || preparazione.esito != Operazioni::Esito::Fatto) {
+        r.invio = preparazione;
+    } else {
+        r = InvioImpianto::Invia(o, voci, *impianto, opzioni_.senzaCopia, opzioni_.descrizione);
+        // The lines the file's checks left out stay told beside the result.
+        r.invio.avviso = preparazione.avviso;
+        r.invio.spezzate = preparazione.spezzate;
+        Operazioni::MostraSaltate(o, r.invio);
+    }
+    r.parole = Parole(r, impianto, opzioni_);
+    if (!r.avviso.isEmpty()) r.parole += QStringLiteral("; ") + r.avviso;
+    if (registro_ && !registro_->Fine(r.parole)) r.nonAnnotato = registro_->Errore();
+    return r;
 }
 
 Versioni::Testi Testi(const QList<Programmazione::Voce> &voci) {

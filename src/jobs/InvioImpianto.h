@@ -8,6 +8,7 @@
 
 #include "files/Programmazione.h"
 #include "impianti/Impianti.h"
+#include "impianti/Registro.h"
 #include "impianti/Versioni.h"
 #include "jobs/Operazioni.h"
 
@@ -23,7 +24,26 @@ struct Risultato {
     int inviato = 0; // the version of what was sent (0: none)
     QString nomeCopia, nomeInviato; // their stable names
     QString avviso;                 // a version that could not be kept after the send, why
+    QString parole;                 // Lavoro::Invia: the outcome in words, as the register has it
+    QString nonAnnotato;            // Lavoro::Invia: the register's end line not written, why
 };
+
+// What a send on a site is told besides its entries.
+struct Opzioni {
+    bool senzaCopia = false; // no backup first (the site may have it off too)
+    QString descrizione;     // what is sent, for the versions' first line
+    QString porta;           // the port as the operator knows it
+    // The job as the site's register names it ("invio di …"); empty: no
+    // register lines (the caller's own job has them).
+    QString azione;
+};
+
+// The outcome of a send on a site (a send on no site: `impianto` null) in
+// the words the command line, the windows and the register all give it:
+// the outcome, then the details (Dettagli); the version that could not be
+// kept after the send (Risultato::avviso) is not in them.
+// reads Identificativo
+QString Parole(const Risultato &r, const Impianti::Impianto *impianto, const Opzioni &opzioni);
 
 // What a send on a site adds to its outcome: the texts already equal and the
 // versions kept, or that it went without a copy (`senzaCopia`, or the site's
@@ -39,6 +59,30 @@ Versioni::Testi Testi(const QList<Programmazione::Voce> &voci);
 // reads Identificativo, Interruzione; writes Testi, MessaggioErrore; runs exchanges
 Risultato Invia(Operazioni::Osservatore &o, const QList<Programmazione::Voce> &voci,
                 const Impianti::Impianto &impianto, bool senzaCopia, const QString &descrizione);
+
+// A send on a site as one job: the site's register is told of it before
+// anything reaches the panel (no send the register would not know of), then
+// the send (Invia), then the register's end line with its Parole.
+class Lavoro {
+  public:
+    // Writes the start line in the register of site `nome` (none when
+    // `opzioni.azione` is empty).
+    Lavoro(const QString &nome, const Opzioni &opzioni);
+    // Why the start line could not be written, or empty. Nothing may be sent
+    // when it is not.
+    QString NonIniziato() const;
+    // Sends `voci` to `impianto` (null: the site could not be read) as
+    // `preparazione` (the file's checks) allows: a file refused is sent
+    // nothing and said so in the end line, whose words the result keeps.
+    // reads Identificativo, Interruzione; writes Testi, MessaggioErrore; runs exchanges
+    Risultato Invia(Operazioni::Osservatore &o, const Impianti::Impianto *impianto,
+                    const QList<Programmazione::Voce> &voci,
+                    const Operazioni::RisultatoInvio &preparazione);
+
+  private:
+    Opzioni opzioni_;
+    std::optional<Manutenzione::Lavoro> registro_;
+};
 
 // A complete read-back (the texts it left in Testi, with the comment it
 // proposes) kept as a version of the site, not again when equal to its

@@ -2,6 +2,7 @@
 
 #include "files/FileMessaggi.h"
 #include "files/FormatoMessaggi.h"
+#include "jobs/Esiti.h"
 #include "link/Comandi.h"
 #include "link/FormSeriale.h"
 #include "link/Traccia.h"
@@ -25,12 +26,6 @@ QString SuggerimentoMuto() {
     if (const QString fino = seriale.RispondevaFino(V::Identificativo); !fino.isEmpty())
         return QStringLiteral("La centrale non risponde più (rispondeva fino alle %1)").arg(fino);
     return QStringLiteral("Tasto destro: Cerca il VELTO");
-}
-// Shown when the panel answered, but never twice the same whole text, or
-// never a whole reply.
-QString LineaDisturbata() {
-    return QStringLiteral("Risposte non affidabili: ") +
-           FormSeriale::Istanza().PercheNonAffidabili();
 }
 // Reads of one text before its replies are given up as untrustworthy.
 constexpr int MassimoLetture = 4;
@@ -174,15 +169,15 @@ RisultatoInvio ScriviTutte(Osservatore &o, const QList<Programmazione::Voce> &vo
         }
         if (letto.esito == TestoPannello::Muto || letto.testo != atteso) {
             const bool muto = letto.esito == TestoPannello::Muto;
-            if (muto) o.Riga2(QStringLiteral("Testo %1: nessuna risposta").arg(numero));
-            V::MessaggioErrore = QStringLiteral("Errore Dati non scritti giusti.");
+            if (muto) o.Riga2(TestoNonLetto(numero, false));
+            V::MessaggioErrore = DatiNonScrittiGiusti() + QLatin1Char('.');
             r = {Esito::Diverso, {}, voce, V::Risposta, letto.testo, muto, conteggio};
             o.Conferma();
             return r;
         }
     }
     o.Avanzamento(QStringLiteral("Verifica"), conteggio, conteggio);
-    o.Riga2(QStringLiteral("DATI UGUALI  TUTTO OK "));
+    o.Riga2(TuttoOk() + QLatin1Char(' '));
     return r;
 }
 
@@ -218,10 +213,13 @@ RisultatoInvio ProgrammaTesti(Osservatore &o) {
     RisultatoInvio r = ScriviEVerifica(o, voci);
     r.avviso = p.avviso;
     r.spezzate = p.spezzate;
-    if (r.esito == Esito::Fatto && !r.avviso.isEmpty()) o.Riga1(r.avviso);
-    if (r.esito == Esito::Fatto && r.spezzate > 0)
-        o.Riga2(QStringLiteral("DATI UGUALI, ma le righe saltate non sono state inviate"));
+    MostraSaltate(o, r);
     return r;
+}
+
+void MostraSaltate(Osservatore &o, const RisultatoInvio &r) {
+    if (r.esito == Esito::Fatto && !r.avviso.isEmpty()) o.Riga1(r.avviso);
+    if (r.esito == Esito::Fatto && r.spezzate > 0) o.Riga2(DatiUgualiMa(RigheSaltate()));
 }
 
 TestoPannello Rileggi(const QString &numero) {
@@ -286,11 +284,8 @@ RisultatoInvio InviaConCopia(Osservatore &o, const QList<Programmazione::Voce> &
         r.voce = copia.muta;
         r.risposta = V::Risposta;
         r.muto = !copia.incerta;
-        r.motivo =
-            QStringLiteral("Copia dei testi del VELTO non letta (testo %1: %2): nulla è "
-                           "stato inviato")
-                .arg(copia.muta.numero(), copia.incerta ? QStringLiteral("risposte non affidabili")
-                                                        : QStringLiteral("nessuna risposta"));
+        r.motivo = QStringLiteral("Copia dei testi del VELTO non letta (%1): nulla è stato inviato")
+                       .arg(TestoNonLetto(copia.muta.numero(), copia.incerta).toLower());
     } else if (!conserva(copia.presenti, &errore)) {
         o.Riga1(errore);
         o.Riga2(QStringLiteral("Copia non salvata: nulla è stato inviato al VELTO"));

@@ -90,6 +90,9 @@ RisultatoInvio ScriviEVerifica(Osservatore &o, const QList<Programmazione::Voce>
 // and not "TUTTO OK" when some had a broken number.
 // reads NomeFile, Identificativo; writes Testi, MessaggioErrore; runs exchanges
 RisultatoInvio ProgrammaTesti(Osservatore &o);
+// A send that ended well, with lines of its file left out: those on the first
+// status line, and not "TUTTO OK" on the second when some had a broken number.
+void MostraSaltate(Osservatore &o, const RisultatoInvio &r);
 
 // How a text of the panel was read.
 struct TestoPannello {

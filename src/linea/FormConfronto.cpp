@@ -64,11 +64,11 @@ void FormConfronto::Esegui(const QList<Programmazione::Voce> &voci) {
     } else if (r.incerta) {
         Esito->setText(QStringLiteral("%1; %2.").arg(
             RisposteNonAffidabili(r.muta.numero(), false, NomePortaLinea()), confrontati));
-        Sintesi = QStringLiteral("Testo %1: risposte non affidabili").arg(r.muta.numero());
+        Sintesi = TestoNonLetto(r.muta.numero(), true);
     } else if (!r.muta.isEmpty()) {
         Esito->setText(QStringLiteral("Nessuna risposta alla lettura del testo %1 (%2).\n%3")
                            .arg(r.muta.numero(), confrontati, SuggerimentoNessunaRisposta()));
-        Sintesi = QStringLiteral("Testo %1: nessuna risposta").arg(r.muta.numero());
+        Sintesi = TestoNonLetto(r.muta.numero(), false);
     } else if (numeri.isEmpty()) {
         Esito->setText(QStringLiteral("Nessuna differenza: %1")
                            .arg(Quanti(voci.size(), "testo uguale", "testi uguali")));

@@ -114,6 +114,16 @@ class FormStoria : public QDialog {
     void apriEditor();
     // reads Identificativo, Interruzione; runs exchanges
     void ripristina();
+    // The question before a restore of `v`: what it changes, and the backup;
+    // nothing, with *errore, when the versions cannot be read.
+    // reads Identificativo
+    std::optional<QString> domandaRipristino(const Versioni::Versione &v,
+                                             const Impianti::Impianto &impianto,
+                                             QString *errore) const;
+    // The restore itself, in its own window, once `lavoro` is in the register.
+    // reads Identificativo, Interruzione; runs exchanges
+    void inviaVersione(InvioImpianto::Lavoro &lavoro, int numero,
+                       const Impianti::Impianto &impianto, const QList<Programmazione::Voce> &voci);
     void riempi(); // the list of versions read again
     QString impianto_;
     QList<Versioni::Versione> versioni_; // oldest first, as numbered
@@ -174,11 +184,6 @@ class FormSuImpianti : public QDialog {
     bool chiudi_ = false;      // close once the jobs running have stopped
     bool riapriLinea_ = false; // the link was open before
 };
-
-// A send to a site in words, as the command line ends it: "DATI UGUALI  TUTTO
-// OK (...)" with the texts already equal and the versions kept, or why it
-// stopped.
-QString ParoleInvio(const InvioImpianto::Risultato &r, const Impianti::Impianto *impianto);
 
 // How many texts of `versione` a restore changes against `ultima` (the
 // site's newest version): those it holds otherwise, or that `ultima` lacks.

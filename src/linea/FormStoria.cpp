@@ -82,6 +82,24 @@ QString TestiCheCambiano(int cambiati, qsizetype totale) {
            QStringLiteral(" dei suoi %1 testi").arg(totale);
 }
 
+// "Versione N non ripristinata: why. Nulla è stato inviato."
+QString NonRipristinata(int numero, const QString &perche) {
+    return QStringLiteral("Versione %1 non ripristinata: %2. Nulla è stato inviato.")
+        .arg(numero)
+        .arg(perche);
+}
+
+// Asks whether to restore, in the words of `domanda`.
+bool ChiediRipristino(QWidget *padre, const QString &impianto, const QString &domanda) {
+    QMessageBox chiedi(QMessageBox::Question, QStringLiteral("Ripristina — ") + impianto, domanda,
+                       QMessageBox::NoButton, padre);
+    chiedi.setObjectName(QStringLiteral("DomandaRipristino"));
+    QPushButton *si = chiedi.addButton(QStringLiteral("Ripristina"), QMessageBox::AcceptRole);
+    chiedi.setDefaultButton(chiedi.addButton(QStringLiteral("Annulla"), QMessageBox::RejectRole));
+    chiedi.exec();
+    return chiedi.clickedButton() == si;
+}
+
 } // namespace
 
 QString RigheVersioni(const QList<Versioni::Differenza> &diverse, int prima, int dopo) {
@@ -102,54 +120,6 @@ int TestiCambiati(const Versioni::Testi &versione, const Versioni::Testi &ultima
     for (const Versioni::Differenza &d : Versioni::Confronta(ultima, versione))
         n += versione.contains(d.numero);
     return n;
-}
-
-QString ParoleInvio(const InvioImpianto::Risultato &sito, const Impianti::Impianto *impianto) {
-    const Operazioni::RisultatoInvio &r = sito.invio;
-    const QString numero = r.voce.numero(), testo = Citato(r.voce.testo());
-    // The copy kept shows in every outcome: the panel's texts are safe in it.
-    const QString d = InvioImpianto::Dettagli(sito, false, impianto);
-    QString parole;
-    switch (r.esito) {
-    case Operazioni::Esito::Fatto:
-        parole = DatiUguali(r.scritti, d, r.spezzate > 0);
-        break;
-    case Operazioni::Esito::ScritturaRifiutata:
-        parole = r.muto ? QStringLiteral("Errore risposta: la centrale non risponde alla "
-                                         "scrittura del testo %1 %2")
-                              .arg(numero, testo)
-                        : QStringLiteral("Errore risposta: la centrale non ha accettato il testo "
-                                         "%1 %2 (risposta %3)")
-                              .arg(numero, testo, Citato(r.risposta));
-        parole += d;
-        break;
-    case Operazioni::Esito::Diverso:
-        parole = r.muto ? QStringLiteral("Errore Dati non scritti giusti. Testo %1: scritto %2, "
-                                         "la centrale non risponde alla rilettura")
-                              .arg(numero, testo)
-                        : QStringLiteral("Errore Dati non scritti giusti. Testo %1: scritto %2, "
-                                         "riletto %3")
-                              .arg(numero, testo, Citato(r.letto));
-        parole += d;
-        break;
-    case Operazioni::Esito::Incerta:
-        parole = QStringLiteral("%1: il testo %2 scritto non è verificato")
-                     .arg(RisposteNonAffidabili(numero, true, NomePortaLinea()), testo) +
-                 d;
-        break;
-    case Operazioni::Esito::Interrotto:
-        parole = r.motivo + d;
-        break;
-    case Operazioni::Esito::FileNonLeggibile:
-    case Operazioni::Esito::FileRifiutato:
-        parole = QStringLiteral("%1: nulla è stato inviato").arg(r.motivo);
-        break;
-    case Operazioni::Esito::CopiaNonRiuscita:
-        parole = r.motivo;
-        break;
-    }
-    if (!sito.avviso.isEmpty()) parole += QStringLiteral("; ") + sito.avviso;
-    return parole;
 }
 
 // ---- The versions ----
@@ -287,21 +257,38 @@ void FormStoria::ripristina() {
     }
     const auto voci =
         impianto ? InvioImpianto::VociDellaVersione(impianto_, numero, &errore) : std::nullopt;
-    const auto testi = voci ? Versioni::TestiDi(v[0], &errore) : std::nullopt;
-    const auto ultime = testi ? Versioni::TestiDi(versioni_.last(), &errore) : std::nullopt;
-    if (!ultime) {
-        Esito->setText(QStringLiteral("Versione %1 non ripristinata: %2. Nulla è stato inviato.")
-                           .arg(numero)
-                           .arg(errore));
+    const auto domanda = voci ? domandaRipristino(v[0], *impianto, &errore) : std::nullopt;
+    if (!domanda) {
+        Esito->setText(NonRipristinata(numero, errore));
         return;
     }
+    if (!ChiediRipristino(this, impianto_, *domanda)) return;
+    InvioImpianto::Lavoro lavoro(
+        impianto_, {false, QStringLiteral("versione %1 (ripristino)").arg(numero), NomePortaLinea(),
+                    QStringLiteral("ripristino della versione %1 (%2)")
+                        .arg(numero)
+                        .arg(QFileInfo(v[0].percorso).fileName())});
+    if (!lavoro.NonIniziato().isEmpty()) {
+        Esito->setText(NonRipristinata(numero, lavoro.NonIniziato()));
+        return;
+    }
+    inviaVersione(lavoro, numero, *impianto, *voci);
+}
+
+std::optional<QString> FormStoria::domandaRipristino(const Versioni::Versione &v,
+                                                     const Impianti::Impianto &impianto,
+                                                     QString *errore) const {
+    const int numero = v.numero;
+    const auto testi = Versioni::TestiDi(v, errore);
+    const auto ultime = testi ? Versioni::TestiDi(versioni_.last(), errore) : std::nullopt;
+    if (!ultime) return std::nullopt;
     const int cambiati = TestiCambiati(*testi, *ultime);
     const QString centrale = Traccia::Visibile(V::Identificativo);
     QString domanda =
         QStringLiteral("Ripristinare la versione %1 (%2, %3) sull'impianto %4, centrale %5 sulla "
                        "porta %6?\n\n")
             .arg(numero)
-            .arg(Quando(v[0].quando), Versioni::NomeTipo(v[0].tipo), impianto_, centrale,
+            .arg(Quando(v.quando), Versioni::NomeTipo(v.tipo), impianto_, centrale,
                  NomePortaLinea());
     // Against what the panel holds when this window has just compared them,
     // else against the newest version, said as such.
@@ -321,31 +308,18 @@ void FormStoria::ripristina() {
                       QStringLiteral(" rispetto alla versione più recente nel libro (la %1), non "
                                      "a quanto la centrale ha ora.")
                           .arg(versioni_.last().numero);
-    domanda += impianto->copia
+    domanda += impianto.copia
                    ? QStringLiteral(" Prima di scrivere, i testi che la centrale ha ora sono "
                                     "letti e conservati in una nuova versione; si scrivono solo "
                                     "quelli diversi.")
                    : QStringLiteral(" La copia della centrale prima dell'invio è spenta per "
                                     "questo impianto: i testi che ha ora non saranno conservati.");
-    QMessageBox chiedi(QMessageBox::Question, QStringLiteral("Ripristina — ") + impianto_, domanda,
-                       QMessageBox::NoButton, this);
-    chiedi.setObjectName(QStringLiteral("DomandaRipristino"));
-    QPushButton *si = chiedi.addButton(QStringLiteral("Ripristina"), QMessageBox::AcceptRole);
-    chiedi.setDefaultButton(chiedi.addButton(QStringLiteral("Annulla"), QMessageBox::RejectRole));
-    chiedi.exec();
-    if (chiedi.clickedButton() != si) return;
-    // No restore the register would not know of.
-    Manutenzione::Lavoro registro(impianto_, NomePortaLinea(),
-                                  QStringLiteral("ripristino della versione %1 (%2)")
-                                      .arg(numero)
-                                      .arg(QFileInfo(v[0].percorso).fileName()));
-    if (!registro.Errore().isEmpty()) {
-        Esito->setText(QStringLiteral("Versione %1 non ripristinata: %2. Nulla è stato inviato.")
-                           .arg(numero)
-                           .arg(registro.Errore()));
-        return;
-    }
+    return domanda;
+}
 
+void FormStoria::inviaVersione(InvioImpianto::Lavoro &lavoro, int numero,
+                               const Impianti::Impianto &impianto,
+                               const QList<Programmazione::Voce> &voci) {
     FinestraLavoro f(this, QStringLiteral("FormRipristino"),
                      QStringLiteral("Ripristino — %1, versione %2").arg(impianto_).arg(numero));
     auto *pulsanti = new QHBoxLayout;
@@ -364,20 +338,19 @@ void FormStoria::ripristina() {
     } o(f);
     f.show();
     f.Inizio();
-    const InvioImpianto::Risultato r = InvioImpianto::Invia(
-        o, *voci, *impianto, false, QStringLiteral("versione %1 (ripristino)").arg(numero));
+    const InvioImpianto::Risultato r =
+        lavoro.Invia(o, &impianto, voci, Operazioni::RisultatoInvio());
     f.Fine();
     confrontata_ = 0; // the panel holds something else now
-    const QString parole = ParoleInvio(r, &*impianto);
-    QString nonAnnotato;
-    if (!registro.Fine(parole))
-        nonAnnotato =
-            QStringLiteral("\nRegistro dell'impianto non aggiornato: %1.").arg(registro.Errore());
-    f.Esito->setText(parole + nonAnnotato);
+    const QString nonAnnotato =
+        r.nonAnnotato.isEmpty()
+            ? QString()
+            : QStringLiteral("\nRegistro dell'impianto non aggiornato: %1.").arg(r.nonAnnotato);
+    f.Esito->setText(r.parole + nonAnnotato);
     riempi();
     Esito->setText(QStringLiteral("Ripristino della versione %1 sulla centrale %2: %3.%4")
                        .arg(numero)
-                       .arg(centrale, parole, nonAnnotato));
+                       .arg(Traccia::Visibile(V::Identificativo), r.parole, nonAnnotato));
     if (r.invio.muto) AvvisaNessunaRisposta(this);
     if (f.isVisible() && !V::Interruzione) f.exec();
     if (V::Interruzione) reject();

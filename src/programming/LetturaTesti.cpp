@@ -8,6 +8,7 @@
 #include "files/FormatoMessaggi.h"
 #include "impianti/Impianti.h"
 #include "impianti/Registro.h"
+#include "jobs/Esiti.h"
 #include "jobs/InvioImpianto.h"
 #include "linea/FinestreLinea.h"
 #include "programming/VistaFinestra.h"
@@ -28,9 +29,7 @@ void FormScriveMessaggi::LeggiTesti_Click() {
         const QString numero = QStringLiteral("%1").arg(r.numero, 3, 10, QLatin1Char('0'));
         const QString esito = interrotta   ? QStringLiteral("Lettura interrotta")
                               : r.completa ? QStringLiteral("letti tutti; ") + versione
-                              : r.incerta
-                                  ? QStringLiteral("Testo %1: risposte non affidabili").arg(numero)
-                                  : QStringLiteral("Testo %1: nessuna risposta").arg(numero);
+                                           : TestoNonLetto(numero, r.incerta);
         QString errore;
         if (!Manutenzione::Annota(impianto, NomePortaLinea(), QStringLiteral("lettura dei testi"),
                                   esito, &errore))

@@ -2,6 +2,7 @@
 // button after each, and how each decoded reply is painted.
 #include "testmode/FormPrincipaleTest.h"
 
+#include "jobs/Esiti.h"
 #include "linea/FinestreLinea.h"
 #include "link/Comandi.h"
 #include "link/FormSeriale.h"
@@ -49,10 +50,8 @@ void FormPrincipaleTest::Scambiato(const CicloTest::Scambio &s) {
         Text3->setText(V::Comando);
         TastoErroreSeriale->setText(
             TestoErroreLinea(seriale.MSComm1.Dispositivo(), seriale.MSComm1.PortOpen()));
-        TastoErroreSeriale->setToolTip(seriale.NonIntera()
-                                           ? QStringLiteral("Risposte non affidabili: ") +
-                                                 seriale.PercheNonAffidabili()
-                                           : SuggerimentoNessunaRisposta());
+        TastoErroreSeriale->setToolTip(seriale.NonIntera() ? LineaDisturbata()
+                                                           : SuggerimentoNessunaRisposta());
         ImpostaSfondo(TastoErroreSeriale, ColoreRosso());
         TastoErroreSeriale->show();
         if (!prova) AvvisaNessunaRisposta(this);

@@ -650,7 +650,8 @@ class TestRiga : public QObject {
         u = Esegui(banco.cartella(), {"--stato"});
         banco->ordina("noise off");
         QVERIFY2(u.codice == 1 &&
-                     u.uscita.contains("non ho potuto leggere lo stato della centrale &45") &&
+                     u.uscita.contains("non ho potuto leggere lo stato: le risposte della centrale "
+                                       "&45 sulla porta") &&
                      u.uscita.contains("linea disturbata"),
                  qPrintable(u.uscita));
 
