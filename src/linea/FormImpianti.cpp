@@ -105,6 +105,17 @@ FormImpianti::FormImpianti(QWidget *padre)
                                         "identificativo e linea dell'impianto fino alla chiusura "
                                         "del programma.")
                              .arg(QDir::toNativeSeparators(Impianti::Libro())));
+    QLabel *etichetta = CreaFiltro();
+    CreaElenco();
+    Esito = NuovaEtichetta(this, "Esito");
+    CreaPulsanti();
+    Disponi(spiegazione, etichetta);
+    Collega();
+    Aggiorna(Impianti::InUso());
+    Filtro->setFocus();
+}
+
+QLabel *FormImpianti::CreaFiltro() {
     auto *etichetta = new QLabel(QStringLiteral("&Filtro:"), this);
     Filtro = new QLineEdit(this);
     Filtro->setObjectName(QStringLiteral("Filtro"));
@@ -112,6 +123,10 @@ FormImpianti::FormImpianti(QWidget *padre)
                                               "collegamento"));
     Filtro->setClearButtonEnabled(true);
     etichetta->setBuddy(Filtro);
+    return etichetta;
+}
+
+void FormImpianti::CreaElenco() {
     Elenco = new QTableWidget(0, 5, this);
     Elenco->setObjectName(QStringLiteral("Elenco"));
     Elenco->setHorizontalHeaderLabels(
@@ -124,7 +139,9 @@ FormImpianti::FormImpianti(QWidget *padre)
     Elenco->horizontalHeader()->setSectionResizeMode(1, QHeaderView::Stretch);
     for (int c = 2; c < 5; ++c)
         Elenco->horizontalHeader()->setSectionResizeMode(c, QHeaderView::ResizeToContents);
-    Esito = NuovaEtichetta(this, "Esito");
+}
+
+void FormImpianti::CreaPulsanti() {
     Nuovo = NuovoPulsante(this, "Nuovo", QStringLiteral("Nuovo…"));
     Modifica = NuovoPulsante(this, "Modifica", QStringLiteral("Modifica…"));
     Usa = NuovoPulsante(this, "Usa", QStringLiteral("Usa"));
@@ -150,6 +167,9 @@ FormImpianti::FormImpianti(QWidget *padre)
     Confronta->setToolTip(QStringLiteral("Confronta la centrale di ogni impianto scelto con la "
                                          "sua versione più recente"));
     Stato->setToolTip(QStringLiteral("Lo stato della centrale di ogni impianto scelto"));
+}
+
+void FormImpianti::Disponi(QLabel *spiegazione, QLabel *etichetta) {
     auto *campo = new QHBoxLayout;
     campo->addWidget(etichetta);
     campo->addWidget(Filtro, 1);
@@ -172,6 +192,9 @@ FormImpianti::FormImpianti(QWidget *padre)
     l->addWidget(Esito);
     l->addLayout(pulsanti);
     Dimensiona(this, MisuraImpianti);
+}
+
+void FormImpianti::Collega() {
     connect(Filtro, &QLineEdit::textChanged, this, &FormImpianti::filtra);
     connect(Elenco, &QTableWidget::itemSelectionChanged, this, &FormImpianti::abilita);
     connect(Elenco, &QTableWidget::itemActivated, this, &FormImpianti::modifica);
@@ -202,8 +225,6 @@ FormImpianti::FormImpianti(QWidget *padre)
     connect(Stato, &QPushButton::clicked, this,
             [this] { suImpianti(QStringLiteral("Stato"), {QStringLiteral("--stato")}); });
     connect(Chiudi, &QPushButton::clicked, this, &QDialog::accept);
-    Aggiorna(Impianti::InUso());
-    Filtro->setFocus();
 }
 
 void FormImpianti::Aggiorna(const QString &scelto) {

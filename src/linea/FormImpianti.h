@@ -44,6 +44,14 @@ class FormImpianti : public QDialog {
     QString Programma;
 
   private:
+    // The constructor's steps: the filter field (its label returned), the
+    // list, the buttons with their tips, the layout of it all under
+    // `spiegazione`, and the buttons' and the list's signals.
+    QLabel *CreaFiltro();
+    void CreaElenco();
+    void CreaPulsanti();
+    void Disponi(QLabel *spiegazione, QLabel *etichetta);
+    void Collega();
     QString scelto() const; // the one site selected, empty when none or several
     // The site selected, read from the book; nothing when none is, or when
     // its description cannot be read (said in the window).

@@ -117,6 +117,36 @@ FormProvaIngressi::FormProvaIngressi(Prova::Registro &registro, std::function<vo
     setWindowTitle(QStringLiteral("Prova ingressi"));
     resize(DaTwips(MisuraProva).size());
 
+    CreaTitoli();
+    QLayout *campi = CreaCampi();
+    CreaTabella();
+    LineaDelTempo = new Disegno(registro_, this);
+    LineaDelTempo->setObjectName(QStringLiteral("LineaDelTempo"));
+
+    Eventi = new QListWidget(this);
+    Eventi->setObjectName(QStringLiteral("Eventi"));
+    Eventi->setMaximumHeight(170);
+
+    auto *salva = new PulsanteInvio(QStringLiteral("Salva rapporto…"), this);
+    salva->setObjectName(QStringLiteral("SalvaRapporto"));
+    auto *ricomincia = new PulsanteInvio(QStringLiteral("Ricomincia"), this);
+    ricomincia->setObjectName(QStringLiteral("Ricomincia"));
+    auto *apri = new PulsanteInvio(QStringLiteral("Apri prova…"), this);
+    apri->setObjectName(QStringLiteral("ApriProva"));
+    connect(apri, &QPushButton::clicked, this, &FormProvaIngressi::ApriProva_Click);
+    auto *chiudi = new PulsanteInvio(QStringLiteral("Chiudi"), this);
+    chiudi->setObjectName(QStringLiteral("Chiudi"));
+    connect(salva, &QPushButton::clicked, this, &FormProvaIngressi::SalvaRapporto_Click);
+    connect(ricomincia, &QPushButton::clicked, this, &FormProvaIngressi::Ricomincia_Click);
+    connect(chiudi, &QPushButton::clicked, this, &FormProvaIngressi::Chiudi_Click);
+    connect(new QShortcut(QKeySequence(Qt::Key_Escape), this), &QShortcut::activated, this,
+            &FormProvaIngressi::Chiudi_Click);
+
+    Disponi(campi, salva, ricomincia, apri, chiudi);
+    AvviaOrologio();
+}
+
+void FormProvaIngressi::CreaTitoli() {
     Provati = new QLabel(this);
     Provati->setObjectName(QStringLiteral("Provati"));
     QFont grande = Provati->font();
@@ -133,7 +163,9 @@ FormProvaIngressi::FormProvaIngressi(Prova::Registro &registro, std::function<vo
     Giornale->setObjectName(QStringLiteral("Giornale"));
     Giornale->setTextInteractionFlags(Qt::TextSelectableByMouse);
     Giornale->setWordWrap(true);
+}
 
+QLayout *FormProvaIngressi::CreaCampi() {
     Impianto = new QLineEdit(this);
     Impianto->setObjectName(QStringLiteral("Impianto"));
     Tecnico = new QLineEdit(this);
@@ -164,7 +196,10 @@ FormProvaIngressi::FormProvaIngressi(Prova::Registro &registro, std::function<vo
     auto *campi = new QFormLayout;
     campi->addRow(QStringLiteral("&Impianto:"), Impianto);
     campi->addRow(QStringLiteral("&Tecnico:"), Tecnico);
+    return campi;
+}
 
+void FormProvaIngressi::CreaTabella() {
     Ingressi = new QTableWidget(Prova::NumeroIngressi, Colonne, this);
     Ingressi->setTabKeyNavigation(false); // Tab goes on to the buttons
     Ingressi->setObjectName(QStringLiteral("Ingressi"));
@@ -186,29 +221,19 @@ FormProvaIngressi::FormProvaIngressi(Prova::Registro &registro, std::function<vo
     connect(Ingressi, &QTableWidget::itemChanged, this, [this](QTableWidgetItem *c) {
         if (c->column() == Nota) registro_.ImpostaNota(c->row() + 1, c->text());
     });
+}
 
-    LineaDelTempo = new Disegno(registro_, this);
-    LineaDelTempo->setObjectName(QStringLiteral("LineaDelTempo"));
+void FormProvaIngressi::CreaSuono() {
+    // A technician away from the laptop hears each input going active.
+    Suono = new QCheckBox(QStringLiteral("&Suono a ogni ingresso attivo"), this);
+    Suono->setObjectName(QStringLiteral("Suono"));
+    Suono->setChecked(Ricordati().value(QStringLiteral("suono"), false).toBool());
+    connect(Suono, &QCheckBox::toggled, this,
+            [](bool si) { Ricordati().setValue(QStringLiteral("suono"), si); });
+}
 
-    Eventi = new QListWidget(this);
-    Eventi->setObjectName(QStringLiteral("Eventi"));
-    Eventi->setMaximumHeight(170);
-
-    auto *salva = new PulsanteInvio(QStringLiteral("Salva rapporto…"), this);
-    salva->setObjectName(QStringLiteral("SalvaRapporto"));
-    auto *ricomincia = new PulsanteInvio(QStringLiteral("Ricomincia"), this);
-    ricomincia->setObjectName(QStringLiteral("Ricomincia"));
-    auto *apri = new PulsanteInvio(QStringLiteral("Apri prova…"), this);
-    apri->setObjectName(QStringLiteral("ApriProva"));
-    connect(apri, &QPushButton::clicked, this, &FormProvaIngressi::ApriProva_Click);
-    auto *chiudi = new PulsanteInvio(QStringLiteral("Chiudi"), this);
-    chiudi->setObjectName(QStringLiteral("Chiudi"));
-    connect(salva, &QPushButton::clicked, this, &FormProvaIngressi::SalvaRapporto_Click);
-    connect(ricomincia, &QPushButton::clicked, this, &FormProvaIngressi::Ricomincia_Click);
-    connect(chiudi, &QPushButton::clicked, this, &FormProvaIngressi::Chiudi_Click);
-    connect(new QShortcut(QKeySequence(Qt::Key_Escape), this), &QShortcut::activated, this,
-            &FormProvaIngressi::Chiudi_Click);
-
+void FormProvaIngressi::Disponi(QLayout *campi, QPushButton *salva, QPushButton *ricomincia,
+                                QPushButton *apri, QPushButton *chiudi) {
     auto *testa = new QHBoxLayout;
     testa->addWidget(Provati);
     testa->addSpacing(24);
@@ -226,12 +251,7 @@ FormProvaIngressi::FormProvaIngressi(Prova::Registro &registro, std::function<vo
     pulsanti->addWidget(salva);
     pulsanti->addWidget(ricomincia);
     pulsanti->addWidget(apri);
-    // A technician away from the laptop hears each input going active.
-    Suono = new QCheckBox(QStringLiteral("&Suono a ogni ingresso attivo"), this);
-    Suono->setObjectName(QStringLiteral("Suono"));
-    Suono->setChecked(Ricordati().value(QStringLiteral("suono"), false).toBool());
-    connect(Suono, &QCheckBox::toggled, this,
-            [](bool si) { Ricordati().setValue(QStringLiteral("suono"), si); });
+    CreaSuono();
     pulsanti->addWidget(Suono);
     // A past walk test neither starts again nor beeps.
     ricomincia->setVisible(!passata());
@@ -252,7 +272,9 @@ FormProvaIngressi::FormProvaIngressi(Prova::Registro &registro, std::function<vo
     setTabOrder(salva, ricomincia);
     setTabOrder(ricomincia, apri);
     setTabOrder(apri, chiudi);
+}
 
+void FormProvaIngressi::AvviaOrologio() {
     orologio_ = new QTimer(this);
     orologio_->setInterval(IntervalloMs);
     connect(orologio_, &QTimer::timeout, this, [this] {

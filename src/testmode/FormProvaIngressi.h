@@ -11,8 +11,10 @@
 class QCloseEvent;
 class QCheckBox;
 class QLabel;
+class QLayout;
 class QLineEdit;
 class QListWidget;
+class QPushButton;
 class QTableWidget;
 class QTimer;
 namespace Prova {
@@ -72,6 +74,18 @@ class FormProvaIngressi : public QWidget {
     void closeEvent(QCloseEvent *e) override;
 
   private:
+    // The constructor's steps: the count, the last input active and the
+    // journal's name; the site and technician fields, in a layout; the
+    // table of the inputs; the beep's box; the layout of it all with
+    // `campi` and the buttons, and the tab order; the timer that shows the
+    // record again.
+    void CreaTitoli();
+    QLayout *CreaCampi();
+    void CreaTabella();
+    void CreaSuono();
+    void Disponi(QLayout *campi, QPushButton *salva, QPushButton *ricomincia, QPushButton *apri,
+                 QPushButton *chiudi);
+    void AvviaOrologio();
     bool puoChiudere();
     void Riparti();
     bool SeguiImpianto();

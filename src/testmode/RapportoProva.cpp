@@ -228,18 +228,27 @@ void Firme(Rapporti::Pagine &pg, const QString &tecnico, const QString &cliente)
     pg.y += 70;
 }
 
-} // namespace
+// What was typed or came from the panel: control characters written
+// visibly, as in the journal.
+QString Campo(const QString &t) {
+    return t.isEmpty() ? QStringLiteral("-") : Traccia::ControlliVisibili(t);
+}
 
-QByteArray Pdf(const Registro &r) {
-    // What was typed or came from the panel: control characters written
-    // visibly, as in the journal.
-    const auto campo = [](const QString &t) {
-        return t.isEmpty() ? QStringLiteral("-") : Traccia::ControlliVisibili(t);
-    };
+// What the report says beside the record: when it was made, the end (now,
+// for a walk test going on), the installer, the panel, and the customer and
+// the address from the site book.
+struct Dati {
+    QDateTime adesso, fine;
+    Ditta ditta;
+    QString cliente, indirizzo, centrale;
+};
+
+Dati DatiDelRapporto(const Registro &r) {
+    Dati d;
     // A walk test going on is shown as far as it went now.
-    const QDateTime adesso = QDateTime::currentDateTime();
-    const QDateTime fine = r.fine.isValid() ? r.fine : adesso;
-    const Ditta ditta = LeggiDitta(QDir::currentPath());
+    d.adesso = QDateTime::currentDateTime();
+    d.fine = r.fine.isValid() ? r.fine : d.adesso;
+    d.ditta = LeggiDitta(QDir::currentPath());
     // The customer and the address, from the site book: the site in use, or
     // the one the walk test names (always, for a past one read back).
     const QString nomeImpianto =
@@ -247,151 +256,182 @@ QByteArray Pdf(const Registro &r) {
     QString errore;
     const std::optional<Impianti::Impianto> impianto =
         nomeImpianto.isEmpty() ? std::nullopt : Impianti::Carica(nomeImpianto, &errore);
-    const QString cliente = impianto ? impianto->cliente.trimmed() : QString();
-    const QString indirizzo = impianto ? impianto->indirizzo.trimmed() : QString();
-    const QString centrale = NomeCentrale(r);
+    d.cliente = impianto ? impianto->cliente.trimmed() : QString();
+    d.indirizzo = impianto ? impianto->indirizzo.trimmed() : QString();
+    d.centrale = NomeCentrale(r);
+    return d;
+}
 
-    return Rapporti::Pdf(QStringLiteral("Prova degli ingressi, ") + centrale, [&](Rapporti::Pagine
-                                                                                      &pg) {
-        Intestazione(pg, ditta);
-        pg.paragrafo(QStringLiteral("Verbale di prova degli ingressi"), 18, true);
-        pg.paragrafo(centrale, 11);
-        pg.y += 6;
-        pg.paragrafo(QStringLiteral("Impianto: %1").arg(campo(r.impianto)), 10);
-        if (!cliente.isEmpty()) pg.paragrafo(QStringLiteral("Cliente: %1").arg(cliente), 10);
-        if (!indirizzo.isEmpty()) pg.paragrafo(QStringLiteral("Indirizzo: %1").arg(indirizzo), 10);
-        pg.paragrafo(QStringLiteral("Tecnico: %1").arg(campo(r.tecnico)), 10);
-        pg.paragrafo(r.fine.isValid()
-                         ? QStringLiteral("Inizio: %1    Fine: %2    Durata: %3")
-                               .arg(Rapporti::Data(r.Inizio()), Rapporti::Data(fine),
-                                    Durata(r.Inizio(), fine))
-                         : QStringLiteral("Inizio: %1    Fine: prova in corso    Durata finora: %2")
-                               .arg(Rapporti::Data(r.Inizio()), Durata(r.Inizio(), fine)),
-                     10);
-        pg.paragrafo(QStringLiteral("Rapporto del %1").arg(Rapporti::Data(adesso)), 10);
-        pg.y += 8;
-        const bool tutti = r.Provati() == r.Contati();
-        pg.paragrafo(Esito(r), 20, true, tutti ? QColor(0, 110, 0) : Attivo);
-        pg.paragrafo(Conteggio(r), 11);
-        pg.y += 8;
+// The first page's head: the installer, the panel, the site, the technician,
+// the times and the outcome.
+void Frontespizio(Rapporti::Pagine &pg, const Registro &r, const Dati &d) {
+    Intestazione(pg, d.ditta);
+    pg.paragrafo(QStringLiteral("Verbale di prova degli ingressi"), 18, true);
+    pg.paragrafo(d.centrale, 11);
+    pg.y += 6;
+    pg.paragrafo(QStringLiteral("Impianto: %1").arg(Campo(r.impianto)), 10);
+    if (!d.cliente.isEmpty()) pg.paragrafo(QStringLiteral("Cliente: %1").arg(d.cliente), 10);
+    if (!d.indirizzo.isEmpty()) pg.paragrafo(QStringLiteral("Indirizzo: %1").arg(d.indirizzo), 10);
+    pg.paragrafo(QStringLiteral("Tecnico: %1").arg(Campo(r.tecnico)), 10);
+    pg.paragrafo(r.fine.isValid()
+                     ? QStringLiteral("Inizio: %1    Fine: %2    Durata: %3")
+                           .arg(Rapporti::Data(r.Inizio()), Rapporti::Data(d.fine),
+                                Durata(r.Inizio(), d.fine))
+                     : QStringLiteral("Inizio: %1    Fine: prova in corso    Durata finora: %2")
+                           .arg(Rapporti::Data(r.Inizio()), Durata(r.Inizio(), d.fine)),
+                 10);
+    pg.paragrafo(QStringLiteral("Rapporto del %1").arg(Rapporti::Data(d.adesso)), 10);
+    pg.y += 8;
+    const bool tutti = r.Provati() == r.Contati();
+    pg.paragrafo(Esito(r), 20, true, tutti ? QColor(0, 110, 0) : Attivo);
+    pg.paragrafo(Conteggio(r), 11);
+    pg.y += 8;
+}
 
-        const int righe = r.Contati();
-        if (righe == 0) {
-            pg.paragrafo(QStringLiteral("Linea del tempo: nessun ingresso con testo"), 10, true);
-        } else {
-            // Rows of 13 points; down to 10, to stay on this page with
-            // what is above it rather than leave most of the page empty.
-            const double titolo = 20;
-            const double piena = (righe + 2) * 13.0, qui = pg.resta() - titolo;
-            const double altezza = qui >= (righe + 2) * 10.0 ? std::min(piena, qui) : piena;
-            pg.spazio(altezza + titolo);
-            pg.paragrafo(QStringLiteral("Linea del tempo degli ingressi con testo (in rosso: "
-                                        "attivo; grigio: linea muta o prova sospesa)"),
-                         10, true);
-            const auto [da, a] = Arco(r, fine);
-            DisegnaLineaDelTempo(pg.p(), QRectF(0, pg.y, pg.larghezza(), altezza), r, a, true, da);
-            pg.y += altezza + 10;
-        }
+// The timeline of the inputs with a text, up to `fine`.
+void LineaDelTempo(Rapporti::Pagine &pg, const Registro &r, const QDateTime &fine) {
+    const int righe = r.Contati();
+    if (righe == 0) {
+        pg.paragrafo(QStringLiteral("Linea del tempo: nessun ingresso con testo"), 10, true);
+        return;
+    }
+    // Rows of 13 points; down to 10, to stay on this page with
+    // what is above it rather than leave most of the page empty.
+    const double titolo = 20;
+    const double piena = (righe + 2) * 13.0, qui = pg.resta() - titolo;
+    const double altezza = qui >= (righe + 2) * 10.0 ? std::min(piena, qui) : piena;
+    pg.spazio(altezza + titolo);
+    pg.paragrafo(QStringLiteral("Linea del tempo degli ingressi con testo (in rosso: "
+                                "attivo; grigio: linea muta o prova sospesa)"),
+                 10, true);
+    const auto [da, a] = Arco(r, fine);
+    DisegnaLineaDelTempo(pg.p(), QRectF(0, pg.y, pg.larghezza(), altezza), r, a, true, da);
+    pg.y += altezza + 10;
+}
 
-        const QList<const Ingresso *> mancanti = r.NonProvati();
-        pg.spazio(40);
-        pg.paragrafo(mancanti.isEmpty()
-                         ? QStringLiteral("Ingressi non provati: nessuno")
-                         : QStringLiteral("Ingressi non provati (%1):").arg(mancanti.size()),
-                     10, true);
-        for (const Ingresso *n : mancanti)
-            pg.paragrafo(
-                QStringLiteral("   %1  %2%3")
-                    .arg(n->numero)
-                    .arg(TestoMostrato(*n), n->nota.isEmpty()
-                                                ? QString()
-                                                : QStringLiteral("  -  nota: ") + campo(n->nota)),
+// The inputs with a text never seen going active, with their notes.
+void IngressiMancanti(Rapporti::Pagine &pg, const Registro &r) {
+    const QList<const Ingresso *> mancanti = r.NonProvati();
+    pg.spazio(40);
+    pg.paragrafo(mancanti.isEmpty()
+                     ? QStringLiteral("Ingressi non provati: nessuno")
+                     : QStringLiteral("Ingressi non provati (%1):").arg(mancanti.size()),
+                 10, true);
+    for (const Ingresso *n : mancanti)
+        pg.paragrafo(QStringLiteral("   %1  %2%3")
+                         .arg(n->numero)
+                         .arg(TestoMostrato(*n),
+                              n->nota.isEmpty() ? QString()
+                                                : QStringLiteral("  -  nota: ") + Campo(n->nota)),
+                     9);
+}
+
+// Each span of a list of gaps, from its start to its end (or the walk
+// test's, `fine`); only the newest are kept, the others are counted.
+void Intervalli(Rapporti::Pagine &pg, const std::deque<Intervallo> &lista, size_t totale,
+                const QDateTime &fine) {
+    if (totale == lista.size() + 1)
+        pg.riga(QStringLiteral("   … la prima omessa"), 9);
+    else if (totale > lista.size())
+        pg.riga(QStringLiteral("   … le prime %1 omesse").arg(totale - lista.size()), 9);
+    for (const Intervallo &s : lista)
+        pg.riga(QStringLiteral("   dalle %1 alle %2 (%3)")
+                    .arg(Rapporti::Data(s.da),
+                         s.a.isValid() ? Rapporti::Data(s.a) : QStringLiteral("la fine"),
+                         Durata(s.da, s.a.isValid() ? s.a : fine)),
                 9);
-        // Each span of a list of gaps, from its start to its end (or the walk
-        // test's); only the newest are kept, the others are counted.
-        const auto intervalli = [&](const std::deque<Intervallo> &lista, size_t totale) {
-            if (totale == lista.size() + 1)
-                pg.riga(QStringLiteral("   … la prima omessa"), 9);
-            else if (totale > lista.size())
-                pg.riga(QStringLiteral("   … le prime %1 omesse").arg(totale - lista.size()), 9);
-            for (const Intervallo &s : lista)
-                pg.riga(QStringLiteral("   dalle %1 alle %2 (%3)")
-                            .arg(Rapporti::Data(s.da),
-                                 s.a.isValid() ? Rapporti::Data(s.a) : QStringLiteral("la fine"),
-                                 Durata(s.da, s.a.isValid() ? s.a : fine)),
-                        9);
-        };
-        pg.y += 4;
-        pg.riga(r.Silenzi().empty()
-                    ? QStringLiteral("Interruzioni della linea: nessuna")
-                    : QStringLiteral("Interruzioni della linea (%1):").arg(r.TotaleSilenzi()),
-                10, true);
-        intervalli(r.Silenzi(), r.TotaleSilenzi());
-        if (!r.Sospensioni().empty()) {
-            pg.y += 4;
-            pg.riga(QStringLiteral("Prova sospesa, ingressi non letti (%1):")
-                        .arg(r.TotaleSospensioni()),
-                    10, true);
-            intervalli(r.Sospensioni(), r.TotaleSospensioni());
-        }
-        pg.y += 8;
+}
 
-        // The inputs with a text, and those without one that went active or
-        // have a note; the others said by their number.
-        const QList<double> colonne = {0.05, 0.25, 0.09, 0.11, 0.11, 0.11, 0.08, 0.2};
-        // Times of the day of the start without their date.
-        const auto Quando = [&r](const QDateTime &t) {
-            return t.isValid() && t.date() == r.Inizio().date() ? Ora(t) : Rapporti::Data(t);
-        };
-        pg.spazio(60);
-        pg.riga(QStringLiteral("Ingressi"), 10, true);
-        pg.testata({"N.", "Testo", "Provato", "Prima attivaz.", "Ultima attivaz.", "A riposo",
-                    "Attivaz.", "Nota"},
-                   colonne);
-        int altri = 0;
-        for (const Ingresso &n : r.Ingressi()) {
-            if (!n.conTesto && !n.attivazioni && n.nota.isEmpty()) {
-                ++altri;
-                continue;
-            }
-            pg.tabella({QString::number(n.numero), TestoMostrato(n), TestoProvato(n),
-                        Quando(n.primaAttivazione), Quando(n.ultimaAttivazione),
-                        Quando(n.ultimoRiposo), QString::number(n.attivazioni),
-                        Traccia::ControlliVisibili(n.nota)},
-                       colonne, false, n.conTesto && !n.provato ? NonProvato : QColor());
+// The line gaps, and the spells the walk test was suspended, if any.
+void Interruzioni(Rapporti::Pagine &pg, const Registro &r, const QDateTime &fine) {
+    pg.y += 4;
+    pg.riga(r.Silenzi().empty()
+                ? QStringLiteral("Interruzioni della linea: nessuna")
+                : QStringLiteral("Interruzioni della linea (%1):").arg(r.TotaleSilenzi()),
+            10, true);
+    Intervalli(pg, r.Silenzi(), r.TotaleSilenzi(), fine);
+    if (!r.Sospensioni().empty()) {
+        pg.y += 4;
+        pg.riga(
+            QStringLiteral("Prova sospesa, ingressi non letti (%1):").arg(r.TotaleSospensioni()),
+            10, true);
+        Intervalli(pg, r.Sospensioni(), r.TotaleSospensioni(), fine);
+    }
+    pg.y += 8;
+}
+
+// The inputs with a text, and those without one that went active or have a
+// note; the others said by their number.
+void TabellaIngressi(Rapporti::Pagine &pg, const Registro &r) {
+    const QList<double> colonne = {0.05, 0.25, 0.09, 0.11, 0.11, 0.11, 0.08, 0.2};
+    // Times of the day of the start without their date.
+    const auto Quando = [&r](const QDateTime &t) {
+        return t.isValid() && t.date() == r.Inizio().date() ? Ora(t) : Rapporti::Data(t);
+    };
+    pg.spazio(60);
+    pg.riga(QStringLiteral("Ingressi"), 10, true);
+    pg.testata({"N.", "Testo", "Provato", "Prima attivaz.", "Ultima attivaz.", "A riposo",
+                "Attivaz.", "Nota"},
+               colonne);
+    int altri = 0;
+    for (const Ingresso &n : r.Ingressi()) {
+        if (!n.conTesto && !n.attivazioni && n.nota.isEmpty()) {
+            ++altri;
+            continue;
         }
-        if (altri)
-            pg.paragrafo(altri == 1 ? QStringLiteral("Un altro ingresso, senza testo e mai "
-                                                     "attivo, non è elencato.")
-                                    : QStringLiteral("Altri %1 ingressi, senza testo e mai "
-                                                     "attivi, non sono elencati.")
-                                          .arg(altri),
-                         9);
-        pg.y += 8;
-        pg.spazio(60);
-        // A long walk test: the first events and the newest, and what is between
-        // said by a line of its own.
-        const auto &eventi = r.Eventi();
-        pg.riga(r.Omessi() ? QStringLiteral("Eventi (%1 in tutto; qui i primi %2 e gli ultimi %3)")
-                                 .arg(r.TotaleEventi())
-                                 .arg(EventiIniziali)
-                                 .arg(eventi.size() - size_t(EventiIniziali))
-                           : QStringLiteral("Eventi (%1)").arg(eventi.size()),
-                10, true);
-        if (const QString fuori = TestoFuori(r); !fuori.isEmpty())
-            pg.paragrafo(QStringLiteral("Nel giornale, ") + fuori, 9);
-        const QList<double> colonneEventi = {0.22, 0.06, 0.4, 0.32};
-        for (size_t k = 0; k < eventi.size(); ++k) {
-            if (k == size_t(EventiIniziali) && r.Omessi())
-                pg.paragrafo(r.Omissione(r.Omessi()), 9, true);
-            const Evento &e = eventi[k];
-            pg.tabella({Rapporti::Data(e.quando),
-                        e.ingresso ? QString::number(e.ingresso) : QString(), Soggetto(r, e),
-                        Descrizione(r, e)},
-                       colonneEventi, false);
-        }
-        Firme(pg, r.tecnico.isEmpty() ? QString() : campo(r.tecnico), cliente);
-    });
+        pg.tabella({QString::number(n.numero), TestoMostrato(n), TestoProvato(n),
+                    Quando(n.primaAttivazione), Quando(n.ultimaAttivazione), Quando(n.ultimoRiposo),
+                    QString::number(n.attivazioni), Traccia::ControlliVisibili(n.nota)},
+                   colonne, false, n.conTesto && !n.provato ? NonProvato : QColor());
+    }
+    if (altri)
+        pg.paragrafo(altri == 1 ? QStringLiteral("Un altro ingresso, senza testo e mai "
+                                                 "attivo, non è elencato.")
+                                : QStringLiteral("Altri %1 ingressi, senza testo e mai "
+                                                 "attivi, non sono elencati.")
+                                      .arg(altri),
+                     9);
+    pg.y += 8;
+}
+
+// The events: of a long walk test, the first and the newest, and what is
+// between said by a line of its own.
+void TabellaEventi(Rapporti::Pagine &pg, const Registro &r) {
+    pg.spazio(60);
+    const auto &eventi = r.Eventi();
+    pg.riga(r.Omessi() ? QStringLiteral("Eventi (%1 in tutto; qui i primi %2 e gli ultimi %3)")
+                             .arg(r.TotaleEventi())
+                             .arg(EventiIniziali)
+                             .arg(eventi.size() - size_t(EventiIniziali))
+                       : QStringLiteral("Eventi (%1)").arg(eventi.size()),
+            10, true);
+    if (const QString fuori = TestoFuori(r); !fuori.isEmpty())
+        pg.paragrafo(QStringLiteral("Nel giornale, ") + fuori, 9);
+    const QList<double> colonneEventi = {0.22, 0.06, 0.4, 0.32};
+    for (size_t k = 0; k < eventi.size(); ++k) {
+        if (k == size_t(EventiIniziali) && r.Omessi())
+            pg.paragrafo(r.Omissione(r.Omessi()), 9, true);
+        const Evento &e = eventi[k];
+        pg.tabella({Rapporti::Data(e.quando), e.ingresso ? QString::number(e.ingresso) : QString(),
+                    Soggetto(r, e), Descrizione(r, e)},
+                   colonneEventi, false);
+    }
+}
+
+} // namespace
+
+QByteArray Pdf(const Registro &r) {
+    const Dati d = DatiDelRapporto(r);
+    return Rapporti::Pdf(
+        QStringLiteral("Prova degli ingressi, ") + d.centrale, [&](Rapporti::Pagine &pg) {
+            Frontespizio(pg, r, d);
+            LineaDelTempo(pg, r, d.fine);
+            IngressiMancanti(pg, r);
+            Interruzioni(pg, r, d.fine);
+            TabellaIngressi(pg, r);
+            TabellaEventi(pg, r);
+            Firme(pg, r.tecnico.isEmpty() ? QString() : Campo(r.tecnico), d.cliente);
+        });
 }
 
 QString SalvaRapporto(const Registro &r, const QString &percorso) {

@@ -183,6 +183,14 @@ class Registro {
     QDateTime Adesso() const;
     void ChiudiGiornale();
     void Rigioca(const Evento &e);
+    // Rileggi's steps after the head and the texts. A "# …" line: the site,
+    // the technician or an input's note taken back; returns the time of a
+    // technician's line, invalid for the others.
+    QDateTime RileggiCommento(const QString &riga);
+    // The lines after the texts, `numero` the last one read: the events
+    // replayed, those outside the span up to `limite` counted. Returns the
+    // latest time of a line within the span (`inizio` when none was).
+    QDateTime RigiocaEventi(QFile &f, int numero, const QDateTime &inizio, const QDateTime &limite);
     // An event at `quando`: the time its spans and gaps start or end at too.
     void Registra(const QDateTime &quando, Tipo tipo, int ingresso = 0,
                   const QString &valore = QString());
