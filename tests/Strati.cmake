@@ -5,7 +5,7 @@
 # README's layout table, lowest first; folders on one step may not include
 # each other.
 #
-#   cmake -DSRC=path/to/src -P Strati.cmake
+#   cmake -DSRC=path/to/src [-DMAPPA=build/strati-bersagli.cmake] -P Strati.cmake
 
 cmake_minimum_required(VERSION 3.16)
 
@@ -110,8 +110,148 @@ foreach(u IN LISTS resto)
   string(APPEND errori "  ${u} is in an include loop (with ${verso})\n")
 endforeach()
 
+# With the targets' map the build writes (MAPPA), the includes against the
+# links: a file of a target of src/ includes headers of that target or of a
+# target it links, directly or through others, and Qt headers of the modules
+# it links (no <QWidget> where only Qt Core is linked). A header belongs to the
+# target that lists it or its .cpp (X.cpp, or X_system.cpp). A target of
+# src/ has src/ on its include path, and no folder of the project besides
+# (not the root, not the project). And no target outside tests/ has tests/
+# on its include path: what it shares with the suites lives outside tests/.
+if(MAPPA)
+  include("${MAPPA}")
+  get_filename_component(RADICE "${SRC}" DIRECTORY)
+  set(di_src "")
+  set(detti "")
+  foreach(t IN LISTS BERSAGLI)
+    foreach(s IN LISTS SORGENTI_${t})
+      file(RELATIVE_PATH r "${SRC}" "${s}")
+      if(r MATCHES "^\\.\\./")
+        continue()
+      endif()
+      list(APPEND di_src "${t}")
+      set(propri "${r}")
+      if(r MATCHES "^(.+)\\.cpp$")
+        set(base "${CMAKE_MATCH_1}")
+        if(EXISTS "${SRC}/${base}.h")
+          list(APPEND propri "${base}.h")
+        elseif(base MATCHES "^(.+)_[a-z]+$")
+          if(EXISTS "${SRC}/${CMAKE_MATCH_1}.h")
+            list(APPEND propri "${CMAKE_MATCH_1}.h")
+          endif()
+        endif()
+      endif()
+      foreach(p IN LISTS propri)
+        string(MAKE_C_IDENTIFIER "${p}" id)
+        list(APPEND DI_${id} "${t}")
+        list(APPEND FILE_${t} "${p}")
+      endforeach()
+    endforeach()
+  endforeach()
+  list(REMOVE_DUPLICATES di_src)
+
+  foreach(t IN LISTS di_src)
+    # What t links, directly or through others, and the Qt modules it reaches.
+    set(raggiunti "${t}")
+    set(qt "")
+    set(coda ${LEGAMI_${t}})
+    while(coda)
+      list(POP_FRONT coda l)
+      if(l MATCHES "^Qt6::(.+)$")
+        set(l "${CMAKE_MATCH_1}")
+        if(NOT l IN_LIST qt)
+          list(APPEND qt "${l}")
+          foreach(b IN LISTS QT_BASE_${l})
+            list(APPEND coda "Qt6::${b}")
+          endforeach()
+        endif()
+      elseif(l IN_LIST BERSAGLI AND NOT l IN_LIST raggiunti)
+        list(APPEND raggiunti "${l}")
+        list(APPEND coda ${LEGAMI_${l}})
+      endif()
+    endwhile()
+
+    # Its include path: of the project, src/ and the build's own folders only;
+    # nothing that holds the project. Each folder told once, at the first
+    # target that has it (those linking it have it too).
+    foreach(c IN LISTS PERCORSO_${t})
+      string(FIND "${c}/" "${BINARIO}/" nel_binario)
+      string(FIND "${c}/" "${RADICE}/" nel_progetto)
+      string(FIND "${RADICE}/" "${c}/" sopra)
+      if(c STREQUAL SRC OR nel_binario EQUAL 0 OR c IN_LIST detti)
+        continue()
+      endif()
+      if(nel_progetto EQUAL 0 OR sopra EQUAL 0 OR c STREQUAL "/")
+        string(APPEND errori "  ${t} has ${c} on its include path: of the project, a target "
+               "of src/ takes src/ only\n")
+        list(APPEND detti "${c}")
+      endif()
+    endforeach()
+
+    list(REMOVE_DUPLICATES FILE_${t})
+    foreach(f IN LISTS FILE_${t})
+      file(STRINGS "${SRC}/${f}" righe REGEX "^#include [\"<]")
+      foreach(r IN LISTS righe)
+        if(r MATCHES "^#include \"([a-z]+/[^\"]+)\"")
+          set(incluso "${CMAKE_MATCH_1}")
+          if(NOT EXISTS "${SRC}/${incluso}")
+            continue()
+          endif()
+          string(MAKE_C_IDENTIFIER "${incluso}" id)
+          if(NOT DEFINED DI_${id})
+            string(APPEND errori "  ${incluso}: in no target (list it in its library's sources)\n")
+            set(DI_${id} "")
+          endif()
+          if(NOT DI_${id})
+            continue()
+          endif()
+          set(trovato FALSE)
+          foreach(d IN LISTS DI_${id})
+            if(d IN_LIST raggiunti)
+              set(trovato TRUE)
+            endif()
+          endforeach()
+          if(NOT trovato)
+            string(APPEND errori "  ${f} (${t}) includes ${incluso} of ${DI_${id}}, "
+                   "which ${t} does not link\n")
+          endif()
+        elseif(r MATCHES "^#include <(Qt([A-Za-z]+)/)?(Q[A-Za-z0-9]*)>")
+          set(modulo "${CMAKE_MATCH_2}")
+          if(NOT modulo)
+            set(modulo "${QT_${CMAKE_MATCH_3}}")
+          endif()
+          if(modulo IN_LIST QT_MODULI AND NOT modulo IN_LIST qt)
+            string(APPEND errori "  ${f} (${t}) includes <${CMAKE_MATCH_3}> of Qt ${modulo}, "
+                   "which ${t} does not link\n")
+          endif()
+        endif()
+      endforeach()
+    endforeach()
+  endforeach()
+
+  foreach(t IN LISTS BERSAGLI)
+    string(FIND "${CARTELLA_${t}}/" "${RADICE}/tests/" dentro)
+    if(dentro EQUAL 0)
+      continue()
+    endif()
+    foreach(c IN LISTS PERCORSO_${t})
+      string(FIND "${c}/" "${RADICE}/tests/" in_tests)
+      if(in_tests EQUAL 0)
+        file(RELATIVE_PATH dove "${RADICE}" "${CARTELLA_${t}}")
+        string(APPEND errori "  ${t} (${dove}/) has ${c} on its include path: "
+               "what it shares with the suites belongs outside tests/\n")
+      endif()
+    endforeach()
+  endforeach()
+endif()
+
 list(LENGTH sorgenti n)
 if(errori)
   message(FATAL_ERROR "Layers of src/ broken:\n${errori}")
 endif()
-message(STATUS "Layers of src/: ${n} files, no include upward, no loop")
+if(MAPPA)
+  message(STATUS "Layers of src/: ${n} files, no include upward, no loop, no include of a "
+                 "target not linked, nothing outside tests/ reaching into it")
+else()
+  message(STATUS "Layers of src/: ${n} files, no include upward, no loop")
+endif()

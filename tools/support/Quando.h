@@ -1,7 +1,7 @@
 #pragma once
 // Drives windows from inside the tool's own waits: an action runs once, as
 // soon as its condition holds, checked on a timer while events are pumped.
-// The tests use it (tests/support/Azioni.h), and so does the driver of the
+// The tests use it (support/Azioni.h), and so does the driver of the
 // screenshots (tools/schermate).
 
 #include <QCoreApplication>
