@@ -205,16 +205,24 @@ int Registro(const RigaDiComando &riga, const Impianti::Impianto &impianto) {
     return UscitaFatto;
 }
 
+// The book as CSV. A site whose description is wrong cannot be written as a
+// row: it is named, with why, and the export is not a whole one (exit 1), so
+// that nobody moves a book through it and loses that site unawares.
 int Esporta(const QString &percorso) {
-    const QList<Impianti::Impianto> libro = Impianti::Elenco();
+    QList<Impianti::Rotto> rotti;
+    const QList<Impianti::Impianto> libro = Impianti::Elenco(nullptr, &rotti);
     QString errore;
     if (!Salvataggio::Salva(percorso, Impianti::Csv(libro), &errore))
         return Problema(
             QStringLiteral("%1 non scritto: %2.").arg(QDir::toNativeSeparators(percorso), errore));
-    Stampa(stdout, QStringLiteral("%1 in %2.\n")
-                       .arg(Quanti(libro.size(), "impianto esportato", "impianti esportati"))
-                       .arg(QDir::toNativeSeparators(percorso)));
-    return UscitaFatto;
+    QString testo = QStringLiteral("%1 in %2.\n")
+                        .arg(Quanti(libro.size(), "impianto esportato", "impianti esportati"))
+                        .arg(QDir::toNativeSeparators(percorso));
+    for (const Impianti::Rotto &r : rotti)
+        testo += QStringLiteral("Non esportato: %1: %2\n")
+                     .arg(Traccia::ControlliVisibili(r.nome), Traccia::ControlliVisibili(r.motivo));
+    Stampa(stdout, testo);
+    return rotti.isEmpty() ? UscitaFatto : UscitaCentrale;
 }
 
 int Importa(const QString &percorso) {

@@ -1387,6 +1387,15 @@ class TestRiga : public QObject {
         QCOMPARE(u.codice, 1);
         QCOMPARE(u.uscita.count("Saltato: "), 2);
         QCOMPARE(Esegui(cartella, {"--importa-impianti", "manca.csv"}).codice, 2);
+        // A site whose description is wrong is no row: the export names it
+        // and is not a whole one.
+        const QString asilo = cartella + "/impianti/Asilo/impianto.txt";
+        Scrivi(asilo, Leggi(asilo).replace("identificativo:", "identificativio:"));
+        u = Esegui(cartella, {"--esporta-impianti", "libro.csv"});
+        QCOMPARE(u.codice, 1);
+        QVERIFY2(u.uscita.contains("1 impianto esportato") &&
+                     u.uscita.contains("Non esportato: Asilo: "),
+                 qPrintable(u.uscita));
     }
     // Two sites on one panel, or two RS232 sites on one link: the second is
     // still created, with a warning on the standard error, and --impianti
