@@ -700,16 +700,6 @@ Importazione LeggiCsv(const QByteArray &dati) {
     return r;
 }
 
-namespace {
-
-// Two sites' links lead to one line: COMn and network addresses are the
-// same in any case, device paths only as written.
-bool StessoCollegamento(const QString &a, const QString &b) {
-    return a.compare(b, QDir::isAbsolutePath(a) ? Qt::CaseSensitive : Qt::CaseInsensitive) == 0;
-}
-
-} // namespace
-
 QString NomeNelLibro(const QString &nome, QString *errore) {
     if (!MotivoNome(nome).isEmpty()) return QString();
     if (QDir(CartellaDi(nome)).exists()) return nome;
@@ -726,10 +716,12 @@ QString NomeNelLibro(const QString &nome, QString *errore) {
     return QString();
 }
 
-QStringList Avvisi(const Impianto &i, const QList<Impianto> &libro) {
+QStringList Avvisi(const Impianto &i, const QList<Impianto> &libro,
+                   const std::function<QString(const Impianto &)> &chiaveLinea) {
     QStringList avvisi;
+    const QString chiave = chiaveLinea(i);
     for (const Impianto &altro : libro) {
-        if (altro.nome == i.nome || !StessoCollegamento(altro.porta, i.porta)) continue;
+        if (altro.nome == i.nome || chiaveLinea(altro) != chiave) continue;
         if (altro.id == i.id)
             avvisi << QStringLiteral("l'impianto \"%1\" ha lo stesso collegamento (%2) e lo stesso "
                                      "identificativo (%3): i due impianti parlano con la stessa "

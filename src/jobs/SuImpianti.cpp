@@ -127,6 +127,16 @@ QString ChiaveLinea(const Impianti::Impianto &i, const QString &cartella) {
     return QStringLiteral("porta:") + (QFileInfo::exists(d) ? QFileInfo(d).canonicalFilePath() : d);
 }
 
+QStringList Avvisi(const Impianti::Impianto &i, const QList<Impianti::Impianto> &libro) {
+    const QString cartella = QDir::currentPath();
+    QHash<QString, QString> chiavi; // by site: each key made once
+    return Impianti::Avvisi(i, libro, [&](const Impianti::Impianto &x) {
+        auto c = chiavi.find(x.nome);
+        if (c == chiavi.end()) c = chiavi.insert(x.nome, ChiaveLinea(x, cartella));
+        return *c;
+    });
+}
+
 int ParalleliPossibili(int voluti, long limite, int inUso) {
     if (limite <= 0) return voluti;
     const long liberi = (limite - inUso - DescrittoriRiservati) / DescrittoriPerLavoro;
@@ -156,10 +166,17 @@ std::optional<QList<Impianti::Impianto>> Scegli(const QString &lista, QString *e
     for (const QString &parte : lista.split(QLatin1Char(','))) {
         const QString nome = parte.trimmed();
         if (nome.isEmpty()) continue;
+        // Whatever the case typed, as --impianto takes it.
+        QString doppio;
+        const QString esatto = Impianti::NomeNelLibro(nome, &doppio);
+        if (!doppio.isEmpty()) {
+            *errore = doppio;
+            return std::nullopt;
+        }
         const auto i = std::find_if(libro.cbegin(), libro.cend(),
-                                    [&](const Impianti::Impianto &x) { return x.nome == nome; });
+                                    [&](const Impianti::Impianto &x) { return x.nome == esatto; });
         const auto rotto = std::find_if(rotti.cbegin(), rotti.cend(),
-                                        [&](const Impianti::Rotto &x) { return x.nome == nome; });
+                                        [&](const Impianti::Rotto &x) { return x.nome == esatto; });
         if (i == libro.cend() && rotto != rotti.cend()) {
             *errore = rotto->motivo;
             return std::nullopt;
@@ -172,7 +189,7 @@ std::optional<QList<Impianti::Impianto>> Scegli(const QString &lista, QString *e
             return std::nullopt;
         }
         if (std::none_of(scelti.cbegin(), scelti.cend(),
-                         [&](const Impianti::Impianto &x) { return x.nome == nome; }))
+                         [&](const Impianti::Impianto &x) { return x.nome == esatto; }))
             scelti << *i;
     }
     if (scelti.isEmpty()) {
@@ -396,10 +413,10 @@ QString SalvaEsito(const QList<Esito> &esiti, const QString &percorso) {
                                      {"identificativo", e.impianto.id},
                                      {"stato", NomeStato(e.stato)},
                                      {"esito", e.parole},
-                                     {"uscita", e.uscita},
+                                     {"uscita", e.uscita < 0 ? QJsonValue() : e.uscita},
                                      {"inizio", data(e.inizio)},
                                      {"secondi", e.secondi},
-                                     {"versione", e.versione}});
+                                     {"versione", e.versione ? e.versione : QJsonValue()}});
         dati = QJsonDocument(righe).toJson();
     } else if (percorso.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive)) {
         QString t = QStringLiteral("Impianto;Collegamento;Identificativo;Stato;Esito;Uscita;Inizio;"
@@ -410,7 +427,7 @@ QString SalvaEsito(const QList<Esito> &esiti, const QString &percorso) {
                              e.impianto.id,
                              NomeStato(e.stato),
                              e.parole,
-                             QString::number(e.uscita),
+                             e.uscita < 0 ? QString() : QString::number(e.uscita),
                              data(e.inizio),
                              QString::number(e.secondi, 'f', 1),
                              e.versione ? QString::number(e.versione) : QString()};
