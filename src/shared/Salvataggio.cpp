@@ -531,7 +531,7 @@ bool ApriNuovo(QFile &file, const QString &percorso, int modo, QString *motivo, 
     if (esiste) *esiste = preso;
     if (fd < 0) return false;
     if (file.open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle)) return true;
-    *motivo = file.errorString();
+    *motivo = MotivoFile(file, errno);
     ::close(fd);
     ::unlink(QFile::encodeName(finale).constData());
     return false;
