@@ -62,13 +62,15 @@ QString NomeStato(Stato s) {
 namespace {
 // The host as a link reaches it: this machine under any of its names
 // (localhost, 127.0.0.0/8, ::1: a device server listens on both families),
-// an address as it is, a name by the first address it resolves to.
-QString HostDellaLinea(const QString &host) {
+// an address as it is, a name by the first address it resolves to (as it
+// is written, without `risolvi`: nothing waits on the network).
+QString HostDellaLinea(const QString &host, bool risolvi) {
     static QHash<QString, QString> risolti; // a name is looked up once a run
     if (const auto r = risolti.constFind(host.toLower()); r != risolti.constEnd()) return *r;
     QHostAddress a(host);
     if (a.isNull() && host.compare(QLatin1String("localhost"), Qt::CaseInsensitive) != 0 &&
         !host.endsWith(QLatin1String(".localhost"), Qt::CaseInsensitive)) {
+        if (!risolvi) return host.toLower();
         const QList<QHostAddress> indirizzi = QHostInfo::fromName(host).addresses();
         if (!indirizzi.isEmpty()) a = indirizzi.first();
     } else if (a.isNull()) {
@@ -112,7 +114,7 @@ int DescrittoriInUso() {
 }
 } // namespace
 
-QString ChiaveLinea(const Impianti::Impianto &i, const QString &cartella) {
+QString ChiaveLinea(const Impianti::Impianto &i, const QString &cartella, bool risolvi) {
     const Impianti::Linea l = Impianti::LineaDi(i);
     // As the job opens it: the entry COMn of the folder (a file of an
     // address gives the address), a device by the path its links lead to.
@@ -122,7 +124,7 @@ QString ChiaveLinea(const Impianti::Impianto &i, const QString &cartella) {
     if (IndirizzoDiRete(d)) {
         const Indirizzo a = LeggiIndirizzo(d);
         if (!a.errore.isEmpty()) return QStringLiteral("rete:") + d.trimmed();
-        return QStringLiteral("rete:%1:%2").arg(HostDellaLinea(a.host)).arg(a.porta);
+        return QStringLiteral("rete:%1:%2").arg(HostDellaLinea(a.host, risolvi)).arg(a.porta);
     }
     return QStringLiteral("porta:") + (QFileInfo::exists(d) ? QFileInfo(d).canonicalFilePath() : d);
 }
@@ -132,7 +134,7 @@ QStringList Avvisi(const Impianti::Impianto &i, const QList<Impianti::Impianto> 
     QHash<QString, QString> chiavi; // by site: each key made once
     return Impianti::Avvisi(i, libro, [&](const Impianti::Impianto &x) {
         auto c = chiavi.find(x.nome);
-        if (c == chiavi.end()) c = chiavi.insert(x.nome, ChiaveLinea(x, cartella));
+        if (c == chiavi.end()) c = chiavi.insert(x.nome, ChiaveLinea(x, cartella, false));
         return *c;
     });
 }

@@ -41,10 +41,13 @@ struct Esito {
 
 // The key of a site's link: two sites with one key share a line. Links
 // followed, a port's name resolved as the job would in `cartella`, a
-// network address by its host and port.
-QString ChiaveLinea(const Impianti::Impianto &i, const QString &cartella);
+// network address by its host and port (a host name by the address it
+// resolves to, or as it is written without `risolvi`).
+QString ChiaveLinea(const Impianti::Impianto &i, const QString &cartella, bool risolvi = true);
 // Impianti::Avvisi with that key, in the current folder: the warnings of
-// `i` against the book, links compared as a run compares them.
+// `i` against the book, links compared as a run compares them, host names
+// as written (a listing never waits on the network; localhost and
+// 127.0.0.1 are still one host).
 QStringList Avvisi(const Impianti::Impianto &i, const QList<Impianti::Impianto> &libro);
 
 // How many of `voluti` jobs can run at once when this process may open
