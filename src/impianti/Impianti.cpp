@@ -266,7 +266,7 @@ class Creazione {
         f.close();
         if (scritto && f.error() == QFileDevice::NoError) return true;
         *errore = QStringLiteral("impossibile scrivere %1: %2")
-                      .arg(QDir::toNativeSeparators(percorso), f.errorString());
+                      .arg(QDir::toNativeSeparators(percorso), Salvataggio::MotivoFile(f, errno));
         QFile::remove(percorso);
         return false;
     }
@@ -474,7 +474,8 @@ std::optional<QByteArray> LeggiFile(const QString &percorso, qint64 limite, QStr
     }
     if (!f.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
         ::close(fd);
-        *errore = QStringLiteral("impossibile leggere %1: %2").arg(nativo, f.errorString());
+        *errore = QStringLiteral("impossibile leggere %1: %2")
+                      .arg(nativo, Salvataggio::MotivoFile(f, errno));
         return std::nullopt;
     }
 #else
@@ -496,7 +497,8 @@ std::optional<QByteArray> LeggiFile(const QString &percorso, qint64 limite, QStr
         return std::nullopt;
     }
     if (f.error() != QFileDevice::NoError) {
-        *errore = QStringLiteral("impossibile leggere %1: %2").arg(nativo, f.errorString());
+        *errore = QStringLiteral("impossibile leggere %1: %2")
+                      .arg(nativo, Salvataggio::MotivoFile(f, errno));
         return std::nullopt;
     }
     return dati;

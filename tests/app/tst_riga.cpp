@@ -1521,7 +1521,9 @@ class TestRiga : public QObject {
                  qPrintable(u.errore));
         QVERIFY(QDir().mkpath(cartella + "/impianti/Vuoto"));
         u = Esegui(cartella, {"--impianti"});
-        QVERIFY2(u.errore.contains("Vuoto/impianto.txt: il file non esiste"), qPrintable(u.errore));
+        QVERIFY2(
+            (u.uscita + u.errore).contains("Vuoto/impianto.txt: il file o la cartella non esiste"),
+            qPrintable(u.uscita + u.errore));
 
         // Posta waits for Municipio's link: a signal leaves it not reached.
         QCOMPARE(banco->ordina("delay 30"), QString("ok"));
