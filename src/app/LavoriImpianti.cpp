@@ -7,6 +7,7 @@
 #include "impianti/Registro.h"
 #include "rapporti/RapportoRegistro.h"
 #include "jobs/Operazioni.h"
+#include "jobs/SuImpianti.h"
 #include "link/Traccia.h"
 #include "shared/Numeri.h"
 #include "shared/Salvataggio.h"
@@ -71,7 +72,7 @@ int Nuovo(const RigaDiComando &riga) {
                            .arg(i.nome, QDir::toNativeSeparators(Impianti::CartellaDi(i.nome)),
                                 i.porta, i.id, Linea(i.rs485),
                                 i.copia ? QStringLiteral("sì") : QStringLiteral("no")));
-        for (const QString &a : Impianti::Avvisi(i, Impianti::Elenco()))
+        for (const QString &a : SuImpianti::Avvisi(i, Impianti::Elenco()))
             Stampa(stderr, QStringLiteral("velto318: attenzione: %1.\n").arg(a));
         return UscitaFatto;
     }
@@ -91,7 +92,7 @@ int Elenco() {
                           versioni.isEmpty() ? QStringLiteral("mai letto")
                                              : Data(versioni.last().quando));
         // A warning stands on a line of its own, after its site's, marked by "!".
-        for (const QString &a : Impianti::Avvisi(i, libro))
+        for (const QString &a : SuImpianti::Avvisi(i, libro))
             testo += QStringLiteral("! %1: %2\n").arg(i.nome, a);
     }
     // A site that cannot be used is listed too, with why: never hidden.
@@ -263,8 +264,8 @@ int Importa(const QString &percorso) {
 }
 
 int Rinomina(const Impianti::Impianto &impianto, const QString &nuovo) {
-    QString errore;
-    if (!Impianti::Rinomina(impianto.nome, nuovo, &errore))
+    QString errore = Manutenzione::NonSiSposta(impianto.nome);
+    if (!errore.isEmpty() || !Impianti::Rinomina(impianto.nome, nuovo, &errore))
         return Problema(
             QStringLiteral("impianto \"%1\" non rinominato: %2.").arg(impianto.nome, errore));
     if (!Manutenzione::Annota(nuovo, impianto.porta, QStringLiteral("impianto rinominato"),
@@ -288,6 +289,8 @@ int Rimuovi(const RigaDiComando &riga) {
         return NonNelLibro(
             QStringLiteral("l'impianto \"%1\" non è nel libro").arg(riga.rimuoviImpianto),
             riga.rimuoviImpianto);
+    if (const QString inCorso = Manutenzione::NonSiSposta(nome); !inCorso.isEmpty())
+        return Problema(QStringLiteral("impianto \"%1\" non rimosso: %2.").arg(nome, inCorso));
     if (!riga.si)
         return Problema(QStringLiteral("l'impianto \"%1\" (%2) sarebbe tolto dal libro e la sua "
                                        "cartella, con versioni e registro, spostata in %3. Nulla "

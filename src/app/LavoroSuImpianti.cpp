@@ -1,5 +1,6 @@
 #include "app/LavoroSuImpianti.h"
 
+#include "app/LavoriImpianti.h"
 #include "app/RigaDiComando.h"
 
 #include "app/Terminale.h"
@@ -52,6 +53,7 @@ SuImpiantiRiga SuImpiantiDi(const RigaDiComando &riga) {
         break;
     }
     if (riga.senzaCopia) s.lavoro << QStringLiteral("--senza-copia");
+    s.azione = AzioneDi(riga);
     if (riga.paralleli > 0) s.paralleli = riga.paralleli;
     s.esito = riga.esito;
     s.si = riga.si;
@@ -105,8 +107,7 @@ int EseguiSuImpianti(const SuImpiantiRiga &riga) {
     // A site the run never reached says so in its register too.
     for (const SuImpianti::Esito &e : giro.Esiti())
         if (e.stato == SuImpianti::Stato::NonRaggiunto)
-            Manutenzione::Annota(e.impianto.nome, e.impianto.porta,
-                                 riga.lavoro.join(QLatin1Char(' ')),
+            Manutenzione::Annota(e.impianto.nome, e.impianto.porta, riga.azione,
                                  QStringLiteral("non eseguito: il giro sugli impianti è stato "
                                                 "interrotto prima"),
                                  &errore);

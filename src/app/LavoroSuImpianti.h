@@ -10,6 +10,7 @@
 struct SuImpiantiRiga {
     QString lista;      // "tutti" or names separated by commas
     QStringList lavoro; // the job's options, as a single site's job takes them
+    QString azione;     // the job in its register's words ("lettura dei testi")
     int paralleli = 8;  // links worked at once
     QString esito;      // the result file (.csv, .json), or empty
     bool invio = false; // the job writes to the panels

@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryFile>
+#include <cerrno>
 
 namespace FormatoMessaggi {
 
@@ -21,12 +22,13 @@ QString MotivoNonScrivibile(const QString &percorso) {
         return QStringLiteral("non è un file normale (un dispositivo, una pipe?)");
     QTemporaryFile prova(file.absoluteDir().filePath(QStringLiteral(".velto-prova-XXXXXX")));
     if (prova.open()) return QString();
+    const int numero = errno;
     if (file.exists()) {
         QFile esistente(percorso);
         if (esistente.open(QIODevice::ReadWrite)) return QString(); // rewritten in place
     }
     return QStringLiteral("la cartella %1 non accetta file nuovi (%2)")
-        .arg(QDir::toNativeSeparators(file.absolutePath()), prova.errorString());
+        .arg(QDir::toNativeSeparators(file.absolutePath()), Salvataggio::MotivoFile(prova, numero));
 }
 
 bool CreaFileNuovo(const QString &percorso, const QString &commento, QString *errore) {
@@ -47,7 +49,8 @@ std::optional<QByteArray> LeggiFile(const QString &percorso, QString *errore) {
     }
     const QByteArray dati = f.readAll();
     if (f.error() != QFileDevice::NoError) {
-        *errore = QStringLiteral("Impossibile leggere %1: %2").arg(percorso, f.errorString());
+        *errore = QStringLiteral("Impossibile leggere %1: %2")
+                      .arg(percorso, Salvataggio::MotivoFile(f, errno));
         return std::nullopt;
     }
     return dati;
@@ -71,7 +74,8 @@ std::optional<Scansione> LeggiMessaggi(const QString &percorso, QString *errore,
     for (;;) {
         const QByteArray blocco = f.read(Blocco);
         if (f.error() != QFileDevice::NoError) {
-            *errore = QStringLiteral("Impossibile leggere %1: %2").arg(percorso, f.errorString());
+            *errore = QStringLiteral("Impossibile leggere %1: %2")
+                          .arg(percorso, Salvataggio::MotivoFile(f, errno));
             return std::nullopt;
         }
         dati += blocco;

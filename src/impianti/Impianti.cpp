@@ -266,7 +266,7 @@ class Creazione {
         f.close();
         if (scritto && f.error() == QFileDevice::NoError) return true;
         *errore = QStringLiteral("impossibile scrivere %1: %2")
-                      .arg(QDir::toNativeSeparators(percorso), f.errorString());
+                      .arg(QDir::toNativeSeparators(percorso), Salvataggio::MotivoFile(f, errno));
         QFile::remove(percorso);
         return false;
     }
@@ -474,7 +474,8 @@ std::optional<QByteArray> LeggiFile(const QString &percorso, qint64 limite, QStr
     }
     if (!f.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
         ::close(fd);
-        *errore = QStringLiteral("impossibile leggere %1: %2").arg(nativo, f.errorString());
+        *errore = QStringLiteral("impossibile leggere %1: %2")
+                      .arg(nativo, Salvataggio::MotivoFile(f, errno));
         return std::nullopt;
     }
 #else
@@ -496,7 +497,8 @@ std::optional<QByteArray> LeggiFile(const QString &percorso, qint64 limite, QStr
         return std::nullopt;
     }
     if (f.error() != QFileDevice::NoError) {
-        *errore = QStringLiteral("impossibile leggere %1: %2").arg(nativo, f.errorString());
+        *errore = QStringLiteral("impossibile leggere %1: %2")
+                      .arg(nativo, Salvataggio::MotivoFile(f, errno));
         return std::nullopt;
     }
     return dati;
@@ -700,16 +702,6 @@ Importazione LeggiCsv(const QByteArray &dati) {
     return r;
 }
 
-namespace {
-
-// Two sites' links lead to one line: COMn and network addresses are the
-// same in any case, device paths only as written.
-bool StessoCollegamento(const QString &a, const QString &b) {
-    return a.compare(b, QDir::isAbsolutePath(a) ? Qt::CaseSensitive : Qt::CaseInsensitive) == 0;
-}
-
-} // namespace
-
 QString NomeNelLibro(const QString &nome, QString *errore) {
     if (!MotivoNome(nome).isEmpty()) return QString();
     if (QDir(CartellaDi(nome)).exists()) return nome;
@@ -726,10 +718,12 @@ QString NomeNelLibro(const QString &nome, QString *errore) {
     return QString();
 }
 
-QStringList Avvisi(const Impianto &i, const QList<Impianto> &libro) {
+QStringList Avvisi(const Impianto &i, const QList<Impianto> &libro,
+                   const std::function<QString(const Impianto &)> &chiaveLinea) {
     QStringList avvisi;
+    const QString chiave = chiaveLinea(i);
     for (const Impianto &altro : libro) {
-        if (altro.nome == i.nome || !StessoCollegamento(altro.porta, i.porta)) continue;
+        if (altro.nome == i.nome || chiaveLinea(altro) != chiave) continue;
         if (altro.id == i.id)
             avvisi << QStringLiteral("l'impianto \"%1\" ha lo stesso collegamento (%2) e lo stesso "
                                      "identificativo (%3): i due impianti parlano con la stessa "

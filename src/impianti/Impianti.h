@@ -134,8 +134,11 @@ QString NomeNelLibro(const QString &nome, QString *errore);
 // What is odd about `i` against the other sites of `libro` (itself, by
 // name, left out), in Italian, one warning each: another site with the same
 // link and identifier (one panel, two sites), another RS232 site on the same
-// link (an RS232 line holds one panel). Empty when nothing is.
-QStringList Avvisi(const Impianto &i, const QList<Impianto> &libro);
+// link (an RS232 line holds one panel). Two sites are on the same link when
+// `chiaveLinea` gives them one key (the runner's, SuImpianti::ChiaveLinea:
+// localhost and 127.0.0.1 are one host). Empty when nothing is.
+QStringList Avvisi(const Impianto &i, const QList<Impianto> &libro,
+                   const std::function<QString(const Impianto &)> &chiaveLinea);
 
 // Gives the site `vecchio` the name `nuovo`: its folder, with its versions
 // and register, takes the new name. A name not valid (MotivoNome) or taken

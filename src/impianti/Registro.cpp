@@ -198,8 +198,9 @@ void Aggiungi(Riga riga, const QString &copia, QList<Voce> &voci,
     Voce &v = riga.voce;
     if (riga.inizio) {
         v.finito = false;
-        v.esito = AncoraInCorso(riga.chiave) ? QStringLiteral("in corso")
-                                             : QStringLiteral("non finito (interrotto?)");
+        v.inCorso = AncoraInCorso(riga.chiave);
+        v.esito =
+            v.inCorso ? QStringLiteral("in corso") : QStringLiteral("non finito (interrotto?)");
     }
     if (!copia.isEmpty()) {
         v.copia = copia;
@@ -222,7 +223,7 @@ std::optional<QList<QByteArray>> RigheDi(const QString &percorso, QString *error
     QFile f(percorso);
     if (!f.open(QIODevice::ReadOnly)) {
         *errore = QStringLiteral("impossibile leggere %1: %2")
-                      .arg(QDir::toNativeSeparators(f.fileName()), f.errorString());
+                      .arg(QDir::toNativeSeparators(f.fileName()), Salvataggio::MotivoApertura(f));
         return std::nullopt;
     }
     return f.readAll().split('\n');
@@ -288,6 +289,17 @@ QList<Voce> Leggi(const QString &impianto, QString *errore) {
     std::stable_sort(voci.begin(), voci.end(),
                      [](const Voce &a, const Voce &b) { return a.quando < b.quando; });
     return voci;
+}
+
+QString NonSiSposta(const QString &impianto) {
+    QString ignorato;
+    for (const Voce &v : Leggi(impianto, &ignorato))
+        if (v.inCorso)
+            return QStringLiteral("un lavoro è in corso sull'impianto (%1, dal %2, di %3 su %4): "
+                                  "riprova quando è finito")
+                .arg(v.azione, v.quando.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), v.utente,
+                     v.computer);
+    return QString();
 }
 
 Lavoro::Lavoro(const QString &impianto, const QString &porta, const QString &azione)

@@ -28,11 +28,19 @@ struct Voce {
     // A line only in a sync tool's conflict copy (and the copy's own entry):
     // the copy's file name; empty for a line of a computer's register.
     QString copia;
+    bool inCorso = false; // a job not finished whose process still runs here
 };
 
 // The register of a site, every computer's lines merged, oldest first. On
 // failure *errore says why (Italian) and what could be read is returned.
 QList<Voce> Leggi(const QString &impianto, QString *errore);
+
+// Why the site's folder may not move (be renamed or removed) now: a job
+// runs on it, and its version and end line would have nowhere to go. The
+// job as the register tells it ("un lavoro è in corso sull'impianto
+// (lettura dei testi, dal 2026-12-08 10:15:02, di anna su pc1): …"); empty
+// when none runs.
+QString NonSiSposta(const QString &impianto);
 
 // A job's two lines. The start is written at once (Errore() says when it
 // could not be); Fine() writes the end. A job ended without Fine() (killed)

@@ -120,6 +120,16 @@ QString NonSiScrive(const QString &percorso) {
     return QString();
 }
 
+namespace {
+// A site whose folder, or its description, is gone (renamed or removed
+// while a job ran on it): nothing of it is written, nor a folder made.
+QString FuoriDalLibro(const QString &impianto) {
+    return QStringLiteral("l'impianto \"%1\" non è più nel libro (la cartella %2 o il suo "
+                          "impianto.txt non c'è più: rinominato o rimosso?); nulla è stato scritto")
+        .arg(impianto, QDir::toNativeSeparators(Impianti::CartellaDi(impianto)));
+}
+} // namespace
+
 QString CartellaDelSito(const QString &impianto, const QString &nome, bool crea) {
     const QString sito = Impianti::CartellaDi(impianto);
     const QString cartella = QDir(sito).filePath(nome);
@@ -135,11 +145,15 @@ QString CartellaDelSito(const QString &impianto, const QString &nome, bool crea)
     };
     struct stat s;
     if (!guarda(QFile::encodeName(sito), &s))
-        return QStringLiteral("cartella dell'impianto %1: %2")
-            .arg(QDir::toNativeSeparators(sito), Salvataggio::Motivo(errno));
+        return errno == ENOENT && crea
+                   ? FuoriDalLibro(impianto)
+                   : QStringLiteral("cartella dell'impianto %1: %2")
+                         .arg(QDir::toNativeSeparators(sito), Salvataggio::Motivo(errno));
     if (S_ISLNK(s.st_mode)) return collegamento.arg(QDir::toNativeSeparators(sito));
     if (!S_ISDIR(s.st_mode))
         return QStringLiteral("%1 non è una cartella").arg(QDir::toNativeSeparators(sito));
+    if (crea && !QFileInfo(QDir(sito).filePath(QStringLiteral("impianto.txt"))).isFile())
+        return FuoriDalLibro(impianto);
     const QByteArray dove = QFile::encodeName(cartella);
     if (!guarda(dove, &s)) {
         if (errno == ENOENT && !crea) return QString();
@@ -155,6 +169,8 @@ QString CartellaDelSito(const QString &impianto, const QString &nome, bool crea)
             .arg(QDir::toNativeSeparators(cartella), Salvataggio::Motivo(EEXIST));
 #else
     // Links are followed, as Salvataggio follows them here.
+    if (crea && !QFileInfo(QDir(sito).filePath(QStringLiteral("impianto.txt"))).isFile())
+        return FuoriDalLibro(impianto);
     if (!QFileInfo(cartella).isDir() && (!crea || !QDir(sito).mkdir(nome)))
         return crea ? QStringLiteral("impossibile creare la cartella %1")
                           .arg(QDir::toNativeSeparators(cartella))
@@ -166,8 +182,16 @@ QString CartellaDelSito(const QString &impianto, const QString &nome, bool crea)
 std::optional<Testi> TestiDi(const Versione &v, QString *errore) {
     const auto scansione = FormatoMessaggi::LeggiMessaggi(v.percorso, errore);
     if (!scansione) return std::nullopt;
+    // A file cut short (a copy a sync has not finished) holds only part of
+    // the texts: refused, as a send would refuse it.
+    const QList<Programmazione::Voce> voci = Programmazione::VociDaInviare(*scansione);
+    if (const QString rifiuto = Programmazione::RifiutoInvio(voci, scansione->chiusa);
+        !rifiuto.isEmpty()) {
+        *errore = rifiuto;
+        return std::nullopt;
+    }
     Testi testi;
-    for (const Programmazione::Voce &voce : Programmazione::VociDaInviare(*scansione))
+    for (const Programmazione::Voce &voce : voci)
         testi.insert(voce.numero(), voce.testo());
     return testi;
 }
@@ -305,21 +329,11 @@ bool Completa(const Testi &testi) {
 }
 
 namespace {
-// The texts of a version that a send of its file would take: nothing, with
-// *errore, when it cannot be read or a send would refuse it (a file cut
-// short, a number twice, a character the line cannot carry).
+// The texts of a version, or nothing with *errore naming the version.
 std::optional<Testi> TestiInteri(const Versione &v, QString *errore) {
-    const auto scansione = FormatoMessaggi::LeggiMessaggi(v.percorso, errore);
-    if (!scansione) return std::nullopt;
-    const QList<Programmazione::Voce> voci = Programmazione::VociDaInviare(*scansione);
-    if (const QString rifiuto = Programmazione::RifiutoInvio(voci, scansione->chiusa);
-        !rifiuto.isEmpty()) {
-        *errore = QStringLiteral("versione %1: %2").arg(Detta(v), rifiuto);
-        return std::nullopt;
-    }
-    Testi testi;
-    for (const Programmazione::Voce &voce : voci)
-        testi.insert(voce.numero(), voce.testo());
+    QString motivo;
+    const auto testi = TestiDi(v, &motivo);
+    if (!testi) *errore = QStringLiteral("versione %1: %2").arg(Detta(v), motivo);
     return testi;
 }
 } // namespace

@@ -56,7 +56,7 @@ QString Computer();
 enum class Lettura { Nomi, Testi };
 // The site's versions, in their order (see above). Files that are not
 // versions are left out; with Lettura::Testi, a version that cannot be read
-// is listed with its reason. None when the site's folder or its versioni/
+// (TestiDi) is listed with its reason. None when the site's folder or its versioni/
 // is a symbolic link (see CartellaDelSito).
 QList<Versione> Elenco(const QString &impianto, Lettura lettura = Lettura::Testi);
 // The version `chiave` names: its number, or its stable name (".vlt" may
@@ -72,10 +72,15 @@ QString NonSiScrive(const QString &percorso);
 // made (without its parents) when `crea` asks and it is missing. The site's
 // folder or that folder may be a link of this user's own (a site kept on
 // another disk); in a book others may write to, a link another user planted
-// there is never followed. Empty when it is fine (or missing, without
-// `crea`), else why not (Italian).
+// there is never followed. With `crea`, a site whose folder or impianto.txt
+// is gone (renamed or removed meanwhile) is refused: its folder is never
+// made. Empty when it is fine (or missing, without `crea`), else why not
+// (Italian).
 QString CartellaDelSito(const QString &impianto, const QString &nome, bool crea);
-// The texts of a version's file, or nothing with *errore (Italian).
+// The texts of a version's file, or nothing with *errore (Italian) when it
+// cannot be read or a send would refuse it (a file cut short without its end
+// line, a number twice, a character the line cannot carry): its texts would
+// be only part of them.
 std::optional<Testi> TestiDi(const Versione &v, QString *errore);
 // The short hash of texts.
 QString Impronta(const Testi &testi);

@@ -62,13 +62,15 @@ QString NomeStato(Stato s) {
 namespace {
 // The host as a link reaches it: this machine under any of its names
 // (localhost, 127.0.0.0/8, ::1: a device server listens on both families),
-// an address as it is, a name by the first address it resolves to.
-QString HostDellaLinea(const QString &host) {
+// an address as it is, a name by the first address it resolves to (as it
+// is written, without `risolvi`: nothing waits on the network).
+QString HostDellaLinea(const QString &host, bool risolvi) {
     static QHash<QString, QString> risolti; // a name is looked up once a run
     if (const auto r = risolti.constFind(host.toLower()); r != risolti.constEnd()) return *r;
     QHostAddress a(host);
     if (a.isNull() && host.compare(QLatin1String("localhost"), Qt::CaseInsensitive) != 0 &&
         !host.endsWith(QLatin1String(".localhost"), Qt::CaseInsensitive)) {
+        if (!risolvi) return host.toLower();
         const QList<QHostAddress> indirizzi = QHostInfo::fromName(host).addresses();
         if (!indirizzi.isEmpty()) a = indirizzi.first();
     } else if (a.isNull()) {
@@ -112,7 +114,7 @@ int DescrittoriInUso() {
 }
 } // namespace
 
-QString ChiaveLinea(const Impianti::Impianto &i, const QString &cartella) {
+QString ChiaveLinea(const Impianti::Impianto &i, const QString &cartella, bool risolvi) {
     const Impianti::Linea l = Impianti::LineaDi(i);
     // As the job opens it: the entry COMn of the folder (a file of an
     // address gives the address), a device by the path its links lead to.
@@ -122,9 +124,19 @@ QString ChiaveLinea(const Impianti::Impianto &i, const QString &cartella) {
     if (IndirizzoDiRete(d)) {
         const Indirizzo a = LeggiIndirizzo(d);
         if (!a.errore.isEmpty()) return QStringLiteral("rete:") + d.trimmed();
-        return QStringLiteral("rete:%1:%2").arg(HostDellaLinea(a.host)).arg(a.porta);
+        return QStringLiteral("rete:%1:%2").arg(HostDellaLinea(a.host, risolvi)).arg(a.porta);
     }
     return QStringLiteral("porta:") + (QFileInfo::exists(d) ? QFileInfo(d).canonicalFilePath() : d);
+}
+
+QStringList Avvisi(const Impianti::Impianto &i, const QList<Impianti::Impianto> &libro) {
+    const QString cartella = QDir::currentPath();
+    QHash<QString, QString> chiavi; // by site: each key made once
+    return Impianti::Avvisi(i, libro, [&](const Impianti::Impianto &x) {
+        auto c = chiavi.find(x.nome);
+        if (c == chiavi.end()) c = chiavi.insert(x.nome, ChiaveLinea(x, cartella, false));
+        return *c;
+    });
 }
 
 int ParalleliPossibili(int voluti, long limite, int inUso) {
@@ -156,10 +168,17 @@ std::optional<QList<Impianti::Impianto>> Scegli(const QString &lista, QString *e
     for (const QString &parte : lista.split(QLatin1Char(','))) {
         const QString nome = parte.trimmed();
         if (nome.isEmpty()) continue;
+        // Whatever the case typed, as --impianto takes it.
+        QString doppio;
+        const QString esatto = Impianti::NomeNelLibro(nome, &doppio);
+        if (!doppio.isEmpty()) {
+            *errore = doppio;
+            return std::nullopt;
+        }
         const auto i = std::find_if(libro.cbegin(), libro.cend(),
-                                    [&](const Impianti::Impianto &x) { return x.nome == nome; });
+                                    [&](const Impianti::Impianto &x) { return x.nome == esatto; });
         const auto rotto = std::find_if(rotti.cbegin(), rotti.cend(),
-                                        [&](const Impianti::Rotto &x) { return x.nome == nome; });
+                                        [&](const Impianti::Rotto &x) { return x.nome == esatto; });
         if (i == libro.cend() && rotto != rotti.cend()) {
             *errore = rotto->motivo;
             return std::nullopt;
@@ -172,7 +191,7 @@ std::optional<QList<Impianti::Impianto>> Scegli(const QString &lista, QString *e
             return std::nullopt;
         }
         if (std::none_of(scelti.cbegin(), scelti.cend(),
-                         [&](const Impianti::Impianto &x) { return x.nome == nome; }))
+                         [&](const Impianti::Impianto &x) { return x.nome == esatto; }))
             scelti << *i;
     }
     if (scelti.isEmpty()) {
@@ -396,10 +415,10 @@ QString SalvaEsito(const QList<Esito> &esiti, const QString &percorso) {
                                      {"identificativo", e.impianto.id},
                                      {"stato", NomeStato(e.stato)},
                                      {"esito", e.parole},
-                                     {"uscita", e.uscita},
+                                     {"uscita", e.uscita < 0 ? QJsonValue() : e.uscita},
                                      {"inizio", data(e.inizio)},
                                      {"secondi", e.secondi},
-                                     {"versione", e.versione}});
+                                     {"versione", e.versione ? e.versione : QJsonValue()}});
         dati = QJsonDocument(righe).toJson();
     } else if (percorso.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive)) {
         QString t = QStringLiteral("Impianto;Collegamento;Identificativo;Stato;Esito;Uscita;Inizio;"
@@ -410,7 +429,7 @@ QString SalvaEsito(const QList<Esito> &esiti, const QString &percorso) {
                              e.impianto.id,
                              NomeStato(e.stato),
                              e.parole,
-                             QString::number(e.uscita),
+                             e.uscita < 0 ? QString() : QString::number(e.uscita),
                              data(e.inizio),
                              QString::number(e.secondi, 'f', 1),
                              e.versione ? QString::number(e.versione) : QString()};

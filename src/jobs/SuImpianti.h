@@ -41,8 +41,14 @@ struct Esito {
 
 // The key of a site's link: two sites with one key share a line. Links
 // followed, a port's name resolved as the job would in `cartella`, a
-// network address by its host and port.
-QString ChiaveLinea(const Impianti::Impianto &i, const QString &cartella);
+// network address by its host and port (a host name by the address it
+// resolves to, or as it is written without `risolvi`).
+QString ChiaveLinea(const Impianti::Impianto &i, const QString &cartella, bool risolvi = true);
+// Impianti::Avvisi with that key, in the current folder: the warnings of
+// `i` against the book, links compared as a run compares them, host names
+// as written (a listing never waits on the network; localhost and
+// 127.0.0.1 are still one host).
+QStringList Avvisi(const Impianti::Impianto &i, const QList<Impianti::Impianto> &libro);
 
 // How many of `voluti` jobs can run at once when this process may open
 // `limite` descriptors (0: no limit) and has `inUso` open: each running job
@@ -110,7 +116,8 @@ class Giro : public QObject {
 
 // The result file: one row per site (name, link, identifier, outcome, exit
 // status, start, duration, version stored), CSV or JSON as the extension
-// says. Returns an Italian message when it cannot be written, else empty.
+// says; an exit status or version the site has not is an empty cell (null). Returns an Italian
+// message when it cannot be written, else empty.
 QString SalvaEsito(const QList<Esito> &esiti, const QString &percorso);
 
 } // namespace SuImpianti

@@ -3,6 +3,7 @@
 #include "linea/FinestreLinea.h"
 
 #include "impianti/Registro.h"
+#include "jobs/SuImpianti.h"
 #include "link/FormSeriale.h"
 #include "link/PorteSeriali.h"
 #include "link/Rete.h"
@@ -71,6 +72,14 @@ bool SullaSuaLinea(const Impianti::Impianto &i) {
                                   ? forzato == DispositivoDelSito(linea)
                                   : forzato.isEmpty() && V::NumeroPorta == linea.numeroPorta;
     return collegamento && V::Identificativo == i.id && V::Modo485 == i.rs485;
+}
+
+// What is odd about a site just saved against the book, to add to the
+// window's outcome; empty when nothing is.
+QString TestoAvvisi(const Impianti::Impianto &i) {
+    const QStringList avvisi = SuImpianti::Avvisi(i, Impianti::Elenco());
+    if (avvisi.isEmpty()) return QString();
+    return QStringLiteral("\nAttenzione: ") + avvisi.join(QStringLiteral(";\n")) + QLatin1Char('.');
 }
 
 } // namespace
@@ -352,10 +361,7 @@ void FormImpianti::nuovo() {
 }
 
 void FormImpianti::avvisa(const Impianti::Impianto &i) {
-    const QStringList avvisi = Impianti::Avvisi(i, Impianti::Elenco());
-    if (!avvisi.isEmpty())
-        Esito->setText(Esito->text() + QStringLiteral("\nAttenzione: ") +
-                       avvisi.join(QStringLiteral(";\n")) + QLatin1Char('.'));
+    Esito->setText(Esito->text() + TestoAvvisi(i));
 }
 
 std::optional<Impianti::Impianto> FormImpianti::caricaScelto() {
@@ -405,8 +411,8 @@ void FormImpianti::rinomina() {
     domanda.setCancelButtonText(QStringLiteral("Annulla"));
     if (domanda.exec() != QDialog::Accepted) return;
     const QString nuovo = domanda.textValue().trimmed();
-    QString errore;
-    if (!Impianti::Rinomina(nome, nuovo, &errore)) {
+    QString errore = Manutenzione::NonSiSposta(nome);
+    if (!errore.isEmpty() || !Impianti::Rinomina(nome, nuovo, &errore)) {
         Esito->setText(QStringLiteral("Impianto %1 non rinominato: %2.").arg(nome, errore));
         return;
     }
@@ -445,8 +451,8 @@ void FormImpianti::rimuovi() {
     chiedi.setDefaultButton(chiedi.addButton(QStringLiteral("Annulla"), QMessageBox::RejectRole));
     chiedi.exec();
     if (chiedi.clickedButton() != si) return;
-    QString errore;
-    const QString dove = Impianti::Archivia(nome, &errore);
+    QString errore = Manutenzione::NonSiSposta(nome);
+    const QString dove = errore.isEmpty() ? Impianti::Archivia(nome, &errore) : QString();
     if (dove.isEmpty()) {
         Esito->setText(QStringLiteral("Impianto %1 non rimosso: %2.").arg(nome, errore));
         return;
@@ -646,13 +652,14 @@ QString DopoIlCambio(PerIlSito scelta, const QString &campo, const QString &nuov
             if (Impianti::Aggiorna(*impianto, &errore)) {
                 testo = QStringLiteral(" Impianto %1 salvato: %2 (%3).")
                             .arg(nome, Cambiamenti(prima, *impianto), da);
+                const QString avvisi = TestoAvvisi(*impianto);
                 QString nonAnnotato;
                 if (!Manutenzione::Annota(nome, impianto->porta,
                                           QStringLiteral("impianto modificato"), testo.trimmed(),
                                           &nonAnnotato))
                     testo += QStringLiteral(" Registro dell'impianto non aggiornato: %1.")
                                  .arg(nonAnnotato);
-                return testo;
+                return testo + avvisi;
             }
         }
         testo = QStringLiteral(" Impianto %1 non aggiornato: %2.").arg(nome, errore);

@@ -40,10 +40,13 @@ const Twips MisuraStoria{0, 0, 13500, 8700};
 const Twips MisuraRegistro{0, 0, 17400, 8100};
 const Twips MisuraRipristino{0, 0, 9000, 2400};
 
+// A field edited by hand may hold control characters: shown visibly, as
+// the command line shows them.
 QTableWidgetItem *Cella(const QString &testo) {
-    auto *c = new QTableWidgetItem(testo);
+    const QString visibile = Traccia::ControlliVisibili(testo);
+    auto *c = new QTableWidgetItem(visibile);
     c->setFlags(c->flags() & ~Qt::ItemIsEditable);
-    c->setToolTip(testo);
+    c->setToolTip(visibile);
     return c;
 }
 
@@ -197,7 +200,8 @@ void FormStoria::riempi() {
                                    v.computer};
         for (int c = 0; c < celle.size(); ++c)
             Elenco->setItem(riga, c, Cella(celle[c]));
-        if (!v.illeggibile.isEmpty()) Elenco->item(riga, 3)->setToolTip(v.illeggibile);
+        if (!v.illeggibile.isEmpty())
+            Elenco->item(riga, 3)->setToolTip(Traccia::ControlliVisibili(v.illeggibile));
         Elenco->item(riga, 0)->setData(Qt::UserRole, int(versioni_.size() - 1 - riga));
     }
     if (!versioni_.isEmpty()) Elenco->selectRow(0);

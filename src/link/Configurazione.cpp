@@ -6,6 +6,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <cerrno>
 #include <optional>
 
 #ifdef Q_OS_UNIX
@@ -126,9 +127,10 @@ std::optional<QString> Conserva(const QString &percorso, QString *errore) {
         if (QFileInfo::exists(copia) || QFileInfo(copia).isSymLink()) continue;
         QFile file(percorso);
         if (file.copy(copia)) return copia;
+        const int numero = errno;
         // Made by someone else in the meantime: the next name.
         if (QFileInfo::exists(copia)) continue;
-        *errore = file.errorString();
+        *errore = Salvataggio::MotivoFile(file, numero);
         return std::nullopt;
     }
     *errore = QStringLiteral("troppe copie già presenti");
@@ -223,7 +225,8 @@ QString SalvaIdentificativo(const QString &percorso, const QString &id) {
     if (!c.avviso.isEmpty() && !c.predefinitaScritta) return c.avviso;
     QFile file(percorso);
     if (!file.open(QIODevice::ReadOnly))
-        return QStringLiteral("%1 non si può leggere: %2.").arg(percorso, file.errorString());
+        return QStringLiteral("%1 non si può leggere: %2.")
+            .arg(percorso, Salvataggio::MotivoApertura(file));
     const QByteArray contenuto = file.readAll();
     file.close();
     QString errore;

@@ -10,8 +10,18 @@ namespace Manutenzione {
 
 namespace {
 
+// A field, its control characters written visibly (a description or a
+// register edited by hand may hold ESC or BEL), or "-" when empty.
 QString OMeno(const QString &t) {
-    return t.trimmed().isEmpty() ? QStringLiteral("-") : t;
+    return t.trimmed().isEmpty() ? QStringLiteral("-") : Traccia::ControlliVisibili(t);
+}
+
+// The notes, their lines kept.
+QString Note(const QString &note) {
+    QStringList righe = note.split(QLatin1Char('\n'));
+    for (QString &r : righe)
+        r = Traccia::ControlliVisibili(r);
+    return righe.join(QLatin1Char('\n'));
 }
 
 QString Esito(const Voce &v) {
@@ -38,10 +48,11 @@ QByteArray Csv(const Impianti::Impianto &impianto, const QList<Voce> &voci) {
 QByteArray Pdf(const Impianti::Impianto &impianto, const QList<Voce> &voci) {
     const QDateTime adesso = QDateTime::currentDateTime();
     return Rapporti::Pdf(
-        QStringLiteral("Registro di manutenzione %1").arg(impianto.nome),
+        QStringLiteral("Registro di manutenzione %1").arg(OMeno(impianto.nome)),
         [&](Rapporti::Pagine &pg) {
-            pg.riga(QStringLiteral("Registro di manutenzione - impianto %1").arg(impianto.nome), 16,
-                    true);
+            pg.riga(
+                QStringLiteral("Registro di manutenzione - impianto %1").arg(OMeno(impianto.nome)),
+                16, true);
             pg.y += 4;
             pg.riga(QStringLiteral("Cliente: %1").arg(OMeno(impianto.cliente)), 10);
             pg.riga(QStringLiteral("Indirizzo: %1").arg(OMeno(impianto.indirizzo)), 10);
@@ -50,7 +61,7 @@ QByteArray Pdf(const Impianti::Impianto &impianto, const QList<Voce> &voci) {
                              impianto.rs485 ? QStringLiteral("RS485") : QStringLiteral("RS232")),
                     10);
             if (!impianto.note.trimmed().isEmpty())
-                pg.paragrafo(QStringLiteral("Note: ") + impianto.note, 10);
+                pg.paragrafo(QStringLiteral("Note: ") + Note(impianto.note), 10);
             pg.riga(QStringLiteral("Stampato il %1, %2")
                         .arg(Rapporti::Data(adesso), Quanti(voci.size(), "voce", "voci")),
                     10);

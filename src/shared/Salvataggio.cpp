@@ -21,11 +21,30 @@
 namespace Salvataggio {
 
 QString MotivoApertura(const QFile &f) {
+    const int numero = errno;
     const QFileInfo info(f.fileName());
     if (!info.exists()) return QStringLiteral("il file non esiste");
     if (info.isDir()) return QStringLiteral("è una cartella, non un file");
     if (!info.isReadable()) return QStringLiteral("permesso negato");
-    return f.errorString();
+    return MotivoFile(f, numero);
+}
+
+QString MotivoFile(const QFileDevice &f, int numeroErrore) {
+    if (numeroErrore != 0) return Motivo(numeroErrore);
+    switch (f.error()) {
+    case QFileDevice::ReadError:
+        return QStringLiteral("errore di lettura");
+    case QFileDevice::WriteError:
+        return QStringLiteral("errore di scrittura");
+    case QFileDevice::ResourceError:
+        return QStringLiteral("risorse del sistema esaurite (disco pieno o troppi file aperti?)");
+    case QFileDevice::PermissionsError:
+        return QStringLiteral("permesso negato");
+    case QFileDevice::TimeOutError:
+        return QStringLiteral("tempo scaduto");
+    default:
+        return QStringLiteral("il file non si apre o non si usa");
+    }
 }
 
 QString Motivo(int numeroErrore) {
@@ -512,7 +531,7 @@ bool ApriNuovo(QFile &file, const QString &percorso, int modo, QString *motivo, 
     if (esiste) *esiste = preso;
     if (fd < 0) return false;
     if (file.open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle)) return true;
-    *motivo = file.errorString();
+    *motivo = MotivoFile(file, errno);
     ::close(fd);
     ::unlink(QFile::encodeName(finale).constData());
     return false;

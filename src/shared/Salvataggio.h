@@ -23,14 +23,19 @@
 #include <QString>
 
 class QFile;
+class QFileDevice;
 
 namespace Salvataggio {
 
 // The reason of a failed system call (an errno value), in Italian:
 // "spazio esaurito sul disco" for ENOSPC.
 QString Motivo(int numeroErrore);
-// Why a file did not open for reading: in Italian for a missing file or one
-// without rights, else the system's own words.
+// Why an operation on `f` failed, in Italian: the errno the failed call
+// left (`numeroErrore`, read right after it, as Motivo), else the kind of
+// error the file says.
+QString MotivoFile(const QFileDevice &f, int numeroErrore);
+// Why a file did not open for reading, in Italian (as MotivoFile, the errno
+// its open left read first).
 QString MotivoApertura(const QFile &f);
 
 // Writes `dati` to `percorso` as above. A target that is read-only or is not

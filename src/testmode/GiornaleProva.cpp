@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <cerrno>
 #include <optional>
 #ifdef Q_OS_UNIX
 #include <unistd.h>
@@ -474,7 +475,8 @@ QString Registro::Rileggi(const QString &file) {
     // Then the events at their times, from the line after the texts (the
     // head the first line).
     if (!f.seek(lista.dopo))
-        return QStringLiteral("Impossibile leggere il giornale %1: %2.").arg(nome, f.errorString());
+        return QStringLiteral("Impossibile leggere il giornale %1: %2.")
+            .arg(nome, Salvataggio::MotivoFile(f, errno));
     const QDateTime ultima = RigiocaEventi(f, 1 + lista.righe, testa->inizio, confini.limite);
     fine = confini.fine.isValid() ? confini.fine : ultima;
     orologio_ = QDateTime();

@@ -1485,6 +1485,119 @@ class TestRiga : public QObject {
         QCOMPARE(Esegui(cartella, {"--impianti"}).uscita.count('\n'), 1);
     }
 
+    // What a technician met in the book. A version cut short (a copy a sync
+    // has not finished) is listed as unreadable with its reason and compared
+    // with nothing; --su-impianti takes a name in any case, as --impianto
+    // does; two sites on one panel are told whatever the spelling of the
+    // host; a file not read gives its reason in Italian; the result file
+    // leaves empty what a site not reached has not, and its register line
+    // names the job as the job does; the register's PDF shows control
+    // characters visibly.
+    void rilieviSulLibro() {
+        AVVIA(banco, {"--fast", "--id", "&07"}, false);
+        const QString cartella = banco.cartella();
+        for (const QString nome : {"Municipio", "Posta"})
+            QCOMPARE(Esegui(cartella, {"--nuovo-impianto", nome, "--porta", "COM1", "--id", "&07"})
+                         .codice,
+                     0);
+        QCOMPARE(Esegui(cartella, {"--impianto", "Municipio", "--leggi"}).codice, 0);
+        const QString versioni = cartella + "/impianti/Municipio/versioni/";
+        Scrivi(versioni + "20261208-131900-000_pc2_letto.vlt",
+               Leggi(versioni + QDir(versioni).entryList({"*.vlt"}).first()).left(1000));
+        Uscita u = Esegui(cartella, {"--impianto", "Municipio", "--storia"});
+        QVERIFY2(u.uscita.startsWith("2\t") &&
+                     u.uscita.contains("\tilleggibile: Il file non finisce con la riga end"),
+                 qPrintable(u.uscita));
+        u = Esegui(cartella, {"--impianto", "Municipio", "--confronta-versioni", "1", "2"});
+        QVERIFY2(u.codice == 2 &&
+                     u.errore.contains("versione 2: Il file non finisce con la riga end"),
+                 qPrintable(u.uscita + u.errore));
+
+        u = Esegui(cartella, {"--su-impianti", "municipio", "--stato"});
+        QVERIFY2(u.codice == 0 && u.uscita.startsWith("Municipio: Stato: a riposo"),
+                 qPrintable(u.uscita + u.errore));
+        QCOMPARE(Esegui(cartella, {"--nuovo-impianto", "Banca", "--porta", "tcp://127.0.0.1:4001",
+                                   "--id", "&01"})
+                     .codice,
+                 0);
+        u = Esegui(cartella,
+                   {"--nuovo-impianto", "Asilo", "--porta", "tcp://localhost:4001", "--id", "&01"});
+        QVERIFY2(u.errore.contains("l'impianto \"Banca\" ha lo stesso collegamento"),
+                 qPrintable(u.errore));
+
+        u = Esegui(cartella, {"--su-impianti", "Banca", "--stato", "--esito", "/proc/x.csv"});
+        QVERIFY2(u.codice == 2 && u.errore.contains("(il file o la cartella non esiste)"),
+                 qPrintable(u.errore));
+        QVERIFY(QDir().mkpath(cartella + "/impianti/Vuoto"));
+        u = Esegui(cartella, {"--impianti"});
+        QVERIFY2(
+            (u.uscita + u.errore).contains("Vuoto/impianto.txt: il file o la cartella non esiste"),
+            qPrintable(u.uscita + u.errore));
+
+        // Posta waits for Municipio's link: a signal leaves it not reached.
+        QCOMPARE(banco->ordina("delay 30"), QString("ok"));
+        for (const char *esito : {"esito.csv", "esito.json"}) {
+            banco->azzeraRegistro();
+            QProcess p;
+            Avvia(p, cartella, {"--su-impianti", "Municipio,Posta", "--leggi", "--esito", esito});
+            u = SegnaleDopo(p, banco.operator->(), "&070R", 5, SIGINT);
+            QVERIFY2(u.uscita.contains("non raggiunto: Posta"), qPrintable(u.uscita + u.errore));
+        }
+        const QList<QByteArray> righe = Leggi(cartella + "/esito.csv").split('\n');
+        QVERIFY2(righe.value(2).startsWith("Posta;COM1;&07;non raggiunto;;;;"),
+                 righe.value(2).constData());
+        const QByteArray json = Leggi(cartella + "/esito.json");
+        QVERIFY2(json.contains("\"uscita\": null") && json.contains("\"versione\": null") &&
+                     !json.contains("\"versione\": 0"),
+                 json.constData());
+        u = Esegui(cartella, {"--impianto", "Posta", "--registro"});
+        QVERIFY2(u.uscita.contains("\tlettura dei testi\tnon eseguito: il giro"),
+                 qPrintable(u.uscita));
+
+        Scrivi(
+            cartella + "/impianti/Municipio/registro/pc9.txt",
+            "2026-12-08T10:00:00.000+01:00\tpc9-1-1\tfine\tan\x1bna\tpc9\tCOM1\tprova\a\tfatto\n");
+        QCOMPARE(Esegui(cartella, {"--impianto", "Municipio", "--registro", "--rapporto", "r.pdf"})
+                     .codice,
+                 0);
+        QProcess testo;
+        testo.start("pdftotext", {"-layout", cartella + "/r.pdf", "-"});
+        QVERIFY2(testo.waitForFinished(20000), "pdftotext (poppler-utils) non disponibile");
+        const QString pdf = QString::fromUtf8(testo.readAllStandardOutput());
+        QVERIFY2(pdf.contains("an<ESC>na") && pdf.contains("prova<BEL>: fatto"), qPrintable(pdf));
+    }
+
+    // A site's folder does not move under a job: while a read runs on the
+    // site, --rinomina and --rimuovi-impianto are refused naming the job (2).
+    // A job whose site left the book meanwhile (its folder moved by hand)
+    // keeps nothing, makes no folder, and says so (2).
+    void unSitoAlLavoroNonSiSposta() {
+        AVVIA(banco, {"--fast", "--id", "&07", "--delay", "30"}, false);
+        const QString cartella = banco.cartella();
+        Esegui(cartella, {"--nuovo-impianto", "M", "--porta", "COM1", "--id", "&07"});
+        QProcess p;
+        Avvia(p, cartella, {"--impianto", "M", "--leggi"});
+        QElapsedTimer t;
+        t.start();
+        while (Conta(banco->comandi(), "&070R") < 5 && t.elapsed() < 30000)
+            QTest::qWait(5);
+        for (const QStringList &sposta : {QStringList{"--impianto", "M", "--rinomina", "N"},
+                                          QStringList{"--rimuovi-impianto", "M", "--si"}}) {
+            const Uscita u = Esegui(cartella, sposta);
+            QVERIFY2(u.codice == 2 && u.errore.contains("un lavoro è in corso sull'impianto "
+                                                        "(lettura dei testi, dal "),
+                     qPrintable(sposta.join(' ') + ": " + u.uscita + u.errore));
+        }
+        QVERIFY(QDir(cartella + "/impianti/M").exists());
+        QVERIFY(p.state() != QProcess::NotRunning);
+        QVERIFY(QDir().rename(cartella + "/impianti/M", cartella + "/altrove"));
+        QVERIFY(p.waitForFinished(60000));
+        const Uscita u = Fine(p);
+        QVERIFY2(u.codice == 2 && u.uscita.contains("non è più nel libro"),
+                 qPrintable(u.uscita + u.errore));
+        QVERIFY(!QFileInfo::exists(cartella + "/impianti/M"));
+    }
+
     // --impianto finds a site whatever the case typed; when two folders
     // differ only by case, only the exact name is taken.
     void nomeInOgniCaso() {

@@ -429,6 +429,7 @@ class TestImpianti : public QObject {
         QDir::setCurrent(dir_.path());
         // A site kept on another disk through a link of this user's own.
         QVERIFY(QDir().mkpath(altrove + "/disco"));
+        QVERIFY(QFile::copy(CartellaDi("P") + "/impianto.txt", altrove + "/disco/impianto.txt"));
         QVERIFY(QFile::link(altrove + "/disco", CartellaDi("Mio")));
         QVERIFY2(Versioni::Conserva("Mio", Versioni::Tipo::Letto, {{"000", "x"}}, "x", &errore),
                  qPrintable(errore));

@@ -771,6 +771,54 @@ class TestImpiantiFinestre : public QObject {
         QVERIFY2(NonLaSuaCentrale(*palestra).isEmpty(), qPrintable(NonLaSuaCentrale(*palestra)));
     }
 
+    // The windows say of the book what the command line says: the
+    // register's control characters written visibly; a site a job runs on
+    // is not renamed (the job named); a site updated from "Porta…" gets the
+    // warnings "Modifica…" gives, its link compared as a run compares it
+    // (COM1, and the device path COM1 leads to, are one link).
+    void finestreComeLaRiga() {
+        AVVIA(banco, {"--fast", "--id", "&21"});
+        Crea(Sito("Palestra", "COM1", "&21"));
+        Crea(Sito("Piscina", "COM1", "&21"));
+        QVERIFY(QDir().mkpath("impianti/Palestra/registro"));
+        Scrivi(
+            "impianti/Palestra/registro/pc9.txt",
+            "2026-12-08T10:00:00.000+01:00\tpc9-1-1\tfine\tan\x1bna\tpc9\tCOM1\tprova\a\tfatto\n");
+        {
+            FormRegistro r(nullptr, "Palestra");
+            QCOMPARE(r.Righe->item(0, 1)->text(), QString("an<ESC>na"));
+            QCOMPARE(r.Righe->item(0, 4)->text(), QString("prova<BEL>"));
+        }
+        {
+            Manutenzione::Lavoro lavoro("Palestra", "COM1", "lettura dei testi");
+            FormImpianti f(nullptr);
+            Scegli(&f, "Palestra");
+            AllaFinestra<QInputDialog>([](QInputDialog *d) {
+                d->setTextValue("Palestra nuova");
+                d->accept();
+            });
+            f.Rinomina->click();
+            QVERIFY2(f.Esito->text().contains("un lavoro è in corso sull'impianto (lettura dei "
+                                              "testi, dal "),
+                     qPrintable(f.Esito->text()));
+            QVERIFY(QDir(Impianti::CartellaDi("Palestra")).exists());
+            lavoro.Fine("fatto");
+        }
+        Impianti::InUso() = "Palestra";
+        AllaFinestra<QMessageBox>([](QMessageBox *m) {
+            for (QAbstractButton *b : m->buttons())
+                if (b->text() == "Aggiorna l'impianto") b->click();
+        });
+        FormPorta d(nullptr);
+        d.Indirizzo->setText(banco.percorso("COM1"));
+        d.Usa->click();
+        QString errore;
+        QCOMPARE(Impianti::Carica("Palestra", &errore)->porta, banco.percorso("COM1"));
+        QVERIFY2(d.Esito->text().contains("Attenzione: l'impianto \"Piscina\" ha lo stesso "
+                                          "collegamento (COM1) e lo stesso identificativo"),
+                 qPrintable(d.Esito->text()));
+    }
+
     // Two sites on one panel, or two RS232 sites on one link: the site
     // window says so once the site is saved.
     void impiantiSullaStessaCentrale() {
