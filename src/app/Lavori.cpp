@@ -243,9 +243,10 @@ int LavoroInvia(const RigaDiComando &riga) {
 // What a send of the file would change: the same checks of the file as the
 // send, before the port is opened; then each text read back as the
 // verification reads it. Nothing is written to the panel. Given `noti` (a
-// site's known texts), those are compared instead of a file.
+// site's known texts, `detti` in words), those are compared instead of a file.
 int LavoroConfronta(const RigaDiComando &riga,
-                    const std::optional<QList<Programmazione::Voce>> &noti) {
+                    const std::optional<QList<Programmazione::Voce>> &noti,
+                    const QString &detti) {
     V::NomeFile = riga.file;
     Progresso progresso;
     QList<Programmazione::Voce> voci = noti.value_or(QList<Programmazione::Voce>());
@@ -296,7 +297,7 @@ int LavoroConfronta(const RigaDiComando &riga,
                            true));
         return UscitaCentrale;
     }
-    Stampa(stdout, EsitoConfronto(numeri, int(voci.size()), p.spezzate > 0));
+    Stampa(stdout, EsitoConfronto(numeri, int(voci.size()), p.spezzate > 0, detti));
     if (!numeri.isEmpty()) return UscitaCentrale;
     return p.spezzate > 0 ? UscitaProblema : UscitaFatto; // as the send would end
 }
@@ -423,12 +424,14 @@ int EseguiLavoro(const RigaDiComando &rigaDatata) {
     // A comparison on a site without a file: with all that is known of its
     // panel, the newest complete version and the later ones on top of it.
     std::optional<QList<Programmazione::Voce>> noti;
+    QString detti; // what `noti` are, in words
     if (impianto && riga.lavoro == Lavoro::Confronta && riga.file.isEmpty()) {
         const auto stato = UltimaVersione(impianto->nome, &esito);
         if (!stato) return esito;
         noti = InvioImpianto::Voci(stato->testi);
         const Versioni::Versione &v = stato->versioni.last();
-        azione = QStringLiteral("confronto con la ") + Versioni::DettoStato(*stato);
+        detti = Versioni::DettoStato(*stato);
+        azione = QStringLiteral("confronto con la ") + detti;
         Stampa(stderr,
                QStringLiteral("Confronto con la %1 dell'impianto \"%2\" (la più recente: %3, "
                               "%4)\n")
@@ -456,7 +459,7 @@ int EseguiLavoro(const RigaDiComando &rigaDatata) {
         esito = LavoroLeggi(riga);
         break;
     case Lavoro::Confronta:
-        esito = LavoroConfronta(riga, noti);
+        esito = LavoroConfronta(riga, noti, detti);
         break;
     default:
         esito = -1;

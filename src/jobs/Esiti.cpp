@@ -109,23 +109,30 @@ QString DatiUguali(int scritti, const QString &dettagli, bool saltate) {
     return QStringLiteral("%1 (%2)").arg(TuttoOk(), fatti);
 }
 
-QString EsitoConfronto(const QStringList &diversi, int totale, bool saltate) {
+QString EsitoConfronto(const QStringList &diversi, int totale, bool saltate,
+                       const QString &versione) {
     if (diversi.isEmpty() && saltate)
         return QStringLiteral("La centrale ha già %1 che un invio del file scriverebbe, ma le "
                               "righe saltate non sarebbero inviate: correggi il loro numero.\n")
             .arg(totale == 1 ? QStringLiteral("il testo")
                              : QStringLiteral("i %1 testi").arg(totale));
+    const QString quanti = totale == 1 ? QStringLiteral("l'unico testo")
+                                       : QStringLiteral("tutti i %1 testi").arg(totale);
     if (diversi.isEmpty())
-        return QStringLiteral("La centrale ha già %1 del file: inviarlo non cambierebbe nulla.\n")
-            .arg(totale == 1 ? QStringLiteral("l'unico testo")
-                             : QStringLiteral("tutti i %1 testi").arg(totale));
-    return QStringLiteral("%1 su %2 %3%4%5. Un invio del file %6.\n")
+        return versione.isEmpty()
+                   ? QStringLiteral("La centrale ha già %1 del file: inviarlo non cambierebbe "
+                                    "nulla.\n")
+                         .arg(quanti)
+                   : QStringLiteral("La centrale ha ancora %1 della %2.\n").arg(quanti, versione);
+    return QStringLiteral("%1 su %2 %3%4%5. %6.\n")
         .arg(diversi.size() == 1 ? QStringLiteral("1 testo")
                                  : QStringLiteral("%1 testi").arg(diversi.size()))
         .arg(totale)
         .arg(diversi.size() == 1 ? QStringLiteral("è diverso") : QStringLiteral("sono diversi"))
         .arg(DopoIDiversi)
         .arg(diversi.join(QStringLiteral(", ")))
-        .arg(diversi.size() == 1 ? QStringLiteral("lo scriverebbe")
-                                 : QStringLiteral("li scriverebbe"));
+        .arg(versione.isEmpty()
+                 ? (diversi.size() == 1 ? QStringLiteral("Un invio del file lo scriverebbe")
+                                        : QStringLiteral("Un invio del file li scriverebbe"))
+                 : QStringLiteral("Il confronto è con la %1").arg(versione));
 }

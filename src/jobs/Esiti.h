@@ -67,7 +67,10 @@ QString DatiUgualiMa(const QString &cosa);
 QString RigheSaltate();
 QString DatiNonScrittiGiusti();
 
-QString EsitoConfronto(const QStringList &diversi, int totale, bool saltate = false);
+// With `versione` (a site's known texts, as Versioni::DettoStato says them),
+// the words say what the panel was compared with instead of a file.
+QString EsitoConfronto(const QStringList &diversi, int totale, bool saltate = false,
+                       const QString &versione = QString());
 // Whether a job's last words are those of a comparison that found texts
 // the panel holds otherwise (EsitoConfronto with differences).
 bool ParlaDiDifferenze(const QString &riga);

@@ -749,6 +749,10 @@ class TestRiga : public QObject {
                                      "     centrale: \"Cambiato·qui····\"\n1 testo su 185 è "
                                      "diverso"),
                  qPrintable(u.uscita));
+        // No file in the words: what the panel was compared with.
+        QVERIFY2(u.uscita.contains(". Il confronto è con la versione 1 (") &&
+                     !u.uscita.contains("del file"),
+                 qPrintable(u.uscita));
 
         u = Esegui(cartella, {"--impianto", "Scuola Verdi", "--registro"});
         QCOMPARE(u.codice, 0);
