@@ -245,8 +245,7 @@ int LavoroInvia(const RigaDiComando &riga) {
 // verification reads it. Nothing is written to the panel. Given `noti` (a
 // site's known texts, `detti` in words), those are compared instead of a file.
 int LavoroConfronta(const RigaDiComando &riga,
-                    const std::optional<QList<Programmazione::Voce>> &noti,
-                    const QString &detti) {
+                    const std::optional<QList<Programmazione::Voce>> &noti, const QString &detti) {
     V::NomeFile = riga.file;
     Progresso progresso;
     QList<Programmazione::Voce> voci = noti.value_or(QList<Programmazione::Voce>());
