@@ -199,11 +199,12 @@ int Registro(const RigaDiComando &riga, const Impianti::Impianto &impianto) {
                      .arg(Data(v.quando), ControlliVisibili(v.utente),
                           ControlliVisibili(v.computer), ControlliVisibili(v.porta),
                           ControlliVisibili(v.azione), ControlliVisibili(v.esito));
-    if (voci.isEmpty())
+    if (voci.isEmpty() && errore.isEmpty())
         testo = QStringLiteral("Il registro dell'impianto \"%1\" è vuoto.\n")
                     .arg(ControlliVisibili(impianto.nome));
     Stampa(stdout, testo);
-    return UscitaFatto;
+    // A register read in part is no whole one.
+    return errore.isEmpty() ? UscitaFatto : UscitaProblema;
 }
 
 // The book as CSV. A site whose description is wrong cannot be written as a

@@ -219,14 +219,14 @@ void Aggiungi(Riga riga, const QString &copia, QList<Voce> &voci,
 
 // The lines of a register file; nothing, with *errore saying why, when it
 // cannot be read.
+// A register far beyond any site's years of lines is not read whole.
+constexpr qint64 LimiteRegistro = 256 * 1024 * 1024;
+
 std::optional<QList<QByteArray>> RigheDi(const QString &percorso, QString *errore) {
-    QFile f(percorso);
-    if (!f.open(QIODevice::ReadOnly)) {
-        *errore = QStringLiteral("impossibile leggere %1: %2")
-                      .arg(QDir::toNativeSeparators(f.fileName()), Salvataggio::MotivoApertura(f));
-        return std::nullopt;
-    }
-    return f.readAll().split('\n');
+    // A FIFO or a folder in a register's place is told, never waited on.
+    const auto dati = Impianti::LeggiFile(percorso, LimiteRegistro, errore);
+    if (!dati) return std::nullopt;
+    return dati->split('\n');
 }
 
 } // namespace
@@ -245,7 +245,9 @@ QList<Voce> Leggi(const QString &impianto, QString *errore) {
     QHash<QString, qsizetype> aperti;       // key -> index in voci of its start
     QHash<QString, QSet<QByteArray>> lette; // register -> its lines, and its copies' once shown
     const QDir cartella(Cartella(impianto));
-    const QStringList nomi = cartella.entryList({QStringLiteral("*.txt")}, QDir::Files);
+    // Whatever bears a register's name: one that is no file is told, not skipped.
+    const QStringList nomi = cartella.entryList(
+        {QStringLiteral("*.txt")}, QDir::Files | QDir::Dirs | QDir::System | QDir::NoDotAndDotDot);
     QStringList copie;
     for (const QString &nome : nomi) {
         if (!OriginaleDi(nome, nomi).isEmpty()) {

@@ -567,6 +567,13 @@ class TestImpianti : public QObject {
                 .filePath("versioni/20261208-101010-000_pc1_letto.sync-conflict-20261208-1-A.vlt"),
             "Copia\r\n001Uno\r\nend\r\n");
         QVERIFY(Versioni::Elenco("S").isEmpty());
+
+        // What bears a register's name but is no file is told, and a FIFO
+        // is never waited on; the registers that can be read still are.
+        QVERIFY(QDir(registro).mkdir("pc2.txt"));
+        QCOMPARE(::mkfifo(QFile::encodeName(registro.filePath("pc3.txt")).constData(), 0600), 0);
+        QCOMPARE(Manutenzione::Leggi("S", &errore).size(), 9);
+        QVERIFY2(errore.contains("pc2.txt") || errore.contains("pc3.txt"), qPrintable(errore));
     }
 
     // A job is "in corso" only while its very process runs: not a key of
