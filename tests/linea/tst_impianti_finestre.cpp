@@ -769,6 +769,21 @@ class TestImpiantiFinestre : public QObject {
         QCOMPARE(palestra->porta, cartella.filePath("COM1"));
         QCOMPARE(Impianti::InUso(), QString("Palestra comunale"));
         QVERIFY2(NonLaSuaCentrale(*palestra).isEmpty(), qPrintable(NonLaSuaCentrale(*palestra)));
+
+        // The site's own link, as written or as the device it leads to: the
+        // field shows it as written, and "Usa" asks nothing.
+        domanda.clear();
+        rispondi("Annulla");
+        {
+            FormPorta e(nullptr);
+            QCOMPARE(e.Indirizzo->text(), cartella.filePath("COM1"));
+            e.Usa->click();
+            e.Indirizzo->setText(QFileInfo(cartella.filePath("COM1")).canonicalFilePath());
+            e.Usa->click();
+        }
+        QVERIFY2(domanda.isEmpty(), qPrintable(domanda));
+        QCOMPARE(Impianti::Carica("Palestra comunale", &errore)->porta, cartella.filePath("COM1"));
+        QCOMPARE(Impianti::InUso(), QString("Palestra comunale"));
     }
 
     // The windows say of the book what the command line says: the
@@ -778,7 +793,7 @@ class TestImpiantiFinestre : public QObject {
     // (COM1, and the device path COM1 leads to, are one link).
     void finestreComeLaRiga() {
         AVVIA(banco, {"--fast", "--id", "&21"});
-        Crea(Sito("Palestra", "COM1", "&21"));
+        Crea(Sito("Palestra", "COM2", "&21"));
         Crea(Sito("Piscina", "COM1", "&21"));
         QVERIFY(QDir().mkpath("impianti/Palestra/registro"));
         Scrivi(
