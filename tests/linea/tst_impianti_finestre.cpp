@@ -560,6 +560,22 @@ class TestImpiantiFinestre : public QObject {
         QVERIFY2(esiti[0].startsWith("Due: ") && esiti[0] != "Due: non raggiunto",
                  qPrintable(esiti.join(" / ")));
         QVERIFY2(riepilogo.contains("(non raggiunto: Uno)"), qPrintable(riepilogo));
+
+        // A site to correct does not stop the others: its row says why, as
+        // "--su-impianti tutti" counts it.
+        Crea(Sito("Caserma", "COM1", "&47"));
+        const QString file = banco.percorso("impianti/Caserma/impianto.txt");
+        Scrivi(file, Leggi(file).replace("identificativo:", "identificatvo:"));
+        f.Aggiorna();
+        f.Tutti->click();
+        AllaFinestra<FormSuImpianti>([&](FormSuImpianti *s) {
+            Quando([s] { return !s->InCorso(); }, [&, s] { raccogli(s); });
+        });
+        f.Stato->click();
+        QVERIFY2(riepilogo.startsWith("3 impianti: 2 giusti"), qPrintable(riepilogo));
+        QCOMPARE(esiti.size(), 3);
+        QVERIFY2(esiti[2].startsWith("Caserma: ") && esiti[2].contains("riga 5"),
+                 qPrintable(esiti.join(" / ")));
     }
 
     // "Registro": every computer's lines by time, newest at the bottom, a job
