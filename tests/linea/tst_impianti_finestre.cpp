@@ -357,6 +357,16 @@ class TestImpiantiFinestre : public QObject {
                      azioni.first().contains("| DATI UGUALI  TUTTO OK ") &&
                      azioni.first().contains("copia della centrale nella versione 3"),
                  qPrintable(azioni.first()));
+        // The register names the version and the link as the command line
+        // does: the version's stable name, the site's link as written; the
+        // list shows that name too.
+        QVERIFY2(azioni.first().startsWith("ripristino della versione " +
+                                           Versioni::Detta(versioni[0]) + " |"),
+                 qPrintable(azioni.first()));
+        const auto righe = Manutenzione::Leggi("Villa Rossi", &errore);
+        QVERIFY(!righe.isEmpty());
+        QCOMPARE(righe.first().porta, QString("COM1"));
+        QCOMPARE(f.Elenco->item(3, f.Elenco->columnCount() - 1)->text(), versioni[0].nome);
     }
 
     // The windows take versions as the command line does: "Confronta con la
@@ -396,6 +406,11 @@ class TestImpiantiFinestre : public QObject {
         f.ConfrontaCentrale->click();
         QVERIFY2(differenze.startsWith("010  file:") && !differenze.contains("001  "),
                  qPrintable(differenze));
+        const auto righe = Manutenzione::Leggi("Villa Rossi", &errore);
+        QVERIFY(!righe.isEmpty());
+        QCOMPARE(righe.last().porta, QString("COM1"));
+        QCOMPARE(righe.last().azione, "confronto con la centrale, versione " +
+                                          Versioni::Detta(Versioni::Elenco("Villa Rossi").last()));
 
         Scrivi(Impianti::CartellaDi("Villa Rossi") +
                    "/versioni/20300101-000000-000_altro_inviato.vlt",
@@ -440,6 +455,7 @@ class TestImpiantiFinestre : public QObject {
         QVERIFY2(azioni.first().startsWith("invio di ") && azioni.first().contains("nuovi.vlt") &&
                      azioni.first().contains("| DATI UGUALI  TUTTO OK (2 testi scritti"),
                  qPrintable(azioni.first()));
+        QCOMPARE(Manutenzione::Leggi("Villa Rossi", &errore).first().porta, QString("COM1"));
     }
 
     // A window's send on a site keeps its records or says it did not. With
