@@ -100,6 +100,14 @@ QString NomePortaLinea() {
     return FormSeriale::Istanza().NomePorta();
 }
 
+QString PortaDelRegistro(const QString &impianto) {
+    QString errore;
+    const auto i = !impianto.isEmpty() && impianto == Impianti::InUso()
+                       ? Impianti::Carica(impianto, &errore)
+                       : std::nullopt;
+    return i ? i->porta : NomePortaLinea();
+}
+
 void CercaIlVelto(QWidget *padre) {
     FormCerca f(padre);
     f.Esegui();

@@ -172,6 +172,11 @@ void LineaCambiata();
 // The port as the operator knows it: COMn and the device it leads to.
 // reads NumeroPorta
 QString NomePortaLinea();
+// The link the register lines of `impianto` name: the site's link as written
+// when it is the site in use (as the command line's lines have it), else
+// NomePortaLinea().
+// reads InUso, NumeroPorta
+QString PortaDelRegistro(const QString &impianto);
 
 // The entries both windows offer: each opens its window and returns when it
 // is closed.

@@ -295,20 +295,28 @@ QStringList FormImpianti::scelti() const {
 
 void FormImpianti::suImpianti(const QString &nome, const QStringList &lavoro) {
     const QStringList nomi = scelti();
-    QList<Impianti::Impianto> impianti;
+    QList<Impianti::Impianto> impianti, rotti;
     QStringList errori;
     for (const QString &n : nomi) {
         QString errore;
-        if (const auto i = Impianti::Carica(n, &errore))
+        if (const auto i = Impianti::Carica(n, &errore)) {
             impianti << *i;
-        else
+        } else {
             errori << errore;
+            Impianti::Impianto rotto;
+            rotto.nome = n;
+            rotti << rotto;
+        }
     }
-    if (!errori.isEmpty()) {
+    if (impianti.isEmpty() && !errori.isEmpty()) {
         Esito->setText(
             QStringLiteral("%1 non avviato: %2.").arg(nome, errori.join(QStringLiteral("; "))));
         return;
     }
+    // As "--su-impianti tutti": a site that cannot be used does not stop the
+    // others; its job refuses it, and the results count it as a problem with
+    // its reason.
+    impianti += rotti;
     if (impianti.isEmpty()) return;
     FormSuImpianti f(this, nome, lavoro, impianti, Programma);
     f.exec();

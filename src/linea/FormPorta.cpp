@@ -1,5 +1,7 @@
 #include "linea/FinestreLinea.h"
 #include "linea/Comuni.h"
+#include "impianti/Impianti.h"
+#include "jobs/SuImpianti.h"
 
 #include "link/FormSeriale.h"
 #include "link/PorteSeriali.h"
@@ -24,6 +26,26 @@
 #include <cstdio>
 
 using namespace Finestre;
+
+namespace {
+// `link` as the site in use writes it when the two are one link as a run
+// compares them (SuImpianti::ChiaveLinea: COMn and the device it leads to,
+// a by-id name and its device); otherwise `link`.
+QString ComeIlSito(const QString &link) {
+    const QString nome = Impianti::InUso();
+    if (nome.isEmpty() || link.isEmpty()) return link;
+    QString errore;
+    const auto impianto = Impianti::Carica(nome, &errore);
+    if (!impianto) return link;
+    Impianti::Impianto nuovo = *impianto;
+    nuovo.porta = link;
+    const QString cartella = QDir::currentPath();
+    return SuImpianti::ChiaveLinea(*impianto, cartella, false) ==
+                   SuImpianti::ChiaveLinea(nuovo, cartella, false)
+               ? impianto->porta
+               : link;
+}
+} // namespace
 
 FormPorta::FormPorta(QWidget *padre) : QDialog(padre) {
     setObjectName(QStringLiteral("FormPorta"));
@@ -91,6 +113,9 @@ FormPorta::FormPorta(QWidget *padre) : QDialog(padre) {
     for (int i = 0; i < Porte->count(); ++i)
         if (!inUso.isEmpty() && Porte->item(i)->data(Qt::UserRole).toString() == inUso)
             Porte->setCurrentRow(i);
+    // With a site in use on it, the link as the site writes it (a stable
+    // by-id name stays one).
+    Indirizzo->setText(ComeIlSito(inUso));
     connect(Porte, &QListWidget::itemSelectionChanged, this, [this] {
         const QList<QListWidgetItem *> scelte = Porte->selectedItems();
         if (!scelte.isEmpty()) Indirizzo->setText(scelte.first()->data(Qt::UserRole).toString());
@@ -177,7 +202,8 @@ QString FormPorta::dopo() {
 
 void FormPorta::usa() {
     const QString dispositivo = scelta();
-    if (!chiedi(dispositivo, PerIlSitoDa(Indirizzo->text().trimmed())) || !prova(dispositivo))
+    if (!chiedi(dispositivo, ComeIlSito(PerIlSitoDa(Indirizzo->text().trimmed()))) ||
+        !prova(dispositivo))
         return;
     Esito->setText(QStringLiteral("%1 usa %2 fino alla chiusura del programma. La porta è "
                                   "aperta.")

@@ -139,7 +139,8 @@ FormStoria::FormStoria(QWidget *padre, const QString &impianto)
                        "versione non si cambia mai: aperta nell'editor, si salva in un file "
                        "nuovo.")
             .arg(impianto));
-    Elenco = Tabella(this, "Elenco", {"N.", "Data e ora", "Tipo", "Testi", "Impronta", "Computer"});
+    Elenco = Tabella(this, "Elenco",
+                     {"N.", "Data e ora", "Tipo", "Testi", "Impronta", "Computer", "Nome"});
     Differenze = new QPlainTextEdit(this);
     Differenze->setObjectName(QStringLiteral("Differenze"));
     Differenze->setReadOnly(true);
@@ -197,7 +198,8 @@ void FormStoria::riempi() {
                                    v.illeggibile.isEmpty() ? QString::number(v.testi)
                                                            : QStringLiteral("illeggibile"),
                                    v.impronta,
-                                   v.computer};
+                                   v.computer,
+                                   v.nome}; // the stable name jobs and the register use
         for (int c = 0; c < celle.size(); ++c)
             Elenco->setItem(riga, c, Cella(celle[c]));
         if (!v.illeggibile.isEmpty())
@@ -268,10 +270,9 @@ void FormStoria::ripristina() {
     }
     if (!ChiediRipristino(this, impianto_, *domanda)) return;
     InvioImpianto::Lavoro lavoro(
-        impianto_, {false, QStringLiteral("versione %1 (ripristino)").arg(numero), NomePortaLinea(),
-                    QStringLiteral("ripristino della versione %1 (%2)")
-                        .arg(numero)
-                        .arg(QFileInfo(v[0].percorso).fileName())});
+        impianto_,
+        {false, QStringLiteral("versione %1 (ripristino)").arg(numero), PortaDelRegistro(impianto_),
+         QStringLiteral("ripristino della versione %1").arg(Versioni::Detta(v[0]))});
     if (!lavoro.NonIniziato().isEmpty()) {
         Esito->setText(NonRipristinata(numero, lavoro.NonIniziato()));
         return;
@@ -396,11 +397,10 @@ void FormStoria::confrontaCentrale() {
             .arg(v[0].numero)
             .arg(Traccia::Visibile(V::Identificativo), NomePortaLinea(), f.Sintesi);
     QString nonAnnotato;
-    if (!Manutenzione::Annota(impianto_, NomePortaLinea(),
-                              QStringLiteral("confronto con la centrale, versione %1 (%2)")
-                                  .arg(v[0].numero)
-                                  .arg(QFileInfo(v[0].percorso).fileName()),
-                              f.Sintesi, &nonAnnotato))
+    if (!Manutenzione::Annota(
+            impianto_, PortaDelRegistro(impianto_),
+            QStringLiteral("confronto con la centrale, versione %1").arg(Versioni::Detta(v[0])),
+            f.Sintesi, &nonAnnotato))
         nonAnnotato =
             QStringLiteral("\nRegistro dell'impianto non aggiornato: %1.").arg(nonAnnotato);
     Esito->setText(testo + nonAnnotato);

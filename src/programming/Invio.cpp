@@ -48,7 +48,7 @@ void MostraEsito(Operazioni::Osservatore &o, const InvioImpianto::Risultato &sit
 Operazioni::RisultatoInvio InviaAlSito(Operazioni::Osservatore &o) {
     const QString nome = Impianti::InUso();
     InvioImpianto::Lavoro lavoro(
-        nome, {false, QFileInfo(V::NomeFile).fileName(), NomePortaLinea(),
+        nome, {false, QFileInfo(V::NomeFile).fileName(), PortaDelRegistro(nome),
                QStringLiteral("invio di %1").arg(QDir::toNativeSeparators(V::NomeFile))});
     o.Avanzamento(QString(), 0, 0); // nothing of an earlier job stays on the bar
     if (!lavoro.NonIniziato().isEmpty()) {

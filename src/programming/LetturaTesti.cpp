@@ -31,8 +31,8 @@ void FormScriveMessaggi::LeggiTesti_Click() {
                               : r.completa ? QStringLiteral("letti tutti; ") + versione
                                            : TestoNonLetto(numero, r.incerta);
         QString errore;
-        if (!Manutenzione::Annota(impianto, NomePortaLinea(), QStringLiteral("lettura dei testi"),
-                                  esito, &errore))
+        if (!Manutenzione::Annota(impianto, PortaDelRegistro(impianto),
+                                  QStringLiteral("lettura dei testi"), esito, &errore))
             versione += QStringLiteral("; registro non aggiornato: %1").arg(errore);
     }
     if (interrotta) {

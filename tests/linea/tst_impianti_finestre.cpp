@@ -357,6 +357,16 @@ class TestImpiantiFinestre : public QObject {
                      azioni.first().contains("| DATI UGUALI  TUTTO OK ") &&
                      azioni.first().contains("copia della centrale nella versione 3"),
                  qPrintable(azioni.first()));
+        // The register names the version and the link as the command line
+        // does: the version's stable name, the site's link as written; the
+        // list shows that name too.
+        QVERIFY2(azioni.first().startsWith("ripristino della versione " +
+                                           Versioni::Detta(versioni[0]) + " |"),
+                 qPrintable(azioni.first()));
+        const auto righe = Manutenzione::Leggi("Villa Rossi", &errore);
+        QVERIFY(!righe.isEmpty());
+        QCOMPARE(righe.first().porta, QString("COM1"));
+        QCOMPARE(f.Elenco->item(3, f.Elenco->columnCount() - 1)->text(), versioni[0].nome);
     }
 
     // The windows take versions as the command line does: "Confronta con la
@@ -396,6 +406,11 @@ class TestImpiantiFinestre : public QObject {
         f.ConfrontaCentrale->click();
         QVERIFY2(differenze.startsWith("010  file:") && !differenze.contains("001  "),
                  qPrintable(differenze));
+        const auto righe = Manutenzione::Leggi("Villa Rossi", &errore);
+        QVERIFY(!righe.isEmpty());
+        QCOMPARE(righe.last().porta, QString("COM1"));
+        QCOMPARE(righe.last().azione, "confronto con la centrale, versione " +
+                                          Versioni::Detta(Versioni::Elenco("Villa Rossi").last()));
 
         Scrivi(Impianti::CartellaDi("Villa Rossi") +
                    "/versioni/20300101-000000-000_altro_inviato.vlt",
@@ -440,6 +455,7 @@ class TestImpiantiFinestre : public QObject {
         QVERIFY2(azioni.first().startsWith("invio di ") && azioni.first().contains("nuovi.vlt") &&
                      azioni.first().contains("| DATI UGUALI  TUTTO OK (2 testi scritti"),
                  qPrintable(azioni.first()));
+        QCOMPARE(Manutenzione::Leggi("Villa Rossi", &errore).first().porta, QString("COM1"));
     }
 
     // A window's send on a site keeps its records or says it did not. With
@@ -560,6 +576,22 @@ class TestImpiantiFinestre : public QObject {
         QVERIFY2(esiti[0].startsWith("Due: ") && esiti[0] != "Due: non raggiunto",
                  qPrintable(esiti.join(" / ")));
         QVERIFY2(riepilogo.contains("(non raggiunto: Uno)"), qPrintable(riepilogo));
+
+        // A site to correct does not stop the others: its row says why, as
+        // "--su-impianti tutti" counts it.
+        Crea(Sito("Caserma", "COM1", "&47"));
+        const QString file = banco.percorso("impianti/Caserma/impianto.txt");
+        Scrivi(file, Leggi(file).replace("identificativo:", "identificatvo:"));
+        f.Aggiorna();
+        f.Tutti->click();
+        AllaFinestra<FormSuImpianti>([&](FormSuImpianti *s) {
+            Quando([s] { return !s->InCorso(); }, [&, s] { raccogli(s); });
+        });
+        f.Stato->click();
+        QVERIFY2(riepilogo.startsWith("3 impianti: 2 giusti"), qPrintable(riepilogo));
+        QCOMPARE(esiti.size(), 3);
+        QVERIFY2(esiti[2].startsWith("Caserma: ") && esiti[2].contains("riga 5"),
+                 qPrintable(esiti.join(" / ")));
     }
 
     // "Registro": every computer's lines by time, newest at the bottom, a job
@@ -769,6 +801,21 @@ class TestImpiantiFinestre : public QObject {
         QCOMPARE(palestra->porta, cartella.filePath("COM1"));
         QCOMPARE(Impianti::InUso(), QString("Palestra comunale"));
         QVERIFY2(NonLaSuaCentrale(*palestra).isEmpty(), qPrintable(NonLaSuaCentrale(*palestra)));
+
+        // The site's own link, as written or as the device it leads to: the
+        // field shows it as written, and "Usa" asks nothing.
+        domanda.clear();
+        rispondi("Annulla");
+        {
+            FormPorta e(nullptr);
+            QCOMPARE(e.Indirizzo->text(), cartella.filePath("COM1"));
+            e.Usa->click();
+            e.Indirizzo->setText(QFileInfo(cartella.filePath("COM1")).canonicalFilePath());
+            e.Usa->click();
+        }
+        QVERIFY2(domanda.isEmpty(), qPrintable(domanda));
+        QCOMPARE(Impianti::Carica("Palestra comunale", &errore)->porta, cartella.filePath("COM1"));
+        QCOMPARE(Impianti::InUso(), QString("Palestra comunale"));
     }
 
     // The windows say of the book what the command line says: the
@@ -778,7 +825,7 @@ class TestImpiantiFinestre : public QObject {
     // (COM1, and the device path COM1 leads to, are one link).
     void finestreComeLaRiga() {
         AVVIA(banco, {"--fast", "--id", "&21"});
-        Crea(Sito("Palestra", "COM1", "&21"));
+        Crea(Sito("Palestra", "COM2", "&21"));
         Crea(Sito("Piscina", "COM1", "&21"));
         QVERIFY(QDir().mkpath("impianti/Palestra/registro"));
         Scrivi(
