@@ -85,6 +85,21 @@ QStringList Azioni(const QString &impianto) {
         azioni << v.azione + " | " + v.esito;
     return azioni;
 }
+
+// "Confronta con la centrale" of a history window: the comparison window's
+// lines once its reads are over (the window then closed).
+QString ConfrontaConLaCentrale(FormStoria &storia) {
+    QString differenze;
+    AllaFinestra<FormConfronto>([&](FormConfronto *c) {
+        Quando([c] { return !c->Interrompi->isEnabled(); },
+               [&, c] {
+                   differenze = c->Differenze->toPlainText();
+                   c->close();
+               });
+    });
+    storia.ConfrontaCentrale->click();
+    return differenze;
+}
 } // namespace
 
 class TestImpiantiFinestre : public QObject {
@@ -255,15 +270,7 @@ class TestImpiantiFinestre : public QObject {
                                                       "     versione 2: \"Portone·········\"\n"));
 
         f.Elenco->selectRow(0);
-        QString differenze;
-        AllaFinestra<FormConfronto>([&](FormConfronto *c) {
-            Quando([c] { return !c->Interrompi->isEnabled(); },
-                   [&, c] {
-                       differenze = c->Differenze->toPlainText();
-                       c->close();
-                   });
-        });
-        f.ConfrontaCentrale->click();
+        const QString differenze = ConfrontaConLaCentrale(f);
         QVERIFY2(differenze.startsWith("001  file:     \"Portone"), qPrintable(differenze));
         QCOMPARE(Conta(banco->comandi(), "&450W"), 0);
         const QStringList azioni = Azioni("Villa Rossi");
@@ -395,15 +402,7 @@ class TestImpiantiFinestre : public QObject {
         FormStoria f(nullptr, "Villa Rossi");
         f.show();
         f.Elenco->selectRow(0);
-        QString differenze;
-        AllaFinestra<FormConfronto>([&](FormConfronto *c) {
-            Quando([c] { return !c->Interrompi->isEnabled(); },
-                   [&, c] {
-                       differenze = c->Differenze->toPlainText();
-                       c->close();
-                   });
-        });
-        f.ConfrontaCentrale->click();
+        const QString differenze = ConfrontaConLaCentrale(f);
         QVERIFY2(differenze.startsWith("010  file:") && !differenze.contains("001  "),
                  qPrintable(differenze));
         const auto righe = Manutenzione::Leggi("Villa Rossi", &errore);
@@ -673,10 +672,7 @@ class TestImpiantiFinestre : public QObject {
         QVERIFY2(!s.Ripristina->isEnabled() && s.Ripristina->toolTip().contains("una sola"),
                  qPrintable(s.Ripristina->toolTip()));
         s.Elenco->selectRow(0);
-        AllaFinestra<FormConfronto>([&](FormConfronto *c) {
-            Quando([c] { return !c->Interrompi->isEnabled(); }, [c] { c->close(); });
-        });
-        s.ConfrontaCentrale->click();
+        ConfrontaConLaCentrale(s);
         QCOMPARE(Conta(scuola.comandi(), "&070R"), 1);
         QCOMPARE(banco->comandi(), QStringList());
         const QStringList azioni = Azioni("Scuola Verdi");
@@ -727,10 +723,7 @@ class TestImpiantiFinestre : public QObject {
         FormStoria f(nullptr, "Villa Rossi");
         f.show();
         f.Elenco->selectRow(0);
-        AllaFinestra<FormConfronto>([&](FormConfronto *c) {
-            Quando([c] { return !c->Interrompi->isEnabled(); }, [c] { c->close(); });
-        });
-        f.ConfrontaCentrale->click();
+        ConfrontaConLaCentrale(f);
         QVERIFY2(f.Esito->text().contains("1 testo diverso"), qPrintable(f.Esito->text()));
         chiedi(f);
         QCOMPARE(domande.size(), 2);
